@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Configures and builds into a build folder. Usage: build.sh BUILD_DIR [SANITIZE] [targets...]
+#   SANITIZE: "" (none), "address" (address + undefined behaviour) or "thread".
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+dir="${1:-$root/build}"
+san="${2:-}"
+shift $(( $# > 2 ? 2 : $# ))
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDX_SANITIZE="$san" "${launcher[@]}" >/dev/null
+if (($#)); then
+    cmake --build "$dir" --target "$@"
+else
+    cmake --build "$dir"
+fi
