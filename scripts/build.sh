@@ -7,6 +7,8 @@ dir="${1:-$root/build}"
 san="${2:-}"
 shift $(( $# > 2 ? 2 : $# ))
 launcher=()
+# Compiler cache shared between clones of the repository (CI builds a fresh clone each time).
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDX_SANITIZE="$san" "${launcher[@]}" >/dev/null
 if (($#)); then

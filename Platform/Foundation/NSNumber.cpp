@@ -2,6 +2,7 @@
 #include <Runtime/ClassBuilder.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -97,29 +98,129 @@ std::string encodingFor(NSNumber::Kind k) {
     return "q";
 }
 
-// Small integers and the two booleans are shared, as on the platform.
+// Small integers and the two booleans are shared, as on the platform. Each integer kind has its own
+// table, so a shared number keeps the kind it was asked for.
 constexpr int kCacheLow = -1, kCacheHigh = 32;
+constexpr size_t kKindCount = static_cast<size_t>(NSNumber::Kind::Double) + 1;
 
 Ref<NSNumber> makeNumber(NSNumber::Kind k, long long i, unsigned long long u, double d) {
     return make<NSNumber>(k, i, u, d);
 }
 
-Ref<NSNumber> cachedInteger(NSNumber::Kind kind, long long v) {
-    if (v >= kCacheLow && v <= kCacheHigh && kind == NSNumber::Kind::Int) {
-        static const auto* cache = [] {
-            auto* c = new std::vector<Ref<NSNumber>>;
-            for (int k = kCacheLow; k <= kCacheHigh; ++k) {
-                c->push_back(makeNumber(NSNumber::Kind::Int, k, static_cast<unsigned long long>(k), k));
+const Ref<NSNumber>* cacheSlot(NSNumber::Kind kind, long long v) {
+    if (v < kCacheLow || v > kCacheHigh) {
+        return nullptr;
+    }
+    // Made once, never freed: shared numbers outlive every static that may still hold one.
+    static const auto* cache = [] {
+        auto* c = new std::vector<std::vector<Ref<NSNumber>>>(kKindCount);
+        for (size_t k = 0; k < kKindCount; ++k) {
+            auto kind = static_cast<NSNumber::Kind>(k);
+            if (kind == NSNumber::Kind::Bool || kind == NSNumber::Kind::Float || kind == NSNumber::Kind::Double) {
+                continue;
             }
-            return c;
-        }();
-        return (*cache)[static_cast<size_t>(v - kCacheLow)];
+            for (int n = kCacheLow; n <= kCacheHigh; ++n) {
+                (*c)[k].push_back(makeNumber(kind, n, static_cast<unsigned long long>(n), n));
+            }
+        }
+        return c;
+    }();
+    const auto& table = (*cache)[static_cast<size_t>(kind)];
+    return table.empty() ? nullptr : &table[static_cast<size_t>(v - kCacheLow)];
+}
+
+Ref<NSNumber> cachedInteger(NSNumber::Kind kind, long long v) {
+    if (const auto* slot = cacheSlot(kind, v)) {
+        return *slot;
     }
     return makeNumber(kind, v, static_cast<unsigned long long>(v), static_cast<double>(v));
 }
 
 Ref<NSNumber> unsignedNumber(NSNumber::Kind kind, unsigned long long v) {
+    if (v <= static_cast<unsigned long long>(kCacheHigh)) {
+        if (const auto* slot = cacheSlot(kind, static_cast<long long>(v))) {
+            return *slot;
+        }
+    }
     return makeNumber(kind, static_cast<long long>(v), v, static_cast<double>(v));
+}
+
+// Conversions of a double that stay defined for NaN, infinities and out-of-range values.
+long long toLongLong(double d) {
+    if (std::isnan(d)) {
+        return 0;
+    }
+    if (d >= 9.2233720368547758e18) {
+        return INT64_MAX;
+    }
+    if (d <= -9.2233720368547758e18) {
+        return INT64_MIN;
+    }
+    return static_cast<long long>(d);
+}
+
+unsigned long long toUnsignedLongLong(double d) {
+    if (std::isnan(d)) {
+        return 0;
+    }
+    if (d >= 1.8446744073709552e19) {
+        return UINT64_MAX;
+    }
+    if (d < 0) {
+        // As a negative integer reinterpreted, the way a C cast through long long reads it.
+        return static_cast<unsigned long long>(toLongLong(d));
+    }
+    return static_cast<unsigned long long>(d);
+}
+
+template <class T>
+NSComparisonResult order(T a, T b) {
+    return a < b ? NSOrderedAscending : (a > b ? NSOrderedDescending : NSOrderedSame);
+}
+
+// Exact comparison of an integer (signed `i`, or unsigned `u` when `isUnsigned`) with a double.
+NSComparisonResult compareIntegerWithDouble(bool isUnsigned, long long i, unsigned long long u, double d) {
+    if (std::isnan(d)) {
+        return NSOrderedAscending; // NaN sorts above every number
+    }
+    if (d >= 1.8446744073709552e19) {
+        return NSOrderedAscending;
+    }
+    if (d < -9.2233720368547758e18) {
+        return NSOrderedDescending;
+    }
+    double whole = std::trunc(d);
+    double fraction = d - whole;
+    if (whole < 0) {
+        if (isUnsigned) {
+            return NSOrderedDescending;
+        }
+        auto t = static_cast<long long>(whole);
+        if (i != t) {
+            return order(i, t);
+        }
+    } else if (whole >= 9.2233720368547758e18) {
+        auto t = static_cast<unsigned long long>(whole);
+        if (!isUnsigned && i < 0) {
+            return NSOrderedAscending;
+        }
+        unsigned long long v = isUnsigned ? u : static_cast<unsigned long long>(i);
+        if (v != t) {
+            return order(v, t);
+        }
+    } else {
+        auto t = static_cast<long long>(whole);
+        if (isUnsigned) {
+            if (u > static_cast<unsigned long long>(INT64_MAX)) {
+                return NSOrderedDescending;
+            }
+            i = static_cast<long long>(u);
+        }
+        if (i != t) {
+            return order(i, t);
+        }
+    }
+    return fraction > 0 ? NSOrderedAscending : (fraction < 0 ? NSOrderedDescending : NSOrderedSame);
 }
 } // namespace
 
@@ -177,11 +278,10 @@ Ref<NSNumber> NSNumber::numberWithUnsignedInteger(NSUInteger v) {
     return unsignedNumber(Kind::UnsignedLong, v);
 }
 Ref<NSNumber> NSNumber::numberWithFloat(float v) {
-    return makeNumber(Kind::Float, static_cast<long long>(v), static_cast<unsigned long long>(v), v);
+    return makeNumber(Kind::Float, toLongLong(v), toUnsignedLongLong(v), v);
 }
 Ref<NSNumber> NSNumber::numberWithDouble(double v) {
-    long long i = std::isfinite(v) && std::fabs(v) < 9.2e18 ? static_cast<long long>(v) : 0;
-    return makeNumber(Kind::Double, i, static_cast<unsigned long long>(i), v);
+    return makeNumber(Kind::Double, toLongLong(v), toUnsignedLongLong(v), v);
 }
 
 bool NSNumber::isUnsigned() const noexcept {
@@ -201,10 +301,10 @@ bool NSNumber::boolValue() const {
     return isFloatingPoint() ? d_ != 0 : u_ != 0;
 }
 long long NSNumber::longLongValue() const {
-    return isFloatingPoint() ? static_cast<long long>(d_) : i_;
+    return isFloatingPoint() ? toLongLong(d_) : i_;
 }
 unsigned long long NSNumber::unsignedLongLongValue() const {
-    return isFloatingPoint() ? static_cast<unsigned long long>(static_cast<long long>(d_)) : u_;
+    return isFloatingPoint() ? toUnsignedLongLong(d_) : u_;
 }
 double NSNumber::doubleValue() const {
     if (isFloatingPoint()) {
@@ -221,9 +321,21 @@ NSComparisonResult NSNumber::compare(const Ref<NSNumber>& other) const {
     if (!other) {
         NSException::raise(NSInvalidArgumentException, "compare: nil argument");
     }
-    if (isFloatingPoint() || other->isFloatingPoint()) {
-        double a = doubleValue(), b = other->doubleValue();
-        return a < b ? NSOrderedAscending : (a > b ? NSOrderedDescending : NSOrderedSame);
+    if (isFloatingPoint() && other->isFloatingPoint()) {
+        double a = d_, b = other->d_;
+        if (std::isnan(a) || std::isnan(b)) {
+            // NaN equals NaN and sorts above every number, so that sorting and equality stay sound.
+            return std::isnan(a) && std::isnan(b) ? NSOrderedSame
+                                                  : (std::isnan(a) ? NSOrderedDescending : NSOrderedAscending);
+        }
+        return order(a, b);
+    }
+    if (other->isFloatingPoint()) {
+        return compareIntegerWithDouble(isUnsigned(), i_, u_, other->d_);
+    }
+    if (isFloatingPoint()) {
+        NSComparisonResult r = compareIntegerWithDouble(other->isUnsigned(), other->i_, other->u_, d_);
+        return static_cast<NSComparisonResult>(-static_cast<NSInteger>(r));
     }
     bool au = isUnsigned() && u_ > static_cast<unsigned long long>(INT64_MAX);
     bool bu = other->isUnsigned() && other->u_ > static_cast<unsigned long long>(INT64_MAX);
@@ -246,9 +358,24 @@ bool NSNumber::isEqual(const id& other) const {
 }
 
 NSUInteger NSNumber::hash() const {
-    double d = doubleValue();
-    if (d == std::floor(d) && std::fabs(d) < 9.2e18) {
-        return std::hash<long long>()(static_cast<long long>(d));
+    // Equal numbers of any kind hash alike: integral values hash as integers, the rest as doubles.
+    if (!isFloatingPoint()) {
+        if (isUnsigned() && u_ > static_cast<unsigned long long>(INT64_MAX)) {
+            return std::hash<unsigned long long>()(u_);
+        }
+        return std::hash<long long>()(i_);
+    }
+    double d = d_;
+    if (std::isnan(d)) {
+        return 0x7ff8;
+    }
+    if (d == std::trunc(d)) {
+        if (d >= -9.2233720368547758e18 && d < 9.2233720368547758e18) {
+            return std::hash<long long>()(static_cast<long long>(d));
+        }
+        if (d >= 0 && d < 1.8446744073709552e19) {
+            return std::hash<unsigned long long>()(static_cast<unsigned long long>(d));
+        }
     }
     return std::hash<double>()(d);
 }

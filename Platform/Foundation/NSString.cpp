@@ -1,10 +1,18 @@
 #include <Foundation/NSArray.h>
+#include <Foundation/NSCharacterSet.h>
+#include <Foundation/NSData.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSString.h>
 #include <Runtime/ClassBuilder.h>
 
+#include <unicode/ubrk.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -118,6 +126,12 @@ NSUInteger NSString::length() const {
 }
 
 char16_t NSString::characterAtIndex(NSUInteger index) const {
+    if (isASCII(s_)) {
+        if (index >= s_.size()) {
+            raiseRange("characterAtIndex", index, s_.size());
+        }
+        return static_cast<char16_t>(s_[index]);
+    }
     auto u = utf16();
     if (index >= u.size()) {
         raiseRange("characterAtIndex", index, u.size());
@@ -153,19 +167,6 @@ Ref<NSString> NSString::substringToIndex(NSUInteger to) const {
         raiseRange("substringToIndex", to, n);
     }
     return substringWithRange({0, to});
-}
-
-NSRange NSString::rangeOfComposedCharacterSequenceAtIndex(NSUInteger index) const {
-    auto u = utf16();
-    if (index >= u.size()) {
-        raiseRange("rangeOfComposedCharacterSequenceAtIndex", index, u.size());
-    }
-    NSUInteger start = index;
-    if (u[start] >= 0xDC00 && u[start] < 0xE000 && start > 0) {
-        --start;
-    }
-    NSUInteger end = start + ((u[start] >= 0xD800 && u[start] < 0xDC00 && start + 1 < u.size()) ? 2 : 1);
-    return {start, end - start};
 }
 
 // MARK: - Construction
@@ -389,28 +390,81 @@ Ref<NSArray> NSString::componentsSeparatedByString(const Ref<NSString>& separato
     return NSArray::arrayWithVector(std::move(parts));
 }
 
-Ref<NSString> NSString::lowercaseString() const {
-    return from(foldCase(s_));
+namespace {
+// Full Unicode case mapping by ICU (root locale): "É" lowers to "é", "ß" uppers to "SS".
+template <class Map>
+std::string mapCase(const std::string& s, Map map) {
+    std::u16string u;
+    u.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp = decodeAt(s, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            u += static_cast<char16_t>(0xD800 + (cp >> 10));
+            u += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            u += static_cast<char16_t>(cp);
+        }
+    }
+    std::u16string out(u.size() + 16, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t n = map(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                    reinterpret_cast<const UChar*>(u.data()), static_cast<int32_t>(u.size()), "", &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+        out.assign(static_cast<size_t>(n), u'\0');
+        status = U_ZERO_ERROR;
+        n = map(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                reinterpret_cast<const UChar*>(u.data()), static_cast<int32_t>(u.size()), "", &status);
+    }
+    if (U_FAILURE(status)) {
+        return s;
+    }
+    return fromUTF16(out.data(), static_cast<size_t>(n));
 }
 
-Ref<NSString> NSString::uppercaseString() const {
-    std::string out = s_;
+std::string lowered(const std::string& s) {
+    return isASCII(s) ? foldCase(s) : mapCase(s, u_strToLower);
+}
+
+std::string uppered(const std::string& s) {
+    if (!isASCII(s)) {
+        return mapCase(s, u_strToUpper);
+    }
+    std::string out = s;
     for (auto& c : out) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    return from(out);
+    return out;
+}
+} // namespace
+
+Ref<NSString> NSString::lowercaseString() const {
+    return from(lowered(s_));
+}
+
+Ref<NSString> NSString::uppercaseString() const {
+    return from(uppered(s_));
 }
 
 Ref<NSString> NSString::capitalizedString() const {
-    std::string out = foldCase(s_);
+    // A word starts after any character that is not a letter or digit; its first character is
+    // upper-cased (title case), the rest lower-cased.
+    std::string out;
+    out.reserve(s_.size());
     bool start = true;
-    for (auto& c : out) {
-        if (std::isalnum(static_cast<unsigned char>(c))) {
+    for (size_t i = 0; i < s_.size();) {
+        size_t begin = i;
+        char32_t cp = decodeAt(s_, i);
+        std::string piece = s_.substr(begin, i - begin);
+        if (u_isalnum(static_cast<UChar32>(cp))) {
             if (start) {
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                appendUTF8(out, static_cast<char32_t>(u_totitle(static_cast<UChar32>(cp))));
+            } else {
+                out += lowered(piece);
             }
             start = false;
         } else {
+            out += piece;
             start = true;
         }
     }
@@ -609,9 +663,91 @@ id NSMutableString::copy() const {
 
 // MARK: - Format strings
 
+namespace {
+
+// Width and precision are capped, so a hostile format cannot ask for gigabytes of padding.
+constexpr size_t kMaxFieldWidth = 4096;
+
+long long clampToLongLong(double d) {
+    if (std::isnan(d)) {
+        return 0;
+    }
+    if (d >= 9.2233720368547758e18) {
+        return LLONG_MAX;
+    }
+    if (d <= -9.2233720368547758e18) {
+        return LLONG_MIN;
+    }
+    return static_cast<long long>(d);
+}
+
+// snprintf into a string of any length.
+template <class T>
+std::string cformat(const std::string& fmt, T value) {
+    char buf[128];
+    int n = std::snprintf(buf, sizeof buf, fmt.c_str(), value);
+    if (n < 0) {
+        return {};
+    }
+    if (static_cast<size_t>(n) < sizeof buf) {
+        return std::string(buf, static_cast<size_t>(n));
+    }
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), fmt.c_str(), value);
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+size_t codePointCount(const std::string& s) {
+    size_t n = 0;
+    for (size_t i = 0; i < s.size();) {
+        decodeAt(s, i);
+        ++n;
+    }
+    return n;
+}
+
+// Applies precision (a maximum count of characters) and width (padding with spaces) to text.
+std::string padText(std::string text, bool leftAlign, size_t width, bool hasPrecision, size_t precision) {
+    if (hasPrecision) {
+        size_t i = 0, n = 0;
+        while (i < text.size() && n < precision) {
+            decodeAt(text, i);
+            ++n;
+        }
+        text.resize(i);
+    }
+    size_t count = codePointCount(text);
+    if (count < width) {
+        std::string pad(width - count, ' ');
+        text = leftAlign ? text + pad : pad + text;
+    }
+    return text;
+}
+
+} // namespace
+
 std::string NSFormat(std::string_view format, const std::vector<NSFormatArgument>& args) {
     std::string out;
     size_t next = 0; // the next sequential argument
+    auto takeInt = [&](size_t index) -> long long {
+        if (index >= args.size()) {
+            return 0;
+        }
+        const auto& a = args[index];
+        switch (a.kind) {
+        case NSFormatArgument::Signed:
+            return a.i;
+        case NSFormatArgument::Unsigned:
+            return a.u > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(a.u);
+        case NSFormatArgument::Double:
+            return clampToLongLong(a.d);
+        case NSFormatArgument::Object:
+            return unbox<long long>(a.object);
+        default:
+            return 0;
+        }
+    };
     for (size_t i = 0; i < format.size(); ++i) {
         char c = format[i];
         if (c != '%') {
@@ -624,16 +760,20 @@ std::string NSFormat(std::string_view format, const std::vector<NSFormatArgument
             continue;
         }
         size_t start = i++;
+        auto readNumber = [&](size_t& j) {
+            size_t n = 0;
+            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) {
+                n = std::min<size_t>(n * 10 + static_cast<size_t>(format[j] - '0'), 1'000'000);
+                ++j;
+            }
+            return n;
+        };
         // Positional argument: %N$
-        size_t argIndex = next;
+        size_t argIndex = 0;
         bool positional = false;
         {
             size_t j = i;
-            size_t n = 0;
-            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) {
-                n = n * 10 + static_cast<size_t>(format[j] - '0');
-                ++j;
-            }
+            size_t n = readNumber(j);
             if (j > i && j < format.size() && format[j] == '$' && n > 0) {
                 argIndex = n - 1;
                 positional = true;
@@ -642,60 +782,94 @@ std::string NSFormat(std::string_view format, const std::vector<NSFormatArgument
         }
         std::string flags;
         while (i < format.size() && std::strchr("-+ #0'", format[i])) {
-            flags += format[i++];
+            if (flags.find(format[i]) == std::string::npos) {
+                flags += format[i];
+            }
+            ++i;
         }
-        std::string width;
-        while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) {
-            width += format[i++];
+        // Width: digits, "*" (the next argument) or "*N$".
+        size_t width = 0;
+        bool leftAlign = flags.find('-') != std::string::npos;
+        auto starArgument = [&](size_t& j) -> long long {
+            ++j; // '*'
+            size_t k = j;
+            size_t n = readNumber(k);
+            if (k > j && k < format.size() && format[k] == '$' && n > 0) {
+                j = k + 1;
+                return takeInt(n - 1);
+            }
+            return takeInt(next++);
+        };
+        if (i < format.size() && format[i] == '*') {
+            long long w = starArgument(i);
+            if (w < 0) {
+                leftAlign = true;
+                w = -w;
+            }
+            width = static_cast<size_t>(std::min<long long>(w, static_cast<long long>(kMaxFieldWidth)));
+        } else {
+            width = std::min(readNumber(i), kMaxFieldWidth);
         }
-        std::string precision;
+        bool hasPrecision = false;
+        size_t precision = 0;
         if (i < format.size() && format[i] == '.') {
-            precision += format[i++];
-            while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) {
-                precision += format[i++];
+            ++i;
+            hasPrecision = true;
+            if (i < format.size() && format[i] == '*') {
+                long long p = starArgument(i);
+                hasPrecision = p >= 0;
+                precision = static_cast<size_t>(std::clamp<long long>(p, 0, static_cast<long long>(kMaxFieldWidth)));
+            } else {
+                precision = std::min(readNumber(i), kMaxFieldWidth);
             }
         }
+        bool wide = false; // a length modifier of 64 bits (l, ll, q, z, j, t)
         while (i < format.size() && std::strchr("hlqLzjt", format[i])) {
-            ++i; // length modifiers: every argument already carries its own width
+            wide = wide || format[i] != 'h';
+            ++i;
         }
         if (i >= format.size()) {
             out.append(format.substr(start));
             break;
         }
         char conv = format[i];
+        if (!std::strchr("@sdiuxXocCfFeEgGaAp", conv)) {
+            // Unknown (or unsafe, such as %n): written as it stands, no argument consumed.
+            out.append(format.substr(start, i - start + 1));
+            continue;
+        }
         if (!positional) {
-            ++next;
+            argIndex = next++;
         }
         const NSFormatArgument* arg = argIndex < args.size() ? &args[argIndex] : nullptr;
-        std::string spec = "%" + flags + width + precision;
-        char buf[512];
-        auto emit = [&](const std::string& fmt, auto value) {
-            std::snprintf(buf, sizeof buf, fmt.c_str(), value);
-            out += buf;
-        };
-        auto asSigned = [&]() -> long long {
+        std::string numberFlags = flags;
+        if (leftAlign && numberFlags.find('-') == std::string::npos) {
+            numberFlags += '-';
+        }
+        std::string spec = "%" + numberFlags + (width ? std::to_string(width) : std::string()) +
+                           (hasPrecision ? "." + std::to_string(precision) : std::string());
+        auto asSigned = [&]() -> long long { return arg ? takeInt(argIndex) : 0; };
+        auto asUnsigned = [&]() -> unsigned long long {
             if (!arg) {
                 return 0;
             }
-            switch (arg->kind) {
-            case NSFormatArgument::Signed:
-                return arg->i;
-            case NSFormatArgument::Unsigned:
-                return static_cast<long long>(arg->u);
-            case NSFormatArgument::Double:
-                return static_cast<long long>(arg->d);
-            default:
-                return 0;
-            }
-        };
-        auto asUnsigned = [&]() -> unsigned long long {
-            if (arg && arg->kind == NSFormatArgument::Unsigned) {
+            if (arg->kind == NSFormatArgument::Unsigned) {
                 return arg->u;
             }
-            if (arg && arg->kind == NSFormatArgument::Pointer) {
+            if (arg->kind == NSFormatArgument::Pointer) {
                 return reinterpret_cast<uintptr_t>(arg->p);
             }
-            return static_cast<unsigned long long>(asSigned());
+            if (arg->kind == NSFormatArgument::Object) {
+                if (auto n = cast<NSNumber>(arg->object); n && n->isUnsigned()) {
+                    return n->unsignedLongLongValue();
+                }
+            }
+            long long v = asSigned();
+            // An int printed with %x or %u reads as the 32-bit unsigned value, as in C.
+            if (!wide && v >= INT_MIN && v <= INT_MAX) {
+                return static_cast<unsigned int>(static_cast<int>(v));
+            }
+            return static_cast<unsigned long long>(v);
         };
         auto asText = [&]() -> std::string {
             if (!arg) {
@@ -710,74 +884,618 @@ std::string NSFormat(std::string_view format, const std::vector<NSFormatArgument
                 return std::to_string(arg->i);
             case NSFormatArgument::Unsigned:
                 return std::to_string(arg->u);
-            case NSFormatArgument::Double: {
-                std::snprintf(buf, sizeof buf, "%g", arg->d);
-                return buf;
-            }
-            case NSFormatArgument::Pointer: {
-                std::snprintf(buf, sizeof buf, "%p", arg->p);
-                return buf;
-            }
+            case NSFormatArgument::Double:
+                return cformat("%g", arg->d);
+            case NSFormatArgument::Pointer:
+                return arg->p ? cformat("%p", arg->p) : "0x0";
             }
             return "";
         };
         switch (conv) {
         case '@':
-        case 's': {
-            std::string text = asText();
-            if (!width.empty() || !precision.empty()) {
-                emit(spec + "s", text.c_str());
-            } else {
-                out += text;
-            }
+        case 's':
+            out += padText(asText(), leftAlign, width, hasPrecision, precision);
             break;
-        }
         case 'd':
         case 'i':
-            emit(spec + "lld", asSigned());
+            out += cformat(spec + "lld", asSigned());
             break;
         case 'u':
-            emit(spec + "llu", asUnsigned());
-            break;
         case 'x':
         case 'X':
         case 'o':
-            emit(spec + "ll" + conv, asUnsigned());
+            out += cformat(spec + "ll" + conv, asUnsigned());
             break;
         case 'c':
-            emit(spec + "c", static_cast<int>(asSigned()));
-            break;
-        case 'f':
-        case 'F':
-        case 'e':
-        case 'E':
-        case 'g':
-        case 'G':
-        case 'a':
-        case 'A': {
-            double d = 0;
-            if (arg && arg->kind == NSFormatArgument::Double) {
-                d = arg->d;
-            } else if (arg && arg->kind == NSFormatArgument::Unsigned) {
-                d = static_cast<double>(arg->u);
-            } else if (arg && arg->kind == NSFormatArgument::Object) {
-                d = unbox<double>(arg->object);
+        case 'C': {
+            long long v = asSigned();
+            std::string ch;
+            auto cp = static_cast<char32_t>(conv == 'c' ? (v & 0xFF) : (v & 0xFFFF));
+            if (cp == 0) {
+                ch = "";
             } else {
-                d = static_cast<double>(asSigned());
+                appendUTF8(ch, (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : cp);
             }
-            emit(spec + conv, d);
+            out += padText(ch, leftAlign, width, false, 0);
             break;
         }
-        case 'p':
-            emit(spec + "p", arg && arg->kind == NSFormatArgument::Pointer ? arg->p
-                             : arg && arg->kind == NSFormatArgument::Object
-                                 ? static_cast<const void*>(arg->object.get())
-                                 : nullptr);
+        case 'p': {
+            const void* p = nullptr;
+            if (arg && arg->kind == NSFormatArgument::Pointer) {
+                p = arg->p;
+            } else if (arg && arg->kind == NSFormatArgument::Object) {
+                p = arg->object.get();
+            } else if (arg && arg->kind == NSFormatArgument::CString) {
+                p = arg->s;
+            }
+            out += padText(cformat("0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p))),
+                           leftAlign, width, false, 0);
             break;
-        default:
-            out.append(format.substr(start, i - start + 1));
+        }
+        default: { // floating point
+            double d = 0;
+            if (arg) {
+                switch (arg->kind) {
+                case NSFormatArgument::Double:
+                    d = arg->d;
+                    break;
+                case NSFormatArgument::Signed:
+                    d = static_cast<double>(arg->i);
+                    break;
+                case NSFormatArgument::Unsigned:
+                    d = static_cast<double>(arg->u);
+                    break;
+                case NSFormatArgument::Object:
+                    d = unbox<double>(arg->object);
+                    break;
+                default:
+                    break;
+                }
+            }
+            out += cformat(spec + conv, d);
             break;
+        }
         }
     }
     return out;
+}
+
+// MARK: - Encodings
+
+namespace {
+
+// Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF, no truncation.
+bool isValidUTF8(const uint8_t* p, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        uint8_t c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t extra;
+        char32_t min;
+        char32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            min = 0x80;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            min = 0x800;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            min = 0x10000;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= extra) {
+            return false;
+        }
+        for (size_t k = 1; k <= extra; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+// UTF-16 units to UTF-8; false for an unpaired surrogate.
+bool strictFromUTF16(const std::u16string& u, std::string& out) {
+    for (size_t i = 0; i < u.size(); ++i) {
+        char32_t c = u[i];
+        if (c >= 0xD800 && c < 0xDC00) {
+            if (i + 1 >= u.size() || u[i + 1] < 0xDC00 || u[i + 1] >= 0xE000) {
+                return false;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (u[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC00 && c < 0xE000) {
+            return false;
+        }
+        appendUTF8(out, c);
+    }
+    return true;
+}
+
+} // namespace
+
+Ref<NSString> NSString::stringWithDataEncoding(const Ref<NSData>& data, NSStringEncoding encoding) {
+    if (!data) {
+        return nullptr;
+    }
+    return stringWithBytesLengthEncoding(data->bytes(), data->length(), encoding);
+}
+
+Ref<NSString> NSString::stringWithBytesLengthEncoding(const void* bytes, NSUInteger length, NSStringEncoding encoding) {
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    if (length && !p) {
+        return nullptr;
+    }
+    switch (encoding) {
+    case NSUTF8StringEncoding:
+        if (!isValidUTF8(p, length)) {
+            return nullptr;
+        }
+        return from(std::string_view(reinterpret_cast<const char*>(p), length));
+    case NSASCIIStringEncoding:
+        for (NSUInteger i = 0; i < length; ++i) {
+            if (p[i] >= 0x80) {
+                return nullptr;
+            }
+        }
+        return from(std::string_view(reinterpret_cast<const char*>(p), length));
+    case NSISOLatin1StringEncoding: {
+        std::string out;
+        out.reserve(length);
+        for (NSUInteger i = 0; i < length; ++i) {
+            appendUTF8(out, p[i]);
+        }
+        return from(out);
+    }
+    case NSUTF16StringEncoding:
+    case NSUTF16BigEndianStringEncoding:
+    case NSUTF16LittleEndianStringEncoding: {
+        if (length % 2) {
+            return nullptr;
+        }
+        bool little = encoding == NSUTF16LittleEndianStringEncoding;
+        NSUInteger start = 0;
+        if (encoding == NSUTF16StringEncoding && length >= 2) {
+            if (p[0] == 0xFF && p[1] == 0xFE) {
+                little = true;
+                start = 2;
+            } else if (p[0] == 0xFE && p[1] == 0xFF) {
+                start = 2;
+            }
+        }
+        std::u16string u;
+        u.reserve((length - start) / 2);
+        for (NSUInteger i = start; i < length; i += 2) {
+            u += static_cast<char16_t>(little ? (p[i] | (p[i + 1] << 8)) : ((p[i] << 8) | p[i + 1]));
+        }
+        std::string out;
+        if (!strictFromUTF16(u, out)) {
+            return nullptr;
+        }
+        return from(out);
+    }
+    }
+    return nullptr;
+}
+
+Ref<NSData> NSString::dataUsingEncoding(NSStringEncoding encoding) const {
+    return dataUsingEncodingAllowLossyConversion(encoding, false);
+}
+
+Ref<NSData> NSString::dataUsingEncodingAllowLossyConversion(NSStringEncoding encoding, bool lossy) const {
+    std::vector<uint8_t> out;
+    switch (encoding) {
+    case NSUTF8StringEncoding:
+        return NSData::dataWithString(s_);
+    case NSASCIIStringEncoding:
+    case NSISOLatin1StringEncoding: {
+        char32_t limit = encoding == NSASCIIStringEncoding ? 0x80 : 0x100;
+        out.reserve(s_.size());
+        for (size_t i = 0; i < s_.size();) {
+            char32_t cp = decodeAt(s_, i);
+            if (cp >= limit) {
+                if (!lossy) {
+                    return nullptr;
+                }
+                cp = '?';
+            }
+            out.push_back(static_cast<uint8_t>(cp));
+        }
+        return NSData::dataWithVector(std::move(out));
+    }
+    case NSUTF16StringEncoding:
+    case NSUTF16BigEndianStringEncoding:
+    case NSUTF16LittleEndianStringEncoding: {
+        bool little = encoding != NSUTF16BigEndianStringEncoding;
+        if (encoding == NSUTF16StringEncoding) {
+            out = {0xFF, 0xFE};
+        }
+        for (char16_t c : utf16()) {
+            if (little) {
+                out.push_back(static_cast<uint8_t>(c & 0xFF));
+                out.push_back(static_cast<uint8_t>(c >> 8));
+            } else {
+                out.push_back(static_cast<uint8_t>(c >> 8));
+                out.push_back(static_cast<uint8_t>(c & 0xFF));
+            }
+        }
+        return NSData::dataWithVector(std::move(out));
+    }
+    }
+    return nullptr;
+}
+
+bool NSString::canBeConvertedToEncoding(NSStringEncoding encoding) const {
+    return dataUsingEncoding(encoding) != nullptr;
+}
+
+NSUInteger NSString::lengthOfBytesUsingEncoding(NSStringEncoding encoding) const {
+    switch (encoding) {
+    case NSUTF8StringEncoding:
+        return s_.size();
+    case NSUTF16BigEndianStringEncoding:
+    case NSUTF16LittleEndianStringEncoding:
+    case NSUTF16StringEncoding:
+        return length() * 2;
+    default: {
+        auto d = dataUsingEncoding(encoding);
+        return d ? d->length() : 0;
+    }
+    }
+}
+
+// MARK: - Character sets and percent encoding
+
+Ref<NSString> NSString::stringByTrimmingCharactersInSet(const Ref<NSCharacterSet>& set) const {
+    if (!set) {
+        return from(s_);
+    }
+    size_t begin = 0;
+    while (begin < s_.size()) {
+        size_t next = begin;
+        if (!set->longCharacterIsMember(decodeAt(s_, next))) {
+            break;
+        }
+        begin = next;
+    }
+    // Walk the code points once and remember where the last non-member ends.
+    size_t end = begin;
+    for (size_t i = begin; i < s_.size();) {
+        if (!set->longCharacterIsMember(decodeAt(s_, i))) {
+            end = i;
+        }
+    }
+    return from(std::string_view(s_).substr(begin, end - begin));
+}
+
+Ref<NSArray> NSString::componentsSeparatedByCharactersInSet(const Ref<NSCharacterSet>& separators) const {
+    std::vector<id> parts;
+    size_t start = 0;
+    for (size_t i = 0; i < s_.size();) {
+        size_t at = i;
+        char32_t cp = decodeAt(s_, i);
+        if (separators && separators->longCharacterIsMember(cp)) {
+            parts.push_back(from(std::string_view(s_).substr(start, at - start)));
+            start = i;
+        }
+    }
+    parts.push_back(from(std::string_view(s_).substr(start)));
+    return NSArray::arrayWithVector(std::move(parts));
+}
+
+NSRange NSString::rangeOfCharacterFromSet(const Ref<NSCharacterSet>& set) const {
+    return rangeOfCharacterFromSetOptions(set, 0);
+}
+
+NSRange NSString::rangeOfCharacterFromSetOptions(const Ref<NSCharacterSet>& set, NSStringCompareOptions options) const {
+    NSRange found{static_cast<NSUInteger>(NSNotFound), 0};
+    if (!set) {
+        return found;
+    }
+    NSUInteger index = 0;
+    for (size_t i = 0; i < s_.size();) {
+        char32_t cp = decodeAt(s_, i);
+        NSUInteger width = cp >= 0x10000 ? 2 : 1;
+        if (set->longCharacterIsMember(cp)) {
+            found = {index, width};
+            if (!(options & NSBackwardsSearch)) {
+                return found;
+            }
+        }
+        index += width;
+    }
+    return found;
+}
+
+Ref<NSString> NSString::stringByPaddingToLengthWithStringStartingAtIndex(NSUInteger newLength,
+                                                                         const Ref<NSString>& padString,
+                                                                         NSUInteger padIndex) const {
+    auto u = utf16();
+    if (newLength <= u.size()) {
+        return from(fromUTF16(u.data(), newLength));
+    }
+    std::u16string pad = padString ? padString->utf16() : std::u16string();
+    if (padIndex >= pad.size()) {
+        raiseRange("stringByPaddingToLength:withString:startingAtIndex:", padIndex, pad.size());
+    }
+    size_t k = padIndex;
+    while (u.size() < newLength) {
+        u += pad[k];
+        k = (k + 1) % pad.size();
+    }
+    return from(fromUTF16(u.data(), u.size()));
+}
+
+Ref<NSString> NSString::stringByAddingPercentEncodingWithAllowedCharacters(const Ref<NSCharacterSet>& allowed) const {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s_.size());
+    for (size_t i = 0; i < s_.size();) {
+        size_t start = i;
+        char32_t cp = decodeAt(s_, i);
+        if (allowed && cp != 0xFFFD && allowed->longCharacterIsMember(cp)) {
+            out.append(s_, start, i - start);
+            continue;
+        }
+        for (size_t k = start; k < i; ++k) {
+            auto b = static_cast<unsigned char>(s_[k]);
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        }
+    }
+    return from(out);
+}
+
+Ref<NSString> NSString::stringByRemovingPercentEncoding() const {
+    auto hexValue = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return -1;
+    };
+    std::string out;
+    out.reserve(s_.size());
+    for (size_t i = 0; i < s_.size(); ++i) {
+        if (s_[i] != '%') {
+            out += s_[i];
+            continue;
+        }
+        if (i + 2 >= s_.size()) {
+            return nullptr;
+        }
+        int hi = hexValue(s_[i + 1]), lo = hexValue(s_[i + 2]);
+        if (hi < 0 || lo < 0) {
+            return nullptr;
+        }
+        out += static_cast<char>((hi << 4) | lo);
+        i += 2;
+    }
+    if (!isValidUTF8(reinterpret_cast<const uint8_t*>(out.data()), out.size())) {
+        return nullptr;
+    }
+    return from(out);
+}
+
+// MARK: - Composed character sequences and text segments
+
+namespace {
+
+struct BreakIterator {
+    UBreakIterator* it = nullptr;
+    BreakIterator(UBreakIteratorType type, const std::u16string& text) {
+        UErrorCode status = U_ZERO_ERROR;
+        it = ubrk_open(type, "en_US_POSIX", reinterpret_cast<const UChar*>(text.data()),
+                       static_cast<int32_t>(text.size()), &status);
+        if (U_FAILURE(status)) {
+            it = nullptr;
+            NSException::raise(NSInternalInconsistencyException, "text segmentation is unavailable");
+        }
+    }
+    ~BreakIterator() {
+        if (it) {
+            ubrk_close(it);
+        }
+    }
+    BreakIterator(const BreakIterator&) = delete;
+    BreakIterator& operator=(const BreakIterator&) = delete;
+};
+
+// The grapheme clusters of UTF-16 text, as [start, end) pairs.
+std::vector<NSRange> graphemeRanges(const std::u16string& u) {
+    std::vector<NSRange> out;
+    if (u.empty()) {
+        return out;
+    }
+    BreakIterator bi(UBRK_CHARACTER, u);
+    int32_t start = ubrk_first(bi.it);
+    for (int32_t end = ubrk_next(bi.it); end != UBRK_DONE; start = end, end = ubrk_next(bi.it)) {
+        out.push_back({static_cast<NSUInteger>(start), static_cast<NSUInteger>(end - start)});
+    }
+    return out;
+}
+
+bool isLineBreak(char16_t c, bool paragraphsOnly) {
+    if (c == u'\n' || c == u'\r' || c == 0x2029) {
+        return true;
+    }
+    return !paragraphsOnly && (c == 0x2028 || c == 0x0085);
+}
+
+bool isSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == 0x00A0 || c == 0x2028 || c == 0x2029 ||
+           c == 0x0085 || (c >= 0x2000 && c <= 0x200A) || c == 0x3000;
+}
+
+struct Segment {
+    NSRange range;
+    NSRange enclosing;
+};
+
+std::vector<Segment> lineSegments(const std::u16string& u, bool paragraphsOnly) {
+    std::vector<Segment> out;
+    size_t start = 0;
+    while (start < u.size()) {
+        size_t end = start;
+        while (end < u.size() && !isLineBreak(u[end], paragraphsOnly)) {
+            ++end;
+        }
+        size_t next = end;
+        if (next < u.size()) {
+            next += (u[next] == u'\r' && next + 1 < u.size() && u[next + 1] == u'\n') ? 2 : 1;
+        }
+        out.push_back({{start, end - start}, {start, next - start}});
+        start = next;
+    }
+    return out;
+}
+
+std::vector<Segment> wordSegments(const std::u16string& u) {
+    std::vector<Segment> out;
+    if (u.empty()) {
+        return out;
+    }
+    BreakIterator bi(UBRK_WORD, u);
+    std::vector<NSRange> words;
+    int32_t start = ubrk_first(bi.it);
+    for (int32_t end = ubrk_next(bi.it); end != UBRK_DONE; start = end, end = ubrk_next(bi.it)) {
+        if (ubrk_getRuleStatus(bi.it) != UBRK_WORD_NONE) {
+            words.push_back({static_cast<NSUInteger>(start), static_cast<NSUInteger>(end - start)});
+        }
+    }
+    // Each word's enclosing range runs to the next word (the first one also takes what precedes it).
+    for (size_t i = 0; i < words.size(); ++i) {
+        NSUInteger from = i == 0 ? 0 : words[i].location;
+        NSUInteger to = i + 1 < words.size() ? words[i + 1].location : u.size();
+        out.push_back({words[i], {from, to - from}});
+    }
+    return out;
+}
+
+std::vector<Segment> sentenceSegments(const std::u16string& u) {
+    std::vector<Segment> out;
+    if (u.empty()) {
+        return out;
+    }
+    BreakIterator bi(UBRK_SENTENCE, u);
+    int32_t start = ubrk_first(bi.it);
+    for (int32_t end = ubrk_next(bi.it); end != UBRK_DONE; start = end, end = ubrk_next(bi.it)) {
+        auto e = static_cast<NSUInteger>(end);
+        auto s = static_cast<NSUInteger>(start);
+        while (e > s && isSpace(u[e - 1])) {
+            --e;
+        }
+        if (e > s) {
+            out.push_back({{s, e - s}, {s, static_cast<NSUInteger>(end) - s}});
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+NSRange NSString::rangeOfComposedCharacterSequenceAtIndex(NSUInteger index) const {
+    auto u = utf16();
+    if (index >= u.size()) {
+        raiseRange("rangeOfComposedCharacterSequenceAtIndex", index, u.size());
+    }
+    BreakIterator bi(UBRK_CHARACTER, u);
+    auto start = static_cast<NSUInteger>(ubrk_preceding(bi.it, static_cast<int32_t>(index) + 1));
+    auto end = static_cast<NSUInteger>(ubrk_following(bi.it, static_cast<int32_t>(index)));
+    return {start, end - start};
+}
+
+NSRange NSString::rangeOfComposedCharacterSequencesForRange(NSRange range) const {
+    auto u = utf16();
+    if (range.location > u.size() || range.length > u.size() - range.location) {
+        raiseRange("rangeOfComposedCharacterSequencesForRange", NSMaxRange(range), u.size());
+    }
+    if (range.location == u.size()) {
+        return {u.size(), 0};
+    }
+    BreakIterator bi(UBRK_CHARACTER, u);
+    // The last boundary at or before the location, the first at or after the end.
+    auto start = static_cast<NSUInteger>(ubrk_preceding(bi.it, static_cast<int32_t>(range.location) + 1));
+    if (range.length == 0) {
+        return {start, 0};
+    }
+    NSUInteger end = NSMaxRange(range) >= u.size()
+                         ? u.size()
+                         : static_cast<NSUInteger>(ubrk_following(bi.it, static_cast<int32_t>(NSMaxRange(range)) - 1));
+    return {start, end - start};
+}
+
+void NSString::enumerateSubstringsInRangeOptionsUsingBlock(NSRange range, NSStringEnumerationOptions options,
+                                                           const NSStringEnumerationBlock& block) const {
+    auto all = utf16();
+    if (range.location > all.size() || range.length > all.size() - range.location) {
+        raiseRange("enumerateSubstringsInRange:options:usingBlock:", NSMaxRange(range), all.size());
+    }
+    std::u16string u = all.substr(range.location, range.length);
+    std::vector<Segment> segments;
+    switch (options & 0xFF) {
+    case NSStringEnumerationByLines:
+        segments = lineSegments(u, false);
+        break;
+    case NSStringEnumerationByParagraphs:
+        segments = lineSegments(u, true);
+        break;
+    case NSStringEnumerationByComposedCharacterSequences:
+        for (const auto& r : graphemeRanges(u)) {
+            segments.push_back({r, r});
+        }
+        break;
+    case NSStringEnumerationByWords:
+        segments = wordSegments(u);
+        break;
+    case NSStringEnumerationBySentences:
+        segments = sentenceSegments(u);
+        break;
+    default:
+        NSException::raise(NSInvalidArgumentException, "enumerateSubstringsInRange: unknown enumeration option");
+    }
+    if (options & NSStringEnumerationReverse) {
+        std::reverse(segments.begin(), segments.end());
+    }
+    bool stop = false;
+    for (const auto& seg : segments) {
+        Ref<NSString> sub;
+        if (!(options & NSStringEnumerationSubstringNotRequired)) {
+            sub = from(fromUTF16(u.data() + seg.range.location, seg.range.length));
+        }
+        block(sub, {seg.range.location + range.location, seg.range.length},
+              {seg.enclosing.location + range.location, seg.enclosing.length}, &stop);
+        if (stop) {
+            break;
+        }
+    }
+}
+
+Ref<NSArray> NSString::composedCharacterSequences() const {
+    auto u = utf16();
+    std::vector<id> out;
+    for (const auto& r : graphemeRanges(u)) {
+        out.push_back(from(fromUTF16(u.data() + r.location, r.length)));
+    }
+    return NSArray::arrayWithVector(std::move(out));
 }

@@ -5,6 +5,7 @@
 #include <Runtime/NSObject.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,9 @@ enum NSStringEncoding : NSUInteger {
     NSUTF8StringEncoding = 4,
     NSISOLatin1StringEncoding = 5,
     NSUTF16StringEncoding = 10,
+    NSUnicodeStringEncoding = 10,
+    NSUTF16BigEndianStringEncoding = 0x90000100,
+    NSUTF16LittleEndianStringEncoding = 0x94000100,
 };
 
 using NSStringCompareOptions = NSUInteger;
@@ -38,6 +42,23 @@ inline constexpr NSStringCompareOptions NSLiteralSearch = 2;
 inline constexpr NSStringCompareOptions NSBackwardsSearch = 4;
 inline constexpr NSStringCompareOptions NSAnchoredSearch = 8;
 inline constexpr NSStringCompareOptions NSNumericSearch = 64;
+
+// How enumerateSubstringsInRangeOptionsUsingBlock cuts the text (one of the first five, optionally
+// combined with the flags).
+using NSStringEnumerationOptions = NSUInteger;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationByLines = 0;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationByParagraphs = 1;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationByComposedCharacterSequences = 2;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationByWords = 3;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationBySentences = 4;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationReverse = 1UL << 8;
+inline constexpr NSStringEnumerationOptions NSStringEnumerationSubstringNotRequired = 1UL << 9;
+
+// The block of enumerateSubstringsInRangeOptionsUsingBlock: the substring (nil with
+// NSStringEnumerationSubstringNotRequired), its range, the range that includes its separators
+// (line ends, spaces after a word), and the stop flag.
+using NSStringEnumerationBlock =
+    std::function<void(const Ref<NSString>& substring, NSRange substringRange, NSRange enclosingRange, bool* stop)>;
 
 enum NSComparisonResult : NSInteger { NSOrderedAscending = -1, NSOrderedSame = 0, NSOrderedDescending = 1 };
 
@@ -96,8 +117,11 @@ public:
         return from(NSFormat(format, {NSFormatArgument(args)...}));
     }
     static Ref<NSString> stringWithCharacters(const char16_t* chars, NSUInteger length);
-    // nil when the bytes are not valid in the encoding.
+    // `initWithData:encoding:`; nil when the bytes are not valid in the encoding (UTF-8 is checked
+    // strictly: no overlong forms, surrogates or truncated sequences; UTF-16 honours a byte-order
+    // mark and is big-endian without one).
     static Ref<NSString> stringWithDataEncoding(const Ref<NSData>& data, NSStringEncoding encoding);
+    static Ref<NSString> stringWithBytesLengthEncoding(const void* bytes, NSUInteger length, NSStringEncoding encoding);
     static Ref<NSString> stringWithContentsOfFile(const Ref<NSString>& path);
 
     // The UTF-8 text.
@@ -105,9 +129,23 @@ public:
     const char* UTF8String() const noexcept { return s_.c_str(); }
     std::u16string utf16() const;
 
+    // The length in UTF-16 code units ("é" is 1, "😀" is 2, "e" + U+0301 is 2).
     NSUInteger length() const;
+    // Raises NSRangeException past the end.
     char16_t characterAtIndex(NSUInteger index) const;
+    // The user-perceived character (grapheme cluster, by ICU) that contains the UTF-16 index: a
+    // surrogate pair, a base with its combining marks, an emoji sequence, a regional-indicator flag.
+    // Raises NSRangeException past the end.
     NSRange rangeOfComposedCharacterSequenceAtIndex(NSUInteger index) const;
+    // The smallest range of whole composed character sequences that covers `range`.
+    NSRange rangeOfComposedCharacterSequencesForRange(NSRange range) const;
+    // Cuts `range` into lines, paragraphs, composed character sequences, words or sentences and
+    // calls the block for each, in order (or reverse). Raises NSRangeException for a bad range.
+    void enumerateSubstringsInRangeOptionsUsingBlock(NSRange range, NSStringEnumerationOptions options,
+                                                     const NSStringEnumerationBlock& block) const;
+    // Every composed character sequence of the string, in order (the substrings the enumeration by
+    // composed character sequences visits).
+    Ref<NSArray> composedCharacterSequences() const;
     Ref<NSString> substringFromIndex(NSUInteger from) const;
     Ref<NSString> substringToIndex(NSUInteger to) const;
     Ref<NSString> substringWithRange(NSRange range) const;
@@ -131,6 +169,18 @@ public:
                                                                  const Ref<NSString>& replacement) const;
     Ref<NSString> stringByTrimmingCharactersInSet(const Ref<NSCharacterSet>& set) const;
     Ref<NSArray> componentsSeparatedByString(const Ref<NSString>& separator) const;
+    Ref<NSArray> componentsSeparatedByCharactersInSet(const Ref<NSCharacterSet>& separators) const;
+    // The first (last, with NSBackwardsSearch) character of the set, {NSNotFound, 0} when none.
+    NSRange rangeOfCharacterFromSet(const Ref<NSCharacterSet>& set) const;
+    NSRange rangeOfCharacterFromSetOptions(const Ref<NSCharacterSet>& set, NSStringCompareOptions options) const;
+    // Cut or padded (with `padString` repeated from `padIndex`) to `newLength` UTF-16 units.
+    Ref<NSString> stringByPaddingToLengthWithStringStartingAtIndex(NSUInteger newLength, const Ref<NSString>& padString,
+                                                                   NSUInteger padIndex) const;
+
+    // Percent encoding: every UTF-8 byte of a character outside `allowed` becomes "%XX" (upper-case
+    // hex). Removing answers nil for a malformed escape or escapes that do not decode to UTF-8.
+    Ref<NSString> stringByAddingPercentEncodingWithAllowedCharacters(const Ref<NSCharacterSet>& allowed) const;
+    Ref<NSString> stringByRemovingPercentEncoding() const;
     Ref<NSString> lowercaseString() const;
     Ref<NSString> uppercaseString() const;
     Ref<NSString> capitalizedString() const;
@@ -143,7 +193,13 @@ public:
     float floatValue() const;
     bool boolValue() const;
 
+    // nil when a character cannot be represented (ASCII, Latin-1). UTF-16 is little-endian with a
+    // byte-order mark, as the platform writes it.
     Ref<NSData> dataUsingEncoding(NSStringEncoding encoding) const;
+    // `dataUsingEncoding:allowLossyConversion:`: unrepresentable characters become "?".
+    Ref<NSData> dataUsingEncodingAllowLossyConversion(NSStringEncoding encoding, bool lossy) const;
+    bool canBeConvertedToEncoding(NSStringEncoding encoding) const;
+    NSUInteger lengthOfBytesUsingEncoding(NSStringEncoding encoding) const;
 
     // Path helpers.
     Ref<NSString> lastPathComponent() const;

@@ -16,8 +16,10 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 template <class T>
@@ -26,10 +28,23 @@ template <class T>
 struct NSIsRef<Ref<T>> : std::true_type {
     using element = T;
 };
+template <class T>
+struct NSIsWeak : std::false_type {};
+template <class T>
+struct NSIsWeak<Weak<T>> : std::true_type {
+    using element = T;
+};
 
 namespace objc_detail {
 
 [[noreturn]] void raiseArgumentType(const char* expected, const id& got);
+// Reads a property declaration's attribute list ("readonly", "weak", "copy", "atomic", "dynamic",
+// "class=Name", "getter=name", "setter=name:", "ivar[=name]"); raises for an unknown attribute.
+void applyPropertyAttributes(ObjCProperty& property, std::string_view attributes);
+// The runtime class name of a C++ class: its name without namespaces, or empty for a template.
+std::string classNameOfType(const std::type_info& type);
+// "setName:" for "name".
+std::string defaultSetterName(const std::string& name);
 
 // Type encoding of a C++ parameter or return type.
 template <class T>
@@ -63,12 +78,37 @@ std::string encodingOf() {
         return ":";
     } else if constexpr (std::is_same_v<U, Class>) {
         return "#";
-    } else if constexpr (NSIsRef<U>::value) {
+    } else if constexpr (NSIsRef<U>::value || NSIsWeak<U>::value) {
         return "@";
     } else if constexpr (std::is_enum_v<U>) {
         return encodingOf<std::underlying_type_t<U>>();
     } else {
         return NSObjCType<U>::encoding();
+    }
+}
+
+// The object as an E, or nullptr. An object of exactly class E skips the dynamic cast.
+template <class E>
+E* fastCast(NSObject* object) noexcept {
+    if (!object) {
+        return nullptr;
+    }
+    if (typeid(*object) == typeid(E)) {
+        return static_cast<E*>(object);
+    }
+    return dynamic_cast<E*>(object);
+}
+
+template <class U>
+U numberValue(const NSNumber* n) {
+    if constexpr (std::is_same_v<U, bool>) {
+        return n->boolValue();
+    } else if constexpr (std::is_floating_point_v<U>) {
+        return static_cast<U>(n->doubleValue());
+    } else if constexpr (std::is_unsigned_v<U>) {
+        return static_cast<U>(n->unsignedLongLongValue());
+    } else {
+        return static_cast<U>(n->longLongValue());
     }
 }
 
@@ -80,21 +120,31 @@ std::remove_cvref_t<T> fromArgument(const id& arg) {
         if (!arg) {
             return nullptr;
         }
-        auto r = cast<E>(arg);
+        E* r = fastCast<E>(arg.get());
         if (!r) {
             raiseArgumentType(typeid(E).name(), arg);
         }
-        return r;
+        return Ref<E>(r);
+    } else if constexpr (NSIsWeak<U>::value) {
+        return U(fromArgument<Ref<typename NSIsWeak<U>::element>>(arg));
     } else if constexpr (std::is_arithmetic_v<U>) {
-        if (arg && !cast<NSNumber>(arg)) {
+        if (!arg) {
+            return U{};
+        }
+        const NSNumber* n = fastCast<NSNumber>(arg.get());
+        if (!n) {
             raiseArgumentType("NSNumber", arg);
         }
-        return unbox<U>(arg);
+        return numberValue<U>(n);
     } else if constexpr (std::is_enum_v<U>) {
-        if (arg && !cast<NSNumber>(arg)) {
+        if (!arg) {
+            return U{};
+        }
+        const NSNumber* n = fastCast<NSNumber>(arg.get());
+        if (!n) {
             raiseArgumentType("NSNumber", arg);
         }
-        return static_cast<U>(unbox<long long>(arg));
+        return static_cast<U>(n->longLongValue());
     } else if constexpr (std::is_same_v<U, SEL>) {
         auto s = cast<NSString>(arg);
         if (arg && !s) {
@@ -102,6 +152,7 @@ std::remove_cvref_t<T> fromArgument(const id& arg) {
         }
         return s ? SEL(s->str()) : SEL();
     } else {
+        static_assert(std::is_trivially_copyable_v<U>, "only plain structs travel in an NSValue");
         U out{};
         auto v = cast<NSValue>(arg);
         if (arg && (!v || !v->getValue(out))) {
@@ -116,6 +167,8 @@ id toResult(T&& value) {
     using U = std::remove_cvref_t<T>;
     if constexpr (NSIsRef<U>::value) {
         return id(std::forward<T>(value));
+    } else if constexpr (NSIsWeak<U>::value) {
+        return id(value.lock());
     } else if constexpr (std::is_same_v<U, bool>) {
         return NSNumber::numberWithBool(value);
     } else if constexpr (std::is_arithmetic_v<U>) {
@@ -125,6 +178,7 @@ id toResult(T&& value) {
     } else if constexpr (std::is_same_v<U, SEL>) {
         return value.isNull() ? id() : id(NSString::from(value.name()));
     } else {
+        static_assert(std::is_trivially_copyable_v<U>, "only plain structs travel in an NSValue");
         return NSValue::valueWithValue(value);
     }
 }
@@ -197,11 +251,21 @@ public:
         return addClassFromTuple<typename Traits::Result>(selector, std::move(f), (typename Traits::Args*)nullptr);
     }
 
-    // A property for key-value coding, from its getter and setter member functions.
+    // A property for key-value coding, from its getter and setter member functions. `attributes`
+    // is a comma-separated list: "readonly", "weak", "copy", "atomic", "dynamic", "class=Name",
+    // "getter=isName", "setter=name:", "ivar=name". A property with a setter is backed by storage
+    // (named `name_` unless "ivar=" says otherwise); declared "readonly", it is read-only to its
+    // users while key-value coding can still set it, as the platform sets an instance variable.
+    // The getter and setter also answer their selectors, unless the class has methods for them.
     template <class C, class V, class W>
     ClassBuilder& property(const char* name, V (C::*getter)() const, void (C::*setter)(W),
                            const char* attributes = "") {
         ObjCProperty p = makeProperty<V>(name, attributes);
+        if (p.ivar.empty() && !p.dynamic) {
+            p.ivar = std::string(name) + "_";
+        }
+        addAccessor(p.getterName.empty() ? std::string(name) : p.getterName, getter);
+        addAccessor(p.setterName.empty() ? objc_detail::defaultSetterName(name) : p.setterName, setter);
         p.getter = [getter](NSObject* self) -> id { return objc_detail::toResult((static_cast<T*>(self)->*getter)()); };
         p.setter = [getter, setter, name = std::string(name)](NSObject* self, const id& value) {
             using U = std::remove_cvref_t<W>;
@@ -216,10 +280,12 @@ public:
         cls_->addProperty(std::move(p));
         return *this;
     }
+    // A read-only property computed by its getter (no storage unless the attributes name one).
     template <class C, class V>
     ClassBuilder& readonlyProperty(const char* name, V (C::*getter)() const, const char* attributes = "") {
         ObjCProperty p = makeProperty<V>(name, attributes);
         p.readonly = true;
+        addAccessor(p.getterName.empty() ? std::string(name) : p.getterName, getter);
         p.getter = [getter](NSObject* self) -> id { return objc_detail::toResult((static_cast<T*>(self)->*getter)()); };
         cls_->addProperty(std::move(p));
         return *this;
@@ -237,20 +303,37 @@ public:
 private:
     template <class V>
     ObjCProperty makeProperty(const char* name, const char* attributes) {
+        using U = std::remove_cvref_t<V>;
         ObjCProperty p;
         p.name = name;
-        p.type = objc_detail::encodingOf<V>();
-        std::string attrs = attributes;
-        p.weak = attrs.find("weak") != std::string::npos;
-        p.copy = attrs.find("copy") != std::string::npos;
-        p.readonly = attrs.find("readonly") != std::string::npos;
-        if constexpr (NSIsRef<std::remove_cvref_t<V>>::value) {
-            auto pos = attrs.find("class=");
-            if (pos != std::string::npos) {
-                p.className = attrs.substr(pos + 6, attrs.find(',', pos) - pos - 6);
-            }
+        p.type = objc_detail::encodingOf<U>();
+        p.weak = NSIsWeak<U>::value;
+        objc_detail::applyPropertyAttributes(p, attributes ? attributes : "");
+        if constexpr (NSIsRef<U>::value) {
+            setClassName<typename NSIsRef<U>::element>(p);
+        } else if constexpr (NSIsWeak<U>::value) {
+            setClassName<typename NSIsWeak<U>::element>(p);
         }
         return p;
+    }
+
+    // The class named by an object property's C++ type, unless the declaration names one (`id`,
+    // Ref<NSObject>, names none).
+    template <class E>
+    static void setClassName(ObjCProperty& p) {
+        if (p.className.empty() && !std::is_same_v<E, NSObject>) {
+            p.className = objc_detail::classNameOfType(typeid(E));
+        }
+    }
+
+    // Makes an accessor answer its selector, unless the class already has a method for it.
+    template <class Fn>
+    void addAccessor(const std::string& selector, Fn fn) {
+        SEL sel(selector);
+        if (cls_->ownInstanceMethod(sel)) {
+            return;
+        }
+        method(sel, fn);
     }
 
     template <class R, class... A, class F>

@@ -1,5 +1,6 @@
 #include <Runtime/ClassBuilder.h>
 #include <Runtime/ObjectExtras.h>
+#include <Runtime/ProtocolBuilder.h>
 
 #include <Foundation/NSArray.h>
 #include <Foundation/NSDictionary.h>
@@ -70,8 +71,11 @@ NSObject* weakControlLoad(WeakControl* control) noexcept {
 
 // NSObject is the root: it has no superclass, so it is registered by hand.
 Class NSObject::class_() {
-    static Class cls =
-        objc_registerClass(std::make_unique<ObjCClass>("NSObject", nullptr, [] { return make<NSObject>(); }));
+    static Class cls = [] {
+        Class c = objc_registerClass(std::make_unique<ObjCClass>("NSObject", nullptr, [] { return make<NSObject>(); }));
+        c->addProtocol(NS_PROTOCOL(NSObject));
+        return c;
+    }();
     return cls;
 }
 [[maybe_unused]] static const Class dx_registered_NSObject = NSObject::class_();
@@ -185,6 +189,23 @@ std::recursive_mutex& NSObject::monitor() const {
 // MARK: - Associated objects
 
 void NSObject::setAssociatedObject(const void* key, const id& value, objc_AssociationPolicy policy) {
+    Association fresh;
+    if (value) {
+        switch (policy) {
+        case objc_AssociationPolicy::Assign:
+            fresh.isWeak = true;
+            fresh.weak = value;
+            break;
+        case objc_AssociationPolicy::CopyNonatomic:
+        case objc_AssociationPolicy::Copy:
+            fresh.strong = value->copy(); // before anything changes: copying may raise
+            break;
+        case objc_AssociationPolicy::RetainNonatomic:
+        case objc_AssociationPolicy::Retain:
+            fresh.strong = value;
+            break;
+        }
+    }
     auto& x = extras();
     Association old;
     {
@@ -195,28 +216,7 @@ void NSObject::setAssociatedObject(const void* key, const id& value, objc_Associ
             x.associations.erase(it);
         }
         if (value) {
-            Association a;
-            switch (policy) {
-            case objc_AssociationPolicy::Assign:
-                a.isWeak = true;
-                a.weak = value;
-                break;
-            case objc_AssociationPolicy::CopyNonatomic:
-            case objc_AssociationPolicy::Copy:
-                a.strong = value;
-                break;
-            default:
-                a.strong = value;
-            }
-            x.associations.emplace(key, std::move(a));
-        }
-    }
-    if (value && (policy == objc_AssociationPolicy::CopyNonatomic || policy == objc_AssociationPolicy::Copy)) {
-        id copied = value->copy();
-        std::lock_guard lock(x.lock);
-        auto it = x.associations.find(key);
-        if (it != x.associations.end()) {
-            it->second.strong = copied;
+            x.associations.emplace(key, std::move(fresh));
         }
     }
     // `old` is released here, outside the lock, since its deallocation may run arbitrary code.

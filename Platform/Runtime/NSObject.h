@@ -60,6 +60,7 @@ using InvocationObserver = std::function<void(NSObject* self, const std::vector<
 
 namespace objc_detail {
 struct ObjectExtras;
+struct KVOAccess;
 }
 
 // Declares the runtime class of a C++ class, inside its body:
@@ -148,14 +149,24 @@ public:
     // Called when nil is set for a scalar property; raises NSInvalidArgumentException by default.
     virtual void setNilValueForKey(const Ref<NSString>& key);
 
-    // Key-value observing. The observer is held weakly; observations of a deallocating target are
-    // dropped with it.
+    // Key-value observing. The observer is held weakly: once it deallocates its observations are
+    // dropped silently; so are the observations of a target that deallocates. A dotted key path is
+    // observed through every object along it and follows a change of any of them. The observer's
+    // observeValueForKeyPathOfObjectChangeContext is called on the thread that made the change,
+    // outside the runtime's locks, with the key path as registered and the observed object.
+    // Raises NSInvalidArgumentException for a nil observer or an empty key path component.
     void addObserverForKeyPathOptionsContext(NSObject* observer, const Ref<NSString>& keyPath,
                                              NSKeyValueObservingOptions options, void* context);
+    // Remove the most recent matching registration; raise NSRangeException when there is none.
     void removeObserverForKeyPathContext(NSObject* observer, const Ref<NSString>& keyPath, void* context);
     void removeObserverForKeyPath(NSObject* observer, const Ref<NSString>& keyPath);
+    // An observer overrides this; the root's version raises NSInternalInconsistencyException, since a
+    // notification that nobody handles is a mistake.
     virtual void observeValueForKeyPathOfObjectChangeContext(const Ref<NSString>& keyPath, const id& object,
                                                              const Ref<NSDictionary>& change, void* context);
+    // Manual notification. Each did pairs with the latest unpaired will for the same key on the same
+    // thread, so nested pairs each notify with their own old value. The to-many forms take the kind
+    // NSKeyValueChangeInsertion, Removal or Replacement and the indexes concerned.
     void willChangeValueForKey(const Ref<NSString>& key);
     void didChangeValueForKey(const Ref<NSString>& key);
     void willChangeValuesAtIndexesForKey(NSKeyValueChange change, const Ref<NSIndexSet>& indexes,
@@ -180,6 +191,7 @@ public:
     uint64_t retainCount() const noexcept;
 
 private:
+    friend struct objc_detail::KVOAccess;
     friend objc_detail::WeakControl* objc_detail::weakControlFor(const NSObject*);
     friend NSObject* objc_detail::weakControlLoad(objc_detail::WeakControl*) noexcept;
     void dealloc() const noexcept;
@@ -209,6 +221,23 @@ public:                                                                         
                                                                                                                        \
 protected:                                                                                                             \
     Type name##_{};                                                                                                    \
+                                                                                                                       \
+public:
+
+// Declares a weak observable property of class `Type`: the field `Weak<Type> name_`, the getter
+// `Ref<Type> name()` (nil once the object is gone) and the notifying setter. Register it with
+// b.property("name", &T::name, &T::setName, "weak").
+#define NS_WEAK_PROPERTY(Type, name, setter)                                                                           \
+public:                                                                                                                \
+    Ref<Type> name() const {                                                                                           \
+        return name##_.lock();                                                                                         \
+    }                                                                                                                  \
+    void setter(const Ref<Type>& value) {                                                                              \
+        changeValueForKey(#name, [&] { name##_ = value; });                                                            \
+    }                                                                                                                  \
+                                                                                                                       \
+protected:                                                                                                             \
+    Weak<Type> name##_;                                                                                                \
                                                                                                                        \
 public:
 

@@ -40,8 +40,8 @@ struct ObjectExtras {
     std::unordered_map<const void*, Association> associations;
     std::vector<InvocationObservation> observers;
     std::vector<std::pair<uint64_t, std::function<void(NSObject*)>>> deallocHooks;
-    KVOState* kvo = nullptr;
-    ~ObjectExtras() { destroyKVOState(kvo); }
+    std::atomic<KVOState*> kvo{nullptr}; // made on first use, like the extras themselves
+    ~ObjectExtras() { destroyKVOState(kvo.load(std::memory_order_acquire)); }
 };
 
 uint64_t nextToken() noexcept;

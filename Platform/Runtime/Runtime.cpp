@@ -3,9 +3,12 @@
 
 #include <Foundation/NSString.h>
 
+#include <cxxabi.h>
 #include <execinfo.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 #include <unordered_set>
 
@@ -27,34 +30,42 @@ void NSException::raise(std::string name, std::string reason) {
 // MARK: - Selectors
 
 namespace {
+// Selector names are looked up far more often than added: readers share the lock.
 struct SelectorTable {
-    std::mutex mutex;
-    std::unordered_set<std::string> names;
+    std::shared_mutex mutex;
+    std::unordered_map<std::string_view, std::unique_ptr<objc_detail::SelectorName>> names;
 };
 SelectorTable& selectorTable() {
     static SelectorTable* table = new SelectorTable; // lives for the whole process
     return *table;
 }
-const std::string& emptyName() {
+} // namespace
+
+const std::string& objc_detail::emptySelectorName() noexcept {
     static const std::string empty;
     return empty;
 }
-} // namespace
 
 SEL::SEL(const char* name) : SEL(std::string_view(name ? name : "")) {}
 
 SEL::SEL(std::string_view name) {
     auto& table = selectorTable();
-    std::lock_guard lock(table.mutex);
-    name_ = &*table.names.emplace(name).first;
-}
-
-const std::string& SEL::name() const noexcept {
-    return name_ ? *name_ : emptyName();
-}
-
-size_t SEL::argumentCount() const noexcept {
-    return name_ ? static_cast<size_t>(std::count(name_->begin(), name_->end(), ':')) : 0;
+    {
+        std::shared_lock lock(table.mutex);
+        auto it = table.names.find(name);
+        if (it != table.names.end()) {
+            name_ = it->second.get();
+            return;
+        }
+    }
+    auto fresh = std::make_unique<objc_detail::SelectorName>(
+        objc_detail::SelectorName{std::string(name), static_cast<size_t>(std::count(name.begin(), name.end(), ':'))});
+    std::unique_lock lock(table.mutex);
+    auto [it, added] = table.names.try_emplace(std::string_view(fresh->name), nullptr);
+    if (added) {
+        it->second = std::move(fresh);
+    }
+    name_ = it->second.get();
 }
 
 // MARK: - Protocols
@@ -141,13 +152,39 @@ const ObjCMethod* ObjCClass::ownInstanceMethod(SEL selector) const {
     return it == methods_.end() ? nullptr : it->second.get();
 }
 
+namespace {
+// Each thread remembers its recent method look-ups, found or not, as (class, selector) -> method.
+// Any change to any method table moves the epoch on, which empties every cache at once. A cached
+// method stays valid after a replacement: replaced methods are never freed.
+std::atomic<uint64_t> methodTablesEpoch{1};
+
+struct MethodCacheEntry {
+    const ObjCClass* cls;
+    const void* selector;
+    uint64_t epoch;
+    const ObjCMethod* method;
+};
+constexpr size_t kMethodCacheSize = 512;
+thread_local MethodCacheEntry methodCache[kMethodCacheSize];
+
+void methodTablesChanged() noexcept {
+    methodTablesEpoch.fetch_add(1, std::memory_order_acq_rel);
+}
+} // namespace
+
 const ObjCMethod* ObjCClass::instanceMethod(SEL selector) const {
-    for (const ObjCClass* c = this; c; c = c->superclass_) {
-        if (const auto* m = c->ownInstanceMethod(selector)) {
-            return m;
-        }
+    uint64_t epoch = methodTablesEpoch.load(std::memory_order_acquire);
+    auto hash = (reinterpret_cast<uintptr_t>(this) >> 4) ^ (reinterpret_cast<uintptr_t>(selector.key()) >> 3);
+    MethodCacheEntry& entry = methodCache[hash % kMethodCacheSize];
+    if (entry.cls == this && entry.selector == selector.key() && entry.epoch == epoch) {
+        return entry.method;
     }
-    return nullptr;
+    const ObjCMethod* found = nullptr;
+    for (const ObjCClass* c = this; c && !found; c = c->superclass_) {
+        found = c->ownInstanceMethod(selector);
+    }
+    entry = {this, selector.key(), epoch, found};
+    return found;
 }
 
 const ObjCClassMethod* ObjCClass::classMethod(SEL selector) const {
@@ -176,6 +213,7 @@ bool ObjCClass::addInstanceMethod(SEL selector, IMP imp, std::string types) {
         return false;
     }
     methods_.emplace(selector, std::make_unique<ObjCMethod>(ObjCMethod{selector, std::move(types), std::move(imp)}));
+    methodTablesChanged();
     return true;
 }
 
@@ -192,6 +230,7 @@ IMP ObjCClass::replaceInstanceMethod(SEL selector, IMP imp, std::string types) {
         methodGraveyard().push_back(std::move(slot));
     }
     slot = std::make_unique<ObjCMethod>(ObjCMethod{selector, std::move(types), std::move(imp)});
+    methodTablesChanged();
     return previous;
 }
 
@@ -227,15 +266,74 @@ const ObjCProperty* ObjCClass::property(std::string_view name) const {
     return nullptr;
 }
 
+std::string objc_detail::defaultSetterName(const std::string& name) {
+    std::string setter = "set" + name + ":";
+    if (!name.empty()) {
+        setter[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(setter[3])));
+    }
+    return setter;
+}
+
+namespace {
+// Replaced properties stay alive too: a getter may be running on another thread.
+std::vector<std::unique_ptr<ObjCProperty>>& propertyGraveyard() {
+    static auto* graveyard = new std::vector<std::unique_ptr<ObjCProperty>>;
+    return *graveyard;
+}
+
+std::string attributeStringOf(const ObjCProperty& p) {
+    std::string s = "T" + p.type;
+    if (p.type == "@" && !p.className.empty()) {
+        s += "\"" + p.className + "\"";
+    }
+    if (p.readonly) {
+        s += ",R";
+    }
+    if (p.copy) {
+        s += ",C";
+    } else if (p.weak) {
+        s += ",W";
+    } else if (!p.type.empty() && p.type[0] == '@') {
+        s += ",&";
+    }
+    if (p.nonatomic) {
+        s += ",N";
+    }
+    if (p.getterName != p.name) {
+        s += ",G" + p.getterName;
+    }
+    if (p.setterName != objc_detail::defaultSetterName(p.name)) {
+        s += ",S" + p.setterName;
+    }
+    if (p.dynamic) {
+        s += ",D";
+    } else if (!p.ivar.empty()) {
+        s += ",V" + p.ivar;
+    }
+    return s;
+}
+} // namespace
+
 void ObjCClass::addProperty(ObjCProperty property) {
+    if (property.getterName.empty()) {
+        property.getterName = property.name;
+    }
+    if (property.setterName.empty()) {
+        property.setterName = objc_detail::defaultSetterName(property.name);
+    }
+    if (property.attributes.empty()) {
+        property.attributes = attributeStringOf(property);
+    }
+    auto fresh = std::make_unique<ObjCProperty>(std::move(property));
     std::unique_lock lock(mutex_);
     for (auto& p : properties_) {
-        if (p->name == property.name) {
-            *p = std::move(property);
+        if (p->name == fresh->name) {
+            std::lock_guard g(graveyardMutex);
+            propertyGraveyard().push_back(std::exchange(p, std::move(fresh)));
             return;
         }
     }
-    properties_.push_back(std::make_unique<ObjCProperty>(std::move(property)));
+    properties_.push_back(std::move(fresh));
 }
 
 std::vector<const ObjCProperty*> ObjCClass::ownProperties() const {
@@ -250,7 +348,7 @@ std::vector<const ObjCProperty*> ObjCClass::ownProperties() const {
 bool ObjCClass::automaticallyNotifiesObserversForKey(std::string_view key) const {
     for (const ObjCClass* c = this; c; c = c->superclass_) {
         std::shared_lock lock(c->mutex_);
-        auto it = c->manualKeys_.find(std::string(key));
+        auto it = c->manualKeys_.find(key);
         if (it != c->manualKeys_.end()) {
             return it->second;
         }
@@ -330,6 +428,22 @@ Ref<NSString> NSStringFromSelector(SEL selector) {
     return selector.isNull() ? nullptr : NSString::from(selector.name());
 }
 
+std::vector<const ObjCProperty*> class_copyPropertyList(Class cls) {
+    return cls ? cls->ownProperties() : std::vector<const ObjCProperty*>{};
+}
+
+const ObjCProperty* class_getProperty(Class cls, std::string_view name) {
+    return cls ? cls->property(name) : nullptr;
+}
+
+const char* property_getName(const ObjCProperty* property) {
+    return property ? property->name.c_str() : nullptr;
+}
+
+const char* property_getAttributes(const ObjCProperty* property) {
+    return property ? property->attributes.c_str() : nullptr;
+}
+
 std::vector<Class> objc_copyClassList() {
     auto& table = classTable();
     std::shared_lock lock(table.mutex);
@@ -347,6 +461,68 @@ Class registerClass(const char* name, Class superclass, std::function<id()> fact
     Class cls = objc_registerClass(std::make_unique<ObjCClass>(name, superclass, std::move(factory)));
     setup(cls);
     return cls;
+}
+
+void applyPropertyAttributes(ObjCProperty& property, std::string_view attributes) {
+    auto trim = [](std::string_view t) {
+        while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) {
+            t.remove_prefix(1);
+        }
+        while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) {
+            t.remove_suffix(1);
+        }
+        return t;
+    };
+    while (!attributes.empty()) {
+        auto comma = attributes.find(',');
+        std::string_view token = trim(attributes.substr(0, comma));
+        attributes = comma == std::string_view::npos ? std::string_view() : attributes.substr(comma + 1);
+        auto eq = token.find('=');
+        std::string_view word = trim(token.substr(0, eq));
+        std::string value = eq == std::string_view::npos ? std::string() : std::string(trim(token.substr(eq + 1)));
+        if (word.empty()) {
+            continue;
+        } else if (word == "readonly") {
+            property.readonly = true;
+        } else if (word == "readwrite") {
+            property.readonly = false;
+        } else if (word == "weak") {
+            property.weak = true;
+        } else if (word == "copy") {
+            property.copy = true;
+        } else if (word == "strong" || word == "retain" || word == "assign" || word == "unsafe_unretained") {
+            // the defaults: strong for objects, plain storage for scalars
+        } else if (word == "atomic") {
+            property.nonatomic = false;
+        } else if (word == "nonatomic") {
+            property.nonatomic = true;
+        } else if (word == "dynamic") {
+            property.dynamic = true;
+        } else if (word == "class" && !value.empty()) {
+            property.className = value;
+        } else if (word == "getter" && !value.empty()) {
+            property.getterName = value;
+        } else if (word == "setter" && !value.empty()) {
+            property.setterName = value;
+        } else if (word == "ivar") {
+            property.ivar = value.empty() ? property.name + "_" : value;
+        } else {
+            NSException::raise(NSInvalidArgumentException, "unknown attribute \"" + std::string(token) +
+                                                               "\" in the declaration of property " + property.name);
+        }
+    }
+}
+
+std::string classNameOfType(const std::type_info& type) {
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+    std::string name = status == 0 && demangled ? demangled : type.name();
+    std::free(demangled);
+    if (name.find('<') != std::string::npos) {
+        return {}; // a template names no runtime class
+    }
+    auto colon = name.rfind("::");
+    return colon == std::string::npos ? name : name.substr(colon + 2);
 }
 
 void raiseArgumentType(const char* expected, const id& got) {

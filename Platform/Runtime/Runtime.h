@@ -43,6 +43,15 @@ inline constexpr const char* NSUndefinedKeyException = "NSUndefinedKeyException"
 inline constexpr const char* NSInternalInconsistencyException = "NSInternalInconsistencyException";
 inline constexpr const char* NSGenericException = "NSGenericException";
 
+namespace objc_detail {
+// The interned record of a selector name; one per name, alive for the whole process.
+struct SelectorName {
+    std::string name;
+    size_t argumentCount;
+};
+const std::string& emptySelectorName() noexcept;
+} // namespace objc_detail
+
 // A selector: an interned name such as "tableView:cellForRowAtIndexPath:". Two selectors with the
 // same name are the same pointer, so comparison is cheap.
 class SEL {
@@ -51,16 +60,16 @@ public:
     SEL(const char* name);
     SEL(std::string_view name);
     SEL(const std::string& name) : SEL(std::string_view(name)) {}
-    const std::string& name() const noexcept;
+    const std::string& name() const noexcept { return name_ ? name_->name : objc_detail::emptySelectorName(); }
     const char* c_str() const noexcept { return name().c_str(); }
     // The number of arguments the selector takes: its count of ':'.
-    size_t argumentCount() const noexcept;
+    size_t argumentCount() const noexcept { return name_ ? name_->argumentCount : 0; }
     bool isNull() const noexcept { return name_ == nullptr; }
     bool operator==(const SEL& o) const noexcept { return name_ == o.name_; }
     const void* key() const noexcept { return name_; }
 
 private:
-    const std::string* name_ = nullptr;
+    const objc_detail::SelectorName* name_ = nullptr;
 };
 
 template <>
@@ -93,6 +102,17 @@ struct ObjCProperty {
     bool copy = false;
     std::function<id(NSObject*)> getter;
     std::function<void(NSObject*, const id&)> setter; // empty when read-only
+    // The rest of the declaration, as the platform's attribute string tells it. Filled in with
+    // defaults when the property is added to its class.
+    bool nonatomic = true;
+    bool dynamic = false;
+    std::string getterName; // selector of the getter; the property's name by default
+    std::string setterName; // selector of the setter; "setName:" by default
+    std::string ivar;       // the storage behind the property; empty for a computed property
+    // The platform's attribute string, such as `T@"NSString",C,N,Vtitle_` or `TB,R,N,GisEnabled`:
+    // T type (with the class name for objects), R read-only, C copy, & strong, W weak, N
+    // non-atomic, G getter, S setter, D dynamic, V storage.
+    std::string attributes;
 };
 
 struct ObjCMethodDescription {
@@ -170,7 +190,11 @@ private:
     std::unordered_map<SEL, std::unique_ptr<ObjCMethod>> methods_;
     std::unordered_map<SEL, std::unique_ptr<ObjCClassMethod>> classMethods_;
     std::vector<std::unique_ptr<ObjCProperty>> properties_;
-    std::unordered_map<std::string, bool> manualKeys_;
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+    };
+    std::unordered_map<std::string, bool, KeyHash, std::equal_to<>> manualKeys_;
     std::vector<Protocol*> protocols_;
 };
 
@@ -185,3 +209,10 @@ Ref<NSString> NSStringFromClass(Class cls);
 SEL NSSelectorFromString(const Ref<NSString>& name);
 Ref<NSString> NSStringFromSelector(SEL selector);
 std::vector<Class> objc_copyClassList();
+
+// Property reflection. class_copyPropertyList lists the properties the class itself declares, in
+// declaration order (superclasses are not included); class_getProperty also searches superclasses.
+std::vector<const ObjCProperty*> class_copyPropertyList(Class cls);
+const ObjCProperty* class_getProperty(Class cls, std::string_view name);
+const char* property_getName(const ObjCProperty* property);
+const char* property_getAttributes(const ObjCProperty* property);

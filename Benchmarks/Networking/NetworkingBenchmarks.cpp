@@ -1,0 +1,133 @@
+// Sequential JSON POSTs over loopback: through the HTTP operation manager (request and response
+// serializers, the operation queue, the network-request thread, delivery on the main queue) and,
+// in the same run against the same server, through plain libcurl easy calls on one handle, the
+// physical limit of this machine. Also 100 concurrent requests, which must all complete.
+#include "LoopbackServer.h"
+#include "MainLoop.h"
+
+#include <Networking/HCHTTPRequestOperationManager.h>
+#include <Networking/HCJSONRequestSerializer.h>
+#include <Networking/HCJSONResponseSerializer.h>
+
+#include <Foundation/NSNumber.h>
+
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+#include <httplib.h>
+
+#include <chrono>
+
+namespace {
+
+constexpr int kRequests = 10000;
+const char* kBody = "{\"session\":\"S-1\",\"step\":7,\"result\":\"pass\"}";
+
+LoopbackServer& echoServer() {
+    static LoopbackServer* server = [] {
+        auto* s = new LoopbackServer();
+        s->server().Post("/echo", [](const httplib::Request& request, httplib::Response& response) {
+            response.set_content(request.body, "application/json");
+        });
+        s->start();
+        return s;
+    }();
+    return *server;
+}
+
+size_t discard(char*, size_t size, size_t count, void* out) {
+    static_cast<std::string*>(out)->append(size * count, ' ');
+    return size * count;
+}
+
+double plainCurlRate(const std::string& url) {
+    CURL* easy = curl_easy_init();
+    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+    headers = curl_slist_append(headers, "Expect:");
+    std::string reply;
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, kBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discard);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &reply);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    auto start = std::chrono::steady_clock::now();
+    int ok = 0;
+    for (int i = 0; i < kRequests; ++i) {
+        reply.clear();
+        if (curl_easy_perform(easy) == CURLE_OK) {
+            ++ok;
+        }
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(easy);
+    return ok == kRequests ? kRequests / seconds : 0;
+}
+
+double managerRate(const std::string& url) {
+    auto manager = HCHTTPRequestOperationManager::manager();
+    auto serializer = HCJSONRequestSerializer::serializer();
+    serializer->setTimeoutInterval(15);
+    manager->setRequestSerializer(serializer);
+    manager->setResponseSerializer(HCJSONResponseSerializer::serializer());
+    auto parameters = NSDictionary::dictionaryWithEntries(
+        {{"session"_ns, "S-1"_ns}, {"step"_ns, box(7)}, {"result"_ns, "pass"_ns}});
+    auto target = NSString::from(url);
+    int ok = 0;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kRequests; ++i) {
+        bool done = false;
+        manager->POSTParametersSuccessFailure(
+            target, parameters,
+            [&](HCHTTPRequestOperation*, const id& object) {
+                ok += object ? 1 : 0;
+                done = true;
+            },
+            [&](HCHTTPRequestOperation*, const Ref<NSError>&) { done = true; });
+        runMainLoopUntil([&] { return done; }, 30);
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return ok == kRequests ? kRequests / seconds : 0;
+}
+
+void SequentialJSONPosts(benchmark::State& state) {
+    auto url = echoServer().url("/echo");
+    for (auto _ : state) {
+        double curlRate = plainCurlRate(url);
+        double libraryRate = managerRate(url);
+        state.counters["plain_libcurl_req_per_s"] = curlRate;
+        state.counters["manager_req_per_s"] = libraryRate;
+        state.counters["manager_over_libcurl"] = curlRate > 0 ? libraryRate / curlRate : 0;
+    }
+}
+BENCHMARK(SequentialJSONPosts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void HundredConcurrentPosts(benchmark::State& state) {
+    auto target = NSString::from(echoServer().url("/echo"));
+    auto manager = HCHTTPRequestOperationManager::manager();
+    manager->setRequestSerializer(HCJSONRequestSerializer::serializer());
+    auto parameters = NSDictionary::dictionaryWithEntries({{"session"_ns, "S-1"_ns}});
+    int completed = 0;
+    for (auto _ : state) {
+        int succeeded = 0, finished = 0;
+        for (int i = 0; i < 100; ++i) {
+            manager->POSTParametersSuccessFailure(
+                target, parameters,
+                [&](HCHTTPRequestOperation*, const id&) {
+                    ++succeeded;
+                    ++finished;
+                },
+                [&](HCHTTPRequestOperation*, const Ref<NSError>&) { ++finished; });
+        }
+        runMainLoopUntil([&] { return finished == 100; }, 60);
+        completed += succeeded;
+        if (succeeded != 100) {
+            state.SkipWithError("not every concurrent request succeeded");
+        }
+    }
+    state.counters["completed"] = completed;
+}
+BENCHMARK(HundredConcurrentPosts)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

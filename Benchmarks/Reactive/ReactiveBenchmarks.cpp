@@ -1,0 +1,195 @@
+// Benchmarks of the signal library. Every allocation of the process is counted, so each benchmark
+// also reports allocations (and bytes) per event or per subscription.
+#include <Foundation/Foundation.h>
+#include <Reactive/Reactive.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<long long> allocations{0};
+std::atomic<long long> liveBytes{0};
+
+// Each block carries its size in front of it, so that frees can be counted in bytes.
+constexpr size_t kHeader = alignof(std::max_align_t);
+
+void* countedAlloc(size_t size) {
+    void* raw = std::malloc(size + kHeader);
+    if (!raw) {
+        throw std::bad_alloc();
+    }
+    *static_cast<size_t*>(raw) = size;
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    liveBytes.fetch_add(static_cast<long long>(size), std::memory_order_relaxed);
+    return static_cast<char*>(raw) + kHeader;
+}
+
+void countedFree(void* p) noexcept {
+    if (!p) {
+        return;
+    }
+    void* raw = static_cast<char*>(p) - kHeader;
+    liveBytes.fetch_sub(static_cast<long long>(*static_cast<size_t*>(raw)), std::memory_order_relaxed);
+    std::free(raw);
+}
+} // namespace
+
+void* operator new(size_t size) {
+    return countedAlloc(size);
+}
+void* operator new[](size_t size) {
+    return countedAlloc(size);
+}
+void operator delete(void* p) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    countedFree(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    countedFree(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    countedFree(p);
+}
+
+namespace {
+
+void reportAllocations(benchmark::State& state, long long before, const char* name) {
+    double per = static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations());
+    state.counters[name] = per;
+}
+
+// (1) Events per second through map -> filter -> take, delivered synchronously (the subscription
+// runs on the immediate path: the main thread has a current scheduler).
+void BM_MapFilterTake(benchmark::State& state) {
+    auto subject = RXSubject::subject();
+    long long received = 0;
+    auto subscription = subject->map([](const id& v) { return v; })
+                            ->filter([](const id& v) { return static_cast<bool>(v); })
+                            ->take(~0UL)
+                            ->subscribeNext([&](const id&) { ++received; });
+    id value = box(42);
+    long long before = allocations.load();
+    for (auto _ : state) {
+        subject->sendNext(value);
+    }
+    reportAllocations(state, before, "allocs/event");
+    state.SetItemsProcessed(state.iterations());
+    subscription->dispose();
+    benchmark::DoNotOptimize(received);
+}
+BENCHMARK(BM_MapFilterTake);
+
+// (2) Create a createSignal signal, subscribe, dispose.
+void BM_CreateSubscribeDispose(benchmark::State& state) {
+    long long before = allocations.load();
+    for (auto _ : state) {
+        auto signal = RXSignal::createSignal([](const Ref<RXSubscriber>& subscriber) {
+            subscriber->sendNext(nullptr);
+            return RXDisposable::disposableWithBlock([] {});
+        });
+        auto subscription = signal->subscribeNext([](const id&) {});
+        subscription->dispose();
+    }
+    reportAllocations(state, before, "allocs/subscription");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CreateSubscribeDispose);
+
+// (3) Events through a merge of 100 subjects.
+void BM_MergeOf100Subjects(benchmark::State& state) {
+    std::vector<Ref<RXSubject>> subjects;
+    std::vector<Ref<RXSignal>> signals;
+    for (int i = 0; i < 100; ++i) {
+        subjects.push_back(RXSubject::subject());
+        signals.push_back(subjects.back());
+    }
+    long long received = 0;
+    auto subscription = RXSignal::merge(signals)->subscribeNext([&](const id&) { ++received; });
+    id value = box(1);
+    size_t i = 0;
+    long long before = allocations.load();
+    for (auto _ : state) {
+        subjects[i++ % 100]->sendNext(value);
+    }
+    reportAllocations(state, before, "allocs/event");
+    state.SetItemsProcessed(state.iterations());
+    subscription->dispose();
+    benchmark::DoNotOptimize(received);
+}
+BENCHMARK(BM_MergeOf100Subjects);
+
+// (4) Events through combineLatest of 10 subjects (each event makes one 10-element tuple).
+void BM_CombineLatestOf10Subjects(benchmark::State& state) {
+    std::vector<Ref<RXSubject>> subjects;
+    std::vector<Ref<RXSignal>> signals;
+    for (int i = 0; i < 10; ++i) {
+        subjects.push_back(RXSubject::subject());
+        signals.push_back(subjects.back());
+    }
+    long long received = 0;
+    auto subscription = RXSignal::combineLatest(signals)->subscribeNext([&](const id&) { ++received; });
+    id value = box(1);
+    for (auto& subject : subjects) {
+        subject->sendNext(value);
+    }
+    size_t i = 0;
+    long long before = allocations.load();
+    for (auto _ : state) {
+        subjects[i++ % 10]->sendNext(value);
+    }
+    reportAllocations(state, before, "allocs/event");
+    state.SetItemsProcessed(state.iterations());
+    subscription->dispose();
+    benchmark::DoNotOptimize(received);
+}
+BENCHMARK(BM_CombineLatestOf10Subjects);
+
+// (5) 1,000,000 interval ticks on the test scheduler.
+void BM_MillionIntervalTicksOnTestScheduler(benchmark::State& state) {
+    for (auto _ : state) {
+        auto scheduler = make<RXTestScheduler>();
+        long long ticks = 0;
+        auto subscription = RXSignal::intervalOnScheduler(1.0, scheduler)->subscribeNext([&](const id&) { ++ticks; });
+        long long before = allocations.load();
+        scheduler->step(1000000);
+        state.counters["allocs/tick"] = static_cast<double>(allocations.load() - before) / 1e6;
+        subscription->dispose();
+        if (ticks != 1000000) {
+            state.SkipWithError("wrong tick count");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_MillionIntervalTicksOnTestScheduler)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// (6) Memory held by one live subscription: a subscribeNext on a subject, and one through map.
+void BM_MemoryPerLiveSubscription(benchmark::State& state) {
+    constexpr int kSubscriptions = 10000;
+    const bool throughMap = state.range(0) != 0;
+    for (auto _ : state) {
+        auto subject = RXSubject::subject();
+        Ref<RXSignal> signal = throughMap ? subject->map([](const id& v) { return v; }) : Ref<RXSignal>(subject);
+        std::vector<Ref<RXDisposable>> subscriptions;
+        subscriptions.reserve(kSubscriptions);
+        long long bytesBefore = liveBytes.load();
+        long long allocsBefore = allocations.load();
+        for (int i = 0; i < kSubscriptions; ++i) {
+            subscriptions.push_back(signal->subscribeNext([](const id&) {}));
+        }
+        state.counters["bytes/subscription"] =
+            static_cast<double>(liveBytes.load() - bytesBefore) / kSubscriptions;
+        state.counters["allocs/subscription"] =
+            static_cast<double>(allocations.load() - allocsBefore) / kSubscriptions;
+        for (auto& subscription : subscriptions) {
+            subscription->dispose();
+        }
+    }
+}
+BENCHMARK(BM_MemoryPerLiveSubscription)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

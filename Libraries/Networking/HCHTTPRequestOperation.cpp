@@ -1,0 +1,202 @@
+#include <Networking/HCHTTPRequestOperation.h>
+
+#include <Foundation/NSNumber.h>
+
+#include <cstdlib>
+
+NS_IMPLEMENT_CLASS(HCHTTPRequestOperation, HCURLConnectionOperation) {
+    NSCodingRegister(b);
+}
+
+namespace {
+
+const dispatch_group_t& defaultHTTPCompletionGroup() {
+    static const dispatch_group_t group = dispatch_group_create();
+    return group;
+}
+
+// The first byte of a "bytes first-last/total" range, or -1.
+long long contentRangeStart(const Ref<NSString>& header) {
+    if (!header) {
+        return -1;
+    }
+    const std::string& text = header->str();
+    size_t at = text.find("bytes");
+    if (at == std::string::npos) {
+        return -1;
+    }
+    const char* p = text.c_str() + at + 5;
+    while (*p == ' ' || *p == '=') {
+        ++p;
+    }
+    char* end = nullptr;
+    long long start = std::strtoll(p, &end, 10);
+    return end == p || *end != '-' ? -1 : start;
+}
+
+} // namespace
+
+HCHTTPRequestOperation::HCHTTPRequestOperation(const Ref<NSURLRequest>& request)
+    : HCURLConnectionOperation(request), responseSerializer_(HCHTTPResponseSerializer::serializer()) {}
+
+HCHTTPRequestOperation::HCHTTPRequestOperation(NSCoder* coder) : HCURLConnectionOperation(coder) {
+    responseSerializer_ = cast<HCHTTPResponseSerializer>(
+        coder->decodeObjectOfClassForKey(HCHTTPResponseSerializer::class_(), "responseSerializer"_ns));
+    if (!responseSerializer_) {
+        responseSerializer_ = HCHTTPResponseSerializer::serializer();
+    }
+}
+
+const dispatch_queue_t& HCHTTPRequestOperation::processingQueue() {
+    static const dispatch_queue_t queue =
+        dispatch_queue_create("com.celvix.networking.http-request.processing", DISPATCH_QUEUE_CONCURRENT);
+    return queue;
+}
+
+Ref<HCHTTPResponseSerializer> HCHTTPRequestOperation::responseSerializer() const {
+    Locked l(*this);
+    return responseSerializer_;
+}
+
+void HCHTTPRequestOperation::setResponseSerializer(const Ref<HCHTTPResponseSerializer>& serializer) {
+    Locked l(*this);
+    responseSerializer_ = serializer;
+    responseObject_ = nullptr;
+    responseSerializationError_ = nullptr;
+}
+
+Ref<NSError> HCHTTPRequestOperation::responseSerializationError() const {
+    Locked l(*this);
+    return responseSerializationError_;
+}
+
+Ref<NSError> HCHTTPRequestOperation::error() const {
+    Locked l(*this);
+    return responseSerializationError_ ? responseSerializationError_ : HCURLConnectionOperation::error();
+}
+
+id HCHTTPRequestOperation::responseObject() {
+    Locked l(*this);
+    if (!responseObject_ && isFinished() && !error() && responseSerializer_) {
+        Ref<NSError> serializationError;
+        responseObject_ = responseSerializer_->responseObjectForResponseDataError(HCURLConnectionOperation::response(),
+                                                                                 responseData(), &serializationError);
+        if (serializationError) {
+            responseSerializationError_ = serializationError;
+        }
+    }
+    return responseObject_;
+}
+
+void HCHTTPRequestOperation::setCompletionBlockWithSuccessFailure(HCHTTPRequestOperationSuccess success,
+                                                                  HCHTTPRequestOperationFailure failure) {
+    // The block holds the operation until it has run (the completion block is let go afterwards).
+    Ref<HCHTTPRequestOperation> self(this);
+    setCompletionBlock([self, success = std::move(success), failure = std::move(failure)] {
+        dispatch_group_t group = self->completionGroup();
+        if (group) {
+            dispatch_group_enter(group);
+        }
+        dispatch_async(processingQueue(), [self, success, failure, group] {
+            dispatch_queue_t queue = self->completionQueue();
+            if (!queue) {
+                queue = dispatch_get_main_queue();
+            }
+            dispatch_group_t deliveryGroup = group ? group : defaultHTTPCompletionGroup();
+            Ref<NSError> error = self->error();
+            if (!error) {
+                id object = self->responseObject();
+                error = self->error();
+                if (!error) {
+                    if (success) {
+                        dispatch_group_async(deliveryGroup, queue,
+                                             [self, success, object] { success(self.get(), object); });
+                    }
+                    if (group) {
+                        dispatch_group_leave(group);
+                    }
+                    return;
+                }
+            }
+            if (failure) {
+                dispatch_group_async(deliveryGroup, queue, [self, failure, error] { failure(self.get(), error); });
+            }
+            if (group) {
+                dispatch_group_leave(group);
+            }
+        });
+    });
+}
+
+void HCHTTPRequestOperation::pause() {
+    bool wasPaused = isPaused();
+    HCURLConnectionOperation::pause();
+    if (wasPaused || !isPaused()) {
+        return;
+    }
+    Locked l(*this);
+    auto stream = outputStream();
+    unsigned long long offset = 0;
+    if (auto position = cast<NSNumber>(stream->propertyForKey(NSStreamFileCurrentOffsetKey()))) {
+        offset = position->unsignedLongLongValue();
+    } else if (auto data = cast<NSData>(stream->propertyForKey(NSStreamDataWrittenToMemoryStreamKey()))) {
+        offset = data->length();
+    }
+    auto mutableRequest = cast<NSMutableURLRequest>(request()->mutableCopy());
+    if (auto http = response()) {
+        if (auto etag = http->valueForHTTPHeaderField("ETag"_ns)) {
+            mutableRequest->setValueForHTTPHeaderField(etag, "If-Range"_ns);
+        }
+    }
+    mutableRequest->setValueForHTTPHeaderField(NSString::stringWithFormat("bytes=%llu-", offset), "Range"_ns);
+    resumeOffset_ = offset;
+    setRequest(mutableRequest);
+}
+
+void HCHTTPRequestOperation::connectionDidReceiveResponse(NSURLConnection* connection,
+                                                          const Ref<NSURLResponse>& response) {
+    HCURLConnectionOperation::connectionDidReceiveResponse(connection, response);
+    unsigned long long offset;
+    {
+        Locked l(*this);
+        offset = resumeOffset_;
+        resumeOffset_ = 0;
+    }
+    auto http = cast<NSHTTPURLResponse>(response);
+    if (offset == 0 || !http || http->statusCode() < 200 || http->statusCode() >= 300) {
+        return;
+    }
+    if (http->statusCode() == 206 &&
+        contentRangeStart(http->valueForHTTPHeaderField("Content-Range"_ns)) == static_cast<long long>(offset)) {
+        return; // the rest of the same body: it is appended
+    }
+    // The server sent the whole body again (it ignored the range, or the validator changed) or
+    // another part of it: what was kept so far must not be glued to it.
+    auto stream = outputStream();
+    if (http->statusCode() != 206 && stream->propertyForKey(NSStreamDataWrittenToMemoryStreamKey())) {
+        auto fresh = NSOutputStream::outputStreamToMemory();
+        fresh->open();
+        setOutputStream(fresh);
+        Ref<HCHTTPRequestOperation> self(this);
+        dispatch_async(dispatch_get_main_queue(), [self] { self->setTotalBytesRead(0); });
+        return;
+    }
+    failWithError(make<NSError>(
+        NSURLErrorDomain(), NSURLErrorBadServerResponse,
+        NSDictionary::dictionaryWithEntries(
+            {{NSLocalizedDescriptionKey(), "The server did not resume the body where it stopped"_ns},
+             {NSURLErrorFailingURLErrorKey(), http->URL() ? id(http->URL()) : id(NSNull::null())}})));
+}
+
+void HCHTTPRequestOperation::encodeWithCoder(NSCoder* coder) {
+    HCURLConnectionOperation::encodeWithCoder(coder);
+    coder->encodeObjectForKey(responseSerializer(), "responseSerializer"_ns);
+}
+
+id HCHTTPRequestOperation::copy() const {
+    auto other = make<HCHTTPRequestOperation>(request());
+    copyHooksInto(*other);
+    auto serializer = responseSerializer();
+    other->setResponseSerializer(serializer ? cast<HCHTTPResponseSerializer>(serializer->copy()) : nullptr);
+    return other;
+}

@@ -1,0 +1,545 @@
+// RXSignal operators for side effects, combination and switching.
+#include <Reactive/RXSignal.h>
+
+#include <Reactive/RXInternal.h>
+
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSError.h>
+#include <Foundation/NSNumber.h>
+#include <Reactive/RXMulticastConnection.h>
+#include <Reactive/RXSerialDisposable.h>
+#include <Reactive/RXSubject.h>
+#include <Reactive/RXTuple.h>
+#include <Reactive/RXTupleNil.h>
+
+#include <deque>
+#include <mutex>
+
+// ---- Side effects ----
+
+Ref<RXSignal> RXSignal::doNext(RXNextBlock block) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
+               return self->subscribeNextErrorCompleted(
+                   [block, subscriber](const id& value) {
+                       if (block) {
+                           block(value);
+                       }
+                       subscriber->sendNext(value);
+                   },
+                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                   [subscriber] { subscriber->sendCompleted(); });
+           })
+        ->named("[%@] -doNext:", name());
+}
+
+Ref<RXSignal> RXSignal::doError(RXErrorBlock block) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
+               return self->subscribeNextErrorCompleted(
+                   [subscriber](const id& value) { subscriber->sendNext(value); },
+                   [block, subscriber](const Ref<NSError>& error) {
+                       if (block) {
+                           block(error);
+                       }
+                       subscriber->sendError(error);
+                   },
+                   [subscriber] { subscriber->sendCompleted(); });
+           })
+        ->named("[%@] -doError:", name());
+}
+
+Ref<RXSignal> RXSignal::doCompleted(RXCompletedBlock block) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
+               return self->subscribeNextErrorCompleted(
+                   [subscriber](const id& value) { subscriber->sendNext(value); },
+                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                   [block, subscriber] {
+                       if (block) {
+                           block();
+                       }
+                       subscriber->sendCompleted();
+                   });
+           })
+        ->named("[%@] -doCompleted:", name());
+}
+
+Ref<RXSignal> RXSignal::initially(std::function<void()> block) {
+    Ref<RXSignal> self(this);
+    return defer([self, block] {
+               if (block) {
+                   block();
+               }
+               return self;
+           })
+        ->named("[%@] -initially:", name());
+}
+
+Ref<RXSignal> RXSignal::finally(std::function<void()> block) {
+    return doError([block](const Ref<NSError>&) {
+               if (block) {
+                   block();
+               }
+           })
+        ->doCompleted([block] {
+            if (block) {
+                block();
+            }
+        })
+        ->named("[%@] -finally:", name());
+}
+
+// ---- Combination and flattening ----
+
+namespace {
+struct CombineState {
+    std::recursive_mutex lock;
+    id latest[2];
+    bool hasValue[2] = {false, false};
+    bool completed[2] = {false, false};
+};
+} // namespace
+
+Ref<RXSignal> RXSignal::combineLatestWith(const Ref<RXSignal>& signal) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               auto disposable = make<RXCompoundDisposable>();
+               auto state = std::make_shared<CombineState>();
+               auto side = [state, subscriber](int index, const Ref<RXSignal>& source) {
+                   return source->subscribeNextErrorCompleted(
+                       [state, subscriber, index](const id& value) {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           state->latest[index] = RXTupleNil::wrap(value);
+                           state->hasValue[index] = true;
+                           if (state->hasValue[0] && state->hasValue[1]) {
+                               subscriber->sendNext(make<RXTuple>(
+                                   NSArray::arrayWithObjects({state->latest[0], state->latest[1]})));
+                           }
+                       },
+                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [state, subscriber, index] {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           state->completed[index] = true;
+                           if (state->completed[0] && state->completed[1]) {
+                               subscriber->sendCompleted();
+                           }
+                       });
+               };
+               disposable->addDisposable(side(0, self));
+               if (signal) {
+                   disposable->addDisposable(side(1, signal));
+               }
+               return disposable;
+           })
+        ->named("[%@] -combineLatestWith: %@", name(), signal);
+}
+
+namespace {
+struct CombineAllState {
+    std::recursive_mutex lock;
+    std::vector<id> latest; // nil as RXTupleNil
+    std::vector<bool> hasValue, completed;
+    size_t valueCount = 0, completedCount = 0;
+};
+} // namespace
+
+// The result is that of joining the signals pairwise with combineLatestWith and flattening the
+// nested pairs, computed in one step: every event makes one flat tuple instead of a pair per
+// signal.
+Ref<RXSignal> RXSignal::combineLatest(const std::vector<Ref<RXSignal>>& signals) {
+    if (signals.empty()) {
+        return RXSignal::empty();
+    }
+    std::vector<Ref<RXSignal>> copy = signals;
+    return createSignal([copy](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               const size_t count = copy.size();
+               auto state = std::make_shared<CombineAllState>();
+               state->latest.resize(count);
+               state->hasValue.assign(count, false);
+               state->completed.assign(count, false);
+               auto disposable = make<RXCompoundDisposable>();
+               for (size_t index = 0; index < count; ++index) {
+                   disposable->addDisposable(copy[index]->subscribeNextErrorCompleted(
+                       [state, subscriber, index, count](const id& value) {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           state->latest[index] = RXTupleNil::wrap(value);
+                           if (!state->hasValue[index]) {
+                               state->hasValue[index] = true;
+                               ++state->valueCount;
+                           }
+                           if (state->valueCount == count) {
+                               subscriber->sendNext(make<RXTuple>(make<NSArray>(state->latest)));
+                           }
+                       },
+                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [state, subscriber, index, count] {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           if (!state->completed[index]) {
+                               state->completed[index] = true;
+                               if (++state->completedCount == count) {
+                                   subscriber->sendCompleted();
+                               }
+                           }
+                       }));
+               }
+               return disposable;
+           })
+        ->named("+combineLatest: %@", arrayOfSignals(signals));
+}
+
+Ref<RXSignal> RXSignal::combineLatest(const Ref<NSArray>& signals) {
+    return combineLatest(signalsOfArray(signals));
+}
+
+Ref<RXSignal> RXSignal::combineLatestReduce(const std::vector<Ref<RXSignal>>& signals, RXReduceBlock reduceBlock) {
+    Ref<RXSignal> result = combineLatest(signals);
+    if (reduceBlock) {
+        result = result->reduceEach(std::move(reduceBlock));
+    }
+    return result->named("+combineLatest: %@ reduce:", arrayOfSignals(signals));
+}
+
+Ref<RXSignal> RXSignal::combineLatestReduce(const Ref<NSArray>& signals, RXReduceBlock reduceBlock) {
+    return combineLatestReduce(signalsOfArray(signals), std::move(reduceBlock));
+}
+
+Ref<RXSignal> RXSignal::merge(const Ref<RXSignal>& signal) {
+    return merge(std::vector<Ref<RXSignal>>{Ref<RXSignal>(this), signal})
+        ->named("[%@] -merge: %@", name(), signal);
+}
+
+Ref<RXSignal> RXSignal::merge(const std::vector<Ref<RXSignal>>& signals) {
+    std::vector<Ref<RXSignal>> copy = signals;
+    return createSignal([copy](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               for (const auto& signal : copy) {
+                   subscriber->sendNext(signal);
+               }
+               subscriber->sendCompleted();
+               return nullptr;
+           })
+        ->flatten()
+        ->named("+merge: %@", arrayOfSignals(signals));
+}
+
+Ref<RXSignal> RXSignal::merge(const Ref<NSArray>& signals) {
+    return merge(signalsOfArray(signals));
+}
+
+namespace {
+// The state of one subscription to flatten(maxConcurrent). A slot is claimed in `active` under the
+// lock together with the check of the limit, so concurrent values and completions can never run
+// more than `maxConcurrent` inner subscriptions at once.
+struct FlattenState {
+    std::recursive_mutex lock;
+    NSUInteger maxConcurrent = 0;
+    Ref<RXCompoundDisposable> compound;
+    std::vector<Ref<RXSerialDisposable>> active;
+    std::deque<Ref<RXSignal>> queue;
+    bool sourceCompleted = false;
+    bool completedSent = false;
+    Ref<RXSubscriber> subscriber;
+
+    // With the lock held.
+    void completeIfAllowed() {
+        if (sourceCompleted && active.empty() && !completedSent) {
+            completedSent = true;
+            subscriber->sendCompleted();
+        }
+    }
+    // With the lock held: a new slot for an inner signal.
+    Ref<RXSerialDisposable> claimSlot() {
+        auto slot = make<RXSerialDisposable>();
+        active.push_back(slot);
+        return slot;
+    }
+};
+
+void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
+                    const Ref<RXSerialDisposable>& slot) {
+    state->compound->addDisposable(slot);
+    std::weak_ptr<FlattenState> weakState = state;
+    Ref<RXSubscriber> subscriber = state->subscriber;
+    Ref<RXDisposable> disposable = signal->subscribeNextErrorCompleted(
+        [subscriber](const id& value) { subscriber->sendNext(value); },
+        [weakState, subscriber](const Ref<NSError>& error) {
+            subscriber->sendError(error);
+            if (auto state = weakState.lock()) {
+                state->compound->dispose();
+            }
+        },
+        [weakState, slot] {
+            auto state = weakState.lock();
+            if (!state) {
+                return;
+            }
+            Ref<RXSignal> next;
+            Ref<RXSerialDisposable> nextSlot;
+            {
+                std::lock_guard<std::recursive_mutex> guard(state->lock);
+                state->compound->removeDisposable(slot);
+                auto& active = state->active;
+                for (auto it = active.begin(); it != active.end(); ++it) {
+                    if (it->get() == slot.get()) {
+                        active.erase(it);
+                        break;
+                    }
+                }
+                if (state->queue.empty()) {
+                    state->completeIfAllowed();
+                } else {
+                    next = std::move(state->queue.front());
+                    state->queue.pop_front();
+                    nextSlot = state->claimSlot();
+                }
+            }
+            if (next) {
+                subscribeInner(state, next, nextSlot);
+            }
+        });
+    slot->setDisposable(disposable);
+}
+} // namespace
+
+Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, maxConcurrent](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               auto state = std::make_shared<FlattenState>();
+               state->maxConcurrent = maxConcurrent;
+               state->compound = make<RXCompoundDisposable>();
+               state->subscriber = subscriber;
+               if (maxConcurrent > 0) {
+                   state->active.reserve(maxConcurrent);
+               }
+               // The subscription owns the state; the inner handlers refer to it weakly.
+               state->compound->addDisposable(RXDisposable::disposableWithBlock([state] {
+                   std::lock_guard<std::recursive_mutex> guard(state->lock);
+                   state->queue.clear();
+               }));
+               std::weak_ptr<FlattenState> weakState = state;
+               Ref<RXDisposable> sourceDisposable = self->subscribeNextErrorCompleted(
+                   [weakState](const id& value) {
+                       auto state = weakState.lock();
+                       auto signal = cast<RXSignal>(value);
+                       if (!state || !value) {
+                           return;
+                       }
+                       if (!signal) {
+                           NSException::raise(NSInvalidArgumentException,
+                                              "-flatten: the value " + NSDescription(value)->str() +
+                                                  " is not a signal");
+                       }
+                       Ref<RXSerialDisposable> slot;
+                       {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           if (state->maxConcurrent != 0 && state->active.size() >= state->maxConcurrent) {
+                               state->queue.push_back(signal);
+                               return;
+                           }
+                           slot = state->claimSlot();
+                       }
+                       subscribeInner(state, signal, slot);
+                   },
+                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                   [weakState] {
+                       if (auto state = weakState.lock()) {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           state->sourceCompleted = true;
+                           state->completeIfAllowed();
+                       }
+                   });
+               state->compound->addDisposable(sourceDisposable);
+               return state->compound;
+           })
+        ->named("[%@] -flatten: %lu", name(), maxConcurrent);
+}
+
+Ref<RXSignal> RXSignal::concat() {
+    return flatten(1)->named("[%@] -concat", name());
+}
+
+Ref<RXSignal> RXSignal::then(std::function<Ref<RXSignal>()> block) {
+    return ignoreValues()->concat(defer(std::move(block)))->named("[%@] -then:", name());
+}
+
+// ---- Switching and cutting ----
+
+Ref<RXSignal> RXSignal::switchToLatest() {
+    Ref<RXSignal> self(this);
+    return createSignal([self](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               Ref<RXMulticastConnection> connection = self->publish();
+               Ref<RXSignal> shared = connection->signal();
+               // The mapping block runs only while the shared signal delivers, so it holds it weakly:
+               // a strong reference from the subject's own subscriber would keep both alive forever.
+               Weak<RXSignal> weakShared(shared);
+               Ref<RXDisposable> subscription =
+                   shared
+                       ->flattenMap([weakShared](const id& value) -> Ref<RXSignal> {
+                           Ref<RXSignal> shared = weakShared.lock();
+                           auto inner = cast<RXSignal>(value);
+                           if (value && !inner) {
+                               NSException::raise(NSInvalidArgumentException,
+                                                  "-switchToLatest: the value " + NSDescription(value)->str() +
+                                                      " is not a signal");
+                           }
+                           if (!inner || !shared) {
+                               return nullptr;
+                           }
+                           return inner->takeUntil(shared->concat(RXSignal::never()));
+                       })
+                       ->subscribe(subscriber);
+               Ref<RXDisposable> connectionDisposable = connection->connect();
+               return RXDisposable::disposableWithBlock([subscription, connectionDisposable] {
+                   rx_detail::dispose(subscription);
+                   connectionDisposable->dispose();
+               });
+           })
+        ->named("[%@] -switchToLatest", name());
+}
+
+Ref<RXSignal> RXSignal::switchCasesDefault(const Ref<RXSignal>& signal, const Ref<NSDictionary>& cases,
+                                           const Ref<RXSignal>& defaultSignal) {
+    Ref<NSDictionary> copy = cases ? cast<NSDictionary>(cases->copy()) : NSDictionary::dictionary();
+    return signal
+        ->map([copy, defaultSignal](const id& key) -> id {
+            Ref<RXSignal> chosen = cast<RXSignal>(copy->objectForKey(RXTupleNil::wrap(key)));
+            if (chosen) {
+                return chosen;
+            }
+            if (defaultSignal) {
+                return defaultSignal;
+            }
+            auto userInfo = NSDictionary::dictionaryWithEntries(
+                {{NSLocalizedDescriptionKey(), NSString::stringWithFormat("No matching signal found for value %@", key)}});
+            return RXSignal::error(
+                NSError::errorWithDomainCodeUserInfo(RXSignalErrorDomain(), RXSignalErrorNoMatchingCase, userInfo));
+        })
+        ->switchToLatest()
+        ->named("+switch: %@ cases: %@ default: %@", signal, copy, defaultSignal);
+}
+
+Ref<RXSignal> RXSignal::ifThenElse(const Ref<RXSignal>& boolSignal, const Ref<RXSignal>& trueSignal,
+                                   const Ref<RXSignal>& falseSignal) {
+    return boolSignal
+        ->map([trueSignal, falseSignal](const id& value) -> id {
+            auto number = cast<NSNumber>(value);
+            if (value && !number) {
+                NSException::raise(NSInvalidArgumentException,
+                                   "+if:then:else: the value " + NSDescription(value)->str() + " is not an NSNumber");
+            }
+            return (number && number->boolValue()) ? trueSignal : falseSignal;
+        })
+        ->switchToLatest()
+        ->named("+if: %@ then: %@ else: %@", boolSignal, trueSignal, falseSignal);
+}
+
+Ref<RXSignal> RXSignal::takeUntil(const Ref<RXSignal>& trigger) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, trigger](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               auto disposable = make<RXCompoundDisposable>();
+               auto triggered = [disposable, subscriber] {
+                   disposable->dispose();
+                   subscriber->sendCompleted();
+               };
+               if (trigger) {
+                   disposable->addDisposable(
+                       trigger->subscribeNextCompleted([triggered](const id&) { triggered(); }, triggered));
+               }
+               if (!disposable->isDisposed()) {
+                   disposable->addDisposable(self->subscribeNextErrorCompleted(
+                       [subscriber](const id& value) { subscriber->sendNext(value); },
+                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [disposable, subscriber] {
+                           disposable->dispose();
+                           subscriber->sendCompleted();
+                       }));
+               }
+               return disposable;
+           })
+        ->named("[%@] -takeUntil: %@", name(), trigger);
+}
+
+Ref<RXSignal> RXSignal::takeUntilReplacement(const Ref<RXSignal>& replacement) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, replacement](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        auto selfDisposable = make<RXSerialDisposable>();
+        Ref<RXSignal> other = replacement ? replacement : RXSignal::never();
+        Ref<RXDisposable> replacementDisposable = other->subscribeNextErrorCompleted(
+            [selfDisposable, subscriber](const id& value) {
+                selfDisposable->dispose();
+                subscriber->sendNext(value);
+            },
+            [selfDisposable, subscriber](const Ref<NSError>& error) {
+                selfDisposable->dispose();
+                subscriber->sendError(error);
+            },
+            [selfDisposable, subscriber] {
+                selfDisposable->dispose();
+                subscriber->sendCompleted();
+            });
+        if (!selfDisposable->isDisposed()) {
+            selfDisposable->setDisposable(self->concat(RXSignal::never())->subscribe(subscriber));
+        }
+        return RXDisposable::disposableWithBlock([selfDisposable, replacementDisposable] {
+            selfDisposable->dispose();
+            rx_detail::dispose(replacementDisposable);
+        });
+    });
+}
+
+namespace {
+struct SampleState {
+    std::mutex lock;
+    id latest;
+    bool hasValue = false;
+};
+} // namespace
+
+Ref<RXSignal> RXSignal::sample(const Ref<RXSignal>& sampler) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, sampler](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               auto state = std::make_shared<SampleState>();
+               auto samplerDisposable = make<RXSerialDisposable>();
+               auto sourceDisposable = make<RXSerialDisposable>();
+               sourceDisposable->setDisposable(self->subscribeNextErrorCompleted(
+                   [state](const id& value) {
+                       std::lock_guard<std::mutex> guard(state->lock);
+                       state->latest = value;
+                       state->hasValue = true;
+                   },
+                   [samplerDisposable, subscriber](const Ref<NSError>& error) {
+                       samplerDisposable->dispose();
+                       subscriber->sendError(error);
+                   },
+                   [samplerDisposable, subscriber] {
+                       samplerDisposable->dispose();
+                       subscriber->sendCompleted();
+                   }));
+               samplerDisposable->setDisposable(sampler->subscribeNextErrorCompleted(
+                   [state, subscriber](const id&) {
+                       id value;
+                       bool hasValue;
+                       {
+                           std::lock_guard<std::mutex> guard(state->lock);
+                           value = state->latest;
+                           hasValue = state->hasValue;
+                       }
+                       if (hasValue) {
+                           subscriber->sendNext(value);
+                       }
+                   },
+                   [sourceDisposable, subscriber](const Ref<NSError>& error) {
+                       sourceDisposable->dispose();
+                       subscriber->sendError(error);
+                   },
+                   [sourceDisposable, subscriber] {
+                       sourceDisposable->dispose();
+                       subscriber->sendCompleted();
+                   }));
+               return RXDisposable::disposableWithBlock([samplerDisposable, sourceDisposable] {
+                   samplerDisposable->dispose();
+                   sourceDisposable->dispose();
+               });
+           })
+        ->named("[%@] -sample: %@", name(), sampler);
+}

@@ -1,0 +1,598 @@
+// RXSignal: creation, the subscribe family, the primitives (bind, concat, zipWith, defer) and the
+// stream operators. The value-by-value stream operators (map, filter, take, ...) run directly on the
+// source's subscription instead of binding a one-value signal per value: same events, names and
+// disposal, no extra subscription per value, and values never leave the thread that sent them.
+#include <Reactive/RXSignal.h>
+
+#include <Foundation/NSArray.h>
+#include <Foundation/NSError.h>
+#include <Reactive/NSObject+RXDescription.h>
+#include <Reactive/RXDynamicSignal.h>
+#include <Reactive/RXEmptySignal.h>
+#include <Reactive/RXErrorSignal.h>
+#include <Reactive/RXReturnSignal.h>
+#include <Reactive/RXSerialDisposable.h>
+#include <Reactive/RXTuple.h>
+#include <Reactive/RXTupleNil.h>
+#include <Runtime/ClassBuilder.h>
+
+#include <deque>
+#include <mutex>
+
+NS_IMPLEMENT_CLASS(RXSignal, RXStream) {
+    b.classMethod("empty", [] { return RXSignal::empty(); });
+    b.classMethod("never", [] { return RXSignal::never(); });
+    b.classMethod("return:", [](const id& value) { return RXSignal::return_(value); });
+    b.classMethod("error:", [](const Ref<NSError>& error) { return RXSignal::error(error); });
+}
+
+const Ref<NSString>& RXSignalErrorDomain() {
+    static const Ref<NSString> domain = NSString::from("RXSignalErrorDomain");
+    return domain;
+}
+
+// ---- Creation ----
+
+Ref<RXSignal> RXSignal::createSignal(RXSignalCreateBlock didSubscribe) {
+    return RXDynamicSignal::createSignal(std::move(didSubscribe));
+}
+
+Ref<RXSignal> RXSignal::empty() {
+    return RXEmptySignal::empty();
+}
+
+Ref<RXSignal> RXSignal::error(const Ref<NSError>& error) {
+    return RXErrorSignal::error(error);
+}
+
+Ref<RXSignal> RXSignal::return_(const id& value) {
+    return RXReturnSignal::return_(value);
+}
+
+Ref<RXSignal> RXSignal::never() {
+    return createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; })->named("+never");
+}
+
+Ref<RXSignal> RXSignal::defer(std::function<Ref<RXSignal>()> block) {
+    return createSignal([block](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               Ref<RXSignal> signal = block ? block() : nullptr;
+               return signal ? signal->subscribe(subscriber) : nullptr;
+           })
+        ->named("+defer:");
+}
+
+// ---- Subscribing ----
+
+Ref<RXDisposable> RXSignal::subscribe(const Ref<RXSubscriber>&) {
+    return nullptr;
+}
+
+Ref<RXDisposable> RXSignal::subscribeNext(RXNextBlock next) {
+    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, nullptr));
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextCompleted(RXNextBlock next, RXCompletedBlock completed) {
+    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, std::move(completed)));
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
+                                                        RXCompletedBlock completed) {
+    return subscribe(
+        RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), std::move(error), std::move(completed)));
+}
+
+Ref<RXDisposable> RXSignal::subscribeError(RXErrorBlock error) {
+    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, std::move(error), nullptr));
+}
+
+Ref<RXDisposable> RXSignal::subscribeCompleted(RXCompletedBlock completed) {
+    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, std::move(completed)));
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextError(RXNextBlock next, RXErrorBlock error) {
+    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), std::move(error), nullptr));
+}
+
+Ref<RXDisposable> RXSignal::subscribeErrorCompleted(RXErrorBlock error, RXCompletedBlock completed) {
+    return subscribe(
+        RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, std::move(error), std::move(completed)));
+}
+
+Ref<NSString> RXSignal::description() const {
+    return NSString::stringWithFormat("<%@: %p> name: %@", NSStringFromClass(getClass()),
+                                      static_cast<const void*>(this), name());
+}
+
+std::vector<Ref<RXSignal>> RXSignal::signalsOfArray(const Ref<NSArray>& signals) {
+    std::vector<Ref<RXSignal>> result;
+    if (!signals) {
+        return result;
+    }
+    result.reserve(signals->count());
+    for (const id& element : *signals) {
+        auto signal = cast<RXSignal>(element);
+        if (!signal) {
+            NSException::raise(NSInvalidArgumentException,
+                               "RXSignal: " + NSDescription(element)->str() + " in a collection of signals is not a signal");
+        }
+        result.push_back(std::move(signal));
+    }
+    return result;
+}
+
+Ref<NSArray> RXSignal::arrayOfSignals(const std::vector<Ref<RXSignal>>& signals) {
+    return NSArray::arrayWithRefs(signals);
+}
+
+// ---- Stream hooks ----
+
+Ref<RXStream> RXSignal::emptyStream() const {
+    return RXSignal::empty();
+}
+
+Ref<RXStream> RXSignal::returnStream(const id& value) const {
+    return RXSignal::return_(value);
+}
+
+Ref<RXStream> RXSignal::bindStream(std::function<RXStreamBindBlock()> block) {
+    return bind([block]() -> RXSignalBindBlock {
+        RXStreamBindBlock bindingBlock = block();
+        return [bindingBlock](const id& value, bool* stop) -> Ref<RXSignal> {
+            Ref<RXStream> stream = bindingBlock(value, stop);
+            if (stream && !cast<RXSignal>(stream)) {
+                NSException::raise(NSInvalidArgumentException, "-bind: a signal's binding block returned " +
+                                                                   NSDescription(id(stream))->str() +
+                                                                   ", which is not a signal");
+            }
+            return cast<RXSignal>(stream);
+        };
+    });
+}
+
+Ref<RXStream> RXSignal::concatStream(const Ref<RXStream>& stream) {
+    auto signal = cast<RXSignal>(stream);
+    if (stream && !signal) {
+        NSException::raise(NSInvalidArgumentException, "-concat: " + NSDescription(id(stream))->str() + " is not a signal");
+    }
+    return concat(signal);
+}
+
+Ref<RXStream> RXSignal::zipWithStream(const Ref<RXStream>& stream) {
+    auto signal = cast<RXSignal>(stream);
+    if (stream && !signal) {
+        NSException::raise(NSInvalidArgumentException, "-zipWith: " + NSDescription(id(stream))->str() + " is not a signal");
+    }
+    return zipWith(signal);
+}
+
+// ---- Primitives ----
+
+namespace {
+// The signals a bind subscription still waits for (the receiver and every live inner signal). Only
+// their number matters, so the state holds no signal: an inner signal's subscription must not keep
+// the signal (and what it captured) alive.
+struct BindState {
+    std::recursive_mutex lock;
+    NSUInteger active = 1;
+};
+} // namespace
+
+Ref<RXSignal> RXSignal::bind(std::function<RXSignalBindBlock()> block) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               RXSignalBindBlock bindingBlock = block();
+               auto state = std::make_shared<BindState>();
+               auto compound = make<RXCompoundDisposable>();
+
+               auto completeSignal = [state, compound, subscriber](const Ref<RXDisposable>& finished) {
+                   {
+                       std::lock_guard<std::recursive_mutex> guard(state->lock);
+                       if (--state->active == 0) {
+                           subscriber->sendCompleted();
+                           compound->dispose();
+                           return;
+                       }
+                   }
+                   compound->removeDisposable(finished);
+               };
+
+               auto addSignal = [state, compound, subscriber, completeSignal](const Ref<RXSignal>& signal) {
+                   {
+                       std::lock_guard<std::recursive_mutex> guard(state->lock);
+                       ++state->active;
+                   }
+                   auto serial = make<RXSerialDisposable>();
+                   compound->addDisposable(serial);
+                   Ref<RXDisposable> disposable = signal->subscribeNextErrorCompleted(
+                       [subscriber](const id& value) { subscriber->sendNext(value); },
+                       [compound, subscriber](const Ref<NSError>& error) {
+                           compound->dispose();
+                           subscriber->sendError(error);
+                       },
+                       [completeSignal, serial] { completeSignal(serial); });
+                   serial->setDisposable(disposable);
+               };
+
+               auto selfDisposable = make<RXSerialDisposable>();
+               compound->addDisposable(selfDisposable);
+               Ref<RXDisposable> disposable = self->subscribeNextErrorCompleted(
+                   [compound, bindingBlock, addSignal, completeSignal, selfDisposable](const id& value) {
+                       if (compound->isDisposed()) {
+                           return;
+                       }
+                       bool stop = false;
+                       Ref<RXSignal> signal = bindingBlock ? bindingBlock(value, &stop) : nullptr;
+                       if (signal) {
+                           addSignal(signal);
+                       }
+                       if (!signal || stop) {
+                           selfDisposable->dispose();
+                           completeSignal(selfDisposable);
+                       }
+                   },
+                   [compound, subscriber](const Ref<NSError>& error) {
+                       compound->dispose();
+                       subscriber->sendError(error);
+                   },
+                   [completeSignal, selfDisposable] { completeSignal(selfDisposable); });
+               selfDisposable->setDisposable(disposable);
+               return compound;
+           })
+        ->named("[%@] -bind:", name());
+}
+
+Ref<RXSignal> RXSignal::concat(const Ref<RXSignal>& signal) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               // One disposable for both subscriptions, whichever order they come in.
+               auto disposable = make<RXCompoundDisposable>();
+               disposable->addDisposable(self->subscribeNextErrorCompleted(
+                   [subscriber](const id& value) { subscriber->sendNext(value); },
+                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                   [subscriber, signal, disposable] {
+                       if (signal) {
+                           disposable->addDisposable(signal->subscribe(subscriber));
+                       } else {
+                           subscriber->sendCompleted();
+                       }
+                   }));
+               return disposable;
+           })
+        ->named("[%@] -concat: %@", name(), signal);
+}
+
+namespace {
+struct ZipState {
+    std::recursive_mutex lock;
+    std::deque<id> left, right;
+    bool leftCompleted = false, rightCompleted = false, done = false;
+};
+} // namespace
+
+Ref<RXSignal> RXSignal::zipWith(const Ref<RXSignal>& signal) {
+    Ref<RXSignal> self(this);
+    return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               auto state = std::make_shared<ZipState>();
+               // Both run with the lock held.
+               auto checkCompletion = [state, subscriber] {
+                   if (state->done) {
+                       return;
+                   }
+                   if ((state->leftCompleted && state->left.empty()) ||
+                       (state->rightCompleted && state->right.empty())) {
+                       state->done = true;
+                       subscriber->sendCompleted();
+                   }
+               };
+               auto sendPair = [state, subscriber, checkCompletion] {
+                   if (state->left.empty() || state->right.empty()) {
+                       return;
+                   }
+                   id first = std::move(state->left.front());
+                   id second = std::move(state->right.front());
+                   state->left.pop_front();
+                   state->right.pop_front();
+                   subscriber->sendNext(RXTuple::tupleWithObjectsFromArray(NSArray::arrayWithObjects({first, second})));
+                   checkCompletion();
+               };
+               auto side = [state, subscriber, sendPair, checkCompletion](bool left, const Ref<RXSignal>& source) {
+                   return source->subscribeNextErrorCompleted(
+                       [state, sendPair, left](const id& value) {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           (left ? state->left : state->right).push_back(RXTupleNil::wrap(value));
+                           sendPair();
+                       },
+                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [state, checkCompletion, left] {
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           (left ? state->leftCompleted : state->rightCompleted) = true;
+                           checkCompletion();
+                       });
+               };
+               Ref<RXDisposable> leftDisposable = side(true, self);
+               Ref<RXDisposable> rightDisposable = signal ? side(false, signal) : nullptr;
+               return RXDisposable::disposableWithBlock([leftDisposable, rightDisposable] {
+                   if (leftDisposable) {
+                       leftDisposable->dispose();
+                   }
+                   if (rightDisposable) {
+                       rightDisposable->dispose();
+                   }
+               });
+           })
+        ->named("[%@] -zipWith: %@", name(), signal);
+}
+
+// ---- Stream operators ----
+
+Ref<RXSignal> RXSignal::transformValues(std::function<Step()> factory) {
+    Ref<RXSignal> source(this);
+    return createSignal([source, factory](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        auto sourceDisposable = make<RXSerialDisposable>();
+        Ref<RXDisposable> disposable = source->subscribeNextErrorCompleted(
+            [subscriber, sourceDisposable, step = factory()](const id& value) {
+                if (sourceDisposable->isDisposed()) {
+                    return;
+                }
+                if (!step(value, subscriber)) {
+                    sourceDisposable->dispose();
+                    subscriber->sendCompleted();
+                }
+            },
+            [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+            [subscriber] { subscriber->sendCompleted(); });
+        sourceDisposable->setDisposable(disposable);
+        return sourceDisposable;
+    });
+}
+
+Ref<RXSignal> RXSignal::flattenMap(std::function<Ref<RXSignal>(const id& value)> block) {
+    return bind([block] {
+               return RXSignalBindBlock([block](const id& value, bool*) -> Ref<RXSignal> {
+                   Ref<RXSignal> signal = block(value);
+                   return signal ? signal : RXSignal::empty();
+               });
+           })
+        ->named("[%@] -flattenMap:", name());
+}
+
+Ref<RXSignal> RXSignal::flatten() {
+    return flattenMap([](const id& value) -> Ref<RXSignal> {
+               if (value && !cast<RXSignal>(value)) {
+                   NSException::raise(NSInvalidArgumentException,
+                                      "-flatten: the value " + NSDescription(value)->str() + " is not a signal");
+               }
+               return cast<RXSignal>(value);
+           })
+        ->named("[%@] -flatten", name());
+}
+
+Ref<RXSignal> RXSignal::map(std::function<id(const id& value)> block) {
+    return transformValues([block] {
+               return Step([block](const id& value, const Ref<RXSubscriber>& subscriber) {
+                   subscriber->sendNext(block(value));
+                   return true;
+               });
+           })
+        ->named("[%@] -map:", name());
+}
+
+Ref<RXSignal> RXSignal::mapReplace(const id& object) {
+    return map([object](const id&) { return object; })->named("[%@] -mapReplace: %@", name(), rx_description(object));
+}
+
+Ref<RXSignal> RXSignal::filter(std::function<bool(const id& value)> block) {
+    return transformValues([block] {
+               return Step([block](const id& value, const Ref<RXSubscriber>& subscriber) {
+                   if (block(value)) {
+                       subscriber->sendNext(value);
+                   }
+                   return true;
+               });
+           })
+        ->named("[%@] -filter:", name());
+}
+
+Ref<RXSignal> RXSignal::ignore(const id& value) {
+    return filter([value](const id& next) { return !(next.get() == value.get() || (next && next->isEqual(value))); })
+        ->named("[%@] -ignore: %@", name(), rx_description(value));
+}
+
+Ref<RXSignal> RXSignal::reduceEach(RXReduceBlock block) {
+    return map([block](const id& value) -> id {
+               auto tuple = cast<RXTuple>(value);
+               if (!tuple) {
+                   NSException::raise(NSInvalidArgumentException,
+                                      "-reduceEach: the value " + NSDescription(value)->str() + " is not an RXTuple");
+               }
+               return RXBlockTrampoline::invokeBlockWithArguments(block, tuple);
+           })
+        ->named("[%@] -reduceEach:", name());
+}
+
+Ref<RXSignal> RXSignal::startWith(const id& value) {
+    return RXSignal::return_(value)->concat(Ref<RXSignal>(this))->named("[%@] -startWith: %@", name(),
+                                                                          rx_description(value));
+}
+
+Ref<RXSignal> RXSignal::skip(NSUInteger count) {
+    return transformValues([count] {
+               return Step([count, skipped = NSUInteger(0)](const id& value,
+                                                            const Ref<RXSubscriber>& subscriber) mutable {
+                   if (skipped < count) {
+                       ++skipped;
+                   } else {
+                       subscriber->sendNext(value);
+                   }
+                   return true;
+               });
+           })
+        ->named("[%@] -skip: %lu", name(), count);
+}
+
+Ref<RXSignal> RXSignal::take(NSUInteger count) {
+    if (count == 0) {
+        return RXSignal::empty();
+    }
+    return transformValues([count] {
+               return Step([count, taken = NSUInteger(0)](const id& value,
+                                                          const Ref<RXSubscriber>& subscriber) mutable {
+                   subscriber->sendNext(value);
+                   return ++taken < count;
+               });
+           })
+        ->named("[%@] -take: %lu", name(), count);
+}
+
+Ref<RXSignal> RXSignal::scanWithStartReduceWithIndex(
+    const id& start, std::function<id(const id& running, const id& next, NSUInteger index)> block) {
+    return transformValues([start, block] {
+               return Step([block, running = start, index = NSUInteger(0)](
+                               const id& value, const Ref<RXSubscriber>& subscriber) mutable {
+                   running = block(running, value, index++);
+                   subscriber->sendNext(running);
+                   return true;
+               });
+           })
+        ->named("[%@] -scanWithStart: %@ reduceWithIndex:", name(), rx_description(start));
+}
+
+Ref<RXSignal> RXSignal::scanWithStartReduce(const id& start,
+                                            std::function<id(const id& running, const id& next)> block) {
+    return scanWithStartReduceWithIndex(
+               start, [block](const id& running, const id& next, NSUInteger) { return block(running, next); })
+        ->named("[%@] -scanWithStart: %@ reduce:", name(), rx_description(start));
+}
+
+Ref<RXSignal> RXSignal::scanWithStartCombine(const id& start,
+                                             std::function<id(const id& running, const id& next)> block) {
+    return scanWithStartReduce(start, std::move(block));
+}
+
+Ref<RXSignal> RXSignal::combinePreviousWithStartReduce(
+    const id& start, std::function<id(const id& previous, const id& current)> block) {
+    return transformValues([start, block] {
+               return Step([block, previous = start](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
+                   id combined = block(previous, value);
+                   previous = value;
+                   subscriber->sendNext(combined);
+                   return true;
+               });
+           })
+        ->named("[%@] -combinePreviousWithStart: %@ reduce:", name(), rx_description(start));
+}
+
+Ref<RXSignal> RXSignal::mapPreviousWithStartReduce(const id& start,
+                                                   std::function<id(const id& previous, const id& current)> block) {
+    return combinePreviousWithStartReduce(start, std::move(block));
+}
+
+Ref<RXSignal> RXSignal::takeUntilBlock(std::function<bool(const id& value)> predicate) {
+    return transformValues([predicate] {
+               return Step([predicate](const id& value, const Ref<RXSubscriber>& subscriber) {
+                   if (predicate(value)) {
+                       return false;
+                   }
+                   subscriber->sendNext(value);
+                   return true;
+               });
+           })
+        ->named("[%@] -takeUntilBlock:", name());
+}
+
+Ref<RXSignal> RXSignal::takeWhileBlock(std::function<bool(const id& value)> predicate) {
+    return takeUntilBlock([predicate](const id& value) { return !predicate(value); })
+        ->named("[%@] -takeWhileBlock:", name());
+}
+
+Ref<RXSignal> RXSignal::skipUntilBlock(std::function<bool(const id& value)> predicate) {
+    return transformValues([predicate] {
+               return Step([predicate, skipping = true](const id& value,
+                                                        const Ref<RXSubscriber>& subscriber) mutable {
+                   if (skipping && predicate(value)) {
+                       skipping = false;
+                   }
+                   if (!skipping) {
+                       subscriber->sendNext(value);
+                   }
+                   return true;
+               });
+           })
+        ->named("[%@] -skipUntilBlock:", name());
+}
+
+Ref<RXSignal> RXSignal::skipWhileBlock(std::function<bool(const id& value)> predicate) {
+    return skipUntilBlock([predicate](const id& value) { return !predicate(value); })
+        ->named("[%@] -skipWhileBlock:", name());
+}
+
+Ref<RXSignal> RXSignal::distinctUntilChanged() {
+    return transformValues([] {
+               return Step([last = id(), first = true](const id& value,
+                                                       const Ref<RXSubscriber>& subscriber) mutable {
+                   if (!first && (value.get() == last.get() || (value && value->isEqual(last)))) {
+                       return true;
+                   }
+                   first = false;
+                   last = value;
+                   subscriber->sendNext(value);
+                   return true;
+               });
+           })
+        ->named("[%@] -distinctUntilChanged", name());
+}
+
+Ref<RXSignal> RXSignal::sequenceMany(std::function<Ref<RXSignal>()> block) {
+    return flattenMap([block](const id&) { return block(); })->named("[%@] -sequenceMany:", name());
+}
+
+Ref<RXSignal> RXSignal::ignoreValues() {
+    return filter([](const id&) { return false; })->named("[%@] -ignoreValues", name());
+}
+
+Ref<RXSignal> RXSignal::joinSignals(const std::vector<Ref<RXSignal>>& signals, bool combineLatest) {
+    if (signals.empty()) {
+        return RXSignal::empty();
+    }
+    Ref<RXSignal> current;
+    for (const auto& signal : signals) {
+        if (!current) {
+            current = signal->map([](const id& value) { return id(RXTuple::tupleWithObjects({value})); });
+        } else {
+            current = combineLatest ? current->combineLatestWith(signal) : current->zipWith(signal);
+        }
+    }
+    return current->map([](const id& value) { return flattenJoinedTuple(value); });
+}
+
+Ref<RXSignal> RXSignal::zip(const std::vector<Ref<RXSignal>>& signals) {
+    return joinSignals(signals, false)->named("+zip: %@", arrayOfSignals(signals));
+}
+
+Ref<RXSignal> RXSignal::zip(const Ref<NSArray>& signals) {
+    return zip(signalsOfArray(signals));
+}
+
+Ref<RXSignal> RXSignal::zipReduce(const std::vector<Ref<RXSignal>>& signals, RXReduceBlock reduceBlock) {
+    Ref<RXSignal> result = zip(signals);
+    if (reduceBlock) {
+        result = result->reduceEach(std::move(reduceBlock));
+    }
+    return result->named("+zip: %@ reduce:", arrayOfSignals(signals));
+}
+
+Ref<RXSignal> RXSignal::zipReduce(const Ref<NSArray>& signals, RXReduceBlock reduceBlock) {
+    return zipReduce(signalsOfArray(signals), std::move(reduceBlock));
+}
+
+Ref<RXSignal> RXSignal::concat(const std::vector<Ref<RXSignal>>& signals) {
+    Ref<RXSignal> result = RXSignal::empty();
+    for (const auto& signal : signals) {
+        result = result->concat(signal);
+    }
+    return result->named("+concat: %@", arrayOfSignals(signals));
+}
+
+Ref<RXSignal> RXSignal::concat(const Ref<NSArray>& signals) {
+    return concat(signalsOfArray(signals));
+}

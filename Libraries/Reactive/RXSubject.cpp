@@ -1,0 +1,173 @@
+#include <Reactive/RXSubject.h>
+
+#include <Foundation/NSError.h>
+#include <Reactive/RXInternal.h>
+#include <Runtime/ClassBuilder.h>
+
+NS_IMPLEMENT_CLASS(RXSubject, RXSignal) {
+    b.conformsTo(RXSubscriber::protocol());
+    b.classMethod("subject", [] { return RXSubject::subject(); });
+    b.method("sendNext:", &RXSubject::sendNext);
+    b.method("sendError:", &RXSubject::sendError);
+    b.method("sendCompleted", &RXSubject::sendCompleted);
+}
+
+struct RXSubject::Subscribers {
+    std::mutex lock;
+    std::vector<Ref<RXSubscriber>> list;
+};
+
+namespace {
+// Snapshot buffers of the calling thread: one per nesting level of deliveries (a subscriber may send
+// to another subject while it is being sent to), reused across deliveries.
+class SnapshotBuffer {
+public:
+    SnapshotBuffer() {
+        auto& free = pool();
+        if (!free.empty()) {
+            items = std::move(free.back());
+            free.pop_back();
+        }
+    }
+    ~SnapshotBuffer() {
+        items.clear();
+        pool().push_back(std::move(items));
+    }
+    SnapshotBuffer(const SnapshotBuffer&) = delete;
+    SnapshotBuffer& operator=(const SnapshotBuffer&) = delete;
+
+    std::vector<Ref<RXSubscriber>> items;
+
+private:
+    static std::vector<std::vector<Ref<RXSubscriber>>>& pool() {
+        thread_local std::vector<std::vector<Ref<RXSubscriber>>> buffers;
+        return buffers;
+    }
+};
+
+// Takes one subscriber off a subject's list when its subscription ends.
+class ListRemoval final : public RXDisposable {
+public:
+    ListRemoval(std::weak_ptr<RXSubject::Subscribers> subscribers, const RXSubscriber* identity)
+        : subscribers_(std::move(subscribers)), identity_(identity) {}
+    bool isDisposed() const override { return done_.load(std::memory_order_acquire); }
+    void dispose() override {
+        if (done_.exchange(true, std::memory_order_acq_rel)) {
+            return;
+        }
+        auto subscribers = subscribers_.lock();
+        if (!subscribers) {
+            return;
+        }
+        Ref<RXSubscriber> removed; // released outside the lock
+        std::lock_guard<std::mutex> guard(subscribers->lock);
+        auto& list = subscribers->list;
+        for (size_t i = list.size(); i-- > 0;) {
+            if (list[i].get() == identity_) {
+                removed = std::move(list[i]);
+                list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+    }
+
+private:
+    std::atomic<bool> done_{false};
+    std::weak_ptr<RXSubject::Subscribers> subscribers_;
+    const RXSubscriber* identity_; // compared, never dereferenced
+};
+} // namespace
+
+template <class Block>
+void RXSubject::forEachSubscriber(Block&& block) const {
+    SnapshotBuffer snapshot;
+    {
+        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
+    }
+    for (const auto& subscriber : snapshot.items) {
+        block(*subscriber);
+    }
+}
+
+RXSubject::RXSubject()
+    : RXSubscriber(this), subscribers_(std::make_shared<Subscribers>()), disposable_(make<RXCompoundDisposable>()) {}
+
+RXSubject::~RXSubject() {
+    disposable_->dispose();
+}
+
+Ref<RXSubject> RXSubject::subject() {
+    return make<RXSubject>();
+}
+
+Ref<RXCompoundDisposable> RXSubject::addSubscriber(const Ref<RXSubscriber>& subscriber) {
+    auto disposable = make<RXCompoundDisposable>();
+    if (hasTerminated()) {
+        disposable->dispose();
+        return disposable;
+    }
+    Ref<RXSubscriber> passthrough = make<RXPassthroughSubscriber>(subscriber, this, disposable);
+    const RXSubscriber* identity = passthrough.get();
+    {
+        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        subscribers_->list.push_back(std::move(passthrough));
+    }
+    disposable->addDisposable(make<ListRemoval>(subscribers_, identity));
+    return disposable;
+}
+
+Ref<RXDisposable> RXSubject::subscribe(const Ref<RXSubscriber>& subscriber) {
+    return addSubscriber(subscriber);
+}
+
+std::vector<Ref<RXSubscriber>> RXSubject::subscribers() const {
+    std::lock_guard<std::mutex> guard(subscribers_->lock);
+    return subscribers_->list;
+}
+
+void RXSubject::enumerateSubscribersUsingBlock(const std::function<void(const Ref<RXSubscriber>&)>& block) const {
+    SnapshotBuffer snapshot;
+    {
+        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
+    }
+    for (const auto& subscriber : snapshot.items) {
+        block(subscriber);
+    }
+}
+
+bool RXSubject::terminate() {
+    return !terminated_.exchange(true, std::memory_order_acq_rel);
+}
+
+void RXSubject::sendNext(const id& value) {
+    if (hasTerminated()) {
+        return;
+    }
+    forEachSubscriber([&](RXSubscriber& subscriber) { subscriber.sendNext(value); });
+}
+
+void RXSubject::sendError(const Ref<NSError>& error) {
+    if (!terminate()) {
+        return;
+    }
+    disposable_->dispose();
+    forEachSubscriber([&](RXSubscriber& subscriber) { subscriber.sendError(error); });
+}
+
+void RXSubject::sendCompleted() {
+    if (!terminate()) {
+        return;
+    }
+    disposable_->dispose();
+    forEachSubscriber([](RXSubscriber& subscriber) { subscriber.sendCompleted(); });
+}
+
+void RXSubject::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
+    if (!disposable || disposable->isDisposed()) {
+        return;
+    }
+    disposable_->addDisposable(disposable);
+    disposable->addDisposable(make<rx_detail::RemovalDisposable>(disposable_, disposable));
+}

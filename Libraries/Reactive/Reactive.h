@@ -1,0 +1,37 @@
+// Umbrella header of the signal library.
+#pragma once
+
+#include <Reactive/NSObject+RXDescription.h>
+#include <Reactive/RXBehaviorSubject.h>
+#include <Reactive/RXBlockSubscriber.h>
+#include <Reactive/RXBlockTrampoline.h>
+#include <Reactive/RXCompoundDisposable.h>
+#include <Reactive/RXDisposable.h>
+#include <Reactive/RXDynamicSignal.h>
+#include <Reactive/RXEmptySignal.h>
+#include <Reactive/RXErrorSignal.h>
+#include <Reactive/RXEvent.h>
+#include <Reactive/RXGroupedSignal.h>
+#include <Reactive/RXImmediateScheduler.h>
+#include <Reactive/RXMulticastConnection.h>
+#include <Reactive/RXPassthroughSubscriber.h>
+#include <Reactive/RXQueueScheduler.h>
+#include <Reactive/RXReplaySubject.h>
+#include <Reactive/RXReturnSignal.h>
+#include <Reactive/RXScheduler.h>
+#include <Reactive/RXScopedDisposable.h>
+#include <Reactive/RXSerialDisposable.h>
+#include <Reactive/RXSignal.h>
+#include <Reactive/RXStream.h>
+#include <Reactive/RXSubject.h>
+#include <Reactive/RXSubscriber.h>
+#include <Reactive/RXSubscriptionScheduler.h>
+#include <Reactive/RXTargetQueueScheduler.h>
+#include <Reactive/RXTestScheduler.h>
+#include <Reactive/RXTestSchedulerAction.h>
+#include <Reactive/RXTracer.h>
+#include <Reactive/RXTuple.h>
+#include <Reactive/RXTupleNil.h>
+#include <Reactive/RXTupleUnpackingTrampoline.h>
+#include <Reactive/RXUnit.h>
+#include <Reactive/RXValueTransformer.h>

@@ -1,0 +1,44 @@
+#include <CoreGraphics/CGColor.h>
+#include <Foundation/NSString.h>
+#include <Runtime/ClassBuilder.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+CGFloat clamp01(CGFloat v) {
+    return std::clamp(v, 0.0, 1.0);
+}
+} // namespace
+
+NS_IMPLEMENT_CLASS(CGColor, NSObject) {}
+
+CGColor::CGColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha)
+    : r_(clamp01(red)), g_(clamp01(green)), b_(clamp01(blue)), a_(clamp01(alpha)) {}
+
+bool CGColor::isEqual(const id& other) const {
+    auto o = cast<CGColor>(other);
+    return o && o->r_ == r_ && o->g_ == g_ && o->b_ == b_ && o->a_ == a_;
+}
+
+NSUInteger CGColor::hash() const {
+    std::hash<double> h;
+    return h(r_) ^ (h(g_) << 1) ^ (h(b_) << 2) ^ (h(a_) << 3);
+}
+
+Ref<NSString> CGColor::description() const {
+    return NSString::stringWithFormat("<CGColor %p> [ (kCGColorSpaceDeviceRGB) ] ( %g %g %g %g )",
+                                      static_cast<const void*>(this), r_, g_, b_, a_);
+}
+
+CGColorRef CGColorCreateGenericRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+    return make<CGColor>(red, green, blue, alpha);
+}
+
+CGFloat CGColorGetAlpha(const CGColorRef& color) {
+    return color ? color->alpha() : 0;
+}
+
+bool CGColorEqualToColor(const CGColorRef& a, const CGColorRef& b) {
+    return NSObjectsEqual(a, b);
+}

@@ -1,0 +1,460 @@
+#include <Foundation/NSJSONSerialization.h>
+#include <Foundation/NSNumber.h>
+#include <Runtime/ClassBuilder.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
+NS_IMPLEMENT_CLASS(NSJSONSerialization, NSObject) {}
+
+namespace {
+
+constexpr NSInteger kJSONErrorCode = 3840;
+
+Ref<NSError> jsonError(const std::string& text) {
+    return make<NSError>(NSCocoaErrorDomain(), kJSONErrorCode,
+                         NSDictionary::dictionaryWithEntries({{NSDebugDescriptionErrorKey(), NSString::from(text)},
+                                                              {NSLocalizedDescriptionKey(), NSString::from(text)}}));
+}
+
+void setError(Ref<NSError>* out, const std::string& text) {
+    if (out) {
+        *out = jsonError(text);
+    }
+}
+
+// MARK: - Reading
+
+using JSON = nlohmann::ordered_json;
+
+// Builds objects straight from the parser's events, with no intermediate document.
+class Builder {
+public:
+    explicit Builder(NSJSONReadingOptions options)
+        : mutableContainers_(options & NSJSONReadingMutableContainers),
+          mutableLeaves_(options & NSJSONReadingMutableLeaves) {}
+
+    bool null() { return value(NSNull::null()); }
+    bool boolean(bool v) { return value(NSNumber::numberWithBool(v)); }
+    bool number_integer(JSON::number_integer_t v) { return value(NSNumber::numberWithLongLong(v)); }
+    bool number_unsigned(JSON::number_unsigned_t v) {
+        if (v <= static_cast<JSON::number_unsigned_t>(std::numeric_limits<long long>::max())) {
+            return value(NSNumber::numberWithLongLong(static_cast<long long>(v)));
+        }
+        return value(NSNumber::numberWithUnsignedLongLong(v));
+    }
+    bool number_float(JSON::number_float_t v, const JSON::string_t&) {
+        if (!std::isfinite(v)) {
+            return fail("Number wound up as NaN or infinity.");
+        }
+        return value(NSNumber::numberWithDouble(v));
+    }
+    bool string(JSON::string_t& v) { return value(makeString(std::move(v))); }
+    bool binary(JSON::binary_t&) { return fail("Binary values are not JSON."); }
+    bool start_object(std::size_t) { return open(true); }
+    bool key(JSON::string_t& k) {
+        frames_.back().key = makeKey(std::move(k));
+        return true;
+    }
+    bool end_object() {
+        Frame frame = std::move(frames_.back());
+        frames_.pop_back();
+        id dict =
+            mutableContainers_ ? id(make<NSMutableDictionary>(frame.entries)) : id(make<NSDictionary>(frame.entries));
+        return value(dict);
+    }
+    bool start_array(std::size_t) { return open(false); }
+    bool end_array() {
+        Frame frame = std::move(frames_.back());
+        frames_.pop_back();
+        id array = mutableContainers_ ? id(make<NSMutableArray>(std::move(frame.items)))
+                                      : id(make<NSArray>(std::move(frame.items)));
+        return value(array);
+    }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex) {
+        if (message_.empty()) {
+            std::string what = ex.what();
+            // "[json.exception.parse_error.101] parse error at line 1, column 3: ..." -> the part after "] "
+            auto bracket = what.find("] ");
+            message_ = (bracket == std::string::npos ? what : what.substr(bracket + 2)) + " (around byte " +
+                       std::to_string(position) + ")";
+        }
+        return false;
+    }
+
+    const std::string& message() const { return message_; }
+    id result() const { return result_; }
+
+private:
+    struct Frame {
+        bool isObject;
+        std::vector<id> items;
+        std::vector<NSDictionary::Entry> entries;
+        id key;
+    };
+
+    id makeString(std::string&& s) const {
+        return mutableLeaves_ ? id(make<NSMutableString>(std::move(s))) : id(make<NSString>(std::move(s)));
+    }
+    // Keys repeat from record to record: each distinct short key is made once per document and
+    // shared (keys are immutable strings, so sharing cannot be observed).
+    id makeKey(std::string&& s) {
+        if (s.size() > 64) {
+            return make<NSString>(std::move(s));
+        }
+        auto it = keys_.find(s);
+        if (it != keys_.end()) {
+            return it->second;
+        }
+        auto key = make<NSString>(s);
+        if (keys_.size() < 4096) {
+            keys_.emplace(std::move(s), key);
+        }
+        return key;
+    }
+
+    bool open(bool isObject) {
+        if (frames_.size() >= static_cast<size_t>(NSJSONSerialization::maximumDepth)) {
+            return fail("Too many nested arrays or dictionaries.");
+        }
+        frames_.push_back(Frame{isObject, {}, {}, nullptr});
+        return true;
+    }
+
+    bool value(id v) {
+        if (frames_.empty()) {
+            result_ = std::move(v);
+            return true;
+        }
+        Frame& top = frames_.back();
+        if (top.isObject) {
+            top.entries.emplace_back(std::move(top.key), std::move(v));
+            top.key = nullptr;
+        } else {
+            top.items.push_back(std::move(v));
+        }
+        return true;
+    }
+
+    bool fail(const std::string& text) {
+        if (message_.empty()) {
+            message_ = text;
+        }
+        return false;
+    }
+
+    bool mutableContainers_;
+    bool mutableLeaves_;
+    std::vector<Frame> frames_;
+    std::unordered_map<std::string, Ref<NSString>> keys_;
+    id result_;
+    std::string message_;
+};
+
+// MARK: - Writing
+
+class Writer {
+public:
+    explicit Writer(NSJSONWritingOptions options)
+        : pretty_(options & NSJSONWritingPrettyPrinted), sorted_(options & NSJSONWritingSortedKeys),
+          escapeSlashes_(!(options & NSJSONWritingWithoutEscapingSlashes)) {}
+
+    bool write(const id& object, int depth) {
+        if (!object) {
+            return fail("Invalid value (nil) in JSON write.");
+        }
+        NSObject* o = object.get();
+        // The exact value classes first, by class identity; subclasses through dynamic_cast below.
+        Class cls = o->getClass();
+        if (cls == classes_.string || cls == classes_.mutableString) {
+            writeString(static_cast<NSString*>(o)->str());
+            return true;
+        }
+        if (cls == classes_.number) {
+            return writeNumber(*static_cast<NSNumber*>(o));
+        }
+        if (cls == classes_.dictionary || cls == classes_.mutableDictionary) {
+            return writeDictionary(*static_cast<NSDictionary*>(o), depth);
+        }
+        if (cls == classes_.array || cls == classes_.mutableArray) {
+            return writeArray(*static_cast<NSArray*>(o), depth);
+        }
+        if (cls == classes_.null) {
+            out_ += "null";
+            return true;
+        }
+        if (auto* s = dynamic_cast<NSString*>(o)) {
+            writeString(s->str());
+            return true;
+        }
+        if (auto* n = dynamic_cast<NSNumber*>(o)) {
+            return writeNumber(*n);
+        }
+        if (auto* d = dynamic_cast<NSDictionary*>(o)) {
+            return writeDictionary(*d, depth);
+        }
+        if (auto* a = dynamic_cast<NSArray*>(o)) {
+            return writeArray(*a, depth);
+        }
+        if (dynamic_cast<NSNull*>(o)) {
+            out_ += "null";
+            return true;
+        }
+        return fail("Invalid type in JSON write (" + object->getClass()->name() + ").");
+    }
+
+    std::string& output() { return out_; }
+    const std::string& message() const { return message_; }
+
+private:
+    bool fail(const std::string& text) {
+        if (message_.empty()) {
+            message_ = text;
+        }
+        return false;
+    }
+
+    void newline(int depth) {
+        if (pretty_) {
+            out_ += '\n';
+            out_.append(static_cast<size_t>(depth) * 2, ' ');
+        }
+    }
+
+    bool writeNumber(const NSNumber& n) {
+        char buffer[64];
+        std::to_chars_result r{};
+        if (n.isBool()) {
+            out_ += n.boolValue() ? "true" : "false";
+            return true;
+        }
+        if (n.isFloatingPoint()) {
+            double d = n.doubleValue();
+            if (!std::isfinite(d)) {
+                return fail("Invalid number value (NaN or infinity) in JSON write.");
+            }
+            r = std::to_chars(buffer, buffer + sizeof buffer, d);
+        } else if (n.isUnsigned()) {
+            r = std::to_chars(buffer, buffer + sizeof buffer, n.unsignedLongLongValue());
+        } else {
+            r = std::to_chars(buffer, buffer + sizeof buffer, n.longLongValue());
+        }
+        out_.append(buffer, r.ptr);
+        return true;
+    }
+
+    void writeString(const std::string& s) {
+        static const char* hex = "0123456789abcdef";
+        out_ += '"';
+        size_t run = 0; // start of the pending run of bytes that need no escape
+        for (size_t i = 0; i < s.size(); ++i) {
+            auto c = static_cast<unsigned char>(s[i]);
+            const char* escape = nullptr;
+            char unicode[7];
+            if (c == '"') {
+                escape = "\\\"";
+            } else if (c == '\\') {
+                escape = "\\\\";
+            } else if (c == '/' && escapeSlashes_) {
+                escape = "\\/";
+            } else if (c < 0x20) {
+                switch (c) {
+                case '\b':
+                    escape = "\\b";
+                    break;
+                case '\f':
+                    escape = "\\f";
+                    break;
+                case '\n':
+                    escape = "\\n";
+                    break;
+                case '\r':
+                    escape = "\\r";
+                    break;
+                case '\t':
+                    escape = "\\t";
+                    break;
+                default:
+                    unicode[0] = '\\';
+                    unicode[1] = 'u';
+                    unicode[2] = '0';
+                    unicode[3] = '0';
+                    unicode[4] = hex[c >> 4];
+                    unicode[5] = hex[c & 0x0F];
+                    unicode[6] = '\0';
+                    escape = unicode;
+                    break;
+                }
+            }
+            if (escape) {
+                out_.append(s, run, i - run);
+                out_ += escape;
+                run = i + 1;
+            }
+        }
+        out_.append(s, run, s.size() - run);
+        out_ += '"';
+    }
+
+    bool writeArray(const NSArray& a, int depth) {
+        if (depth >= NSJSONSerialization::maximumDepth) {
+            return fail("Too many nested arrays or dictionaries in JSON write.");
+        }
+        out_ += '[';
+        bool first = true;
+        const auto& items = a.objects();
+        for (size_t i = 0; i < items.size(); ++i) {
+            const id& item = items[i];
+            if (i + 2 < items.size()) {
+                __builtin_prefetch(items[i + 2].get()); // the objects are scattered in memory
+            }
+            if (!first) {
+                out_ += ',';
+            }
+            first = false;
+            newline(depth + 1);
+            if (!write(item, depth + 1)) {
+                return false;
+            }
+        }
+        if (!first) {
+            newline(depth);
+        }
+        out_ += ']';
+        return true;
+    }
+
+    bool writeDictionary(const NSDictionary& d, int depth) {
+        if (depth >= NSJSONSerialization::maximumDepth) {
+            return fail("Too many nested arrays or dictionaries in JSON write.");
+        }
+        std::vector<const NSDictionary::Entry*> entries;
+        entries.reserve(d.count());
+        const auto& all = d.entries();
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (i + 1 < all.size()) {
+                __builtin_prefetch(all[i + 1].first.get());
+                __builtin_prefetch(all[i + 1].second.get());
+            }
+            const auto& e = all[i];
+            Class keyClass = e.first->getClass();
+            if (keyClass != classes_.string && keyClass != classes_.mutableString &&
+                !dynamic_cast<NSString*>(e.first.get())) {
+                return fail("Invalid (non-string) key in JSON dictionary.");
+            }
+            entries.push_back(&e);
+        }
+        if (sorted_) {
+            std::stable_sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) {
+                return static_cast<NSString*>(a->first.get())->compare(cast<NSString>(b->first)) == NSOrderedAscending;
+            });
+        }
+        out_ += '{';
+        bool first = true;
+        for (const auto* e : entries) {
+            if (!first) {
+                out_ += ',';
+            }
+            first = false;
+            newline(depth + 1);
+            writeString(static_cast<NSString*>(e->first.get())->str());
+            out_ += pretty_ ? " : " : ":";
+            if (!write(e->second, depth + 1)) {
+                return false;
+            }
+        }
+        if (!first) {
+            newline(depth);
+        }
+        out_ += '}';
+        return true;
+    }
+
+    struct ValueClasses {
+        Class string = NSString::class_();
+        Class mutableString = NSMutableString::class_();
+        Class number = NSNumber::class_();
+        Class dictionary = NSDictionary::class_();
+        Class mutableDictionary = NSMutableDictionary::class_();
+        Class array = NSArray::class_();
+        Class mutableArray = NSMutableArray::class_();
+        Class null = NSNull::class_();
+    };
+
+    bool pretty_;
+    bool sorted_;
+    bool escapeSlashes_;
+    ValueClasses classes_;
+    std::string out_;
+    std::string message_;
+};
+
+bool isContainer(const id& object) {
+    return cast<NSArray>(object) || cast<NSDictionary>(object);
+}
+
+} // namespace
+
+bool NSJSONSerialization::isValidJSONObject(const id& object) {
+    if (!isContainer(object)) {
+        return false;
+    }
+    Writer writer(0);
+    return writer.write(object, 0);
+}
+
+id NSJSONSerialization::JSONObjectWithDataOptionsError(const Ref<NSData>& data, NSJSONReadingOptions options,
+                                                       Ref<NSError>* error) {
+    if (!data) {
+        setError(error, "No data.");
+        return nullptr;
+    }
+    if (data->length() == 0) {
+        setError(error, "Unable to parse empty data.");
+        return nullptr;
+    }
+    Builder builder(options);
+    const auto* first = reinterpret_cast<const char*>(data->bytes());
+    bool ok = false;
+    try {
+        ok = JSON::sax_parse(first, first + data->length(), &builder);
+    } catch (const std::exception& e) {
+        setError(error, std::string("The data couldn\u2019t be read: ") + e.what());
+        return nullptr;
+    }
+    if (!ok || !builder.result()) {
+        setError(error, builder.message().empty() ? std::string("The data is not valid JSON.") : builder.message());
+        return nullptr;
+    }
+    id result = builder.result();
+    if (!(options & NSJSONReadingFragmentsAllowed) && !isContainer(result)) {
+        setError(error, "JSON text did not start with array or object and option to allow fragments not set.");
+        return nullptr;
+    }
+    return result;
+}
+
+Ref<NSData> NSJSONSerialization::dataWithJSONObjectOptionsError(const id& object, NSJSONWritingOptions options,
+                                                                Ref<NSError>* error) {
+    if (!(options & NSJSONWritingFragmentsAllowed) && !isContainer(object)) {
+        setError(error, "Invalid top-level type in JSON write.");
+        return nullptr;
+    }
+    Writer writer(options);
+    try {
+        if (!writer.write(object, 0)) {
+            setError(error, writer.message());
+            return nullptr;
+        }
+    } catch (const std::exception& e) {
+        setError(error, std::string("Invalid object in JSON write: ") + e.what());
+        return nullptr;
+    }
+    const std::string& text = writer.output();
+    return NSData::dataWithBytesLength(text.data(), text.size());
+}

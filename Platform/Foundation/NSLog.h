@@ -1,0 +1,24 @@
+// NSLog: the system log as free text on standard error, one line per call:
+//     2024-05-01 12:34:56.789 Celvix[4242:4243] text
+// (local time, process id, thread id). Lines from different threads never interleave.
+#pragma once
+
+#include <Foundation/NSString.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Writes one message (a line end is added; a trailing one is not doubled).
+void NSLogv(const std::string& message);
+
+// `NSLog(@"%@ viewDidLoad.", self)`: the platform's format string and its arguments.
+template <class... Args>
+void NSLog(std::string_view format, const Args&... args) {
+    NSLogv(NSFormat(format, {NSFormatArgument(args)...}));
+}
+
+// For tests: every message (without the time stamp prefix) is handed to `hook` as well as written to
+// standard error; nullptr removes the hook. Returns the hook it replaced.
+using NSLogHook = std::function<void(const std::string& message)>;
+NSLogHook NSLogSetHook(NSLogHook hook);

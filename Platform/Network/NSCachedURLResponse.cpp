@@ -1,0 +1,5 @@
+#include <Network/NSCachedURLResponse.h>
+
+#include <Runtime/ClassBuilder.h>
+
+NS_IMPLEMENT_CLASS(NSCachedURLResponse, NSObject) {}

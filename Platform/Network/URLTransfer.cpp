@@ -1,0 +1,1114 @@
+#include <Network/URLTransfer.h>
+
+#include <Foundation/NSNumber.h>
+#include <Network/NSURLCredentialStorage.h>
+#include <Security/SecTrust.h>
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <pthread.h>
+#include <strings.h>
+#include <thread>
+#include <unordered_map>
+
+namespace ns_net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMaximumRedirects = 16;
+constexpr size_t kPooledHandles = 32;
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+std::string trim(std::string_view s) {
+    size_t a = 0, b = s.size();
+    while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r' || s[a] == '\n')) {
+        ++a;
+    }
+    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r' || s[b - 1] == '\n')) {
+        --b;
+    }
+    return std::string(s.substr(a, b - a));
+}
+
+bool isHTTPScheme(const Ref<NSURL>& url) {
+    if (!url || !url->scheme()) {
+        return false;
+    }
+    auto scheme = url->scheme()->lowercaseString();
+    return (scheme->isEqualToString("http"_ns) || scheme->isEqualToString("https"_ns)) && url->host() &&
+           url->host()->length() > 0;
+}
+
+NSInteger effectivePort(const Ref<NSURL>& url) {
+    if (auto port = url->port()) {
+        return port->integerValue();
+    }
+    return url->scheme()->lowercaseString()->isEqualToString("https"_ns) ? 443 : 80;
+}
+
+bool sameOrigin(const Ref<NSURL>& a, const Ref<NSURL>& b) {
+    return a->scheme()->lowercaseString()->isEqualToString(b->scheme()->lowercaseString()) &&
+           a->host()->caseInsensitiveCompare(b->host()) == NSOrderedSame && effectivePort(a) == effectivePort(b);
+}
+
+const char* descriptionForCode(NSInteger code) {
+    switch (code) {
+    case NSURLErrorCancelled:
+        return "cancelled";
+    case NSURLErrorBadURL:
+        return "bad URL";
+    case NSURLErrorTimedOut:
+        return "The request timed out.";
+    case NSURLErrorUnsupportedURL:
+        return "unsupported URL";
+    case NSURLErrorCannotFindHost:
+        return "A server with the specified hostname could not be found.";
+    case NSURLErrorCannotConnectToHost:
+        return "Could not connect to the server.";
+    case NSURLErrorNetworkConnectionLost:
+        return "The network connection was lost.";
+    case NSURLErrorHTTPTooManyRedirects:
+        return "too many HTTP redirects";
+    case NSURLErrorBadServerResponse:
+        return "bad server response";
+    case NSURLErrorUserCancelledAuthentication:
+        return "cancelled authentication";
+    case NSURLErrorCannotDecodeRawData:
+        return "cannot decode raw data";
+    case NSURLErrorCannotParseResponse:
+        return "cannot parse response";
+    case NSURLErrorSecureConnectionFailed:
+        return "An SSL error has occurred and a secure connection to the server cannot be made.";
+    case NSURLErrorServerCertificateHasBadDate:
+        return "The certificate for this server has expired.";
+    case NSURLErrorServerCertificateUntrusted:
+        return "The certificate for this server is invalid.";
+    case NSURLErrorServerCertificateHasUnknownRoot:
+        return "The certificate for this server was signed by an unknown certifying authority.";
+    case NSURLErrorServerCertificateNotYetValid:
+        return "The certificate for this server is not yet valid.";
+    default:
+        return "unknown error";
+    }
+}
+
+NSInteger codeForTrustFailure(SecTrustFailure failure) {
+    switch (failure) {
+    case SecTrustFailure::Expired:
+        return NSURLErrorServerCertificateHasBadDate;
+    case SecTrustFailure::NotYetValid:
+        return NSURLErrorServerCertificateNotYetValid;
+    case SecTrustFailure::UnknownRoot:
+        return NSURLErrorServerCertificateHasUnknownRoot;
+    default:
+        return NSURLErrorServerCertificateUntrusted;
+    }
+}
+
+NSInteger codeForCurl(CURLcode code) {
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return NSURLErrorTimedOut;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return NSURLErrorCannotFindHost;
+    case CURLE_COULDNT_CONNECT:
+        return NSURLErrorCannotConnectToHost;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return NSURLErrorUnsupportedURL;
+    case CURLE_URL_MALFORMAT:
+        return NSURLErrorBadURL;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return NSURLErrorHTTPTooManyRedirects;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return NSURLErrorServerCertificateUntrusted;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+        return NSURLErrorSecureConnectionFailed;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return NSURLErrorNetworkConnectionLost;
+    case CURLE_WEIRD_SERVER_REPLY:
+        return NSURLErrorCannotParseResponse;
+    case CURLE_BAD_CONTENT_ENCODING:
+        return NSURLErrorCannotDecodeRawData;
+    default:
+        return NSURLErrorUnknown;
+    }
+}
+
+struct Challenge {
+    Ref<NSString> method;
+    Ref<NSString> realm;
+    long curlAuth = 0;
+};
+
+// The first scheme of "WWW-Authenticate" that can be answered with a user name and password.
+bool parseChallenge(const Ref<NSString>& header, Challenge& out) {
+    if (!header) {
+        return false;
+    }
+    std::string text = header->str();
+    std::string lowered = text;
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    size_t at = std::string::npos;
+    if ((at = lowered.find("digest")) != std::string::npos) {
+        out.method = NSURLAuthenticationMethodHTTPDigest();
+        out.curlAuth = CURLAUTH_DIGEST;
+    } else if ((at = lowered.find("basic")) != std::string::npos) {
+        out.method = NSURLAuthenticationMethodHTTPBasic();
+        out.curlAuth = CURLAUTH_BASIC;
+    } else {
+        return false;
+    }
+    size_t realm = lowered.find("realm=", at);
+    if (realm != std::string::npos) {
+        std::string value = text.substr(realm + 6);
+        if (!value.empty() && value.front() == '"') {
+            value = value.substr(1, value.find('"', 1) == std::string::npos ? std::string::npos : value.find('"', 1) - 1);
+        } else {
+            value = value.substr(0, value.find(','));
+        }
+        out.realm = NSString::from(trim(value));
+    }
+    return true;
+}
+
+} // namespace
+
+Ref<NSError> urlError(NSInteger code, const Ref<NSURL>& url, const Ref<NSDictionary>& extraUserInfo) {
+    auto info = NSMutableDictionary::dictionary();
+    info->setObjectForKey(NSString::from(descriptionForCode(code)), NSLocalizedDescriptionKey());
+    if (url) {
+        info->setObjectForKey(url, NSURLErrorFailingURLErrorKey());
+        info->setObjectForKey(url->absoluteString(), NSURLErrorFailingURLStringErrorKey());
+    }
+    if (extraUserInfo) {
+        info->addEntriesFromDictionary(extraUserInfo);
+    }
+    return make<NSError>(NSURLErrorDomain(), code, info);
+}
+
+struct Transfer::State {
+    mutable std::mutex mutex; // guards the requests, read from other threads
+    Ref<NSURLRequest> original;
+    Ref<NSURLRequest> current;
+    std::shared_ptr<TransferClient> client;
+    TransferOptions options;
+
+    // Network thread only.
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    Ref<NSData> body;
+    Ref<NSInputStream> bodyStream;
+    bool streamCanWait = false;
+    bool streamPaused = false;
+    Ref<NSError> streamError;
+    int64_t expectedToSend = -1;
+    int64_t sent = 0;
+    long status = 0;
+    std::string version;
+    std::vector<std::pair<std::string, std::string>> received;
+    enum class Mode { Deliver, Redirect, Challenge } mode = Mode::Deliver;
+    Ref<NSHTTPURLResponse> response;
+    std::vector<uint8_t> held;
+    Ref<NSURLRequest> redirectRequest;
+    Ref<NSURLProtectionSpace> challengeSpace;
+    long challengeAuth = 0;
+    int redirects = 0;
+    NSInteger failures = 0;
+    Ref<NSURLCredential> credential;
+    Ref<NSURLProtectionSpace> credentialSpace;
+    long credentialAuth = 0;
+    Clock::time_point deadline;
+    bool timedOut = false;
+    bool suspended = false;
+    bool started = false;
+    bool completed = false;
+    bool awaiting = false; // waits for the client's answer (redirect, challenge, body stream)
+    enum class Next { None, Redirect, Credential } afterBodyStream = Next::None;
+
+    // The server-trust question, answered from another thread while the network thread waits.
+    std::mutex trustMutex;
+    std::condition_variable trustChanged;
+    bool trustPending = false;
+    bool trustAnswered = false;
+    ChallengeAnswer trustAnswer = ChallengeAnswer::PerformDefaultHandling;
+    NSInteger handshakeFailure = 0;
+    Ref<SecTrust> failedTrust;
+
+    double timeout() const {
+        double t = options.timeoutInterval > 0 ? options.timeoutInterval : current->timeoutInterval();
+        return t > 0 ? t : NSURLRequestDefaultTimeoutInterval;
+    }
+    void touch() {
+        deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout()));
+    }
+};
+
+// The network thread and its curl multi handle.
+class Engine {
+public:
+    static Engine& shared() {
+        static Engine* engine = new Engine();
+        return *engine;
+    }
+
+    void post(std::function<void()> command) {
+        {
+            std::lock_guard lock(mutex_);
+            commands_.push_back(std::move(command));
+        }
+        curl_multi_wakeup(multi_);
+    }
+
+    void begin(const std::shared_ptr<Transfer>& transfer);
+    void cancel(const std::shared_ptr<Transfer>& transfer);
+    void suspend(const std::shared_ptr<Transfer>& transfer, bool suspend);
+    void followRedirect(const std::shared_ptr<Transfer>& transfer, const Ref<NSURLRequest>& request);
+    void answerChallenge(const std::shared_ptr<Transfer>& transfer, ChallengeAnswer answer,
+                         const Ref<NSURLCredential>& credential);
+    void provideBodyStream(const std::shared_ptr<Transfer>& transfer, const Ref<NSInputStream>& stream);
+
+private:
+    Engine() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        multi_ = curl_multi_init();
+        std::thread([this] { run(); }).detach();
+    }
+
+    void run();
+    bool launch(const std::shared_ptr<Transfer>& transfer);
+    void finished(CURL* easy, CURLcode code);
+    void release(Transfer::State& s);
+    void complete(Transfer& transfer, const Ref<NSError>& error);
+    void deliverHeld(Transfer& transfer);
+    void restart(const std::shared_ptr<Transfer>& transfer);
+    void enforceDeadlines();
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* user);
+    static size_t onData(char* data, size_t size, size_t count, void* user);
+    static size_t onRead(char* data, size_t size, size_t count, void* user);
+    static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
+    static CURLcode onSSLContext(CURL*, void* context, void* user);
+    static int onVerify(X509_STORE_CTX* ctx, void* user);
+    static void headersComplete(Transfer& transfer);
+
+    CURLM* multi_;
+    std::mutex mutex_;
+    std::vector<std::function<void()>> commands_;
+    std::unordered_map<CURL*, std::shared_ptr<Transfer>> running_;
+    std::vector<CURL*> pool_;
+};
+
+void Engine::run() {
+    pthread_setname_np(pthread_self(), "celvix.network");
+    std::vector<std::function<void()>> batch;
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            batch.swap(commands_);
+        }
+        for (auto& command : batch) {
+            command();
+        }
+        batch.clear();
+        int stillRunning = 0;
+        curl_multi_perform(multi_, &stillRunning);
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg == CURLMSG_DONE) {
+                finished(message->easy_handle, message->data.result);
+            }
+        }
+        enforceDeadlines();
+        long waitMs = -1;
+        curl_multi_timeout(multi_, &waitMs);
+        if (waitMs < 0 || waitMs > 1000) {
+            waitMs = 1000;
+        }
+        auto now = Clock::now();
+        for (const auto& [easy, transfer] : running_) {
+            const auto& s = *transfer->state_;
+            if (!s.suspended) {
+                auto until = std::chrono::duration_cast<std::chrono::milliseconds>(s.deadline - now).count() + 1;
+                waitMs = std::min<long>(waitMs, std::max<long>(until, 0));
+            }
+        }
+        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs), nullptr);
+    }
+}
+
+void Engine::enforceDeadlines() {
+    auto now = Clock::now();
+    std::vector<CURL*> expired;
+    for (const auto& [easy, transfer] : running_) {
+        const auto& s = *transfer->state_;
+        if (!s.suspended && now >= s.deadline) {
+            expired.push_back(easy);
+        }
+    }
+    for (CURL* easy : expired) {
+        running_.at(easy)->state_->timedOut = true;
+        finished(easy, CURLE_OPERATION_TIMEDOUT);
+    }
+}
+
+void Engine::begin(const std::shared_ptr<Transfer>& transfer) {
+    auto& s = *transfer->state_;
+    if (transfer->isCancelled() || s.started) {
+        return;
+    }
+    s.started = true;
+    Ref<NSURL> url = s.current->URL();
+    if (!isHTTPScheme(url)) {
+        complete(*transfer, urlError(NSURLErrorUnsupportedURL, url));
+        return;
+    }
+    s.body = s.current->HTTPBody();
+    s.bodyStream = s.current->HTTPBodyStream();
+    if (!launch(transfer)) {
+        complete(*transfer, urlError(NSURLErrorUnknown, url));
+    }
+}
+
+bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
+    auto& s = *transfer->state_;
+    Ref<NSURLRequest> request;
+    {
+        std::lock_guard lock(s.mutex);
+        request = s.current;
+    }
+    CURL* easy = nullptr;
+    if (!pool_.empty()) {
+        easy = pool_.back();
+        pool_.pop_back();
+    } else {
+        easy = curl_easy_init();
+    }
+    if (!easy) {
+        return false;
+    }
+    s.easy = easy;
+    s.status = 0;
+    s.version.clear();
+    s.received.clear();
+    s.mode = Transfer::State::Mode::Deliver;
+    s.response = nullptr;
+    s.held.clear();
+    s.sent = 0;
+    s.streamPaused = false;
+    s.streamError = nullptr;
+    s.handshakeFailure = 0;
+    s.failedTrust = nullptr;
+    s.timedOut = false;
+
+    Ref<NSURL> url = request->URL();
+    std::string urlText = url->absoluteString()->str();
+    bool secure = url->scheme()->lowercaseString()->isEqualToString("https"_ns);
+    std::string method = upper(request->HTTPMethod() ? request->HTTPMethod()->str() : "GET");
+
+    curl_easy_setopt(easy, CURLOPT_URL, urlText.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Engine::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Engine::onData);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Engine::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(s.timeout() * 1000.0) + 1);
+
+    // Header fields: the request's own, then the additional ones it does not set. Content-Length
+    // is curl's to write, from the body's size.
+    curl_slist* headers = nullptr;
+    std::string contentLength;
+    bool hasContentType = false;
+    auto addHeader = [&](const std::string& name, const std::string& value) {
+        if (name.find_first_of("\r\n:") != std::string::npos || value.find_first_of("\r\n") != std::string::npos ||
+            name.empty()) {
+            return; // never let a field break the request's framing
+        }
+        if (strcasecmp(name.c_str(), "Content-Length") == 0) {
+            contentLength = value;
+            return;
+        }
+        if (s.credential && strcasecmp(name.c_str(), "Authorization") == 0) {
+            return;
+        }
+        if (strcasecmp(name.c_str(), "Content-Type") == 0) {
+            hasContentType = true;
+        }
+        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        headers = curl_slist_append(headers, line.c_str());
+    };
+    for (const auto& [name, value] : request->headerFields()) {
+        addHeader(name, value);
+    }
+    for (const auto& [name, value] : s.options.additionalHeaders) {
+        if (!request->valueForHTTPHeaderField(NSString::from(name))) {
+            addHeader(name, value);
+        }
+    }
+
+    bool hasBody = (s.body && s.body->length() > 0) || s.bodyStream;
+    s.expectedToSend = -1;
+    if (method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (method == "GET" && !hasBody) {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else if (hasBody || method == "POST") {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        if (s.bodyStream) {
+            curl_off_t length = -1;
+            if (!contentLength.empty() && std::all_of(contentLength.begin(), contentLength.end(),
+                                                      [](unsigned char c) { return std::isdigit(c); })) {
+                length = std::stoll(contentLength);
+            }
+            s.expectedToSend = length;
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+            curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Engine::onRead);
+            curl_easy_setopt(easy, CURLOPT_READDATA, transfer.get());
+            std::weak_ptr<Transfer> weak = transfer;
+            s.streamCanWait = s.bodyStream->setAvailabilityHandler([this, weak] {
+                if (auto t = weak.lock()) {
+                    post([t] {
+                        auto& st = *t->state_;
+                        if (st.streamPaused && st.easy && !st.suspended) {
+                            st.streamPaused = false;
+                            curl_easy_pause(st.easy, CURLPAUSE_CONT);
+                        }
+                    });
+                }
+            });
+        } else {
+            auto length = static_cast<curl_off_t>(s.body ? s.body->length() : 0);
+            s.expectedToSend = length;
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, s.body ? reinterpret_cast<const char*>(s.body->bytes()) : "");
+        }
+        if (method != "POST") {
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+        }
+        if (!hasContentType) {
+            headers = curl_slist_append(headers, "Content-Type:");
+        }
+    } else {
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+    headers = curl_slist_append(headers, "Expect:");
+    s.headers = headers;
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+
+    if (s.credential && s.credential->user()) {
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, s.credentialAuth ? s.credentialAuth : static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(easy, CURLOPT_USERNAME, s.credential->user()->UTF8String());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, s.credential->password() ? s.credential->password()->UTF8String() : "");
+    }
+    if (secure) {
+        // Trust is decided by the client for every connection, so a TLS connection is never
+        // shared with a later load, nor its session resumed without a fresh decision.
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Engine::onSSLContext);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, transfer.get());
+        curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    }
+    s.touch();
+    if (curl_multi_add_handle(multi_, easy) != CURLM_OK) {
+        release(s);
+        return false;
+    }
+    running_[easy] = transfer;
+    if (s.suspended) {
+        curl_easy_pause(easy, CURLPAUSE_ALL);
+    }
+    return true;
+}
+
+void Engine::release(Transfer::State& s) {
+    if (s.easy) {
+        curl_multi_remove_handle(multi_, s.easy);
+        running_.erase(s.easy);
+        curl_easy_reset(s.easy);
+        if (pool_.size() < kPooledHandles) {
+            pool_.push_back(s.easy);
+        } else {
+            curl_easy_cleanup(s.easy);
+        }
+        s.easy = nullptr;
+    }
+    if (s.headers) {
+        curl_slist_free_all(s.headers);
+        s.headers = nullptr;
+    }
+    if (s.bodyStream) {
+        s.bodyStream->setAvailabilityHandler(nullptr);
+    }
+}
+
+void Engine::complete(Transfer& transfer, const Ref<NSError>& error) {
+    auto& s = *transfer.state_;
+    if (s.completed) {
+        return;
+    }
+    s.completed = true;
+    s.awaiting = false;
+    auto client = std::move(s.client);
+    if (client && !transfer.isCancelled()) {
+        client->transferCompleted(transfer, error);
+    }
+}
+
+void Engine::deliverHeld(Transfer& transfer) {
+    auto& s = *transfer.state_;
+    auto client = s.client;
+    if (!client || transfer.isCancelled()) {
+        return;
+    }
+    client->transferReceivedResponse(transfer, s.response);
+    if (!s.held.empty()) {
+        client->transferReceivedData(transfer, s.held.data(), s.held.size());
+    }
+    s.held.clear();
+    complete(transfer, nullptr);
+}
+
+void Engine::finished(CURL* easy, CURLcode code) {
+    auto found = running_.find(easy);
+    if (found == running_.end()) {
+        return;
+    }
+    std::shared_ptr<Transfer> transfer = found->second;
+    auto& s = *transfer->state_;
+    release(s);
+    if (transfer->isCancelled()) {
+        s.completed = true;
+        s.client.reset();
+        return;
+    }
+    Ref<NSURL> url = transfer->currentRequest()->URL();
+    if (s.timedOut) {
+        complete(*transfer, urlError(NSURLErrorTimedOut, url));
+        return;
+    }
+    if (s.handshakeFailure != 0) {
+        Ref<NSDictionary> extra;
+        if (s.failedTrust) {
+            extra = NSDictionary::dictionaryWithEntries({{NSURLErrorFailingURLPeerTrustErrorKey(), s.failedTrust}});
+        }
+        complete(*transfer, urlError(s.handshakeFailure, url, extra));
+        return;
+    }
+    if (code != CURLE_OK) {
+        if (s.streamError) {
+            complete(*transfer, urlError(NSURLErrorUnknown, url,
+                                         NSDictionary::dictionaryWithEntries({{NSUnderlyingErrorKey(), s.streamError}})));
+        } else {
+            complete(*transfer, urlError(codeForCurl(code), url));
+        }
+        return;
+    }
+    if (s.credential && s.credentialSpace && s.mode != Transfer::State::Mode::Challenge) {
+        if (s.options.useCredentialStorage &&
+            s.credential->persistence() != NSURLCredentialPersistenceNone) {
+            NSURLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(s.credential,
+                                                                                                       s.credentialSpace);
+        }
+    }
+    switch (s.mode) {
+    case Transfer::State::Mode::Deliver:
+        complete(*transfer, nullptr);
+        return;
+    case Transfer::State::Mode::Redirect:
+        if (++s.redirects > kMaximumRedirects) {
+            complete(*transfer, urlError(NSURLErrorHTTPTooManyRedirects, url));
+            return;
+        }
+        s.awaiting = true;
+        if (auto client = s.client) {
+            client->transferWillRedirect(*transfer, s.redirectRequest, s.response);
+        }
+        return;
+    case Transfer::State::Mode::Challenge: {
+        s.awaiting = true;
+        Ref<NSURLCredential> proposed;
+        if (s.options.useCredentialStorage) {
+            proposed = NSURLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
+                s.challengeSpace);
+        }
+        if (auto client = s.client) {
+            client->transferReceivedChallenge(*transfer, s.challengeSpace, proposed, s.failures, s.response);
+        }
+        return;
+    }
+    }
+}
+
+void Engine::restart(const std::shared_ptr<Transfer>& transfer) {
+    auto& s = *transfer->state_;
+    s.awaiting = false;
+    if (!launch(transfer)) {
+        complete(*transfer, urlError(NSURLErrorUnknown, transfer->currentRequest()->URL()));
+    }
+}
+
+void Engine::cancel(const std::shared_ptr<Transfer>& transfer) {
+    auto& s = *transfer->state_;
+    release(s);
+    s.completed = true;
+    s.awaiting = false;
+    s.client.reset();
+}
+
+void Engine::suspend(const std::shared_ptr<Transfer>& transfer, bool suspend) {
+    auto& s = *transfer->state_;
+    if (s.suspended == suspend) {
+        return;
+    }
+    s.suspended = suspend;
+    if (s.easy) {
+        if (suspend) {
+            curl_easy_pause(s.easy, CURLPAUSE_ALL);
+        } else {
+            s.touch();
+            s.streamPaused = false;
+            curl_easy_pause(s.easy, CURLPAUSE_CONT);
+        }
+    }
+}
+
+void Engine::followRedirect(const std::shared_ptr<Transfer>& transfer, const Ref<NSURLRequest>& request) {
+    auto& s = *transfer->state_;
+    if (!s.awaiting || s.completed || s.mode != Transfer::State::Mode::Redirect) {
+        return;
+    }
+    if (!request) {
+        s.awaiting = false;
+        deliverHeld(*transfer);
+        return;
+    }
+    if (!isHTTPScheme(request->URL())) {
+        complete(*transfer, urlError(NSURLErrorUnsupportedURL, request->URL()));
+        return;
+    }
+    {
+        std::lock_guard lock(s.mutex);
+        s.current = cast<NSURLRequest>(request->copy());
+    }
+    // Credentials belong to the host that asked for them.
+    s.credential = nullptr;
+    s.credentialSpace = nullptr;
+    s.failures = 0;
+    s.body = s.current->HTTPBody();
+    bool needsStream = static_cast<bool>(s.current->HTTPBodyStream());
+    s.bodyStream = nullptr;
+    if (needsStream) {
+        s.afterBodyStream = Transfer::State::Next::Redirect;
+        if (auto client = s.client) {
+            client->transferNeedsNewBodyStream(*transfer);
+        }
+        return;
+    }
+    restart(transfer);
+}
+
+void Engine::answerChallenge(const std::shared_ptr<Transfer>& transfer, ChallengeAnswer answer,
+                             const Ref<NSURLCredential>& credential) {
+    auto& s = *transfer->state_;
+    if (!s.awaiting || s.completed || s.mode != Transfer::State::Mode::Challenge) {
+        return;
+    }
+    Ref<NSURLCredential> use = credential;
+    if (answer == ChallengeAnswer::PerformDefaultHandling) {
+        use = nullptr;
+        if (s.options.useCredentialStorage && s.failures == 0) {
+            use = NSURLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
+                s.challengeSpace);
+        }
+        answer = use ? ChallengeAnswer::UseCredential : ChallengeAnswer::ContinueWithoutCredential;
+    }
+    if (answer == ChallengeAnswer::UseCredential && (!use || !use->user())) {
+        answer = ChallengeAnswer::ContinueWithoutCredential;
+    }
+    switch (answer) {
+    case ChallengeAnswer::Cancel:
+        complete(*transfer, urlError(s.options.cancelledChallengeCode, transfer->currentRequest()->URL()));
+        return;
+    case ChallengeAnswer::UseCredential:
+        break;
+    default:
+        s.awaiting = false;
+        deliverHeld(*transfer);
+        return;
+    }
+    s.failures += 1;
+    s.credential = use;
+    s.credentialSpace = s.challengeSpace;
+    s.credentialAuth = s.challengeAuth;
+    if (s.bodyStream) {
+        s.bodyStream = nullptr;
+        s.afterBodyStream = Transfer::State::Next::Credential;
+        if (auto client = s.client) {
+            client->transferNeedsNewBodyStream(*transfer);
+        }
+        return;
+    }
+    restart(transfer);
+}
+
+void Engine::provideBodyStream(const std::shared_ptr<Transfer>& transfer, const Ref<NSInputStream>& stream) {
+    auto& s = *transfer->state_;
+    if (s.completed || s.afterBodyStream == Transfer::State::Next::None) {
+        return;
+    }
+    s.afterBodyStream = Transfer::State::Next::None;
+    if (!stream) {
+        complete(*transfer, urlError(NSURLErrorUnknown, transfer->currentRequest()->URL()));
+        return;
+    }
+    s.bodyStream = stream;
+    restart(transfer);
+}
+
+size_t Engine::onHeader(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    auto& s = *transfer.state_;
+    size_t length = size * count;
+    if (transfer.isCancelled()) {
+        return 0;
+    }
+    s.touch();
+    std::string_view line(data, length);
+    if (line.starts_with("HTTP/")) {
+        size_t space = line.find(' ');
+        s.version = std::string(line.substr(0, space));
+        s.status = space == std::string_view::npos ? 0 : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+        s.received.clear();
+        return length;
+    }
+    std::string trimmed = trim(line);
+    if (trimmed.empty()) {
+        if (s.status >= 100 && s.status < 200) {
+            return length; // an interim reply; the final one follows
+        }
+        headersComplete(transfer);
+        return length;
+    }
+    if ((line.front() == ' ' || line.front() == '\t') && !s.received.empty()) {
+        s.received.back().second += " " + trimmed;
+        return length;
+    }
+    size_t colon = trimmed.find(':');
+    if (colon != std::string::npos) {
+        s.received.emplace_back(trim(trimmed.substr(0, colon)), trim(trimmed.substr(colon + 1)));
+    }
+    return length;
+}
+
+void Engine::headersComplete(Transfer& transfer) {
+    auto& s = *transfer.state_;
+    Ref<NSURLRequest> request = transfer.currentRequest();
+    Ref<NSURL> url = request->URL();
+    s.response = make<NSHTTPURLResponse>(url, s.status, NSString::from(s.version), s.received);
+    std::string method = upper(request->HTTPMethod()->str());
+
+    auto location = s.response->valueForHTTPHeaderField("Location"_ns);
+    bool redirect = (s.status == 301 || s.status == 302 || s.status == 303 || s.status == 307 || s.status == 308) &&
+                    location && location->length() > 0;
+    if (redirect) {
+        Ref<NSURL> target = NSURL::URLWithStringRelativeToURL(location, url);
+        target = target ? target->absoluteURL() : nullptr;
+        if (target) {
+            auto next = cast<NSMutableURLRequest>(request->mutableCopy());
+            next->setURL(target);
+            if ((s.status == 303 && method != "HEAD") || ((s.status == 301 || s.status == 302) && method == "POST")) {
+                next->setHTTPMethod("GET"_ns);
+                next->setHTTPBody(nullptr);
+                next->setValueForHTTPHeaderField(nullptr, "Content-Type"_ns);
+                next->setValueForHTTPHeaderField(nullptr, "Content-Length"_ns);
+            }
+            if (!isHTTPScheme(target) || !sameOrigin(url, target)) {
+                // Credentials meant for one origin never travel to another.
+                next->setValueForHTTPHeaderField(nullptr, "Authorization"_ns);
+                next->setValueForHTTPHeaderField(nullptr, "Proxy-Authorization"_ns);
+                next->setValueForHTTPHeaderField(nullptr, "Cookie"_ns);
+            }
+            s.redirectRequest = next;
+            s.mode = Transfer::State::Mode::Redirect;
+            return;
+        }
+    }
+    Challenge challenge;
+    if (s.status == 401 && parseChallenge(s.response->valueForHTTPHeaderField("WWW-Authenticate"_ns), challenge)) {
+        bool secure = url->scheme()->lowercaseString()->isEqualToString("https"_ns);
+        s.challengeSpace = make<NSURLProtectionSpace>(url->host(), effectivePort(url),
+                                                      secure ? NSURLProtectionSpaceHTTPS() : NSURLProtectionSpaceHTTP(),
+                                                      challenge.realm, challenge.method);
+        s.challengeAuth = challenge.curlAuth;
+        s.mode = Transfer::State::Mode::Challenge;
+        return;
+    }
+    s.mode = Transfer::State::Mode::Deliver;
+    if (auto client = s.client) {
+        client->transferReceivedResponse(transfer, s.response);
+    }
+}
+
+size_t Engine::onData(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    auto& s = *transfer.state_;
+    size_t length = size * count;
+    if (transfer.isCancelled()) {
+        return 0;
+    }
+    s.touch();
+    if (s.mode == Transfer::State::Mode::Deliver) {
+        if (auto client = s.client) {
+            client->transferReceivedData(transfer, reinterpret_cast<const uint8_t*>(data), length);
+        }
+    } else {
+        s.held.insert(s.held.end(), data, data + length);
+    }
+    return length;
+}
+
+size_t Engine::onRead(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    auto& s = *transfer.state_;
+    if (transfer.isCancelled()) {
+        return CURL_READFUNC_ABORT;
+    }
+    auto stream = s.bodyStream;
+    if (!stream) {
+        return 0;
+    }
+    if (stream->streamStatus() == NSStreamStatusNotOpen) {
+        stream->open();
+    }
+    switch (stream->streamStatus()) {
+    case NSStreamStatusError:
+        s.streamError = stream->streamError();
+        return CURL_READFUNC_ABORT;
+    case NSStreamStatusAtEnd:
+    case NSStreamStatusClosed:
+        return 0;
+    default:
+        break;
+    }
+    if (!stream->hasBytesAvailable()) {
+        if (s.streamCanWait) {
+            s.streamPaused = true;
+            return CURL_READFUNC_PAUSE;
+        }
+        return 0;
+    }
+    NSInteger n = stream->readMaxLength(reinterpret_cast<uint8_t*>(data), size * count);
+    if (n < 0) {
+        s.streamError = stream->streamError();
+        if (!s.streamError) {
+            s.streamError = make<NSError>(NSPOSIXErrorDomain(), EIO);
+        }
+        return CURL_READFUNC_ABORT;
+    }
+    s.touch();
+    return static_cast<size_t>(n);
+}
+
+int Engine::onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    auto& s = *transfer.state_;
+    if (transfer.isCancelled()) {
+        return 1;
+    }
+    if (uploaded > s.sent) {
+        s.touch();
+        int64_t step = uploaded - s.sent;
+        s.sent = uploaded;
+        if (auto client = s.client) {
+            client->transferSentBodyData(transfer, step, uploaded, s.expectedToSend);
+        }
+    }
+    return 0;
+}
+
+CURLcode Engine::onSSLContext(CURL*, void* context, void* user) {
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(ctx, &Engine::onVerify, user);
+    return CURLE_OK;
+}
+
+int Engine::onVerify(X509_STORE_CTX* ctx, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    auto& s = *transfer.state_;
+    if (transfer.isCancelled()) {
+        return 0;
+    }
+    std::vector<Ref<SecCertificate>> certificates;
+    if (X509* leaf = X509_STORE_CTX_get0_cert(ctx)) {
+        certificates.push_back(make<SecCertificate>(leaf));
+    }
+    if (STACK_OF(X509)* others = X509_STORE_CTX_get0_untrusted(ctx)) {
+        for (int i = 0; i < sk_X509_num(others); ++i) {
+            X509* certificate = sk_X509_value(others, i);
+            if (!certificates.empty() && X509_cmp(certificate, certificates.front()->x509()) == 0) {
+                continue;
+            }
+            certificates.push_back(make<SecCertificate>(certificate));
+        }
+    }
+    if (certificates.empty()) {
+        s.handshakeFailure = NSURLErrorSecureConnectionFailed;
+        return 0;
+    }
+    Ref<NSURL> url = transfer.currentRequest()->URL();
+    auto trust = make<SecTrust>(std::move(certificates), std::vector<Ref<SecPolicy>>{SecPolicyCreateSSL(true, url->host())});
+    auto space = make<NSURLProtectionSpace>(url->host(), effectivePort(url), NSURLProtectionSpaceHTTPS(), nullptr,
+                                            NSURLAuthenticationMethodServerTrust(), trust);
+    {
+        std::lock_guard lock(s.trustMutex);
+        s.trustPending = true;
+        s.trustAnswered = false;
+    }
+    if (auto client = s.client) {
+        client->transferReceivedChallenge(transfer, space, nullptr, 0, nullptr);
+    }
+    ChallengeAnswer answer;
+    {
+        std::unique_lock lock(s.trustMutex);
+        bool answered = s.trustChanged.wait_until(lock, s.deadline,
+                                                  [&] { return s.trustAnswered || transfer.isCancelled(); });
+        s.trustPending = false;
+        if (transfer.isCancelled()) {
+            return 0;
+        }
+        if (!answered) {
+            s.timedOut = true;
+            return 0;
+        }
+        answer = s.trustAnswer;
+    }
+    s.touch();
+    switch (answer) {
+    case ChallengeAnswer::UseCredential:
+        return 1;
+    case ChallengeAnswer::Cancel:
+        s.handshakeFailure = s.options.cancelledChallengeCode;
+        return 0;
+    default: {
+        SecTrustResultType result = kSecTrustResultInvalid;
+        if (trust->evaluate(&result) == errSecSuccess &&
+            (result == kSecTrustResultUnspecified || result == kSecTrustResultProceed)) {
+            return 1;
+        }
+        s.handshakeFailure = codeForTrustFailure(trust->lastFailure());
+        s.failedTrust = trust;
+        return 0;
+    }
+    }
+}
+
+Transfer::Transfer(Ref<NSURLRequest> request, std::shared_ptr<TransferClient> client, TransferOptions options)
+    : state_(std::make_unique<State>()) {
+    state_->original = request;
+    state_->current = request ? cast<NSURLRequest>(request->copy()) : make<NSURLRequest>();
+    state_->client = std::move(client);
+    state_->options = std::move(options);
+}
+
+Transfer::~Transfer() = default;
+
+void Transfer::start() {
+    auto self = shared_from_this();
+    Engine::shared().post([self] { Engine::shared().begin(self); });
+}
+
+void Transfer::cancel() {
+    if (cancelled_.exchange(true)) {
+        return;
+    }
+    {
+        std::lock_guard lock(state_->trustMutex);
+        state_->trustChanged.notify_all();
+    }
+    auto self = shared_from_this();
+    Engine::shared().post([self] { Engine::shared().cancel(self); });
+}
+
+void Transfer::suspend() {
+    auto self = shared_from_this();
+    Engine::shared().post([self] { Engine::shared().suspend(self, true); });
+}
+
+void Transfer::resume() {
+    auto self = shared_from_this();
+    Engine::shared().post([self] { Engine::shared().suspend(self, false); });
+}
+
+void Transfer::followRedirect(const Ref<NSURLRequest>& request) {
+    auto self = shared_from_this();
+    Engine::shared().post([self, request] { Engine::shared().followRedirect(self, request); });
+}
+
+void Transfer::answerChallenge(ChallengeAnswer answer, const Ref<NSURLCredential>& credential) {
+    {
+        std::lock_guard lock(state_->trustMutex);
+        if (state_->trustPending) {
+            if (!state_->trustAnswered) {
+                state_->trustAnswered = true;
+                state_->trustAnswer = answer;
+                state_->trustChanged.notify_all();
+            }
+            return;
+        }
+    }
+    auto self = shared_from_this();
+    Engine::shared().post([self, answer, credential] { Engine::shared().answerChallenge(self, answer, credential); });
+}
+
+void Transfer::provideBodyStream(const Ref<NSInputStream>& stream) {
+    auto self = shared_from_this();
+    Engine::shared().post([self, stream] { Engine::shared().provideBodyStream(self, stream); });
+}
+
+Ref<NSURLRequest> Transfer::originalRequest() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->original;
+}
+
+Ref<NSURLRequest> Transfer::currentRequest() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->current;
+}
+
+} // namespace ns_net

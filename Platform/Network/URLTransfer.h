@@ -1,0 +1,99 @@
+// Internal: one HTTP(S) load on libcurl's multi interface. Every transfer of the process runs on
+// one network thread, which waits in curl_multi_poll and is woken for new work.
+//
+// A transfer reports to its client on the network thread; the client (a connection or a session
+// task) moves the events to its delegate's run loop or queue. Where the load needs a decision (a
+// redirect, credentials, trust in the server) the transfer asks the client and waits for the
+// answer; only the server-trust question holds the network thread (the TLS handshake waits inside
+// OpenSSL's verification), and never longer than the request's time-out.
+#pragma once
+
+#include <Foundation/NSError.h>
+#include <Network/NSHTTPURLResponse.h>
+#include <Network/NSInputStream.h>
+#include <Network/NSURLAuthenticationChallenge.h>
+#include <Network/NSURLRequest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class SecTrust;
+
+namespace ns_net {
+
+class Transfer;
+
+// What a transfer tells its client, on the network thread.
+class TransferClient {
+public:
+    virtual ~TransferClient() = default;
+    // The final response (not a redirect that is followed, not a challenge that is answered).
+    virtual void transferReceivedResponse(Transfer& transfer, const Ref<NSHTTPURLResponse>& response) = 0;
+    virtual void transferReceivedData(Transfer& transfer, const uint8_t* bytes, size_t length) = 0;
+    // Upload progress: bytes of this step, total sent, total expected (-1 when unknown).
+    virtual void transferSentBodyData(Transfer& transfer, int64_t bytes, int64_t total, int64_t expected) = 0;
+    // The end: nil on success, else the error. Nothing follows.
+    virtual void transferCompleted(Transfer& transfer, const Ref<NSError>& error) = 0;
+    // Answer with Transfer::followRedirect.
+    virtual void transferWillRedirect(Transfer& transfer, const Ref<NSURLRequest>& request,
+                                      const Ref<NSHTTPURLResponse>& response) = 0;
+    // Answer with Transfer::answerChallenge: a server asks for credentials, or (server trust) the
+    // client must decide whether to trust the server.
+    // `proposedCredential` is the stored default credential for the space (when storage is used).
+    virtual void transferReceivedChallenge(Transfer& transfer, const Ref<NSURLProtectionSpace>& space,
+                                           const Ref<NSURLCredential>& proposedCredential,
+                                           NSInteger previousFailureCount, const Ref<NSURLResponse>& failureResponse) = 0;
+    // A redirect or an authentication retry must send the body stream again. Answer with
+    // Transfer::provideBodyStream (nil fails the load).
+    virtual void transferNeedsNewBodyStream(Transfer& transfer) = 0;
+};
+
+enum class ChallengeAnswer { UseCredential, ContinueWithoutCredential, Cancel, PerformDefaultHandling, Reject };
+
+struct TransferOptions {
+    // The error code that a cancelled challenge ends the load with.
+    NSInteger cancelledChallengeCode = NSURLErrorUserCancelledAuthentication;
+    // Remember credentials that worked in the shared credential storage; offer stored ones.
+    bool useCredentialStorage = true;
+    // Headers added to every request that does not set them (a session's additional headers).
+    std::vector<std::pair<std::string, std::string>> additionalHeaders;
+    // A time-out that replaces the request's own, when above 0.
+    double timeoutInterval = 0;
+};
+
+class Transfer : public std::enable_shared_from_this<Transfer> {
+public:
+    Transfer(Ref<NSURLRequest> request, std::shared_ptr<TransferClient> client, TransferOptions options = {});
+    ~Transfer();
+
+    // Thread-safe. Each returns at once; the work happens on the network thread.
+    void start();
+    // Stops for good: no client callback follows once the network thread has seen it.
+    void cancel();
+    void suspend();
+    void resume();
+    // nil: the redirect response itself becomes the final response.
+    void followRedirect(const Ref<NSURLRequest>& request);
+    void answerChallenge(ChallengeAnswer answer, const Ref<NSURLCredential>& credential);
+    void provideBodyStream(const Ref<NSInputStream>& stream);
+
+    Ref<NSURLRequest> originalRequest() const;
+    Ref<NSURLRequest> currentRequest() const;
+    bool isCancelled() const noexcept { return cancelled_.load(); }
+
+    struct State;
+
+private:
+    friend class Engine;
+    std::unique_ptr<State> state_;
+    std::atomic<bool> cancelled_{false};
+};
+
+// The network thread's curl error, turned into the platform's URL error.
+Ref<NSError> urlError(NSInteger code, const Ref<NSURL>& url, const Ref<NSDictionary>& extraUserInfo = nullptr);
+
+} // namespace ns_net

@@ -1,0 +1,6 @@
+#include <Dispatch/Clock.h>
+#include <QuartzCore/CABase.h>
+
+double CACurrentMediaTime() {
+    return DispatchClock::uptime();
+}

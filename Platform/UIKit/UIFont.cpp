@@ -1,0 +1,105 @@
+#include <Runtime/ClassBuilder.h>
+#include <UIKit/UIFont.h>
+
+#include <cmath>
+#include <functional>
+
+NS_IMPLEMENT_CLASS(UIFont, NSObject) {
+    b.readonlyProperty("pointSize", &UIFont::pointSize);
+    b.readonlyProperty("fontName", &UIFont::fontName);
+    b.classMethod("systemFontOfSize:", [](double size) { return UIFont::systemFontOfSize(size); });
+    b.classMethod("boldSystemFontOfSize:", [](double size) { return UIFont::boldSystemFontOfSize(size); });
+    b.classMethod("fontWithName:size:",
+                  [](const Ref<NSString>& name, double size) { return UIFont::fontWithNameSize(name, size); });
+}
+
+UIFont::UIFont(Ref<NSString> name, CGFloat size, UIFontWeight weight)
+    : name_(std::move(name)), size_(size), weight_(weight) {}
+
+Ref<UIFont> UIFont::fontWithNameSize(const Ref<NSString>& fontName, CGFloat fontSize) {
+    if (!fontName || fontName->length() == 0 || fontSize < 0) {
+        return nullptr;
+    }
+    const std::string& n = fontName->str();
+    bool bold = n.find("Bold") != std::string::npos || n.find("Heavy") != std::string::npos;
+    bool thin = n.find("Thin") != std::string::npos || n.find("Light") != std::string::npos;
+    return make<UIFont>(fontName, fontSize, bold ? UIFontWeightBold : thin ? UIFontWeightThin : UIFontWeightRegular);
+}
+
+Ref<UIFont> UIFont::systemFontOfSize(CGFloat fontSize) {
+    return make<UIFont>(".SFUIText"_ns, fontSize);
+}
+
+Ref<UIFont> UIFont::boldSystemFontOfSize(CGFloat fontSize) {
+    return make<UIFont>(".SFUIText-Semibold"_ns, fontSize, UIFontWeightBold);
+}
+
+Ref<UIFont> UIFont::italicSystemFontOfSize(CGFloat fontSize) {
+    return make<UIFont>(".SFUIText-Italic"_ns, fontSize);
+}
+
+Ref<UIFont> UIFont::systemFontOfSizeWeight(CGFloat fontSize, UIFontWeight weight) {
+    return make<UIFont>(weight >= UIFontWeightSemibold ? ".SFUIText-Semibold"_ns : ".SFUIText"_ns, fontSize, weight);
+}
+
+Ref<UIFont> UIFont::fontWithSize(CGFloat fontSize) const {
+    return make<UIFont>(name_, fontSize, weight_);
+}
+
+Ref<NSString> UIFont::familyName() const {
+    if (!name_) {
+        return nullptr;
+    }
+    const std::string& n = name_->str();
+    if (n.starts_with(".SFUI")) {
+        return ".SF UI Text"_ns;
+    }
+    auto dash = n.find('-');
+    return NSString::from(dash == std::string::npos ? n : n.substr(0, dash));
+}
+
+CGSize UIFont::sizeOfText(const Ref<NSString>& text, CGFloat width) const {
+    if (!text || text->length() == 0) {
+        return CGSizeZero;
+    }
+    CGFloat charWidth = size_ * (isBold() ? 0.55 : 0.5);
+    CGFloat lineWidth = 0;
+    CGFloat widest = 0;
+    int lines = 1;
+    std::u16string units = text->utf16();
+    for (char16_t c : units) {
+        if (c == u'\n') {
+            widest = std::max(widest, lineWidth);
+            lineWidth = 0;
+            ++lines;
+            continue;
+        }
+        if (width > 0 && lineWidth + charWidth > width && lineWidth > 0) {
+            widest = std::max(widest, lineWidth);
+            lineWidth = 0;
+            ++lines;
+        }
+        lineWidth += charWidth;
+    }
+    widest = std::max(widest, lineWidth);
+    return CGSizeMake(std::ceil(widest), std::ceil(lineHeight() * lines));
+}
+
+bool UIFont::isEqual(const id& other) const {
+    auto o = cast<UIFont>(other);
+    return o && NSObjectsEqual(o->name_, name_) && o->size_ == size_ && o->weight_ == weight_;
+}
+
+NSUInteger UIFont::hash() const {
+    return (name_ ? name_->hash() : 0) ^ std::hash<double>()(size_);
+}
+
+Ref<NSString> UIFont::description() const {
+    return NSString::stringWithFormat("<UICTFont: %p> font-family: \"%@\"; font-weight: %s; font-size: %gpt",
+                                      static_cast<const void*>(this), familyName(), isBold() ? "bold" : "normal",
+                                      size_);
+}
+
+id UIFont::copy() const {
+    return id(const_cast<UIFont*>(this));
+}

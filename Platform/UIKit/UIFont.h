@@ -1,0 +1,57 @@
+// UIFont: a font name and a point size. No glyphs are rendered; the metrics are the approximations
+// that text measurement here uses (a line is 1.2 em high, a character about 0.5 em wide).
+#pragma once
+
+#include <CoreGraphics/CGGeometry.h>
+#include <Foundation/NSString.h>
+
+using UIFontWeight = CGFloat;
+inline constexpr UIFontWeight UIFontWeightUltraLight = -0.8;
+inline constexpr UIFontWeight UIFontWeightThin = -0.6;
+inline constexpr UIFontWeight UIFontWeightLight = -0.4;
+inline constexpr UIFontWeight UIFontWeightRegular = 0;
+inline constexpr UIFontWeight UIFontWeightMedium = 0.23;
+inline constexpr UIFontWeight UIFontWeightSemibold = 0.3;
+inline constexpr UIFontWeight UIFontWeightBold = 0.4;
+inline constexpr UIFontWeight UIFontWeightHeavy = 0.56;
+inline constexpr UIFontWeight UIFontWeightBlack = 0.62;
+
+class UIFont : public NSObject {
+    NS_OBJECT(UIFont, NSObject)
+public:
+    UIFont() = default;
+    UIFont(Ref<NSString> name, CGFloat size, UIFontWeight weight = UIFontWeightRegular);
+
+    // nil for an empty name or a size below 0, as the platform answers for an unknown font.
+    static Ref<UIFont> fontWithNameSize(const Ref<NSString>& fontName, CGFloat fontSize);
+    static Ref<UIFont> systemFontOfSize(CGFloat fontSize);
+    static Ref<UIFont> boldSystemFontOfSize(CGFloat fontSize);
+    static Ref<UIFont> italicSystemFontOfSize(CGFloat fontSize);
+    static Ref<UIFont> systemFontOfSizeWeight(CGFloat fontSize, UIFontWeight weight);
+    static CGFloat systemFontSize() { return 14; }
+    static CGFloat labelFontSize() { return 17; }
+    static CGFloat buttonFontSize() { return 18; }
+
+    Ref<UIFont> fontWithSize(CGFloat fontSize) const;
+    Ref<NSString> fontName() const { return name_; }
+    Ref<NSString> familyName() const;
+    CGFloat pointSize() const noexcept { return size_; }
+    UIFontWeight weight() const noexcept { return weight_; }
+    bool isBold() const noexcept { return weight_ >= UIFontWeightSemibold; }
+    CGFloat lineHeight() const noexcept { return size_ * 1.2; }
+    CGFloat ascender() const noexcept { return size_ * 0.95; }
+    CGFloat descender() const noexcept { return -size_ * 0.25; }
+
+    // The size of a text drawn on one line (or wrapped to `width` when it is above 0).
+    CGSize sizeOfText(const Ref<NSString>& text, CGFloat width = 0) const;
+
+    bool isEqual(const id& other) const override;
+    NSUInteger hash() const override;
+    Ref<NSString> description() const override;
+    id copy() const override;
+
+private:
+    Ref<NSString> name_;
+    CGFloat size_ = 0;
+    UIFontWeight weight_ = UIFontWeightRegular;
+};

@@ -1,0 +1,45 @@
+// Internal to the UIKit folder: how the framework sends messages to application objects, posts its
+// notifications, schedules work on the main queue and checks that it runs on the main thread.
+#pragma once
+
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSString.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace uikit_detail {
+
+// Raises NSInternalInconsistencyException when called off the main thread (debug builds only).
+void assertMainThread(const char* where);
+
+// Sends a selector, so that invocation observers see the call.
+id send(NSObject* target, SEL selector, const std::vector<id>& args = {});
+inline id send(const id& target, SEL selector, const std::vector<id>& args = {}) {
+    return send(target.get(), selector, args);
+}
+bool responds(const id& target, SEL selector);
+// Sends when the target responds to the selector; answers whether it did. The method's result goes
+// to `result` when given.
+bool sendIfResponds(const id& target, SEL selector, const std::vector<id>& args = {}, id* result = nullptr);
+
+// Posts on the default notification centre.
+void post(const Ref<NSString>& name, const id& object, const Ref<NSDictionary>& userInfo = nullptr);
+
+// Work on the main queue after `seconds` of the process clock (0: at the next turn of the main
+// queue). Setting the returned flag to false before it runs cancels it.
+using Cancel = std::shared_ptr<std::atomic<bool>>;
+Cancel after(double seconds, std::function<void()> work);
+// Runs `work` at once on the main thread, or queues it there from any other thread.
+void onMain(std::function<void()> work);
+
+// A shared string constant, made once.
+#define UIKIT_STRING_CONSTANT(Name)                                                                                    \
+    const Ref<NSString>& Name() {                                                                                      \
+        static const Ref<NSString> value = NSString::from(#Name);                                                      \
+        return value;                                                                                                  \
+    }
+
+} // namespace uikit_detail

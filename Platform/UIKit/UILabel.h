@@ -1,0 +1,57 @@
+// UILabel: a view that shows text. Its size follows the text measured with its font (see UIFont).
+#pragma once
+
+#include <UIKit/NSText.h>
+#include <UIKit/UIFont.h>
+#include <UIKit/UIView.h>
+
+class UILabel : public UIView {
+    NS_OBJECT(UILabel, UIView)
+public:
+    UILabel();
+    explicit UILabel(CGRect frame);
+
+    Ref<NSString> text() const { return text_; }
+    void setText(const Ref<NSString>& text);
+    Ref<UIFont> font() const { return font_; }
+    void setFont(const Ref<UIFont>& font);
+    Ref<UIColor> textColor() const { return textColor_; }
+    void setTextColor(const Ref<UIColor>& color);
+    Ref<UIColor> highlightedTextColor() const { return highlightedTextColor_; }
+    void setHighlightedTextColor(const Ref<UIColor>& color) { highlightedTextColor_ = color; }
+    NSTextAlignment textAlignment() const noexcept { return alignment_; }
+    void setTextAlignment(NSTextAlignment alignment);
+    NSInteger numberOfLines() const noexcept { return numberOfLines_; }
+    void setNumberOfLines(NSInteger lines);
+    NSLineBreakMode lineBreakMode() const noexcept { return lineBreakMode_; }
+    void setLineBreakMode(NSLineBreakMode mode) { lineBreakMode_ = mode; }
+    bool adjustsFontSizeToFitWidth() const noexcept { return adjustsFontSize_; }
+    void setAdjustsFontSizeToFitWidth(bool adjusts) { adjustsFontSize_ = adjusts; }
+    CGFloat minimumScaleFactor() const noexcept { return minimumScaleFactor_; }
+    void setMinimumScaleFactor(CGFloat factor) { minimumScaleFactor_ = factor; }
+    bool isEnabled() const noexcept { return enabled_; }
+    void setEnabled(bool enabled) { enabled_ = enabled; }
+    bool isHighlighted() const noexcept { return highlighted_; }
+    void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
+    CGFloat preferredMaxLayoutWidth() const noexcept { return preferredMaxLayoutWidth_; }
+    void setPreferredMaxLayoutWidth(CGFloat width) { preferredMaxLayoutWidth_ = width; }
+
+    CGSize intrinsicContentSize() const override;
+    CGSize sizeThatFits(CGSize size) const override;
+    Ref<NSString> description() const override;
+
+private:
+    void textDidChange();
+    Ref<NSString> text_;
+    Ref<UIFont> font_;
+    Ref<UIColor> textColor_;
+    Ref<UIColor> highlightedTextColor_;
+    NSTextAlignment alignment_ = NSTextAlignmentNatural;
+    NSInteger numberOfLines_ = 1;
+    NSLineBreakMode lineBreakMode_ = NSLineBreakByTruncatingTail;
+    bool adjustsFontSize_ = false;
+    CGFloat minimumScaleFactor_ = 0;
+    bool enabled_ = true;
+    bool highlighted_ = false;
+    CGFloat preferredMaxLayoutWidth_ = 0;
+};

@@ -1,0 +1,16 @@
+#include <Runtime/ClassBuilder.h>
+#include <UIKit/UIProgressView.h>
+
+#include <algorithm>
+
+NS_IMPLEMENT_CLASS(UIProgressView, UIView) {
+    b.property("progress", &UIProgressView::progress, &UIProgressView::setProgress);
+    b.property("progressTintColor", &UIProgressView::progressTintColor, &UIProgressView::setProgressTintColor);
+    b.property("trackTintColor", &UIProgressView::trackTintColor, &UIProgressView::setTrackTintColor);
+    b.method("setProgress:animated:", &UIProgressView::setProgressAnimated);
+}
+
+void UIProgressView::setProgress(float progress) {
+    changeValueForKey("progress", [&] { progress_ = std::clamp(progress, 0.0f, 1.0f); });
+    setNeedsDisplay();
+}

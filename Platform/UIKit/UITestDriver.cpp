@@ -1,0 +1,493 @@
+#include <Dispatch/Clock.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIEvent.h>
+#include <UIKit/UIImageView.h>
+#include <UIKit/UIKitInternal.h>
+#include <UIKit/UINavigationController.h>
+#include <UIKit/UISwitch.h>
+#include <UIKit/UITableView.h>
+#include <UIKit/UITestDriver.h>
+#include <UIKit/UIViewControllerPreviewing.h>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+std::vector<Ref<UITouch>>& activeTouches() {
+    static auto* touches = new std::vector<Ref<UITouch>>;
+    return *touches;
+}
+
+// Visits the views of the visible windows, back to front.
+void walkVisible(const std::function<void(const Ref<UIView>&)>& visit) {
+    std::function<void(const Ref<UIView>&)> walk = [&](const Ref<UIView>& v) {
+        if (v->isHidden() || v->alpha() < 0.01) {
+            return;
+        }
+        visit(v);
+        for (const auto& sub : std::vector<Ref<UIView>>(v->subviewList())) {
+            walk(sub);
+        }
+    };
+    auto windows = UIWindow::allWindows();
+    std::stable_sort(windows.begin(), windows.end(), [](const Ref<UIWindow>& a, const Ref<UIWindow>& b) {
+        return a->windowLevel() < b->windowLevel();
+    });
+    for (const auto& w : windows) {
+        if (!w->isHidden()) {
+            walk(w);
+        }
+    }
+}
+
+std::string str(const Ref<NSString>& s) {
+    return s ? s->str() : std::string();
+}
+
+void describeController(std::ostringstream& out, const Ref<UIViewController>& vc, int depth) {
+    if (!vc) {
+        return;
+    }
+    out << std::string(static_cast<size_t>(depth) * 2, ' ') << "Controller: " << vc->getClass()->name();
+    if (vc->title()) {
+        out << " \"" << vc->title()->str() << "\"";
+    }
+    if (!vc->isVisible()) {
+        out << " (not visible)";
+    }
+    out << "\n";
+    if (auto nav = cast<UINavigationController>(vc)) {
+        for (const auto& child : nav->viewControllerList()) {
+            describeController(out, child, depth + 1);
+        }
+    } else {
+        for (const auto& child : vc->childViewControllerList()) {
+            describeController(out, child, depth + 1);
+        }
+    }
+    if (auto presented = vc->presentedViewController()) {
+        out << std::string(static_cast<size_t>(depth) * 2, ' ') << "Presents:\n";
+        describeController(out, presented, depth + 1);
+    }
+}
+
+} // namespace
+
+Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& controller) {
+    // The driver keeps its windows, as an application delegate keeps its window.
+    static auto* windows = new std::vector<Ref<UIWindow>>;
+    auto window = make<UIWindow>();
+    windows->push_back(window);
+    window->setRootViewController(controller);
+    window->makeKeyAndVisible();
+    layout();
+    return window;
+}
+
+void UITestDriver::layout() {
+    UIWindow::layoutAllWindows();
+}
+
+void UITestDriver::settle() {
+    DispatchClock::runUntilIdle();
+    layout();
+}
+
+void UITestDriver::send(UITouchPhase phase, const Ref<UITouch>& touch) {
+    auto& active = activeTouches();
+    touch->setPhase(phase);
+    touch->setTimestamp(DispatchClock::uptime());
+    auto event = make<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, DispatchClock::uptime());
+    std::vector<Ref<UITouch>> all;
+    for (const auto& t : active) {
+        if (t != touch) {
+            t->setPhase(UITouchPhaseStationary);
+        }
+        all.push_back(t);
+    }
+    if (std::find(all.begin(), all.end(), touch) == all.end()) {
+        all.push_back(touch);
+    }
+    event->setTouches(all);
+    auto window = touch->window() ? touch->window() : UIWindow::keyWindow();
+    if (!window) {
+        NSException::raise(NSInternalInconsistencyException, "no key window to touch");
+    }
+    touch->setWindow(window);
+    window->sendEvent(event);
+    if (phase == UITouchPhaseEnded || phase == UITouchPhaseCancelled) {
+        std::erase(active, touch);
+    }
+}
+
+Ref<UITouch> UITestDriver::touchDown(CGPoint windowPoint, CGFloat force) {
+    layout();
+    auto touch = make<UITouch>();
+    touch->setWindowLocation(windowPoint);
+    touch->setForce(force);
+    touch->setMaximumPossibleForce(6.666667);
+    touch->setWindow(UIWindow::keyWindow());
+    activeTouches().push_back(touch);
+    send(UITouchPhaseBegan, touch);
+    return touch;
+}
+
+void UITestDriver::touchMove(const Ref<UITouch>& touch, CGPoint windowPoint, CGFloat force) {
+    touch->setWindowLocation(windowPoint);
+    touch->setForce(force);
+    send(UITouchPhaseMoved, touch);
+}
+
+void UITestDriver::touchUp(const Ref<UITouch>& touch) {
+    touch->setWindowLocation(touch->windowLocation());
+    send(UITouchPhaseEnded, touch);
+    settle();
+}
+
+void UITestDriver::touchCancel(const Ref<UITouch>& touch) {
+    send(UITouchPhaseCancelled, touch);
+    settle();
+}
+
+void UITestDriver::drag(CGPoint from, CGPoint to, int steps) {
+    auto touch = touchDown(from);
+    steps = std::max(1, steps);
+    for (int i = 1; i <= steps; ++i) {
+        double f = static_cast<double>(i) / steps;
+        touchMove(touch, CGPointMake(from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f));
+    }
+    touchUp(touch);
+}
+
+size_t UITestDriver::activeTouchCount() {
+    return activeTouches().size();
+}
+
+bool UITestDriver::tapAtPoint(CGPoint windowPoint) {
+    auto window = UIWindow::keyWindow();
+    if (!window) {
+        return false;
+    }
+    layout();
+    auto hit = window->hitTestWithEvent(windowPoint, nullptr);
+    if (!hit) {
+        return false;
+    }
+    auto touch = touchDown(windowPoint);
+    touchUp(touch);
+    return true;
+}
+
+bool UITestDriver::tapView(const Ref<UIView>& view) {
+    if (!view || !view->window()) {
+        return false;
+    }
+    layout();
+    CGRect b = view->bounds();
+    CGPoint p = view->convertPointToView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), nullptr);
+    auto window = view->window();
+    if (!window->isKeyWindow()) {
+        window->makeKeyWindow();
+    }
+    return tapAtPoint(p);
+}
+
+bool UITestDriver::tapButtonTitled(const std::string& title) {
+    layout();
+    auto button = findButton(title);
+    return button && button->isEnabled() && tapView(button);
+}
+
+bool UITestDriver::tapBarButtonItem(const Ref<UIBarButtonItem>& item) {
+    if (!item) {
+        return false;
+    }
+    bool sent = item->tap();
+    settle();
+    return sent;
+}
+
+Ref<UIAlertView> UITestDriver::topAlert() {
+    auto alerts = UIAlertView::visibleAlerts();
+    return alerts.empty() ? nullptr : alerts.back();
+}
+
+Ref<UIActionSheet> UITestDriver::topSheet() {
+    auto sheets = UIActionSheet::visibleSheets();
+    return sheets.empty() ? nullptr : sheets.back();
+}
+
+bool UITestDriver::tapAlertButtonTitled(const std::string& title) {
+    auto alert = topAlert();
+    if (!alert) {
+        return false;
+    }
+    for (NSInteger i = 0; i < alert->numberOfButtons(); ++i) {
+        if (str(alert->buttonTitleAtIndex(i)) == title) {
+            return tapAlertButtonAtIndex(i);
+        }
+    }
+    return false;
+}
+
+bool UITestDriver::tapAlertButtonAtIndex(NSInteger index) {
+    auto alert = topAlert();
+    if (!alert || index < 0 || index >= alert->numberOfButtons()) {
+        return false;
+    }
+    bool tapped = alert->tapButtonAtIndex(index);
+    settle();
+    return tapped;
+}
+
+bool UITestDriver::tapSheetButtonTitled(const std::string& title) {
+    auto sheet = topSheet();
+    if (!sheet) {
+        return false;
+    }
+    for (NSInteger i = 0; i < sheet->numberOfButtons(); ++i) {
+        if (str(sheet->buttonTitleAtIndex(i)) == title) {
+            return tapSheetButtonAtIndex(i);
+        }
+    }
+    return false;
+}
+
+bool UITestDriver::tapSheetButtonAtIndex(NSInteger index) {
+    auto sheet = topSheet();
+    if (!sheet || index < 0 || index >= sheet->numberOfButtons()) {
+        return false;
+    }
+    bool tapped = sheet->tapButtonAtIndex(index);
+    settle();
+    return tapped;
+}
+
+namespace {
+// The text split into composed character sequences, as a keyboard types them.
+std::vector<Ref<NSString>> characters(const std::string& text) {
+    std::vector<Ref<NSString>> out;
+    auto s = NSString::from(text);
+    NSUInteger i = 0;
+    while (i < s->length()) {
+        NSRange r = s->rangeOfComposedCharacterSequenceAtIndex(i);
+        out.push_back(s->substringWithRange(r));
+        i = NSMaxRange(r);
+    }
+    return out;
+}
+} // namespace
+
+bool UITestDriver::typeIntoField(const Ref<UITextField>& field, const std::string& text) {
+    if (!field) {
+        return false;
+    }
+    if (!field->isFirstResponder()) {
+        if (field->window()) {
+            tapView(field);
+        }
+        if (!field->isFirstResponder() && !field->becomeFirstResponder()) {
+            return false;
+        }
+    }
+    for (const auto& c : characters(text)) {
+        field->insertText(c);
+    }
+    settle();
+    return true;
+}
+
+bool UITestDriver::typeIntoTextView(const Ref<UITextView>& view, const std::string& text) {
+    if (!view) {
+        return false;
+    }
+    if (!view->isFirstResponder() && !view->becomeFirstResponder()) {
+        return false;
+    }
+    for (const auto& c : characters(text)) {
+        view->insertText(c);
+    }
+    settle();
+    return true;
+}
+
+void UITestDriver::scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset) {
+    if (scrollView) {
+        scrollView->setContentOffset(offset);
+        settle();
+    }
+}
+
+Ref<UIViewController> UITestDriver::peek(const Ref<UIViewController>& controller, CGPoint location) {
+    if (!controller) {
+        return nullptr;
+    }
+    for (const auto& context : controller->previewingContexts()) {
+        id answer;
+        if (uikit_detail::sendIfResponds(context->delegate(), "previewingContext:viewControllerForLocation:",
+                                         {context, NSValue::valueWithValue(location)}, &answer)) {
+            return cast<UIViewController>(answer);
+        }
+    }
+    return nullptr;
+}
+
+void UITestDriver::pop(const Ref<UIViewController>& controller, const Ref<UIViewController>& preview) {
+    if (!controller || !preview) {
+        return;
+    }
+    for (const auto& context : controller->previewingContexts()) {
+        if (uikit_detail::sendIfResponds(context->delegate(),
+                                         "previewingContext:commitViewController:", {context, preview})) {
+            break;
+        }
+    }
+    settle();
+}
+
+// MARK: - Reading the screen
+
+std::vector<std::string> UITestDriver::visibleTexts() {
+    layout();
+    std::vector<std::string> out;
+    walkVisible([&](const Ref<UIView>& v) {
+        if (auto label = cast<UILabel>(v)) {
+            if (label->text() && label->text()->length() > 0) {
+                out.push_back(label->text()->str());
+            }
+        } else if (auto field = cast<UITextField>(v)) {
+            out.push_back(field->text()->length() ? field->text()->str() : str(field->placeholder()));
+        } else if (auto textView = cast<UITextView>(v)) {
+            out.push_back(textView->text()->str());
+        }
+    });
+    for (const auto& alert : UIAlertView::visibleAlerts()) {
+        out.push_back(str(alert->title()));
+        out.push_back(str(alert->message()));
+        for (NSInteger i = 0; i < alert->numberOfButtons(); ++i) {
+            out.push_back(str(alert->buttonTitleAtIndex(i)));
+        }
+    }
+    for (const auto& sheet : UIActionSheet::visibleSheets()) {
+        out.push_back(str(sheet->title()));
+        for (NSInteger i = 0; i < sheet->numberOfButtons(); ++i) {
+            out.push_back(str(sheet->buttonTitleAtIndex(i)));
+        }
+    }
+    return out;
+}
+
+bool UITestDriver::isTextVisible(const std::string& text) {
+    auto texts = visibleTexts();
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+Ref<UIButton> UITestDriver::findButton(const std::string& title) {
+    Ref<UIButton> found;
+    walkVisible([&](const Ref<UIView>& v) {
+        auto button = cast<UIButton>(v);
+        if (!found && button && str(button->currentTitle()) == title) {
+            found = button;
+        }
+    });
+    return found;
+}
+
+Ref<UILabel> UITestDriver::findLabel(const std::string& text) {
+    Ref<UILabel> found;
+    walkVisible([&](const Ref<UIView>& v) {
+        auto label = cast<UILabel>(v);
+        if (!found && label && str(label->text()) == text) {
+            found = label;
+        }
+    });
+    return found;
+}
+
+Ref<UIView> UITestDriver::findView(Class cls) {
+    Ref<UIView> found;
+    walkVisible([&](const Ref<UIView>& v) {
+        if (!found && v->isKindOfClass(cls)) {
+            found = v;
+        }
+    });
+    return found;
+}
+
+Ref<UIViewController> UITestDriver::topViewController() {
+    auto window = UIWindow::keyWindow();
+    Ref<UIViewController> vc = window ? window->rootViewController() : nullptr;
+    while (vc) {
+        if (auto presented = vc->presentedViewController()) {
+            vc = presented;
+        } else if (auto nav = cast<UINavigationController>(vc); nav && nav->topViewController()) {
+            vc = nav->topViewController();
+        } else {
+            break;
+        }
+    }
+    return vc;
+}
+
+std::string UITestDriver::describeScreen() {
+    layout();
+    std::ostringstream out;
+    for (const auto& window : UIWindow::allWindows()) {
+        if (window->isHidden()) {
+            continue;
+        }
+        out << "Window" << (window->isKeyWindow() ? " (key)" : "") << "\n";
+        describeController(out, window->rootViewController(), 1);
+    }
+    walkVisible([&](const Ref<UIView>& v) {
+        if (cast<UIButton>(v)) {
+            auto button = cast<UIButton>(v);
+            out << "Button: \"" << str(button->currentTitle()) << "\"" << (button->isEnabled() ? "" : " (disabled)")
+                << "\n";
+        } else if (auto cell = cast<UITableViewCell>(v)) {
+            out << "Cell: \"" << str(cell->textLabel()->text()) << "\"" << (cell->isSelected() ? " (selected)" : "")
+                << "\n";
+        } else if (auto label = cast<UILabel>(v)) {
+            if (label->text() && label->text()->length() > 0) {
+                bool inCell = false;
+                bool inButton = false;
+                for (auto s = label->superview(); s; s = s->superview()) {
+                    inCell = inCell || cast<UITableViewCell>(s);
+                    inButton = inButton || cast<UIButton>(s);
+                }
+                if (!inCell && !inButton) {
+                    out << "Label: \"" << label->text()->str() << "\"\n";
+                }
+            }
+        } else if (auto field = cast<UITextField>(v)) {
+            out << "TextField: \"" << field->text()->str() << "\"";
+            if (field->placeholder()) {
+                out << " placeholder \"" << field->placeholder()->str() << "\"";
+            }
+            out << (field->isEditing() ? " (editing)" : "") << "\n";
+        } else if (auto sw = cast<UISwitch>(v)) {
+            out << "Switch: " << (sw->isOn() ? "on" : "off") << "\n";
+        } else if (auto image = cast<UIImageView>(v)) {
+            if (image->image() && image->image()->name()) {
+                out << "Image: " << image->image()->name()->str() << "\n";
+            }
+        }
+    });
+    for (const auto& alert : UIAlertView::visibleAlerts()) {
+        out << "Alert: \"" << str(alert->title()) << "\" \"" << str(alert->message()) << "\" [";
+        for (NSInteger i = 0; i < alert->numberOfButtons(); ++i) {
+            out << (i ? ", " : "") << i << ": " << str(alert->buttonTitleAtIndex(i));
+        }
+        out << "]\n";
+    }
+    for (const auto& sheet : UIActionSheet::visibleSheets()) {
+        out << "Sheet: \"" << str(sheet->title()) << "\" [";
+        for (NSInteger i = 0; i < sheet->numberOfButtons(); ++i) {
+            out << (i ? ", " : "") << i << ": " << str(sheet->buttonTitleAtIndex(i));
+        }
+        out << "]\n";
+    }
+    return out.str();
+}

@@ -1,0 +1,85 @@
+// UITestDriver: what an operator does to the screen, for tests and the simulator: show a screen,
+// tap a view, a point, a button by title, an alert or sheet button by title or index, type into a
+// field, put fingers down and move and lift them, scroll, press firmly (3D Touch), and read the
+// screen back as text (the controller stack, the visible labels, buttons, fields, cells, alerts and
+// sheets).
+//
+// Taps and touches go through the key window's hit-testing, exactly as a finger would: a view that
+// is covered, hidden or not interactive does not get the tap. Every action runs the pending layout
+// first and afterwards lets the main queue run what is due now (without moving the clock).
+#pragma once
+
+#include <UIKit/UIActionSheet.h>
+#include <UIKit/UIAlertView.h>
+#include <UIKit/UIBarButtonItem.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UIScrollView.h>
+#include <UIKit/UITextField.h>
+#include <UIKit/UITextView.h>
+#include <UIKit/UITouch.h>
+#include <UIKit/UIViewController.h>
+#include <UIKit/UIWindow.h>
+
+#include <string>
+#include <vector>
+
+class UITestDriver {
+public:
+    // A key window the size of the screen showing `controller` as its root.
+    static Ref<UIWindow> showRootViewController(const Ref<UIViewController>& controller);
+    // Runs pending layout and display in every window.
+    static void layout();
+    // Runs what is due on the main queue now; the clock does not move.
+    static void settle();
+
+    // Taps. Each answers whether a view took the touch.
+    static bool tapView(const Ref<UIView>& view);
+    static bool tapAtPoint(CGPoint windowPoint);
+    // The first visible, enabled button whose current title is `title`.
+    static bool tapButtonTitled(const std::string& title);
+    static bool tapBarButtonItem(const Ref<UIBarButtonItem>& item);
+
+    // Alerts and sheets: the top one (the last shown). False when there is none or no button has
+    // the title.
+    static Ref<UIAlertView> topAlert();
+    static Ref<UIActionSheet> topSheet();
+    static bool tapAlertButtonTitled(const std::string& title);
+    static bool tapAlertButtonAtIndex(NSInteger index);
+    static bool tapSheetButtonTitled(const std::string& title);
+    static bool tapSheetButtonAtIndex(NSInteger index);
+
+    // Typing: taps the field (which makes it first responder) and types each character.
+    static bool typeIntoField(const Ref<UITextField>& field, const std::string& text);
+    static bool typeIntoTextView(const Ref<UITextView>& view, const std::string& text);
+
+    // Touches, for multi-touch and drawing: each call sends one event carrying every finger that
+    // is down (the others as stationary). Locations are in window coordinates.
+    static Ref<UITouch> touchDown(CGPoint windowPoint, CGFloat force = 0);
+    static void touchMove(const Ref<UITouch>& touch, CGPoint windowPoint, CGFloat force = 0);
+    static void touchUp(const Ref<UITouch>& touch);
+    static void touchCancel(const Ref<UITouch>& touch);
+    // One finger from `from` to `to` in `steps` moves, then up.
+    static void drag(CGPoint from, CGPoint to, int steps = 10);
+    static size_t activeTouchCount();
+
+    static void scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset);
+
+    // 3D Touch on a view registered for previewing: the peek asks the delegate for a preview
+    // controller (answered), the pop commits it.
+    static Ref<UIViewController> peek(const Ref<UIViewController>& controller, CGPoint locationInSource);
+    static void pop(const Ref<UIViewController>& controller, const Ref<UIViewController>& preview);
+
+    // The screen as text, one item per line.
+    static std::string describeScreen();
+    // The texts of the visible labels, buttons, fields and cells, front to back in tree order.
+    static std::vector<std::string> visibleTexts();
+    static bool isTextVisible(const std::string& text);
+    static Ref<UIButton> findButton(const std::string& title);
+    static Ref<UILabel> findLabel(const std::string& text);
+    // The view of `cls` (or a subclass) found first in the visible tree.
+    static Ref<UIView> findView(Class cls);
+    static Ref<UIViewController> topViewController();
+
+private:
+    static void send(UITouchPhase phase, const Ref<UITouch>& touch);
+};

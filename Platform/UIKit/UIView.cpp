@@ -1,0 +1,1000 @@
+#include <Runtime/ClassBuilder.h>
+#include <UIKit/NSLayoutConstraint.h>
+#include <UIKit/UIEvent.h>
+#include <UIKit/UIGestureRecognizer.h>
+#include <UIKit/UIKitInternal.h>
+#include <UIKit/UILayoutGuide.h>
+#include <UIKit/UIScreen.h>
+#include <UIKit/UIView.h>
+#include <UIKit/UIViewController.h>
+#include <UIKit/UIWindow.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <set>
+
+using uikit_detail::send;
+
+// MARK: - Animations
+
+namespace {
+
+struct AnimationContext {
+    double duration = 0;
+    double delay = 0;
+    UIViewAnimationOptions options = 0;
+    std::vector<std::pair<Ref<CALayer>, std::string>> changes;
+};
+
+struct AnimationState {
+    std::vector<AnimationContext*> stack;
+    bool enabled = true;
+    int suppressed = 0;
+};
+
+AnimationState& animationState() {
+    static AnimationState* s = new AnimationState;
+    return *s;
+}
+
+// One animation block in flight: its completion and the layers it runs on.
+struct RunningAnimation : std::enable_shared_from_this<RunningAnimation> {
+    UIView::Completion completion;
+    std::vector<std::pair<Weak<CALayer>, uint64_t>> entries;
+    uikit_detail::Cancel timer;
+    bool done = false;
+
+    void forget() {
+        for (auto& [weak, token] : entries) {
+            if (auto layer = weak.lock()) {
+                layer->animationDidFinish(token);
+            }
+        }
+        entries.clear();
+    }
+    // Ends by itself once its time is up.
+    void finish() {
+        if (done) {
+            return;
+        }
+        done = true;
+        forget();
+        auto c = std::move(completion);
+        if (c) {
+            c(true);
+        }
+    }
+    // Ended early: its animations were removed from a layer.
+    void cancel() {
+        if (done) {
+            return;
+        }
+        done = true;
+        if (timer) {
+            *timer = false;
+        }
+        forget();
+        auto c = std::move(completion);
+        if (c) {
+            uikit_detail::after(0, [c] { c(false); });
+        }
+    }
+};
+
+void runAnimation(double duration, double delay, UIViewAnimationOptions options, const UIView::Animations& animations,
+                  UIView::Completion completion) {
+    uikit_detail::assertMainThread("UIView animation");
+    auto& state = animationState();
+    AnimationContext context{duration, delay, options, {}};
+    state.stack.push_back(&context);
+    try {
+        if (animations) {
+            animations();
+        }
+    } catch (...) {
+        state.stack.pop_back();
+        throw;
+    }
+    state.stack.pop_back();
+    bool animate = state.enabled && state.suppressed == 0 && duration > 0 && !context.changes.empty();
+    if (!animate) {
+        if (completion) {
+            uikit_detail::after(std::max(0.0, delay), [completion] { completion(true); });
+        }
+        return;
+    }
+    auto running = std::make_shared<RunningAnimation>();
+    running->completion = std::move(completion);
+    std::set<std::pair<CALayer*, std::string>> seen;
+    for (auto& [layer, key] : context.changes) {
+        if (!seen.insert({layer.get(), key}).second) {
+            continue;
+        }
+        std::weak_ptr<RunningAnimation> weak = running;
+        uint64_t token = layer->addRunningAnimation(key, [weak] {
+            if (auto r = weak.lock()) {
+                r->cancel();
+            }
+        });
+        running->entries.emplace_back(layer, token);
+    }
+    running->timer = uikit_detail::after(delay + duration, [running] { running->finish(); });
+}
+
+} // namespace
+
+void UIView::noteAnimatable(const char* key) {
+    auto& state = animationState();
+    if (state.stack.empty() || state.suppressed > 0) {
+        return;
+    }
+    state.stack.back()->changes.emplace_back(layer_, key);
+}
+
+void UIView::animateWithDurationAnimations(double duration, Animations animations) {
+    runAnimation(duration, 0, 0, animations, nullptr);
+}
+
+void UIView::animateWithDurationAnimationsCompletion(double duration, Animations animations, Completion completion) {
+    runAnimation(duration, 0, 0, animations, std::move(completion));
+}
+
+void UIView::animateWithDurationDelayOptionsAnimationsCompletion(double duration, double delay,
+                                                                 UIViewAnimationOptions options, Animations animations,
+                                                                 Completion completion) {
+    runAnimation(duration, delay, options, animations, std::move(completion));
+}
+
+void UIView::animateWithDurationDelayUsingSpringWithDampingInitialSpringVelocityOptionsAnimationsCompletion(
+    double duration, double delay, CGFloat, CGFloat, UIViewAnimationOptions options, Animations animations,
+    Completion completion) {
+    runAnimation(duration, delay, options, animations, std::move(completion));
+}
+
+void UIView::transitionWithViewDurationOptionsAnimationsCompletion(const Ref<UIView>& view, double duration,
+                                                                   UIViewAnimationOptions options,
+                                                                   Animations animations, Completion completion) {
+    runAnimation(
+        duration, 0, options,
+        [&] {
+            if (view) {
+                view->noteAnimatable("contents");
+            }
+            if (animations) {
+                animations();
+            }
+        },
+        std::move(completion));
+}
+
+void UIView::transitionFromViewToViewDurationOptionsCompletion(const Ref<UIView>& fromView, const Ref<UIView>& toView,
+                                                               double duration, UIViewAnimationOptions options,
+                                                               Completion completion) {
+    Ref<UIView> parent = fromView ? fromView->superview() : nullptr;
+    runAnimation(
+        duration, 0, options,
+        [&] {
+            if (parent && toView) {
+                parent->insertSubviewAboveSubview(toView, fromView);
+                parent->noteAnimatable("contents");
+            }
+            if (fromView) {
+                fromView->removeFromSuperview();
+            }
+        },
+        std::move(completion));
+}
+
+void UIView::performWithoutAnimation(Animations actions) {
+    auto& state = animationState();
+    ++state.suppressed;
+    try {
+        if (actions) {
+            actions();
+        }
+    } catch (...) {
+        --state.suppressed;
+        throw;
+    }
+    --state.suppressed;
+}
+
+void UIView::setAnimationsEnabled(bool enabled) {
+    animationState().enabled = enabled;
+}
+
+bool UIView::areAnimationsEnabled() {
+    return animationState().enabled;
+}
+
+double UIView::inheritedAnimationDuration() {
+    auto& state = animationState();
+    return state.stack.empty() ? 0 : state.stack.back()->duration;
+}
+
+// MARK: - Class
+
+NS_IMPLEMENT_CLASS(UIView, UIResponder) {
+    b.method("willMoveToSuperview:", &UIView::willMoveToSuperview);
+    b.method("didMoveToSuperview", &UIView::didMoveToSuperview);
+    b.method("willMoveToWindow:", &UIView::willMoveToWindow);
+    b.method("didMoveToWindow", &UIView::didMoveToWindow);
+    b.method("didAddSubview:", &UIView::didAddSubview);
+    b.method("willRemoveSubview:", &UIView::willRemoveSubview);
+    b.method("layoutSubviews", &UIView::layoutSubviews);
+    b.method("setNeedsLayout", &UIView::setNeedsLayout);
+    b.method("layoutIfNeeded", &UIView::layoutIfNeeded);
+    b.method("setNeedsDisplay", &UIView::setNeedsDisplay);
+    b.method("drawRect:", &UIView::drawRect);
+    b.method("updateConstraints", &UIView::updateConstraints);
+    b.method("setNeedsUpdateConstraints", &UIView::setNeedsUpdateConstraints);
+    b.method("sizeThatFits:", &UIView::sizeThatFits);
+    b.method("sizeToFit", &UIView::sizeToFit);
+    b.method("intrinsicContentSize", &UIView::intrinsicContentSize);
+    b.method("hitTest:withEvent:", &UIView::hitTestWithEvent);
+    b.method("pointInside:withEvent:", &UIView::pointInsideWithEvent);
+    b.method("addSubview:", &UIView::addSubview);
+    b.method("removeFromSuperview", &UIView::removeFromSuperview);
+    b.method("addGestureRecognizer:", &UIView::addGestureRecognizer);
+    b.method("removeGestureRecognizer:", &UIView::removeGestureRecognizer);
+    b.method("addConstraint:", &UIView::addConstraint);
+    b.method("removeConstraint:", &UIView::removeConstraint);
+    b.method("viewWithTag:", &UIView::viewWithTag);
+    b.method("endEditing:", &UIView::endEditing);
+    b.property("frame", &UIView::frame, &UIView::setFrame);
+    b.property("bounds", &UIView::bounds, &UIView::setBounds);
+    b.property("center", &UIView::center, &UIView::setCenter);
+    b.property("transform", &UIView::transform, &UIView::setTransform);
+    b.property("alpha", &UIView::alpha, &UIView::setAlpha);
+    b.property("hidden", &UIView::isHidden, &UIView::setHidden);
+    b.property("opaque", &UIView::isOpaque, &UIView::setOpaque);
+    b.property("backgroundColor", &UIView::backgroundColor, &UIView::setBackgroundColor);
+    b.property("tintColor", &UIView::tintColor, &UIView::setTintColor);
+    b.property("tag", &UIView::tag, &UIView::setTag);
+    b.property("userInteractionEnabled", &UIView::isUserInteractionEnabled, &UIView::setUserInteractionEnabled);
+    b.property("exclusiveTouch", &UIView::isExclusiveTouch, &UIView::setExclusiveTouch);
+    b.property("multipleTouchEnabled", &UIView::isMultipleTouchEnabled, &UIView::setMultipleTouchEnabled);
+    b.property("clipsToBounds", &UIView::clipsToBounds, &UIView::setClipsToBounds);
+    b.property("contentMode", &UIView::contentMode, &UIView::setContentMode);
+    b.property("autoresizingMask", &UIView::autoresizingMask, &UIView::setAutoresizingMask);
+    b.property("translatesAutoresizingMaskIntoConstraints", &UIView::translatesAutoresizingMaskIntoConstraints,
+               &UIView::setTranslatesAutoresizingMaskIntoConstraints);
+    b.readonlyProperty("superview", &UIView::superview);
+    b.readonlyProperty("subviews", &UIView::subviews);
+    b.readonlyProperty("window", &UIView::window);
+    b.readonlyProperty("layer", &UIView::layer);
+    b.readonlyProperty("constraints", &UIView::constraints);
+    b.readonlyProperty("gestureRecognizers", &UIView::gestureRecognizers);
+}
+
+UIView::UIView() : UIView(CGRectZero) {}
+
+UIView::UIView(CGRect frame) : UIView(frame, make<CALayer>()) {}
+
+UIView::UIView(CGRect frame, Ref<CALayer> layer) : layer_(std::move(layer)) {
+    if (!layer_) {
+        layer_ = make<CALayer>();
+    }
+    layer_->setDelegate(id(this));
+    layer_->setFrame(frame);
+}
+
+UIView::~UIView() {
+    for (auto& sub : subviews_) {
+        sub->superview_ = nullptr;
+    }
+}
+
+// MARK: - Geometry
+
+CGRect UIView::frame() const {
+    return layer_->frame();
+}
+
+void UIView::setFrame(CGRect frame) {
+    CGSize old = layer_->bounds().size;
+    noteAnimatable("position");
+    noteAnimatable("bounds");
+    changeValueForKey("frame", [&] { layer_->setFrame(frame); });
+    if (layer_->bounds().size != old) {
+        boundsSizeDidChange(old);
+    }
+}
+
+CGRect UIView::bounds() const {
+    return layer_->bounds();
+}
+
+void UIView::setBounds(CGRect bounds) {
+    CGSize old = layer_->bounds().size;
+    noteAnimatable("bounds");
+    changeValueForKey("bounds", [&] { layer_->setBounds(CGRectStandardize(bounds)); });
+    if (layer_->bounds().size != old) {
+        boundsSizeDidChange(old);
+    }
+}
+
+CGPoint UIView::center() const {
+    return layer_->position();
+}
+
+void UIView::setCenter(CGPoint center) {
+    noteAnimatable("position");
+    changeValueForKey("center", [&] { layer_->setPosition(center); });
+}
+
+CGAffineTransform UIView::transform() const {
+    return layer_->affineTransform();
+}
+
+void UIView::setTransform(CGAffineTransform transform) {
+    noteAnimatable("transform");
+    changeValueForKey("transform", [&] { layer_->setAffineTransform(transform); });
+}
+
+void UIView::boundsSizeDidChange(CGSize oldSize) {
+    if (autoresizesSubviews_) {
+        autoresizeSubviews(oldSize);
+    }
+    setNeedsLayout();
+}
+
+void UIView::autoresizeSubviews(CGSize oldSize) {
+    CGSize newSize = bounds().size;
+    auto distribute = [](CGFloat delta, bool flexA, CGFloat a, bool flexB, CGFloat b, bool flexC, CGFloat c,
+                         CGFloat out[3]) {
+        out[0] = out[1] = out[2] = 0;
+        CGFloat total = (flexA ? a : 0) + (flexB ? b : 0) + (flexC ? c : 0);
+        int count = int(flexA) + int(flexB) + int(flexC);
+        if (count == 0) {
+            return;
+        }
+        bool flex[3] = {flexA, flexB, flexC};
+        CGFloat size[3] = {a, b, c};
+        for (int i = 0; i < 3; ++i) {
+            if (flex[i]) {
+                out[i] = total > 0 ? delta * size[i] / total : delta / count;
+            }
+        }
+    };
+    for (auto& sub : std::vector<Ref<UIView>>(subviews_)) {
+        UIViewAutoresizing m = sub->autoresizingMask_;
+        if (m == UIViewAutoresizingNone) {
+            continue;
+        }
+        CGRect f = sub->frame();
+        CGFloat h[3], v[3];
+        distribute(newSize.width - oldSize.width, m & UIViewAutoresizingFlexibleLeftMargin, f.origin.x,
+                   m & UIViewAutoresizingFlexibleWidth, f.size.width, m & UIViewAutoresizingFlexibleRightMargin,
+                   oldSize.width - f.origin.x - f.size.width, h);
+        distribute(newSize.height - oldSize.height, m & UIViewAutoresizingFlexibleTopMargin, f.origin.y,
+                   m & UIViewAutoresizingFlexibleHeight, f.size.height, m & UIViewAutoresizingFlexibleBottomMargin,
+                   oldSize.height - f.origin.y - f.size.height, v);
+        sub->setFrame(CGRectMake(f.origin.x + h[0], f.origin.y + v[0], std::max(0.0, f.size.width + h[1]),
+                                 std::max(0.0, f.size.height + v[1])));
+    }
+}
+
+// MARK: - Look
+
+CGFloat UIView::alpha() const {
+    return layer_->opacity();
+}
+
+void UIView::setAlpha(CGFloat alpha) {
+    noteAnimatable("opacity");
+    changeValueForKey("alpha", [&] { layer_->setOpacity(static_cast<float>(alpha)); });
+}
+
+void UIView::setHidden(bool hidden) {
+    changeValueForKey("hidden", [&] {
+        hidden_ = hidden;
+        layer_->setHidden(hidden);
+    });
+}
+
+bool UIView::isOpaque() const {
+    return layer_->isOpaque();
+}
+
+void UIView::setOpaque(bool opaque) {
+    layer_->setOpaque(opaque);
+}
+
+void UIView::setBackgroundColor(const Ref<UIColor>& color) {
+    noteAnimatable("backgroundColor");
+    changeValueForKey("backgroundColor", [&] {
+        backgroundColor_ = color;
+        layer_->setBackgroundColor(color ? color->CGColor() : nullptr);
+    });
+}
+
+Ref<UIColor> UIView::tintColor() const {
+    for (const UIView* v = this; v;) {
+        if (v->tintColor_) {
+            return v->tintColor_;
+        }
+        auto parent = v->superview();
+        v = parent.get();
+    }
+    return UIColor::colorWithRedGreenBlueAlpha(0, 122.0 / 255.0, 1, 1);
+}
+
+void UIView::setTintColor(const Ref<UIColor>& color) {
+    changeValueForKey("tintColor", [&] { tintColor_ = color; });
+}
+
+void UIView::setTag(NSInteger tag) {
+    changeValueForKey("tag", [&] { tag_ = tag; });
+}
+
+void UIView::setUserInteractionEnabled(bool enabled) {
+    changeValueForKey("userInteractionEnabled", [&] { userInteractionEnabled_ = enabled; });
+}
+
+bool UIView::clipsToBounds() const {
+    return layer_->masksToBounds();
+}
+
+void UIView::setClipsToBounds(bool clips) {
+    layer_->setMasksToBounds(clips);
+}
+
+// MARK: - Tree
+
+Ref<NSArray> UIView::subviews() const {
+    return NSArray::arrayWithRefs(subviews_);
+}
+
+Ref<UIWindow> UIView::window() const {
+    const UIView* v = this;
+    Ref<UIView> hold;
+    while (true) {
+        auto parent = v->superview();
+        if (!parent) {
+            break;
+        }
+        hold = parent;
+        v = hold.get();
+    }
+    return cast<UIWindow>(const_cast<UIView*>(v));
+}
+
+void UIView::moveToWindow(UIView* view, const Ref<UIWindow>& window, bool did) {
+    Ref<UIView> keep(view);
+    if (did) {
+        send(view, "didMoveToWindow");
+        view->windowDidChange();
+        if (window && (view->needsLayout_ || view->needsDisplay_)) {
+            UIWindow::scheduleLayoutPass();
+        }
+    } else {
+        send(view, "willMoveToWindow:", {window});
+    }
+    for (auto& sub : std::vector<Ref<UIView>>(view->subviews_)) {
+        moveToWindow(sub.get(), window, did);
+    }
+}
+
+void UIView::windowDidChange() {
+    if (auto vc = controller_.lock()) {
+        vc->viewDidChangeWindow();
+    }
+}
+
+void UIView::detach(UIView* view) {
+    auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const Ref<UIView>& v) { return v.get() == view; });
+    if (it != subviews_.end()) {
+        view->layer_->removeFromSuperlayer();
+        subviews_.erase(it);
+    }
+}
+
+void UIView::attach(const Ref<UIView>& view, size_t index) {
+    uikit_detail::assertMainThread("addSubview");
+    if (!view) {
+        return;
+    }
+    if (view.get() == this || isDescendantOfView(view)) {
+        NSException::raise(NSInvalidArgumentException, "Can't add a view as a subview of itself or of a descendant");
+    }
+    Ref<UIView> keep = view;
+    Ref<UIView> self(this);
+    auto oldSuper = view->superview();
+    if (oldSuper.get() == this) {
+        // Reordering within the same superview: no hooks.
+        auto it = std::find(subviews_.begin(), subviews_.end(), view);
+        size_t current = static_cast<size_t>(it - subviews_.begin());
+        subviews_.erase(it);
+        if (index > current) {
+            --index;
+        }
+        index = std::min(index, subviews_.size());
+        subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
+        if (index + 1 < subviews_.size()) {
+            layer_->insertSublayerBelow(view->layer_, subviews_[index + 1]->layer_);
+        } else {
+            layer_->addSublayer(view->layer_);
+        }
+        return;
+    }
+    auto oldWindow = view->window();
+    auto newWindow = window();
+    if (oldSuper) {
+        send(oldSuper, "willRemoveSubview:", {view});
+    }
+    send(view, "willMoveToSuperview:", {self});
+    if (oldWindow != newWindow) {
+        moveToWindow(view.get(), newWindow, false);
+    }
+    if (oldSuper) {
+        oldSuper->detach(view.get());
+    }
+    index = std::min(index, subviews_.size());
+    subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
+    if (index + 1 < subviews_.size()) {
+        layer_->insertSublayerBelow(view->layer_, subviews_[index + 1]->layer_);
+    } else {
+        layer_->addSublayer(view->layer_);
+    }
+    view->superview_ = self;
+    if (oldWindow != newWindow) {
+        moveToWindow(view.get(), newWindow, true);
+    }
+    send(view, "didMoveToSuperview");
+    send(self, "didAddSubview:", {view});
+    setNeedsLayout();
+}
+
+void UIView::addSubview(const Ref<UIView>& view) {
+    attach(view, subviews_.size());
+}
+
+void UIView::insertSubviewAtIndex(const Ref<UIView>& view, NSInteger index) {
+    attach(view, index < 0 ? 0 : static_cast<size_t>(index));
+}
+
+void UIView::insertSubviewAboveSubview(const Ref<UIView>& view, const Ref<UIView>& sibling) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
+    attach(view, it == subviews_.end() ? subviews_.size() : static_cast<size_t>(it - subviews_.begin()) + 1);
+}
+
+void UIView::insertSubviewBelowSubview(const Ref<UIView>& view, const Ref<UIView>& sibling) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
+    attach(view, it == subviews_.end() ? subviews_.size() : static_cast<size_t>(it - subviews_.begin()));
+}
+
+void UIView::removeFromSuperview() {
+    uikit_detail::assertMainThread("removeFromSuperview");
+    auto parent = superview();
+    if (!parent) {
+        return;
+    }
+    Ref<UIView> self(this);
+    auto oldWindow = window();
+    if (auto responder = cast<UIView>(UIResponder::currentFirstResponder())) {
+        if (responder.get() == this || responder->isDescendantOfView(self)) {
+            responder->resignFirstResponder();
+        }
+    }
+    send(parent, "willRemoveSubview:", {self});
+    send(self, "willMoveToSuperview:", {nullptr});
+    if (oldWindow) {
+        moveToWindow(this, nullptr, false);
+    }
+    parent->detach(this);
+    superview_ = nullptr;
+    if (oldWindow) {
+        moveToWindow(this, nullptr, true);
+    }
+    send(self, "didMoveToSuperview");
+    parent->setNeedsLayout();
+}
+
+void UIView::bringSubviewToFront(const Ref<UIView>& view) {
+    if (view && view->superview().get() == this) {
+        attach(view, subviews_.size());
+    }
+}
+
+void UIView::sendSubviewToBack(const Ref<UIView>& view) {
+    if (view && view->superview().get() == this) {
+        attach(view, 0);
+    }
+}
+
+void UIView::exchangeSubviewAtIndexWithSubviewAtIndex(NSInteger index1, NSInteger index2) {
+    auto n = static_cast<NSInteger>(subviews_.size());
+    if (index1 < 0 || index2 < 0 || index1 >= n || index2 >= n) {
+        NSException::raise(NSRangeException, "subview index out of range");
+    }
+    std::swap(subviews_[static_cast<size_t>(index1)], subviews_[static_cast<size_t>(index2)]);
+    for (auto& sub : subviews_) {
+        layer_->addSublayer(sub->layer_);
+    }
+}
+
+bool UIView::isDescendantOfView(const Ref<UIView>& view) const {
+    if (!view) {
+        return false;
+    }
+    for (Ref<UIView> v(const_cast<UIView*>(this)); v; v = v->superview()) {
+        if (v == view) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Ref<UIView> UIView::viewWithTag(NSInteger tag) const {
+    if (tag_ == tag) {
+        return Ref<UIView>(const_cast<UIView*>(this));
+    }
+    for (const auto& sub : subviews_) {
+        if (auto found = sub->viewWithTag(tag)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// MARK: - Layout
+
+void UIView::setNeedsLayout() {
+    if (needsLayout_) {
+        return;
+    }
+    needsLayout_ = true;
+    if (window()) {
+        UIWindow::scheduleLayoutPass();
+    }
+}
+
+void UIView::layoutIfNeeded() {
+    uikit_detail::assertMainThread("layoutIfNeeded");
+    layoutBelow();
+}
+
+void UIView::layoutBelow() {
+    Ref<UIView> self(this);
+    if (needsUpdateConstraints_) {
+        needsUpdateConstraints_ = false;
+        send(self, "updateConstraints");
+    }
+    if (needsLayout_ && !inLayout_) {
+        needsLayout_ = false;
+        inLayout_ = true;
+        try {
+            auto vc = controller_.lock();
+            if (vc) {
+                send(vc, "viewWillLayoutSubviews");
+            }
+            send(self, "layoutSubviews");
+            if (vc) {
+                send(vc, "viewDidLayoutSubviews");
+            }
+        } catch (...) {
+            inLayout_ = false;
+            throw;
+        }
+        inLayout_ = false;
+    }
+    for (auto& sub : std::vector<Ref<UIView>>(subviews_)) {
+        sub->layoutBelow();
+    }
+}
+
+void UIView::layoutSubviews() {}
+
+CGSize UIView::sizeThatFits(CGSize) const {
+    return bounds().size;
+}
+
+void UIView::sizeToFit() {
+    CGSize size = sizeThatFits(bounds().size);
+    CGRect f = frame();
+    setFrame(CGRectMake(f.origin.x, f.origin.y, size.width, size.height));
+}
+
+CGSize UIView::intrinsicContentSize() const {
+    return CGSizeMake(UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric);
+}
+
+void UIView::invalidateIntrinsicContentSize() {
+    if (auto parent = superview()) {
+        parent->setNeedsLayout();
+    }
+}
+
+void UIView::setLayoutMargins(UIEdgeInsets margins) {
+    layoutMargins_ = margins;
+    setNeedsLayout();
+}
+
+UIEdgeInsets UIView::safeAreaInsets() const {
+    auto win = window();
+    if (!win) {
+        return UIEdgeInsetsZero;
+    }
+    UIEdgeInsets screen = UIScreen::mainScreen()->safeAreaInsets();
+    CGRect w = win->bounds();
+    CGRect mine = convertRectToView(bounds(), nullptr);
+    UIEdgeInsets out;
+    out.top = std::max(0.0, screen.top - mine.origin.y);
+    out.left = std::max(0.0, screen.left - mine.origin.x);
+    out.bottom = std::max(0.0, CGRectGetMaxY(mine) - (w.size.height - screen.bottom));
+    out.right = std::max(0.0, CGRectGetMaxX(mine) - (w.size.width - screen.right));
+    return out;
+}
+
+// MARK: - Display
+
+void UIView::setNeedsDisplay() {
+    setNeedsDisplayInRect(bounds());
+}
+
+void UIView::setNeedsDisplayInRect(CGRect rect) {
+    needsDisplay_ = true;
+    dirtyRect_ = CGRectUnion(dirtyRect_, rect);
+    layer_->setNeedsDisplay();
+    if (window()) {
+        UIWindow::scheduleLayoutPass();
+    }
+}
+
+void UIView::displayIfNeeded() {
+    if (!needsDisplay_) {
+        return;
+    }
+    needsDisplay_ = false;
+    CGRect rect = CGRectIntersection(dirtyRect_, bounds());
+    dirtyRect_ = CGRectNull;
+    layer_->displayIfNeeded();
+    if (!CGRectIsNull(rect)) {
+        send(Ref<UIView>(this), "drawRect:", {NSValue::valueWithValue(rect)});
+    }
+}
+
+// MARK: - Constraints
+
+Ref<NSArray> UIView::constraints() const {
+    return NSArray::arrayWithRefs(constraints_);
+}
+
+void UIView::addConstraint(const Ref<NSLayoutConstraint>& constraint) {
+    if (!constraint) {
+        return;
+    }
+    if (std::find(constraints_.begin(), constraints_.end(), constraint) == constraints_.end()) {
+        constraints_.push_back(constraint);
+    }
+    constraint->setInstalledView(Ref<UIView>(this));
+    setNeedsLayout();
+}
+
+void UIView::addConstraints(const Ref<NSArray>& constraints) {
+    if (!constraints) {
+        return;
+    }
+    for (const auto& c : *constraints) {
+        addConstraint(cast<NSLayoutConstraint>(c));
+    }
+}
+
+void UIView::removeConstraint(const Ref<NSLayoutConstraint>& constraint) {
+    auto it = std::find(constraints_.begin(), constraints_.end(), constraint);
+    if (it == constraints_.end()) {
+        return;
+    }
+    Ref<NSLayoutConstraint> keep = constraint;
+    constraints_.erase(it);
+    if (constraint->installedView().get() == this) {
+        constraint->setInstalledView(nullptr);
+    }
+    setNeedsLayout();
+}
+
+void UIView::removeConstraints(const Ref<NSArray>& constraints) {
+    if (!constraints) {
+        return;
+    }
+    for (const auto& c : *constraints) {
+        removeConstraint(cast<NSLayoutConstraint>(c));
+    }
+}
+
+void UIView::setNeedsUpdateConstraints() {
+    needsUpdateConstraints_ = true;
+    if (window()) {
+        UIWindow::scheduleLayoutPass();
+    }
+}
+
+void UIView::updateConstraintsIfNeeded() {
+    if (needsUpdateConstraints_) {
+        needsUpdateConstraints_ = false;
+        send(Ref<UIView>(this), "updateConstraints");
+    }
+    for (auto& sub : std::vector<Ref<UIView>>(subviews_)) {
+        sub->updateConstraintsIfNeeded();
+    }
+}
+
+void UIView::updateConstraints() {
+    needsUpdateConstraints_ = false;
+}
+
+UILayoutPriority UIView::contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const {
+    return hugging_[axis == UILayoutConstraintAxisVertical];
+}
+
+void UIView::setContentHuggingPriorityForAxis(UILayoutPriority priority, UILayoutConstraintAxis axis) {
+    hugging_[axis == UILayoutConstraintAxisVertical] = priority;
+}
+
+UILayoutPriority UIView::contentCompressionResistancePriorityForAxis(UILayoutConstraintAxis axis) const {
+    return compression_[axis == UILayoutConstraintAxisVertical];
+}
+
+void UIView::setContentCompressionResistancePriorityForAxis(UILayoutPriority priority, UILayoutConstraintAxis axis) {
+    compression_[axis == UILayoutConstraintAxisVertical] = priority;
+}
+
+Ref<NSArray> UIView::layoutGuides() const {
+    return NSArray::arrayWithRefs(guides_);
+}
+
+void UIView::addLayoutGuide(const Ref<UILayoutGuide>& guide) {
+    if (!guide) {
+        return;
+    }
+    if (auto owner = guide->owningView(); owner && owner.get() != this) {
+        owner->removeLayoutGuide(guide);
+    }
+    if (std::find(guides_.begin(), guides_.end(), guide) == guides_.end()) {
+        guides_.push_back(guide);
+    }
+    guide->setOwningView(Ref<UIView>(this));
+}
+
+void UIView::removeLayoutGuide(const Ref<UILayoutGuide>& guide) {
+    auto it = std::find(guides_.begin(), guides_.end(), guide);
+    if (it != guides_.end()) {
+        (*it)->setOwningView(nullptr);
+        guides_.erase(it);
+    }
+}
+
+Ref<UILayoutGuide> UIView::safeAreaLayoutGuide() const {
+    if (!safeAreaGuide_) {
+        safeAreaGuide_ = make<UILayoutGuide>(UILayoutGuide::Kind::SafeArea);
+        safeAreaGuide_->setOwningView(Ref<UIView>(const_cast<UIView*>(this)));
+        safeAreaGuide_->setIdentifier("UIViewSafeAreaLayoutGuide"_ns);
+    }
+    return safeAreaGuide_;
+}
+
+Ref<UILayoutGuide> UIView::layoutMarginsGuide() const {
+    if (!marginsGuide_) {
+        marginsGuide_ = make<UILayoutGuide>(UILayoutGuide::Kind::Margins);
+        marginsGuide_->setOwningView(Ref<UIView>(const_cast<UIView*>(this)));
+        marginsGuide_->setIdentifier("UIViewLayoutMarginsGuide"_ns);
+    }
+    return marginsGuide_;
+}
+
+// MARK: - Hit-testing and coordinates
+
+Ref<UIView> UIView::hitTestWithEvent(CGPoint point, const Ref<UIEvent>& event) {
+    if (hidden_ || !userInteractionEnabled_ || alpha() < 0.01) {
+        return nullptr;
+    }
+    if (!pointInsideWithEvent(point, event)) {
+        return nullptr;
+    }
+    Ref<UIView> self(this);
+    for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
+        Ref<UIView> sub = *it;
+        CGPoint inSub = sub->convertPointFromView(point, self);
+        if (auto hit = sub->hitTestWithEvent(inSub, event)) {
+            return hit;
+        }
+    }
+    return self;
+}
+
+bool UIView::pointInsideWithEvent(CGPoint point, const Ref<UIEvent>&) {
+    return CGRectContainsPoint(bounds(), point);
+}
+
+CGPoint UIView::convertPointToView(CGPoint point, const Ref<UIView>& view) const {
+    return layer_->convertPointToLayer(point, view ? view->layer_ : nullptr);
+}
+
+CGPoint UIView::convertPointFromView(CGPoint point, const Ref<UIView>& view) const {
+    return layer_->convertPointFromLayer(point, view ? view->layer_ : nullptr);
+}
+
+CGRect UIView::convertRectToView(CGRect rect, const Ref<UIView>& view) const {
+    CGPoint a = convertPointToView(rect.origin, view);
+    CGPoint b = convertPointToView(CGPointMake(CGRectGetMaxX(rect), CGRectGetMaxY(rect)), view);
+    return CGRectStandardize(CGRectMake(a.x, a.y, b.x - a.x, b.y - a.y));
+}
+
+CGRect UIView::convertRectFromView(CGRect rect, const Ref<UIView>& view) const {
+    CGPoint a = convertPointFromView(rect.origin, view);
+    CGPoint b = convertPointFromView(CGPointMake(CGRectGetMaxX(rect), CGRectGetMaxY(rect)), view);
+    return CGRectStandardize(CGRectMake(a.x, a.y, b.x - a.x, b.y - a.y));
+}
+
+// MARK: - Gesture recognizers
+
+Ref<NSArray> UIView::gestureRecognizers() const {
+    if (recognizers_.empty()) {
+        return nullptr;
+    }
+    return NSArray::arrayWithRefs(recognizers_);
+}
+
+void UIView::addGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer) {
+    if (!recognizer) {
+        return;
+    }
+    if (auto owner = recognizer->view(); owner && owner.get() != this) {
+        owner->removeGestureRecognizer(recognizer);
+    }
+    if (std::find(recognizers_.begin(), recognizers_.end(), recognizer) == recognizers_.end()) {
+        recognizers_.push_back(recognizer);
+    }
+    recognizer->setView(Ref<UIView>(this));
+}
+
+void UIView::removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer) {
+    auto it = std::find(recognizers_.begin(), recognizers_.end(), recognizer);
+    if (it != recognizers_.end()) {
+        Ref<UIGestureRecognizer> keep = *it;
+        recognizers_.erase(it);
+        keep->setView(nullptr);
+    }
+}
+
+// MARK: - Responder chain
+
+bool UIView::endEditing(bool force) {
+    auto responder = cast<UIView>(UIResponder::currentFirstResponder());
+    if (!responder || !responder->isDescendantOfView(Ref<UIView>(this))) {
+        return true;
+    }
+    bool resigned = responder->resignFirstResponder();
+    return force || resigned;
+}
+
+Ref<UIResponder> UIView::nextResponder() const {
+    if (auto vc = controller_.lock()) {
+        return vc;
+    }
+    return superview();
+}
+
+Ref<UIViewController> UIView::viewController() const {
+    return controller_.lock();
+}
+
+void UIView::setViewController(const Ref<UIViewController>& controller) {
+    controller_ = controller;
+}
+
+Ref<NSString> UIView::description() const {
+    CGRect f = frame();
+    std::string extra;
+    if (hidden_) {
+        extra += "; hidden = YES";
+    }
+    if (tag_ != 0) {
+        extra += "; tag = " + std::to_string(tag_);
+    }
+    return NSString::stringWithFormat("<%s: %p; frame = (%g %g; %g %g)%s>", getClass()->name(),
+                                      static_cast<const void*>(this), f.origin.x, f.origin.y, f.size.width,
+                                      f.size.height, extra);
+}

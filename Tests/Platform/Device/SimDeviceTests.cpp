@@ -1,0 +1,111 @@
+#include <Device/SimDevice.h>
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSNotificationCenter.h>
+#include <Support/PlatformTestCase.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIDevice.h>
+#include <UIKit/UIKitProtocols.h>
+#include <UIKit/UIScreen.h>
+
+#include <string>
+#include <vector>
+
+class SimDeviceTests : public PlatformTestCase {
+protected:
+    int count(const Ref<NSString>& name, const std::function<void()>& action) {
+        int n = 0;
+        auto token = NSNotificationCenter::defaultCenter()->addObserverForNameObjectQueueUsingBlock(
+            name, nullptr, nullptr, [&](const Ref<NSNotification>&) { ++n; });
+        action();
+        runUntilIdle();
+        NSNotificationCenter::defaultCenter()->removeObserver(token);
+        return n;
+    }
+};
+
+TEST_F(SimDeviceTests, ProfilesGiveIdentityAndScreen) {
+    auto names = SimDevice::availableProfiles();
+    EXPECT_EQ(names, (std::vector<std::string>{"iPad7,5", "iPhone10,3", "iPhone7,2"}));
+    auto& device = SimDevice::current();
+    EXPECT_EQ(device.identity().hardwareIdentifier, "iPhone10,3");
+    EXPECT_EQ(UIScreen::mainScreen()->bounds(), CGRectMake(0, 0, 375, 812));
+    ASSERT_TRUE(device.loadProfile("iPad7,5"));
+    EXPECT_EQ(UIDevice::currentDevice()->model()->str(), "iPad");
+    EXPECT_EQ(UIDevice::currentDevice()->userInterfaceIdiom(), UIUserInterfaceIdiomPad);
+    EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(768, 1024));
+    EXPECT_FALSE(device.hasProximitySensor());
+
+    std::string error;
+    EXPECT_FALSE(device.loadProfile("NoSuchPhone1,1", &error));
+    EXPECT_NE(error.find("no device profile"), std::string::npos);
+    EXPECT_FALSE(device.loadProfileJSON(R"({"identifier": "x", "screen": {"width": -1, "height": 2}})", &error));
+    EXPECT_EQ(device.identity().hardwareIdentifier, "iPad7,5") << "a bad profile changes nothing";
+    device.loadProfile(SimDevice::defaultProfile);
+}
+
+TEST_F(SimDeviceTests, BatteryReadsOnlyWhileMonitoredAndAnnouncesChanges) {
+    auto device = UIDevice::currentDevice();
+    EXPECT_FLOAT_EQ(device->batteryLevel(), -1.0f);
+    EXPECT_EQ(device->batteryState(), UIDeviceBatteryStateUnknown);
+    EXPECT_EQ(count(UIDeviceBatteryLevelDidChangeNotification(), [] { SimDevice::current().setBatteryLevel(0.5f); }),
+              0);
+    device->setBatteryMonitoringEnabled(true);
+    EXPECT_FLOAT_EQ(device->batteryLevel(), 0.5f);
+    EXPECT_EQ(count(UIDeviceBatteryLevelDidChangeNotification(), [] { SimDevice::current().setBatteryLevel(0.4f); }),
+              1);
+    EXPECT_FLOAT_EQ(device->batteryLevel(), 0.4f);
+    EXPECT_EQ(count(UIDeviceBatteryStateDidChangeNotification(),
+                    [] { SimDevice::current().setBatteryState(SimDevice::BatteryState::Charging); }),
+              1);
+    EXPECT_EQ(device->batteryState(), UIDeviceBatteryStateCharging);
+}
+
+TEST_F(SimDeviceTests, ProximityNeedsMonitoring) {
+    auto device = UIDevice::currentDevice();
+    EXPECT_EQ(
+        count(UIDeviceProximityStateDidChangeNotification(), [] { SimDevice::current().setProximityCovered(true); }),
+        0);
+    EXPECT_FALSE(device->proximityState());
+    device->setProximityMonitoringEnabled(true);
+    EXPECT_TRUE(device->proximityState());
+    EXPECT_EQ(
+        count(UIDeviceProximityStateDidChangeNotification(), [] { SimDevice::current().setProximityCovered(false); }),
+        1);
+    EXPECT_FALSE(device->proximityState());
+}
+
+TEST_F(SimDeviceTests, BrightnessChangesByTheDeviceAreAnnounced) {
+    auto screen = UIScreen::mainScreen();
+    EXPECT_EQ(count(UIScreenBrightnessDidChangeNotification(), [&] { screen->setBrightness(0.2); }), 0);
+    EXPECT_DOUBLE_EQ(screen->brightness(), 0.2);
+    EXPECT_EQ(count(UIScreenBrightnessDidChangeNotification(), [] { SimDevice::current().setBrightness(0.9); }), 1);
+    EXPECT_DOUBLE_EQ(screen->brightness(), 0.9);
+}
+
+TEST_F(SimDeviceTests, ApplicationStateNotificationsAndURLs) {
+    auto app = UIApplication::sharedApplication();
+    app->launchWithOptions(nullptr);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
+    EXPECT_EQ(count(UIApplicationDidEnterBackgroundNotification(), [&] { app->enterBackground(); }), 1);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateBackground);
+    EXPECT_EQ(count(UIApplicationWillEnterForegroundNotification(), [&] { app->enterForeground(); }), 1);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
+    EXPECT_TRUE(app->openURL(NSURL::URLWithString("App-Prefs:root=FaceID"_ns)));
+    EXPECT_FALSE(app->openURL(NSURL::URLWithString("unknownscheme://x"_ns)));
+    EXPECT_EQ(app->openedURLs()->count(), 1u);
+    EXPECT_TRUE(NSProtocolFromString("UITableViewDataSource"));
+}
+
+TEST_F(SimDeviceTests, BackgroundTasksExpireOnTheClock) {
+    auto app = UIApplication::sharedApplication();
+    app->launchWithOptions(nullptr);
+    int expired = 0;
+    app->beginBackgroundTaskWithExpirationHandler([&] { ++expired; });
+    auto ended = app->beginBackgroundTaskWithExpirationHandler([&] { expired += 10; });
+    app->endBackgroundTask(ended);
+    app->enterBackground();
+    advance(UIApplicationBackgroundTaskTime - 1);
+    EXPECT_EQ(expired, 0);
+    advance(1);
+    EXPECT_EQ(expired, 1);
+}

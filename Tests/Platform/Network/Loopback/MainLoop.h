@@ -1,0 +1,34 @@
+// Turns the main run loop (and with it the main dispatch queue) until a condition holds or the
+// real-time limit passes. The network tests run on real time: each turn sleeps until work arrives.
+#pragma once
+
+#include <Foundation/NSDate.h>
+#include <Foundation/NSPort.h>
+#include <Foundation/NSRunLoop.h>
+
+#include <chrono>
+#include <functional>
+
+inline bool runMainLoopUntil(const std::function<bool()>& done, double seconds = 10.0) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto runLoop = NSRunLoop::mainRunLoop();
+    // A port gives the loop a source, so that a turn with nothing to do sleeps instead of returning.
+    static const Ref<NSPort> keepAlive = [&] {
+        auto port = NSMachPort::port();
+        runLoop->addPortForMode(port, NSDefaultRunLoopMode());
+        return Ref<NSPort>(port);
+    }();
+    while (!done()) {
+        auto left = std::chrono::duration<double>(limit - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            return done();
+        }
+        runLoop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(std::min(left, 0.5)));
+    }
+    return true;
+}
+
+// Turns the main run loop for a while, to let anything that would (wrongly) still arrive arrive.
+inline void drainMainLoop(double seconds) {
+    runMainLoopUntil([] { return false; }, seconds);
+}
