@@ -181,10 +181,8 @@ void BM_MemoryPerLiveSubscription(benchmark::State& state) {
         for (int i = 0; i < kSubscriptions; ++i) {
             subscriptions.push_back(signal->subscribeNext([](const id&) {}));
         }
-        state.counters["bytes/subscription"] =
-            static_cast<double>(liveBytes.load() - bytesBefore) / kSubscriptions;
-        state.counters["allocs/subscription"] =
-            static_cast<double>(allocations.load() - allocsBefore) / kSubscriptions;
+        state.counters["bytes/subscription"] = static_cast<double>(liveBytes.load() - bytesBefore) / kSubscriptions;
+        state.counters["allocs/subscription"] = static_cast<double>(allocations.load() - allocsBefore) / kSubscriptions;
         for (auto& subscription : subscriptions) {
             subscription->dispose();
         }

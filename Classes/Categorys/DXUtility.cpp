@@ -15,6 +15,7 @@
 #include <Foundation/NSUserDefaults.h>
 #include <Networking/HCHTTPRequestOperationManager.h>
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/UIDevice.h>
 
 #include <mutex>
 #include <string_view>
@@ -122,12 +123,13 @@ Ref<NSDictionary> fileSystemAttributes(Ref<NSError>* error) {
 } // namespace
 
 Ref<NSString> DXUtility::hardwareName() {
-    // The machine field of the device's identification record.
+    // The machine field of the device's identification record: the platform has no uname of its
+    // own, so the simulated device's identity answers.
     return NSString::from(SimDevice::current().identity().hardwareIdentifier);
 }
 
 Ref<NSString> DXUtility::osVersion() {
-    return NSString::from(SimDevice::current().identity().systemVersion);
+    return UIDevice::currentDevice()->systemVersion();
 }
 
 Ref<NSString> DXUtility::clientVersion() {

@@ -30,13 +30,12 @@ Ref<RXDisposable> RXBehaviorSubject::subscribe(const Ref<RXSubscriber>& subscrib
         return subscription; // terminated: nothing more is delivered
     }
     Ref<RXBehaviorSubject> self(this);
-    Ref<RXDisposable> scheduling =
-        RXScheduler::subscriptionScheduler()->schedule([self, subscriber, subscription] {
-            std::lock_guard<std::recursive_mutex> guard(self->lock_);
-            if (!subscription->isDisposed()) {
-                subscriber->sendNext(self->currentValue_);
-            }
-        });
+    Ref<RXDisposable> scheduling = RXScheduler::subscriptionScheduler()->schedule([self, subscriber, subscription] {
+        std::lock_guard<std::recursive_mutex> guard(self->lock_);
+        if (!subscription->isDisposed()) {
+            subscriber->sendNext(self->currentValue_);
+        }
+    });
     return RXDisposable::disposableWithBlock([subscription, scheduling] {
         subscription->dispose();
         if (scheduling) {

@@ -167,11 +167,11 @@ void RXBlockSubscriber::sendCompleted() {
     finishCall();
 }
 
-
 void RXBlockSubscriber::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
     if (!disposable || disposable->isDisposed()) {
         return;
     }
     disposable_->addDisposable(disposable);
-    disposable->addDisposable(make<rx_detail::RemovalDisposable>(disposable_, disposable));
+    disposable->addDisposable(
+        make<rx_detail::RemovalDisposable>(disposable_, disposable, rx_detail::RemovalDisposable::Owner::Strong));
 }

@@ -63,7 +63,7 @@ private:
     RXErrorBlock error_;
     RXCompletedBlock completed_;
     std::vector<std::function<void()>> retired_;
-    int calls_ = 0;       // blocks running (nested on this thread through the recursive lock)
+    int calls_ = 0;        // blocks running (nested on this thread through the recursive lock)
     bool cleared_ = false; // the blocks are cleared, or will be once the running ones return
     bool deallocating_ = false;
     Ref<RXCompoundDisposable> disposable_;

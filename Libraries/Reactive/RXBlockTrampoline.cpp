@@ -30,8 +30,8 @@ id RXReduceBlock::invoke(const std::vector<id>& arguments) const {
     }
     if (!variadic_ && arguments.size() != argumentCount_) {
         NSException::raise(NSInvalidArgumentException, "RXReduceBlock: the block takes " +
-                                                            std::to_string(argumentCount_) + " arguments, given " +
-                                                            std::to_string(arguments.size()));
+                                                           std::to_string(argumentCount_) + " arguments, given " +
+                                                           std::to_string(arguments.size()));
     }
     return impl_(arguments);
 }

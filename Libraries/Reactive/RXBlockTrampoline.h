@@ -5,7 +5,8 @@
 // may be `id`, `Ref<T>` (the element must be a T or nil), or scalars (unboxed from NSNumber); the
 // result may be `id`, `Ref<T>`, a scalar (boxed) or void (nil):
 //
-//     RXReduceBlock sum = [](const Ref<NSNumber>& a, const Ref<NSNumber>& b) { return box(a->intValue() + b->intValue()); };
+//     RXReduceBlock sum = [](const Ref<NSNumber>& a, const Ref<NSNumber>& b) { return box(a->intValue() +
+//     b->intValue()); };
 //
 // A tuple whose count differs from the block's parameter count raises NSInvalidArgumentException.
 // There is no limit on the number of arguments.

@@ -19,7 +19,8 @@ public:
     explicit RXCompoundDisposable(RXDisposableBlock block);
 
     static Ref<RXCompoundDisposable> compoundDisposable();
-    static Ref<RXCompoundDisposable> compoundDisposableWithDisposables(const std::vector<Ref<RXDisposable>>& disposables);
+    static Ref<RXCompoundDisposable>
+    compoundDisposableWithDisposables(const std::vector<Ref<RXDisposable>>& disposables);
 
     // A nil or already disposed disposable is ignored.
     void addDisposable(const Ref<RXDisposable>& disposable);

@@ -50,8 +50,8 @@ Ref<NSString> RXEvent::description() const {
         body = NSString::stringWithFormat("next = %@", object_);
         break;
     }
-    return NSString::stringWithFormat("<%@: %p>{ %@ }", NSStringFromClass(getClass()),
-                                      static_cast<const void*>(this), body);
+    return NSString::stringWithFormat("<%@: %p>{ %@ }", NSStringFromClass(getClass()), static_cast<const void*>(this),
+                                      body);
 }
 
 NSUInteger RXEvent::hash() const {

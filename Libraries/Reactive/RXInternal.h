@@ -5,19 +5,27 @@
 
 namespace rx_detail {
 
-// Disposing it removes `member` from `owner` (both held weakly): added to a subscription's
-// compound so that the subscription leaves the compound of the object it was reported to once it
-// ends.
+// Disposing it removes `member` from `owner`: added to a subscription's compound so that the
+// subscription leaves the compound of the object it was reported to once it ends. The member is held
+// weakly; the owner weakly (a subject's compound) or strongly (a block subscriber's own compound,
+// which then lives until the subscription ends or the subscriber disposes it, whichever comes first).
 class RemovalDisposable final : public RXDisposable {
 public:
-    RemovalDisposable(const Ref<RXCompoundDisposable>& owner, const Ref<RXCompoundDisposable>& member)
-        : owner_(owner), member_(member) {}
+    enum class Owner { Weak, Strong };
+    RemovalDisposable(const Ref<RXCompoundDisposable>& owner, const Ref<RXCompoundDisposable>& member, Owner hold)
+        : member_(member) {
+        if (hold == Owner::Strong) {
+            strongOwner_ = owner;
+        } else {
+            weakOwner_ = owner;
+        }
+    }
     bool isDisposed() const override { return done_.load(std::memory_order_acquire); }
     void dispose() override {
         if (done_.exchange(true, std::memory_order_acq_rel)) {
             return;
         }
-        auto owner = owner_.lock();
+        Ref<RXCompoundDisposable> owner = strongOwner_ ? std::move(strongOwner_) : weakOwner_.lock();
         auto member = member_.lock();
         if (owner && member) {
             owner->removeDisposable(member);
@@ -26,7 +34,8 @@ public:
 
 private:
     std::atomic<bool> done_{false};
-    Weak<RXCompoundDisposable> owner_;
+    Ref<RXCompoundDisposable> strongOwner_;
+    Weak<RXCompoundDisposable> weakOwner_;
     Weak<RXCompoundDisposable> member_;
 };
 

@@ -64,7 +64,8 @@ Ref<RXDisposable> RXQueueScheduler::afterSchedule(const Ref<NSDate>& date, RXSch
 }
 
 Ref<RXDisposable> RXQueueScheduler::afterRepeatingEveryWithLeewaySchedule(const Ref<NSDate>& date,
-                                                                          NSTimeInterval interval, NSTimeInterval leeway,
+                                                                          NSTimeInterval interval,
+                                                                          NSTimeInterval leeway,
                                                                           RXSchedulerBlock block) {
     auto nanoseconds = [](NSTimeInterval seconds) -> uint64_t {
         double value = seconds * 1e9;

@@ -78,8 +78,8 @@ Ref<RXDisposable> RXScheduler::afterDelaySchedule(NSTimeInterval delay, RXSchedu
     return afterSchedule(NSDate::dateWithTimeIntervalSinceNow(delay), std::move(block));
 }
 
-Ref<RXDisposable> RXScheduler::afterRepeatingEveryWithLeewaySchedule(const Ref<NSDate>&, NSTimeInterval,
-                                                                     NSTimeInterval, RXSchedulerBlock) {
+Ref<RXDisposable> RXScheduler::afterRepeatingEveryWithLeewaySchedule(const Ref<NSDate>&, NSTimeInterval, NSTimeInterval,
+                                                                     RXSchedulerBlock) {
     return nullptr;
 }
 

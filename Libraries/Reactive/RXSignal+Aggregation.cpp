@@ -33,8 +33,8 @@ namespace {
 Ref<RXTuple> tupleOf(const id& value, const char* operation) {
     auto tuple = cast<RXTuple>(value);
     if (!tuple) {
-        NSException::raise(NSInvalidArgumentException,
-                           std::string(operation) + ": the value " + NSDescription(value)->str() + " is not an RXTuple");
+        NSException::raise(NSInvalidArgumentException, std::string(operation) + ": the value " +
+                                                           NSDescription(value)->str() + " is not an RXTuple");
     }
     return tuple;
 }

@@ -30,6 +30,10 @@ Ref<RXSignal> RXSignal::bufferWithTime(NSTimeInterval interval) {
     return bufferWithTimeOnScheduler(interval, RXScheduler::schedulerWithPriority(RXSchedulerPriorityHigh));
 }
 
+Ref<RXDisposable> RXSignal::toPropertyOnObject(const Ref<NSString>& keyPath, const id& object) {
+    return setKeyPathOnObject(keyPath, object);
+}
+
 Ref<RXSignal> RXSignal::ignoreElements() {
     return ignoreValues();
 }
@@ -81,41 +85,42 @@ Ref<RXSignal> RXSignal::windowWithStartClose(const Ref<RXSignal>& openSignal,
     return createSignal([self, openSignal, closeBlock](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                auto state = std::make_shared<WindowState>();
                std::weak_ptr<WindowState> weakState = state;
-               Ref<RXDisposable> openDisposable = openSignal->subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(
-                   [weakState, subscriber, closeBlock](const id&) {
-                       auto state = weakState.lock();
-                       if (!state) {
-                           return;
-                       }
-                       Ref<RXSubject> window;
-                       {
-                           std::lock_guard<std::recursive_mutex> guard(state->lock);
-                           if (state->window) {
+               Ref<RXDisposable> openDisposable =
+                   openSignal->subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(
+                       [weakState, subscriber, closeBlock](const id&) {
+                           auto state = weakState.lock();
+                           if (!state) {
                                return;
                            }
-                           window = RXSubject::subject();
-                           state->window = window;
-                       }
-                       subscriber->sendNext(window);
-                       Ref<RXSignal> closeSignal = closeBlock ? closeBlock(window) : nullptr;
-                       if (!closeSignal) {
-                           return;
-                       }
-                       auto close = [weakState] {
-                           if (auto state = weakState.lock()) {
-                               state->closeWindow();
+                           Ref<RXSubject> window;
+                           {
+                               std::lock_guard<std::recursive_mutex> guard(state->lock);
+                               if (state->window) {
+                                   return;
+                               }
+                               window = RXSubject::subject();
+                               state->window = window;
                            }
-                       };
-                       Ref<RXDisposable> closeSubscription = closeSignal->subscribeNextErrorCompleted(
-                           [close](const id&) { close(); }, [close](const Ref<NSError>&) { close(); }, close);
-                       std::lock_guard<std::recursive_mutex> guard(state->lock);
-                       if (state->window == window) {
-                           state->closeDisposable = closeSubscription;
-                       } else {
-                           closeSubscription->dispose(); // closed while subscribing
-                       }
-                   },
-                   nullptr, nullptr));
+                           subscriber->sendNext(window);
+                           Ref<RXSignal> closeSignal = closeBlock ? closeBlock(window) : nullptr;
+                           if (!closeSignal) {
+                               return;
+                           }
+                           auto close = [weakState] {
+                               if (auto state = weakState.lock()) {
+                                   state->closeWindow();
+                               }
+                           };
+                           Ref<RXDisposable> closeSubscription = closeSignal->subscribeNextErrorCompleted(
+                               [close](const id&) { close(); }, [close](const Ref<NSError>&) { close(); }, close);
+                           std::lock_guard<std::recursive_mutex> guard(state->lock);
+                           if (state->window == window) {
+                               state->closeDisposable = closeSubscription;
+                           } else {
+                               closeSubscription->dispose(); // closed while subscribing
+                           }
+                       },
+                       nullptr, nullptr));
                Ref<RXDisposable> selfDisposable = self->subscribeNextErrorCompleted(
                    [state](const id& value) {
                        Ref<RXSubject> window;
@@ -175,8 +180,8 @@ Ref<RXSignal> RXSignal::buffer(NSUInteger count) {
                        ->subscribeNextErrorCompleted(
                            [state, closeTrigger, count](const id& value) {
                                auto window = cast<RXSubject>(value);
-                               Ref<RXDisposable> windowSubscription = window->subscribeNext(
-                                   [state, closeTrigger, count](const id& element) {
+                               Ref<RXDisposable> windowSubscription =
+                                   window->subscribeNext([state, closeTrigger, count](const id& element) {
                                        bool full;
                                        {
                                            std::lock_guard<std::mutex> guard(state->lock);

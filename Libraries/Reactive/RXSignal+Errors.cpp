@@ -21,18 +21,18 @@ Ref<RXSignal> RXSignal::catch_(std::function<Ref<RXSignal>(const Ref<NSError>& e
     Ref<RXSignal> self(this);
     return createSignal([self, block](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                auto catchDisposable = make<RXSerialDisposable>();
-               Ref<RXDisposable> subscription = self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
-                   [block, subscriber, catchDisposable](const Ref<NSError>& error) {
-                       Ref<RXSignal> signal = block ? block(error) : nullptr;
-                       if (!signal) {
-                           // Nothing to continue with: the error stands.
-                           subscriber->sendError(error);
-                           return;
-                       }
-                       catchDisposable->setDisposable(signal->subscribe(subscriber));
-                   },
-                   [subscriber] { subscriber->sendCompleted(); });
+               Ref<RXDisposable> subscription =
+                   self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
+                                                     [block, subscriber, catchDisposable](const Ref<NSError>& error) {
+                                                         Ref<RXSignal> signal = block ? block(error) : nullptr;
+                                                         if (!signal) {
+                                                             // Nothing to continue with: the error stands.
+                                                             subscriber->sendError(error);
+                                                             return;
+                                                         }
+                                                         catchDisposable->setDisposable(signal->subscribe(subscriber));
+                                                     },
+                                                     [subscriber] { subscriber->sendCompleted(); });
                return RXDisposable::disposableWithBlock([catchDisposable, subscription] {
                    catchDisposable->dispose();
                    rx_detail::dispose(subscription);
@@ -82,8 +82,7 @@ Ref<RXCompoundDisposable> subscribeForever(const Ref<RXSignal>& signal, RXNextBl
     auto loop = make<RXCompoundDisposable>();
     Weak<RXCompoundDisposable> weakLoop(loop);
     // One pass: given what to do to ask for the next one.
-    RXSchedulerRecursiveBlock pass = [signal, next, error, completed,
-                                      weakLoop](const std::function<void()>& recurse) {
+    RXSchedulerRecursiveBlock pass = [signal, next, error, completed, weakLoop](const std::function<void()>& recurse) {
         auto loop = weakLoop.lock();
         if (!loop || loop->isDisposed()) {
             return;

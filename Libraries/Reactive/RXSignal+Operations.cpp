@@ -3,6 +3,7 @@
 
 #include <Reactive/RXInternal.h>
 
+#include <Foundation/NSBundle.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSError.h>
 #include <Foundation/NSNumber.h>
@@ -36,15 +37,14 @@ Ref<RXSignal> RXSignal::doNext(RXNextBlock block) {
 Ref<RXSignal> RXSignal::doError(RXErrorBlock block) {
     Ref<RXSignal> self(this);
     return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
-                   [block, subscriber](const Ref<NSError>& error) {
-                       if (block) {
-                           block(error);
-                       }
-                       subscriber->sendError(error);
-                   },
-                   [subscriber] { subscriber->sendCompleted(); });
+               return self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
+                                                        [block, subscriber](const Ref<NSError>& error) {
+                                                            if (block) {
+                                                                block(error);
+                                                            }
+                                                            subscriber->sendError(error);
+                                                        },
+                                                        [subscriber] { subscriber->sendCompleted(); });
            })
         ->named("[%@] -doError:", name());
 }
@@ -113,8 +113,8 @@ Ref<RXSignal> RXSignal::combineLatestWith(const Ref<RXSignal>& signal) {
                            state->latest[index] = RXTupleNil::wrap(value);
                            state->hasValue[index] = true;
                            if (state->hasValue[0] && state->hasValue[1]) {
-                               subscriber->sendNext(make<RXTuple>(
-                                   NSArray::arrayWithObjects({state->latest[0], state->latest[1]})));
+                               subscriber->sendNext(
+                                   make<RXTuple>(NSArray::arrayWithObjects({state->latest[0], state->latest[1]})));
                            }
                        },
                        [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
@@ -205,8 +205,7 @@ Ref<RXSignal> RXSignal::combineLatestReduce(const Ref<NSArray>& signals, RXReduc
 }
 
 Ref<RXSignal> RXSignal::merge(const Ref<RXSignal>& signal) {
-    return merge(std::vector<Ref<RXSignal>>{Ref<RXSignal>(this), signal})
-        ->named("[%@] -merge: %@", name(), signal);
+    return merge(std::vector<Ref<RXSignal>>{Ref<RXSignal>(this), signal})->named("[%@] -merge: %@", name(), signal);
 }
 
 Ref<RXSignal> RXSignal::merge(const std::vector<Ref<RXSignal>>& signals) {
@@ -260,43 +259,43 @@ void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSign
     state->compound->addDisposable(slot);
     std::weak_ptr<FlattenState> weakState = state;
     Ref<RXSubscriber> subscriber = state->subscriber;
-    Ref<RXDisposable> disposable = signal->subscribeNextErrorCompleted(
-        [subscriber](const id& value) { subscriber->sendNext(value); },
-        [weakState, subscriber](const Ref<NSError>& error) {
-            subscriber->sendError(error);
-            if (auto state = weakState.lock()) {
-                state->compound->dispose();
-            }
-        },
-        [weakState, slot] {
-            auto state = weakState.lock();
-            if (!state) {
-                return;
-            }
-            Ref<RXSignal> next;
-            Ref<RXSerialDisposable> nextSlot;
-            {
-                std::lock_guard<std::recursive_mutex> guard(state->lock);
-                state->compound->removeDisposable(slot);
-                auto& active = state->active;
-                for (auto it = active.begin(); it != active.end(); ++it) {
-                    if (it->get() == slot.get()) {
-                        active.erase(it);
-                        break;
-                    }
-                }
-                if (state->queue.empty()) {
-                    state->completeIfAllowed();
-                } else {
-                    next = std::move(state->queue.front());
-                    state->queue.pop_front();
-                    nextSlot = state->claimSlot();
-                }
-            }
-            if (next) {
-                subscribeInner(state, next, nextSlot);
-            }
-        });
+    Ref<RXDisposable> disposable =
+        signal->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
+                                            [weakState, subscriber](const Ref<NSError>& error) {
+                                                subscriber->sendError(error);
+                                                if (auto state = weakState.lock()) {
+                                                    state->compound->dispose();
+                                                }
+                                            },
+                                            [weakState, slot] {
+                                                auto state = weakState.lock();
+                                                if (!state) {
+                                                    return;
+                                                }
+                                                Ref<RXSignal> next;
+                                                Ref<RXSerialDisposable> nextSlot;
+                                                {
+                                                    std::lock_guard<std::recursive_mutex> guard(state->lock);
+                                                    state->compound->removeDisposable(slot);
+                                                    auto& active = state->active;
+                                                    for (auto it = active.begin(); it != active.end(); ++it) {
+                                                        if (it->get() == slot.get()) {
+                                                            active.erase(it);
+                                                            break;
+                                                        }
+                                                    }
+                                                    if (state->queue.empty()) {
+                                                        state->completeIfAllowed();
+                                                    } else {
+                                                        next = std::move(state->queue.front());
+                                                        state->queue.pop_front();
+                                                        nextSlot = state->claimSlot();
+                                                    }
+                                                }
+                                                if (next) {
+                                                    subscribeInner(state, next, nextSlot);
+                                                }
+                                            });
     slot->setDisposable(disposable);
 }
 } // namespace
@@ -325,9 +324,9 @@ Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
                            return;
                        }
                        if (!signal) {
-                           NSException::raise(NSInvalidArgumentException,
-                                              "-flatten: the value " + NSDescription(value)->str() +
-                                                  " is not a signal");
+                           NSException::raise(NSInvalidArgumentException, "-flatten: the value " +
+                                                                              NSDescription(value)->str() +
+                                                                              " is not a signal");
                        }
                        Ref<RXSerialDisposable> slot;
                        {
@@ -378,9 +377,9 @@ Ref<RXSignal> RXSignal::switchToLatest() {
                            Ref<RXSignal> shared = weakShared.lock();
                            auto inner = cast<RXSignal>(value);
                            if (value && !inner) {
-                               NSException::raise(NSInvalidArgumentException,
-                                                  "-switchToLatest: the value " + NSDescription(value)->str() +
-                                                      " is not a signal");
+                               NSException::raise(NSInvalidArgumentException, "-switchToLatest: the value " +
+                                                                                  NSDescription(value)->str() +
+                                                                                  " is not a signal");
                            }
                            if (!inner || !shared) {
                                return nullptr;
@@ -409,8 +408,10 @@ Ref<RXSignal> RXSignal::switchCasesDefault(const Ref<RXSignal>& signal, const Re
             if (defaultSignal) {
                 return defaultSignal;
             }
+            Ref<NSString> format = NSBundle::mainBundle()->localizedStringForKeyValueTable(
+                NSString::from("No matching signal found for value %@"), NSString::from(""), nullptr);
             auto userInfo = NSDictionary::dictionaryWithEntries(
-                {{NSLocalizedDescriptionKey(), NSString::stringWithFormat("No matching signal found for value %@", key)}});
+                {{NSLocalizedDescriptionKey(), NSString::stringWithFormat(format->str(), key)}});
             return RXSignal::error(
                 NSError::errorWithDomainCodeUserInfo(RXSignalErrorDomain(), RXSignalErrorNoMatchingCase, userInfo));
         })

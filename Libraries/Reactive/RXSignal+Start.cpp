@@ -3,9 +3,9 @@
 
 #include <Reactive/RXInternal.h>
 
-#include <Foundation/NSRunLoop.h>
 #include <Foundation/NSError.h>
 #include <Foundation/NSLog.h>
+#include <Foundation/NSRunLoop.h>
 #include <Reactive/RXMulticastConnection.h>
 #include <Reactive/RXReplaySubject.h>
 #include <Reactive/RXScheduler.h>
@@ -81,8 +81,7 @@ Ref<RXSignal> RXSignal::logNext() {
 
 Ref<RXSignal> RXSignal::logError() {
     Ref<RXSignal> self(this);
-    return doError([self](const Ref<NSError>& error) { NSLog("%@ error: %@", self, error); })
-        ->named("%@", name());
+    return doError([self](const Ref<NSError>& error) { NSLog("%@ error: %@", self, error); })->named("%@", name());
 }
 
 Ref<RXSignal> RXSignal::logCompleted() {
@@ -115,27 +114,26 @@ struct RunLoopWaitState {
 id RXSignal::asynchronousFirstOrDefaultSuccessError(const id& defaultValue, bool* success, Ref<NSError>* error) {
     auto state = std::make_shared<RunLoopWaitState>();
     state->value = defaultValue;
-    Ref<RXDisposable> subscription =
-        take(1)
-            ->timeoutOnScheduler(kRunLoopWaitTimeout, RXScheduler::scheduler())
-            ->subscribeNextErrorCompleted(
-                [state](const id& value) {
-                    std::lock_guard<std::mutex> guard(state->lock);
-                    state->value = value;
-                    state->done = true;
-                },
-                [state](const Ref<NSError>& e) {
-                    std::lock_guard<std::mutex> guard(state->lock);
-                    if (!state->done) {
-                        state->success = false;
-                        state->error = e;
-                        state->done = true;
-                    }
-                },
-                [state] {
-                    std::lock_guard<std::mutex> guard(state->lock);
-                    state->done = true;
-                });
+    Ref<RXDisposable> subscription = take(1)
+                                         ->timeoutOnScheduler(kRunLoopWaitTimeout, RXScheduler::scheduler())
+                                         ->subscribeNextErrorCompleted(
+                                             [state](const id& value) {
+                                                 std::lock_guard<std::mutex> guard(state->lock);
+                                                 state->value = value;
+                                                 state->done = true;
+                                             },
+                                             [state](const Ref<NSError>& e) {
+                                                 std::lock_guard<std::mutex> guard(state->lock);
+                                                 if (!state->done) {
+                                                     state->success = false;
+                                                     state->error = e;
+                                                     state->done = true;
+                                                 }
+                                             },
+                                             [state] {
+                                                 std::lock_guard<std::mutex> guard(state->lock);
+                                                 state->done = true;
+                                             });
     auto isDone = [state] {
         std::lock_guard<std::mutex> guard(state->lock);
         return state->done;
@@ -146,8 +144,8 @@ id RXSignal::asynchronousFirstOrDefaultSuccessError(const id& defaultValue, bool
         if (remaining <= 0) {
             break;
         }
-        NSRunLoop::mainRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode(),
-                                                    NSDate::dateWithTimeIntervalSinceNow(remaining < 0.1 ? remaining : 0.1));
+        NSRunLoop::mainRunLoop()->runModeBeforeDate(
+            NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(remaining < 0.1 ? remaining : 0.1));
     }
     rx_detail::dispose(subscription);
     std::lock_guard<std::mutex> guard(state->lock);

@@ -3,9 +3,9 @@
 
 #include <Reactive/RXInternal.h>
 
-#include <Foundation/NSThread.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSError.h>
+#include <Foundation/NSThread.h>
 #include <Reactive/RXScheduler.h>
 #include <Reactive/RXSerialDisposable.h>
 #include <Reactive/RXTuple.h>
@@ -48,16 +48,16 @@ Ref<RXSignal> RXSignal::timeoutOnScheduler(NSTimeInterval interval, const Ref<RX
                    subscriber->sendError(
                        NSError::errorWithDomainCodeUserInfo(RXSignalErrorDomain(), RXSignalErrorTimedOut, nullptr));
                }));
-               disposable->addDisposable(self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
-                   [disposable, subscriber](const Ref<NSError>& error) {
-                       disposable->dispose();
-                       subscriber->sendError(error);
-                   },
-                   [disposable, subscriber] {
-                       disposable->dispose();
-                       subscriber->sendCompleted();
-                   }));
+               disposable->addDisposable(
+                   self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
+                                                     [disposable, subscriber](const Ref<NSError>& error) {
+                                                         disposable->dispose();
+                                                         subscriber->sendError(error);
+                                                     },
+                                                     [disposable, subscriber] {
+                                                         disposable->dispose();
+                                                         subscriber->sendCompleted();
+                                                     }));
                return disposable;
            })
         ->named("[%@] -timeout: %f onScheduler: %@", name(), interval, scheduler);
@@ -76,7 +76,9 @@ Ref<RXSignal> RXSignal::delay(NSTimeInterval interval) {
                    disposable->addDisposable(scheduler->afterDelaySchedule(interval, std::move(block)));
                };
                disposable->addDisposable(self->subscribeNextErrorCompleted(
-                   [schedule, subscriber](const id& value) { schedule([subscriber, value] { subscriber->sendNext(value); }); },
+                   [schedule, subscriber](const id& value) {
+                       schedule([subscriber, value] { subscriber->sendNext(value); });
+                   },
                    [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
                    [schedule, subscriber] { schedule([subscriber] { subscriber->sendCompleted(); }); }));
                return disposable;
@@ -264,7 +266,9 @@ Ref<RXSignal> RXSignal::deliverOnMainThread() {
                    }
                };
                return self->subscribeNextErrorCompleted(
-                   [deliver, subscriber](const id& value) { deliver([subscriber, value] { subscriber->sendNext(value); }); },
+                   [deliver, subscriber](const id& value) {
+                       deliver([subscriber, value] { subscriber->sendNext(value); });
+                   },
                    [deliver, subscriber](const Ref<NSError>& error) {
                        deliver([subscriber, error] { subscriber->sendError(error); });
                    },

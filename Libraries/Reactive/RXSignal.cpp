@@ -72,7 +72,8 @@ Ref<RXDisposable> RXSignal::subscribeNext(RXNextBlock next) {
 }
 
 Ref<RXDisposable> RXSignal::subscribeNextCompleted(RXNextBlock next, RXCompletedBlock completed) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, std::move(completed)));
+    return subscribe(
+        RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, std::move(completed)));
 }
 
 Ref<RXDisposable> RXSignal::subscribeNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
@@ -112,8 +113,8 @@ std::vector<Ref<RXSignal>> RXSignal::signalsOfArray(const Ref<NSArray>& signals)
     for (const id& element : *signals) {
         auto signal = cast<RXSignal>(element);
         if (!signal) {
-            NSException::raise(NSInvalidArgumentException,
-                               "RXSignal: " + NSDescription(element)->str() + " in a collection of signals is not a signal");
+            NSException::raise(NSInvalidArgumentException, "RXSignal: " + NSDescription(element)->str() +
+                                                               " in a collection of signals is not a signal");
         }
         result.push_back(std::move(signal));
     }
@@ -152,7 +153,8 @@ Ref<RXStream> RXSignal::bindStream(std::function<RXStreamBindBlock()> block) {
 Ref<RXStream> RXSignal::concatStream(const Ref<RXStream>& stream) {
     auto signal = cast<RXSignal>(stream);
     if (stream && !signal) {
-        NSException::raise(NSInvalidArgumentException, "-concat: " + NSDescription(id(stream))->str() + " is not a signal");
+        NSException::raise(NSInvalidArgumentException,
+                           "-concat: " + NSDescription(id(stream))->str() + " is not a signal");
     }
     return concat(signal);
 }
@@ -160,7 +162,8 @@ Ref<RXStream> RXSignal::concatStream(const Ref<RXStream>& stream) {
 Ref<RXStream> RXSignal::zipWithStream(const Ref<RXStream>& stream) {
     auto signal = cast<RXSignal>(stream);
     if (stream && !signal) {
-        NSException::raise(NSInvalidArgumentException, "-zipWith: " + NSDescription(id(stream))->str() + " is not a signal");
+        NSException::raise(NSInvalidArgumentException,
+                           "-zipWith: " + NSDescription(id(stream))->str() + " is not a signal");
     }
     return zipWith(signal);
 }
@@ -411,21 +414,22 @@ Ref<RXSignal> RXSignal::reduceEach(RXReduceBlock block) {
 }
 
 Ref<RXSignal> RXSignal::startWith(const id& value) {
-    return RXSignal::return_(value)->concat(Ref<RXSignal>(this))->named("[%@] -startWith: %@", name(),
-                                                                          rx_description(value));
+    return RXSignal::return_(value)
+        ->concat(Ref<RXSignal>(this))
+        ->named("[%@] -startWith: %@", name(), rx_description(value));
 }
 
 Ref<RXSignal> RXSignal::skip(NSUInteger count) {
     return transformValues([count] {
-               return Step([count, skipped = NSUInteger(0)](const id& value,
-                                                            const Ref<RXSubscriber>& subscriber) mutable {
-                   if (skipped < count) {
-                       ++skipped;
-                   } else {
-                       subscriber->sendNext(value);
-                   }
-                   return true;
-               });
+               return Step(
+                   [count, skipped = NSUInteger(0)](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
+                       if (skipped < count) {
+                           ++skipped;
+                       } else {
+                           subscriber->sendNext(value);
+                       }
+                       return true;
+                   });
            })
         ->named("[%@] -skip: %lu", name(), count);
 }
@@ -435,20 +439,21 @@ Ref<RXSignal> RXSignal::take(NSUInteger count) {
         return RXSignal::empty();
     }
     return transformValues([count] {
-               return Step([count, taken = NSUInteger(0)](const id& value,
-                                                          const Ref<RXSubscriber>& subscriber) mutable {
-                   subscriber->sendNext(value);
-                   return ++taken < count;
-               });
+               return Step(
+                   [count, taken = NSUInteger(0)](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
+                       subscriber->sendNext(value);
+                       return ++taken < count;
+                   });
            })
         ->named("[%@] -take: %lu", name(), count);
 }
 
-Ref<RXSignal> RXSignal::scanWithStartReduceWithIndex(
-    const id& start, std::function<id(const id& running, const id& next, NSUInteger index)> block) {
+Ref<RXSignal>
+RXSignal::scanWithStartReduceWithIndex(const id& start,
+                                       std::function<id(const id& running, const id& next, NSUInteger index)> block) {
     return transformValues([start, block] {
-               return Step([block, running = start, index = NSUInteger(0)](
-                               const id& value, const Ref<RXSubscriber>& subscriber) mutable {
+               return Step([block, running = start,
+                            index = NSUInteger(0)](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
                    running = block(running, value, index++);
                    subscriber->sendNext(running);
                    return true;
@@ -469,8 +474,8 @@ Ref<RXSignal> RXSignal::scanWithStartCombine(const id& start,
     return scanWithStartReduce(start, std::move(block));
 }
 
-Ref<RXSignal> RXSignal::combinePreviousWithStartReduce(
-    const id& start, std::function<id(const id& previous, const id& current)> block) {
+Ref<RXSignal> RXSignal::combinePreviousWithStartReduce(const id& start,
+                                                       std::function<id(const id& previous, const id& current)> block) {
     return transformValues([start, block] {
                return Step([block, previous = start](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
                    id combined = block(previous, value);
@@ -507,8 +512,7 @@ Ref<RXSignal> RXSignal::takeWhileBlock(std::function<bool(const id& value)> pred
 
 Ref<RXSignal> RXSignal::skipUntilBlock(std::function<bool(const id& value)> predicate) {
     return transformValues([predicate] {
-               return Step([predicate, skipping = true](const id& value,
-                                                        const Ref<RXSubscriber>& subscriber) mutable {
+               return Step([predicate, skipping = true](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
                    if (skipping && predicate(value)) {
                        skipping = false;
                    }
@@ -528,8 +532,7 @@ Ref<RXSignal> RXSignal::skipWhileBlock(std::function<bool(const id& value)> pred
 
 Ref<RXSignal> RXSignal::distinctUntilChanged() {
     return transformValues([] {
-               return Step([last = id(), first = true](const id& value,
-                                                       const Ref<RXSubscriber>& subscriber) mutable {
+               return Step([last = id(), first = true](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
                    if (!first && (value.get() == last.get() || (value && value->isEqual(last)))) {
                        return true;
                    }
@@ -550,7 +553,9 @@ Ref<RXSignal> RXSignal::ignoreValues() {
     return filter([](const id&) { return false; })->named("[%@] -ignoreValues", name());
 }
 
-Ref<RXSignal> RXSignal::joinSignals(const std::vector<Ref<RXSignal>>& signals, bool combineLatest) {
+Ref<RXSignal>
+RXSignal::joinBlock(const std::vector<Ref<RXSignal>>& signals,
+                    std::function<Ref<RXSignal>(const Ref<RXSignal>& left, const Ref<RXSignal>& right)> block) {
     if (signals.empty()) {
         return RXSignal::empty();
     }
@@ -559,14 +564,16 @@ Ref<RXSignal> RXSignal::joinSignals(const std::vector<Ref<RXSignal>>& signals, b
         if (!current) {
             current = signal->map([](const id& value) { return id(RXTuple::tupleWithObjects({value})); });
         } else {
-            current = combineLatest ? current->combineLatestWith(signal) : current->zipWith(signal);
+            current = block(current, signal);
         }
     }
     return current->map([](const id& value) { return flattenJoinedTuple(value); });
 }
 
 Ref<RXSignal> RXSignal::zip(const std::vector<Ref<RXSignal>>& signals) {
-    return joinSignals(signals, false)->named("+zip: %@", arrayOfSignals(signals));
+    return joinBlock(signals,
+                     [](const Ref<RXSignal>& left, const Ref<RXSignal>& right) { return left->zipWith(right); })
+        ->named("+zip: %@", arrayOfSignals(signals));
 }
 
 Ref<RXSignal> RXSignal::zip(const Ref<NSArray>& signals) {

@@ -20,6 +20,7 @@ class NSArray;
 class NSDictionary;
 class NSError;
 class RXMulticastConnection;
+class RXSequence;
 class RXScheduler;
 class RXSignal;
 class RXSubject;
@@ -85,8 +86,9 @@ public:
     Ref<RXSignal> startWith(const id& value);
     Ref<RXSignal> skip(NSUInteger count);
     Ref<RXSignal> take(NSUInteger count);
-    Ref<RXSignal> scanWithStartReduceWithIndex(const id& start,
-                                               std::function<id(const id& running, const id& next, NSUInteger index)> block);
+    Ref<RXSignal>
+    scanWithStartReduceWithIndex(const id& start,
+                                 std::function<id(const id& running, const id& next, NSUInteger index)> block);
     Ref<RXSignal> scanWithStartReduce(const id& start, std::function<id(const id& running, const id& next)> block);
     Ref<RXSignal> scanWithStartCombine(const id& start, std::function<id(const id& running, const id& next)> block);
     Ref<RXSignal> combinePreviousWithStartReduce(const id& start,
@@ -102,6 +104,10 @@ public:
     // No values pass: only the error or completion.
     Ref<RXSignal> ignoreValues();
 
+    // Joins the signals pairwise with the block; each value of the result is one flat RXTuple.
+    static Ref<RXSignal>
+    joinBlock(const std::vector<Ref<RXSignal>>& signals,
+              std::function<Ref<RXSignal>(const Ref<RXSignal>& left, const Ref<RXSignal>& right)> block);
     static Ref<RXSignal> zip(const std::vector<Ref<RXSignal>>& signals);
     static Ref<RXSignal> zip(const Ref<NSArray>& signals);
     static Ref<RXSignal> zipReduce(const std::vector<Ref<RXSignal>>& signals, RXReduceBlock reduceBlock);
@@ -194,8 +200,9 @@ public:
     bool waitUntilCompleted(Ref<NSError>* error);
 
     // ---- Aggregation and logic ----
-    Ref<RXSignal> aggregateWithStartReduceWithIndex(const id& start,
-                                                    std::function<id(const id& running, const id& next, NSUInteger index)> block);
+    Ref<RXSignal>
+    aggregateWithStartReduceWithIndex(const id& start,
+                                      std::function<id(const id& running, const id& next, NSUInteger index)> block);
     Ref<RXSignal> aggregateWithStartReduce(const id& start, std::function<id(const id& running, const id& next)> block);
     Ref<RXSignal> aggregateWithStartFactoryReduce(std::function<id()> startFactory,
                                                   std::function<id(const id& running, const id& next)> block);
@@ -205,14 +212,43 @@ public:
     Ref<RXSignal> and_();
     Ref<RXSignal> or_();
 
+    // ---- Collecting, events, grouping and binding (RXSignal+Binding.cpp) ----
+    // One NSMutableArray of every value (nil as NSNull), sent on completion; a new array per subscription.
+    Ref<RXSignal> collect();
+    // Blocking, like `first`: the values as an immutable array once the receiver completes; nil when it errs.
+    Ref<NSArray> toArray();
+    // Each event as an RXEvent value, then completion; never errs. `dematerialize` is the inverse.
+    Ref<RXSignal> materialize();
+    Ref<RXSignal> dematerialize();
+    // One NSNumber boolean, then completion: whether some value passes (an error gives NO) / whether
+    // every value passes (an error gives NO; an empty receiver YES).
+    Ref<RXSignal> any();
+    Ref<RXSignal> any(std::function<bool(const id& value)> predicate);
+    Ref<RXSignal> all(std::function<bool(const id& value)> predicate);
+    // Each RXTuple (RXBlockTrampoline, arguments...) to the trampoline's block called with the arguments.
+    Ref<RXSignal> reduceApply();
+    // A signal of RXGroupedSignal, one per key (the key block's result, copied), in order of creation.
+    Ref<RXSignal> groupByTransform(std::function<id(const id& value)> keyBlock,
+                                   std::function<id(const id& value)> transformBlock);
+    Ref<RXSignal> groupBy(std::function<id(const id& value)> keyBlock);
+    // Subscribes at once and sets each value on the object's key path (nilValue for nil), on the thread
+    // that delivers it, until the receiver ends, the object begins to deallocate or the returned
+    // disposable is disposed. The object is not retained.
+    Ref<RXDisposable> setKeyPathOnObjectNilValue(const Ref<NSString>& keyPath, const id& object, const id& nilValue);
+    Ref<RXDisposable> setKeyPathOnObject(const Ref<NSString>& keyPath, const id& object);
+    // An RXSignalSequence of the receiver's values (subscribes at once).
+    Ref<RXSequence> sequence();
+
     // ---- Deprecated operations ----
+    Ref<RXDisposable> toPropertyOnObject(const Ref<NSString>& keyPath, const id& object);
     static Ref<RXSignal> interval(NSTimeInterval interval);
     static Ref<RXSignal> intervalWithLeeway(NSTimeInterval interval, NSTimeInterval leeway);
     Ref<RXSignal> timeout(NSTimeInterval interval);
     Ref<RXSignal> bufferWithTime(NSTimeInterval interval);
     Ref<RXSignal> ignoreElements();
     Ref<RXSignal> sequenceNext(std::function<Ref<RXSignal>()> block);
-    Ref<RXSignal> aggregateWithStartCombine(const id& start, std::function<id(const id& running, const id& next)> block);
+    Ref<RXSignal> aggregateWithStartCombine(const id& start,
+                                            std::function<id(const id& running, const id& next)> block);
     Ref<RXSignal> aggregateWithStartFactoryCombine(std::function<id()> startFactory,
                                                    std::function<id(const id& running, const id& next)> block);
     Ref<RXSignal> windowWithStartClose(const Ref<RXSignal>& openSignal,
@@ -242,5 +278,4 @@ private:
     // A per-subscription value step: returns false to stop (the source is disposed, completion sent).
     using Step = std::function<bool(const id& value, const Ref<RXSubscriber>& subscriber)>;
     Ref<RXSignal> transformValues(std::function<Step()> factory);
-    static Ref<RXSignal> joinSignals(const std::vector<Ref<RXSignal>>& signals, bool combineLatest);
 };

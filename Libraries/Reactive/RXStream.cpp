@@ -116,9 +116,8 @@ Ref<RXStream> RXStream::mapReplace(const id& object) {
 
 Ref<RXStream> RXStream::filter(std::function<bool(const id& value)> block) {
     Ref<RXStream> self(this);
-    auto result = flattenMap([self, block](const id& value) {
-        return block(value) ? self->returnStream(value) : self->emptyStream();
-    });
+    auto result = flattenMap(
+        [self, block](const id& value) { return block(value) ? self->returnStream(value) : self->emptyStream(); });
     RX_NAMED(result, "[%@] -filter:", name());
     return result;
 }
@@ -136,8 +135,8 @@ namespace {
 id reduceTuple(const RXReduceBlock& block, const id& value, const char* operation) {
     auto tuple = cast<RXTuple>(value);
     if (!tuple) {
-        NSException::raise(NSInvalidArgumentException,
-                           std::string(operation) + ": the value " + NSDescription(value)->str() + " is not an RXTuple");
+        NSException::raise(NSInvalidArgumentException, std::string(operation) + ": the value " +
+                                                           NSDescription(value)->str() + " is not an RXTuple");
     }
     return RXBlockTrampoline::invokeBlockWithArguments(block, tuple);
 }
@@ -188,15 +187,15 @@ Ref<RXStream> RXStream::take(NSUInteger count) {
     return result;
 }
 
-Ref<RXStream> RXStream::scanWithStartReduceWithIndex(
-    const id& start, std::function<id(const id& running, const id& next, NSUInteger index)> block) {
+Ref<RXStream>
+RXStream::scanWithStartReduceWithIndex(const id& start,
+                                       std::function<id(const id& running, const id& next, NSUInteger index)> block) {
     Ref<RXStream> self(this);
     auto result = bind([self, start, block] {
-        return RXStreamBindBlock(
-            [self, block, running = start, index = NSUInteger(0)](const id& value, bool*) mutable {
-                running = block(running, value, index++);
-                return self->returnStream(running);
-            });
+        return RXStreamBindBlock([self, block, running = start, index = NSUInteger(0)](const id& value, bool*) mutable {
+            running = block(running, value, index++);
+            return self->returnStream(running);
+        });
     });
     RX_NAMED(result, "[%@] -scanWithStart: %@ reduceWithIndex:", name(), rx_description(start));
     return result;
@@ -215,8 +214,8 @@ Ref<RXStream> RXStream::scanWithStartCombine(const id& start,
     return scanWithStartReduce(start, std::move(block));
 }
 
-Ref<RXStream> RXStream::combinePreviousWithStartReduce(
-    const id& start, std::function<id(const id& previous, const id& current)> block) {
+Ref<RXStream> RXStream::combinePreviousWithStartReduce(const id& start,
+                                                       std::function<id(const id& previous, const id& current)> block) {
     auto scanned = scanWithStartReduce(RXTuple::tupleWithObjects({start}), [block](const id& running, const id& next) {
         id previous = cast<RXTuple>(running)->first();
         return id(RXTuple::tupleWithObjects({next, block(previous, next)}));
@@ -330,9 +329,8 @@ RXStream::joinBlock(const std::vector<Ref<RXStream>>& streams,
 }
 
 Ref<RXStream> RXStream::zip(const std::vector<Ref<RXStream>>& streams) {
-    auto result = joinBlock(streams, [](const Ref<RXStream>& left, const Ref<RXStream>& right) {
-        return left->zipWith(right);
-    });
+    auto result =
+        joinBlock(streams, [](const Ref<RXStream>& left, const Ref<RXStream>& right) { return left->zipWith(right); });
     RX_NAMED(result, "+zip: %@", arrayOf(streams));
     return result;
 }

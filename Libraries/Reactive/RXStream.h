@@ -58,8 +58,9 @@ public:
     Ref<RXStream> startWith(const id& value);
     Ref<RXStream> skip(NSUInteger count);
     Ref<RXStream> take(NSUInteger count);
-    Ref<RXStream> scanWithStartReduceWithIndex(const id& start,
-                                               std::function<id(const id& running, const id& next, NSUInteger index)> block);
+    Ref<RXStream>
+    scanWithStartReduceWithIndex(const id& start,
+                                 std::function<id(const id& running, const id& next, NSUInteger index)> block);
     Ref<RXStream> scanWithStartReduce(const id& start, std::function<id(const id& running, const id& next)> block);
     Ref<RXStream> scanWithStartCombine(const id& start, std::function<id(const id& running, const id& next)> block);
     Ref<RXStream> combinePreviousWithStartReduce(const id& start,
@@ -75,8 +76,9 @@ public:
 
     // Class operations over a collection of streams of one class; the first stream's class supplies
     // the primitives (an empty collection has no class: nil).
-    static Ref<RXStream> joinBlock(const std::vector<Ref<RXStream>>& streams,
-                                   std::function<Ref<RXStream>(const Ref<RXStream>& left, const Ref<RXStream>& right)> block);
+    static Ref<RXStream>
+    joinBlock(const std::vector<Ref<RXStream>>& streams,
+              std::function<Ref<RXStream>(const Ref<RXStream>& left, const Ref<RXStream>& right)> block);
     static Ref<RXStream> zip(const std::vector<Ref<RXStream>>& streams);
     static Ref<RXStream> zipReduce(const std::vector<Ref<RXStream>>& streams, RXReduceBlock reduceBlock);
     static Ref<RXStream> concat(const std::vector<Ref<RXStream>>& streams);

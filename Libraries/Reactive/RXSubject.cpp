@@ -169,5 +169,6 @@ void RXSubject::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disp
         return;
     }
     disposable_->addDisposable(disposable);
-    disposable->addDisposable(make<rx_detail::RemovalDisposable>(disposable_, disposable));
+    disposable->addDisposable(
+        make<rx_detail::RemovalDisposable>(disposable_, disposable, rx_detail::RemovalDisposable::Owner::Weak));
 }

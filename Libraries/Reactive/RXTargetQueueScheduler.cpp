@@ -22,6 +22,6 @@ RXTargetQueueScheduler::RXTargetQueueScheduler(const Ref<NSString>& name, const 
     : RXQueueScheduler(nameFor(name, targetQueue), makeQueue(name, targetQueue)) {}
 
 Ref<RXTargetQueueScheduler> RXTargetQueueScheduler::schedulerWithNameTargetQueue(const Ref<NSString>& name,
-                                                                                  const dispatch_queue_t& targetQueue) {
+                                                                                 const dispatch_queue_t& targetQueue) {
     return make<RXTargetQueueScheduler>(name, targetQueue);
 }

@@ -58,16 +58,16 @@ void RXTestScheduler::scheduleRepetition(NSTimeInterval time, NSTimeInterval int
     }
     Weak<RXTestScheduler> weakSelf(this);
     auto current = std::make_shared<Ref<RXDisposable>>();
-    *current = add(NSDate::dateWithTimeIntervalSinceReferenceDate(time),
-                   [weakSelf, owner, current, time, interval, block] {
-                       auto self = weakSelf.lock();
-                       if (!self) {
-                           return;
-                       }
-                       owner->removeDisposable(*current);
-                       self->scheduleRepetition(time + interval, interval, owner, block);
-                       (*block)();
-                   });
+    *current =
+        add(NSDate::dateWithTimeIntervalSinceReferenceDate(time), [weakSelf, owner, current, time, interval, block] {
+            auto self = weakSelf.lock();
+            if (!self) {
+                return;
+            }
+            owner->removeDisposable(*current);
+            self->scheduleRepetition(time + interval, interval, owner, block);
+            (*block)();
+        });
     owner->addDisposable(*current);
 }
 

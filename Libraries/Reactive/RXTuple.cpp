@@ -14,12 +14,28 @@ NS_IMPLEMENT_CLASS(RXTuple, NSObject) {
     b.readonlyProperty("last", &RXTuple::last);
     b.readonlyProperty("allObjects", &RXTuple::allObjects);
     b.method("objectAtIndex:", &RXTuple::objectAtIndex);
+    NSCodingRegister(b);
 }
 
 RXTuple::RXTuple() : backingArray_(NSArray::array()) {}
 
 RXTuple::RXTuple(Ref<NSArray> backingArray)
     : backingArray_(backingArray ? std::move(backingArray) : NSArray::array()) {}
+
+namespace {
+const Ref<NSString>& backingArrayKey() {
+    static const Ref<NSString> key = NSString::from("backingArray");
+    return key;
+}
+} // namespace
+
+RXTuple::RXTuple(NSCoder* coder) : RXTuple(cast<NSArray>(coder->decodeObjectForKey(backingArrayKey()))) {}
+
+void RXTuple::encodeWithCoder(NSCoder* coder) {
+    if (backingArray_) {
+        coder->encodeObjectForKey(backingArray_, backingArrayKey());
+    }
+}
 
 Ref<RXTuple> RXTuple::tupleWithObjectsFromArray(const Ref<NSArray>& array) {
     return tupleWithObjectsFromArrayConvertNullsToNils(array, false);

@@ -4,17 +4,21 @@
 #pragma once
 
 #include <Foundation/NSArray.h>
+#include <Foundation/NSKeyedArchiver.h>
 
 #include <initializer_list>
 #include <vector>
 
-class RXTuple : public NSObject {
+class RXTuple : public NSObject, public NSCoding {
     NS_OBJECT(RXTuple, NSObject)
 public:
     // `init`: an empty tuple.
     RXTuple();
     // The backing array as given (RXTupleNil placeholders included).
     explicit RXTuple(Ref<NSArray> backingArray);
+    // `initWithCoder:`: the backing array under "backingArray".
+    explicit RXTuple(NSCoder* coder);
+    void encodeWithCoder(NSCoder* coder) override;
 
     static Ref<RXTuple> tupleWithObjectsFromArray(const Ref<NSArray>& array);
     // With conversion, every NSNull of the array becomes a nil element.

@@ -4,6 +4,9 @@
 
 NS_IMPLEMENT_CLASS(RXTupleNil, NSObject) {
     b.classMethod("tupleNil", [] { return RXTupleNil::tupleNil(); });
+    b.conformsTo(NSSecureCodingProtocol());
+    ns_coding::registerDecoder(
+        b.cls(), [](NSCoder*) -> id { return RXTupleNil::tupleNil(); }, true);
 }
 
 const Ref<RXTupleNil>& RXTupleNil::tupleNil() {

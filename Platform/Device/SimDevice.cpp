@@ -22,7 +22,11 @@ const char* kBuiltInProfile = R"({
   "idiom": "phone",
   "screen": {"width": 375, "height": 812, "scale": 3.0, "nativeScale": 3.0, "brightness": 0.5, "forceTouch": true},
   "proximity": {"present": true},
-  "battery": {"present": true, "level": 1.0, "state": "unplugged"}
+  "battery": {"present": true, "level": 1.0, "state": "unplugged"},
+  "cameras": [
+    {"position": "back", "present": true, "working": true, "width": 3024, "height": 4032, "flash": true},
+    {"position": "front", "present": true, "working": true, "width": 2320, "height": 3088, "flash": false}
+  ]
 })";
 
 std::string devicesFolder() {
@@ -43,6 +47,20 @@ SimDevice::BatteryState batteryStateFromName(const std::string& name) {
         return SimDevice::BatteryState::Unknown;
     }
     throw std::invalid_argument("unknown battery state \"" + name + "\"");
+}
+
+SimDevice::CameraPosition cameraPositionFromName(const std::string& name) {
+    if (name == "back") {
+        return SimDevice::CameraPosition::Back;
+    }
+    if (name == "front") {
+        return SimDevice::CameraPosition::Front;
+    }
+    throw std::invalid_argument("unknown camera position \"" + name + "\"");
+}
+
+size_t cameraIndex(SimDevice::CameraPosition position) {
+    return position == SimDevice::CameraPosition::Front ? 1 : 0;
 }
 
 template <class T>
@@ -119,6 +137,7 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
     bool hasBattery = true;
     float level = 1.0f;
     BatteryState state = BatteryState::Unplugged;
+    std::vector<Camera> cameras;
     try {
         json root = json::parse(text);
         if (!root.is_object()) {
@@ -153,6 +172,39 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
             level = std::clamp(member<float>(*b, "level", 1.0f), 0.0f, 1.0f);
             state = batteryStateFromName(member<std::string>(*b, "state", "unplugged"));
         }
+        // Cameras: a phone or tablet has a back camera (with a flash on a phone) and a front one
+        // unless the profile says otherwise.
+        Camera back;
+        back.position = CameraPosition::Back;
+        back.hasFlash = identity.idiom == Idiom::Phone;
+        Camera front;
+        front.position = CameraPosition::Front;
+        front.pictureWidth = 2320;
+        front.pictureHeight = 3088;
+        cameras = {back, front};
+        if (auto c = root.find("cameras"); c != root.end()) {
+            if (!c->is_array()) {
+                throw std::invalid_argument("\"cameras\" is not an array");
+            }
+            bool seen[2] = {false, false};
+            for (const auto& entry : *c) {
+                CameraPosition position = cameraPositionFromName(entry.at("position").get<std::string>());
+                size_t i = cameraIndex(position);
+                if (seen[i]) {
+                    throw std::invalid_argument("two cameras at the same position");
+                }
+                seen[i] = true;
+                Camera& cam = cameras[i];
+                cam.present = member<bool>(entry, "present", true);
+                cam.working = member<bool>(entry, "working", true);
+                cam.pictureWidth = member<double>(entry, "width", cam.pictureWidth);
+                cam.pictureHeight = member<double>(entry, "height", cam.pictureHeight);
+                cam.hasFlash = member<bool>(entry, "flash", cam.hasFlash);
+                if (cam.pictureWidth <= 0 || cam.pictureHeight <= 0) {
+                    throw std::invalid_argument("a camera needs a positive picture width and height");
+                }
+            }
+        }
     } catch (const std::exception& e) {
         if (error) {
             *error = std::string("bad device profile: ") + e.what();
@@ -171,6 +223,9 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
         batteryLevel_ = hasBattery ? level : -1.0f;
         batteryState_ = hasBattery ? state : BatteryState::Unknown;
         orientation_ = Orientation::Portrait;
+        cameras_ = std::move(cameras);
+        cameraPictures_[0].clear();
+        cameraPictures_[1].clear();
     }
     notify(Change::Profile);
     return true;
@@ -291,6 +346,71 @@ void SimDevice::setOrientation(Orientation orientation) {
         orientation_ = orientation;
     }
     notify(Change::Orientation);
+}
+
+std::vector<SimDevice::Camera> SimDevice::cameras() const {
+    std::lock_guard lock(mutex_);
+    return cameras_;
+}
+
+std::optional<SimDevice::Camera> SimDevice::camera(CameraPosition position) const {
+    if (position == CameraPosition::Unspecified) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(mutex_);
+    size_t i = cameraIndex(position);
+    if (i >= cameras_.size()) {
+        return std::nullopt;
+    }
+    return cameras_[i];
+}
+
+SimDevice::Camera* SimDevice::findCamera(CameraPosition position) {
+    size_t i = cameraIndex(position);
+    if (position == CameraPosition::Unspecified || i >= cameras_.size()) {
+        return nullptr;
+    }
+    return &cameras_[i];
+}
+
+void SimDevice::setCameraPresent(CameraPosition position, bool present) {
+    {
+        std::lock_guard lock(mutex_);
+        Camera* c = findCamera(position);
+        if (!c || c->present == present) {
+            return;
+        }
+        c->present = present;
+    }
+    notify(Change::Cameras);
+}
+
+void SimDevice::setCameraWorking(CameraPosition position, bool working) {
+    {
+        std::lock_guard lock(mutex_);
+        Camera* c = findCamera(position);
+        if (!c || c->working == working) {
+            return;
+        }
+        c->working = working;
+    }
+    notify(Change::Cameras);
+}
+
+void SimDevice::setCameraPicture(CameraPosition position, std::string encodedImage) {
+    if (position == CameraPosition::Unspecified) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    cameraPictures_[cameraIndex(position)] = std::move(encodedImage);
+}
+
+std::string SimDevice::cameraPicture(CameraPosition position) const {
+    if (position == CameraPosition::Unspecified) {
+        return {};
+    }
+    std::lock_guard lock(mutex_);
+    return cameraPictures_[cameraIndex(position)];
 }
 
 uint64_t SimDevice::addListener(std::function<void(Change)> listener) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,11 @@ public:
         FaceDown = 6
     };
     enum class Idiom { Phone = 0, Pad = 1 };
+    // The platform's numbering (AVCaptureDevicePosition).
+    enum class CameraPosition { Unspecified = 0, Back = 1, Front = 2 };
 
     // What changed, as told to listeners.
-    enum class Change { Profile, Brightness, Proximity, BatteryLevel, BatteryState, Orientation };
+    enum class Change { Profile, Brightness, Proximity, BatteryLevel, BatteryState, Orientation, Cameras };
 
     struct Identity {
         std::string hardwareIdentifier; // "iPhone10,3"
@@ -50,6 +53,17 @@ public:
         double scale = 1;
         double nativeScale = 1;
         bool forceTouch = false;
+    };
+
+    // A camera. A present camera that is not working (broken) is seen by the system but takes no
+    // picture. Pictures are `pictureWidth` x `pictureHeight` pixels as they appear upright.
+    struct Camera {
+        CameraPosition position = CameraPosition::Back;
+        bool present = true;
+        bool working = true;
+        double pictureWidth = 3024;
+        double pictureHeight = 4032;
+        bool hasFlash = false;
     };
 
     // The device of this process; starts with the default profile ("iPhone10,3").
@@ -91,6 +105,17 @@ public:
     Orientation orientation() const;
     void setOrientation(Orientation orientation);
 
+    // Cameras: the back and the front camera, in that order (a camera the device lacks is listed
+    // with present = false). `camera` answers the camera at a position, nil for Unspecified.
+    std::vector<Camera> cameras() const;
+    std::optional<Camera> camera(CameraPosition position) const;
+    void setCameraPresent(CameraPosition position, bool present);
+    void setCameraWorking(CameraPosition position, bool working);
+    // The picture the camera takes next: encoded image bytes (PNG, JPEG or GIF), kept until
+    // replaced; empty (the default) means a made-up picture of the camera's size.
+    void setCameraPicture(CameraPosition position, std::string encodedImage);
+    std::string cameraPicture(CameraPosition position) const;
+
     // Listeners; the token removes one.
     uint64_t addListener(std::function<void(Change)> listener);
     void removeListener(uint64_t token);
@@ -98,6 +123,7 @@ public:
 private:
     SimDevice();
     void notify(Change change);
+    Camera* findCamera(CameraPosition position);
 
     mutable std::mutex mutex_;
     std::string profileJSON_;
@@ -110,6 +136,8 @@ private:
     float batteryLevel_ = 1.0f;
     BatteryState batteryState_ = BatteryState::Unplugged;
     Orientation orientation_ = Orientation::Portrait;
+    std::vector<Camera> cameras_;
+    std::string cameraPictures_[2];
     uint64_t nextToken_ = 1;
     std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void(Change)>>>> listeners_;
 };

@@ -92,7 +92,8 @@ bool runMainLoop(uint64_t deadline, const std::function<bool()>* stop) {
 double DispatchClock::now() {
     auto& c = clockState();
     if (c.isVirtual.load(std::memory_order_acquire)) {
-        return c.virtualStartDate.load() + static_cast<double>(c.virtualNanos.load() - c.virtualStartNanos.load()) / 1e9;
+        return c.virtualStartDate.load() +
+               static_cast<double>(c.virtualNanos.load() - c.virtualStartNanos.load()) / 1e9;
     }
     return realNow();
 }
@@ -202,11 +203,10 @@ bool drive(uint64_t deadline, const std::function<bool()>& stop) {
         if (stopped) {
             return true;
         }
-        uint64_t now = clockState().virtualNanos.load();
-        uint64_t next = TimerHeap::nextDeadline();
-        if (next != kNever && next <= deadline) {
-            setVirtualNanos(next);
-            TimerHeap::fireNext(std::max(now, next));
+        uint64_t due = 0;
+        if (auto action = TimerHeap::popEarliest(deadline, due)) {
+            setVirtualNanos(due);
+            action();
             continue;
         }
         if (deadline != kNever) {

@@ -222,7 +222,8 @@ bool park(const WaiterRef& w, uint64_t deadline) {
     // On virtual time the time-out entry is in place before the units are given up, so that the
     // driver, seeing the process idle, also sees this deadline.
     if (isVirtual && deadline != TimerHeap::kNever) {
-        auto token = TimerHeap::schedule(deadline, [w] { wake(w, true); }, true);
+        auto token = TimerHeap::schedule(
+            deadline, [w] { wake(w, true); }, true);
         std::lock_guard<std::mutex> lock(w->mutex);
         if (w->woken) {
             TimerHeap::cancel(token);
@@ -272,7 +273,8 @@ bool ParkingLock::lock(uint64_t deadline, bool recursive, const char* what) {
             if (owner_ == self) {
                 if (!recursive) {
                     NSException::raise(NSInternalInconsistencyException,
-                                       std::string(what) + ": the lock is already held by this thread (it would wait for ever)");
+                                       std::string(what) +
+                                           ": the lock is already held by this thread (it would wait for ever)");
                 }
                 ++depth_;
                 return true;

@@ -1,13 +1,16 @@
 // Internal: the bookkeeping that lets the virtual clock know when the process has nothing left to
 // do at the current instant, and the one way every platform wait blocks a thread.
 //
-// Counted work. Every unit of work that the platform hands to a thread is counted from the moment
-// it is queued until it has run: blocks on dispatch queues, performs and port messages for a run
-// loop, running NSThread bodies, and threads that have been woken but have not resumed yet. Work
-// that only the main thread can run (the main queue, queues that target it, the main run loop's
-// performs and ports) is also counted as "main-bound" while it waits. On virtual time the main
-// thread is the driver: it moves the clock only when every counted unit other than main-bound work
-// waiting for it is done, so background work at one instant finishes before the next instant.
+// Counted work. A unit of work is counted from the moment it becomes runnable until it has run:
+// every task handed to the main queue or to a global queue's thread pool (a serial queue's drain
+// is one such task), every running NSThread body, and every thread that has been woken but has not
+// resumed yet. Work that only the main thread can run (the main queue, and so the queues that
+// target it) is also counted as "main-bound" while it waits. Blocks waiting behind the running
+// block of a serial queue, performs and port messages for a run loop are not counted: they cannot
+// run before a thread that is already counted (or that is woken, with its units, to run them). On
+// virtual time the main thread is the driver: it moves the clock only when every counted unit
+// other than main-bound work waiting for it is done, so background work at one instant finishes
+// before the next instant.
 //
 // Waiting. A thread that blocks in a platform wait (semaphore, group, lock, condition, run loop,
 // sync, sleep) gives up the units it holds; whoever wakes it hands them back before it runs again,

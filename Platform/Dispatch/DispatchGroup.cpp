@@ -38,6 +38,7 @@ void DispatchGroup::enter() {
 }
 
 void DispatchGroup::leave() {
+    Ref<DispatchGroup> self(this); // a woken waiter may drop the last other reference at once
     std::vector<std::pair<Ref<DispatchQueue>, dispatch_block_t>> notifications;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);

@@ -8,7 +8,7 @@
 #include <utility>
 
 struct dispatch_once_t {
-    std::atomic<int> state{0};     // 0 not run, 1 running, 2 done
+    std::atomic<int> state{0};       // 0 not run, 1 running, 2 done
     std::atomic<uintptr_t> owner{0}; // the thread running the block
 };
 

@@ -443,7 +443,8 @@ void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatc
         enqueue(queue.get(), std::move(block));
         return;
     }
-    TimerHeap::schedule(deadline, [queue, block = std::move(block)]() mutable { enqueue(queue.get(), std::move(block)); });
+    TimerHeap::schedule(deadline,
+                        [queue, block = std::move(block)]() mutable { enqueue(queue.get(), std::move(block)); });
 }
 
 void dispatch_queue_set_specific(const dispatch_queue_t& queue, const void* key, void* context,

@@ -47,6 +47,9 @@ long DispatchSemaphore::wait(dispatch_time_t timeout) {
 }
 
 long DispatchSemaphore::signal() {
+    // A woken waiter may drop the last other reference at once; this one keeps the semaphore whole
+    // until the call returns.
+    Ref<DispatchSemaphore> self(this);
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (state_->waiters.wakeOne()) {
         return 1;

@@ -60,7 +60,8 @@ void DispatchSource::armLocked() {
     s.armed = true;
     Ref<DispatchSource> self(this);
     uint64_t generation = s.generation;
-    s.token = TimerHeap::schedule(s.nextFire, [self, generation] { self->timerFired(generation); }, true);
+    s.token = TimerHeap::schedule(
+        s.nextFire, [self, generation] { self->timerFired(generation); }, true);
 }
 
 void DispatchSource::timerFired(uint64_t generation) {

@@ -30,8 +30,9 @@ public:
 
     // The earliest deadline of a live entry, or kNever.
     static uint64_t nextDeadline();
-    // Fires the earliest live entry if its deadline is at or before `now`; false when none is due.
-    static bool fireNext(uint64_t now);
+    // Takes the earliest live entry if its deadline is at or before `limit`, answering its action
+    // (to be run by the caller) and its deadline; an empty function when there is none.
+    static std::function<void()> popEarliest(uint64_t limit, uint64_t& deadline);
 
     static size_t liveCount();
     static void discardAll();

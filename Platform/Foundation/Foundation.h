@@ -2,8 +2,10 @@
 #pragma once
 
 #include <Foundation/NSArray.h>
+#include <Foundation/NSBlockOperation.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSCharacterSet.h>
+#include <Foundation/NSCondition.h>
 #include <Foundation/NSData.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSDateFormatter.h>
@@ -15,16 +17,25 @@
 #include <Foundation/NSJSONSerialization.h>
 #include <Foundation/NSKeyedArchiver.h>
 #include <Foundation/NSLocale.h>
+#include <Foundation/NSLock.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSNotificationCenter.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSNumberFormatter.h>
+#include <Foundation/NSObject+NSThreadPerformAdditions.h>
+#include <Foundation/NSOperation.h>
+#include <Foundation/NSOperationQueue.h>
+#include <Foundation/NSPort.h>
 #include <Foundation/NSProcessInfo.h>
 #include <Foundation/NSPropertyListSerialization.h>
+#include <Foundation/NSRecursiveLock.h>
 #include <Foundation/NSRegularExpression.h>
+#include <Foundation/NSRunLoop.h>
 #include <Foundation/NSSet.h>
 #include <Foundation/NSString.h>
+#include <Foundation/NSThread.h>
 #include <Foundation/NSTimeZone.h>
+#include <Foundation/NSTimer.h>
 #include <Foundation/NSURL.h>
 #include <Foundation/NSUUID.h>
 #include <Foundation/NSUserDefaults.h>

@@ -31,6 +31,7 @@ void NSCondition::lock() {
 }
 
 void NSCondition::unlock() {
+    Ref<NSCondition> self(this); // a thread that takes the lock next may drop the last other reference
     state_->lock.unlock("-[NSCondition unlock]");
 }
 
@@ -66,11 +67,13 @@ bool NSCondition::waitUntilDate(const Ref<NSDate>& limit) {
 }
 
 void NSCondition::signal() {
+    Ref<NSCondition> self(this);
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->waiters.wakeOne();
 }
 
 void NSCondition::broadcast() {
+    Ref<NSCondition> self(this);
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->waiters.wakeAll();
 }

@@ -206,6 +206,9 @@ static uint64_t archiveObject(NSKeyedArchiver* archiver, NSKeyedArchiver::State&
     NSObject* o = object.get();
     Class cls = o->getClass();
     auto* coding = dynamic_cast<NSCoding*>(o);
+    if (coding && coding->classForCoder()) {
+        cls = coding->classForCoder();
+    }
     if (!isBuiltIn(o)) {
         const DecoderEntry* entry = decoderFor(cls);
         if (!coding || !entry) {

@@ -38,6 +38,9 @@ class NSCoding {
 public:
     virtual ~NSCoding() = default;
     virtual void encodeWithCoder(NSCoder* coder) = 0;
+    // `classForCoder`: the class the archive records (its decoder makes the object back); nil for
+    // the object's own class.
+    virtual Class classForCoder() const { return nullptr; }
 };
 
 // `@protocol NSSecureCoding`: the class decodes its objects with decodeObjectOfClass... and may be

@@ -20,6 +20,7 @@ void NSLock::lock() {
 }
 
 void NSLock::unlock() {
+    Ref<NSLock> self(this); // a thread that takes the lock next may drop the last other reference
     lock_->unlock("-[NSLock unlock]");
 }
 

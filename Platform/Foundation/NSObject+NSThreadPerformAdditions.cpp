@@ -12,7 +12,8 @@ using namespace dispatch_detail;
 void performBlockOnThreadWaitUntilDone(const Ref<NSThread>& thread, std::function<void()> block, bool waitUntilDone,
                                        const Ref<NSArray>& modes) {
     if (!thread || !block) {
-        NSException::raise(NSInvalidArgumentException, "performSelector:onThread: the thread is nil or the block empty");
+        NSException::raise(NSInvalidArgumentException,
+                           "performSelector:onThread: the thread is nil or the block empty");
     }
     Ref<NSArray> runModes = modes ? modes : NSArray::arrayWithObjects({NSRunLoopCommonModes()});
     if (waitUntilDone && thread == NSThread::currentThread()) {

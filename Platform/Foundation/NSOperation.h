@@ -72,6 +72,8 @@ public:
     void waitUntilFinished();
 
     Ref<NSString> description() const override;
+    // The operation's own observation of "isFinished" and "isReady". A subclass that observes
+    // something itself must pass the notifications it does not own on to this one.
     void observeValueForKeyPathOfObjectChangeContext(const Ref<NSString>& keyPath, const id& object,
                                                      const Ref<NSDictionary>& change, void* context) override;
 

@@ -269,8 +269,8 @@ void NSOperationQueue::schedule() {
             if (s.suspended || (s.maxConcurrent >= 0 && s.running >= s.maxConcurrent)) {
                 return;
             }
-            auto it = std::find_if(s.entries.begin(), s.entries.end(),
-                                   [&](const Entry& e) { return e.operation == chosen; });
+            auto it =
+                std::find_if(s.entries.begin(), s.entries.end(), [&](const Entry& e) { return e.operation == chosen; });
             if (it == s.entries.end() || it->launched) {
                 continue;
             }

@@ -20,6 +20,7 @@ void NSRecursiveLock::lock() {
 }
 
 void NSRecursiveLock::unlock() {
+    Ref<NSRecursiveLock> self(this); // a thread that takes the lock next may drop the last other reference
     lock_->unlock("-[NSRecursiveLock unlock]");
 }
 

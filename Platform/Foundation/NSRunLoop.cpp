@@ -14,47 +14,66 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <unordered_set>
 #include <vector>
 
 using namespace dispatch_detail;
 
 namespace {
 
-const std::string kDefaultMode = "kCFRunLoopDefaultMode";
-const std::string kCommonModes = "kCFRunLoopCommonModes";
+using Mode = NSRunLoop::Mode;
+
+Mode intern(const std::string& name) {
+    // Never destroyed: mode names live for the whole process.
+    static std::mutex* mutex = new std::mutex;
+    static auto* names = new std::unordered_set<std::string>;
+    std::lock_guard<std::mutex> lock(*mutex);
+    return &*names->insert(name).first;
+}
+
+Mode defaultMode() {
+    static const Mode mode = intern("kCFRunLoopDefaultMode");
+    return mode;
+}
+
+Mode commonModesMode() {
+    static const Mode mode = intern("kCFRunLoopCommonModes");
+    return mode;
+}
+
 constexpr uint64_t kNever = UINT64_MAX;
 // On real time, a turn that also watches a condition looks at it at least this often.
 constexpr uint64_t kConditionPollNanos = 10 * 1000 * 1000;
 
-bool contains(const std::vector<std::string>& modes, const std::string& mode) {
+bool contains(const std::vector<Mode>& modes, Mode mode) {
     return std::find(modes.begin(), modes.end(), mode) != modes.end();
 }
 
 // Whether an item added for `modes` is active when the run loop runs `mode`.
-bool activeIn(const std::vector<std::string>& modes, const std::string& mode, const std::vector<std::string>& common) {
-    for (const auto& m : modes) {
-        if (m == mode || (m == kCommonModes && contains(common, mode))) {
+bool activeIn(const std::vector<Mode>& modes, Mode mode, const std::vector<Mode>& common) {
+    for (Mode m : modes) {
+        if (m == mode || (m == commonModesMode() && contains(common, mode))) {
             return true;
         }
     }
     return false;
 }
 
-void addMode(std::vector<std::string>& modes, const std::string& mode) {
-    if (std::find(modes.begin(), modes.end(), mode) == modes.end()) {
+void addMode(std::vector<Mode>& modes, Mode mode) {
+    if (!contains(modes, mode)) {
         modes.push_back(mode);
     }
 }
 
-void removeMode(std::vector<std::string>& modes, const std::string& mode) {
+void removeMode(std::vector<Mode>& modes, Mode mode) {
     modes.erase(std::remove(modes.begin(), modes.end(), mode), modes.end());
 }
 
-const std::string& requireMode(const Ref<NSString>& mode, const char* method) {
+Mode requireMode(const Ref<NSString>& mode, const char* method) {
     if (!mode) {
         NSException::raise(NSInvalidArgumentException, std::string("-[NSRunLoop ") + method + "]: the mode is nil");
     }
-    return mode->str();
+    return intern(mode->str());
 }
 
 NSRunLoop* mainRunLoopObject() {
@@ -77,12 +96,12 @@ bool registerRunLoopHooks() {
 
 struct Perform {
     std::function<void()> block;
-    std::vector<std::string> modes;
+    std::vector<Mode> modes;
 };
 
 struct PortEntry {
     Ref<NSPort> port;
-    std::vector<std::string> modes;
+    std::vector<Mode> modes;
 };
 
 } // namespace
@@ -94,27 +113,29 @@ struct NSRunLoop::State {
     uint64_t timerSeq = 0;
     std::vector<PortEntry> ports;
     std::deque<Perform> performs;
-    std::vector<std::string> modeStack;
+    std::vector<Mode> modeStack;
     WaiterRef sleeper;
     bool wakePending = false;
     std::atomic<uint64_t> version{0}; // changes when timers are added or moved
-    std::vector<std::string> commonModes{kDefaultMode};
+    std::vector<Mode> commonModes{defaultMode()};
+    // Sizes of the lists above, read without the mutex to skip empty lists on every turn.
+    std::atomic<size_t> timerCount{0};
+    std::atomic<size_t> portCount{0};
+    std::atomic<size_t> performCount{0};
 
-    bool active(const std::vector<std::string>& modes, const std::string& mode) const {
-        return activeIn(modes, mode, commonModes);
-    }
-    bool isCommon(const std::string& mode) const { return contains(commonModes, mode); }
+    bool active(const std::vector<Mode>& modes, Mode mode) const { return activeIn(modes, mode, commonModes); }
+    bool isCommon(Mode mode) const { return contains(commonModes, mode); }
 };
 
 NS_IMPLEMENT_CLASS(NSRunLoop, NSObject) {}
 
 const Ref<NSString>& NSDefaultRunLoopMode() {
-    static const Ref<NSString> mode = NSString::from(kDefaultMode);
+    static const Ref<NSString> mode = NSString::from(*defaultMode());
     return mode;
 }
 
 const Ref<NSString>& NSRunLoopCommonModes() {
-    static const Ref<NSString> mode = NSString::from(kCommonModes);
+    static const Ref<NSString> mode = NSString::from(*commonModesMode());
     return mode;
 }
 
@@ -151,12 +172,12 @@ Ref<NSString> NSRunLoop::currentMode() const {
     if (state_->modeStack.empty()) {
         return nullptr;
     }
-    return NSString::from(state_->modeStack.back());
+    return NSString::from(*state_->modeStack.back());
 }
 
 void NSRunLoop::addCommonMode(const Ref<NSString>& mode) {
-    const std::string& m = requireMode(mode, "addCommonMode:");
-    if (m == kCommonModes) {
+    Mode m = requireMode(mode, "addCommonMode:");
+    if (m == commonModesMode()) {
         return;
     }
     {
@@ -194,12 +215,14 @@ void NSRunLoop::scheduleTimerLocked(NSTimer* timer) {
     timer->seq_ = ++state_->timerSeq;
     state_->timers.emplace(std::make_pair(timer->fireNanos_.load(), timer->seq_), Ref<NSTimer>(timer));
     timer->scheduled_ = true;
+    state_->timerCount.store(state_->timers.size());
 }
 
 void NSRunLoop::unscheduleTimerLocked(NSTimer* timer) {
     if (timer->scheduled_) {
         timer->scheduled_ = false;
         state_->timers.erase(std::make_pair(timer->fireNanos_.load(), timer->seq_));
+        state_->timerCount.store(state_->timers.size());
     }
 }
 
@@ -207,7 +230,7 @@ void NSRunLoop::addTimerForMode(const Ref<NSTimer>& timer, const Ref<NSString>& 
     if (!timer) {
         NSException::raise(NSInvalidArgumentException, "-[NSRunLoop addTimer:forMode:]: the timer is nil");
     }
-    const std::string& m = requireMode(mode, "addTimer:forMode:");
+    Mode m = requireMode(mode, "addTimer:forMode:");
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         std::lock_guard<std::mutex> timerLock(timer->mutex_);
@@ -232,7 +255,7 @@ void NSRunLoop::removeTimerForMode(const Ref<NSTimer>& timer, const Ref<NSString
     if (!timer) {
         return;
     }
-    const std::string& m = requireMode(mode, "removeTimer:forMode:");
+    Mode m = requireMode(mode, "removeTimer:forMode:");
     std::lock_guard<std::mutex> lock(state_->mutex);
     std::lock_guard<std::mutex> timerLock(timer->mutex_);
     if (timer->runLoop_.unsafePointer() != this) {
@@ -301,10 +324,13 @@ void NSRunLoop::rescheduleAfterFire(const Ref<NSTimer>& timer, uint64_t firedAt)
     }
 }
 
-bool NSRunLoop::fireDueTimers(const std::string& mode, const std::function<bool()>* stop) {
+bool NSRunLoop::fireDueTimers(Mode mode, const std::function<bool()>* stop) {
     auto& s = *state_;
     bool fired = false;
     for (;;) {
+        if (s.timerCount.load() == 0) {
+            return fired;
+        }
         Ref<NSTimer> timer;
         uint64_t firedAt = 0;
         {
@@ -316,6 +342,7 @@ bool NSRunLoop::fireDueTimers(const std::string& mode, const std::function<bool(
                     firedAt = it->first.first;
                     timer->scheduled_ = false;
                     s.timers.erase(it);
+                    s.timerCount.store(s.timers.size());
                     break;
                 }
             }
@@ -337,7 +364,7 @@ bool NSRunLoop::fireDueTimers(const std::string& mode, const std::function<bool(
     }
 }
 
-uint64_t NSRunLoop::nextTimerLocked(const std::string& mode) const {
+uint64_t NSRunLoop::nextTimerLocked(Mode mode) const {
     for (const auto& [key, timer] : state_->timers) {
         if (state_->active(timer->modes_, mode)) {
             return key.first;
@@ -352,7 +379,7 @@ void NSRunLoop::addPortForMode(const Ref<NSPort>& port, const Ref<NSString>& mod
     if (!port) {
         NSException::raise(NSInvalidArgumentException, "-[NSRunLoop addPort:forMode:]: the port is nil");
     }
-    const std::string& m = requireMode(mode, "addPort:forMode:");
+    Mode m = requireMode(mode, "addPort:forMode:");
     if (!port->isValid()) {
         return;
     }
@@ -369,6 +396,7 @@ void NSRunLoop::addPortForMode(const Ref<NSPort>& port, const Ref<NSString>& mod
                                [&](const PortEntry& e) { return e.port.get() == port.get(); });
         if (it == state_->ports.end()) {
             state_->ports.push_back(PortEntry{port, {m}});
+            state_->portCount.store(state_->ports.size());
         } else {
             addMode(it->modes, m);
         }
@@ -380,7 +408,7 @@ void NSRunLoop::removePortForMode(const Ref<NSPort>& port, const Ref<NSString>& 
     if (!port) {
         return;
     }
-    const std::string& m = requireMode(mode, "removePort:forMode:");
+    Mode m = requireMode(mode, "removePort:forMode:");
     Ref<NSPort> removed;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
@@ -393,6 +421,7 @@ void NSRunLoop::removePortForMode(const Ref<NSPort>& port, const Ref<NSString>& 
         if (it->modes.empty()) {
             removed = std::move(it->port);
             state_->ports.erase(it);
+            state_->portCount.store(state_->ports.size());
             std::lock_guard<std::mutex> portLock(port->mutex_);
             port->runLoop_ = nullptr;
         }
@@ -407,10 +436,14 @@ void NSRunLoop::portInvalidated(NSPort* port) {
     if (it != state_->ports.end()) {
         removed = std::move(it->port);
         state_->ports.erase(it);
+        state_->portCount.store(state_->ports.size());
     }
 }
 
-bool NSRunLoop::handlePorts(const std::string& mode) {
+bool NSRunLoop::handlePorts(Mode mode) {
+    if (state_->portCount.load() == 0) {
+        return false;
+    }
     std::vector<Ref<NSPort>> ready;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
@@ -451,22 +484,30 @@ void NSRunLoop::performInModesBlock(const Ref<NSArray>& modes, std::function<voi
     for (NSUInteger i = 0; i < modes->count(); ++i) {
         auto mode = cast<NSString>(modes->objectAtIndex(i));
         if (!mode) {
-            NSException::raise(NSInvalidArgumentException, "-[NSRunLoop performInModes:block:]: a mode is not a string");
+            NSException::raise(NSInvalidArgumentException,
+                               "-[NSRunLoop performInModes:block:]: a mode is not a string");
         }
-        addMode(perform.modes, mode->str());
+        addMode(perform.modes, intern(mode->str()));
     }
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->performs.push_back(std::move(perform));
+        state_->performCount.store(state_->performs.size());
     }
     wakeUp();
 }
 
-bool NSRunLoop::runPerforms(const std::string& mode) {
-    std::deque<Perform> ready;
+bool NSRunLoop::runPerforms(Mode mode) {
+    if (state_->performCount.load() == 0) {
+        return false;
+    }
+    std::vector<Perform> ready;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         auto& performs = state_->performs;
+        if (performs.empty()) {
+            return false;
+        }
         for (auto it = performs.begin(); it != performs.end();) {
             if (state_->active(it->modes, mode)) {
                 ready.push_back(std::move(*it));
@@ -475,20 +516,20 @@ bool NSRunLoop::runPerforms(const std::string& mode) {
                 ++it;
             }
         }
+        state_->performCount.store(performs.size());
     }
     if (ready.empty()) {
         return false;
     }
-    while (!ready.empty()) {
-        Perform perform = std::move(ready.front());
-        ready.pop_front();
+    for (size_t i = 0; i < ready.size(); ++i) {
         try {
-            perform.block();
+            ready[i].block();
         } catch (...) {
             // The ones not run yet stay first in line.
             std::lock_guard<std::mutex> lock(state_->mutex);
-            state_->performs.insert(state_->performs.begin(), std::make_move_iterator(ready.begin()),
+            state_->performs.insert(state_->performs.begin(), std::make_move_iterator(ready.begin() + i + 1),
                                     std::make_move_iterator(ready.end()));
+            state_->performCount.store(state_->performs.size());
             throw;
         }
     }
@@ -497,7 +538,7 @@ bool NSRunLoop::runPerforms(const std::string& mode) {
 
 // Turns.
 
-bool NSRunLoop::hasSourcesLocked(const std::string& mode) const {
+bool NSRunLoop::hasSourcesLocked(Mode mode) const {
     if (isMain_ && state_->isCommon(mode)) {
         return true;
     }
@@ -519,7 +560,7 @@ bool NSRunLoop::hasSourcesLocked(const std::string& mode) const {
     return false;
 }
 
-bool NSRunLoop::hasWorkLocked(const std::string& mode, uint64_t now) {
+bool NSRunLoop::hasWorkLocked(Mode mode, uint64_t now) {
     if (isMain_ && state_->isCommon(mode) && mainQueueHasWork()) {
         return true;
     }
@@ -536,12 +577,12 @@ bool NSRunLoop::hasWorkLocked(const std::string& mode, uint64_t now) {
     return nextTimerLocked(mode) <= now;
 }
 
-bool NSRunLoop::hasWorkForMode(const std::string& mode) {
+bool NSRunLoop::hasWorkForMode(Mode mode) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return hasWorkLocked(mode, DispatchClock::uptimeNanoseconds());
 }
 
-void NSRunLoop::waitForWork(const std::string& mode, uint64_t deadline, const std::function<bool()>* stop) {
+void NSRunLoop::waitForWork(Mode mode, uint64_t deadline, const std::function<bool()>* stop) {
     auto& s = *state_;
     if (isMain_ && isDriverThread()) {
         uint64_t version = s.version.load();
@@ -579,7 +620,7 @@ void NSRunLoop::waitForWork(const std::string& mode, uint64_t deadline, const st
     s.wakePending = false;
 }
 
-bool NSRunLoop::turn(const std::string& mode, uint64_t limit, const std::function<bool()>* stop) {
+bool NSRunLoop::turn(Mode mode, uint64_t limit, const std::function<bool()>* stop) {
     for (;;) {
         fireDueTimers(mode, stop);
         if (stop && (*stop)()) {
@@ -616,8 +657,7 @@ namespace {
 
 class ModeScope {
 public:
-    ModeScope(std::mutex& mutex, std::vector<std::string>& stack, const std::string& mode)
-        : mutex_(mutex), stack_(stack) {
+    ModeScope(std::mutex& mutex, std::vector<Mode>& stack, Mode mode) : mutex_(mutex), stack_(stack) {
         std::lock_guard<std::mutex> lock(mutex_);
         stack_.push_back(mode);
     }
@@ -630,13 +670,13 @@ public:
 
 private:
     std::mutex& mutex_;
-    std::vector<std::string>& stack_;
+    std::vector<Mode>& stack_;
 };
 
 } // namespace
 
 Ref<NSDate> NSRunLoop::limitDateForMode(const Ref<NSString>& mode) {
-    const std::string& m = requireMode(mode, "limitDateForMode:");
+    Mode m = requireMode(mode, "limitDateForMode:");
     requireOwnThread("limitDateForMode:");
     fireDueTimers(m, nullptr);
     std::lock_guard<std::mutex> lock(state_->mutex);
@@ -648,11 +688,11 @@ Ref<NSDate> NSRunLoop::limitDateForMode(const Ref<NSString>& mode) {
 }
 
 bool NSRunLoop::runModeBeforeDate(const Ref<NSString>& mode, const Ref<NSDate>& limitDate) {
-    const std::string& m = requireMode(mode, "runMode:beforeDate:");
+    Mode m = requireMode(mode, "runMode:beforeDate:");
     if (!limitDate) {
         NSException::raise(NSInvalidArgumentException, "-[NSRunLoop runMode:beforeDate:]: the date is nil");
     }
-    if (m == kCommonModes) {
+    if (m == commonModesMode()) {
         NSException::raise(NSInvalidArgumentException,
                            "-[NSRunLoop runMode:beforeDate:]: NSRunLoopCommonModes is not a mode that can run");
     }
@@ -691,12 +731,12 @@ bool runMainRunLoopUntil(uint64_t deadline, const std::function<bool()>* stop) {
     NSRunLoop* runLoop = mainRunLoopObject();
     runLoop->requireOwnThread("run");
     auto& s = *runLoop->state_;
-    ModeScope scope(s.mutex, s.modeStack, kDefaultMode);
+    ModeScope scope(s.mutex, s.modeStack, defaultMode());
     for (;;) {
         if (stop && (*stop)()) {
             return true;
         }
-        if (runLoop->turn(kDefaultMode, deadline, stop)) {
+        if (runLoop->turn(defaultMode(), deadline, stop)) {
             continue;
         }
         if (stop && (*stop)()) {
@@ -704,7 +744,7 @@ bool runMainRunLoopUntil(uint64_t deadline, const std::function<bool()>* stop) {
         }
         // At the deadline: let the background and the entries due at this instant finish; go on
         // while that brings work for the main thread.
-        if (!drive(deadline, [&] { return runLoop->hasWorkForMode(kDefaultMode) || (stop && (*stop)()); })) {
+        if (!drive(deadline, [&] { return runLoop->hasWorkForMode(defaultMode()) || (stop && (*stop)()); })) {
             return false;
         }
     }

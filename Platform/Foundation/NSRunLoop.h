@@ -83,6 +83,8 @@ public:
     bool isMainRunLoop() const noexcept { return isMain_; }
 
     struct State;
+    // A mode name, interned: equal names are the same pointer.
+    using Mode = const std::string*;
 
 private:
     friend class NSTimer;
@@ -90,15 +92,15 @@ private:
     friend bool runMainRunLoopUntil(uint64_t, const std::function<bool()>*);
 
     void requireOwnThread(const char* method) const;
-    bool turn(const std::string& mode, uint64_t limit, const std::function<bool()>* stop);
-    bool fireDueTimers(const std::string& mode, const std::function<bool()>* stop);
-    bool runPerforms(const std::string& mode);
-    bool handlePorts(const std::string& mode);
-    void waitForWork(const std::string& mode, uint64_t deadline, const std::function<bool()>* stop);
-    bool hasWorkForMode(const std::string& mode);
-    bool hasWorkLocked(const std::string& mode, uint64_t now);
-    bool hasSourcesLocked(const std::string& mode) const;
-    uint64_t nextTimerLocked(const std::string& mode) const;
+    bool turn(Mode mode, uint64_t limit, const std::function<bool()>* stop);
+    bool fireDueTimers(Mode mode, const std::function<bool()>* stop);
+    bool runPerforms(Mode mode);
+    bool handlePorts(Mode mode);
+    void waitForWork(Mode mode, uint64_t deadline, const std::function<bool()>* stop);
+    bool hasWorkForMode(Mode mode);
+    bool hasWorkLocked(Mode mode, uint64_t now);
+    bool hasSourcesLocked(Mode mode) const;
+    uint64_t nextTimerLocked(Mode mode) const;
     void scheduleTimerLocked(NSTimer* timer);
     void unscheduleTimerLocked(NSTimer* timer);
     void rescheduleAfterFire(const Ref<NSTimer>& timer, uint64_t firedAt);

@@ -60,15 +60,15 @@ void NSTimer::init(const Ref<NSDate>& fireDate, double interval, bool repeats) {
 NSTimer::~NSTimer() = default;
 
 Ref<NSTimer> NSTimer::timerWithTimeIntervalTargetSelectorUserInfoRepeats(double interval, const id& target,
-                                                                          SEL selector, const id& userInfo,
-                                                                          bool repeats) {
+                                                                         SEL selector, const id& userInfo,
+                                                                         bool repeats) {
     double seconds = checkedInterval(interval);
     return make<NSTimer>(NSDate::dateWithTimeIntervalSinceNow(seconds), seconds, target, selector, userInfo, repeats);
 }
 
 Ref<NSTimer> NSTimer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(double interval, const id& target,
-                                                                                   SEL selector, const id& userInfo,
-                                                                                   bool repeats) {
+                                                                                  SEL selector, const id& userInfo,
+                                                                                  bool repeats) {
     auto timer = timerWithTimeIntervalTargetSelectorUserInfoRepeats(interval, target, selector, userInfo, repeats);
     NSRunLoop::currentRunLoop()->addTimerForMode(timer, NSDefaultRunLoopMode());
     return timer;

@@ -40,11 +40,11 @@ public:
     // Timers that fire `interval` seconds from now; the scheduled ones are added to the current
     // run loop in the default mode.
     static Ref<NSTimer> timerWithTimeIntervalTargetSelectorUserInfoRepeats(double interval, const id& target,
-                                                                            SEL selector, const id& userInfo,
-                                                                            bool repeats);
+                                                                           SEL selector, const id& userInfo,
+                                                                           bool repeats);
     static Ref<NSTimer> scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(double interval, const id& target,
-                                                                                     SEL selector, const id& userInfo,
-                                                                                     bool repeats);
+                                                                                    SEL selector, const id& userInfo,
+                                                                                    bool repeats);
     static Ref<NSTimer> timerWithTimeIntervalRepeatsBlock(double interval, bool repeats, Block block);
     static Ref<NSTimer> scheduledTimerWithTimeIntervalRepeatsBlock(double interval, bool repeats, Block block);
 
@@ -87,5 +87,5 @@ private:
     // Guarded by the run loop's mutex.
     uint64_t seq_ = 0;
     bool scheduled_ = false;
-    std::vector<std::string> modes_;
+    std::vector<const std::string*> modes_; // interned mode names
 };

@@ -49,10 +49,10 @@ void CADisplayLink::addToRunLoopForMode(const Ref<NSRunLoop>& runLoop, const Ref
         if (!timer_) {
             // The timer holds the link (and the run loop holds the timer) until invalidate().
             Ref<CADisplayLink> self(this);
-            double start = paused_ ? NSDate::distantFuture()->timeIntervalSinceReferenceDate()
-                                   : NSDate::now() + kFrameDuration;
-            timer_ = make<NSTimer>(make<NSDate>(start), kFrameDuration, true,
-                                   [self](const Ref<NSTimer>&) { self->tick(); });
+            double start =
+                paused_ ? NSDate::distantFuture()->timeIntervalSinceReferenceDate() : NSDate::now() + kFrameDuration;
+            timer_ =
+                make<NSTimer>(make<NSDate>(start), kFrameDuration, true, [self](const Ref<NSTimer>&) { self->tick(); });
         }
         timer = timer_;
     }

@@ -64,7 +64,7 @@ public:
     // Adds `expression relation 0` with a priority (kRequired or less; above 0). A required
     // constraint that conflicts with the required constraints already added is not added and
     // answers false; the solver keeps its previous state.
-    bool addConstraint(const Expression& expression, Relation relation, double priority = kRequired);
+    bool addConstraint(const Expression& expression, Relation relation = Relation::Equal, double priority = kRequired);
 
     // The value of a variable in the current solution.
     double value(Variable v) const;

@@ -1,4 +1,5 @@
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/LayoutEngine.h>
 #include <UIKit/NSLayoutConstraint.h>
 #include <UIKit/UILayoutGuide.h>
 #include <UIKit/UIView.h>
@@ -476,7 +477,7 @@ void NSLayoutConstraint::deactivateConstraints(const Ref<NSArray>& constraints) 
 void NSLayoutConstraint::setConstant(CGFloat constant) {
     changeValueForKey("constant", [&] { constant_ = constant; });
     if (auto view = installedView()) {
-        view->setNeedsLayout();
+        uikit_detail::LayoutEngine::invalidate(view.get());
     }
 }
 
@@ -487,6 +488,9 @@ void NSLayoutConstraint::setPriority(float priority) {
                            "is not supported");
     }
     changeValueForKey("priority", [&] { priority_ = priority; });
+    if (auto view = installedView()) {
+        uikit_detail::LayoutEngine::invalidate(view.get());
+    }
 }
 
 bool NSLayoutConstraint::isActive() const {

@@ -87,7 +87,7 @@ Ref<UIApplication> UIApplication::sharedApplication() {
 }
 
 Ref<NSArray> UIApplication::windows() const {
-    return NSArray::arrayWithRefs(UIWindow::allWindows());
+    return NSArray::arrayWithRefs(UIWindow::windowsFromBackToFront());
 }
 
 Ref<UIWindow> UIApplication::keyWindow() const {
@@ -503,6 +503,12 @@ Ref<UIResponder> UIApplication::nextResponder() const {
 Ref<UIApplication> UIApplicationLaunch(const Ref<NSString>& principalClassName, const Ref<NSString>& delegateClassName,
                                        const Ref<NSDictionary>& launchOptions) {
     auto& slot = sharedSlot();
+    // Check the delegate's class first, so that a bad name leaves no half-started application.
+    Class delegateClass = delegateClassName ? NSClassFromString(delegateClassName) : nullptr;
+    if (delegateClassName && (!delegateClass || !delegateClass->canCreateInstances())) {
+        NSException::raise(NSInvalidArgumentException,
+                           "Unable to instantiate the application delegate " + delegateClassName->str());
+    }
     if (principalClassName && !slot) {
         Class cls = NSClassFromString(principalClassName);
         if (!cls || !cls->isSubclassOfClass(UIApplication::class_())) {
@@ -512,9 +518,8 @@ Ref<UIApplication> UIApplicationLaunch(const Ref<NSString>& principalClassName, 
         slot = cast<UIApplication>(cls->createInstance());
     }
     auto app = UIApplication::sharedApplication();
-    if (delegateClassName) {
-        Class cls = NSClassFromString(delegateClassName);
-        id delegate = cls ? cls->createInstance() : nullptr;
+    if (delegateClass) {
+        id delegate = delegateClass->createInstance();
         if (!delegate) {
             NSException::raise(NSInvalidArgumentException,
                                "Unable to instantiate the application delegate " + delegateClassName->str());

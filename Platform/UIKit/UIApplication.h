@@ -102,6 +102,7 @@ public:
     id delegate() const { return delegate_.lock(); }
     void setDelegate(const id& delegate) { delegate_ = delegate; }
 
+    // The windows, back to front (by window level, then in the order they were made).
     Ref<NSArray> windows() const;
     Ref<UIWindow> keyWindow() const;
 

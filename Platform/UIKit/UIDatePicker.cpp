@@ -38,6 +38,9 @@ void UIDatePicker::setMaximumDate(const Ref<NSDate>& date) {
 
 void UIDatePicker::setCountDownDuration(double seconds) {
     // Whole minutes from one minute to just under a day, as the platform shows it.
+    if (std::isnan(seconds)) {
+        return;
+    }
     double minutes = std::clamp(std::floor(seconds / 60), 1.0, 23 * 60 + 59.0);
     changeValueForKey("countDownDuration", [&] { countDownDuration_ = minutes * 60; });
 }

@@ -1,5 +1,5 @@
 // UIDatePicker: picks a date (or a time, or a count-down duration). The operator's choice arrives
-// through selectDate (the test driver), which sends value-changed.
+// through selectDate, which sends value-changed.
 #pragma once
 
 #include <Foundation/NSDate.h>

@@ -2,6 +2,7 @@
 #include <UIKit/UIProgressView.h>
 
 #include <algorithm>
+#include <cmath>
 
 NS_IMPLEMENT_CLASS(UIProgressView, UIView) {
     b.property("progress", &UIProgressView::progress, &UIProgressView::setProgress);
@@ -11,6 +12,6 @@ NS_IMPLEMENT_CLASS(UIProgressView, UIView) {
 }
 
 void UIProgressView::setProgress(float progress) {
-    changeValueForKey("progress", [&] { progress_ = std::clamp(progress, 0.0f, 1.0f); });
+    changeValueForKey("progress", [&] { progress_ = std::isnan(progress) ? 0.0f : std::clamp(progress, 0.0f, 1.0f); });
     setNeedsDisplay();
 }

@@ -17,7 +17,7 @@ public:
     explicit UIProgressView(UIProgressViewStyle style) : UIView(CGRectMake(0, 0, 150, 2)), style_(style) {}
 
     float progress() const noexcept { return progress_; }
-    // Clamped to 0..1.
+    // Clamped to 0..1 (NaN reads as 0).
     void setProgress(float progress);
     void setProgressAnimated(float progress, bool animated) { setProgress(progress); }
     UIProgressViewStyle progressViewStyle() const noexcept { return style_; }

@@ -3,6 +3,7 @@
 #include <UIKit/UITouch.h>
 
 #include <algorithm>
+#include <cmath>
 
 NS_IMPLEMENT_CLASS(UISlider, UIControl) {
     b.property("value", &UISlider::value, &UISlider::setValue);
@@ -13,16 +14,25 @@ NS_IMPLEMENT_CLASS(UISlider, UIControl) {
 }
 
 void UISlider::setValue(float value) {
+    if (std::isnan(value)) {
+        return;
+    }
     changeValueForKey("value", [&] { value_ = std::clamp(value, minimum_, std::max(minimum_, maximum_)); });
 }
 
 void UISlider::setMinimumValue(float value) {
+    if (std::isnan(value)) {
+        return;
+    }
     minimum_ = value;
     maximum_ = std::max(maximum_, value);
     setValue(value_);
 }
 
 void UISlider::setMaximumValue(float value) {
+    if (std::isnan(value)) {
+        return;
+    }
     maximum_ = value;
     minimum_ = std::min(minimum_, value);
     setValue(value_);

@@ -11,7 +11,7 @@ public:
     explicit UISlider(CGRect frame) : UIControl(frame) {}
 
     float value() const noexcept { return value_; }
-    // Clamped to the range.
+    // Clamped to the range; NaN is ignored (here and for the limits).
     void setValue(float value);
     void setValueAnimated(float value, bool animated) { setValue(value); }
     float minimumValue() const noexcept { return minimum_; }

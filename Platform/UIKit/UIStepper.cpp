@@ -3,6 +3,7 @@
 #include <UIKit/UITouch.h>
 
 #include <algorithm>
+#include <cmath>
 
 NS_IMPLEMENT_CLASS(UIStepper, UIControl) {
     b.property("value", &UIStepper::value, &UIStepper::setValue);
@@ -13,11 +14,14 @@ NS_IMPLEMENT_CLASS(UIStepper, UIControl) {
 }
 
 void UIStepper::setValue(double value) {
+    if (std::isnan(value)) {
+        return;
+    }
     changeValueForKey("value", [&] { value_ = std::clamp(value, minimum_, maximum_); });
 }
 
 void UIStepper::setMinimumValue(double value) {
-    if (value >= maximum_) {
+    if (!(value < maximum_)) {
         NSException::raise(NSInvalidArgumentException, "the stepper's minimum must be below its maximum");
     }
     minimum_ = value;
@@ -25,7 +29,7 @@ void UIStepper::setMinimumValue(double value) {
 }
 
 void UIStepper::setMaximumValue(double value) {
-    if (value <= minimum_) {
+    if (!(value > minimum_)) {
         NSException::raise(NSInvalidArgumentException, "the stepper's maximum must be above its minimum");
     }
     maximum_ = value;
@@ -33,7 +37,7 @@ void UIStepper::setMaximumValue(double value) {
 }
 
 void UIStepper::setStepValue(double step) {
-    if (step <= 0) {
+    if (!(step > 0) || std::isinf(step)) {
         NSException::raise(NSInvalidArgumentException, "the stepper's step must be above 0");
     }
     step_ = step;

@@ -12,12 +12,13 @@ public:
     double value() const noexcept { return value_; }
     void setValue(double value);
     double minimumValue() const noexcept { return minimum_; }
-    // Raises NSInvalidArgumentException when the minimum is not below the maximum.
+    // Raises NSInvalidArgumentException when the minimum is not below the maximum (NaN included).
+    // A NaN value is ignored.
     void setMinimumValue(double value);
     double maximumValue() const noexcept { return maximum_; }
     void setMaximumValue(double value);
     double stepValue() const noexcept { return step_; }
-    // Raises NSInvalidArgumentException for a step of 0 or less.
+    // Raises NSInvalidArgumentException for a step of 0 or less (or not a finite number).
     void setStepValue(double step);
     bool wraps() const noexcept { return wraps_; }
     void setWraps(bool wraps) { wraps_ = wraps; }

@@ -4,6 +4,8 @@
 #include <UIKit/UIImageView.h>
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UINavigationController.h>
+#include <UIKit/UIRefreshControl.h>
+#include <UIKit/UIRemoteKeyboardWindow.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITestDriver.h>
@@ -272,9 +274,11 @@ std::vector<Ref<NSString>> characters(const std::string& text) {
     auto s = NSString::from(text);
     NSUInteger i = 0;
     while (i < s->length()) {
-        NSRange r = s->rangeOfComposedCharacterSequenceAtIndex(i);
-        out.push_back(s->substringWithRange(r));
-        i = NSMaxRange(r);
+        // From i (a boundary) to the end of the sequence there: the range's start is not relied on,
+        // as the look-up can place it before i when i starts a surrogate pair.
+        NSUInteger end = NSMaxRange(s->rangeOfComposedCharacterSequenceAtIndex(i));
+        out.push_back(s->substringWithRange(NSMakeRange(i, end - i)));
+        i = end;
     }
     return out;
 }
@@ -318,6 +322,46 @@ void UITestDriver::scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset)
         scrollView->setContentOffset(offset);
         settle();
     }
+}
+
+bool UITestDriver::pullToRefresh(const Ref<UIScrollView>& scrollView) {
+    auto control = scrollView ? scrollView->refreshControl() : nullptr;
+    if (!control || control->isRefreshing() || !control->isEnabled()) {
+        return false;
+    }
+    control->pull();
+    settle();
+    return true;
+}
+
+Ref<UIImagePickerController> UITestDriver::topImagePicker() {
+    auto window = UIWindow::keyWindow();
+    Ref<UIViewController> vc = window ? window->rootViewController() : nullptr;
+    while (vc && vc->presentedViewController()) {
+        vc = vc->presentedViewController();
+    }
+    return cast<UIImagePickerController>(vc);
+}
+
+bool UITestDriver::takePicture(const Ref<UIImage>& image) {
+    auto picker = topImagePicker();
+    if (!picker) {
+        return false;
+    }
+    bool taken = picker->sourceType() == UIImagePickerControllerSourceTypeCamera ? picker->captureFromCamera()
+                                                                                  : picker->choosePicture(image);
+    settle();
+    return taken;
+}
+
+bool UITestDriver::cancelImagePicker() {
+    auto picker = topImagePicker();
+    if (!picker) {
+        return false;
+    }
+    picker->cancelPicking();
+    settle();
+    return true;
 }
 
 Ref<UIViewController> UITestDriver::peek(const Ref<UIViewController>& controller, CGPoint location) {
@@ -435,7 +479,7 @@ std::string UITestDriver::describeScreen() {
     layout();
     std::ostringstream out;
     for (const auto& window : UIWindow::allWindows()) {
-        if (window->isHidden()) {
+        if (window->isHidden() || cast<UIRemoteKeyboardWindow>(window)) {
             continue;
         }
         out << "Window" << (window->isKeyWindow() ? " (key)" : "") << "\n";

@@ -1,6 +1,7 @@
 // UITestDriver: what an operator does to the screen, for tests and the simulator: show a screen,
 // tap a view, a point, a button by title, an alert or sheet button by title or index, type into a
-// field, put fingers down and move and lift them, scroll, press firmly (3D Touch), and read the
+// field, put fingers down and move and lift them, scroll, press firmly (3D Touch), take a picture
+// or cancel in an image picker, and read the
 // screen back as text (the controller stack, the visible labels, buttons, fields, cells, alerts and
 // sheets).
 //
@@ -13,6 +14,7 @@
 #include <UIKit/UIAlertView.h>
 #include <UIKit/UIBarButtonItem.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIImagePickerController.h>
 #include <UIKit/UIScrollView.h>
 #include <UIKit/UITextField.h>
 #include <UIKit/UITextView.h>
@@ -63,6 +65,17 @@ public:
     static size_t activeTouchCount();
 
     static void scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset);
+    // Pulls the scroll view down past its refresh control: begins refreshing and sends
+    // value-changed. False when it has no refresh control or one that is refreshing or disabled.
+    static bool pullToRefresh(const Ref<UIScrollView>& scrollView);
+
+    // Image pickers. The picker on screen: the topmost presented controller when it is one.
+    static Ref<UIImagePickerController> topImagePicker();
+    // "Take picture": the top picker's camera takes a picture; with a library source the operator
+    // chooses `image` (a made-up photo when nil). Answers whether a picture was delivered.
+    static bool takePicture(const Ref<UIImage>& image = nullptr);
+    // "Cancel" in the top picker; false when there is none.
+    static bool cancelImagePicker();
 
     // 3D Touch on a view registered for previewing: the peek asks the delegate for a preview
     // controller (answered), the pop commits it.

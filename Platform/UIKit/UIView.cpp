@@ -1,9 +1,12 @@
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/LayoutEngine.h>
 #include <UIKit/NSLayoutConstraint.h>
+#include <UIKit/UIAppearance.h>
 #include <UIKit/UIEvent.h>
 #include <UIKit/UIGestureRecognizer.h>
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UILayoutGuide.h>
+#include <UIKit/UIMotionEffect.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIView.h>
 #include <UIKit/UIViewController.h>
@@ -239,6 +242,9 @@ NS_IMPLEMENT_CLASS(UIView, UIResponder) {
     b.method("addGestureRecognizer:", &UIView::addGestureRecognizer);
     b.method("removeGestureRecognizer:", &UIView::removeGestureRecognizer);
     b.method("addConstraint:", &UIView::addConstraint);
+    b.method("addMotionEffect:", &UIView::addMotionEffect);
+    b.method("removeMotionEffect:", &UIView::removeMotionEffect);
+    b.property("motionEffects", &UIView::motionEffects, &UIView::setMotionEffects);
     b.method("removeConstraint:", &UIView::removeConstraint);
     b.method("viewWithTag:", &UIView::viewWithTag);
     b.method("endEditing:", &UIView::endEditing);
@@ -360,7 +366,7 @@ void UIView::autoresizeSubviews(CGSize oldSize) {
     };
     for (auto& sub : std::vector<Ref<UIView>>(subviews_)) {
         UIViewAutoresizing m = sub->autoresizingMask_;
-        if (m == UIViewAutoresizingNone) {
+        if (m == UIViewAutoresizingNone || !sub->translatesAutoresizing_) {
             continue;
         }
         CGRect f = sub->frame();
@@ -470,6 +476,10 @@ void UIView::moveToWindow(UIView* view, const Ref<UIWindow>& window, bool did) {
             UIWindow::scheduleLayoutPass();
         }
     } else {
+        if (window && !view->appearanceApplied_) {
+            view->appearanceApplied_ = true;
+            UIAppearance::applyToView(view);
+        }
         send(view, "willMoveToWindow:", {window});
     }
     for (auto& sub : std::vector<Ref<UIView>>(view->subviews_)) {
@@ -653,7 +663,14 @@ void UIView::setNeedsLayout() {
 
 void UIView::layoutIfNeeded() {
     uikit_detail::assertMainThread("layoutIfNeeded");
-    layoutBelow();
+    Ref<UIView> top(this);
+    for (auto v = superview(); v; v = v->superview()) {
+        if (v->needsLayout_) {
+            top = v;
+        }
+    }
+    top->updateConstraintsIfNeeded();
+    top->layoutBelow();
 }
 
 void UIView::layoutBelow() {
@@ -685,7 +702,9 @@ void UIView::layoutBelow() {
     }
 }
 
-void UIView::layoutSubviews() {}
+void UIView::layoutSubviews() {
+    uikit_detail::LayoutEngine::layoutSubviewsOfView(this);
+}
 
 CGSize UIView::sizeThatFits(CGSize) const {
     return bounds().size;
@@ -703,13 +722,27 @@ CGSize UIView::intrinsicContentSize() const {
 
 void UIView::invalidateIntrinsicContentSize() {
     if (auto parent = superview()) {
-        parent->setNeedsLayout();
+        if (translatesAutoresizing_) {
+            parent->setNeedsLayout();
+        } else {
+            uikit_detail::LayoutEngine::invalidate(parent.get());
+        }
+    }
+}
+
+void UIView::setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
+    if (translates == translatesAutoresizing_) {
+        return;
+    }
+    translatesAutoresizing_ = translates;
+    if (auto parent = superview()) {
+        uikit_detail::LayoutEngine::invalidate(parent.get());
     }
 }
 
 void UIView::setLayoutMargins(UIEdgeInsets margins) {
     layoutMargins_ = margins;
-    setNeedsLayout();
+    uikit_detail::LayoutEngine::invalidate(this);
 }
 
 UIEdgeInsets UIView::safeAreaInsets() const {
@@ -770,7 +803,7 @@ void UIView::addConstraint(const Ref<NSLayoutConstraint>& constraint) {
         constraints_.push_back(constraint);
     }
     constraint->setInstalledView(Ref<UIView>(this));
-    setNeedsLayout();
+    uikit_detail::LayoutEngine::invalidate(this);
 }
 
 void UIView::addConstraints(const Ref<NSArray>& constraints) {
@@ -792,7 +825,7 @@ void UIView::removeConstraint(const Ref<NSLayoutConstraint>& constraint) {
     if (constraint->installedView().get() == this) {
         constraint->setInstalledView(nullptr);
     }
-    setNeedsLayout();
+    uikit_detail::LayoutEngine::invalidate(this);
 }
 
 void UIView::removeConstraints(const Ref<NSArray>& constraints) {
@@ -957,6 +990,47 @@ void UIView::removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer)
         recognizers_.erase(it);
         keep->setView(nullptr);
     }
+}
+
+// MARK: - Motion effects and appearance
+
+Ref<NSArray> UIView::motionEffects() const {
+    return NSArray::arrayWithRefs(motionEffects_);
+}
+
+void UIView::setMotionEffects(const Ref<NSArray>& effects) {
+    changeValueForKey("motionEffects", [&] {
+        motionEffects_.clear();
+        if (effects) {
+            for (const auto& e : *effects) {
+                auto effect = cast<UIMotionEffect>(e);
+                if (effect && std::find(motionEffects_.begin(), motionEffects_.end(), effect) == motionEffects_.end()) {
+                    motionEffects_.push_back(effect);
+                }
+            }
+        }
+    });
+}
+
+void UIView::addMotionEffect(const Ref<UIMotionEffect>& effect) {
+    if (effect && std::find(motionEffects_.begin(), motionEffects_.end(), effect) == motionEffects_.end()) {
+        changeValueForKey("motionEffects", [&] { motionEffects_.push_back(effect); });
+    }
+}
+
+void UIView::removeMotionEffect(const Ref<UIMotionEffect>& effect) {
+    auto it = std::find(motionEffects_.begin(), motionEffects_.end(), effect);
+    if (it != motionEffects_.end()) {
+        changeValueForKey("motionEffects", [&] { motionEffects_.erase(it); });
+    }
+}
+
+Ref<UIAppearance> UIView::appearance(Class cls) {
+    return UIAppearance::appearanceForClass(cls);
+}
+
+Ref<UIAppearance> UIView::appearanceWhenContainedIn(Class cls, const std::vector<Class>& containers) {
+    return UIAppearance::appearanceForClass(cls, containers);
 }
 
 // MARK: - Responder chain

@@ -3,8 +3,10 @@
 // autoresizing, recorded layout constraints, gesture recognizers and animations.
 //
 // Headless: nothing is drawn. Layout runs when asked (layoutIfNeeded) and at the next turn of the
-// main queue after a request, as on the platform at the end of a run-loop pass. Constraints are
-// recorded, not solved: frames come from code and autoresizing.
+// main queue after a request, as on the platform at the end of a run-loop pass. Views whose
+// translatesAutoresizingMaskIntoConstraints is NO get their frames from their constraints when
+// their superview lays out (UIView's layoutSubviews; see LayoutEngine.h); the others keep the
+// frames that code and autoresizing give them.
 //
 // Animations run on the process clock: the model values change at once (as the platform's model
 // layer does), and the completion runs when delay + duration have passed, with finished = NO when
@@ -26,6 +28,8 @@ class UIGestureRecognizer;
 class NSLayoutConstraint;
 class UILayoutGuide;
 class UIViewController;
+class UIMotionEffect;
+class UIAppearance;
 
 enum UIViewContentMode : NSInteger {
     UIViewContentModeScaleToFill = 0,
@@ -155,7 +159,10 @@ public:
     // Layout.
     void setNeedsLayout();
     bool needsLayout() const noexcept { return needsLayout_; }
+    // Lays out now, from the topmost view among this one and its ancestors that needs layout,
+    // after the constraint updates that are pending in that tree.
     void layoutIfNeeded();
+    // The base places the subviews that constraints lay out; overrides call it first.
     virtual void layoutSubviews();
     virtual CGSize sizeThatFits(CGSize size) const;
     void sizeToFit();
@@ -182,7 +189,7 @@ public:
     void removeConstraint(const Ref<NSLayoutConstraint>& constraint);
     void removeConstraints(const Ref<NSArray>& constraints);
     bool translatesAutoresizingMaskIntoConstraints() const noexcept { return translatesAutoresizing_; }
-    void setTranslatesAutoresizingMaskIntoConstraints(bool translates) { translatesAutoresizing_ = translates; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates);
     void setNeedsUpdateConstraints();
     bool needsUpdateConstraints() const noexcept { return needsUpdateConstraints_; }
     void updateConstraintsIfNeeded();
@@ -213,6 +220,18 @@ public:
     const std::vector<Ref<UIGestureRecognizer>>& gestureRecognizerList() const noexcept { return recognizers_; }
     void addGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
     void removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
+
+    // Motion effects, recorded (see UIMotionEffect.h). Adding an effect twice keeps one.
+    Ref<NSArray> motionEffects() const;
+    void setMotionEffects(const Ref<NSArray>& effects);
+    void addMotionEffect(const Ref<UIMotionEffect>& effect);
+    void removeMotionEffect(const Ref<UIMotionEffect>& effect);
+
+    // Appearance proxies (see UIAppearance.h): `+appearance` and `+appearanceWhenContainedIn:` of
+    // the view class `cls` (the class that receives the message on the platform), containers
+    // innermost first.
+    static Ref<UIAppearance> appearance(Class cls);
+    static Ref<UIAppearance> appearanceWhenContainedIn(Class cls, const std::vector<Class>& containers);
 
     // Editing: asks the first responder in this view's tree to resign.
     bool endEditing(bool force);
@@ -296,4 +315,6 @@ private:
     mutable Ref<UILayoutGuide> safeAreaGuide_;
     mutable Ref<UILayoutGuide> marginsGuide_;
     std::vector<Ref<UIGestureRecognizer>> recognizers_;
+    std::vector<Ref<UIMotionEffect>> motionEffects_;
+    bool appearanceApplied_ = false;
 };

@@ -5,6 +5,7 @@
 #include <UIKit/UIEvent.h>
 #include <UIKit/UIGestureRecognizer.h>
 #include <UIKit/UIKitInternal.h>
+#include <UIKit/UIRemoteKeyboardWindow.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UITapGestureRecognizer.h>
 #include <UIKit/UITouch.h>
@@ -78,6 +79,14 @@ std::vector<Ref<UIWindow>> UIWindow::allWindows() {
         }
     }
     return out;
+}
+
+std::vector<Ref<UIWindow>> UIWindow::windowsFromBackToFront() {
+    auto windows = allWindows();
+    std::stable_sort(windows.begin(), windows.end(), [](const Ref<UIWindow>& a, const Ref<UIWindow>& b) {
+        return a->windowLevel() < b->windowLevel();
+    });
+    return windows;
 }
 
 void UIWindow::setRootViewController(const Ref<UIViewController>& controller) {
@@ -215,6 +224,7 @@ void announceKeyboard(bool show) {
     registry().keyboardVisible = show;
     uikit_detail::post(UIKeyboardWillChangeFrameNotification(), nullptr, info);
     uikit_detail::post(show ? UIKeyboardWillShowNotification() : UIKeyboardWillHideNotification(), nullptr, info);
+    UIRemoteKeyboardWindow::sharedWindow()->setKeyboardShown(show, shown);
     uikit_detail::post(UIKeyboardDidChangeFrameNotification(), nullptr, info);
     uikit_detail::post(show ? UIKeyboardDidShowNotification() : UIKeyboardDidHideNotification(), nullptr, info);
 }

@@ -26,7 +26,8 @@ const Ref<NSString>& UIWindowDidResignKeyNotification();
 
 // The keyboard comes when a text field or text view becomes first responder and goes when the last
 // one resigns; these are posted around it (object nil), with the frames, the animation duration
-// (0.25 s) and curve in the user information.
+// (0.25 s) and curve in the user information. While it is up, the keyboard window
+// (UIRemoteKeyboardWindow) shows it above the application's windows.
 const Ref<NSString>& UIKeyboardWillShowNotification();
 const Ref<NSString>& UIKeyboardDidShowNotification();
 const Ref<NSString>& UIKeyboardWillHideNotification();
@@ -67,6 +68,9 @@ public:
 
     // Every window made and not yet freed, in the order they were made.
     static std::vector<Ref<UIWindow>> allWindows();
+    // The same, back to front: by window level, and in the order they were made within a level
+    // (UIApplication's windows).
+    static std::vector<Ref<UIWindow>> windowsFromBackToFront();
     // Runs pending layout and display in every window; scheduled at the next turn of the main
     // queue whenever a view in a window asks for layout or display.
     static void layoutAllWindows();

@@ -1,6 +1,6 @@
 // Shared fixture of the framework-core tests: a fresh sandbox (documents folder, user defaults),
-// the default simulated device and virtual time, so that the 2.0-second pauses of the run builder
-// pass on the clock and not in real time.
+// the default simulated device and the platform fixture's virtual time, so that the 2.0-second pauses of the run
+// builder pass on the clock and not in real time.
 #pragma once
 
 #include <Core/AdditionalTestManager.h>
@@ -15,6 +15,8 @@
 #include <Foundation/NSPropertyListSerialization.h>
 #include <Foundation/NSUserDefaults.h>
 
+#include <Support/PlatformTestCase.h>
+
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -22,22 +24,21 @@
 #include <string>
 #include <vector>
 
-class CoreTestCase : public testing::Test {
+class CoreTestCase : public PlatformTestCase {
 protected:
     void SetUp() override {
+        PlatformTestCase::SetUp();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();
         SimDevice::current().loadProfile(SimDevice::defaultProfile);
-        DispatchClock::useVirtualTime();
         previousHook_ = NSLogSetHook([this](const std::string& line) {
             std::lock_guard guard(logLock_);
             log_.push_back(line);
         });
     }
     void TearDown() override {
+        PlatformTestCase::TearDown();
         NSLogSetHook(previousHook_);
-        DispatchClock::discardPendingTimers();
-        DispatchClock::useRealTime();
     }
 
     static Ref<NSString> documentsFile(const char* name) {
@@ -84,7 +85,7 @@ protected:
                     *error = e;
                 }
             });
-        EXPECT_TRUE(DispatchClock::advanceUntil([&] { return done; }, 5.0));
+        EXPECT_TRUE(runUntil([&] { return done; }, 5.0));
         return list;
     }
 
@@ -98,7 +99,7 @@ protected:
                 done = true;
                 run = r;
             });
-        EXPECT_TRUE(DispatchClock::advanceUntil([&] { return done; }, 5.0));
+        EXPECT_TRUE(runUntil([&] { return done; }, 5.0));
         return run;
     }
 

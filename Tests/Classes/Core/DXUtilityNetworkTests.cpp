@@ -21,12 +21,11 @@ protected:
         int calls = 0;
         bool onMain = false;
         Ref<NSString> number;
-        DXUtility::deviceModelNumberWithInternalNameCompletion(NSString::from(identifier),
-                                                               [&](const Ref<NSString>& n) {
-                                                                   ++calls;
-                                                                   onMain = NSThread::isMainThread();
-                                                                   number = n;
-                                                               });
+        DXUtility::deviceModelNumberWithInternalNameCompletion(NSString::from(identifier), [&](const Ref<NSString>& n) {
+            ++calls;
+            onMain = NSThread::isMainThread();
+            number = n;
+        });
         EXPECT_TRUE(runMainLoopUntil([&] { return calls > 0; }, 10.0));
         drainMainLoop(0.1);
         EXPECT_EQ(calls, 1);
@@ -35,11 +34,11 @@ protected:
     }
 
     void serve(const std::string& body, int status = 200) {
-        server_.server().Get("/static/json/AppleModel.json", [body, status](const httplib::Request&,
-                                                                            httplib::Response& response) {
-            response.status = status;
-            response.set_content(body, "application/json");
-        });
+        server_.server().Get("/static/json/AppleModel.json",
+                             [body, status](const httplib::Request&, httplib::Response& response) {
+                                 response.status = status;
+                                 response.set_content(body, "application/json");
+                             });
         server_.start();
         DXUtility::setModelListServer(NSString::from(server_.url("")));
     }

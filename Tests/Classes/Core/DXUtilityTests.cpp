@@ -131,3 +131,11 @@ TEST_F(DXUtilityTest, DiskFigures) {
     EXPECT_LE(free, total);
     EXPECT_FALSE(DXUtility::needSkipEndTest());
 }
+
+TEST_F(DXUtilityTest, SystemVersionOfTheDevice) {
+    EXPECT_EQ(DXUtility::osVersion()->str(), SimDevice::current().identity().systemVersion);
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPad7,5"));
+    EXPECT_EQ(DXUtility::hardwareName()->str(), "iPad7,5");
+    EXPECT_EQ(DXUtility::deviceVersion()->str(), "iPad 2018 (WiFi)");
+    EXPECT_EQ(DXUtility::osVersion()->str(), "11.4");
+}

@@ -84,8 +84,8 @@ TEST(RXSignalCombineLatest, EmptySingleAndThreeSignals) {
 TEST(RXSignalCombineLatest, ReduceBlockGetsOneArgumentPerSignal) {
     auto a = RXSubject::subject(), b = RXSubject::subject();
     Recorder r;
-    r.subscribe(RXSignal::combineLatestReduce(NSArray::arrayWithObjects({a, b}),
-                                              [](bool x, bool y) { return x && y; }));
+    r.subscribe(
+        RXSignal::combineLatestReduce(NSArray::arrayWithObjects({a, b}), [](bool x, bool y) { return x && y; }));
     a->sendNext(box(true));
     b->sendNext(box(false));
     b->sendNext(box(true));
@@ -222,8 +222,8 @@ TEST(RXSignalSwitchCases, MapsKeysToSignalsWithDefaultAndErrorCode) {
     Recorder withDefault, withoutDefault;
     withDefault.subscribe(RXSignal::switchCasesDefault(keys, cases, RXSignal::return_(box(0))));
     Ref<NSError> error;
-    RXSignal::switchCasesDefault(keys, cases, nullptr)->subscribeNextError(withoutDefault.next(),
-                                                                          [&](const Ref<NSError>& e) { error = e; });
+    RXSignal::switchCasesDefault(keys, cases, nullptr)
+        ->subscribeNextError(withoutDefault.next(), [&](const Ref<NSError>& e) { error = e; });
     keys->sendNext("a"_ns);
     keys->sendNext("b"_ns);
     EXPECT_EQ(withDefault.events(), (Events{"1", "0"}));
@@ -258,9 +258,10 @@ TEST(RXSignalSample, SendsTheLatestSourceValueOnEachSamplerValue) {
 
 TEST(RXSignalSideEffects, DoBlocksRunBeforeForwarding) {
     std::vector<std::string> log;
-    auto signal = values(numbers({1}))
-                      ->doNext([&](const id& v) { log.push_back("doNext " + text(v)); })
-                      ->doCompleted([&] { log.push_back("doCompleted"); });
+    auto signal =
+        values(numbers({1}))->doNext([&](const id& v) { log.push_back("doNext " + text(v)); })->doCompleted([&] {
+            log.push_back("doCompleted");
+        });
     signal->subscribeNextCompleted([&](const id& v) { log.push_back("next " + text(v)); },
                                    [&] { log.push_back("completed"); });
     RXSignal::error(makeError(2))

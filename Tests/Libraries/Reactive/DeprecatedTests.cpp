@@ -66,7 +66,7 @@ TEST(RXSignalDeprecated, ForwardsToTheCurrentOperators) {
         return id(box(unbox<int>(a) + unbox<int>(b)));
     }));
     r.subscribe(RXSignal::empty()->aggregateWithStartFactoryCombine([] { return id(box(7)); },
-                                                                   [](const id& a, const id&) { return a; }));
+                                                                    [](const id& a, const id&) { return a; }));
     EXPECT_EQ(r.events(), (Events{"completed", "5", "completed", "6", "completed", "7", "completed"}));
 }
 
@@ -99,6 +99,49 @@ TEST(RXSignalLogic, NotAndOr) {
 TEST(RXSignalAggregate, EmptySourceSendsTheStartValue) {
     Recorder r;
     r.subscribe(RXSignal::empty()->aggregateWithStartReduce(box(3), [](const id& a, const id&) { return a; }));
-    r.subscribe(RXSignal::error(makeError(1))->aggregateWithStartReduce(box(3), [](const id& a, const id&) { return a; }));
+    r.subscribe(
+        RXSignal::error(makeError(1))->aggregateWithStartReduce(box(3), [](const id& a, const id&) { return a; }));
     EXPECT_EQ(r.events(), (Events{"3", "completed", "error:1"}));
+}
+
+namespace {
+class BindingTarget : public NSObject {
+    NS_OBJECT(BindingTarget, NSObject)
+    NS_PROPERTY(Ref<NSString>, title, setTitle)
+};
+} // namespace
+
+NS_IMPLEMENT_CLASS(BindingTarget, NSObject) {
+    b.property("title", &BindingTarget::title, &BindingTarget::setTitle);
+}
+
+TEST(RXSignalBinding, SetsEachValueUntilDisposedAndUsesTheNilValue) {
+    auto subject = RXSubject::subject();
+    auto target = make<BindingTarget>();
+    auto binding = subject->setKeyPathOnObjectNilValue("title"_ns, target, "none"_ns);
+    subject->sendNext("a"_ns);
+    EXPECT_EQ(text(target->title()), "a");
+    subject->sendNext(nullptr);
+    EXPECT_EQ(text(target->title()), "none");
+    binding->dispose();
+    subject->sendNext("b"_ns);
+    EXPECT_EQ(text(target->title()), "none");
+}
+
+TEST(RXSignalBinding, AnErrorIsLoggedAndEndsTheBindingAndTheObjectsDeallocationEndsIt) {
+    std::vector<std::string> lines;
+    NSLogHook previous = NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    auto subject = RXSubject::subject();
+    auto target = make<BindingTarget>();
+    subject->toPropertyOnObject("title"_ns, target);
+    subject->sendError(makeError(1));
+    NSLogSetHook(previous);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("in binding for key path \"title\" on <BindingTarget"), std::string::npos);
+
+    auto other = RXSubject::subject();
+    auto owner = make<BindingTarget>();
+    other->setKeyPathOnObject("title"_ns, owner);
+    owner = nullptr;
+    EXPECT_TRUE(other->subscribers().empty());
 }

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <Dispatch/Dispatch.h>
+#include <Foundation/Foundation.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSRunLoop.h>
 #include <Foundation/NSThread.h>
-#include <Foundation/Foundation.h>
 #include <Reactive/Reactive.h>
 
 #include <gtest/gtest.h>

@@ -196,12 +196,14 @@ TEST(RXSignalNames, WithTheEnvironmentVariableOperatorsNameTheirResults) {
     auto signal = RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
     EXPECT_EQ(signal->name()->str(), "+createSignal:");
     EXPECT_EQ(signal->take(2)->name()->str(), "[+createSignal:] -take: 2");
-    EXPECT_EQ(signal->takeUntil(RXSignal::empty())->name()->str().rfind("[+createSignal:] -takeUntil: <RXEmptySignal: ", 0),
-              0u);
+    EXPECT_EQ(
+        signal->takeUntil(RXSignal::empty())->name()->str().rfind("[+createSignal:] -takeUntil: <RXEmptySignal: ", 0),
+        0u);
     EXPECT_EQ(signal->mapReplace(box(5))->name()->str(), "[+createSignal:] -mapReplace: 5");
     EXPECT_EQ(RXSignal::never()->name()->str(), "+never");
     EXPECT_EQ(rx_description(make<NSObject>())->str().rfind("<NSObject: ", 0), 0u);
-    EXPECT_EQ(rx_description(RXTuple::tupleWithObjects({box(1)}))->str(), NSArray::arrayWithObjects({box(1)})->description()->str());
+    EXPECT_EQ(rx_description(RXTuple::tupleWithObjects({box(1)}))->str(),
+              NSArray::arrayWithObjects({box(1)})->description()->str());
     // The empty and return signals keep their fixed names.
     RXSignal::empty()->setName("other"_ns);
     EXPECT_EQ(RXSignal::empty()->name()->str(), "+empty");
@@ -218,9 +220,8 @@ TEST(RXSignalNames, DescriptionCarriesClassAndName) {
 TEST(RXBlockSubscriber, TerminationClearsTheBlocksAndDisposesItsSubscriptions) {
     auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted([](const id&) {}, nullptr, [] {});
     bool cleanedUp = false;
-    auto signal = RXSignal::createSignal([&](const Ref<RXSubscriber>&) {
-        return RXDisposable::disposableWithBlock([&] { cleanedUp = true; });
-    });
+    auto signal = RXSignal::createSignal(
+        [&](const Ref<RXSubscriber>&) { return RXDisposable::disposableWithBlock([&] { cleanedUp = true; }); });
     signal->subscribe(subscriber);
     EXPECT_TRUE(subscriber->next());
     subscriber->sendCompleted();
@@ -257,9 +258,8 @@ TEST(RXBlockSubscriber, ABlockMayDisposeItsOwnSubscriptionWhileRunning) {
 
 TEST(RXBlockSubscriber, ReleasingTheSubscriberDisposesItsSubscriptions) {
     bool cleanedUp = false;
-    auto signal = RXSignal::createSignal([&](const Ref<RXSubscriber>&) {
-        return RXDisposable::disposableWithBlock([&] { cleanedUp = true; });
-    });
+    auto signal = RXSignal::createSignal(
+        [&](const Ref<RXSubscriber>&) { return RXDisposable::disposableWithBlock([&] { cleanedUp = true; }); });
     {
         auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, nullptr);
         signal->subscribe(subscriber);

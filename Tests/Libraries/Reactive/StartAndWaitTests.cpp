@@ -45,11 +45,12 @@ TEST(RXSignalStart, StartWithBlockReportsValueOrError) {
     Recorder r;
     r.subscribe(RXSignal::startWithSchedulerBlock(RXScheduler::mainThreadScheduler(),
                                                   [](bool*, Ref<NSError>*) -> id { return box(1); }));
-    r.subscribe(RXSignal::startWithSchedulerBlock(RXScheduler::mainThreadScheduler(), [](bool* success, Ref<NSError>* error) -> id {
-        *success = false;
-        *error = makeError(2);
-        return nullptr;
-    }));
+    r.subscribe(RXSignal::startWithSchedulerBlock(RXScheduler::mainThreadScheduler(),
+                                                  [](bool* success, Ref<NSError>* error) -> id {
+                                                      *success = false;
+                                                      *error = makeError(2);
+                                                      return nullptr;
+                                                  }));
     auto started = RXSignal::start([](bool*, Ref<NSError>*) -> id { return box(3); });
     EXPECT_EQ(unbox<int>(started->first()), 3);
     DispatchClock::runUntilIdle();
@@ -77,7 +78,8 @@ TEST(RXSignalLogging, LogAllWritesEveryEventAndKeepsTheName) {
 TEST(RXSignalRunLoopWait, ReturnsTheFirstValueDeliveredLater) {
     VirtualTime time;
     bool success = false;
-    id value = RXSignal::return_(box(6))->delay(2.0)->asynchronousFirstOrDefaultSuccessError(nullptr, &success, nullptr);
+    id value =
+        RXSignal::return_(box(6))->delay(2.0)->asynchronousFirstOrDefaultSuccessError(nullptr, &success, nullptr);
     EXPECT_EQ(unbox<int>(value), 6);
     EXPECT_TRUE(success);
 }

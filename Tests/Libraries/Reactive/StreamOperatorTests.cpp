@@ -85,20 +85,22 @@ TEST(RXSignalStreamOperators, ScanAndCombinePrevious) {
     auto add = [](const id& a, const id& b) { return id(box(intOf(a) + intOf(b))); };
     r.subscribe(oneTwoThree()->scanWithStartReduce(box(0), add));
     r.subscribe(oneTwoThree()->combinePreviousWithStartReduce(box(0), add));
-    r.subscribe(oneTwoThree()->scanWithStartReduceWithIndex(box(0), [](const id& running, const id& next, NSUInteger i) {
-        return id(box(intOf(running) + intOf(next) * static_cast<int>(i)));
-    }));
+    r.subscribe(
+        oneTwoThree()->scanWithStartReduceWithIndex(box(0), [](const id& running, const id& next, NSUInteger i) {
+            return id(box(intOf(running) + intOf(next) * static_cast<int>(i)));
+        }));
     EXPECT_EQ(r.events(), (Events{"1", "3", "6", "completed", "1", "3", "5", "completed", "0", "2", "8", "completed"}));
 }
 
 TEST(RXSignalStreamOperators, StartWithReduceEachAndIgnoreValues) {
     Recorder r;
     r.subscribe(oneTwoThree()->startWith(box(0)));
-    r.subscribe(RXSignal::zip({oneTwoThree(), oneTwoThree()})
-                    ->reduceEach([](const Ref<NSNumber>& a, const Ref<NSNumber>& b) { return a->intValue() * b->intValue(); }));
+    r.subscribe(
+        RXSignal::zip({oneTwoThree(), oneTwoThree()})->reduceEach([](const Ref<NSNumber>& a, const Ref<NSNumber>& b) {
+            return a->intValue() * b->intValue();
+        }));
     r.subscribe(oneTwoThree()->ignoreValues());
-    EXPECT_EQ(r.events(),
-              (Events{"0", "1", "2", "3", "completed", "1", "4", "9", "completed", "completed"}));
+    EXPECT_EQ(r.events(), (Events{"0", "1", "2", "3", "completed", "1", "4", "9", "completed", "completed"}));
 }
 
 TEST(RXSignalStreamOperators, FlattenMapForwardsInnerValuesAndANilResultIsEmpty) {
@@ -167,7 +169,8 @@ TEST(RXSignalConcat, SubscribesToTheNextOnlyAfterCompletionAndStopsAtAnError) {
 
 TEST(RXSignalBind, NilFromTheBindingBlockCompletesAtOnce) {
     Recorder r;
-    r.subscribe(oneTwoThree()->bind([] { return RXSignalBindBlock([](const id&, bool*) -> Ref<RXSignal> { return nullptr; }); }));
+    r.subscribe(oneTwoThree()->bind(
+        [] { return RXSignalBindBlock([](const id&, bool*) -> Ref<RXSignal> { return nullptr; }); }));
     EXPECT_EQ(r.events(), (Events{"completed"}));
 }
 
@@ -226,10 +229,12 @@ TEST(RXStreamOperators, GenericOperatorsOverTheSignalPrimitives) {
     run(stream->startWith(box(0)));
     run(stream->mapReplace(box(5))->take(1));
     run(stream->ignore(box(2)));
-    EXPECT_EQ(r.events(), (Events{"1", "2", "completed", "2", "completed", "2", "4", "6", "completed", "1", "3",
-                                  "completed", "1", "3", "5", "completed", "1", "2", "1", "completed", "1", "2",
-                                  "completed", "2", "3", "completed", "0", "1", "2", "3", "completed", "5",
-                                  "completed", "1", "3", "completed"}));
+    EXPECT_EQ(
+        r.events(),
+        (Events{"1",         "2", "completed", "2",         "completed", "2", "4", "6", "completed", "1", "3",
+                "completed", "1", "3",         "5",         "completed", "1", "2", "1", "completed", "1", "2",
+                "completed", "2", "3",         "completed", "0",         "1", "2", "3", "completed", "5", "completed",
+                "1",         "3", "completed"}));
     EXPECT_FALSE(RXStream::empty());
     EXPECT_FALSE(make<RXStream>()->take(1));
 }
@@ -239,7 +244,8 @@ TEST(RXStreamOperators, GenericJoinZipAndConcat) {
     Ref<RXStream> a = oneTwoThree(), b = values({"x"_ns, "y"_ns});
     r.subscribe(cast<RXSignal>(RXStream::zip({a, b})));
     r.subscribe(cast<RXSignal>(RXStream::concat({b, b})));
-    r.subscribe(cast<RXSignal>(RXStream::zipReduce({a, a}, [](const id& x, const id& y) { return box(intOf(x) * intOf(y)); })));
-    EXPECT_EQ(r.events(), (Events{"(1,x)", "(2,y)", "completed", "x", "y", "x", "y", "completed", "1", "4", "9",
-                                  "completed"}));
+    r.subscribe(
+        cast<RXSignal>(RXStream::zipReduce({a, a}, [](const id& x, const id& y) { return box(intOf(x) * intOf(y)); })));
+    EXPECT_EQ(r.events(),
+              (Events{"(1,x)", "(2,y)", "completed", "x", "y", "x", "y", "completed", "1", "4", "9", "completed"}));
 }

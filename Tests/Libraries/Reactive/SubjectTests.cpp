@@ -70,9 +70,8 @@ TEST(RXSubject, AsSubscriberItForwardsAnotherSignalAndKeepsTheSubscriptionUntilI
 
 TEST(RXSubject, ReleasingASubjectEndsTheSubscriptionsItIsSubscribedWith) {
     bool cleanedUp = false;
-    auto source = RXSignal::createSignal([&](const Ref<RXSubscriber>&) {
-        return RXDisposable::disposableWithBlock([&] { cleanedUp = true; });
-    });
+    auto source = RXSignal::createSignal(
+        [&](const Ref<RXSubscriber>&) { return RXDisposable::disposableWithBlock([&] { cleanedUp = true; }); });
     {
         auto subject = RXSubject::subject();
         source->subscribe(subject);

@@ -177,7 +177,7 @@ TEST(RXThreads, MergeOfSubjectsFedFromTheirOwnThreadsCompletesOnce) {
     std::atomic<int> values{0};
     std::atomic<int> completions{0};
     auto subscription = RXSignal::merge(subjects)->subscribeNextCompleted([&](const id&) { values.fetch_add(1); },
-                                                                         [&] { completions.fetch_add(1); });
+                                                                          [&] { completions.fetch_add(1); });
     onThreads(8, [&](int t) {
         auto subject = cast<RXSubject>(subjects[static_cast<size_t>(t)]);
         for (int i = 0; i < 250; ++i) {

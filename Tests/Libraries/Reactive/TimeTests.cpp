@@ -30,8 +30,8 @@ Ref<RXSignal> timed(std::vector<std::pair<double, int>> items, double end, bool 
         auto disposable = RXCompoundDisposable::compoundDisposable();
         for (const auto& [time, value] : items) {
             int v = value;
-            disposable->addDisposable(
-                RXScheduler::mainThreadScheduler()->afterDelaySchedule(time, [subscriber, v] { subscriber->sendNext(box(v)); }));
+            disposable->addDisposable(RXScheduler::mainThreadScheduler()->afterDelaySchedule(
+                time, [subscriber, v] { subscriber->sendNext(box(v)); }));
         }
         if (end >= 0) {
             disposable->addDisposable(RXScheduler::mainThreadScheduler()->afterDelaySchedule(end, [subscriber, fail] {
@@ -53,8 +53,9 @@ TEST(RXSignalInterval, TakeThreeSendsDatesOneIntervalApartThenStopsTheTimer) {
     std::vector<double> dates;
     RXSignal::intervalOnScheduler(1.0, RXScheduler::mainThreadScheduler())
         ->take(3)
-        ->subscribeNextCompleted([&](const id& v) { dates.push_back(cast<NSDate>(v)->timeIntervalSinceReferenceDate() - r.start); },
-                                 [&] { r.events.push_back("completed@" + r.at()); });
+        ->subscribeNextCompleted(
+            [&](const id& v) { dates.push_back(cast<NSDate>(v)->timeIntervalSinceReferenceDate() - r.start); },
+            [&] { r.events.push_back("completed@" + r.at()); });
     DispatchClock::advance(10.0);
     ASSERT_EQ(dates.size(), 3u);
     EXPECT_NEAR(dates[0], 1.0, 1e-6);

@@ -51,7 +51,7 @@ TEST(RXTupleNil, IsOneSharedPlaceholder) {
 TEST(RXTupleUnpackingTrampoline, AssignsElementsAndNilBeyondTheTuple) {
     id a, b, c = box(9);
     RXTupleUnpackingTrampoline::trampoline()->setObjectForKeyedSubscript(RXTuple::tupleWithObjects({box(1), box(2)}),
-                                                                        {&a, &b, &c});
+                                                                         {&a, &b, &c});
     EXPECT_EQ(unbox<int>(a), 1);
     EXPECT_EQ(unbox<int>(b), 2);
     EXPECT_FALSE(c);
@@ -86,9 +86,7 @@ TEST(RXValueTransformer, TransformsWithItsBlockOneWayOnly) {
 }
 
 TEST(RXBlockTrampoline, CallsTheBlockWithTheTupleElements) {
-    RXReduceBlock block = [](const id& a, const Ref<NSString>& b) {
-        return NSString::stringWithFormat("%@-%@", a, b);
-    };
+    RXReduceBlock block = [](const id& a, const Ref<NSString>& b) { return NSString::stringWithFormat("%@-%@", a, b); };
     id result = RXBlockTrampoline::invokeBlockWithArguments(block, RXTuple::tupleWithObjects({nullptr, "b"_ns}));
     EXPECT_EQ(text(result), "(null)-b");
     auto trampoline = make<RXBlockTrampoline>(block);
@@ -97,7 +95,8 @@ TEST(RXBlockTrampoline, CallsTheBlockWithTheTupleElements) {
 
 TEST(RXBlockTrampoline, ScalarsAreUnboxedAndResultsBoxed) {
     RXReduceBlock sum = [](int a, double b, bool c) { return c ? a + b : 0.0; };
-    id result = RXBlockTrampoline::invokeBlockWithArguments(sum, RXTuple::tupleWithObjects({box(2), box(0.5), box(true)}));
+    id result =
+        RXBlockTrampoline::invokeBlockWithArguments(sum, RXTuple::tupleWithObjects({box(2), box(0.5), box(true)}));
     EXPECT_DOUBLE_EQ(unbox<double>(result), 2.5);
     RXReduceBlock nothing = [](const id&) {};
     EXPECT_FALSE(RXBlockTrampoline::invokeBlockWithArguments(nothing, RXTuple::tupleWithObjects({box(1)})));
@@ -113,9 +112,11 @@ TEST(RXBlockTrampoline, AWrongCountOrTypeIsAClearError) {
 }
 
 TEST(RXBlockTrampoline, MoreThanFifteenArgumentsAreFine) {
-    RXReduceBlock many = RXReduceBlock::variadic([](const std::vector<id>& args) { return box(static_cast<int>(args.size())); });
+    RXReduceBlock many =
+        RXReduceBlock::variadic([](const std::vector<id>& args) { return box(static_cast<int>(args.size())); });
     std::vector<id> twenty(20, box(1));
-    EXPECT_EQ(unbox<int>(RXBlockTrampoline::invokeBlockWithArguments(many, RXTuple::tupleWithObjectsFromVector(twenty))), 20);
+    EXPECT_EQ(
+        unbox<int>(RXBlockTrampoline::invokeBlockWithArguments(many, RXTuple::tupleWithObjectsFromVector(twenty))), 20);
 }
 
 TEST(RXBlockTrampoline, SelectorsByCountAndCallsBySelector) {
@@ -125,4 +126,15 @@ TEST(RXBlockTrampoline, SelectorsByCountAndCallsBySelector) {
     auto trampoline = make<RXBlockTrampoline>(RXReduceBlock([](const id& a, const id& b) { return b; }));
     id result = trampoline->performSelectorWithArguments(SEL("performWith::"), {box(1), box(2)});
     EXPECT_EQ(unbox<int>(result), 2);
+}
+
+TEST(RXTuple, EqualsItsArchivedAndUnarchivedCopy) {
+    auto tuple = RXTuple::tupleWithObjects({box(1), nullptr, "x"_ns});
+    Ref<NSData> data = NSKeyedArchiver::archivedDataWithRootObject(tuple);
+    ASSERT_TRUE(data);
+    auto copy = cast<RXTuple>(NSKeyedUnarchiver::unarchiveObjectWithData(data));
+    ASSERT_TRUE(copy);
+    EXPECT_TRUE(copy->isEqual(tuple));
+    EXPECT_FALSE(copy->second());
+    EXPECT_EQ(copy->count(), 3u);
 }

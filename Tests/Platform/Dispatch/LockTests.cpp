@@ -54,9 +54,8 @@ TEST_F(LockTests, MisuseRaisesInsteadOfHanging) {
     EXPECT_TRUE(raises([&] { lock->lock(); }, NSInternalInconsistencyException));
     EXPECT_FALSE(lock->tryLock());
     std::atomic<bool> unlockedElsewhere{true};
-    dispatch_sync(dispatch_queue_create("test.other", nullptr), [&] {
-        unlockedElsewhere = !raises([&] { lock->unlock(); }, NSInternalInconsistencyException);
-    });
+    dispatch_sync(dispatch_queue_create("test.other", nullptr),
+                  [&] { unlockedElsewhere = !raises([&] { lock->unlock(); }, NSInternalInconsistencyException); });
     EXPECT_FALSE(unlockedElsewhere);
     lock->unlock();
     EXPECT_TRUE(lock->tryLock());
@@ -77,7 +76,8 @@ TEST_F(LockTests, LockBeforeDateTimesOutOnTheVirtualClock) {
     dispatch_semaphore_wait(held, DISPATCH_TIME_FOREVER);
     EXPECT_FALSE(lock->lockBeforeDate(NSDate::dateWithTimeIntervalSinceNow(2)));
     EXPECT_DOUBLE_EQ(elapsed(), 2.0);
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), globalQueue(), [&] { dispatch_semaphore_signal(release); });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), globalQueue(),
+                   [&] { dispatch_semaphore_signal(release); });
     EXPECT_TRUE(lock->lockBeforeDate(NSDate::dateWithTimeIntervalSinceNow(5)));
     EXPECT_DOUBLE_EQ(elapsed(), 3.0);
     lock->unlock();

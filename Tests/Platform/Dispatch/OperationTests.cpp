@@ -288,9 +288,8 @@ TEST_F(OperationTests, MisuseRaises) {
 
     Ref<NSBlockOperation> selfWaiting = make<NSBlockOperation>();
     bool raisedInside = false;
-    selfWaiting->addExecutionBlock([&] {
-        raisedInside = raises([&] { selfWaiting->waitUntilFinished(); }, NSInternalInconsistencyException);
-    });
+    selfWaiting->addExecutionBlock(
+        [&] { raisedInside = raises([&] { selfWaiting->waitUntilFinished(); }, NSInternalInconsistencyException); });
     selfWaiting->start();
     EXPECT_TRUE(raisedInside);
     EXPECT_TRUE(raises([&] { selfWaiting->addExecutionBlock([] {}); }, NSInvalidArgumentException));

@@ -187,9 +187,8 @@ TEST_F(QueueTests, BackgroundWorkHandsItsResultToTheMainQueue) {
 TEST_F(QueueTests, RealTimeHandOffFromAnotherThread) {
     DispatchClock::useRealTime();
     std::atomic<int> result{0};
-    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0), [&] {
-        dispatch_async(dispatch_get_main_queue(), [&] { result = 1; });
-    });
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0),
+                   [&] { dispatch_async(dispatch_get_main_queue(), [&] { result = 1; }); });
     EXPECT_TRUE(runUntil([&] { return result == 1; }, 30.0));
 }
 

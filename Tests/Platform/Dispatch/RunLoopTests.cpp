@@ -150,7 +150,7 @@ TEST_F(RunLoopTests, NestedTurnsWaitForAResultDeliveredOnTheMainQueue) {
     runUntilIdle();
     EXPECT_EQ(inBlock, 42);
     EXPECT_NEAR(finishedAt, 3.0, 1e-4);
-    EXPECT_EQ(waitFor(60.0), -1); // gives up after 10 s
+    EXPECT_EQ(waitFor(60.0), -1);       // gives up after 10 s
     EXPECT_NEAR(elapsed(), 13.0, 1e-4); // dates carry about 0.1 microsecond of rounding per step
 }
 
@@ -159,7 +159,8 @@ TEST_F(RunLoopTests, PerformsRunInOrderInTheirModes) {
     std::vector<std::string> log;
     runLoop->performBlock([&] { log.push_back("common"); });
     runLoop->performInModesBlock(NSArray::arrayWithObjects({"custom"_ns}), [&] { log.push_back("custom"); });
-    runLoop->performInModesBlock(NSArray::arrayWithObjects({NSDefaultRunLoopMode()}), [&] { log.push_back("default"); });
+    runLoop->performInModesBlock(NSArray::arrayWithObjects({NSDefaultRunLoopMode()}),
+                                 [&] { log.push_back("default"); });
     EXPECT_TRUE(log.empty());
     runUntilIdle();
     EXPECT_EQ(log, (std::vector<std::string>{"common", "default"}));
@@ -172,7 +173,8 @@ TEST_F(RunLoopTests, ModesDecideWhichTimersFire) {
     auto runLoop = NSRunLoop::mainRunLoop();
     std::vector<std::string> log;
     auto make = [&](const char* name) {
-        return NSTimer::timerWithTimeIntervalRepeatsBlock(1, false, [&log, name](const Ref<NSTimer>&) { log.push_back(name); });
+        return NSTimer::timerWithTimeIntervalRepeatsBlock(1, false,
+                                                          [&log, name](const Ref<NSTimer>&) { log.push_back(name); });
     };
     runLoop->addTimerForMode(make("default"), NSDefaultRunLoopMode());
     runLoop->addTimerForMode(make("common"), NSRunLoopCommonModes());
@@ -196,8 +198,8 @@ TEST_F(RunLoopTests, RunLoopsAreRunOnlyByTheirOwnThread) {
     EXPECT_TRUE(raises([&] { worker.thread()->runLoop()->runUntilDate(in(1)); }, NSInternalInconsistencyException));
     std::atomic<bool> raisedOffMain{false};
     dispatch_sync(dispatch_queue_create("test.q", nullptr), [&] {
-        raisedOffMain = raises([] { NSRunLoop::mainRunLoop()->runUntilDate(NSDate::date()); },
-                               NSInternalInconsistencyException);
+        raisedOffMain =
+            raises([] { NSRunLoop::mainRunLoop()->runUntilDate(NSDate::date()); }, NSInternalInconsistencyException);
     });
     EXPECT_TRUE(raisedOffMain);
 }
@@ -207,19 +209,23 @@ TEST_F(RunLoopTests, WorkerThreadWithAPortServesPerformsAndMessages) {
     // Waiting: runs on the worker, in its run loop, and returns after.
     std::string nameInside;
     bool onWorker = false;
-    performBlockOnThreadWaitUntilDone(worker, [&] {
-        nameInside = NSThread::currentThread()->name()->str();
-        onWorker = NSThread::currentThread() == worker.thread() && !NSThread::isMainThread();
-    }, true);
+    performBlockOnThreadWaitUntilDone(
+        worker,
+        [&] {
+            nameInside = NSThread::currentThread()->name()->str();
+            onWorker = NSThread::currentThread() == worker.thread() && !NSThread::isMainThread();
+        },
+        true);
     EXPECT_EQ(nameInside, "test.network");
     EXPECT_TRUE(onWorker);
 
     // Not waiting: the result comes back through the main queue.
     std::vector<int> results;
     for (int i = 0; i < 5; ++i) {
-        performBlockOnThreadWaitUntilDone(worker, [&results, i] {
-            dispatch_async(dispatch_get_main_queue(), [&results, i] { results.push_back(i); });
-        }, false);
+        performBlockOnThreadWaitUntilDone(
+            worker,
+            [&results, i] { dispatch_async(dispatch_get_main_queue(), [&results, i] { results.push_back(i); }); },
+            false);
     }
     EXPECT_TRUE(runUntil([&] { return results.size() == 5; }));
     EXPECT_EQ(results, (std::vector<int>{0, 1, 2, 3, 4}));
@@ -232,7 +238,8 @@ TEST_F(RunLoopTests, WorkerThreadWithAPortServesPerformsAndMessages) {
             ++handled;
         }
     });
-    performBlockOnThreadWaitUntilDone(worker, [port] { NSRunLoop::currentRunLoop()->addPortForMode(port, NSDefaultRunLoopMode()); }, true);
+    performBlockOnThreadWaitUntilDone(
+        worker, [port] { NSRunLoop::currentRunLoop()->addPortForMode(port, NSDefaultRunLoopMode()); }, true);
     port->sendMessage();
     port->sendMessage();
     EXPECT_TRUE(runUntil([&] { return handled == 2; }));
@@ -240,24 +247,30 @@ TEST_F(RunLoopTests, WorkerThreadWithAPortServesPerformsAndMessages) {
     EXPECT_FALSE(port->sendMessage());
 
     // An exception in a waited-for perform comes back to the caller.
-    EXPECT_TRUE(raises([&] {
-        performBlockOnThreadWaitUntilDone(worker, [] { NSException::raise(NSGenericException, "in worker"); }, true);
-    }, NSGenericException));
+    EXPECT_TRUE(raises(
+        [&] {
+            performBlockOnThreadWaitUntilDone(
+                worker, [] { NSException::raise(NSGenericException, "in worker"); }, true);
+        },
+        NSGenericException));
 }
 
 TEST_F(RunLoopTests, WorkerTimersFollowTheVirtualClock) {
     WorkerThread worker("test.timers");
     std::mutex mutex;
     std::vector<double> fires;
-    performBlockOnThreadWaitUntilDone(worker, [&] {
-        NSTimer::scheduledTimerWithTimeIntervalRepeatsBlock(0.5, true, [&](const Ref<NSTimer>& timer) {
-            std::lock_guard<std::mutex> lock(mutex);
-            fires.push_back(elapsed());
-            if (fires.size() == 3) {
-                timer->invalidate();
-            }
-        });
-    }, true);
+    performBlockOnThreadWaitUntilDone(
+        worker,
+        [&] {
+            NSTimer::scheduledTimerWithTimeIntervalRepeatsBlock(0.5, true, [&](const Ref<NSTimer>& timer) {
+                std::lock_guard<std::mutex> lock(mutex);
+                fires.push_back(elapsed());
+                if (fires.size() == 3) {
+                    timer->invalidate();
+                }
+            });
+        },
+        true);
     advance(5);
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_EQ(fires, (std::vector<double>{0.5, 1.0, 1.5}));
@@ -292,13 +305,15 @@ TEST_F(RunLoopTests, ExceptionInAPerformLeavesTheRestQueued) {
 TEST_F(RunLoopTests, SelectorPerformsOnOtherThreads) {
     WorkerThread worker("test.selector");
     auto probe = make<PerformProbe>();
-    performBlockOnThreadWaitUntilDone(worker, [probe] {
-        performSelectorOnMainThreadWithObjectWaitUntilDone(probe.get(), "record:", "to main"_ns, false);
-    }, true);
+    performBlockOnThreadWaitUntilDone(
+        worker,
+        [probe] { performSelectorOnMainThreadWithObjectWaitUntilDone(probe.get(), "record:", "to main"_ns, false); },
+        true);
     EXPECT_TRUE(probe->log().empty());
     runUntilIdle();
     performSelectorOnThreadWithObjectWaitUntilDone(probe.get(), "record:", worker, "to worker"_ns, true);
     // Waiting for the calling thread itself runs it at once.
     performSelectorOnMainThreadWithObjectWaitUntilDone(probe.get(), "record:", "main to main"_ns, true);
-    EXPECT_EQ(probe->log(), (std::vector<std::string>{"to main on main", "to worker off main", "main to main on main"}));
+    EXPECT_EQ(probe->log(),
+              (std::vector<std::string>{"to main on main", "to worker off main", "main to main on main"}));
 }

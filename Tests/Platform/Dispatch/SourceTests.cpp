@@ -18,8 +18,7 @@ dispatch_time_t after(double seconds) {
 dispatch_source_t timer(const dispatch_queue_t& queue, double start, double interval) {
     auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, queue);
     dispatch_source_set_timer(source, after(start),
-                              interval < 0 ? DISPATCH_TIME_FOREVER : static_cast<uint64_t>(interval * NSEC_PER_SEC),
-                              0);
+                              interval < 0 ? DISPATCH_TIME_FOREVER : static_cast<uint64_t>(interval * NSEC_PER_SEC), 0);
     return source;
 }
 
@@ -180,8 +179,8 @@ TEST_F(SourceTests, BadTimerArgumentsAreClampedOrRefused) {
     EXPECT_TRUE(raises([&] { dispatch_resume(source), dispatch_resume(source); }, NSInternalInconsistencyException));
     dispatch_source_cancel(source);
     EXPECT_TRUE(raises([] { dispatch_source_create(nullptr, 0, 0, nullptr); }, NSInvalidArgumentException));
-    EXPECT_TRUE(raises([] { dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 3, 0, nullptr); },
-                       NSInvalidArgumentException));
+    EXPECT_TRUE(
+        raises([] { dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 3, 0, nullptr); }, NSInvalidArgumentException));
     EXPECT_TRUE(raises([] { dispatch_source_cancel(nullptr); }, NSInvalidArgumentException));
 }
 

@@ -46,8 +46,8 @@ NS_IMPLEMENT_CLASS(TimerTarget, NSObject) {
 
 TEST_F(TimerTests, OneShotTimerFiresOnceWithItsUserInfoAndThenIsInvalid) {
     auto target = make<TimerTarget>();
-    auto timer = NSTimer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(2, target, "tick:", "info"_ns,
-                                                                                     false);
+    auto timer =
+        NSTimer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(2, target, "tick:", "info"_ns, false);
     EXPECT_TRUE(timer->isValid());
     EXPECT_EQ(timer->timeInterval(), 0.0); // a one-shot timer reports no interval
     EXPECT_DOUBLE_EQ(timer->fireDate()->timeIntervalSinceReferenceDate(), DispatchClock::now() + 2);
@@ -127,7 +127,8 @@ TEST_F(TimerTests, BusyRunLoopSkipsMissedFiresInsteadOfQueueingThem) {
 
 TEST_F(TimerTests, FireRunsTheCallbackWithoutChangingTheSchedule) {
     auto target = make<TimerTarget>();
-    auto repeating = NSTimer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(2, target, "ping", nullptr, true);
+    auto repeating =
+        NSTimer::scheduledTimerWithTimeIntervalTargetSelectorUserInfoRepeats(2, target, "ping", nullptr, true);
     repeating->fire();
     EXPECT_EQ(target->pings, 1);
     EXPECT_TRUE(repeating->isValid());
@@ -161,14 +162,19 @@ TEST_F(TimerTests, SettingTheFireDateMovesTheTimer) {
 
 TEST_F(TimerTests, BadIntervalsAreClampedOrRefused) {
     auto noop = [](const Ref<NSTimer>&) {};
-    EXPECT_TRUE(raises([&] { NSTimer::timerWithTimeIntervalRepeatsBlock(NAN, true, noop); }, NSInvalidArgumentException));
-    EXPECT_TRUE(raises([&] { NSTimer::timerWithTimeIntervalRepeatsBlock(INFINITY, true, noop); },
-                       NSInvalidArgumentException));
-    EXPECT_TRUE(raises([&] { NSTimer::timerWithTimeIntervalRepeatsBlock(1, true, nullptr); }, NSInvalidArgumentException));
-    EXPECT_TRUE(raises([&] { NSTimer::timerWithTimeIntervalTargetSelectorUserInfoRepeats(1, nullptr, "ping", nullptr, false); },
-                       NSInvalidArgumentException));
-    EXPECT_DOUBLE_EQ(NSTimer::timerWithTimeIntervalRepeatsBlock(-5, true, noop)->timeInterval(), NSTimer::kMinimumInterval);
-    EXPECT_DOUBLE_EQ(NSTimer::timerWithTimeIntervalRepeatsBlock(0, true, noop)->timeInterval(), NSTimer::kMinimumInterval);
+    EXPECT_TRUE(
+        raises([&] { NSTimer::timerWithTimeIntervalRepeatsBlock(NAN, true, noop); }, NSInvalidArgumentException));
+    EXPECT_TRUE(
+        raises([&] { NSTimer::timerWithTimeIntervalRepeatsBlock(INFINITY, true, noop); }, NSInvalidArgumentException));
+    EXPECT_TRUE(
+        raises([&] { NSTimer::timerWithTimeIntervalRepeatsBlock(1, true, nullptr); }, NSInvalidArgumentException));
+    EXPECT_TRUE(
+        raises([&] { NSTimer::timerWithTimeIntervalTargetSelectorUserInfoRepeats(1, nullptr, "ping", nullptr, false); },
+               NSInvalidArgumentException));
+    EXPECT_DOUBLE_EQ(NSTimer::timerWithTimeIntervalRepeatsBlock(-5, true, noop)->timeInterval(),
+                     NSTimer::kMinimumInterval);
+    EXPECT_DOUBLE_EQ(NSTimer::timerWithTimeIntervalRepeatsBlock(0, true, noop)->timeInterval(),
+                     NSTimer::kMinimumInterval);
 
     auto timer = NSTimer::timerWithTimeIntervalRepeatsBlock(1, true, noop);
     EXPECT_TRUE(raises([&] { timer->setTolerance(NAN); }, NSInvalidArgumentException));

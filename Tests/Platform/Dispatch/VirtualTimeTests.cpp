@@ -107,7 +107,8 @@ TEST_F(VirtualTimeTests, TheSameScenarioGivesTheSameResultEveryTime) {
         for (int i = 0; i < 20; ++i) {
             dispatch_after(after(0.1 * (i % 7)), i % 2 ? a : b, [&, i] {
                 log.add(at("t" + std::to_string(i)));
-                dispatch_group_async(group, dispatch_get_main_queue(), [&, i] { log.add(at("m" + std::to_string(i))); });
+                dispatch_group_async(group, dispatch_get_main_queue(),
+                                     [&, i] { log.add(at("m" + std::to_string(i))); });
             });
         }
         advance(1);
@@ -163,9 +164,8 @@ TEST_F(VirtualTimeTests, AdvanceRefusesBadIntervalsAndOtherThreads) {
     EXPECT_TRUE(raises([] { DispatchClock::advance(INFINITY); }, NSInvalidArgumentException));
     EXPECT_TRUE(raises([] { DispatchClock::useVirtualTime(NAN); }, NSInvalidArgumentException));
     std::atomic<bool> raisedOffMain{false};
-    dispatch_sync(dispatch_queue_create("test.off-main", nullptr), [&] {
-        raisedOffMain = raises([] { DispatchClock::advance(1); }, NSInternalInconsistencyException);
-    });
+    dispatch_sync(dispatch_queue_create("test.off-main", nullptr),
+                  [&] { raisedOffMain = raises([] { DispatchClock::advance(1); }, NSInternalInconsistencyException); });
     EXPECT_TRUE(raisedOffMain);
     DispatchClock::useRealTime();
     EXPECT_TRUE(raises([] { DispatchClock::advance(1); }, NSInternalInconsistencyException));

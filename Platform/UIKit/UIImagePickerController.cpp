@@ -1,0 +1,344 @@
+#include <Device/SimDevice.h>
+#include <Foundation/NSLog.h>
+#include <Foundation/NSURL.h>
+#include <Foundation/NSUUID.h>
+#include <Runtime/ClassBuilder.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UIImagePickerController.h>
+#include <UIKit/UIKitInternal.h>
+#include <UIKit/UIKitProtocols.h>
+
+#include <algorithm>
+#include <cmath>
+
+UIKIT_STRING_CONSTANT(UIImagePickerControllerMediaType)
+UIKIT_STRING_CONSTANT(UIImagePickerControllerOriginalImage)
+UIKIT_STRING_CONSTANT(UIImagePickerControllerEditedImage)
+UIKIT_STRING_CONSTANT(UIImagePickerControllerCropRect)
+UIKIT_STRING_CONSTANT(UIImagePickerControllerMediaURL)
+UIKIT_STRING_CONSTANT(UIImagePickerControllerReferenceURL)
+UIKIT_STRING_CONSTANT(UIImagePickerControllerMediaMetadata)
+
+const Ref<NSString>& UIImagePickerMediaTypeImage() {
+    static const Ref<NSString> value = NSString::from("public.image");
+    return value;
+}
+
+const Ref<NSString>& UIImagePickerMediaTypeMovie() {
+    static const Ref<NSString> value = NSString::from("public.movie");
+    return value;
+}
+
+namespace {
+
+SimDevice::CameraPosition positionOf(UIImagePickerControllerCameraDevice device) {
+    return device == UIImagePickerControllerCameraDeviceFront ? SimDevice::CameraPosition::Front
+                                                              : SimDevice::CameraPosition::Back;
+}
+
+std::optional<SimDevice::Camera> presentCamera(UIImagePickerControllerCameraDevice device) {
+    auto camera = SimDevice::current().camera(positionOf(device));
+    if (camera && camera->present) {
+        return camera;
+    }
+    return std::nullopt;
+}
+
+const char* sourceName(UIImagePickerControllerSourceType type) {
+    switch (type) {
+    case UIImagePickerControllerSourceTypeCamera:
+        return "camera";
+    case UIImagePickerControllerSourceTypeSavedPhotosAlbum:
+        return "saved photos album";
+    case UIImagePickerControllerSourceTypePhotoLibrary:
+        break;
+    }
+    return "photo library";
+}
+
+} // namespace
+
+NS_IMPLEMENT_CLASS(UIImagePickerController, UINavigationController) {
+    b.property("sourceType", &UIImagePickerController::sourceType, &UIImagePickerController::setSourceType);
+    b.property("mediaTypes", &UIImagePickerController::mediaTypes, &UIImagePickerController::setMediaTypes);
+    b.property("allowsEditing", &UIImagePickerController::allowsEditing, &UIImagePickerController::setAllowsEditing);
+    b.property("cameraDevice", &UIImagePickerController::cameraDevice, &UIImagePickerController::setCameraDevice);
+    b.property("showsCameraControls", &UIImagePickerController::showsCameraControls,
+               &UIImagePickerController::setShowsCameraControls);
+    b.property("cameraOverlayView", &UIImagePickerController::cameraOverlayView,
+               &UIImagePickerController::setCameraOverlayView);
+    b.property("cameraCaptureMode", &UIImagePickerController::cameraCaptureMode,
+               &UIImagePickerController::setCameraCaptureMode);
+    b.property("cameraFlashMode", &UIImagePickerController::cameraFlashMode,
+               &UIImagePickerController::setCameraFlashMode);
+    b.method("takePicture", &UIImagePickerController::takePicture);
+    b.method("cancelPicking", &UIImagePickerController::cancelPicking);
+    b.methodBlock("choosePicture", [](UIImagePickerController* self) { self->choosePicture(nullptr); });
+    b.classMethod("isSourceTypeAvailable:", [](long type) {
+        return UIImagePickerController::isSourceTypeAvailable(static_cast<UIImagePickerControllerSourceType>(type));
+    });
+    b.classMethod("isCameraDeviceAvailable:", [](long device) {
+        return UIImagePickerController::isCameraDeviceAvailable(static_cast<UIImagePickerControllerCameraDevice>(device));
+    });
+    b.classMethod("availableMediaTypesForSourceType:", [](long type) {
+        return UIImagePickerController::availableMediaTypesForSourceType(
+            static_cast<UIImagePickerControllerSourceType>(type));
+    });
+}
+
+UIImagePickerController::UIImagePickerController() : UINavigationController(make<UIViewController>()) {
+    mediaTypes_ = NSArray::arrayWithObjects({UIImagePickerMediaTypeImage()});
+    if (!presentCamera(UIImagePickerControllerCameraDeviceRear) && presentCamera(UIImagePickerControllerCameraDeviceFront)) {
+        cameraDevice_ = UIImagePickerControllerCameraDeviceFront;
+    }
+}
+
+// MARK: - Availability
+
+bool UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceType sourceType) {
+    switch (sourceType) {
+    case UIImagePickerControllerSourceTypePhotoLibrary:
+    case UIImagePickerControllerSourceTypeSavedPhotosAlbum:
+        return true;
+    case UIImagePickerControllerSourceTypeCamera:
+        return isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear) ||
+               isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront);
+    }
+    return false;
+}
+
+Ref<NSArray> UIImagePickerController::availableMediaTypesForSourceType(UIImagePickerControllerSourceType sourceType) {
+    if (!isSourceTypeAvailable(sourceType)) {
+        return nullptr;
+    }
+    return NSArray::arrayWithObjects({UIImagePickerMediaTypeImage(), UIImagePickerMediaTypeMovie()});
+}
+
+bool UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDevice cameraDevice) {
+    return presentCamera(cameraDevice).has_value();
+}
+
+bool UIImagePickerController::isFlashAvailableForCameraDevice(UIImagePickerControllerCameraDevice cameraDevice) {
+    auto camera = presentCamera(cameraDevice);
+    return camera && camera->hasFlash;
+}
+
+Ref<NSArray>
+UIImagePickerController::availableCaptureModesForCameraDevice(UIImagePickerControllerCameraDevice cameraDevice) {
+    if (!isCameraDeviceAvailable(cameraDevice)) {
+        return nullptr;
+    }
+    return NSArray::arrayWithObjects({box(static_cast<long>(UIImagePickerControllerCameraCaptureModePhoto)),
+                                      box(static_cast<long>(UIImagePickerControllerCameraCaptureModeVideo))});
+}
+
+// MARK: - Settings
+
+void UIImagePickerController::setSourceType(UIImagePickerControllerSourceType sourceType) {
+    if (!isSourceTypeAvailable(sourceType)) {
+        NSException::raise(NSInvalidArgumentException,
+                           std::string("Source type ") + std::to_string(static_cast<long>(sourceType)) +
+                               " not available");
+    }
+    changeValueForKey("sourceType", [&] { sourceType_ = sourceType; });
+    rebuildScreen();
+}
+
+void UIImagePickerController::setMediaTypes(const Ref<NSArray>& mediaTypes) {
+    if (!mediaTypes || mediaTypes->count() == 0) {
+        NSException::raise(NSInvalidArgumentException, "No media types given");
+    }
+    auto available = availableMediaTypesForSourceType(sourceType_);
+    bool any = false;
+    for (const auto& type : *mediaTypes) {
+        any = any || (available && available->containsObject(type));
+    }
+    if (!any) {
+        NSException::raise(NSInvalidArgumentException,
+                           std::string("No available types for source ") + std::to_string(static_cast<long>(sourceType_)));
+    }
+    changeValueForKey("mediaTypes", [&] { mediaTypes_ = cast<NSArray>(mediaTypes->copy()); });
+}
+
+namespace {
+void requireCamera(UIImagePickerControllerSourceType source, const char* what) {
+    if (source != UIImagePickerControllerSourceTypeCamera) {
+        NSException::raise(NSInvalidArgumentException,
+                           std::string(what) + " is only available for UIImagePickerControllerSourceTypeCamera");
+    }
+}
+} // namespace
+
+void UIImagePickerController::setCameraDevice(UIImagePickerControllerCameraDevice cameraDevice) {
+    requireCamera(sourceType_, "cameraDevice");
+    if (!isCameraDeviceAvailable(cameraDevice)) {
+        NSLog("UIImagePickerController: camera device %ld is not available", static_cast<long>(cameraDevice));
+        return;
+    }
+    changeValueForKey("cameraDevice", [&] { cameraDevice_ = cameraDevice; });
+}
+
+void UIImagePickerController::setShowsCameraControls(bool shows) {
+    requireCamera(sourceType_, "showsCameraControls");
+    showsCameraControls_ = shows;
+    rebuildScreen();
+}
+
+void UIImagePickerController::setCameraOverlayView(const Ref<UIView>& view) {
+    requireCamera(sourceType_, "cameraOverlayView");
+    if (overlayView_ && overlayView_ != view) {
+        overlayView_->removeFromSuperview();
+    }
+    overlayView_ = view;
+    rebuildScreen();
+}
+
+void UIImagePickerController::setCameraViewTransform(CGAffineTransform transform) {
+    requireCamera(sourceType_, "cameraViewTransform");
+    cameraViewTransform_ = transform;
+}
+
+void UIImagePickerController::setCameraCaptureMode(UIImagePickerControllerCameraCaptureMode mode) {
+    requireCamera(sourceType_, "cameraCaptureMode");
+    captureMode_ = mode;
+}
+
+void UIImagePickerController::setCameraFlashMode(UIImagePickerControllerCameraFlashMode mode) {
+    requireCamera(sourceType_, "cameraFlashMode");
+    flashMode_ = mode;
+}
+
+// MARK: - The screen
+
+void UIImagePickerController::loadView() {
+    UINavigationController::loadView();
+    rebuildScreen();
+}
+
+void UIImagePickerController::rebuildScreen() {
+    auto root = viewControllerList().empty() ? nullptr : viewControllerList().front();
+    if (!isViewLoaded() || !root) {
+        return;
+    }
+    for (auto& v : screenViews_) {
+        v->removeFromSuperview();
+    }
+    screenViews_.clear();
+    bool camera = sourceType_ == UIImagePickerControllerSourceTypeCamera;
+    setNavigationBarHidden(camera);
+    root->setTitle(camera ? nullptr : NSString::from("Photos"));
+    auto content = root->view();
+    CGRect b = content->bounds();
+    Ref<UIImagePickerController> self(this);
+    auto addButton = [&](const char* title, SEL action, CGRect frame, UIViewAutoresizing mask) {
+        auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+        button->setTitleForState(NSString::from(title), UIControlStateNormal);
+        button->setFrame(frame);
+        button->setAutoresizingMask(mask);
+        button->addTargetActionForControlEvents(self, action, UIControlEventTouchUpInside);
+        content->addSubview(button);
+        screenViews_.push_back(button);
+    };
+    UIViewAutoresizing bottom = UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleLeftMargin |
+                                UIViewAutoresizingFlexibleRightMargin;
+    if (camera) {
+        content->setBackgroundColor(UIColor::blackColor());
+        if (showsCameraControls_) {
+            addButton("Cancel", "cancelPicking", CGRectMake(16, b.size.height - 80, 80, 44), bottom);
+            addButton("Take Photo", "takePicture", CGRectMake(b.size.width / 2 - 50, b.size.height - 80, 100, 44),
+                      bottom);
+        }
+        if (overlayView_) {
+            content->addSubview(overlayView_);
+            screenViews_.push_back(overlayView_);
+        }
+    } else {
+        content->setBackgroundColor(UIColor::whiteColor());
+        addButton("Cancel", "cancelPicking", CGRectMake(16, 20, 80, 44), UIViewAutoresizingFlexibleRightMargin);
+        addButton("Choose", "choosePicture", CGRectMake(b.size.width / 2 - 50, b.size.height - 80, 100, 44), bottom);
+    }
+}
+
+// MARK: - Picking
+
+void UIImagePickerController::takePicture() {
+    if (sourceType_ != UIImagePickerControllerSourceTypeCamera) {
+        NSLog("UIImagePickerController: takePicture needs the camera source, not the %s", sourceName(sourceType_));
+        return;
+    }
+    captureFromCamera();
+}
+
+bool UIImagePickerController::captureFromCamera() {
+    if (sourceType_ != UIImagePickerControllerSourceTypeCamera) {
+        return false;
+    }
+    auto position = positionOf(cameraDevice_);
+    auto camera = presentCamera(cameraDevice_);
+    if (!camera) {
+        NSLog("UIImagePickerController: the camera is not there");
+        return false;
+    }
+    if (!camera->working) {
+        NSLog("UIImagePickerController: the %s camera is not working; no picture",
+              position == SimDevice::CameraPosition::Front ? "front" : "back");
+        return false;
+    }
+    Ref<UIImage> image;
+    std::string bytes = SimDevice::current().cameraPicture(position);
+    if (!bytes.empty()) {
+        image = UIImage::imageWithData(NSData::dataWithBytesLength(bytes.data(), bytes.size()));
+    }
+    if (!image) {
+        image = make<UIImage>(CGSizeMake(camera->pictureWidth, camera->pictureHeight), 1.0);
+    }
+    return finishPicking(image, true);
+}
+
+bool UIImagePickerController::choosePicture(const Ref<UIImage>& image) {
+    if (sourceType_ == UIImagePickerControllerSourceTypeCamera) {
+        return false;
+    }
+    return finishPicking(image ? image : make<UIImage>(CGSizeMake(3024, 4032), 1.0), false);
+}
+
+bool UIImagePickerController::finishPicking(const Ref<UIImage>& image, bool fromCamera) {
+    Ref<UIImagePickerController> self(this);
+    auto info = NSMutableDictionary::dictionary();
+    info->setObjectForKey(UIImagePickerMediaTypeImage(), UIImagePickerControllerMediaType());
+    info->setObjectForKey(image, UIImagePickerControllerOriginalImage());
+    if (allowsEditing_) {
+        CGSize s = image->size();
+        CGFloat scale = image->scale();
+        CGFloat side = std::min(s.width, s.height);
+        CGRect crop = CGRectMake(std::floor((s.width - side) / 2 * scale), std::floor((s.height - side) / 2 * scale),
+                                 side * scale, side * scale);
+        info->setObjectForKey(make<UIImage>(CGSizeMake(side, side), scale), UIImagePickerControllerEditedImage());
+        info->setObjectForKey(NSValue::valueWithValue(crop), UIImagePickerControllerCropRect());
+    }
+    if (fromCamera) {
+        info->setObjectForKey(NSDictionary::dictionaryWithEntries({{"Orientation"_ns, box(1L)},
+                                                                   {"PixelWidth"_ns, box(image->size().width)},
+                                                                   {"PixelHeight"_ns, box(image->size().height)}}),
+                              UIImagePickerControllerMediaMetadata());
+    } else {
+        auto identifier = make<NSUUID>()->UUIDString();
+        info->setObjectForKey(NSURL::URLWithString(NSString::stringWithFormat(
+                                  "assets-library://asset/asset.JPG?id=%@&ext=JPG", identifier)),
+                              UIImagePickerControllerReferenceURL());
+    }
+    Ref<NSDictionary> result = cast<NSDictionary>(info->copy());
+    if (!uikit_detail::sendIfResponds(delegate(), "imagePickerController:didFinishPickingMediaWithInfo:",
+                                      {self, result})) {
+        dismissViewControllerAnimatedCompletion(true);
+    }
+    return true;
+}
+
+bool UIImagePickerController::cancelPicking() {
+    Ref<UIImagePickerController> self(this);
+    if (!uikit_detail::sendIfResponds(delegate(), "imagePickerControllerDidCancel:", {self})) {
+        dismissViewControllerAnimatedCompletion(true);
+    }
+    return true;
+}

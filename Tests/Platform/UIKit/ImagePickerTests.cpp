@@ -1,0 +1,207 @@
+#include <Device/SimDevice.h>
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSURL.h>
+#include <Runtime/ClassBuilder.h>
+#include <Support/PlatformTestCase.h>
+#include <UIKit/UIImagePickerController.h>
+#include <UIKit/UITestDriver.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class PickerTestDelegate : public NSObject {
+    NS_OBJECT(PickerTestDelegate, NSObject)
+public:
+    void didFinish(const Ref<UIImagePickerController>& picker, const Ref<NSDictionary>& info) {
+        calls.push_back("didFinishPickingMediaWithInfo");
+        lastInfo = info;
+        if (dismisses) {
+            picker->dismissViewControllerAnimatedCompletion(true);
+        }
+    }
+    void didCancel(const Ref<UIImagePickerController>& picker) {
+        calls.push_back("didCancel");
+        picker->dismissViewControllerAnimatedCompletion(false);
+    }
+    std::vector<std::string> calls;
+    Ref<NSDictionary> lastInfo;
+    bool dismisses = true;
+};
+
+// A PNG header of the given size: enough for the image reader.
+std::string pngHeader(uint32_t width, uint32_t height) {
+    std::string bytes("\x89PNG\r\n\x1a\n", 8);
+    bytes += std::string("\0\0\0\x0d", 4) + "IHDR";
+    for (uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            bytes.push_back(static_cast<char>((v >> shift) & 0xff));
+        }
+    }
+    bytes += std::string("\x08\x06\0\0\0", 5) + std::string(4, '\0');
+    return bytes;
+}
+
+} // namespace
+
+NS_IMPLEMENT_CLASS(PickerTestDelegate, NSObject) {
+    b.method("imagePickerController:didFinishPickingMediaWithInfo:", &PickerTestDelegate::didFinish);
+    b.method("imagePickerControllerDidCancel:", &PickerTestDelegate::didCancel);
+}
+
+class ImagePickerTests : public PlatformTestCase {
+protected:
+    void TearDown() override {
+        SimDevice::current().loadProfile(SimDevice::defaultProfile);
+        for (const auto& window : UIWindow::allWindows()) {
+            window->setHidden(true); // when the tests share a process
+        }
+        PlatformTestCase::TearDown();
+    }
+    // A screen on which a camera picker is presented (not animated).
+    Ref<UIImagePickerController> presentPicker(UIImagePickerControllerSourceType source, const id& delegate) {
+        screen_ = make<UIViewController>();
+        UITestDriver::showRootViewController(screen_);
+        auto picker = make<UIImagePickerController>();
+        picker->setSourceType(source);
+        picker->setDelegate(delegate);
+        screen_->presentViewControllerAnimatedCompletion(picker, false);
+        UITestDriver::settle();
+        return picker;
+    }
+    Ref<UIViewController> screen_;
+};
+
+TEST_F(ImagePickerTests, AvailabilityFollowsTheDevicesCameras) {
+    auto& device = SimDevice::current();
+    EXPECT_TRUE(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera));
+    EXPECT_TRUE(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypePhotoLibrary));
+    EXPECT_TRUE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront));
+    EXPECT_TRUE(UIImagePickerController::isFlashAvailableForCameraDevice(UIImagePickerControllerCameraDeviceRear));
+    EXPECT_FALSE(UIImagePickerController::isFlashAvailableForCameraDevice(UIImagePickerControllerCameraDeviceFront));
+    EXPECT_EQ(UIImagePickerController::availableCaptureModesForCameraDevice(UIImagePickerControllerCameraDeviceRear)
+                  ->count(),
+              2u);
+
+    device.setCameraWorking(SimDevice::CameraPosition::Back, false);
+    EXPECT_TRUE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear))
+        << "a broken camera is still seen by the system";
+    device.setCameraPresent(SimDevice::CameraPosition::Back, false);
+    EXPECT_FALSE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear));
+    EXPECT_TRUE(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera));
+    auto picker = make<UIImagePickerController>();
+    picker->setSourceType(UIImagePickerControllerSourceTypeCamera);
+    EXPECT_EQ(picker->cameraDevice(), UIImagePickerControllerCameraDeviceFront) << "the camera that is there";
+    device.setCameraPresent(SimDevice::CameraPosition::Front, false);
+    EXPECT_FALSE(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera));
+    EXPECT_FALSE(UIImagePickerController::availableMediaTypesForSourceType(UIImagePickerControllerSourceTypeCamera));
+    auto another = make<UIImagePickerController>();
+    EXPECT_THROW(another->setSourceType(UIImagePickerControllerSourceTypeCamera), NSException);
+    EXPECT_EQ(another->sourceType(), UIImagePickerControllerSourceTypePhotoLibrary);
+
+    std::string error;
+    ASSERT_FALSE(device.loadProfileJSON(
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1}, "cameras": [{"position": "side"}]})", &error));
+    EXPECT_NE(error.find("camera position"), std::string::npos);
+    ASSERT_TRUE(device.loadProfileJSON(
+        R"({"identifier": "x", "screen": {"width": 320, "height": 480}, "cameras": [{"position": "front", "present": false}]})"));
+    EXPECT_TRUE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear));
+    EXPECT_FALSE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront));
+}
+
+TEST_F(ImagePickerTests, CameraSettingsNeedTheCameraSource) {
+    auto picker = make<UIImagePickerController>();
+    EXPECT_THROW(picker->setCameraDevice(UIImagePickerControllerCameraDeviceFront), NSException);
+    EXPECT_THROW(picker->setShowsCameraControls(false), NSException);
+    EXPECT_THROW(picker->setMediaTypes(NSArray::array()), NSException);
+    EXPECT_THROW(picker->setMediaTypes(NSArray::arrayWithObjects({"public.text"_ns})), NSException);
+    picker->setMediaTypes(NSArray::arrayWithObjects({UIImagePickerMediaTypeMovie()}));
+    EXPECT_EQ(picker->mediaTypes()->count(), 1u);
+    picker->setSourceType(UIImagePickerControllerSourceTypeCamera);
+    picker->setCameraDevice(UIImagePickerControllerCameraDeviceFront);
+    EXPECT_EQ(picker->cameraDevice(), UIImagePickerControllerCameraDeviceFront);
+}
+
+TEST_F(ImagePickerTests, TakingAPictureTellsTheDelegateWithTheInfo) {
+    auto delegate = make<PickerTestDelegate>();
+    auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
+    picker->setAllowsEditing(true);
+    EXPECT_EQ(UITestDriver::topImagePicker(), picker);
+    ASSERT_TRUE(UITestDriver::takePicture());
+    ASSERT_EQ(delegate->calls, (std::vector<std::string>{"didFinishPickingMediaWithInfo"}));
+    auto info = delegate->lastInfo;
+    EXPECT_EQ(cast<NSString>(info->objectForKey(UIImagePickerControllerMediaType()))->str(), "public.image");
+    auto original = cast<UIImage>(info->objectForKey(UIImagePickerControllerOriginalImage()));
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->size(), CGSizeMake(3024, 4032)) << "the back camera's picture";
+    auto edited = cast<UIImage>(info->objectForKey(UIImagePickerControllerEditedImage()));
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->size(), CGSizeMake(3024, 3024));
+    EXPECT_EQ(cast<NSValue>(info->objectForKey(UIImagePickerControllerCropRect()))->value<CGRect>(),
+              CGRectMake(0, 504, 3024, 3024));
+    EXPECT_TRUE(info->objectForKey(UIImagePickerControllerMediaMetadata()));
+    EXPECT_FALSE(info->objectForKey(UIImagePickerControllerReferenceURL()));
+
+    advance(UIModalTransitionDuration);
+    EXPECT_FALSE(screen_->presentedViewController()) << "the delegate dismissed it";
+    EXPECT_FALSE(UITestDriver::topImagePicker());
+    EXPECT_FALSE(UITestDriver::takePicture());
+}
+
+TEST_F(ImagePickerTests, TheFrontCameraGivesTheScriptedPicture) {
+    SimDevice::current().setCameraPicture(SimDevice::CameraPosition::Front, pngHeader(640, 480));
+    auto delegate = make<PickerTestDelegate>();
+    auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
+    picker->setCameraDevice(UIImagePickerControllerCameraDeviceFront);
+    // The shutter button of the picker's own screen.
+    ASSERT_TRUE(UITestDriver::tapButtonTitled("Take Photo"));
+    ASSERT_EQ(delegate->calls.size(), 1u);
+    auto image = cast<UIImage>(delegate->lastInfo->objectForKey(UIImagePickerControllerOriginalImage()));
+    EXPECT_EQ(image->size(), CGSizeMake(640, 480));
+    EXPECT_FALSE(delegate->lastInfo->objectForKey(UIImagePickerControllerEditedImage())) << "no editing asked for";
+}
+
+TEST_F(ImagePickerTests, ABrokenCameraTakesNoPicture) {
+    SimDevice::current().setCameraWorking(SimDevice::CameraPosition::Back, false);
+    auto delegate = make<PickerTestDelegate>();
+    presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
+    EXPECT_FALSE(UITestDriver::takePicture());
+    EXPECT_TRUE(delegate->calls.empty());
+    EXPECT_TRUE(UITestDriver::cancelImagePicker());
+    EXPECT_EQ(delegate->calls, (std::vector<std::string>{"didCancel"}));
+    EXPECT_FALSE(screen_->presentedViewController());
+}
+
+TEST_F(ImagePickerTests, LibraryPicksCarryAReferenceURLAndCancelWorksFromTheScreen) {
+    auto delegate = make<PickerTestDelegate>();
+    delegate->dismisses = false;
+    auto picker = presentPicker(UIImagePickerControllerSourceTypePhotoLibrary, delegate);
+    auto photo = make<UIImage>(CGSizeMake(100, 50), 2.0);
+    ASSERT_TRUE(UITestDriver::takePicture(photo));
+    auto info = delegate->lastInfo;
+    EXPECT_EQ(info->objectForKey(UIImagePickerControllerOriginalImage()), photo);
+    auto url = cast<NSURL>(info->objectForKey(UIImagePickerControllerReferenceURL()));
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->scheme()->str(), "assets-library");
+    EXPECT_FALSE(info->objectForKey(UIImagePickerControllerMediaMetadata()));
+    EXPECT_EQ(screen_->presentedViewController(), picker) << "only the delegate dismisses";
+
+    ASSERT_TRUE(UITestDriver::tapButtonTitled("Cancel"));
+    EXPECT_EQ(delegate->calls.back(), "didCancel");
+    EXPECT_FALSE(screen_->presentedViewController());
+}
+
+TEST_F(ImagePickerTests, WithoutDelegateMethodsThePickerDismissesItself) {
+    auto nobody = make<NSObject>();
+    auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, nobody);
+    ASSERT_TRUE(UITestDriver::takePicture());
+    advance(UIModalTransitionDuration);
+    EXPECT_FALSE(screen_->presentedViewController());
+
+    screen_->presentViewControllerAnimatedCompletion(picker, false);
+    UITestDriver::settle();
+    EXPECT_TRUE(UITestDriver::cancelImagePicker());
+    advance(UIModalTransitionDuration);
+    EXPECT_FALSE(screen_->presentedViewController());
+}
