@@ -9,6 +9,7 @@
 #include <Networking/HCJSONRequestSerializer.h>
 #include <Networking/HCJSONResponseSerializer.h>
 
+#include <Dispatch/Dispatch.h>
 #include <Foundation/NSNumber.h>
 
 #include <benchmark/benchmark.h>
@@ -16,10 +17,11 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstdlib>
 
 namespace {
 
-constexpr int kRequests = 10000;
+const int kRequests = std::getenv("DX_BENCH_REQUESTS") ? std::atoi(std::getenv("DX_BENCH_REQUESTS")) : 10000;
 const char* kBody = "{\"session\":\"S-1\",\"step\":7,\"result\":\"pass\"}";
 
 LoopbackServer& echoServer() {
@@ -71,8 +73,8 @@ double managerRate(const std::string& url) {
     serializer->setTimeoutInterval(15);
     manager->setRequestSerializer(serializer);
     manager->setResponseSerializer(HCJSONResponseSerializer::serializer());
-    auto parameters = NSDictionary::dictionaryWithEntries(
-        {{"session"_ns, "S-1"_ns}, {"step"_ns, box(7)}, {"result"_ns, "pass"_ns}});
+    auto parameters =
+        NSDictionary::dictionaryWithEntries({{"session"_ns, "S-1"_ns}, {"step"_ns, box(7)}, {"result"_ns, "pass"_ns}});
     auto target = NSString::from(url);
     int ok = 0;
     auto start = std::chrono::steady_clock::now();
@@ -94,7 +96,7 @@ double managerRate(const std::string& url) {
 void SequentialJSONPosts(benchmark::State& state) {
     auto url = echoServer().url("/echo");
     for (auto _ : state) {
-        double curlRate = plainCurlRate(url);
+        double curlRate = std::getenv("DX_BENCH_SKIP_CURL") ? 0 : plainCurlRate(url);
         double libraryRate = managerRate(url);
         state.counters["plain_libcurl_req_per_s"] = curlRate;
         state.counters["manager_req_per_s"] = libraryRate;
@@ -102,6 +104,18 @@ void SequentialJSONPosts(benchmark::State& state) {
     }
 }
 BENCHMARK(SequentialJSONPosts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The cost of the thread hand-overs the request road is made of: one round trip main queue ->
+// global queue -> main queue (two hand-overs), for comparison with the per-request overhead.
+void MainGlobalMainRoundTrip(benchmark::State& state) {
+    for (auto _ : state) {
+        bool done = false;
+        dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+                       [&done] { dispatch_async(dispatch_get_main_queue(), [&done] { done = true; }); });
+        runMainLoopUntil([&] { return done; }, 10);
+    }
+}
+BENCHMARK(MainGlobalMainRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void HundredConcurrentPosts(benchmark::State& state) {
     auto target = NSString::from(echoServer().url("/echo"));

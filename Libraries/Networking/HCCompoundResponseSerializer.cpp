@@ -7,12 +7,12 @@ NS_IMPLEMENT_CLASS(HCCompoundResponseSerializer, HCHTTPResponseSerializer) {
 }
 
 HCCompoundResponseSerializer::HCCompoundResponseSerializer(NSCoder* coder) : HCHTTPResponseSerializer(coder) {
-    responseSerializers_ = cast<NSArray>(
-        coder->decodeObjectOfClassesForKey({NSArray::class_(), HCHTTPResponseSerializer::class_()}, "responseSerializers"_ns));
+    responseSerializers_ = cast<NSArray>(coder->decodeObjectOfClassesForKey(
+        {NSArray::class_(), HCHTTPResponseSerializer::class_()}, "responseSerializers"_ns));
 }
 
-Ref<HCCompoundResponseSerializer> HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
-    const Ref<NSArray>& serializers) {
+Ref<HCCompoundResponseSerializer>
+HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers(const Ref<NSArray>& serializers) {
     auto serializer = make<HCCompoundResponseSerializer>();
     serializer->setResponseSerializers(serializers);
     return serializer;

@@ -112,7 +112,8 @@ NSInteger HCHTTPBodyPart::readMaxLength(uint8_t* buffer, NSUInteger length) {
         }
     }
     if (phase_ == FinalBoundary) {
-        total += static_cast<NSUInteger>(readDataIntoBufferMaxLength(closingBoundaryData(), buffer + total, length - total));
+        total +=
+            static_cast<NSUInteger>(readDataIntoBufferMaxLength(closingBoundaryData(), buffer + total, length - total));
     }
     return static_cast<NSInteger>(total);
 }

@@ -34,6 +34,12 @@ long long contentRangeStart(const Ref<NSString>& header) {
     return end == p || *end != '-' ? -1 : start;
 }
 
+// The group that completion handling is counted in when the operation has none.
+const dispatch_group_t& defaultCompletionGroupForHandling() {
+    static const dispatch_group_t group = dispatch_group_create();
+    return group;
+}
+
 } // namespace
 
 HCHTTPRequestOperation::HCHTTPRequestOperation(const Ref<NSURLRequest>& request)
@@ -80,7 +86,7 @@ id HCHTTPRequestOperation::responseObject() {
     if (!responseObject_ && isFinished() && !error() && responseSerializer_) {
         Ref<NSError> serializationError;
         responseObject_ = responseSerializer_->responseObjectForResponseDataError(HCURLConnectionOperation::response(),
-                                                                                 responseData(), &serializationError);
+                                                                                  responseData(), &serializationError);
         if (serializationError) {
             responseSerializationError_ = serializationError;
         }
@@ -90,14 +96,17 @@ id HCHTTPRequestOperation::responseObject() {
 
 void HCHTTPRequestOperation::setCompletionBlockWithSuccessFailure(HCHTTPRequestOperationSuccess success,
                                                                   HCHTTPRequestOperationFailure failure) {
-    // The block holds the operation until it has run (the completion block is let go afterwards).
+    // Runs where the operation finishes and hands over to the processing queue at once; the blocks
+    // hold the operation until they have run. The group (the operation's, else the shared one) stays
+    // entered from here until the processing block ends, so a group waiter sees the success or
+    // failure submission before the group empties.
     Ref<HCHTTPRequestOperation> self(this);
-    setCompletionBlock([self, success = std::move(success), failure = std::move(failure)] {
+    setDirectCompletion([self, success = std::move(success), failure = std::move(failure)] {
         dispatch_group_t group = self->completionGroup();
-        if (group) {
-            dispatch_group_enter(group);
-        }
-        dispatch_async(processingQueue(), [self, success, failure, group] {
+        dispatch_group_t handling = group ? group : defaultCompletionGroupForHandling();
+        dispatch_group_enter(handling);
+        dispatch_async(processingQueue(), [self, success, failure, group, handling] {
+            self->postDidFinishNotification();
             dispatch_queue_t queue = self->completionQueue();
             if (!queue) {
                 queue = dispatch_get_main_queue();
@@ -112,18 +121,14 @@ void HCHTTPRequestOperation::setCompletionBlockWithSuccessFailure(HCHTTPRequestO
                         dispatch_group_async(deliveryGroup, queue,
                                              [self, success, object] { success(self.get(), object); });
                     }
-                    if (group) {
-                        dispatch_group_leave(group);
-                    }
+                    dispatch_group_leave(handling);
                     return;
                 }
             }
             if (failure) {
                 dispatch_group_async(deliveryGroup, queue, [self, failure, error] { failure(self.get(), error); });
             }
-            if (group) {
-                dispatch_group_leave(group);
-            }
+            dispatch_group_leave(handling);
         });
     });
 }
@@ -177,15 +182,14 @@ void HCHTTPRequestOperation::connectionDidReceiveResponse(NSURLConnection* conne
         auto fresh = NSOutputStream::outputStreamToMemory();
         fresh->open();
         setOutputStream(fresh);
-        Ref<HCHTTPRequestOperation> self(this);
-        dispatch_async(dispatch_get_main_queue(), [self] { self->setTotalBytesRead(0); });
+        setTotalBytesRead(0);
         return;
     }
-    failWithError(make<NSError>(
-        NSURLErrorDomain(), NSURLErrorBadServerResponse,
-        NSDictionary::dictionaryWithEntries(
-            {{NSLocalizedDescriptionKey(), "The server did not resume the body where it stopped"_ns},
-             {NSURLErrorFailingURLErrorKey(), http->URL() ? id(http->URL()) : id(NSNull::null())}})));
+    failWithError(
+        make<NSError>(NSURLErrorDomain(), NSURLErrorBadServerResponse,
+                      NSDictionary::dictionaryWithEntries(
+                          {{NSLocalizedDescriptionKey(), "The server did not resume the body where it stopped"_ns},
+                           {NSURLErrorFailingURLErrorKey(), http->URL() ? id(http->URL()) : id(NSNull::null())}})));
 }
 
 void HCHTTPRequestOperation::encodeWithCoder(NSCoder* coder) {

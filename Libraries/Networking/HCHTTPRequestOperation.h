@@ -8,8 +8,7 @@
 class HCHTTPRequestOperation;
 
 using HCHTTPRequestOperationSuccess = std::function<void(HCHTTPRequestOperation* operation, const id& responseObject)>;
-using HCHTTPRequestOperationFailure =
-    std::function<void(HCHTTPRequestOperation* operation, const Ref<NSError>& error)>;
+using HCHTTPRequestOperationFailure = std::function<void(HCHTTPRequestOperation* operation, const Ref<NSError>& error)>;
 
 class HCHTTPRequestOperation : public HCURLConnectionOperation {
     NS_OBJECT(HCHTTPRequestOperation, HCURLConnectionOperation)

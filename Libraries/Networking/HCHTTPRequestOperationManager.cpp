@@ -77,12 +77,13 @@ Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::HTTPRequestOperationW
     return operation;
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
     const Ref<NSString>& method, const Ref<NSString>& URLString, const id& parameters,
     HCHTTPRequestOperationSuccess success, HCHTTPRequestOperationFailure failure) {
     Ref<NSError> serializationError;
     auto request = requestSerializer_->requestWithMethodURLStringParametersError(method, absoluteURLString(URLString),
-                                                                                parameters, &serializationError);
+                                                                                 parameters, &serializationError);
     if (!request) {
         // No request is sent when it could not be built; the caller learns why, later.
         if (!serializationError) {
@@ -101,17 +102,18 @@ Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::enqueue(const Ref<HCH
     return operation;
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::GETParametersSuccessFailure(
-    const Ref<NSString>& URLString, const id& parameters, HCHTTPRequestOperationSuccess success,
-    HCHTTPRequestOperationFailure failure) {
-    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure("GET"_ns, URLString, parameters,
-                                                                                       std::move(success),
-                                                                                       std::move(failure)));
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::GETParametersSuccessFailure(const Ref<NSString>& URLString, const id& parameters,
+                                                           HCHTTPRequestOperationSuccess success,
+                                                           HCHTTPRequestOperationFailure failure) {
+    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
+        "GET"_ns, URLString, parameters, std::move(success), std::move(failure)));
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::HEADParametersSuccessFailure(
-    const Ref<NSString>& URLString, const id& parameters, std::function<void(HCHTTPRequestOperation*)> success,
-    HCHTTPRequestOperationFailure failure) {
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::HEADParametersSuccessFailure(const Ref<NSString>& URLString, const id& parameters,
+                                                            std::function<void(HCHTTPRequestOperation*)> success,
+                                                            HCHTTPRequestOperationFailure failure) {
     HCHTTPRequestOperationSuccess onlyOperation = [success](HCHTTPRequestOperation* operation, const id&) {
         if (success) {
             success(operation);
@@ -121,12 +123,12 @@ Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::HEADParametersSuccess
         "HEAD"_ns, URLString, parameters, std::move(onlyOperation), std::move(failure)));
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::POSTParametersSuccessFailure(
-    const Ref<NSString>& URLString, const id& parameters, HCHTTPRequestOperationSuccess success,
-    HCHTTPRequestOperationFailure failure) {
-    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure("POST"_ns, URLString, parameters,
-                                                                                       std::move(success),
-                                                                                       std::move(failure)));
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::POSTParametersSuccessFailure(const Ref<NSString>& URLString, const id& parameters,
+                                                            HCHTTPRequestOperationSuccess success,
+                                                            HCHTTPRequestOperationFailure failure) {
+    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
+        "POST"_ns, URLString, parameters, std::move(success), std::move(failure)));
 }
 
 Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::POSTParametersConstructingBodyWithBlockSuccessFailure(
@@ -145,28 +147,28 @@ Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::POSTParametersConstru
     return enqueue(HTTPRequestOperationWithRequestSuccessFailure(request, std::move(success), std::move(failure)));
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::PUTParametersSuccessFailure(
-    const Ref<NSString>& URLString, const id& parameters, HCHTTPRequestOperationSuccess success,
-    HCHTTPRequestOperationFailure failure) {
-    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure("PUT"_ns, URLString, parameters,
-                                                                                       std::move(success),
-                                                                                       std::move(failure)));
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::PUTParametersSuccessFailure(const Ref<NSString>& URLString, const id& parameters,
+                                                           HCHTTPRequestOperationSuccess success,
+                                                           HCHTTPRequestOperationFailure failure) {
+    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
+        "PUT"_ns, URLString, parameters, std::move(success), std::move(failure)));
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::PATCHParametersSuccessFailure(
-    const Ref<NSString>& URLString, const id& parameters, HCHTTPRequestOperationSuccess success,
-    HCHTTPRequestOperationFailure failure) {
-    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure("PATCH"_ns, URLString, parameters,
-                                                                                       std::move(success),
-                                                                                       std::move(failure)));
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::PATCHParametersSuccessFailure(const Ref<NSString>& URLString, const id& parameters,
+                                                             HCHTTPRequestOperationSuccess success,
+                                                             HCHTTPRequestOperationFailure failure) {
+    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
+        "PATCH"_ns, URLString, parameters, std::move(success), std::move(failure)));
 }
 
-Ref<HCHTTPRequestOperation> HCHTTPRequestOperationManager::DELETEParametersSuccessFailure(
-    const Ref<NSString>& URLString, const id& parameters, HCHTTPRequestOperationSuccess success,
-    HCHTTPRequestOperationFailure failure) {
-    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure("DELETE"_ns, URLString,
-                                                                                       parameters, std::move(success),
-                                                                                       std::move(failure)));
+Ref<HCHTTPRequestOperation>
+HCHTTPRequestOperationManager::DELETEParametersSuccessFailure(const Ref<NSString>& URLString, const id& parameters,
+                                                              HCHTTPRequestOperationSuccess success,
+                                                              HCHTTPRequestOperationFailure failure) {
+    return enqueue(HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
+        "DELETE"_ns, URLString, parameters, std::move(success), std::move(failure)));
 }
 
 Ref<NSString> HCHTTPRequestOperationManager::description() const {
@@ -184,7 +186,8 @@ void HCHTTPRequestOperationManager::encodeWithCoder(NSCoder* coder) {
 
 id HCHTTPRequestOperationManager::copy() const {
     auto other = make<HCHTTPRequestOperationManager>(baseURL_);
-    other->requestSerializer_ = requestSerializer_ ? cast<HCHTTPRequestSerializer>(requestSerializer_->copy()) : nullptr;
+    other->requestSerializer_ =
+        requestSerializer_ ? cast<HCHTTPRequestSerializer>(requestSerializer_->copy()) : nullptr;
     other->responseSerializer_ =
         responseSerializer_ ? cast<HCHTTPResponseSerializer>(responseSerializer_->copy()) : nullptr;
     other->securityPolicy_ = securityPolicy_ ? cast<HCSecurityPolicy>(securityPolicy_->copy()) : nullptr;

@@ -44,8 +44,8 @@ public:
 
     // An operation for the request, configured by the manager, not queued.
     Ref<HCHTTPRequestOperation> HTTPRequestOperationWithRequestSuccessFailure(const Ref<NSURLRequest>& request,
-                                                                             HCHTTPRequestOperationSuccess success,
-                                                                             HCHTTPRequestOperationFailure failure);
+                                                                              HCHTTPRequestOperationSuccess success,
+                                                                              HCHTTPRequestOperationFailure failure);
     // nil when the request cannot be built: the failure block then runs later with a nil operation.
     Ref<HCHTTPRequestOperation> HTTPRequestOperationWithHTTPMethodURLStringParametersSuccessFailure(
         const Ref<NSString>& method, const Ref<NSString>& URLString, const id& parameters,

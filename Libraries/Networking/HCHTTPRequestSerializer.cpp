@@ -68,10 +68,10 @@ Ref<NSString> acceptLanguage() {
 // empty for a character that has none.
 std::string latinToASCII(char32_t c) {
     static const char* const latin1[] = {
-        "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I",  "I",  "I",  "I",  // C0
-        "D", "N", "O", "O", "O", "O", "O",  "",  "O", "U", "U", "U", "U",  "Y",  "TH", "ss", // D0
-        "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i",  "i",  "i",  "i",  // E0
-        "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u",  "y",  "th", "y",  // F0
+        "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I",  "I",  // C0
+        "D", "N", "O", "O", "O", "O", "O",  "",  "O", "U", "U", "U", "U", "Y", "TH", "ss", // D0
+        "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i",  "i",  // E0
+        "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "y",  // F0
     };
     static const char extendedA[] = "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi"
                                     "??JjKkkLlLlLlLlLlNnNnNnnNnOoOoOo??RrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
@@ -79,11 +79,16 @@ std::string latinToASCII(char32_t c) {
         return latin1[c - 0xC0];
     }
     switch (c) {
-    case 0x132: return "IJ";
-    case 0x133: return "ij";
-    case 0x152: return "OE";
-    case 0x153: return "oe";
-    default: break;
+    case 0x132:
+        return "IJ";
+    case 0x133:
+        return "ij";
+    case 0x152:
+        return "OE";
+    case 0x153:
+        return "oe";
+    default:
+        break;
     }
     if (c >= 0x100 && c <= 0x17F && extendedA[c - 0x100] != '?') {
         return std::string(1, extendedA[c - 0x100]);
@@ -127,8 +132,9 @@ Ref<NSString> userAgent() {
         version = bundle->objectForInfoDictionaryKey("CFBundleVersion"_ns);
     }
     auto device = UIDevice::currentDevice();
-    auto text = NSString::stringWithFormat("%@/%@ (%@; iOS %@; Scale/%0.2f)", name, version, device->model(),
-                                           device->systemVersion(), static_cast<double>(UIScreen::mainScreen()->scale()));
+    auto text =
+        NSString::stringWithFormat("%@/%@ (%@; iOS %@; Scale/%0.2f)", name, version, device->model(),
+                                   device->systemVersion(), static_cast<double>(UIScreen::mainScreen()->scale()));
     if (!text->canBeConvertedToEncoding(NSASCIIStringEncoding)) {
         text = asciiOnly(text);
     }
@@ -138,8 +144,8 @@ Ref<NSString> userAgent() {
 } // namespace
 
 HCHTTPRequestSerializer::HCHTTPRequestSerializer()
-    : methodsInURI_(NSSet::setWithObjects({"GET"_ns, "HEAD"_ns, "DELETE"_ns})),
-      changedKeyPaths_(NSMutableSet::set()), headers_(NSMutableDictionary::dictionary()) {
+    : methodsInURI_(NSSet::setWithObjects({"GET"_ns, "HEAD"_ns, "DELETE"_ns})), changedKeyPaths_(NSMutableSet::set()),
+      headers_(NSMutableDictionary::dictionary()) {
     headers_->setObjectForKey(acceptLanguage(), "Accept-Language"_ns);
     if (auto agent = userAgent()) {
         headers_->setObjectForKey(agent, "User-Agent"_ns);
@@ -151,8 +157,8 @@ HCHTTPRequestSerializer::HCHTTPRequestSerializer()
 }
 
 HCHTTPRequestSerializer::HCHTTPRequestSerializer(NSCoder* coder) : HCHTTPRequestSerializer() {
-    auto stored = cast<NSDictionary>(
-        coder->decodeObjectOfClassesForKey({NSDictionary::class_(), NSString::class_()}, "mutableHTTPRequestHeaders"_ns));
+    auto stored = cast<NSDictionary>(coder->decodeObjectOfClassesForKey({NSDictionary::class_(), NSString::class_()},
+                                                                        "mutableHTTPRequestHeaders"_ns));
     if (stored) {
         headers_ = NSMutableDictionary::dictionaryWithDictionary(stored);
     }
@@ -175,7 +181,8 @@ HCHTTPRequestSerializer::HCHTTPRequestSerializer(NSCoder* coder) : HCHTTPRequest
         setHTTPShouldUsePipelining(coder->decodeBoolForKey("HTTPShouldUsePipelining"_ns));
     }
     if (coder->containsValueForKey("networkServiceType"_ns)) {
-        setNetworkServiceType(static_cast<NSURLRequestNetworkServiceType>(coder->decodeInt64ForKey("networkServiceType"_ns)));
+        setNetworkServiceType(
+            static_cast<NSURLRequestNetworkServiceType>(coder->decodeInt64ForKey("networkServiceType"_ns)));
     }
 }
 
@@ -242,7 +249,7 @@ Ref<NSString> HCHTTPRequestSerializer::valueForHTTPHeaderField(const Ref<NSStrin
 }
 
 void HCHTTPRequestSerializer::setAuthorizationHeaderFieldWithUsernamePassword(const Ref<NSString>& username,
-                                                                             const Ref<NSString>& password) {
+                                                                              const Ref<NSString>& password) {
     auto pair = NSString::stringWithFormat("%@:%@", username, password);
     auto encoded = pair->dataUsingEncoding(NSUTF8StringEncoding)->base64EncodedStringWithOptions(0);
     setValueForHTTPHeaderField(NSString::stringWithFormat("Basic %@", encoded), "Authorization"_ns);
@@ -308,8 +315,9 @@ bool HCHTTPRequestSerializer::encodesParametersInURI(const Ref<NSURLRequest>& re
     return methodsInURI_ && methodsInURI_->containsObject(request->HTTPMethod()->uppercaseString());
 }
 
-Ref<NSMutableURLRequest> HCHTTPRequestSerializer::requestBySerializingRequestWithParametersError(
-    const Ref<NSURLRequest>& request, const id& parameters, Ref<NSError>* error) {
+Ref<NSMutableURLRequest>
+HCHTTPRequestSerializer::requestBySerializingRequestWithParametersError(const Ref<NSURLRequest>& request,
+                                                                        const id& parameters, Ref<NSError>* error) {
     if (!request) {
         return nullptr;
     }
@@ -347,7 +355,8 @@ Ref<NSMutableURLRequest> HCHTTPRequestSerializer::requestBySerializingRequestWit
     return mutableRequest;
 }
 
-Ref<NSMutableURLRequest> HCHTTPRequestSerializer::multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlockError(
+Ref<NSMutableURLRequest>
+HCHTTPRequestSerializer::multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlockError(
     const Ref<NSString>& method, const Ref<NSString>& URLString, const Ref<NSDictionary>& parameters,
     const std::function<void(HCMultipartFormData*)>& block, Ref<NSError>* error) {
     auto request = requestWithMethodURLStringParametersError(method, URLString, nullptr, error);
@@ -378,7 +387,8 @@ Ref<NSMutableURLRequest> HCHTTPRequestSerializer::multipartFormRequestWithMethod
     return formData->requestByFinalizingMultipartFormData();
 }
 
-Ref<NSMutableURLRequest> HCHTTPRequestSerializer::requestWithMultipartFormRequestWritingStreamContentsToFileCompletionHandler(
+Ref<NSMutableURLRequest>
+HCHTTPRequestSerializer::requestWithMultipartFormRequestWritingStreamContentsToFileCompletionHandler(
     const Ref<NSURLRequest>& request, const Ref<NSURL>& fileURL, std::function<void(const Ref<NSError>&)> handler) {
     auto copy = cast<NSMutableURLRequest>(request->mutableCopy());
     Ref<NSInputStream> inputStream = request->HTTPBodyStream();

@@ -66,10 +66,11 @@ public:
     // nil (with the reason in `error`) when the parameters cannot be serialized: no request is
     // made then, so nothing half-built is ever sent.
     Ref<NSMutableURLRequest> requestWithMethodURLStringParametersError(const Ref<NSString>& method,
-                                                                      const Ref<NSString>& URLString,
-                                                                      const id& parameters, Ref<NSError>* error);
+                                                                       const Ref<NSString>& URLString,
+                                                                       const id& parameters, Ref<NSError>* error);
     Ref<NSMutableURLRequest> requestWithMethodURLStringParameters(const Ref<NSString>& method,
-                                                                 const Ref<NSString>& URLString, const id& parameters) {
+                                                                  const Ref<NSString>& URLString,
+                                                                  const id& parameters) {
         return requestWithMethodURLStringParametersError(method, URLString, parameters, nullptr);
     }
     Ref<NSMutableURLRequest> multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlockError(
@@ -78,18 +79,17 @@ public:
     Ref<NSMutableURLRequest> multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlock(
         const Ref<NSString>& method, const Ref<NSString>& URLString, const Ref<NSDictionary>& parameters,
         const std::function<void(HCMultipartFormData*)>& block) {
-        return multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlockError(method, URLString,
-                                                                                            parameters, block, nullptr);
+        return multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlockError(
+            method, URLString, parameters, block, nullptr);
     }
     // A copy of the request without its body stream; the stream's bytes are written to the file
     // meanwhile, and the handler runs on the main queue with the error or nil.
     Ref<NSMutableURLRequest> requestWithMultipartFormRequestWritingStreamContentsToFileCompletionHandler(
-        const Ref<NSURLRequest>& request, const Ref<NSURL>& fileURL,
-        std::function<void(const Ref<NSError>&)> handler);
+        const Ref<NSURLRequest>& request, const Ref<NSURL>& fileURL, std::function<void(const Ref<NSError>&)> handler);
 
     Ref<NSMutableURLRequest> requestBySerializingRequestWithParametersError(const Ref<NSURLRequest>& request,
-                                                                           const id& parameters,
-                                                                           Ref<NSError>* error) override;
+                                                                            const id& parameters,
+                                                                            Ref<NSError>* error) override;
 
     void observeValueForKeyPathOfObjectChangeContext(const Ref<NSString>& keyPath, const id& object,
                                                      const Ref<NSDictionary>& change, void* context) override;

@@ -51,23 +51,26 @@ bool HCHTTPResponseSerializer::validateResponseDataError(const Ref<NSURLResponse
         valid = false;
         if (hasData && http->URL()) {
             auto info = NSMutableDictionary::dictionary();
-            info->setObjectForKey(NSString::stringWithFormat(HCLocalizedString("Request failed: unacceptable content-type: %@")->str(),
-                                                             http->MIMEType()),
-                                  NSLocalizedDescriptionKey());
+            info->setObjectForKey(
+                NSString::stringWithFormat(HCLocalizedString("Request failed: unacceptable content-type: %@")->str(),
+                                           http->MIMEType()),
+                NSLocalizedDescriptionKey());
             info->setObjectForKey(http->URL(), NSURLErrorFailingURLErrorKey());
             info->setObjectForKey(http, HCNetworkingOperationFailingURLResponseErrorKey());
             info->setObjectForKey(data, HCNetworkingOperationFailingURLResponseDataErrorKey());
-            validationError = make<NSError>(HCURLResponseSerializationErrorDomain(), NSURLErrorCannotDecodeContentData, info);
+            validationError =
+                make<NSError>(HCURLResponseSerializationErrorDomain(), NSURLErrorCannotDecodeContentData, info);
         }
     }
     if (acceptableStatusCodes_ && http->statusCode() >= 0 &&
         !acceptableStatusCodes_->containsIndex(static_cast<NSUInteger>(http->statusCode())) && http->URL()) {
         valid = false;
         auto info = NSMutableDictionary::dictionary();
-        info->setObjectForKey(NSString::stringWithFormat(HCLocalizedString("Request failed: %@ (%ld)")->str(),
-                                                         NSHTTPURLResponse::localizedStringForStatusCode(http->statusCode()),
-                                                         static_cast<long>(http->statusCode())),
-                              NSLocalizedDescriptionKey());
+        info->setObjectForKey(
+            NSString::stringWithFormat(HCLocalizedString("Request failed: %@ (%ld)")->str(),
+                                       NSHTTPURLResponse::localizedStringForStatusCode(http->statusCode()),
+                                       static_cast<long>(http->statusCode())),
+            NSLocalizedDescriptionKey());
         info->setObjectForKey(http->URL(), NSURLErrorFailingURLErrorKey());
         info->setObjectForKey(http, HCNetworkingOperationFailingURLResponseErrorKey());
         if (hasData) {

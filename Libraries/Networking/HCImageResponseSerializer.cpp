@@ -12,9 +12,9 @@ NS_IMPLEMENT_CLASS(HCImageResponseSerializer, HCHTTPResponseSerializer) {
 }
 
 HCImageResponseSerializer::HCImageResponseSerializer() : imageScale_(UIScreen::mainScreen()->scale()) {
-    acceptableContentTypes_ = NSSet::setWithObjects(
-        {"image/tiff"_ns, "image/jpeg"_ns, "image/gif"_ns, "image/png"_ns, "image/ico"_ns, "image/x-icon"_ns,
-         "image/bmp"_ns, "image/x-bmp"_ns, "image/x-xbitmap"_ns, "image/x-win-bitmap"_ns});
+    acceptableContentTypes_ = NSSet::setWithObjects({"image/tiff"_ns, "image/jpeg"_ns, "image/gif"_ns, "image/png"_ns,
+                                                     "image/ico"_ns, "image/x-icon"_ns, "image/bmp"_ns,
+                                                     "image/x-bmp"_ns, "image/x-xbitmap"_ns, "image/x-win-bitmap"_ns});
 }
 
 HCImageResponseSerializer::HCImageResponseSerializer(NSCoder* coder) : HCHTTPResponseSerializer(coder) {

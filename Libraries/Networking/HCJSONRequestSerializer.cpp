@@ -13,14 +13,16 @@ Ref<HCJSONRequestSerializer> HCJSONRequestSerializer::serializer() {
     return serializerWithWritingOptions(0);
 }
 
-Ref<HCJSONRequestSerializer> HCJSONRequestSerializer::serializerWithWritingOptions(NSJSONWritingOptions writingOptions) {
+Ref<HCJSONRequestSerializer>
+HCJSONRequestSerializer::serializerWithWritingOptions(NSJSONWritingOptions writingOptions) {
     auto serializer = make<HCJSONRequestSerializer>();
     serializer->setWritingOptions(writingOptions);
     return serializer;
 }
 
-Ref<NSMutableURLRequest> HCJSONRequestSerializer::requestBySerializingRequestWithParametersError(
-    const Ref<NSURLRequest>& request, const id& parameters, Ref<NSError>* error) {
+Ref<NSMutableURLRequest>
+HCJSONRequestSerializer::requestBySerializingRequestWithParametersError(const Ref<NSURLRequest>& request,
+                                                                        const id& parameters, Ref<NSError>* error) {
     if (!request) {
         return nullptr;
     }

@@ -18,8 +18,8 @@ public:
 
     // Parameters that are no JSON give nil and the writer's error: no request without its body.
     Ref<NSMutableURLRequest> requestBySerializingRequestWithParametersError(const Ref<NSURLRequest>& request,
-                                                                           const id& parameters,
-                                                                           Ref<NSError>* error) override;
+                                                                            const id& parameters,
+                                                                            Ref<NSError>* error) override;
     void encodeWithCoder(NSCoder* coder) override;
     id copy() const override;
 

@@ -4,7 +4,8 @@
 
 NS_IMPLEMENT_CLASS(HCJSONResponseSerializer, HCHTTPResponseSerializer) {
     NSCodingRegister(b);
-    b.property("readingOptions", &HCJSONResponseSerializer::readingOptions, &HCJSONResponseSerializer::setReadingOptions);
+    b.property("readingOptions", &HCJSONResponseSerializer::readingOptions,
+               &HCJSONResponseSerializer::setReadingOptions);
     b.property("removesKeysWithNullValues", &HCJSONResponseSerializer::removesKeysWithNullValues,
                &HCJSONResponseSerializer::setRemovesKeysWithNullValues);
 }
@@ -22,7 +23,8 @@ Ref<HCJSONResponseSerializer> HCJSONResponseSerializer::serializer() {
     return serializerWithReadingOptions(0);
 }
 
-Ref<HCJSONResponseSerializer> HCJSONResponseSerializer::serializerWithReadingOptions(NSJSONReadingOptions readingOptions) {
+Ref<HCJSONResponseSerializer>
+HCJSONResponseSerializer::serializerWithReadingOptions(NSJSONReadingOptions readingOptions) {
     auto serializer = make<HCJSONResponseSerializer>();
     serializer->setReadingOptions(readingOptions);
     return serializer;
@@ -75,7 +77,8 @@ id HCJSONResponseSerializer::responseObjectForResponseDataError(const Ref<NSURLR
             HCURLResponseSerializationErrorDomain(), NSURLErrorCannotDecodeContentData,
             NSDictionary::dictionaryWithEntries(
                 {{NSLocalizedDescriptionKey(), HCLocalizedString("Data failed decoding as a UTF-8 string")},
-                 {NSLocalizedFailureReasonErrorKey(), HCLocalizedString("The response body is not valid text in its encoding")}}));
+                 {NSLocalizedFailureReasonErrorKey(),
+                  HCLocalizedString("The response body is not valid text in its encoding")}}));
     } else if (!text->isEqualToString(" "_ns)) {
         Ref<NSData> utf8 = encoding == NSUTF8StringEncoding ? data : text->dataUsingEncoding(NSUTF8StringEncoding);
         if (!utf8) {

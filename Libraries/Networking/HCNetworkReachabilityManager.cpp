@@ -30,16 +30,15 @@ const Ref<NSString>& HCNetworkingReachabilityNotificationStatusItem() {
 HCNetworkReachabilityStatus HCNetworkReachabilityStatusForFlags(SCNetworkReachabilityFlags flags) {
     bool reachable = (flags & kSCNetworkReachabilityFlagsReachable) != 0;
     bool needsConnection = (flags & kSCNetworkReachabilityFlagsConnectionRequired) != 0;
-    bool connectsAutomatically = (flags & (kSCNetworkReachabilityFlagsConnectionOnDemand |
-                                           kSCNetworkReachabilityFlagsConnectionOnTraffic)) != 0;
-    bool connectsWithoutUser =
-        connectsAutomatically && (flags & kSCNetworkReachabilityFlagsInterventionRequired) == 0;
+    bool connectsAutomatically =
+        (flags & (kSCNetworkReachabilityFlagsConnectionOnDemand | kSCNetworkReachabilityFlagsConnectionOnTraffic)) != 0;
+    bool connectsWithoutUser = connectsAutomatically && (flags & kSCNetworkReachabilityFlagsInterventionRequired) == 0;
     bool isNetworkReachable = reachable && (!needsConnection || connectsWithoutUser);
     if (!isNetworkReachable) {
         return HCNetworkReachabilityStatusNotReachable;
     }
     return (flags & kSCNetworkReachabilityFlagsIsWWAN) ? HCNetworkReachabilityStatusReachableViaWWAN
-                                                        : HCNetworkReachabilityStatusReachableViaWiFi;
+                                                       : HCNetworkReachabilityStatusReachableViaWiFi;
 }
 
 namespace {
@@ -105,7 +104,8 @@ void HCNetworkReachabilityManager::setNetworkReachabilityStatus(HCNetworkReachab
     }
 }
 
-void HCNetworkReachabilityManager::setReachabilityStatusChangeBlock(std::function<void(HCNetworkReachabilityStatus)> block) {
+void HCNetworkReachabilityManager::setReachabilityStatusChangeBlock(
+    std::function<void(HCNetworkReachabilityStatus)> block) {
     std::lock_guard lock(mutex_);
     statusBlock_ = std::move(block);
 }
@@ -129,9 +129,9 @@ void HCNetworkReachabilityManager::startMonitoring() {
             }
         }
     };
-    SCNetworkReachabilitySetCallback(reachability_, [callback](SCNetworkReachability*, SCNetworkReachabilityFlags flags) {
-        reportStatus(flags, callback);
-    });
+    SCNetworkReachabilitySetCallback(
+        reachability_,
+        [callback](SCNetworkReachability*, SCNetworkReachabilityFlags flags) { reportStatus(flags, callback); });
     SCNetworkReachabilityScheduleWithRunLoop(reachability_, NSRunLoop::mainRunLoop(), NSRunLoopCommonModes());
     Ref<SCNetworkReachability> target = reachability_;
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0), [target, callback] {

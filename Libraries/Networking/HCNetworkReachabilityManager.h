@@ -40,8 +40,12 @@ public:
     void setNetworkReachabilityStatus(HCNetworkReachabilityStatus status);
     const Ref<SCNetworkReachability>& networkReachability() const noexcept { return reachability_; }
     bool isReachable() const { return isReachableViaWWAN() || isReachableViaWiFi(); }
-    bool isReachableViaWWAN() const { return networkReachabilityStatus() == HCNetworkReachabilityStatusReachableViaWWAN; }
-    bool isReachableViaWiFi() const { return networkReachabilityStatus() == HCNetworkReachabilityStatusReachableViaWiFi; }
+    bool isReachableViaWWAN() const {
+        return networkReachabilityStatus() == HCNetworkReachabilityStatusReachableViaWWAN;
+    }
+    bool isReachableViaWiFi() const {
+        return networkReachabilityStatus() == HCNetworkReachabilityStatusReachableViaWiFi;
+    }
 
     void startMonitoring();
     void stopMonitoring();

@@ -19,8 +19,9 @@ Ref<HCPropertyListRequestSerializer> HCPropertyListRequestSerializer::serializer
     return serializerWithFormatWriteOptions(NSPropertyListXMLFormat_v1_0, 0);
 }
 
-Ref<HCPropertyListRequestSerializer> HCPropertyListRequestSerializer::serializerWithFormatWriteOptions(
-    NSPropertyListFormat format, NSPropertyListWriteOptions writeOptions) {
+Ref<HCPropertyListRequestSerializer>
+HCPropertyListRequestSerializer::serializerWithFormatWriteOptions(NSPropertyListFormat format,
+                                                                  NSPropertyListWriteOptions writeOptions) {
     auto serializer = make<HCPropertyListRequestSerializer>();
     serializer->setFormat(format);
     serializer->setWriteOptions(writeOptions);
@@ -39,7 +40,7 @@ Ref<NSMutableURLRequest> HCPropertyListRequestSerializer::requestBySerializingRe
     if (parameters) {
         Ref<NSError> writerError;
         auto body = NSPropertyListSerialization::dataWithPropertyListFormatOptionsError(parameters, format_,
-                                                                                       writeOptions_, &writerError);
+                                                                                        writeOptions_, &writerError);
         if (!body) {
             if (error) {
                 *error = writerError;

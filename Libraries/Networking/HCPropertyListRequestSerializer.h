@@ -12,8 +12,8 @@ public:
     explicit HCPropertyListRequestSerializer(NSCoder* coder);
 
     static Ref<HCPropertyListRequestSerializer> serializer();
-    static Ref<HCPropertyListRequestSerializer> serializerWithFormatWriteOptions(NSPropertyListFormat format,
-                                                                                NSPropertyListWriteOptions writeOptions);
+    static Ref<HCPropertyListRequestSerializer>
+    serializerWithFormatWriteOptions(NSPropertyListFormat format, NSPropertyListWriteOptions writeOptions);
 
     NSPropertyListFormat format() const noexcept { return format_; }
     void setFormat(NSPropertyListFormat format) { format_ = format; }
@@ -22,8 +22,8 @@ public:
 
     // Parameters that are no property list give nil and the writer's error.
     Ref<NSMutableURLRequest> requestBySerializingRequestWithParametersError(const Ref<NSURLRequest>& request,
-                                                                           const id& parameters,
-                                                                           Ref<NSError>* error) override;
+                                                                            const id& parameters,
+                                                                            Ref<NSError>* error) override;
     void encodeWithCoder(NSCoder* coder) override;
     id copy() const override;
 

@@ -20,8 +20,9 @@ Ref<HCPropertyListResponseSerializer> HCPropertyListResponseSerializer::serializ
     return serializerWithFormatReadOptions(NSPropertyListXMLFormat_v1_0, 0);
 }
 
-Ref<HCPropertyListResponseSerializer> HCPropertyListResponseSerializer::serializerWithFormatReadOptions(
-    NSPropertyListFormat format, NSPropertyListReadOptions readOptions) {
+Ref<HCPropertyListResponseSerializer>
+HCPropertyListResponseSerializer::serializerWithFormatReadOptions(NSPropertyListFormat format,
+                                                                  NSPropertyListReadOptions readOptions) {
     auto serializer = make<HCPropertyListResponseSerializer>();
     serializer->setFormat(format);
     serializer->setReadOptions(readOptions);

@@ -13,7 +13,7 @@ public:
 
     static Ref<HCPropertyListResponseSerializer> serializer();
     static Ref<HCPropertyListResponseSerializer> serializerWithFormatReadOptions(NSPropertyListFormat format,
-                                                                                NSPropertyListReadOptions readOptions);
+                                                                                 NSPropertyListReadOptions readOptions);
 
     NSPropertyListFormat format() const noexcept { return format_; }
     void setFormat(NSPropertyListFormat format) { format_ = format; }

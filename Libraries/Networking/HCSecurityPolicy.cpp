@@ -10,7 +10,8 @@ NS_IMPLEMENT_CLASS(HCSecurityPolicy, NSObject) {
     NSCodingRegister(b);
     b.property("allowInvalidCertificates", &HCSecurityPolicy::allowInvalidCertificates,
                &HCSecurityPolicy::setAllowInvalidCertificates);
-    b.property("validatesDomainName", &HCSecurityPolicy::validatesDomainName, &HCSecurityPolicy::setValidatesDomainName);
+    b.property("validatesDomainName", &HCSecurityPolicy::validatesDomainName,
+               &HCSecurityPolicy::setValidatesDomainName);
     b.property("SSLPinningMode", &HCSecurityPolicy::SSLPinningMode, &HCSecurityPolicy::setSSLPinningMode);
     b.property("pinnedCertificates", &HCSecurityPolicy::pinnedCertificates, &HCSecurityPolicy::setPinnedCertificates);
     b.property("pinnedPublicKeys", &HCSecurityPolicy::pinnedPublicKeys, &HCSecurityPolicy::setPinnedPublicKeys);
@@ -62,8 +63,8 @@ HCSecurityPolicy::HCSecurityPolicy(NSCoder* coder) : HCSecurityPolicy() {
     pinningMode_ = static_cast<HCSSLPinningMode>(mode ? mode->unsignedIntegerValue() : 0);
     allowInvalidCertificates_ = coder->decodeBoolForKey("allowInvalidCertificates"_ns);
     validatesDomainName_ = coder->decodeBoolForKey("validatesDomainName"_ns);
-    setPinnedCertificates(
-        cast<NSArray>(coder->decodeObjectOfClassesForKey({NSArray::class_(), NSData::class_()}, "pinnedCertificates"_ns)));
+    setPinnedCertificates(cast<NSArray>(
+        coder->decodeObjectOfClassesForKey({NSArray::class_(), NSData::class_()}, "pinnedCertificates"_ns)));
 }
 
 Ref<HCSecurityPolicy> HCSecurityPolicy::defaultPolicy() {
@@ -135,8 +136,8 @@ bool HCSecurityPolicy::evaluateServerTrustForDomain(const Ref<SecTrust>& serverT
         NSLog("In order to validate a domain name for self signed certificates, you MUST use pinning.");
         return false;
     }
-    SecTrustSetPolicies(serverTrust, validatesDomainName_ ? id(SecPolicyCreateSSL(true, domain))
-                                                          : id(SecPolicyCreateBasicX509()));
+    SecTrustSetPolicies(serverTrust,
+                        validatesDomainName_ ? id(SecPolicyCreateSSL(true, domain)) : id(SecPolicyCreateBasicX509()));
     if (pinningMode_ == HCSSLPinningModeNone) {
         return allowInvalidCertificates_ || serverTrustIsValid(serverTrust);
     }

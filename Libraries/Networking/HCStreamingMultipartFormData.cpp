@@ -20,8 +20,8 @@ uint32_t randomWord() {
 }
 
 Ref<NSError> fileError(const char* message) {
-    auto reason = NSBundle::mainBundle()->localizedStringForKeyValueTable(NSString::from(message), ""_ns,
-                                                                          "HCNetworking"_ns);
+    auto reason =
+        NSBundle::mainBundle()->localizedStringForKeyValueTable(NSString::from(message), ""_ns, "HCNetworking"_ns);
     return make<NSError>(HCURLRequestSerializationErrorDomain(), NSURLErrorBadURL,
                          NSDictionary::dictionaryWithEntries({{NSLocalizedFailureReasonErrorKey(), reason}}));
 }
@@ -37,8 +37,7 @@ Ref<NSString> mimeTypeForExtension(const Ref<NSString>& extension) {
 HCStreamingMultipartFormData::HCStreamingMultipartFormData(const Ref<NSMutableURLRequest>& request,
                                                            NSStringEncoding encoding)
     : request_(request ? cast<NSMutableURLRequest>(request->mutableCopy()) : make<NSMutableURLRequest>()),
-      stringEncoding_(encoding),
-      boundary_(NSString::stringWithFormat("Boundary+%08X%08X", randomWord(), randomWord())),
+      stringEncoding_(encoding), boundary_(NSString::stringWithFormat("Boundary+%08X%08X", randomWord(), randomWord())),
       bodyStream_(make<HCMultipartBodyStream>(encoding)) {}
 
 bool HCStreamingMultipartFormData::appendPartWithFileURLNameError(const Ref<NSURL>& fileURL, const Ref<NSString>& name,
@@ -110,7 +109,8 @@ void HCStreamingMultipartFormData::appendPartWithFormDataName(const Ref<NSData>&
     appendPartWithHeadersBody(headers, data);
 }
 
-void HCStreamingMultipartFormData::appendPartWithHeadersBody(const Ref<NSDictionary>& headers, const Ref<NSData>& body) {
+void HCStreamingMultipartFormData::appendPartWithHeadersBody(const Ref<NSDictionary>& headers,
+                                                             const Ref<NSData>& body) {
     appendPart(headers, body, body ? body->length() : 0);
 }
 

@@ -19,9 +19,8 @@ NS_IMPLEMENT_CLASS(HCURLConnectionOperation, NSOperation) {
     b.manualNotification("isExecuting");
     b.manualNotification("isFinished");
     b.manualNotification("state");
-    b.classMethod("networkRequestThreadEntryPoint:", [](const id& object) {
-        HCURLConnectionOperation::networkRequestThreadEntryPoint(object);
-    });
+    b.classMethod("networkRequestThreadEntryPoint:",
+                  [](const id& object) { HCURLConnectionOperation::networkRequestThreadEntryPoint(object); });
     b.classMethod("supportsSecureCoding", [] { return true; });
 }
 
@@ -96,8 +95,9 @@ bool sameHost(const Ref<NSURL>& url, const Ref<NSURLProtectionSpace>& space) {
     if (!url || !url->host() || !space || !space->host()) {
         return false;
     }
-    NSInteger port = url->port() ? url->port()->integerValue()
-                                 : (url->scheme() && url->scheme()->lowercaseString()->isEqualToString("https"_ns) ? 443 : 80);
+    NSInteger port = url->port()
+                         ? url->port()->integerValue()
+                         : (url->scheme() && url->scheme()->lowercaseString()->isEqualToString("https"_ns) ? 443 : 80);
     return url->host()->caseInsensitiveCompare(space->host()) == NSOrderedSame && port == space->port();
 }
 
@@ -114,15 +114,16 @@ void encodeError(NSCoder* coder, const Ref<NSError>& error, const Ref<NSString>&
             info->setObjectForKey(cast<NSURL>(v)->absoluteString(), k);
         }
     }
-    coder->encodeObjectForKey(NSDictionary::dictionaryWithEntries({{"domain"_ns, error->domain()},
-                                                                  {"code"_ns, NSNumber::numberWithInteger(error->code())},
-                                                                  {"userInfo"_ns, info}}),
-                              key);
+    coder->encodeObjectForKey(
+        NSDictionary::dictionaryWithEntries({{"domain"_ns, error->domain()},
+                                             {"code"_ns, NSNumber::numberWithInteger(error->code())},
+                                             {"userInfo"_ns, info}}),
+        key);
 }
 
 Ref<NSError> decodeError(NSCoder* coder, const Ref<NSString>& key) {
-    auto stored = cast<NSDictionary>(coder->decodeObjectOfClassesForKey(
-        {NSDictionary::class_(), NSString::class_(), NSNumber::class_()}, key));
+    auto stored = cast<NSDictionary>(
+        coder->decodeObjectOfClassesForKey({NSDictionary::class_(), NSString::class_(), NSNumber::class_()}, key));
     if (!stored) {
         return nullptr;
     }
@@ -142,7 +143,8 @@ HCURLConnectionOperation::HCURLConnectionOperation(const Ref<NSURLRequest>& requ
 }
 
 HCURLConnectionOperation::HCURLConnectionOperation(NSCoder* coder)
-    : HCURLConnectionOperation(cast<NSURLRequest>(coder->decodeObjectOfClassForKey(NSURLRequest::class_(), "request"_ns))) {
+    : HCURLConnectionOperation(
+          cast<NSURLRequest>(coder->decodeObjectOfClassForKey(NSURLRequest::class_(), "request"_ns))) {
     auto state = cast<NSNumber>(coder->decodeObjectOfClassForKey(NSNumber::class_(), "state"_ns));
     if (state) {
         setState(static_cast<HCConnectionOperationState>(state->integerValue()));
@@ -174,20 +176,22 @@ void HCURLConnectionOperation::networkRequestThreadEntryPoint(const id&) {
     runLoop->run();
 }
 
+// The platform loads every request on one network thread with its own event loop; that thread is
+// the network-request thread, so that a connection made there reports to its operation without a
+// hand-over between threads.
 Ref<NSThread> HCURLConnectionOperation::networkRequestThread() {
     static dispatch_once_t once;
     static Ref<NSThread>* thread = nullptr;
     dispatch_once(&once, [] {
-        thread = new Ref<NSThread>(make<NSThread>([] { networkRequestThreadEntryPoint(nullptr); }));
-        (*thread)->start();
+        thread = new Ref<NSThread>(NSURLConnection::networkThread());
+        NSURLConnection::performOnNetworkThread([] { NSThread::currentThread()->setName("HCNetworking"_ns); });
     });
     return *thread;
 }
 
 void HCURLConnectionOperation::performOnNetworkThread(std::function<void()> block) {
-    Ref<NSSet> modes = runLoopModes();
-    networkRequestThread()->runLoop()->performInModesBlock(modes ? modes->allObjects() : NSArray::array(),
-                                                           std::move(block));
+    networkRequestThread();
+    NSURLConnection::performOnNetworkThread(std::move(block));
 }
 
 // MARK: - Properties
@@ -386,6 +390,7 @@ void HCURLConnectionOperation::setRedirectResponseBlock(HCRedirectResponseBlock 
 
 void HCURLConnectionOperation::setCompletionBlock(std::function<void()> block) {
     Locked l(*this);
+    directCompletion_ = nullptr;
     if (!block) {
         completion_ = nullptr;
         return;
@@ -413,7 +418,13 @@ void HCURLConnectionOperation::setCompletionBlock(std::function<void()> block) {
 
 std::function<void()> HCURLConnectionOperation::completionBlock() const {
     Locked l(*this);
-    return completion_;
+    return directCompletion_ ? directCompletion_ : completion_;
+}
+
+void HCURLConnectionOperation::setDirectCompletion(std::function<void()> completion) {
+    Locked l(*this);
+    completion_ = nullptr;
+    directCompletion_ = std::move(completion);
 }
 
 void HCURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler) {
@@ -520,17 +531,31 @@ void HCURLConnectionOperation::operationDidStart() {
 
 void HCURLConnectionOperation::finish() {
     std::function<void()> completion;
+    bool direct = false;
     {
         Locked l(*this);
         setState(HCOperationFinishedState);
         if (state_.load() == HCOperationFinishedState && !completionRun_) {
             completionRun_ = true;
-            completion = completion_;
+            if (directCompletion_) {
+                // Run once; the blocks it hands on hold what they need until they have run.
+                completion = std::move(directCompletion_);
+                directCompletion_ = nullptr;
+                direct = true;
+            } else {
+                completion = completion_;
+            }
         }
     }
     if (completion) {
         completion();
     }
+    if (!direct) {
+        postDidFinishNotification();
+    }
+}
+
+void HCURLConnectionOperation::postDidFinishNotification() {
     postOnMainQueue(HCNetworkingOperationDidFinishNotification(), id(this));
 }
 
@@ -636,7 +661,7 @@ void HCURLConnectionOperation::connectionWillSendRequestForAuthenticationChallen
     if (space->authenticationMethod()->isEqualToString(NSURLAuthenticationMethodServerTrust())) {
         if (policy && policy->evaluateServerTrustForDomain(space->serverTrust(), space->host())) {
             sender->useCredentialForAuthenticationChallenge(NSURLCredential::credentialForTrust(space->serverTrust()),
-                                                           challenge);
+                                                            challenge);
         } else {
             sender->cancelAuthenticationChallenge(challenge);
         }
@@ -668,17 +693,16 @@ Ref<NSURLRequest> HCURLConnectionOperation::connectionWillSendRequestRedirectRes
 
 void HCURLConnectionOperation::connectionDidSendBodyDataTotalBytesWrittenTotalBytesExpectedToWrite(
     NSURLConnection*, NSInteger bytesWritten, NSInteger totalBytesWritten, NSInteger totalBytesExpected) {
-    Ref<HCURLConnectionOperation> self(this);
-    dispatch_async(dispatch_get_main_queue(), [self, bytesWritten, totalBytesWritten, totalBytesExpected] {
-        HCProgressBlock block;
-        {
-            Locked l(*self);
-            block = self->uploadProgress_;
-        }
-        if (block) {
+    HCProgressBlock block;
+    {
+        Locked l(*this);
+        block = uploadProgress_;
+    }
+    if (block) {
+        dispatch_async(dispatch_get_main_queue(), [block, bytesWritten, totalBytesWritten, totalBytesExpected] {
             block(static_cast<NSUInteger>(bytesWritten), totalBytesWritten, totalBytesExpected);
-        }
-    });
+        });
+    }
 }
 
 void HCURLConnectionOperation::connectionDidReceiveResponse(NSURLConnection*, const Ref<NSURLResponse>& response) {
@@ -705,29 +729,30 @@ void HCURLConnectionOperation::connectionDidReceiveData(NSURLConnection* connect
             }
             written += static_cast<NSUInteger>(n);
         }
-        Ref<HCURLConnectionOperation> self(this);
-        dispatch_async(dispatch_get_main_queue(), [self, length] {
-            HCProgressBlock block;
-            long long total;
-            long long expected;
-            {
-                Locked l(*self);
-                self->totalBytesRead_ += static_cast<long long>(length);
-                total = self->totalBytesRead_;
-                expected = self->response_ ? self->response_->expectedContentLength() : NSURLResponseUnknownLength;
-                block = self->downloadProgress_;
-            }
-            if (block) {
-                block(length, total, expected);
-            }
-        });
+        // The count moves at once; the progress block (when there is one) hears of it on the main
+        // queue.
+        HCProgressBlock block;
+        long long total;
+        long long expected;
+        {
+            Locked l(*this);
+            totalBytesRead_ += static_cast<long long>(length);
+            total = totalBytesRead_;
+            expected = response_ ? response_->expectedContentLength() : NSURLResponseUnknownLength;
+            block = downloadProgress_;
+        }
+        if (block) {
+            dispatch_async(dispatch_get_main_queue(),
+                           [block, length, total, expected] { block(length, total, expected); });
+        }
         return;
     }
     Ref<NSError> streamError = stream->streamError();
-    failWithError(streamError ? streamError
-                              : make<NSError>(NSURLErrorDomain(), NSURLErrorCannotWriteToFile,
-                                              NSDictionary::dictionaryWithEntries(
-                                                  {{NSLocalizedDescriptionKey(), "The output stream has no space"_ns}})));
+    failWithError(streamError
+                      ? streamError
+                      : make<NSError>(NSURLErrorDomain(), NSURLErrorCannotWriteToFile,
+                                      NSDictionary::dictionaryWithEntries(
+                                          {{NSLocalizedDescriptionKey(), "The output stream has no space"_ns}})));
 }
 
 void HCURLConnectionOperation::connectionDidFinishLoading(NSURLConnection*) {
@@ -763,8 +788,9 @@ void HCURLConnectionOperation::connectionDidFailWithError(NSURLConnection*, cons
     finish();
 }
 
-Ref<NSCachedURLResponse> HCURLConnectionOperation::connectionWillCacheResponse(
-    NSURLConnection* connection, const Ref<NSCachedURLResponse>& cachedResponse) {
+Ref<NSCachedURLResponse>
+HCURLConnectionOperation::connectionWillCacheResponse(NSURLConnection* connection,
+                                                      const Ref<NSCachedURLResponse>& cachedResponse) {
     HCCacheResponseBlock block;
     {
         Locked l(*this);
@@ -810,23 +836,23 @@ Ref<NSArray> HCURLConnectionOperation::batchOfRequestOperationsProgressBlockComp
         operation->setCompletionBlock([weakOperation, original, group, operations, progressBlock] {
             auto strongOperation = weakOperation.lock();
             dispatch_queue_t queue = strongOperation ? strongOperation->completionQueue() : nullptr;
-            dispatch_group_async(group, queue ? queue : dispatch_get_main_queue(), [original, group, operations,
-                                                                                    progressBlock] {
-                if (original) {
-                    original();
-                }
-                NSUInteger finished = 0;
-                for (const auto& member : *operations) {
-                    auto op = cast<NSOperation>(member);
-                    if (op && op->isFinished()) {
-                        ++finished;
-                    }
-                }
-                if (progressBlock) {
-                    progressBlock(finished, operations->count());
-                }
-                dispatch_group_leave(group);
-            });
+            dispatch_group_async(group, queue ? queue : dispatch_get_main_queue(),
+                                 [original, group, operations, progressBlock] {
+                                     if (original) {
+                                         original();
+                                     }
+                                     NSUInteger finished = 0;
+                                     for (const auto& member : *operations) {
+                                         auto op = cast<NSOperation>(member);
+                                         if (op && op->isFinished()) {
+                                             ++finished;
+                                         }
+                                     }
+                                     if (progressBlock) {
+                                         progressBlock(finished, operations->count());
+                                     }
+                                     dispatch_group_leave(group);
+                                 });
         });
         dispatch_group_enter(group);
         batchedOperation->addDependency(operation);
@@ -840,7 +866,8 @@ Ref<NSString> HCURLConnectionOperation::description() const {
     Locked l(*this);
     return NSString::stringWithFormat("<%@: %p, state: %s, cancelled: %s request: %@, response: %@>",
                                       NSStringFromClass(getClass()), static_cast<const void*>(this),
-                                      keyPathForState(state_.load()), isCancelled() ? "YES" : "NO", request_, response_);
+                                      keyPathForState(state_.load()), isCancelled() ? "YES" : "NO", request_,
+                                      response_);
 }
 
 void HCURLConnectionOperation::encodeWithCoder(NSCoder* coder) {

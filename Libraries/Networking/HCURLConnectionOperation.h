@@ -121,8 +121,9 @@ public:
     id copy() const override;
 
     // The connection's delegate (on the network-request thread).
-    void connectionWillSendRequestForAuthenticationChallenge(NSURLConnection* connection,
-                                                             const Ref<NSURLAuthenticationChallenge>& challenge) override;
+    void
+    connectionWillSendRequestForAuthenticationChallenge(NSURLConnection* connection,
+                                                        const Ref<NSURLAuthenticationChallenge>& challenge) override;
     bool connectionShouldUseCredentialStorage(NSURLConnection* connection) override;
     Ref<NSURLRequest> connectionWillSendRequestRedirectResponse(NSURLConnection* connection,
                                                                 const Ref<NSURLRequest>& request,
@@ -156,6 +157,13 @@ protected:
     void failWithError(const Ref<NSError>& error);
     // Copies the hooks and the completion queue and group into a fresh operation (for copies).
     void copyHooksInto(HCURLConnectionOperation& other) const;
+    // A completion that runs where the operation finishes (the network-request thread) and does
+    // its own hand-over to queues: the HTTP operation's, which goes straight to its processing queue
+    // instead of passing through the completion queue first. Replaces any completion block.
+    void setDirectCompletion(std::function<void()> completion);
+    // Posts the operation-did-finish notification on the main queue. A direct completion posts it
+    // itself, just before it hands over its result, so that both reach the main queue together.
+    void postDidFinishNotification();
 
     // The recursive lock, held for a scope.
     struct Locked {
@@ -190,5 +198,6 @@ private:
     HCCacheResponseBlock cacheResponse_;
     HCRedirectResponseBlock redirectResponse_;
     std::function<void()> completion_;
+    std::function<void()> directCompletion_;
     bool completionRun_ = false;
 };

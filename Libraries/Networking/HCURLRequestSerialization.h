@@ -12,6 +12,6 @@ public:
     virtual ~HCURLRequestSerialization() = default;
     // A new request carrying the parameters, or nil with the reason in `error` (when given).
     virtual Ref<NSMutableURLRequest> requestBySerializingRequestWithParametersError(const Ref<NSURLRequest>& request,
-                                                                                   const id& parameters,
-                                                                                   Ref<NSError>* error) = 0;
+                                                                                    const id& parameters,
+                                                                                    Ref<NSError>* error) = 0;
 };

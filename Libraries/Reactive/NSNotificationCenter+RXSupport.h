@@ -1,7 +1,8 @@
 // Notifications as a signal. A category method of NSNotificationCenter, as a free function taking
 // the center first:
 //
-//     rx_addObserverForNameObject(NSNotificationCenter::defaultCenter(), UIApplicationDidBecomeActiveNotification(), nullptr)
+//     rx_addObserverForNameObject(NSNotificationCenter::defaultCenter(), UIApplicationDidBecomeActiveNotification(),
+//     nullptr)
 //         ->takeUntil(rx_willDeallocSignal(self))
 //         ->subscribeNext(...);
 #pragma once

@@ -1,5 +1,7 @@
 #include <Reactive/NSObject+RXDeallocating.h>
 
+#include <Reactive/NSObject+RXDeallocatingPrivate.h>
+
 #include <Reactive/RXReplaySubject.h>
 #include <Reactive/RXScopedDisposable.h>
 #include <Reactive/RXSubject.h>
@@ -69,4 +71,41 @@ Ref<RXSignal> rx_didDeallocSignal(const id& object) {
     // Keyed by its own address; released with the object's other associations, after the object.
     object->setAssociatedObject(scoped.get(), scoped, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
     return subject;
+}
+
+Ref<RXSignal> rx_detail::deallocationSignal(const std::vector<id>& objects) {
+    std::vector<Weak<NSObject>> watched;
+    for (const id& object : objects) {
+        if (object) {
+            watched.emplace_back(object);
+        }
+    }
+    return RXSignal::createSignal([watched](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        auto onDealloc = RXDisposable::disposableWithBlock([subscriber] { subscriber->sendCompleted(); });
+        std::vector<Weak<NSObject>> registered;
+        for (const auto& weak : watched) {
+            Ref<NSObject> object = weak.lock();
+            if (!object) {
+                onDealloc->dispose();
+                break;
+            }
+            rx_addDeallocDisposable(object, onDealloc);
+            registered.push_back(weak);
+        }
+        if (onDealloc->isDisposed()) {
+            for (const auto& weak : registered) {
+                if (Ref<NSObject> object = weak.lock()) {
+                    rx_deallocDisposable(object)->removeDisposable(onDealloc);
+                }
+            }
+            return nullptr;
+        }
+        return RXDisposable::disposableWithBlock([registered, onDealloc] {
+            for (const auto& weak : registered) {
+                if (Ref<NSObject> object = weak.lock()) {
+                    rx_deallocDisposable(object)->removeDisposable(onDealloc);
+                }
+            }
+        });
+    });
 }

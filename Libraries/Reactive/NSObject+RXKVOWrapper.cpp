@@ -134,7 +134,8 @@ Ref<RXDisposable> rx_observeKeyPathOptionsObserverBlock(const id& receiver, cons
     observation->observer = observer;
     observation->watchDeallocation = watchesDeallocation(receiver, observation->head);
     observation->block = std::move(block);
-    observation->serial = RXSerialDisposable::serialDisposableWithDisposable(RXCompoundDisposable::compoundDisposable());
+    observation->serial =
+        RXSerialDisposable::serialDisposableWithDisposable(RXCompoundDisposable::compoundDisposable());
 
     auto disposable = RXCompoundDisposable::compoundDisposable();
     disposable->addDisposable(observation->serial);

@@ -15,8 +15,8 @@
 // - causedByDealloc: YES only when the call reports that the value of a weak property deallocated
 //   (the value is then nil);
 // - affectedOnlyLastComponent: YES when only the last component of the key path changed.
-using RXKVOObservationBlock = std::function<void(const id& value, const Ref<NSDictionary>& change,
-                                                 bool causedByDealloc, bool affectedOnlyLastComponent)>;
+using RXKVOObservationBlock = std::function<void(const id& value, const Ref<NSDictionary>& change, bool causedByDealloc,
+                                                 bool affectedOnlyLastComponent)>;
 
 // `-[NSObject rx_observeKeyPath:options:observer:block:]`. Observes the key path of the receiver on
 // behalf of the observer (held weakly; may be nil). The observation lives until the returned

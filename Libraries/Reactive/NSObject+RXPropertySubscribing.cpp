@@ -1,13 +1,13 @@
 #include <Reactive/NSObject+RXPropertySubscribing.h>
 
 #include <Reactive/NSObject+RXDeallocating.h>
+#include <Reactive/NSObject+RXDeallocatingPrivate.h>
 #include <Reactive/NSObject+RXDescription.h>
 #include <Reactive/NSObject+RXKVOWrapper.h>
 #include <Reactive/RXKVOTrampoline.h>
 #include <Reactive/RXTuple.h>
 
 #include <memory>
-#include <mutex>
 
 Ref<RXSignal> rx_valuesAndChangesForKeyPathOptionsObserver(const id& receiver, const Ref<NSString>& keyPath,
                                                            NSKeyValueObservingOptions options, const id& observer) {
@@ -16,19 +16,18 @@ Ref<RXSignal> rx_valuesAndChangesForKeyPathOptionsObserver(const id& receiver, c
                            "rx_valuesAndChangesForKeyPath:options:observer: needs a receiver and a key path");
     }
     Ref<NSString> path = cast<NSString>(keyPath->copy());
-    // Makes a deallocation that starts on another thread wait until a subscription's setup is done.
-    auto lock = std::make_shared<std::recursive_mutex>();
+    // Both are held weakly. A setup loads them strongly, so neither can begin to deallocate while a
+    // subscription is being set up; one that has begun no longer loads, and the subscription then
+    // completes at once.
     Weak<NSObject> weakReceiver(receiver);
     Weak<NSObject> weakObserver(observer);
     bool hasObserver = static_cast<bool>(observer);
 
-    Ref<RXSignal> end =
-        RXSignal::zip({rx_willDeallocSignal(receiver), observer ? rx_willDeallocSignal(observer) : RXSignal::never()})
-            ->doCompleted([lock] { std::lock_guard<std::recursive_mutex> guard(*lock); });
+    // Completes when either begins to deallocate.
+    Ref<RXSignal> end = rx_detail::deallocationSignal({receiver, observer});
 
-    return RXSignal::createSignal([lock, weakReceiver, weakObserver, hasObserver, path,
+    return RXSignal::createSignal([weakReceiver, weakObserver, hasObserver, path,
                                    options](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
-               std::lock_guard<std::recursive_mutex> guard(*lock);
                Ref<NSObject> observer = weakObserver.lock();
                Ref<NSObject> receiver = weakReceiver.lock();
                if (!receiver || (hasObserver && !observer)) {
@@ -60,45 +59,52 @@ Ref<RXSignal> rx_signalWithChangesForKeyPathOptionsObserver(const id& object, co
     Weak<NSObject> weakObject(object);
     Weak<NSObject> weakObserver(observer);
     Ref<NSString> path = keyPath ? cast<NSString>(keyPath->copy()) : nullptr;
-    return RXSignal::createSignal([weakObject, weakObserver, path,
-                                   options](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
-               Ref<NSObject> object = weakObject.lock();
-               Ref<NSObject> observer = weakObserver.lock();
-               if (!object) {
-                   subscriber->sendCompleted();
-                   return nullptr;
-               }
-               Ref<RXKVOTrampoline> trampoline = rx_addObserverForKeyPathOptionsBlock(
-                   object, observer, path, options,
-                   [subscriber](const id&, const id&, const Ref<NSDictionary>& change) {
-                       subscriber->sendNext(change);
+    return RXSignal::createSignal(
+               [weakObject, weakObserver, path, options](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+                   Ref<NSObject> object = weakObject.lock();
+                   Ref<NSObject> observer = weakObserver.lock();
+                   if (!object) {
+                       subscriber->sendCompleted();
+                       return nullptr;
+                   }
+                   // The deallocation disposable goes in before the trampoline, so that it runs while the
+                   // trampoline still holds the subscriber: either one's deallocation ends the subscription
+                   // with completion.
+                   auto holder = std::make_shared<Ref<RXKVOTrampoline>>();
+                   Weak<NSObject> weakSubscriber(subscriber.object());
+                   auto onDealloc = RXDisposable::disposableWithBlock([holder, weakSubscriber] {
+                       Ref<NSObject> s = weakSubscriber.lock();
+                       if (*holder) {
+                           (*holder)->dispose();
+                       }
+                       if (auto* live = dynamic_cast<RXSubscriber*>(s.get())) {
+                           live->sendCompleted();
+                       }
                    });
-               if (!trampoline) {
-                   subscriber->sendCompleted();
-                   return nullptr;
-               }
-               // Either one's deallocation ends the subscription with completion.
-               Weak<NSObject> weakSubscriber(subscriber.object());
-               auto onDealloc = RXDisposable::disposableWithBlock([trampoline, weakSubscriber] {
-                   trampoline->dispose();
-                   if (Ref<NSObject> s = weakSubscriber.lock()) {
-                       dynamic_cast<RXSubscriber*>(s.get())->sendCompleted();
+                   rx_addDeallocDisposable(observer, onDealloc);
+                   rx_addDeallocDisposable(object, onDealloc);
+                   Ref<RXKVOTrampoline> trampoline = rx_addObserverForKeyPathOptionsBlock(
+                       object, observer, path, options,
+                       [subscriber](const id&, const id&, const Ref<NSDictionary>& change) {
+                           subscriber->sendNext(change);
+                       });
+                   *holder = trampoline;
+                   if (!trampoline) {
+                       onDealloc->dispose();
+                       return nullptr;
                    }
-               });
-               rx_addDeallocDisposable(observer, onDealloc);
-               rx_addDeallocDisposable(object, onDealloc);
-               Weak<NSObject> weakTarget(object);
-               Weak<NSObject> weakWatcher(observer);
-               return RXDisposable::disposableWithBlock([trampoline, onDealloc, weakTarget, weakWatcher] {
-                   if (Ref<NSObject> o = weakWatcher.lock()) {
-                       rx_deallocDisposable(o)->removeDisposable(onDealloc);
-                   }
-                   if (Ref<NSObject> t = weakTarget.lock()) {
-                       rx_deallocDisposable(t)->removeDisposable(onDealloc);
-                   }
-                   trampoline->dispose();
-               });
-           })
+                   Weak<NSObject> weakTarget(object);
+                   Weak<NSObject> weakWatcher(observer);
+                   return RXDisposable::disposableWithBlock([trampoline, onDealloc, weakTarget, weakWatcher] {
+                       if (Ref<NSObject> o = weakWatcher.lock()) {
+                           rx_deallocDisposable(o)->removeDisposable(onDealloc);
+                       }
+                       if (Ref<NSObject> t = weakTarget.lock()) {
+                           rx_deallocDisposable(t)->removeDisposable(onDealloc);
+                       }
+                       trampoline->dispose();
+                   });
+               })
         ->named("RXAble(%@, %@)", rx_description(object), path);
 }
 

@@ -47,8 +47,8 @@ public:
             return;
         }
         if (!response_) {
-            subscriber->sendError(NSError::errorWithDomainCodeUserInfo(NSURLErrorDomain(), NSURLErrorBadServerResponse,
-                                                                       nullptr));
+            subscriber->sendError(
+                NSError::errorWithDomainCodeUserInfo(NSURLErrorDomain(), NSURLErrorBadServerResponse, nullptr));
             return;
         }
         subscriber->sendNext(RXTuple::tupleWithObjects({response_, body}));

@@ -75,8 +75,8 @@ Ref<RXChannelTerminal> rx_channelTerminalForKey(const Ref<NSUserDefaults>& defau
                 if (Ref<RXChannelTerminal> leading = weakLeading.lock()) {
                     auto userInfo = NSDictionary::dictionaryWithEntries(
                         {{NSLocalizedDescriptionKey(), NSString::from(exception.reason())}});
-                    leading->sendError(NSError::errorWithDomainCodeUserInfo(
-                        NSCocoaErrorDomain(), NSPropertyListWriteInvalidError, userInfo));
+                    leading->sendError(NSError::errorWithDomainCodeUserInfo(NSCocoaErrorDomain(),
+                                                                            NSPropertyListWriteInvalidError, userInfo));
                 }
                 return;
             }

@@ -9,13 +9,15 @@ NS_IMPLEMENT_CLASS(RXArraySequence, RXSequence) {
 RXArraySequence::RXArraySequence(Ref<NSArray> backingArray, NSUInteger offset)
     : backingArray_(backingArray ? std::move(backingArray) : NSArray::array()), offset_(offset) {}
 
-RXArraySequence::RXArraySequence(NSCoder* coder) : RXArraySequence(cast<NSArray>(coder->decodeObjectForKey("array"_ns)), 0) {}
+RXArraySequence::RXArraySequence(NSCoder* coder)
+    : RXArraySequence(cast<NSArray>(coder->decodeObjectForKey("array"_ns)), 0) {}
 
 void RXArraySequence::checkOffset(const Ref<NSArray>& array, NSUInteger offset) {
     NSUInteger count = array ? array->count() : 0;
     if (offset > count) {
-        NSException::raise(NSInvalidArgumentException, "sequenceWithArray:offset: the offset " + std::to_string(offset) +
-                                                           " is beyond the " + std::to_string(count) + " elements");
+        NSException::raise(NSInvalidArgumentException, "sequenceWithArray:offset: the offset " +
+                                                           std::to_string(offset) + " is beyond the " +
+                                                           std::to_string(count) + " elements");
     }
 }
 

@@ -5,7 +5,7 @@
 #include <Foundation/NSIndexSet.h>
 #include <Foundation/NSNumber.h>
 #include <Reactive/NSArray+RXSequenceAdditions.h>
-#include <Reactive/NSObject+RXDeallocating.h>
+#include <Reactive/NSObject+RXDeallocatingPrivate.h>
 #include <Reactive/NSObject+RXDescription.h>
 #include <Reactive/NSObject+RXPropertySubscribing.h>
 #include <Reactive/RXMulticastConnection.h>
@@ -67,15 +67,19 @@ RXCommand::RXCommand(const Ref<RXSignal>& enabledSignal, RXCommandSignalBlock si
             ->publish()
             ->autoconnect();
 
-    executionSignals_ = newActiveExecutionSignals
-                            ->map([](const id& signal) -> id {
-                                return cast<RXSignal>(signal)->catchTo(RXSignal::empty());
-                            })
-                            ->deliverOn(RXScheduler::mainThreadScheduler())
-                            ->named("%@ -executionSignals", self);
-
-    Ref<RXMulticastConnection> errorsConnection =
+    executionSignals_ =
         newActiveExecutionSignals
+            ->map([](const id& signal) -> id { return cast<RXSignal>(signal)->catchTo(RXSignal::empty()); })
+            ->deliverOn(RXScheduler::mainThreadScheduler())
+            ->named("%@ -executionSignals", self);
+
+    // The execution signals are subscribed for their errors on the main queue, not inside the
+    // change notification: that notification is posted under the command's monitor, and an
+    // execution's replay subject takes its own lock when subscribed to and when it completes (and
+    // its completion takes the monitor to end the execution). Replay subjects keep their error, so
+    // nothing is missed by subscribing a turn later.
+    Ref<RXMulticastConnection> errorsConnection =
+        newActiveExecutionSignals->deliverOn(RXScheduler::mainThreadScheduler())
             ->flattenMap([](const id& signal) -> Ref<RXSignal> {
                 return cast<RXSignal>(signal)->ignoreValues()->catch_(
                     [](const Ref<NSError>& error) { return RXSignal::return_(error); });
@@ -104,7 +108,7 @@ RXCommand::RXCommand(const Ref<RXSignal>& enabledSignal, RXCommandSignalBlock si
     Ref<RXSignal> enabledInput;
     if (enabledSignal) {
         enabledInput = enabledSignal->startWith(NSNumber::numberWithBool(true))
-                           ->takeUntil(rx_willDeallocSignal(self))
+                           ->takeUntil(rx_detail::deallocationSignal({self}))
                            ->replayLast();
     } else {
         enabledInput = RXSignal::return_(NSNumber::numberWithBool(true));
@@ -112,11 +116,17 @@ RXCommand::RXCommand(const Ref<RXSignal>& enabledSignal, RXCommandSignalBlock si
 
     immediateEnabled_ = RXSignal::combineLatest({enabledInput, moreExecutionsAllowed})->and_();
 
-    enabled_ = RXSignal::concat({immediateEnabled_->take(1),
-                                 immediateEnabled_->skip(1)->deliverOn(RXScheduler::mainThreadScheduler())})
+    // The first state passes at once, on this thread; later states are moved to the main thread.
+    // Both halves share one subscription to the enabled state, made once both listen: a second
+    // subscription started from inside the first one's delivery would run while the combining
+    // operator and the enabled input's replay subject hold their locks.
+    Ref<RXMulticastConnection> state = immediateEnabled_->publish();
+    enabled_ = RXSignal::merge(
+                   {state->signal()->take(1), state->signal()->skip(1)->deliverOn(RXScheduler::mainThreadScheduler())})
                    ->distinctUntilChanged()
                    ->replayLast()
                    ->named("%@ -enabled", self);
+    state->connect();
 }
 
 Ref<NSArray> RXCommand::activeExecutionSignals() const {

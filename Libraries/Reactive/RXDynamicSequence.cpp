@@ -53,8 +53,9 @@ Ref<RXDynamicSequence> RXDynamicSequence::sequenceWithHeadBlockTailBlock(std::fu
     return make<RXDynamicSequence>(nullptr, false, std::move(head), std::move(tail));
 }
 
-Ref<RXDynamicSequence> RXDynamicSequence::sequenceWithLazyDependencyHeadBlockTailBlock(
-    std::function<id()> dependencyBlock, HeadBlock headBlock, TailBlock tailBlock) {
+Ref<RXDynamicSequence>
+RXDynamicSequence::sequenceWithLazyDependencyHeadBlockTailBlock(std::function<id()> dependencyBlock,
+                                                                HeadBlock headBlock, TailBlock tailBlock) {
     return make<RXDynamicSequence>(std::move(dependencyBlock), true, std::move(headBlock), std::move(tailBlock));
 }
 

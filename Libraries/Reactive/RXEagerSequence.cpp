@@ -69,8 +69,8 @@ Ref<RXSequence> RXEagerSequence::lazySequence() {
     return RXArraySequence::sequenceWithArrayOffset(array(), 0);
 }
 
-id RXEagerSequence::foldRightWithStartReduce(const id& start,
-                                             std::function<id(const id& first, const Ref<RXSequence>& rest)> reduce) const {
+id RXEagerSequence::foldRightWithStartReduce(
+    const id& start, std::function<id(const id& first, const Ref<RXSequence>& rest)> reduce) const {
     id first = head();
     if (!first) {
         return start;

@@ -29,7 +29,7 @@ public:
                                                        NSUInteger length) const override;
 
 private:
-    Ref<NSData> data_;         // owns the buffer
+    Ref<NSData> data_;        // owns the buffer
     const uint64_t* indexes_; // inside data_
     NSUInteger count_;
 };

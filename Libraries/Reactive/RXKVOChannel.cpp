@@ -89,13 +89,14 @@ RXKVOChannel::RXKVOChannel(const id& target, const Ref<NSString>& keyPath, const
                 }
                 channel->destroyCurrentThreadData();
             },
-            [weakSelf](const Ref<NSError>& error) {
-                NSLog("Received error in %@: %@", id(weakSelf.lock()), error);
-            });
+            [weakSelf](const Ref<NSError>& error) { NSLog("Received error in %@: %@", id(weakSelf.lock()), error); });
 
-    rx_addDeallocDisposable(target, RXDisposable::disposableWithBlock([weakSelf] {
+    // The terminal is held for this: the channel itself may be gone by then (the observation that
+    // held it ends first), and its terminals' subscribers still have to hear the completion.
+    Ref<RXChannelTerminal> leading = leadingTerminal();
+    rx_addDeallocDisposable(target, RXDisposable::disposableWithBlock([weakSelf, leading] {
+                                leading->sendCompleted();
                                 if (Ref<RXKVOChannel> channel = weakSelf.lock()) {
-                                    channel->leadingTerminal()->sendCompleted();
                                     channel->clearTarget();
                                 }
                             }));

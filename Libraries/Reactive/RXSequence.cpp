@@ -47,8 +47,8 @@ Ref<RXSequence> RXSequence::return_(const id& value) {
 Ref<RXSequence> RXSequence::asSequence(const Ref<RXStream>& stream, const char* operation) {
     auto sequence = cast<RXSequence>(stream);
     if (stream && !sequence) {
-        NSException::raise(NSInvalidArgumentException, std::string(operation) + ": " + NSDescription(id(stream))->str() +
-                                                           " is not a sequence");
+        NSException::raise(NSInvalidArgumentException,
+                           std::string(operation) + ": " + NSDescription(id(stream))->str() + " is not a sequence");
     }
     return sequence;
 }
@@ -101,25 +101,35 @@ struct BindCells {
     Ref<RXSequence> inner; // the sequence whose values come out now
     bool stop = false;
 };
-} // namespace
 
-Ref<RXSequence> RXSequence::bindPassingThroughValuesFromSequence(RXStreamBindBlock bindBlock,
-                                                                 const Ref<RXSequence>& passthrough) {
+// One bind block for the whole bound sequence: every tail calls this same instance, so a block
+// that keeps state between calls (take's count, distinctUntilChanged's last value) sees every
+// value once, in order.
+using SharedBindBlock = std::shared_ptr<RXStreamBindBlock>;
+
+Ref<RXSequence> bindLazily(const Ref<RXSequence>& receiver, const SharedBindBlock& bindBlock,
+                           const Ref<RXSequence>& passthrough) {
     auto cells = std::make_shared<BindCells>();
-    cells->outer = Ref<RXSequence>(this);
+    cells->outer = receiver;
     cells->inner = passthrough;
-    auto result = RXDynamicSequence::sequenceWithLazyDependencyHeadBlockTailBlock(
+    return RXDynamicSequence::sequenceWithLazyDependencyHeadBlockTailBlock(
         [cells, bindBlock]() -> id {
             while (!cells->inner || !cells->inner->head()) {
                 if (cells->stop) {
                     return nullptr;
                 }
                 id value = cells->outer ? cells->outer->head() : nullptr;
-                if (!value || !bindBlock) {
+                if (!value || !*bindBlock) {
                     cells->stop = true;
                     return nullptr;
                 }
-                cells->inner = asSequence(bindBlock(value, &cells->stop), "-bind:");
+                Ref<RXStream> bound = (*bindBlock)(value, &cells->stop);
+                cells->inner = cast<RXSequence>(bound);
+                if (bound && !cells->inner) {
+                    NSException::raise(NSInvalidArgumentException, "-bind: the bind block returned " +
+                                                                       NSDescription(id(bound))->str() +
+                                                                       ", which is not a sequence");
+                }
                 if (!cells->inner) {
                     cells->stop = true;
                     return nullptr;
@@ -134,15 +144,21 @@ Ref<RXSequence> RXSequence::bindPassingThroughValuesFromSequence(RXStreamBindBlo
                 return nullptr;
             }
             Ref<RXSequence> rest = cells->inner->tail();
-            if (cells->stop) {
-                // The bind block asked to stop with this inner sequence: the rest of it still comes
-                // out (as eager binding does), and no further value is bound.
+            if (cells->stop || !cells->outer || cells->outer == RXSequence::empty()) {
+                // No further value is bound (the bind block asked to stop with this inner sequence,
+                // or the values ran out): the rest of the inner sequence still comes out, as eager
+                // binding does.
                 return rest;
             }
-            Ref<RXSequence> outer = cells->outer ? cells->outer : RXSequence::empty();
-            return outer->bindPassingThroughValuesFromSequence(bindBlock, rest);
+            return bindLazily(cells->outer, bindBlock, rest);
         });
-    return result->withNameOf(this);
+}
+} // namespace
+
+Ref<RXSequence> RXSequence::bindPassingThroughValuesFromSequence(RXStreamBindBlock bindBlock,
+                                                                 const Ref<RXSequence>& passthrough) {
+    return bindLazily(Ref<RXSequence>(this), std::make_shared<RXStreamBindBlock>(std::move(bindBlock)), passthrough)
+        ->withNameOf(this);
 }
 
 Ref<RXSequence> RXSequence::concat(const Ref<RXSequence>& sequence) {
@@ -200,18 +216,17 @@ Ref<RXSignal> RXSequence::signalWithScheduler(const Ref<RXScheduler>& scheduler)
     Ref<RXSequence> self(this);
     return RXSignal::createSignal([self, scheduler](const Ref<RXSubscriber>& subscriber) {
                auto cursor = std::make_shared<Ref<RXSequence>>(self);
-               return scheduler->scheduleRecursiveBlock(
-                   [cursor, subscriber](const std::function<void()>& reschedule) {
-                       id value = *cursor ? (*cursor)->head() : nullptr;
-                       if (!value) {
-                           *cursor = nullptr;
-                           subscriber->sendCompleted();
-                           return;
-                       }
-                       subscriber->sendNext(value);
-                       *cursor = (*cursor)->tail();
-                       reschedule();
-                   });
+               return scheduler->scheduleRecursiveBlock([cursor, subscriber](const std::function<void()>& reschedule) {
+                   id value = *cursor ? (*cursor)->head() : nullptr;
+                   if (!value) {
+                       *cursor = nullptr;
+                       subscriber->sendCompleted();
+                       return;
+                   }
+                   subscriber->sendNext(value);
+                   *cursor = (*cursor)->tail();
+                   reschedule();
+               });
            })
         ->named("[%@] -signalWithScheduler: %@", name(), scheduler);
 }

@@ -83,7 +83,8 @@ public:
     // a block that never reads rest's head stops the fold.
     virtual id foldRightWithStartReduce(const id& start,
                                         std::function<id(const id& first, const Ref<RXSequence>& rest)> reduce) const;
-    id foldLeftWithStartCombine(const id& start, std::function<id(const id& accumulator, const id& value)> combine) const {
+    id foldLeftWithStartCombine(const id& start,
+                                std::function<id(const id& accumulator, const id& value)> combine) const {
         return foldLeftWithStartReduce(start, std::move(combine));
     }
     id foldRightWithStartCombine(const id& start,

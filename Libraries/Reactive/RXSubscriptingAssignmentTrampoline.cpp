@@ -8,7 +8,7 @@ RXSubscriptingAssignmentTrampoline::RXSubscriptingAssignmentTrampoline(const id&
     : target_(target), nilValue_(nilValue) {}
 
 Ref<RXDisposable> RXSubscriptingAssignmentTrampoline::setObjectForKeyedSubscript(const Ref<RXSignal>& signal,
-                                                                                const Ref<NSString>& keyPath) {
+                                                                                 const Ref<NSString>& keyPath) {
     if (!target_ || !signal) {
         return nullptr;
     }

@@ -59,7 +59,7 @@ public:
     // Drops every pending timed entry (a test fixture calls this when a test ends).
     static void discardPendingTimers();
 
-    static constexpr double kVirtualStartDate = 725846400.0; // 2024-01-01 00:00:00 UTC
+    static constexpr double kVirtualStartDate = 725760000.0; // 2024-01-01 00:00:00 UTC
 };
 
 namespace dispatch_detail {

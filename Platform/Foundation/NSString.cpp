@@ -1414,15 +1414,27 @@ std::vector<Segment> sentenceSegments(const std::u16string& u) {
 
 } // namespace
 
+// The composed character sequence holding the UTF-16 index, found by walking the boundaries from
+// the start. (ICU moves an offset inside a surrogate pair to the pair's start before it looks for a
+// preceding boundary, so preceding/following alone give the sequence before.)
+static NSRange composedSequenceAt(UBreakIterator* it, NSUInteger index, NSUInteger length) {
+    int32_t start = ubrk_first(it);
+    for (int32_t b = ubrk_next(it); b != UBRK_DONE; b = ubrk_next(it)) {
+        if (static_cast<NSUInteger>(b) > index) {
+            return {static_cast<NSUInteger>(start), static_cast<NSUInteger>(b - start)};
+        }
+        start = b;
+    }
+    return {static_cast<NSUInteger>(start), length - static_cast<NSUInteger>(start)};
+}
+
 NSRange NSString::rangeOfComposedCharacterSequenceAtIndex(NSUInteger index) const {
     auto u = utf16();
     if (index >= u.size()) {
         raiseRange("rangeOfComposedCharacterSequenceAtIndex", index, u.size());
     }
     BreakIterator bi(UBRK_CHARACTER, u);
-    auto start = static_cast<NSUInteger>(ubrk_preceding(bi.it, static_cast<int32_t>(index) + 1));
-    auto end = static_cast<NSUInteger>(ubrk_following(bi.it, static_cast<int32_t>(index)));
-    return {start, end - start};
+    return composedSequenceAt(bi.it, index, u.size());
 }
 
 NSRange NSString::rangeOfComposedCharacterSequencesForRange(NSRange range) const {
@@ -1435,13 +1447,11 @@ NSRange NSString::rangeOfComposedCharacterSequencesForRange(NSRange range) const
     }
     BreakIterator bi(UBRK_CHARACTER, u);
     // The last boundary at or before the location, the first at or after the end.
-    auto start = static_cast<NSUInteger>(ubrk_preceding(bi.it, static_cast<int32_t>(range.location) + 1));
+    NSUInteger start = composedSequenceAt(bi.it, range.location, u.size()).location;
     if (range.length == 0) {
         return {start, 0};
     }
-    NSUInteger end = NSMaxRange(range) >= u.size()
-                         ? u.size()
-                         : static_cast<NSUInteger>(ubrk_following(bi.it, static_cast<int32_t>(NSMaxRange(range)) - 1));
+    NSUInteger end = NSMaxRange(composedSequenceAt(bi.it, NSMaxRange(range) - 1, u.size()));
     return {start, end - start};
 }
 

@@ -49,8 +49,9 @@ NSHTTPURLResponse::NSHTTPURLResponse(const Ref<NSURL>& url, NSInteger statusCode
     : NSURLResponse(url, nullptr, NSURLResponseUnknownLength, nullptr), statusCode_(statusCode),
       version_(HTTPVersion ? HTTPVersion : "HTTP/1.1"_ns) {
     for (auto& [name, value] : headerFields) {
-        auto existing = std::find_if(headers_.begin(), headers_.end(),
-                                     [&](const auto& h) { return strcasecmp(h.first.c_str(), name.c_str()) == 0; });
+        auto existing = std::find_if(headers_.begin(), headers_.end(), [&name = name](const auto& h) {
+            return strcasecmp(h.first.c_str(), name.c_str()) == 0;
+        });
         if (existing != headers_.end()) {
             existing->second += ", " + value;
         } else {
@@ -66,11 +67,14 @@ NSHTTPURLResponse::NSHTTPURLResponse(NSCoder* coder)
     if (!version_) {
         version_ = "HTTP/1.1"_ns;
     }
-    auto names = cast<NSArray>(coder->decodeObjectOfClassesForKey({NSArray::class_(), NSString::class_()}, "headerNames"_ns));
-    auto values = cast<NSArray>(coder->decodeObjectOfClassesForKey({NSArray::class_(), NSString::class_()}, "headerValues"_ns));
+    auto names =
+        cast<NSArray>(coder->decodeObjectOfClassesForKey({NSArray::class_(), NSString::class_()}, "headerNames"_ns));
+    auto values =
+        cast<NSArray>(coder->decodeObjectOfClassesForKey({NSArray::class_(), NSString::class_()}, "headerValues"_ns));
     if (names && values && names->count() == values->count()) {
         for (NSUInteger i = 0; i < names->count(); ++i) {
-            headers_.emplace_back(NSDescription(names->objectAtIndex(i))->str(), NSDescription(values->objectAtIndex(i))->str());
+            headers_.emplace_back(NSDescription(names->objectAtIndex(i))->str(),
+                                  NSDescription(values->objectAtIndex(i))->str());
         }
     }
 }
@@ -99,8 +103,8 @@ void NSHTTPURLResponse::deriveFromHeaders() {
         }
         while (semicolon != std::string::npos) {
             size_t next = text.find(';', semicolon + 1);
-            std::string parameter = trim(text.substr(semicolon + 1, next == std::string::npos ? std::string::npos
-                                                                                                : next - semicolon - 1));
+            std::string parameter =
+                trim(text.substr(semicolon + 1, next == std::string::npos ? std::string::npos : next - semicolon - 1));
             size_t equals = parameter.find('=');
             if (equals != std::string::npos && lower(trim(parameter.substr(0, equals))) == "charset") {
                 std::string charset = trim(parameter.substr(equals + 1));
@@ -164,50 +168,94 @@ Ref<NSString> NSHTTPURLResponse::suggestedFilename() const {
 
 Ref<NSString> NSHTTPURLResponse::localizedStringForStatusCode(NSInteger statusCode) {
     switch (statusCode) {
-    case 100: return "continue"_ns;
-    case 101: return "switching protocols"_ns;
-    case 200: return "no error"_ns;
-    case 201: return "created"_ns;
-    case 202: return "accepted"_ns;
-    case 203: return "non-authoritative information"_ns;
-    case 204: return "no content"_ns;
-    case 205: return "reset content"_ns;
-    case 206: return "partial content"_ns;
-    case 300: return "multiple choices"_ns;
-    case 301: return "moved permanently"_ns;
-    case 302: return "found"_ns;
-    case 303: return "see other"_ns;
-    case 304: return "not modified"_ns;
-    case 305: return "needs proxy"_ns;
-    case 307: return "temporarily redirected"_ns;
-    case 308: return "permanent redirect"_ns;
-    case 400: return "bad request"_ns;
-    case 401: return "unauthorized"_ns;
-    case 402: return "payment required"_ns;
-    case 403: return "forbidden"_ns;
-    case 404: return "not found"_ns;
-    case 405: return "method not allowed"_ns;
-    case 406: return "unacceptable"_ns;
-    case 407: return "proxy authentication required"_ns;
-    case 408: return "request timed out"_ns;
-    case 409: return "conflict"_ns;
-    case 410: return "no longer exists"_ns;
-    case 411: return "length required"_ns;
-    case 412: return "precondition failed"_ns;
-    case 413: return "request too large"_ns;
-    case 414: return "requested URL too long"_ns;
-    case 415: return "unsupported media type"_ns;
-    case 416: return "requested range not satisfiable"_ns;
-    case 417: return "expectation failed"_ns;
-    case 422: return "unprocessable entity"_ns;
-    case 429: return "too many requests"_ns;
-    case 500: return "internal server error"_ns;
-    case 501: return "unimplemented"_ns;
-    case 502: return "bad gateway"_ns;
-    case 503: return "service unavailable"_ns;
-    case 504: return "gateway timed out"_ns;
-    case 505: return "unsupported version"_ns;
-    default: break;
+    case 100:
+        return "continue"_ns;
+    case 101:
+        return "switching protocols"_ns;
+    case 200:
+        return "no error"_ns;
+    case 201:
+        return "created"_ns;
+    case 202:
+        return "accepted"_ns;
+    case 203:
+        return "non-authoritative information"_ns;
+    case 204:
+        return "no content"_ns;
+    case 205:
+        return "reset content"_ns;
+    case 206:
+        return "partial content"_ns;
+    case 300:
+        return "multiple choices"_ns;
+    case 301:
+        return "moved permanently"_ns;
+    case 302:
+        return "found"_ns;
+    case 303:
+        return "see other"_ns;
+    case 304:
+        return "not modified"_ns;
+    case 305:
+        return "needs proxy"_ns;
+    case 307:
+        return "temporarily redirected"_ns;
+    case 308:
+        return "permanent redirect"_ns;
+    case 400:
+        return "bad request"_ns;
+    case 401:
+        return "unauthorized"_ns;
+    case 402:
+        return "payment required"_ns;
+    case 403:
+        return "forbidden"_ns;
+    case 404:
+        return "not found"_ns;
+    case 405:
+        return "method not allowed"_ns;
+    case 406:
+        return "unacceptable"_ns;
+    case 407:
+        return "proxy authentication required"_ns;
+    case 408:
+        return "request timed out"_ns;
+    case 409:
+        return "conflict"_ns;
+    case 410:
+        return "no longer exists"_ns;
+    case 411:
+        return "length required"_ns;
+    case 412:
+        return "precondition failed"_ns;
+    case 413:
+        return "request too large"_ns;
+    case 414:
+        return "requested URL too long"_ns;
+    case 415:
+        return "unsupported media type"_ns;
+    case 416:
+        return "requested range not satisfiable"_ns;
+    case 417:
+        return "expectation failed"_ns;
+    case 422:
+        return "unprocessable entity"_ns;
+    case 429:
+        return "too many requests"_ns;
+    case 500:
+        return "internal server error"_ns;
+    case 501:
+        return "unimplemented"_ns;
+    case 502:
+        return "bad gateway"_ns;
+    case 503:
+        return "service unavailable"_ns;
+    case 504:
+        return "gateway timed out"_ns;
+    case 505:
+        return "unsupported version"_ns;
+    default:
+        break;
     }
     if (statusCode >= 100 && statusCode < 200) {
         return "informational"_ns;

@@ -98,8 +98,9 @@ void NSStream::getBoundStreamsWithBufferSize(NSUInteger bufferSize, Ref<NSInputS
 namespace ns_stream {
 
 Ref<NSError> posixError(int code) {
-    return make<NSError>(NSPOSIXErrorDomain(), code,
-                         NSDictionary::dictionaryWithEntries({{NSLocalizedDescriptionKey(), NSString::from(strerror(code))}}));
+    return make<NSError>(
+        NSPOSIXErrorDomain(), code,
+        NSDictionary::dictionaryWithEntries({{NSLocalizedDescriptionKey(), NSString::from(strerror(code))}}));
 }
 
 void BoundBuffer::notifyReader(std::unique_lock<std::mutex>& lock) {

@@ -16,11 +16,11 @@ public:
     virtual ~NSURLAuthenticationChallengeSender() = default;
     virtual void useCredentialForAuthenticationChallenge(const Ref<NSURLCredential>& credential,
                                                          const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
-    virtual void continueWithoutCredentialForAuthenticationChallenge(
-        const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
+    virtual void
+    continueWithoutCredentialForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
     virtual void cancelAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
-    virtual void performDefaultHandlingForAuthenticationChallenge(
-        const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
+    virtual void
+    performDefaultHandlingForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
     virtual void rejectProtectionSpaceAndContinueWithChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) = 0;
 };
 

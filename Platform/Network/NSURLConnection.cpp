@@ -1,6 +1,7 @@
 #include <Network/NSURLConnection.h>
 
 #include <Foundation/NSArray.h>
+#include <Foundation/NSThread.h>
 #include <Network/NSStream.h>
 #include <Network/URLChallengeSender.h>
 #include <Network/URLTransfer.h>
@@ -60,6 +61,7 @@ struct NSURLConnection::Core : ns_net::TransferClient, std::enable_shared_from_t
     std::shared_ptr<ns_net::Transfer> transfer;
     std::atomic<bool> cancelled{false};
     bool started = false;
+    bool inlineDelivery = false; // scheduled in the network thread's own run loop
     bool ended = false;
     std::deque<Event> events;
     bool drainScheduled = false;
@@ -85,10 +87,16 @@ struct NSURLConnection::Core : ns_net::TransferClient, std::enable_shared_from_t
                 return;
             }
             drainScheduled = true;
-            loop = runLoop;
-            inModes = NSArray::arrayWithArray(modes);
+            if (!inlineDelivery) {
+                loop = runLoop;
+                inModes = NSArray::arrayWithArray(modes);
+            }
         }
         auto core = shared_from_this();
+        if (!loop) {
+            ns_net::deliverOnNetworkThread([core] { core->drain(); });
+            return;
+        }
         loop->performInModesBlock(inModes, [core] { core->drain(); });
     }
 
@@ -276,6 +284,8 @@ struct NSURLConnection::Core : ns_net::TransferClient, std::enable_shared_from_t
         e.transfer = t.shared_from_this();
         post(std::move(e));
     }
+    bool answersTrustInline() const override { return inlineDelivery; }
+
     void transferReceivedChallenge(ns_net::Transfer& t, const Ref<NSURLProtectionSpace>& space,
                                    const Ref<NSURLCredential>& proposed, NSInteger failures,
                                    const Ref<NSURLResponse>& failureResponse) override {
@@ -285,6 +295,13 @@ struct NSURLConnection::Core : ns_net::TransferClient, std::enable_shared_from_t
         e.failures = failures;
         e.response = failureResponse;
         e.transfer = t.shared_from_this();
+        if (inlineDelivery && space->authenticationMethod()->isEqualToString(NSURLAuthenticationMethodServerTrust())) {
+            // The handshake is waiting on this very thread: the delegate decides now.
+            if (!cancelled) {
+                deliver(e);
+            }
+            return;
+        }
         post(std::move(e));
     }
     void transferNeedsNewBodyStream(ns_net::Transfer& t) override {
@@ -376,6 +393,7 @@ void NSURLConnection::start() {
             core_->runLoop = NSRunLoop::currentRunLoop();
             core_->modes->addObject(NSDefaultRunLoopMode());
         }
+        core_->inlineDelivery = core_->runLoop == ns_net::networkRunLoop();
         core_->self = Ref<NSURLConnection>(this);
         ns_net::TransferOptions options;
         options.cancelledChallengeCode = NSURLErrorUserCancelledAuthentication;
@@ -388,6 +406,14 @@ void NSURLConnection::start() {
 
 void NSURLConnection::cancel() {
     core_->cancel();
+}
+
+Ref<NSThread> NSURLConnection::networkThread() {
+    return ns_net::networkThread();
+}
+
+void NSURLConnection::performOnNetworkThread(std::function<void()> block) {
+    ns_net::performOnNetworkThread(std::move(block));
 }
 
 Ref<NSURLRequest> NSURLConnection::originalRequest() const {

@@ -11,8 +11,10 @@
 #include <Network/NSURLAuthenticationChallenge.h>
 #include <Network/NSURLRequest.h>
 
+#include <functional>
 #include <memory>
 
+class NSThread;
 class NSURLConnection;
 
 // The connection delegate protocols. Every method has the behaviour the platform applies when the
@@ -23,8 +25,9 @@ public:
     virtual void connectionDidFailWithError(NSURLConnection* connection, const Ref<NSError>& error) {}
     virtual bool connectionShouldUseCredentialStorage(NSURLConnection* connection) { return true; }
     // Must answer the challenge through its sender (the default: default handling).
-    virtual void connectionWillSendRequestForAuthenticationChallenge(NSURLConnection* connection,
-                                                                     const Ref<NSURLAuthenticationChallenge>& challenge);
+    virtual void
+    connectionWillSendRequestForAuthenticationChallenge(NSURLConnection* connection,
+                                                        const Ref<NSURLAuthenticationChallenge>& challenge);
 };
 
 class NSURLConnectionDataDelegate : public NSURLConnectionDelegate {
@@ -73,6 +76,14 @@ public:
 
     Ref<NSURLRequest> originalRequest() const;
     Ref<NSURLRequest> currentRequest() const;
+
+    // This platform loads every request on one network thread. A connection scheduled in that
+    // thread's run loop tells its delegate directly on it, between rounds of transfer work, with no
+    // hand-over to another thread; such a delegate answers server-trust challenges before it
+    // returns (otherwise they get the default handling). Blocks given to performOnNetworkThread run
+    // on that thread, in order.
+    static Ref<NSThread> networkThread();
+    static void performOnNetworkThread(std::function<void()> block);
 
     struct Core;
 

@@ -12,7 +12,8 @@ NSURLCredential::NSURLCredential(const Ref<NSString>& user, const Ref<NSString>&
                                  NSURLCredentialPersistence persistence)
     : user_(user), password_(password), persistence_(persistence) {}
 
-NSURLCredential::NSURLCredential(const Ref<SecTrust>& trust) : persistence_(NSURLCredentialPersistenceForSession), trust_(trust) {}
+NSURLCredential::NSURLCredential(const Ref<SecTrust>& trust)
+    : persistence_(NSURLCredentialPersistenceForSession), trust_(trust) {}
 
 Ref<NSURLCredential> NSURLCredential::credentialWithUserPasswordPersistence(const Ref<NSString>& user,
                                                                             const Ref<NSString>& password,

@@ -91,8 +91,8 @@ void NSURLCredentialStorage::removeCredentialForProtectionSpace(const Ref<NSURLC
     }
 }
 
-Ref<NSURLCredential> NSURLCredentialStorage::defaultCredentialForProtectionSpace(
-    const Ref<NSURLProtectionSpace>& space) const {
+Ref<NSURLCredential>
+NSURLCredentialStorage::defaultCredentialForProtectionSpace(const Ref<NSURLProtectionSpace>& space) const {
     std::lock_guard lock(mutex_);
     const Entry* entry = space ? find(space) : nullptr;
     return entry ? entry->defaultCredential : nullptr;

@@ -42,8 +42,8 @@ bool NSURLProtectionSpace::isEqual(const id& other) const {
     if (!o) {
         return false;
     }
-    bool sameHost = (!host_ && !o->host_) ||
-                    (host_ && o->host_ && host_->caseInsensitiveCompare(o->host_) == NSOrderedSame);
+    bool sameHost =
+        (!host_ && !o->host_) || (host_ && o->host_ && host_->caseInsensitiveCompare(o->host_) == NSOrderedSame);
     return sameHost && port_ == o->port_ && NSObjectsEqual(protocol_, o->protocol_) &&
            NSObjectsEqual(realm_, o->realm_) && method_->isEqualToString(o->method_);
 }
@@ -53,7 +53,7 @@ NSUInteger NSURLProtectionSpace::hash() const {
 }
 
 Ref<NSString> NSURLProtectionSpace::description() const {
-    return NSString::stringWithFormat("<NSURLProtectionSpace: %p>: Host:%@, Server:%@, Auth-Scheme:%@, Realm:%@, Port:%ld",
-                                      static_cast<const void*>(this), host_, protocol_, method_, realm_,
-                                      static_cast<long>(port_));
+    return NSString::stringWithFormat(
+        "<NSURLProtectionSpace: %p>: Host:%@, Server:%@, Auth-Scheme:%@, Realm:%@, Port:%ld",
+        static_cast<const void*>(this), host_, protocol_, method_, realm_, static_cast<long>(port_));
 }

@@ -29,8 +29,7 @@ NS_IMPLEMENT_CLASS(NSMutableURLRequest, NSURLRequest) {
                &M::setHTTPShouldHandleCookies);
     b.property("HTTPShouldUsePipelining", static_cast<bool (M::*)() const>(&M::HTTPShouldUsePipelining),
                &M::setHTTPShouldUsePipelining);
-    b.property("networkServiceType",
-               static_cast<NSURLRequestNetworkServiceType (M::*)() const>(&M::networkServiceType),
+    b.property("networkServiceType", static_cast<NSURLRequestNetworkServiceType (M::*)() const>(&M::networkServiceType),
                &M::setNetworkServiceType);
     b.property("HTTPMethod", static_cast<const Ref<NSString>& (M::*)() const>(&M::HTTPMethod), &M::setHTTPMethod);
 }
@@ -43,6 +42,8 @@ const Ref<NSString>& getMethod() {
 } // namespace
 
 NSURLRequest::NSURLRequest() : method_(getMethod()) {}
+
+NSURLRequest::~NSURLRequest() = default;
 
 NSURLRequest::NSURLRequest(const Ref<NSURL>& url, NSURLRequestCachePolicy cachePolicy, double timeoutInterval)
     : url_(url), cachePolicy_(cachePolicy), timeoutInterval_(timeoutInterval), method_(getMethod()) {}
@@ -74,7 +75,8 @@ NSURLRequest::NSURLRequest(NSCoder* coder) : NSURLRequest() {
         timeoutInterval_ = coder->decodeDoubleForKey("timeoutInterval"_ns);
     }
     cachePolicy_ = static_cast<NSURLRequestCachePolicy>(coder->decodeInt64ForKey("cachePolicy"_ns));
-    networkServiceType_ = static_cast<NSURLRequestNetworkServiceType>(coder->decodeInt64ForKey("networkServiceType"_ns));
+    networkServiceType_ =
+        static_cast<NSURLRequestNetworkServiceType>(coder->decodeInt64ForKey("networkServiceType"_ns));
     if (coder->containsValueForKey("allowsCellularAccess"_ns)) {
         allowsCellularAccess_ = coder->decodeBoolForKey("allowsCellularAccess"_ns);
         shouldHandleCookies_ = coder->decodeBoolForKey("HTTPShouldHandleCookies"_ns);

@@ -42,14 +42,16 @@ public:
     // `initWithCoder:`: everything but a body stream is archived.
     explicit NSURLRequest(NSCoder* coder);
     // `initWithURL:cachePolicy:timeoutInterval:`.
-    explicit NSURLRequest(const Ref<NSURL>& url, NSURLRequestCachePolicy cachePolicy = NSURLRequestUseProtocolCachePolicy,
+    explicit NSURLRequest(const Ref<NSURL>& url,
+                          NSURLRequestCachePolicy cachePolicy = NSURLRequestUseProtocolCachePolicy,
                           double timeoutInterval = NSURLRequestDefaultTimeoutInterval);
     NSURLRequest(const NSURLRequest& other);
+    ~NSURLRequest() override;
 
     static Ref<NSURLRequest> requestWithURL(const Ref<NSURL>& url);
     static Ref<NSURLRequest> requestWithURLCachePolicyTimeoutInterval(const Ref<NSURL>& url,
-                                                                     NSURLRequestCachePolicy cachePolicy,
-                                                                     double timeoutInterval);
+                                                                      NSURLRequestCachePolicy cachePolicy,
+                                                                      double timeoutInterval);
 
     const Ref<NSURL>& URL() const noexcept { return url_; }
     const Ref<NSURL>& mainDocumentURL() const noexcept { return mainDocumentURL_; }

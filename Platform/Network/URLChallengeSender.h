@@ -15,7 +15,8 @@ public:
 
     void useCredentialForAuthenticationChallenge(const Ref<NSURLCredential>& credential,
                                                  const Ref<NSURLAuthenticationChallenge>& challenge) override;
-    void continueWithoutCredentialForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) override;
+    void
+    continueWithoutCredentialForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) override;
     void cancelAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) override;
     void performDefaultHandlingForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) override;
     void rejectProtectionSpaceAndContinueWithChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) override;

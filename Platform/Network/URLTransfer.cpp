@@ -1,6 +1,8 @@
 #include <Network/URLTransfer.h>
 
 #include <Foundation/NSNumber.h>
+#include <Foundation/NSRunLoop.h>
+#include <Foundation/NSThread.h>
 #include <Network/NSURLCredentialStorage.h>
 #include <Security/SecTrust.h>
 
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <pthread.h>
 #include <strings.h>
 #include <thread>
@@ -187,7 +190,8 @@ bool parseChallenge(const Ref<NSString>& header, Challenge& out) {
     if (realm != std::string::npos) {
         std::string value = text.substr(realm + 6);
         if (!value.empty() && value.front() == '"') {
-            value = value.substr(1, value.find('"', 1) == std::string::npos ? std::string::npos : value.find('"', 1) - 1);
+            value =
+                value.substr(1, value.find('"', 1) == std::string::npos ? std::string::npos : value.find('"', 1) - 1);
         } else {
             value = value.substr(0, value.find(','));
         }
@@ -284,6 +288,18 @@ public:
         curl_multi_wakeup(multi_);
     }
 
+    // Deliveries queued on the network thread run after the current round of work.
+    void deliver(std::function<void()> block) {
+        if (std::this_thread::get_id() == threadID_) {
+            deliveries_.push_back(std::move(block));
+        } else {
+            post(std::move(block));
+        }
+    }
+    bool onThread() const { return std::this_thread::get_id() == threadID_; }
+    const Ref<NSThread>& thread() const { return thread_; }
+    const Ref<NSRunLoop>& runLoop() const { return runLoop_; }
+
     void begin(const std::shared_ptr<Transfer>& transfer);
     void cancel(const std::shared_ptr<Transfer>& transfer);
     void suspend(const std::shared_ptr<Transfer>& transfer, bool suspend);
@@ -296,8 +312,19 @@ private:
     Engine() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         multi_ = curl_multi_init();
-        std::thread([this] { run(); }).detach();
+        std::promise<void> ready;
+        auto started = ready.get_future();
+        std::thread([this, &ready] {
+            threadID_ = std::this_thread::get_id();
+            thread_ = NSThread::currentThread();
+            thread_->setName("com.celvix.network"_ns);
+            runLoop_ = NSRunLoop::currentRunLoop();
+            ready.set_value();
+            run();
+        }).detach();
+        started.wait();
     }
+    void runDeliveries();
 
     void run();
     bool launch(const std::shared_ptr<Transfer>& transfer);
@@ -317,14 +344,27 @@ private:
     static void headersComplete(Transfer& transfer);
 
     CURLM* multi_;
+    std::thread::id threadID_;
+    Ref<NSThread> thread_;
+    Ref<NSRunLoop> runLoop_;
+    std::vector<std::function<void()>> deliveries_;
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::unordered_map<CURL*, std::shared_ptr<Transfer>> running_;
     std::vector<CURL*> pool_;
 };
 
+void Engine::runDeliveries() {
+    while (!deliveries_.empty()) {
+        std::vector<std::function<void()>> now;
+        now.swap(deliveries_);
+        for (auto& delivery : now) {
+            delivery();
+        }
+    }
+}
+
 void Engine::run() {
-    pthread_setname_np(pthread_self(), "celvix.network");
     std::vector<std::function<void()>> batch;
     for (;;) {
         {
@@ -333,6 +373,7 @@ void Engine::run() {
         }
         for (auto& command : batch) {
             command();
+            runDeliveries();
         }
         batch.clear();
         int stillRunning = 0;
@@ -344,6 +385,13 @@ void Engine::run() {
             }
         }
         enforceDeadlines();
+        runDeliveries();
+        {
+            std::lock_guard lock(mutex_);
+            if (!commands_.empty()) {
+                continue; // work posted during this round goes on without waiting
+            }
+        }
         long waitMs = -1;
         curl_multi_timeout(multi_, &waitMs);
         if (waitMs < 0 || waitMs > 1000) {
@@ -528,9 +576,11 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
 
     if (s.credential && s.credential->user()) {
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, s.credentialAuth ? s.credentialAuth : static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH,
+                         s.credentialAuth ? s.credentialAuth : static_cast<long>(CURLAUTH_BASIC));
         curl_easy_setopt(easy, CURLOPT_USERNAME, s.credential->user()->UTF8String());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, s.credential->password() ? s.credential->password()->UTF8String() : "");
+        curl_easy_setopt(easy, CURLOPT_PASSWORD,
+                         s.credential->password() ? s.credential->password()->UTF8String() : "");
     }
     if (secure) {
         // Trust is decided by the client for every connection, so a TLS connection is never
@@ -631,18 +681,18 @@ void Engine::finished(CURL* easy, CURLcode code) {
     }
     if (code != CURLE_OK) {
         if (s.streamError) {
-            complete(*transfer, urlError(NSURLErrorUnknown, url,
-                                         NSDictionary::dictionaryWithEntries({{NSUnderlyingErrorKey(), s.streamError}})));
+            complete(*transfer,
+                     urlError(NSURLErrorUnknown, url,
+                              NSDictionary::dictionaryWithEntries({{NSUnderlyingErrorKey(), s.streamError}})));
         } else {
             complete(*transfer, urlError(codeForCurl(code), url));
         }
         return;
     }
     if (s.credential && s.credentialSpace && s.mode != Transfer::State::Mode::Challenge) {
-        if (s.options.useCredentialStorage &&
-            s.credential->persistence() != NSURLCredentialPersistenceNone) {
-            NSURLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(s.credential,
-                                                                                                       s.credentialSpace);
+        if (s.options.useCredentialStorage && s.credential->persistence() != NSURLCredentialPersistenceNone) {
+            NSURLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(
+                s.credential, s.credentialSpace);
         }
     }
     switch (s.mode) {
@@ -812,7 +862,9 @@ size_t Engine::onHeader(char* data, size_t size, size_t count, void* user) {
     if (line.starts_with("HTTP/")) {
         size_t space = line.find(' ');
         s.version = std::string(line.substr(0, space));
-        s.status = space == std::string_view::npos ? 0 : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+        s.status = space == std::string_view::npos
+                       ? 0
+                       : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
         s.received.clear();
         return length;
     }
@@ -992,7 +1044,8 @@ int Engine::onVerify(X509_STORE_CTX* ctx, void* user) {
         return 0;
     }
     Ref<NSURL> url = transfer.currentRequest()->URL();
-    auto trust = make<SecTrust>(std::move(certificates), std::vector<Ref<SecPolicy>>{SecPolicyCreateSSL(true, url->host())});
+    auto trust =
+        make<SecTrust>(std::move(certificates), std::vector<Ref<SecPolicy>>{SecPolicyCreateSSL(true, url->host())});
     auto space = make<NSURLProtectionSpace>(url->host(), effectivePort(url), NSURLProtectionSpaceHTTPS(), nullptr,
                                             NSURLAuthenticationMethodServerTrust(), trust);
     {
@@ -1000,14 +1053,21 @@ int Engine::onVerify(X509_STORE_CTX* ctx, void* user) {
         s.trustPending = true;
         s.trustAnswered = false;
     }
+    bool answersInline = false;
     if (auto client = s.client) {
+        answersInline = client->answersTrustInline();
         client->transferReceivedChallenge(transfer, space, nullptr, 0, nullptr);
     }
     ChallengeAnswer answer;
     {
         std::unique_lock lock(s.trustMutex);
-        bool answered = s.trustChanged.wait_until(lock, s.deadline,
-                                                  [&] { return s.trustAnswered || transfer.isCancelled(); });
+        if (answersInline && !s.trustAnswered) {
+            // A client on this very thread that gave no answer gets the default handling.
+            s.trustAnswered = true;
+            s.trustAnswer = ChallengeAnswer::PerformDefaultHandling;
+        }
+        bool answered =
+            s.trustChanged.wait_until(lock, s.deadline, [&] { return s.trustAnswered || transfer.isCancelled(); });
         s.trustPending = false;
         if (transfer.isCancelled()) {
             return 0;
@@ -1109,6 +1169,26 @@ Ref<NSURLRequest> Transfer::originalRequest() const {
 Ref<NSURLRequest> Transfer::currentRequest() const {
     std::lock_guard lock(state_->mutex);
     return state_->current;
+}
+
+Ref<NSThread> networkThread() {
+    return Engine::shared().thread();
+}
+
+Ref<NSRunLoop> networkRunLoop() {
+    return Engine::shared().runLoop();
+}
+
+bool isNetworkThread() {
+    return Engine::shared().onThread();
+}
+
+void performOnNetworkThread(std::function<void()> block) {
+    Engine::shared().post(std::move(block));
+}
+
+void deliverOnNetworkThread(std::function<void()> block) {
+    Engine::shared().deliver(std::move(block));
 }
 
 } // namespace ns_net

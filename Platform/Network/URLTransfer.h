@@ -21,6 +21,8 @@
 #include <mutex>
 #include <vector>
 
+class NSRunLoop;
+class NSThread;
 class SecTrust;
 
 namespace ns_net {
@@ -46,10 +48,14 @@ public:
     // `proposedCredential` is the stored default credential for the space (when storage is used).
     virtual void transferReceivedChallenge(Transfer& transfer, const Ref<NSURLProtectionSpace>& space,
                                            const Ref<NSURLCredential>& proposedCredential,
-                                           NSInteger previousFailureCount, const Ref<NSURLResponse>& failureResponse) = 0;
+                                           NSInteger previousFailureCount,
+                                           const Ref<NSURLResponse>& failureResponse) = 0;
     // A redirect or an authentication retry must send the body stream again. Answer with
     // Transfer::provideBodyStream (nil fails the load).
     virtual void transferNeedsNewBodyStream(Transfer& transfer) = 0;
+    // YES for a client that answers a server-trust challenge before transferReceivedChallenge
+    // returns (one that reports on the network thread itself): the handshake then does not wait.
+    virtual bool answersTrustInline() const { return false; }
 };
 
 enum class ChallengeAnswer { UseCredential, ContinueWithoutCredential, Cancel, PerformDefaultHandling, Reject };
@@ -92,6 +98,17 @@ private:
     std::unique_ptr<State> state_;
     std::atomic<bool> cancelled_{false};
 };
+
+// The network thread. Every transfer runs on it; blocks posted with performOnNetworkThread run on it
+// between rounds of transfer work, promptly.
+Ref<NSThread> networkThread();
+// The run loop object of the network thread (a connection scheduled in it reports inline).
+Ref<NSRunLoop> networkRunLoop();
+bool isNetworkThread();
+void performOnNetworkThread(std::function<void()> block);
+// On the network thread: runs the block after the current round of transfer work (never inside a
+// curl callback). From another thread: as performOnNetworkThread.
+void deliverOnNetworkThread(std::function<void()> block);
 
 // The network thread's curl error, turned into the platform's URL error.
 Ref<NSError> urlError(NSInteger code, const Ref<NSURL>& url, const Ref<NSDictionary>& extraUserInfo = nullptr);

@@ -42,10 +42,17 @@ const MIMETable& table() {
             }
         }
         // A few types every system knows, for machines without the table.
-        for (const auto& [extension, type] : std::initializer_list<std::pair<const char*, const char*>>{
-                 {"txt", "text/plain"}, {"html", "text/html"}, {"json", "application/json"}, {"png", "image/png"},
-                 {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"}, {"gif", "image/gif"}, {"pdf", "application/pdf"},
-                 {"xml", "application/xml"}, {"zip", "application/zip"}}) {
+        for (const auto& [extension, type] :
+             std::initializer_list<std::pair<const char*, const char*>>{{"txt", "text/plain"},
+                                                                        {"html", "text/html"},
+                                                                        {"json", "application/json"},
+                                                                        {"png", "image/png"},
+                                                                        {"jpg", "image/jpeg"},
+                                                                        {"jpeg", "image/jpeg"},
+                                                                        {"gif", "image/gif"},
+                                                                        {"pdf", "application/pdf"},
+                                                                        {"xml", "application/xml"},
+                                                                        {"zip", "application/zip"}}) {
             t->typeForExtension.emplace(extension, type);
             t->extensionForType.emplace(type, extension);
         }

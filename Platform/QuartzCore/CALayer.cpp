@@ -190,11 +190,40 @@ void CALayer::removeAllAnimations() {
     }
 }
 
-uint64_t CALayer::addRunningAnimation(const std::string& key, std::function<void()> cancel) {
+namespace {
+uint64_t nextAnimationToken() {
     static std::atomic<uint64_t> next{1};
-    uint64_t token = next++;
-    animations_.push_back({token, key, std::move(cancel)});
+    return next++;
+}
+} // namespace
+
+uint64_t CALayer::addRunningAnimation(const std::string& key, std::function<void()> cancel) {
+    uint64_t token = nextAnimationToken();
+    animations_.push_back({token, key, std::move(cancel), nullptr});
     return token;
+}
+
+void CALayer::addAnimationForKey(const id& animation, const Ref<NSString>& key) {
+    if (!animation) {
+        return;
+    }
+    std::string k = key ? key->str() : std::string();
+    if (!k.empty()) {
+        removeAnimationForKey(key);
+    }
+    animations_.push_back({nextAnimationToken(), k, nullptr, animation});
+}
+
+id CALayer::animationForKey(const Ref<NSString>& key) const {
+    if (!key) {
+        return nullptr;
+    }
+    for (const auto& a : animations_) {
+        if (a.key == key->str() && a.animation) {
+            return a.animation;
+        }
+    }
+    return nullptr;
 }
 
 void CALayer::animationDidFinish(uint64_t token) {

@@ -103,6 +103,15 @@ public:
     void removeAllAnimations();
     uint64_t addRunningAnimation(const std::string& key, std::function<void()> cancel);
     void animationDidFinish(uint64_t token);
+    // Explicit animations (objects of the animation classes), by key; one added under a key that
+    // has one replaces it. Headless they are recorded: nothing interpolates, and they stay until
+    // removed (removeAnimationForKey, removeAllAnimations).
+    void addAnimationForKey(const id& animation, const Ref<NSString>& key);
+    id animationForKey(const Ref<NSString>& key) const;
+
+    // The layer whose alpha masks this one's content (held strongly).
+    Ref<CALayer> mask() const { return mask_; }
+    void setMask(const Ref<CALayer>& mask) { mask_ = mask; }
 
     // Converts a point between this layer's coordinates and another layer's of the same tree.
     CGPoint convertPointToLayer(CGPoint point, const Ref<CALayer>& layer) const;
@@ -150,6 +159,8 @@ private:
         uint64_t token;
         std::string key;
         std::function<void()> cancel;
+        id animation; // an explicit animation object, nil for the view animations
     };
+    Ref<CALayer> mask_;
     std::vector<RunningAnimation> animations_;
 };

@@ -267,7 +267,7 @@ public:
         addAccessor(p.getterName.empty() ? std::string(name) : p.getterName, getter);
         addAccessor(p.setterName.empty() ? objc_detail::defaultSetterName(name) : p.setterName, setter);
         p.getter = [getter](NSObject* self) -> id { return objc_detail::toResult((static_cast<T*>(self)->*getter)()); };
-        p.setter = [getter, setter, name = std::string(name)](NSObject* self, const id& value) {
+        p.setter = [setter, name = std::string(name)](NSObject* self, const id& value) {
             using U = std::remove_cvref_t<W>;
             if constexpr (!NSIsRef<U>::value) {
                 if (!value) {

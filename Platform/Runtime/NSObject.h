@@ -132,7 +132,7 @@ public:
     virtual bool isEqual(const id& other) const;
     virtual NSUInteger hash() const;
     virtual Ref<NSString> description() const;
-    virtual Ref<NSString> debugDescription() const { return description(); }
+    virtual Ref<NSString> debugDescription() const;
     // An immutable copy; raises for a class that cannot be copied.
     virtual id copy() const;
     virtual id mutableCopy() const;

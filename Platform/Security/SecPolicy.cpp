@@ -14,7 +14,9 @@ NSUInteger SecPolicy::hash() const {
 }
 
 Ref<NSString> SecPolicy::description() const {
-    const char* kind = kind_ == Kind::BasicX509 ? "basic X.509" : kind_ == Kind::SSLServer ? "SSL server" : "SSL client";
+    const char* kind = kind_ == Kind::BasicX509   ? "basic X.509"
+                       : kind_ == Kind::SSLServer ? "SSL server"
+                                                  : "SSL client";
     return NSString::stringWithFormat("<SecPolicy %p: %s, host %@>", static_cast<const void*>(this), kind, hostname_);
 }
 

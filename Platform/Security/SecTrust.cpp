@@ -180,7 +180,7 @@ OSStatus SecTrust::evaluate(SecTrustResultType* result) {
         for (const auto& policy : policies_) {
             if (policy->kind() == SecPolicy::Kind::SSLServer || policy->kind() == SecPolicy::Kind::SSLClient) {
                 X509_STORE_CTX_set_purpose(ctx, policy->kind() == SecPolicy::Kind::SSLServer ? X509_PURPOSE_SSL_SERVER
-                                                                                              : X509_PURPOSE_SSL_CLIENT);
+                                                                                             : X509_PURPOSE_SSL_CLIENT);
                 if (policy->hostname() && policy->hostname()->length() > 0) {
                     std::string host = policy->hostname()->str();
                     if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
@@ -216,8 +216,9 @@ OSStatus SecTrust::evaluate(SecTrustResultType* result) {
             int error = record.firstError != X509_V_OK ? record.firstError : X509_STORE_CTX_get_error(ctx);
             failure_ = failureFor(error == X509_V_OK ? X509_V_ERR_UNSPECIFIED : error);
             if (result) {
-                *result = record.fatal || failure_ == SecTrustFailure::Malformed ? kSecTrustResultFatalTrustFailure
-                                                                                   : kSecTrustResultRecoverableTrustFailure;
+                *result = record.fatal || failure_ == SecTrustFailure::Malformed
+                              ? kSecTrustResultFatalTrustFailure
+                              : kSecTrustResultRecoverableTrustFailure;
             }
         }
         evaluated_ = true;

@@ -49,8 +49,10 @@ std::vector<Interface> interfaces() {
     for (ifaddrs* i = list; i; i = i->ifa_next) {
         auto found = std::find_if(out.begin(), out.end(), [&](const Interface& x) { return x.name == i->ifa_name; });
         if (found == out.end()) {
-            out.push_back({i->ifa_name, (i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_RUNNING),
-                           (i->ifa_flags & IFF_LOOPBACK) != 0, {}});
+            out.push_back({i->ifa_name,
+                           (i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_RUNNING),
+                           (i->ifa_flags & IFF_LOOPBACK) != 0,
+                           {}});
             found = out.end() - 1;
         }
         if (!i->ifa_addr) {
@@ -120,8 +122,8 @@ Route routeToIPv6(const uint8_t* address) {
     while (std::getline(file, line)) {
         std::istringstream fields(line);
         std::string destination, destinationPrefix, source, sourcePrefix, nextHop, metric, refs, use, flags, name;
-        if (!(fields >> destination >> destinationPrefix >> source >> sourcePrefix >> nextHop >> metric >> refs >> use >>
-              flags >> name)) {
+        if (!(fields >> destination >> destinationPrefix >> source >> sourcePrefix >> nextHop >> metric >> refs >>
+              use >> flags >> name)) {
             continue;
         }
         int prefix = static_cast<int>(std::stoul(destinationPrefix, nullptr, 16));
@@ -132,7 +134,8 @@ Route routeToIPv6(const uint8_t* address) {
         bool matches = true;
         for (int bit = 0; bit < prefix && matches; ++bit) {
             int byte = bit / 8;
-            uint8_t routeByte = static_cast<uint8_t>(std::stoul(destination.substr(static_cast<size_t>(byte) * 2, 2), nullptr, 16));
+            uint8_t routeByte =
+                static_cast<uint8_t>(std::stoul(destination.substr(static_cast<size_t>(byte) * 2, 2), nullptr, 16));
             uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
             matches = (address[byte] & mask) == (routeByte & mask);
         }
@@ -238,7 +241,8 @@ private:
         if (socket_ >= 0) {
             sockaddr_nl local{};
             local.nl_family = AF_NETLINK;
-            local.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_IFADDR | RTMGRP_IPV6_ROUTE;
+            local.nl_groups =
+                RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_IFADDR | RTMGRP_IPV6_ROUTE;
             if (bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
                 ::close(socket_);
                 socket_ = -1;
@@ -443,7 +447,8 @@ Ref<NSString> SCNetworkReachability::description() const {
     } else if (address->sa_family == AF_INET6) {
         inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text, sizeof text);
     }
-    return NSString::stringWithFormat("<SCNetworkReachability %p> {address = %s}", static_cast<const void*>(this), text);
+    return NSString::stringWithFormat("<SCNetworkReachability %p> {address = %s}", static_cast<const void*>(this),
+                                      text);
 }
 
 Ref<SCNetworkReachability> SCNetworkReachabilityCreateWithAddress(const sockaddr* address) {
@@ -474,7 +479,7 @@ bool SCNetworkReachabilityScheduleWithRunLoop(const Ref<SCNetworkReachability>& 
     return target && target->scheduleWithRunLoop(runLoop, mode);
 }
 
-bool SCNetworkReachabilityUnscheduleFromRunLoop(const Ref<SCNetworkReachability>& target,
-                                                const Ref<NSRunLoop>& runLoop, const Ref<NSString>& mode) {
+bool SCNetworkReachabilityUnscheduleFromRunLoop(const Ref<SCNetworkReachability>& target, const Ref<NSRunLoop>& runLoop,
+                                                const Ref<NSString>& mode) {
     return target && target->unscheduleFromRunLoop(runLoop, mode);
 }

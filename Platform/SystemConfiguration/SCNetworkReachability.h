@@ -74,5 +74,5 @@ bool SCNetworkReachabilityGetFlags(const Ref<SCNetworkReachability>& target, SCN
 bool SCNetworkReachabilitySetCallback(const Ref<SCNetworkReachability>& target, SCNetworkReachabilityCallBack callback);
 bool SCNetworkReachabilityScheduleWithRunLoop(const Ref<SCNetworkReachability>& target, const Ref<NSRunLoop>& runLoop,
                                               const Ref<NSString>& mode);
-bool SCNetworkReachabilityUnscheduleFromRunLoop(const Ref<SCNetworkReachability>& target,
-                                                const Ref<NSRunLoop>& runLoop, const Ref<NSString>& mode);
+bool SCNetworkReachabilityUnscheduleFromRunLoop(const Ref<SCNetworkReachability>& target, const Ref<NSRunLoop>& runLoop,
+                                                const Ref<NSString>& mode);

@@ -170,9 +170,14 @@ private:
             return;
         }
         constraints_.push_back(c);
-        Expr e = attribute(first, c->firstAttribute());
+        // Positions are measured in the bounds of the view that holds the constraint, so that a
+        // multiplier scales distances from its origin (the superview's centre X times 0.5 is a
+        // quarter of its width) wherever that view lies.
+        auto holder = c->installedView();
+        UIView* container = holder ? holder.get() : root_;
+        Expr e = attributeIn(container, first, c->firstAttribute());
         if (second) {
-            e.add(attribute(second, c->secondAttribute()), -c->multiplier());
+            e.add(attributeIn(container, second, c->secondAttribute()), -c->multiplier());
         }
         e.add(-c->constant());
         Relation r = c->relation() == NSLayoutRelationEqual             ? Relation::Equal
@@ -202,6 +207,9 @@ private:
         double values[4] = {current.origin.x, current.origin.y, current.size.width, current.size.height};
         for (int i = 0; i < 4; ++i) {
             r.vars[i] = solver_.addVariable();
+            if (!std::isfinite(values[i])) {
+                continue;
+            }
             Expr stay = Expr::of(r.vars[i]);
             stay.add(-values[i]);
             stays_.push_back({std::move(stay), Relation::Equal, kStayPriority, nullptr});
@@ -247,7 +255,7 @@ private:
     void addIntrinsicSize(UIView* view, const ItemRect& r) {
         CGSize size = view->intrinsicContentSize();
         auto axis = [&](double value, const Expr& length, UILayoutConstraintAxis a) {
-            if (value < 0) {
+            if (!(value >= 0) || std::isinf(value)) {
                 return; // no intrinsic metric on this axis
             }
             Expr e = length;
@@ -321,6 +329,26 @@ private:
             return rectOfView(v.get());
         }
         return rectOfItem(cast<UILayoutGuide>(item).get());
+    }
+
+    Expr attributeIn(UIView* container, const id& item, NSLayoutAttribute a) {
+        Expr e = attribute(item, a);
+        bool horizontal = a == NSLayoutAttributeLeft || a == NSLayoutAttributeRight || a == NSLayoutAttributeLeading ||
+                          a == NSLayoutAttributeTrailing || a == NSLayoutAttributeCenterX ||
+                          a == NSLayoutAttributeLeftMargin || a == NSLayoutAttributeRightMargin ||
+                          a == NSLayoutAttributeLeadingMargin || a == NSLayoutAttributeTrailingMargin ||
+                          a == NSLayoutAttributeCenterXWithinMargins;
+        bool vertical = a == NSLayoutAttributeTop || a == NSLayoutAttributeBottom || a == NSLayoutAttributeCenterY ||
+                        a == NSLayoutAttributeLastBaseline || a == NSLayoutAttributeFirstBaseline ||
+                        a == NSLayoutAttributeTopMargin || a == NSLayoutAttributeBottomMargin ||
+                        a == NSLayoutAttributeCenterYWithinMargins;
+        if (horizontal || vertical) {
+            const ItemRect& c = rectOfView(container);
+            CGPoint origin = container->bounds().origin;
+            e.add(horizontal ? c.left : c.top, -1);
+            e.add(horizontal ? origin.x : origin.y);
+        }
+        return e;
     }
 
     Expr attribute(const id& item, NSLayoutAttribute a) {
@@ -426,8 +454,9 @@ void applyFrame(UIView* view, CGRect frame) {
 } // namespace
 
 void LayoutEngine::layoutSubviewsOfView(UIView* view) {
-    bool hasPlacedSubview = std::any_of(view->subviewList().begin(), view->subviewList().end(),
-                                        [](const Ref<UIView>& s) { return !s->translatesAutoresizingMaskIntoConstraints(); });
+    bool hasPlacedSubview =
+        std::any_of(view->subviewList().begin(), view->subviewList().end(),
+                    [](const Ref<UIView>& s) { return !s->translatesAutoresizingMaskIntoConstraints(); });
     bool hasPlainGuide = false;
     if (auto guides = view->layoutGuides()) {
         for (const auto& g : *guides) {

@@ -21,10 +21,10 @@
 // with the others is left out, with the platform's "Unable to simultaneously satisfy constraints"
 // log, once per constraint. Frames are rounded to the screen's pixel grid.
 //
-// Not done: multi-line labels do not wrap to the width they are given (their intrinsic size is
-// their unwrapped text, or the width set as preferredMaxLayoutWidth), transforms are ignored
-// (alignment rectangles are the untransformed frames), right-to-left layout (leading is left),
-// baselines other than a label's text (other views use their bottom edge), and
+// Not done: multi-line labels are not measured again for the width the solver gives them (their
+// intrinsic size wraps at preferredMaxLayoutWidth or at the width they already have), transforms
+// are ignored (alignment rectangles are the untransformed frames), right-to-left layout (leading
+// is left), baselines other than a label's text (other views use their bottom edge), and
 // systemLayoutSizeFittingSize.
 #pragma once
 

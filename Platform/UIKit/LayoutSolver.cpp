@@ -163,8 +163,7 @@ double LayoutSolver::value(Variable v) const {
     return it == rows_.end() ? 0 : it->second.constant;
 }
 
-LayoutSolver::Row LayoutSolver::createRow(const Expression& expression, Relation relation, double priority,
-                                          Tag& tag) {
+LayoutSolver::Row LayoutSolver::createRow(const Expression& expression, Relation relation, double priority, Tag& tag) {
     Row row;
     row.constant = expression.constant;
     for (const auto& term : expression.terms) {

@@ -5,6 +5,7 @@
 #include <UIKit/UIView.h>
 
 #include <cctype>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -339,6 +340,14 @@ NSLayoutConstraint::NSLayoutConstraint(const id& firstItem, NSLayoutAttribute fi
     if (secondItem && isSizeAttribute(firstAttribute) != isSizeAttribute(secondAttribute)) {
         NSException::raise(NSInvalidArgumentException, "Invalid pairing of layout attributes");
     }
+    if (!std::isfinite(multiplier) || !std::isfinite(constant)) {
+        NSException::raise(NSInvalidArgumentException, "A constraint's multiplier and constant must be finite");
+    }
+    if (secondItem && multiplier == 0 && !isSizeAttribute(firstAttribute)) {
+        NSException::raise(NSInvalidArgumentException,
+                           "A multiplier of 0 with a location for the first attribute makes a location equal to a "
+                           "constant");
+    }
 }
 
 Ref<NSLayoutConstraint> NSLayoutConstraint::constraintWithItemAttributeRelatedByToItemAttributeMultiplierConstant(
@@ -475,6 +484,9 @@ void NSLayoutConstraint::deactivateConstraints(const Ref<NSArray>& constraints) 
 }
 
 void NSLayoutConstraint::setConstant(CGFloat constant) {
+    if (!std::isfinite(constant)) {
+        NSException::raise(NSInvalidArgumentException, "A constraint's constant must be finite");
+    }
     changeValueForKey("constant", [&] { constant_ = constant; });
     if (auto view = installedView()) {
         uikit_detail::LayoutEngine::invalidate(view.get());

@@ -63,7 +63,9 @@ class NSLayoutConstraint : public NSObject {
 public:
     NSLayoutConstraint() = default;
     // Raises NSInvalidArgumentException for a nil first item, a missing attribute, a second
-    // attribute without a second item, or a location attribute paired with a size attribute.
+    // attribute without a second item, a location attribute paired with a size attribute, a
+    // location made equal to a constant (no second item, or a multiplier of 0), or a multiplier or
+    // constant that is not finite.
     NSLayoutConstraint(const id& firstItem, NSLayoutAttribute firstAttribute, NSLayoutRelation relation,
                        const id& secondItem, NSLayoutAttribute secondAttribute, CGFloat multiplier, CGFloat constant);
 
@@ -86,6 +88,7 @@ public:
     NSLayoutAttribute secondAttribute() const noexcept { return secondAttribute_; }
     CGFloat multiplier() const noexcept { return multiplier_; }
     CGFloat constant() const noexcept { return constant_; }
+    // Raises NSInvalidArgumentException for a constant that is not finite.
     void setConstant(CGFloat constant);
     float priority() const noexcept { return priority_; }
     // Raises NSInternalInconsistencyException when a required constraint that is installed is made

@@ -62,8 +62,8 @@ void UIAppearance::setValueForKey(const id& value, const Ref<NSString>& key) {
     uikit_detail::assertMainThread("appearance");
     std::string k = key ? key->str() : std::string();
     if (!viewClass_->property(k)) {
-        NSException::raise(NSInvalidArgumentException,
-                           "-[" + viewClass_->name() + " set" + k + ":]: unrecognized selector sent to an appearance proxy");
+        NSException::raise(NSInvalidArgumentException, "-[" + viewClass_->name() + " set" + k +
+                                                           ":]: unrecognized selector sent to an appearance proxy");
     }
     for (auto& entry : values_) {
         if (entry.first == k) {
@@ -132,6 +132,6 @@ Ref<NSString> UIAppearance::description() const {
         names += (names.empty() ? "" : ", ") + c->name();
     }
     return NSString::stringWithFormat("<UIAppearance: %p; %s%s%s>", static_cast<const void*>(this),
-                                      viewClass_ ? viewClass_->name() : std::string("nil"),
-                                      names.empty() ? "" : " in ", names);
+                                      viewClass_ ? viewClass_->name() : std::string("nil"), names.empty() ? "" : " in ",
+                                      names);
 }

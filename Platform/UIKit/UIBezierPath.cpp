@@ -40,8 +40,7 @@ Ref<UIBezierPath> UIBezierPath::bezierPathWithRoundedRectCornerRadius(CGRect rec
     return p;
 }
 
-Ref<UIBezierPath> UIBezierPath::bezierPathWithRoundedRectByRoundingCornersCornerRadii(CGRect rect,
-                                                                                      UIRectCorner corners,
+Ref<UIBezierPath> UIBezierPath::bezierPathWithRoundedRectByRoundingCornersCornerRadii(CGRect rect, UIRectCorner corners,
                                                                                       CGSize radii) {
     auto p = make<UIBezierPath>();
     CGRect r = CGRectStandardize(rect);
@@ -82,11 +81,10 @@ Ref<UIBezierPath> UIBezierPath::bezierPathWithRoundedRectByRoundingCornersCorner
     return p;
 }
 
-Ref<UIBezierPath> UIBezierPath::bezierPathWithArcCenterRadiusStartAngleEndAngleClockwise(CGPoint center,
-                                                                                      CGFloat radius,
-                                                                                      CGFloat startAngle,
-                                                                                      CGFloat endAngle,
-                                                                                      bool clockwise) {
+Ref<UIBezierPath> UIBezierPath::bezierPathWithArcCenterRadiusStartAngleEndAngleClockwise(CGPoint center, CGFloat radius,
+                                                                                         CGFloat startAngle,
+                                                                                         CGFloat endAngle,
+                                                                                         bool clockwise) {
     auto p = make<UIBezierPath>();
     p->addArcWithCenterRadiusStartAngleEndAngleClockwise(center, radius, startAngle, endAngle, clockwise);
     return p;
@@ -115,9 +113,8 @@ void UIBezierPath::addQuadCurveToPointControlPoint(CGPoint endPoint, CGPoint con
     path_->addQuadCurveToPoint(controlPoint, endPoint);
 }
 
-void UIBezierPath::addArcWithCenterRadiusStartAngleEndAngleClockwise(CGPoint center, CGFloat radius,
-                                                                     CGFloat startAngle, CGFloat endAngle,
-                                                                     bool clockwise) {
+void UIBezierPath::addArcWithCenterRadiusStartAngleEndAngleClockwise(CGPoint center, CGFloat radius, CGFloat startAngle,
+                                                                     CGFloat endAngle, bool clockwise) {
     // Clockwise on a y-down screen is the drawing layer's counterclockwise.
     path_->addArc(center, radius, startAngle, endAngle, !clockwise);
 }

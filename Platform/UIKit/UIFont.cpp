@@ -4,7 +4,27 @@
 #include <cmath>
 #include <functional>
 
+#define UIFONT_TEXT_STYLE(Name, Value)                                                                                 \
+    const Ref<NSString>& Name() {                                                                                      \
+        static const Ref<NSString> value = NSString::from(Value);                                                      \
+        return value;                                                                                                  \
+    }
+UIFONT_TEXT_STYLE(UIFontTextStyleLargeTitle, "UICTFontTextStyleTitle0")
+UIFONT_TEXT_STYLE(UIFontTextStyleTitle1, "UICTFontTextStyleTitle1")
+UIFONT_TEXT_STYLE(UIFontTextStyleTitle2, "UICTFontTextStyleTitle2")
+UIFONT_TEXT_STYLE(UIFontTextStyleTitle3, "UICTFontTextStyleTitle3")
+UIFONT_TEXT_STYLE(UIFontTextStyleHeadline, "UICTFontTextStyleHeadline")
+UIFONT_TEXT_STYLE(UIFontTextStyleSubheadline, "UICTFontTextStyleSubhead")
+UIFONT_TEXT_STYLE(UIFontTextStyleBody, "UICTFontTextStyleBody")
+UIFONT_TEXT_STYLE(UIFontTextStyleCallout, "UICTFontTextStyleCallout")
+UIFONT_TEXT_STYLE(UIFontTextStyleFootnote, "UICTFontTextStyleFootnote")
+UIFONT_TEXT_STYLE(UIFontTextStyleCaption1, "UICTFontTextStyleCaption1")
+UIFONT_TEXT_STYLE(UIFontTextStyleCaption2, "UICTFontTextStyleCaption2")
+#undef UIFONT_TEXT_STYLE
+
 NS_IMPLEMENT_CLASS(UIFont, NSObject) {
+    b.classMethod("preferredFontForTextStyle:",
+                  [](const Ref<NSString>& style) { return UIFont::preferredFontForTextStyle(style); });
     b.readonlyProperty("pointSize", &UIFont::pointSize);
     b.readonlyProperty("fontName", &UIFont::fontName);
     b.classMethod("systemFontOfSize:", [](double size) { return UIFont::systemFontOfSize(size); });
@@ -24,6 +44,28 @@ Ref<UIFont> UIFont::fontWithNameSize(const Ref<NSString>& fontName, CGFloat font
     bool bold = n.find("Bold") != std::string::npos || n.find("Heavy") != std::string::npos;
     bool thin = n.find("Thin") != std::string::npos || n.find("Light") != std::string::npos;
     return make<UIFont>(fontName, fontSize, bold ? UIFontWeightBold : thin ? UIFontWeightThin : UIFontWeightRegular);
+}
+
+Ref<UIFont> UIFont::preferredFontForTextStyle(const Ref<NSString>& style) {
+    struct Entry {
+        const Ref<NSString>& (*name)();
+        CGFloat size;
+        UIFontWeight weight;
+    };
+    static const Entry entries[] = {
+        {UIFontTextStyleLargeTitle, 34, UIFontWeightRegular}, {UIFontTextStyleTitle1, 28, UIFontWeightRegular},
+        {UIFontTextStyleTitle2, 22, UIFontWeightRegular},     {UIFontTextStyleTitle3, 20, UIFontWeightRegular},
+        {UIFontTextStyleHeadline, 17, UIFontWeightSemibold},  {UIFontTextStyleSubheadline, 15, UIFontWeightRegular},
+        {UIFontTextStyleBody, 17, UIFontWeightRegular},       {UIFontTextStyleCallout, 16, UIFontWeightRegular},
+        {UIFontTextStyleFootnote, 13, UIFontWeightRegular},   {UIFontTextStyleCaption1, 12, UIFontWeightRegular},
+        {UIFontTextStyleCaption2, 11, UIFontWeightRegular},
+    };
+    for (const auto& e : entries) {
+        if (style && style->isEqual(e.name())) {
+            return systemFontOfSizeWeight(e.size, e.weight);
+        }
+    }
+    return systemFontOfSize(17);
 }
 
 Ref<UIFont> UIFont::systemFontOfSize(CGFloat fontSize) {

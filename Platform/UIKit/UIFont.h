@@ -16,6 +16,19 @@ inline constexpr UIFontWeight UIFontWeightBold = 0.4;
 inline constexpr UIFontWeight UIFontWeightHeavy = 0.56;
 inline constexpr UIFontWeight UIFontWeightBlack = 0.62;
 
+// The text styles of Dynamic Type (at the default content size).
+const Ref<NSString>& UIFontTextStyleLargeTitle();
+const Ref<NSString>& UIFontTextStyleTitle1();
+const Ref<NSString>& UIFontTextStyleTitle2();
+const Ref<NSString>& UIFontTextStyleTitle3();
+const Ref<NSString>& UIFontTextStyleHeadline();
+const Ref<NSString>& UIFontTextStyleSubheadline();
+const Ref<NSString>& UIFontTextStyleBody();
+const Ref<NSString>& UIFontTextStyleCallout();
+const Ref<NSString>& UIFontTextStyleFootnote();
+const Ref<NSString>& UIFontTextStyleCaption1();
+const Ref<NSString>& UIFontTextStyleCaption2();
+
 class UIFont : public NSObject {
     NS_OBJECT(UIFont, NSObject)
 public:
@@ -28,6 +41,9 @@ public:
     static Ref<UIFont> boldSystemFontOfSize(CGFloat fontSize);
     static Ref<UIFont> italicSystemFontOfSize(CGFloat fontSize);
     static Ref<UIFont> systemFontOfSizeWeight(CGFloat fontSize, UIFontWeight weight);
+    // The system font of a text style at the default content size (body 17, subheadline 15, ...);
+    // an unknown style gives the body font.
+    static Ref<UIFont> preferredFontForTextStyle(const Ref<NSString>& style);
     static CGFloat systemFontSize() { return 14; }
     static CGFloat labelFontSize() { return 17; }
     static CGFloat buttonFontSize() { return 18; }

@@ -94,10 +94,24 @@ CGFloat scaleInName(const std::string& stem) {
 NS_IMPLEMENT_CLASS(UIImage, NSObject) {
     b.readonlyProperty("size", &UIImage::size);
     b.readonlyProperty("scale", &UIImage::scale);
+    b.readonlyProperty("renderingMode", &UIImage::renderingMode);
+    b.methodBlock("imageWithRenderingMode:", [](UIImage* self, long mode) {
+        return self->imageWithRenderingMode(static_cast<UIImageRenderingMode>(mode));
+    });
     b.classMethod("imageNamed:", [](const Ref<NSString>& name) { return UIImage::imageNamed(name); });
 }
 
 UIImage::UIImage(CGSize size, CGFloat scale, Ref<NSData> data) : size_(size), scale_(scale), data_(std::move(data)) {}
+
+Ref<UIImage> UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const {
+    if (mode == renderingMode_) {
+        return Ref<UIImage>(const_cast<UIImage*>(this));
+    }
+    auto copy = make<UIImage>(size_, scale_, data_);
+    copy->name_ = name_;
+    copy->renderingMode_ = mode;
+    return copy;
+}
 
 void UIImage::setSearchFolders(std::vector<std::string> folders) {
     auto& s = store();

@@ -7,6 +7,13 @@
 #include <CoreGraphics/CGGeometry.h>
 #include <Foundation/NSData.h>
 
+enum UIImageRenderingMode : NSInteger {
+    UIImageRenderingModeAutomatic = 0,
+    UIImageRenderingModeAlwaysOriginal = 1,
+    // Drawn in the tint colour of the view that shows it.
+    UIImageRenderingModeAlwaysTemplate = 2,
+};
+
 class UIImage : public NSObject {
     NS_OBJECT(UIImage, NSObject)
 public:
@@ -30,6 +37,9 @@ public:
     Ref<NSData> data() const { return data_; }
     // The name it was loaded by, nil otherwise.
     Ref<NSString> name() const { return name_; }
+    UIImageRenderingMode renderingMode() const noexcept { return renderingMode_; }
+    // The same picture drawn in another rendering mode (this image when the mode is its own).
+    Ref<UIImage> imageWithRenderingMode(UIImageRenderingMode mode) const;
 
     Ref<NSString> description() const override;
 
@@ -38,6 +48,7 @@ private:
     CGFloat scale_ = 1;
     Ref<NSData> data_;
     Ref<NSString> name_;
+    UIImageRenderingMode renderingMode_ = UIImageRenderingModeAutomatic;
 };
 
 // The encoded bytes of an image: its own data when it was made from that format, else nil.

@@ -78,7 +78,8 @@ NS_IMPLEMENT_CLASS(UIImagePickerController, UINavigationController) {
         return UIImagePickerController::isSourceTypeAvailable(static_cast<UIImagePickerControllerSourceType>(type));
     });
     b.classMethod("isCameraDeviceAvailable:", [](long device) {
-        return UIImagePickerController::isCameraDeviceAvailable(static_cast<UIImagePickerControllerCameraDevice>(device));
+        return UIImagePickerController::isCameraDeviceAvailable(
+            static_cast<UIImagePickerControllerCameraDevice>(device));
     });
     b.classMethod("availableMediaTypesForSourceType:", [](long type) {
         return UIImagePickerController::availableMediaTypesForSourceType(
@@ -88,7 +89,8 @@ NS_IMPLEMENT_CLASS(UIImagePickerController, UINavigationController) {
 
 UIImagePickerController::UIImagePickerController() : UINavigationController(make<UIViewController>()) {
     mediaTypes_ = NSArray::arrayWithObjects({UIImagePickerMediaTypeImage()});
-    if (!presentCamera(UIImagePickerControllerCameraDeviceRear) && presentCamera(UIImagePickerControllerCameraDeviceFront)) {
+    if (!presentCamera(UIImagePickerControllerCameraDeviceRear) &&
+        presentCamera(UIImagePickerControllerCameraDeviceFront)) {
         cameraDevice_ = UIImagePickerControllerCameraDeviceFront;
     }
 }
@@ -136,9 +138,9 @@ UIImagePickerController::availableCaptureModesForCameraDevice(UIImagePickerContr
 
 void UIImagePickerController::setSourceType(UIImagePickerControllerSourceType sourceType) {
     if (!isSourceTypeAvailable(sourceType)) {
-        NSException::raise(NSInvalidArgumentException,
-                           std::string("Source type ") + std::to_string(static_cast<long>(sourceType)) +
-                               " not available");
+        NSException::raise(NSInvalidArgumentException, std::string("Source type ") +
+                                                           std::to_string(static_cast<long>(sourceType)) +
+                                                           " not available");
     }
     changeValueForKey("sourceType", [&] { sourceType_ = sourceType; });
     rebuildScreen();
@@ -154,8 +156,8 @@ void UIImagePickerController::setMediaTypes(const Ref<NSArray>& mediaTypes) {
         any = any || (available && available->containsObject(type));
     }
     if (!any) {
-        NSException::raise(NSInvalidArgumentException,
-                           std::string("No available types for source ") + std::to_string(static_cast<long>(sourceType_)));
+        NSException::raise(NSInvalidArgumentException, std::string("No available types for source ") +
+                                                           std::to_string(static_cast<long>(sourceType_)));
     }
     changeValueForKey("mediaTypes", [&] { mediaTypes_ = cast<NSArray>(mediaTypes->copy()); });
 }
@@ -328,8 +330,8 @@ bool UIImagePickerController::finishPicking(const Ref<UIImage>& image, bool from
                               UIImagePickerControllerReferenceURL());
     }
     Ref<NSDictionary> result = cast<NSDictionary>(info->copy());
-    if (!uikit_detail::sendIfResponds(delegate(), "imagePickerController:didFinishPickingMediaWithInfo:",
-                                      {self, result})) {
+    if (!uikit_detail::sendIfResponds(delegate(),
+                                      "imagePickerController:didFinishPickingMediaWithInfo:", {self, result})) {
         dismissViewControllerAnimatedCompletion(true);
     }
     return true;

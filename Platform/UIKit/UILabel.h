@@ -5,6 +5,12 @@
 #include <UIKit/UIFont.h>
 #include <UIKit/UIView.h>
 
+enum UIBaselineAdjustment : NSInteger {
+    UIBaselineAdjustmentAlignBaselines = 0,
+    UIBaselineAdjustmentAlignCenters = 1,
+    UIBaselineAdjustmentNone = 2,
+};
+
 class UILabel : public UIView {
     NS_OBJECT(UILabel, UIView)
 public:
@@ -27,6 +33,8 @@ public:
     void setLineBreakMode(NSLineBreakMode mode) { lineBreakMode_ = mode; }
     bool adjustsFontSizeToFitWidth() const noexcept { return adjustsFontSize_; }
     void setAdjustsFontSizeToFitWidth(bool adjusts) { adjustsFontSize_ = adjusts; }
+    UIBaselineAdjustment baselineAdjustment() const noexcept { return baselineAdjustment_; }
+    void setBaselineAdjustment(UIBaselineAdjustment adjustment) { baselineAdjustment_ = adjustment; }
     CGFloat minimumScaleFactor() const noexcept { return minimumScaleFactor_; }
     void setMinimumScaleFactor(CGFloat factor) { minimumScaleFactor_ = factor; }
     bool isEnabled() const noexcept { return enabled_; }
@@ -51,6 +59,7 @@ private:
     NSLineBreakMode lineBreakMode_ = NSLineBreakByTruncatingTail;
     bool adjustsFontSize_ = false;
     CGFloat minimumScaleFactor_ = 0;
+    UIBaselineAdjustment baselineAdjustment_ = UIBaselineAdjustmentAlignBaselines;
     bool enabled_ = true;
     bool highlighted_ = false;
     CGFloat preferredMaxLayoutWidth_ = 0;

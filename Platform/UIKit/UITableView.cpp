@@ -579,7 +579,7 @@ void UITableView::layoutVisible() {
                 cell->setFrame(CGRectMake(0, y, width, h));
                 if (fresh) {
                     bool selected = std::any_of(selected_.begin(), selected_.end(),
-                                                [&](const Ref<NSIndexPath>& p) { return p->isEqual(path); });
+                                                [&path = path](const Ref<NSIndexPath>& p) { return p->isEqual(path); });
                     cell->setSelectedAnimated(selected, false);
                     if (cell->superview().get() != this) {
                         addSubview(cell);
@@ -620,7 +620,7 @@ Ref<NSArray> UITableView::indexPathsForSelectedRows() const {
 void UITableView::updateCellSelection() {
     for (const auto& [path, cell] : visible_) {
         bool selected = std::any_of(selected_.begin(), selected_.end(),
-                                    [&](const Ref<NSIndexPath>& p) { return p->isEqual(path); });
+                                    [&path = path](const Ref<NSIndexPath>& p) { return p->isEqual(path); });
         if (cell->isSelected() != selected) {
             uikit_detail::send(cell, "setSelected:animated:", {box(selected), box(false)});
         }

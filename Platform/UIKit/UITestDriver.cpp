@@ -349,7 +349,7 @@ bool UITestDriver::takePicture(const Ref<UIImage>& image) {
         return false;
     }
     bool taken = picker->sourceType() == UIImagePickerControllerSourceTypeCamera ? picker->captureFromCamera()
-                                                                                  : picker->choosePicture(image);
+                                                                                 : picker->choosePicture(image);
     settle();
     return taken;
 }

@@ -245,6 +245,11 @@ NS_IMPLEMENT_CLASS(UIView, UIResponder) {
     b.method("addMotionEffect:", &UIView::addMotionEffect);
     b.method("removeMotionEffect:", &UIView::removeMotionEffect);
     b.property("motionEffects", &UIView::motionEffects, &UIView::setMotionEffects);
+    b.property("isAccessibilityElement", &UIView::isAccessibilityElement, &UIView::setIsAccessibilityElement,
+               "setter=setIsAccessibilityElement:");
+    b.property("accessibilityLabel", &UIView::accessibilityLabel, &UIView::setAccessibilityLabel, "copy");
+    b.property("accessibilityIdentifier", &UIView::accessibilityIdentifier, &UIView::setAccessibilityIdentifier,
+               "copy");
     b.method("removeConstraint:", &UIView::removeConstraint);
     b.method("viewWithTag:", &UIView::viewWithTag);
     b.method("endEditing:", &UIView::endEditing);
@@ -472,7 +477,7 @@ void UIView::moveToWindow(UIView* view, const Ref<UIWindow>& window, bool did) {
     if (did) {
         send(view, "didMoveToWindow");
         view->windowDidChange();
-        if (window && (view->needsLayout_ || view->needsDisplay_)) {
+        if (window && (view->needsLayout_ || view->needsDisplay_ || view->needsUpdateConstraints_)) {
             UIWindow::scheduleLayoutPass();
         }
     } else {
@@ -1023,6 +1028,20 @@ void UIView::removeMotionEffect(const Ref<UIMotionEffect>& effect) {
     if (it != motionEffects_.end()) {
         changeValueForKey("motionEffects", [&] { motionEffects_.erase(it); });
     }
+}
+
+void UIView::setIsAccessibilityElement(bool element) {
+    changeValueForKey("isAccessibilityElement", [&] { accessibilityElement_ = element; });
+}
+
+void UIView::setAccessibilityLabel(const Ref<NSString>& label) {
+    changeValueForKey("accessibilityLabel",
+                      [&] { accessibilityLabel_ = label ? cast<NSString>(label->copy()) : nullptr; });
+}
+
+void UIView::setAccessibilityIdentifier(const Ref<NSString>& identifier) {
+    changeValueForKey("accessibilityIdentifier",
+                      [&] { accessibilityIdentifier_ = identifier ? cast<NSString>(identifier->copy()) : nullptr; });
 }
 
 Ref<UIAppearance> UIView::appearance(Class cls) {

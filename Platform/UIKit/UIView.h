@@ -233,6 +233,14 @@ public:
     static Ref<UIAppearance> appearance(Class cls);
     static Ref<UIAppearance> appearanceWhenContainedIn(Class cls, const std::vector<Class>& containers);
 
+    // Accessibility: what a screen reader reads (see UIAccessibility.h).
+    bool isAccessibilityElement() const noexcept { return accessibilityElement_; }
+    void setIsAccessibilityElement(bool element);
+    Ref<NSString> accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(const Ref<NSString>& label);
+    Ref<NSString> accessibilityIdentifier() const { return accessibilityIdentifier_; }
+    void setAccessibilityIdentifier(const Ref<NSString>& identifier);
+
     // Editing: asks the first responder in this view's tree to resign.
     bool endEditing(bool force);
 
@@ -317,4 +325,7 @@ private:
     std::vector<Ref<UIGestureRecognizer>> recognizers_;
     std::vector<Ref<UIMotionEffect>> motionEffects_;
     bool appearanceApplied_ = false;
+    bool accessibilityElement_ = false;
+    Ref<NSString> accessibilityLabel_;
+    Ref<NSString> accessibilityIdentifier_;
 };

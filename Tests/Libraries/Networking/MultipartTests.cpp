@@ -53,15 +53,17 @@ private:
 };
 
 Ref<NSMutableURLRequest> formRequest(const std::function<void(HCMultipartFormData*)>& block,
-                                    const Ref<NSDictionary>& parameters = nullptr) {
-    return HCHTTPRequestSerializer::serializer()->multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlock(
-        "POST"_ns, "http://127.0.0.1/upload"_ns, parameters, block);
+                                     const Ref<NSDictionary>& parameters = nullptr) {
+    return HCHTTPRequestSerializer::serializer()
+        ->multipartFormRequestWithMethodURLStringParametersConstructingBodyWithBlock(
+            "POST"_ns, "http://127.0.0.1/upload"_ns, parameters, block);
 }
 
 } // namespace
 
 TEST(MultipartBody, OneFieldReadsOutByteForByte) {
-    auto request = formRequest([](HCMultipartFormData* form) { form->appendPartWithFormDataName(NSData::dataWithString("x"), "a"_ns); });
+    auto request = formRequest(
+        [](HCMultipartFormData* form) { form->appendPartWithFormDataName(NSData::dataWithString("x"), "a"_ns); });
     auto boundary = boundaryOf(request);
     ASSERT_EQ(boundary.size(), 9u + 16u);
     EXPECT_EQ(boundary.rfind("Boundary+", 0), 0u);
@@ -84,8 +86,8 @@ TEST(MultipartBody, ParametersFilesAndStreamsInOrder) {
     auto request = formRequest(
         [&](HCMultipartFormData* form) {
             Ref<NSError> error;
-            EXPECT_TRUE(form->appendPartWithFileURLNameError(NSURL::fileURLWithPath(NSString::from(path)), "file"_ns,
-                                                             &error));
+            EXPECT_TRUE(
+                form->appendPartWithFileURLNameError(NSURL::fileURLWithPath(NSString::from(path)), "file"_ns, &error));
             form->appendPartWithFileDataNameFileNameMimeType(NSData::data(), "empty"_ns, "e.bin"_ns,
                                                              "application/octet-stream"_ns);
             form->appendPartWithInputStreamNameFileNameLengthMimeType(
@@ -141,8 +143,8 @@ TEST(MultipartBody, NoPartsLeaveTheRequestAlone) {
 }
 
 TEST(MultipartBody, FileURLFailuresAppendNothing) {
-    auto form = make<HCStreamingMultipartFormData>(NSMutableURLRequest::requestWithURL(NSURL::URLWithString("http://h/"_ns)),
-                                                   NSUTF8StringEncoding);
+    auto form = make<HCStreamingMultipartFormData>(
+        NSMutableURLRequest::requestWithURL(NSURL::URLWithString("http://h/"_ns)), NSUTF8StringEncoding);
     Ref<NSError> error;
     EXPECT_FALSE(form->appendPartWithFileURLNameError(NSURL::URLWithString("http://h/file.txt"_ns), "f"_ns, &error));
     ASSERT_TRUE(error);
@@ -150,9 +152,11 @@ TEST(MultipartBody, FileURLFailuresAppendNothing) {
     EXPECT_TRUE(error->domain()->isEqualToString(HCURLRequestSerializationErrorDomain()));
     EXPECT_EQ(error->localizedFailureReason()->str(), "Expected URL to be a file URL");
 
-    EXPECT_FALSE(form->appendPartWithFileURLNameError(NSURL::fileURLWithPath("/nonexistent/file.txt"_ns), "f"_ns, &error));
+    EXPECT_FALSE(
+        form->appendPartWithFileURLNameError(NSURL::fileURLWithPath("/nonexistent/file.txt"_ns), "f"_ns, &error));
     EXPECT_EQ(error->localizedFailureReason()->str(), "File URL not reachable.");
-    EXPECT_FALSE(form->appendPartWithFileURLNameError(NSURL::fileURLWithPath("/nonexistent/file.txt"_ns), "f"_ns, nullptr));
+    EXPECT_FALSE(
+        form->appendPartWithFileURLNameError(NSURL::fileURLWithPath("/nonexistent/file.txt"_ns), "f"_ns, nullptr));
     EXPECT_TRUE(form->bodyStream()->isEmpty());
 }
 
@@ -160,14 +164,16 @@ TEST(MultipartBody, UnknownExtensionsAreOctetStreams) {
     TemporaryFolder folder;
     auto path = folder.write("data.zzunknown", "1");
     auto request = formRequest([&](HCMultipartFormData* form) {
-        EXPECT_TRUE(form->appendPartWithFileURLNameError(NSURL::fileURLWithPath(NSString::from(path)), "f"_ns, nullptr));
+        EXPECT_TRUE(
+            form->appendPartWithFileURLNameError(NSURL::fileURLWithPath(NSString::from(path)), "f"_ns, nullptr));
     });
     auto body = readAll(request->HTTPBodyStream(), 4096);
     EXPECT_NE(body.find("Content-Type: application/octet-stream\r\n"), std::string::npos);
 }
 
 TEST(MultipartBody, ClosedStreamReadsNothing) {
-    auto request = formRequest([](HCMultipartFormData* form) { form->appendPartWithFormDataName(NSData::dataWithString("x"), "a"_ns); });
+    auto request = formRequest(
+        [](HCMultipartFormData* form) { form->appendPartWithFormDataName(NSData::dataWithString("x"), "a"_ns); });
     auto stream = request->HTTPBodyStream();
     stream->open();
     stream->close();

@@ -101,9 +101,8 @@ protected:
         s.Get("/empty", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("", "application/json");
         });
-        s.Get("/head", [](const httplib::Request&, httplib::Response& response) {
-            response.set_header("X-Head", "yes");
-        });
+        s.Get("/head",
+              [](const httplib::Request&, httplib::Response& response) { response.set_header("X-Head", "yes"); });
         s.Get("/big", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string(100000, ' ') + "{}", "application/json");
         });
@@ -124,8 +123,8 @@ TEST_F(OperationManager, JSONPostDeliversTheParsedReplyOnTheMainThread) {
     auto manager = jsonManager();
     Outcome outcome;
     auto parameters = NSDictionary::dictionaryWithEntries({{"session"_ns, "S-1"_ns}, {"count"_ns, box(2)}});
-    auto operation =
-        manager->POSTParametersSuccessFailure(ns(url("/echo")), parameters, recordSuccess(outcome), recordFailure(outcome));
+    auto operation = manager->POSTParametersSuccessFailure(ns(url("/echo")), parameters, recordSuccess(outcome),
+                                                           recordFailure(outcome));
     ASSERT_TRUE(operation);
     EXPECT_EQ(operation->request()->timeoutInterval(), 15.0);
     ASSERT_TRUE(runMainLoopUntil([&] { return outcome.done(); }));
@@ -295,8 +294,8 @@ TEST_F(OperationManager, RequestsThatCannotBeBuiltAreNeverSent) {
     auto manager = jsonManager();
     Outcome outcome;
     auto parameters = NSDictionary::dictionaryWithEntries({{"bad"_ns, box(std::numeric_limits<double>::quiet_NaN())}});
-    auto operation =
-        manager->POSTParametersSuccessFailure(ns(url("/echo")), parameters, recordSuccess(outcome), recordFailure(outcome));
+    auto operation = manager->POSTParametersSuccessFailure(ns(url("/echo")), parameters, recordSuccess(outcome),
+                                                           recordFailure(outcome));
     EXPECT_FALSE(operation);
     EXPECT_FALSE(outcome.done()); // reported later, never inline
     ASSERT_TRUE(runMainLoopUntil([&] { return outcome.done(); }));
@@ -390,8 +389,8 @@ TEST_F(OperationManager, ArchivingAndCopyingTheManager) {
     auto policy = HCSecurityPolicy::policyWithPinningMode(HCSSLPinningModeCertificate);
     manager->setSecurityPolicy(policy);
     auto data = NSKeyedArchiver::archivedDataWithRootObjectRequiringSecureCodingError(manager, true, nullptr);
-    auto restored = cast<HCHTTPRequestOperationManager>(
-        NSKeyedUnarchiver::unarchivedObjectOfClassFromDataError(HCHTTPRequestOperationManager::class_(), data, nullptr));
+    auto restored = cast<HCHTTPRequestOperationManager>(NSKeyedUnarchiver::unarchivedObjectOfClassFromDataError(
+        HCHTTPRequestOperationManager::class_(), data, nullptr));
     ASSERT_TRUE(restored);
     EXPECT_EQ(restored->baseURL()->absoluteString()->str(), "http://127.0.0.1/api/");
     EXPECT_TRUE(cast<HCJSONRequestSerializer>(restored->requestSerializer()));

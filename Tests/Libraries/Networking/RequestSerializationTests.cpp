@@ -63,7 +63,8 @@ TEST(HTTPRequestSerializer, ParametersGoIntoTheURLForGETHeadAndDelete) {
     auto withQuery =
         serializer->requestWithMethodURLStringParameters("GET"_ns, "http://h/p?x=0"_ns, dict({{"a"_ns, box(1)}}));
     EXPECT_EQ(withQuery->URL()->absoluteString()->str(), "http://h/p?x=0&a=1");
-    auto empty = serializer->requestWithMethodURLStringParameters("DELETE"_ns, "http://h/p"_ns, NSDictionary::dictionary());
+    auto empty =
+        serializer->requestWithMethodURLStringParameters("DELETE"_ns, "http://h/p"_ns, NSDictionary::dictionary());
     EXPECT_EQ(empty->URL()->absoluteString()->str(), "http://h/p?");
     auto none = serializer->requestWithMethodURLStringParameters("HEAD"_ns, "http://h/p"_ns, nullptr);
     EXPECT_EQ(none->URL()->absoluteString()->str(), "http://h/p");
@@ -88,7 +89,8 @@ TEST(HTTPRequestSerializer, HeadersOnTheRequestWin) {
     request->setHTTPMethod("POST"_ns);
     request->setValueForHTTPHeaderField("mine"_ns, "x-thing"_ns);
     request->setValueForHTTPHeaderField("text/plain"_ns, "Content-Type"_ns);
-    auto serialized = serializer->requestBySerializingRequestWithParametersError(request, dict({{"a"_ns, box(1)}}), nullptr);
+    auto serialized =
+        serializer->requestBySerializingRequestWithParametersError(request, dict({{"a"_ns, box(1)}}), nullptr);
     EXPECT_EQ(header(serialized, "X-Thing"), "mine");
     EXPECT_EQ(header(serialized, "Content-Type"), "text/plain");
     EXPECT_NE(header(serialized, "User-Agent"), "<nil>");
@@ -132,7 +134,8 @@ TEST(HTTPRequestSerializer, ArchiveKeepsHeadersStyleAndTimeOut) {
         NSKeyedUnarchiver::unarchivedObjectOfClassFromDataError(HCJSONRequestSerializer::class_(), data, &error));
     ASSERT_TRUE(restored) << NSDescription(error)->str();
     EXPECT_EQ(restored->valueForHTTPHeaderField("Authorization"_ns)->str(), "Token token=\"t\"");
-    EXPECT_EQ(restored->requestWithMethodURLStringParameters("GET"_ns, "http://h/"_ns, nullptr)->timeoutInterval(), 12.0);
+    EXPECT_EQ(restored->requestWithMethodURLStringParameters("GET"_ns, "http://h/"_ns, nullptr)->timeoutInterval(),
+              12.0);
 }
 
 TEST(HTTPRequestSerializer, AuthorizationHeaders) {
@@ -147,9 +150,9 @@ TEST(HTTPRequestSerializer, AuthorizationHeaders) {
 
 TEST(HTTPRequestSerializer, AcceptLanguageListsAtMostSixLanguages) {
     auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->setObjectForKey(NSArray::arrayWithObjects({"en"_ns, "fr"_ns, "de"_ns, "it"_ns, "es"_ns, "nl"_ns, "sv"_ns,
-                                                         "da"_ns}),
-                              "AppleLanguages"_ns);
+    defaults->setObjectForKey(
+        NSArray::arrayWithObjects({"en"_ns, "fr"_ns, "de"_ns, "it"_ns, "es"_ns, "nl"_ns, "sv"_ns, "da"_ns}),
+        "AppleLanguages"_ns);
     EXPECT_EQ(HCHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"_ns)->str(),
               "en;q=1, fr;q=0.9, de;q=0.8, it;q=0.7, es;q=0.6, nl;q=0.5");
     defaults->setObjectForKey(NSArray::array(), "AppleLanguages"_ns);
@@ -163,8 +166,8 @@ TEST(HTTPRequestSerializer, QueryStringBlockErrorsMakeNoRequest) {
         return Ref<NSString>();
     });
     Ref<NSError> error;
-    EXPECT_FALSE(serializer->requestWithMethodURLStringParametersError("POST"_ns, "http://h/"_ns, dict({{"a"_ns, box(1)}}),
-                                                                       &error));
+    EXPECT_FALSE(serializer->requestWithMethodURLStringParametersError("POST"_ns, "http://h/"_ns,
+                                                                       dict({{"a"_ns, box(1)}}), &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), 7);
 
@@ -207,10 +210,11 @@ TEST(JSONRequestSerializer, ParametersThatAreNoJSONMakeNoRequest) {
 
 TEST(PropertyListRequestSerializer, WritesXMLPropertyLists) {
     auto serializer = HCPropertyListRequestSerializer::serializer();
-    auto request = serializer->requestWithMethodURLStringParameters("PUT"_ns, "http://h/t"_ns, dict({{"k"_ns, "v"_ns}}));
+    auto request =
+        serializer->requestWithMethodURLStringParameters("PUT"_ns, "http://h/t"_ns, dict({{"k"_ns, "v"_ns}}));
     EXPECT_EQ(header(request, "Content-Type"), "application/x-plist");
-    auto plist = NSPropertyListSerialization::propertyListWithDataOptionsFormatError(request->HTTPBody(), 0, nullptr,
-                                                                                     nullptr);
+    auto plist =
+        NSPropertyListSerialization::propertyListWithDataOptionsFormatError(request->HTTPBody(), 0, nullptr, nullptr);
     EXPECT_TRUE(plist && plist->isEqual(dict({{"k"_ns, "v"_ns}})));
     EXPECT_NE(bodyOf(request).find("<?xml"), std::string::npos);
 

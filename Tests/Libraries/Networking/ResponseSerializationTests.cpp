@@ -107,17 +107,19 @@ TEST(JSONResponseSerializer, EmptySpaceAndMalformedBodies) {
     Ref<NSError> error;
     EXPECT_FALSE(serializer->responseObjectForResponseDataError(reply(200, "application/json"), bytes(" "), &error));
     EXPECT_FALSE(error);
-    EXPECT_FALSE(serializer->responseObjectForResponseDataError(reply(200, "application/json"), NSData::data(), &error));
+    EXPECT_FALSE(
+        serializer->responseObjectForResponseDataError(reply(200, "application/json"), NSData::data(), &error));
     EXPECT_FALSE(error);
 
-    EXPECT_FALSE(serializer->responseObjectForResponseDataError(reply(200, "application/json"), bytes("{\"a\":"), &error));
+    EXPECT_FALSE(
+        serializer->responseObjectForResponseDataError(reply(200, "application/json"), bytes("{\"a\":"), &error));
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->domain()->isEqualToString(NSCocoaErrorDomain()));
 
     // Bytes that are no text in the reply's encoding are an error, not an empty success.
     error = nullptr;
-    EXPECT_FALSE(serializer->responseObjectForResponseDataError(reply(200, "application/json"), bytes("\xFF\xFE{"),
-                                                                &error));
+    EXPECT_FALSE(
+        serializer->responseObjectForResponseDataError(reply(200, "application/json"), bytes("\xFF\xFE{"), &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSURLErrorCannotDecodeContentData);
 }
@@ -172,8 +174,8 @@ TEST(XMLParserResponseSerializer, AnswersAParserForXML) {
 }
 
 TEST(CompoundResponseSerializer, FirstSerializerWithAnObjectWins) {
-    auto compound = HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers(NSArray::arrayWithObjects(
-        {HCJSONResponseSerializer::serializer(), HCImageResponseSerializer::serializer()}));
+    auto compound = HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
+        NSArray::arrayWithObjects({HCJSONResponseSerializer::serializer(), HCImageResponseSerializer::serializer()}));
     Ref<NSError> error;
     EXPECT_TRUE(cast<UIImage>(compound->responseObjectForResponseDataError(reply(200, "image/png"), png(), &error)));
     EXPECT_TRUE(cast<NSDictionary>(

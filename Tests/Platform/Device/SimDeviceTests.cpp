@@ -109,3 +109,50 @@ TEST_F(SimDeviceTests, BackgroundTasksExpireOnTheClock) {
     advance(1);
     EXPECT_EQ(expired, 1);
 }
+
+TEST_F(SimDeviceTests, CamerasComeFromTheProfileAndChangeAsTheWorldWould) {
+    auto& device = SimDevice::current();
+    auto cameras = device.cameras();
+    ASSERT_EQ(cameras.size(), 2u);
+    EXPECT_EQ(cameras[0].position, SimDevice::CameraPosition::Back);
+    EXPECT_TRUE(cameras[0].present && cameras[0].working && cameras[0].hasFlash);
+    EXPECT_EQ(cameras[1].position, SimDevice::CameraPosition::Front);
+    EXPECT_FALSE(cameras[1].hasFlash);
+    EXPECT_FALSE(device.camera(SimDevice::CameraPosition::Unspecified));
+
+    std::vector<SimDevice::Change> changes;
+    auto token = device.addListener([&](SimDevice::Change c) { changes.push_back(c); });
+    device.setCameraWorking(SimDevice::CameraPosition::Front, false);
+    device.setCameraWorking(SimDevice::CameraPosition::Front, false);
+    device.setCameraPresent(SimDevice::CameraPosition::Back, false);
+    device.removeListener(token);
+    EXPECT_EQ(changes, (std::vector<SimDevice::Change>{SimDevice::Change::Cameras, SimDevice::Change::Cameras}))
+        << "only real changes are told";
+    EXPECT_FALSE(device.camera(SimDevice::CameraPosition::Front)->working);
+    EXPECT_FALSE(device.camera(SimDevice::CameraPosition::Back)->present);
+
+    device.setCameraPicture(SimDevice::CameraPosition::Back, "picture bytes");
+    EXPECT_EQ(device.cameraPicture(SimDevice::CameraPosition::Back), "picture bytes");
+    ASSERT_TRUE(device.loadProfile("iPad7,5"));
+    EXPECT_TRUE(device.camera(SimDevice::CameraPosition::Back)->present) << "a new profile, new cameras";
+    EXPECT_FALSE(device.camera(SimDevice::CameraPosition::Back)->hasFlash) << "a tablet has no flash";
+    EXPECT_TRUE(device.cameraPicture(SimDevice::CameraPosition::Back).empty());
+
+    std::string error;
+    EXPECT_FALSE(device.loadProfileJSON(
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1},
+            "cameras": [{"position": "back"}, {"position": "back"}]})",
+        &error));
+    EXPECT_NE(error.find("same position"), std::string::npos);
+    EXPECT_FALSE(device.loadProfileJSON(
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1}, "cameras": [{"position": "back", "width": 0}]})",
+        &error));
+    EXPECT_EQ(device.identity().hardwareIdentifier, "iPad7,5");
+    ASSERT_TRUE(device.loadProfileJSON(R"({"identifier": "x", "screen": {"width": 320, "height": 480},
+        "cameras": [{"position": "front", "width": 640, "height": 480, "flash": true}]})"));
+    auto front = device.camera(SimDevice::CameraPosition::Front);
+    EXPECT_EQ(front->pictureWidth, 640);
+    EXPECT_TRUE(front->hasFlash);
+    EXPECT_TRUE(device.camera(SimDevice::CameraPosition::Back)->present) << "a position left out keeps its default";
+    device.loadProfile(SimDevice::defaultProfile);
+}

@@ -48,7 +48,13 @@ TEST(NSStringTest, ComposedCharacterRanges) {
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(0), NSMakeRange(0, 1));
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(1), NSMakeRange(1, 2));
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(2), NSMakeRange(1, 2));
+    // The first unit of a surrogate pair starts its own sequence.
+    EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(3), NSMakeRange(3, 2));
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(4), NSMakeRange(3, 2));
+    EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(5), NSMakeRange(5, 4));
+    EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(9), NSMakeRange(9, 8));
+    EXPECT_EQ("b\U0001F44D"_ns->rangeOfComposedCharacterSequenceAtIndex(1), NSMakeRange(1, 2));
+    EXPECT_EQ(s->rangeOfComposedCharacterSequencesForRange({3, 1}), NSMakeRange(3, 2));
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(6), NSMakeRange(5, 4));
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(10), NSMakeRange(9, 8));
     EXPECT_EQ(s->rangeOfComposedCharacterSequenceAtIndex(17), NSMakeRange(17, 1));

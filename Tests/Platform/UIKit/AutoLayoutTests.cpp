@@ -8,6 +8,8 @@
 #include <UIKit/UILayoutGuide.h>
 #include <UIKit/UITestDriver.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -48,8 +50,8 @@ void format(const Ref<UIView>& host, const char* text, std::initializer_list<std
     for (const auto& [name, view] : views) {
         dict->setObjectForKey(view, NSString::from(name));
     }
-    host->addConstraints(
-        NSLayoutConstraint::constraintsWithVisualFormatOptionsMetricsViews(NSString::from(text), options, nullptr, dict));
+    host->addConstraints(NSLayoutConstraint::constraintsWithVisualFormatOptionsMetricsViews(NSString::from(text),
+                                                                                            options, nullptr, dict));
 }
 
 } // namespace
@@ -63,7 +65,8 @@ TEST_F(AutoLayoutTests, SolverHonoursPrioritiesLevelByLevel) {
     auto x = s.addVariable();
     // One constraint at 999 against three at 998 that pull the other way: a weighted sum would
     // give in to the three; levels keep the higher one whole.
-    ASSERT_TRUE(s.addConstraint(LayoutSolver::Expression::of(x).add(-100), LayoutSolver::Relation::GreaterOrEqual, 999));
+    ASSERT_TRUE(
+        s.addConstraint(LayoutSolver::Expression::of(x).add(-100), LayoutSolver::Relation::GreaterOrEqual, 999));
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(s.addConstraint(LayoutSolver::Expression::of(x), LayoutSolver::Relation::LessOrEqual, 998));
     }
@@ -83,6 +86,22 @@ TEST_F(AutoLayoutTests, SolverRefusesAConflictingRequiredConstraintAndKeepsItsSt
     ASSERT_TRUE(s.addConstraint(LayoutSolver::Expression::of(x).add(-12), LayoutSolver::Relation::Equal, 500));
     EXPECT_NEAR(s.value(x), 12, 1e-9) << "the refused constraints left nothing behind";
     EXPECT_NEAR(s.value(y), 24, 1e-9);
+}
+
+TEST_F(AutoLayoutTests, ConstraintsThatCannotBeSolvedAreRefusedWhenMade) {
+    auto root = make<UIView>();
+    auto v = placed(root);
+    auto make = [&](NSLayoutAttribute a, CGFloat multiplier, CGFloat constant) {
+        return NSLayoutConstraint::constraintWithItemAttributeRelatedByToItemAttributeMultiplierConstant(
+            v, a, NSLayoutRelationEqual, root, a, multiplier, constant);
+    };
+    EXPECT_THROW(make(NSLayoutAttributeLeft, 0, 10), NSException) << "a location equal to a constant";
+    EXPECT_NO_THROW(make(NSLayoutAttributeWidth, 0, 10));
+    EXPECT_THROW(make(NSLayoutAttributeLeft, std::numeric_limits<double>::infinity(), 0), NSException);
+    EXPECT_THROW(make(NSLayoutAttributeLeft, 1, std::nan("")), NSException);
+    auto c = make(NSLayoutAttributeLeft, 1, 5);
+    EXPECT_THROW(c->setConstant(std::nan("")), NSException);
+    EXPECT_EQ(c->constant(), 5);
 }
 
 // MARK: - Views
@@ -183,6 +202,34 @@ TEST_F(AutoLayoutTests, ChainsAndMultipliersPlaceSiblingsRelativeToEachOther) {
     EXPECT_EQ(a->frame(), CGRectMake(0, 20, 200, 50));
     EXPECT_EQ(b->frame(), CGRectMake(0, 78, 100, 50));
     EXPECT_EQ(c->frame(), CGRectMake(0, 136, 125, 50));
+}
+
+TEST_F(AutoLayoutTests, MultipliersOfPositionsMeasureFromTheHoldersOrigin) {
+    // Three views of fixed length spread over a box that itself lies away from the root's origin:
+    // the middle one's right edge is half the box's right edge plus 25.
+    auto root = make<UIView>(CGRectMake(0, 0, 400, 200));
+    auto box = placed(root);
+    format(root, "H:|-60-[box(300)]", {{"box", box}});
+    format(root, "V:|-20-[box(100)]", {{"box", box}});
+    std::vector<Ref<UIView>> views{placed(box), placed(box), placed(box)};
+    for (size_t i = 0; i < views.size(); ++i) {
+        const auto& v = views[i];
+        size(v, NSLayoutAttributeWidth, NSLayoutRelationEqual, 50);
+        size(v, NSLayoutAttributeHeight, NSLayoutRelationEqual, 10);
+        equal(v, NSLayoutAttributeTop, box, NSLayoutAttributeTop);
+    }
+    equal(views[0], NSLayoutAttributeLeft, box, NSLayoutAttributeLeft, 10);
+    constraint(views[1], NSLayoutAttributeRight, NSLayoutRelationEqual, box, NSLayoutAttributeRight, 0.5,
+               (50 + 10) * 0.5 - 10 * 0.5);
+    equal(views[2], NSLayoutAttributeRight, box, NSLayoutAttributeRight, -10);
+    root->layoutIfNeeded();
+    EXPECT_EQ(box->frame(), CGRectMake(60, 20, 300, 100));
+    EXPECT_EQ(views[0]->frame().origin.x, 10);
+    EXPECT_EQ(CGRectGetMaxX(views[1]->frame()), 175);
+    EXPECT_EQ(CGRectGetMaxX(views[2]->frame()), 290);
+    EXPECT_EQ(views[1]->frame().origin.x - CGRectGetMaxX(views[0]->frame()),
+              views[2]->frame().origin.x - CGRectGetMaxX(views[1]->frame()))
+        << "equal gaps";
 }
 
 TEST_F(AutoLayoutTests, NestedViewsGetFramesInTheirOwnSuperview) {
@@ -289,7 +336,7 @@ TEST_F(AutoLayoutTests, ConstraintPlacedButtonInAWindowIsTappable) {
     CGRect screen = vc->view()->bounds();
     EXPECT_DOUBLE_EQ(CGRectGetMaxY(skip->frame()), screen.size.height - 90);
     EXPECT_NEAR(skip->center().x, screen.size.width / 2, 0.34);
-    CGPoint middle = skip->convertPointToView(CGPointMake(CGRectGetMidX(skip->bounds()), CGRectGetMidY(skip->bounds())),
-                                              nullptr);
+    CGPoint middle =
+        skip->convertPointToView(CGPointMake(CGRectGetMidX(skip->bounds()), CGRectGetMidY(skip->bounds())), nullptr);
     EXPECT_EQ(skip->window()->hitTestWithEvent(middle, nullptr), skip) << "a finger finds it where it was placed";
 }

@@ -80,9 +80,9 @@ TEST_F(ImagePickerTests, AvailabilityFollowsTheDevicesCameras) {
     EXPECT_TRUE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront));
     EXPECT_TRUE(UIImagePickerController::isFlashAvailableForCameraDevice(UIImagePickerControllerCameraDeviceRear));
     EXPECT_FALSE(UIImagePickerController::isFlashAvailableForCameraDevice(UIImagePickerControllerCameraDeviceFront));
-    EXPECT_EQ(UIImagePickerController::availableCaptureModesForCameraDevice(UIImagePickerControllerCameraDeviceRear)
-                  ->count(),
-              2u);
+    EXPECT_EQ(
+        UIImagePickerController::availableCaptureModesForCameraDevice(UIImagePickerControllerCameraDeviceRear)->count(),
+        2u);
 
     device.setCameraWorking(SimDevice::CameraPosition::Back, false);
     EXPECT_TRUE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear))

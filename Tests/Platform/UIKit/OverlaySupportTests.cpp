@@ -3,6 +3,8 @@
 #include <Foundation/NSNotificationCenter.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
+#include <UIKit/NSString+NSStringDrawing.h>
+#include <UIKit/UIAccessibility.h>
 #include <UIKit/UIActivityIndicatorView.h>
 #include <UIKit/UIAppearance.h>
 #include <UIKit/UIApplication.h>
@@ -186,7 +188,8 @@ TEST_F(OverlaySupportTests, WindowsAreListedBackToFrontAndTheKeyboardHasItsOwnWi
     std::vector<CGRect> frames;
     auto token = NSNotificationCenter::defaultCenter()->addObserverForNameObjectQueueUsingBlock(
         UIKeyboardWillShowNotification(), nullptr, nullptr, [&](const Ref<NSNotification>& n) {
-            frames.push_back(cast<NSValue>(n->userInfo()->objectForKey(UIKeyboardFrameEndUserInfoKey()))->value<CGRect>());
+            frames.push_back(
+                cast<NSValue>(n->userInfo()->objectForKey(UIKeyboardFrameEndUserInfoKey()))->value<CGRect>());
         });
     ASSERT_TRUE(field->becomeFirstResponder());
     NSNotificationCenter::defaultCenter()->removeObserver(token);
@@ -207,4 +210,77 @@ TEST_F(OverlaySupportTests, WindowsAreListedBackToFrontAndTheKeyboardHasItsOwnWi
     runUntilIdle();
     EXPECT_TRUE(keyboard->isHidden());
     EXPECT_TRUE(container->subviewList().empty());
+}
+
+TEST_F(OverlaySupportTests, TextStylesTemplateImagesAndTextMeasurement) {
+    EXPECT_TRUE(UIFont::class_()->respondsToSelector("preferredFontForTextStyle:"));
+    auto sub = UIFont::preferredFontForTextStyle(UIFontTextStyleSubheadline());
+    EXPECT_EQ(sub->pointSize(), 15);
+    EXPECT_TRUE(UIFont::preferredFontForTextStyle(UIFontTextStyleHeadline())->isBold());
+    EXPECT_EQ(UIFont::preferredFontForTextStyle("NoSuchStyle"_ns)->pointSize(), 17);
+
+    auto image = make<UIImage>(CGSizeMake(28, 28), 2.0);
+    EXPECT_TRUE(image->respondsToSelector("imageWithRenderingMode:"));
+    auto tinted = image->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate);
+    EXPECT_EQ(tinted->renderingMode(), UIImageRenderingModeAlwaysTemplate);
+    EXPECT_EQ(tinted->size(), image->size());
+    EXPECT_EQ(image->renderingMode(), UIImageRenderingModeAutomatic) << "images are immutable";
+    EXPECT_EQ(tinted->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate), tinted);
+
+    auto font = UIFont::systemFontOfSize(10); // 5 points a character, 12 a line
+    auto attributes = NSDictionary::dictionaryWithEntries({{NSFontAttributeName(), font}});
+    EXPECT_EQ(sizeWithAttributes("abcd"_ns, attributes), CGSizeMake(20, 12));
+    auto text = NSString::from(std::string(50, 'x')); // 250 points on one line
+    CGRect r = boundingRectWithSizeOptionsAttributesContext(
+        text, CGSizeMake(200, 300), NSStringDrawingUsesLineFragmentOrigin | NSStringDrawingUsesFontLeading, attributes,
+        nullptr);
+    EXPECT_EQ(r, CGRectMake(0, 0, 200, 24)) << "wrapped to the width";
+    r = boundingRectWithSizeOptionsAttributesContext(text, CGSizeMake(200, 300), 0, attributes, nullptr);
+    EXPECT_EQ(r.size.width, 250) << "one line without the line-fragment option";
+    EXPECT_EQ(sizeWithFontConstrainedToSize(NSString::from(std::string(200, 'x')), font, CGSizeMake(100, 30)),
+              CGSizeMake(100, 24))
+        << "whole lines within the height";
+    EXPECT_EQ(sizeWithAttributes(nullptr, attributes), CGSizeZero);
+}
+
+TEST_F(OverlaySupportTests, AccessibilityIsRecorded) {
+    auto box = make<UIView>();
+    box->setIsAccessibilityElement(true);
+    box->setAccessibilityLabel("Loading"_ns);
+    EXPECT_TRUE(unbox<bool>(box->valueForKey("isAccessibilityElement"_ns)));
+    EXPECT_EQ(cast<NSString>(box->valueForKey("accessibilityLabel"_ns))->str(), "Loading");
+    EXPECT_FALSE(UIAccessibilityIsVoiceOverRunning());
+    size_t before = UIAccessibilityPostedNotifications().size();
+    UIAccessibilityPostNotification(UIAccessibilityScreenChangedNotification, nullptr);
+    UIAccessibilityPostNotification(UIAccessibilityAnnouncementNotification, "Done"_ns);
+    auto posted = UIAccessibilityPostedNotifications();
+    ASSERT_EQ(posted.size(), before + 2);
+    EXPECT_EQ(posted.back().notification, UIAccessibilityAnnouncementNotification);
+    EXPECT_EQ(cast<NSString>(posted.back().argument)->str(), "Done");
+    for (int i = 0; i < 150; ++i) {
+        UIAccessibilityPostNotification(UIAccessibilityLayoutChangedNotification, nullptr);
+    }
+    EXPECT_EQ(UIAccessibilityPostedNotifications().size(), 100u) << "only the latest are kept";
+}
+
+TEST_F(OverlaySupportTests, LayersHoldExplicitAnimationsAndMasks) {
+    auto ring = make<CALayer>();
+    auto rotate = make<NSObject>(); // stands for an animation object
+    auto progress = make<NSObject>();
+    ring->addAnimationForKey(rotate, "rotate"_ns);
+    ring->addAnimationForKey(progress, "progress"_ns);
+    EXPECT_EQ(ring->animationForKey("rotate"_ns), rotate);
+    EXPECT_EQ(ring->animationKeys()->count(), 2u);
+    auto replacement = make<NSObject>();
+    ring->addAnimationForKey(replacement, "rotate"_ns);
+    EXPECT_EQ(ring->animationForKey("rotate"_ns), replacement) << "a key holds one animation";
+    EXPECT_EQ(ring->animationKeys()->count(), 2u);
+    ring->removeAnimationForKey("rotate"_ns);
+    EXPECT_FALSE(ring->animationForKey("rotate"_ns));
+    ring->removeAllAnimations();
+    EXPECT_FALSE(ring->animationKeys());
+
+    auto mask = make<CALayer>();
+    ring->setMask(mask);
+    EXPECT_EQ(ring->mask(), mask);
 }

@@ -80,7 +80,9 @@ protected:
         return control;
     }
     // A point of a view, in window coordinates.
-    CGPoint at(const Ref<UIView>& view, CGFloat x, CGFloat y) { return view->convertPointToView(CGPointMake(x, y), nullptr); }
+    CGPoint at(const Ref<UIView>& view, CGFloat x, CGFloat y) {
+        return view->convertPointToView(CGPointMake(x, y), nullptr);
+    }
 
     Ref<ValueScreen> screen_;
     Ref<ValueTarget> target_;

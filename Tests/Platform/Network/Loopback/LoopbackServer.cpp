@@ -22,6 +22,7 @@ void LoopbackServer::start() {
     // Many idle keep-alive connections must never starve new ones.
     server_->new_task_queue = [] { return new httplib::ThreadPool(128); };
     server_->set_keep_alive_max_count(1000000);
+    server_->set_tcp_nodelay(true); // replies are written in pieces; never wait for an ACK between them
     // An idle connection is let go after a second, so that stopping the server does not wait long.
     server_->set_keep_alive_timeout(1);
     port_ = server_->bind_to_any_port("127.0.0.1");

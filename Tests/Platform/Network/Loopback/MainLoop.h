@@ -2,6 +2,7 @@
 // real-time limit passes. The network tests run on real time: each turn sleeps until work arrives.
 #pragma once
 
+#include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSPort.h>
 #include <Foundation/NSRunLoop.h>
@@ -10,6 +11,9 @@
 #include <functional>
 
 inline bool runMainLoopUntil(const std::function<bool()>& done, double seconds = 10.0) {
+    if (DispatchClock::isVirtual()) {
+        DispatchClock::useRealTime(); // loopback servers live in real time
+    }
     auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     auto runLoop = NSRunLoop::mainRunLoop();
     // A port gives the loop a source, so that a turn with nothing to do sleeps instead of returning.

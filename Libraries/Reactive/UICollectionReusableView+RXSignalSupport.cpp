@@ -1,0 +1,10 @@
+#include <Reactive/UICollectionReusableView+RXSignalSupport.h>
+
+#include <Reactive/UIKit+RXSignalSupportPrivate.h>
+
+Ref<RXSignal> rx_prepareForReuseSignal(const Ref<UICollectionReusableView>& view) {
+    if (!view) {
+        NSException::raise(NSInvalidArgumentException, "rx_prepareForReuseSignal needs a view");
+    }
+    return rx_associatedPrepareForReuseSignal(view);
+}

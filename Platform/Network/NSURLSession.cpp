@@ -1,0 +1,321 @@
+#include <Network/NSURLSession.h>
+
+#include <Foundation/NSFileManager.h>
+#include <Foundation/NSNumber.h>
+#include <Foundation/NSPropertyListSerialization.h>
+#include <Network/URLSessionInternal.h>
+#include <Runtime/ClassBuilder.h>
+
+NS_IMPLEMENT_CLASS(NSURLSession, NSObject) {
+    b.readonlyProperty("configuration", &NSURLSession::configuration);
+    b.readonlyProperty("delegateQueue", &NSURLSession::delegateQueue);
+}
+
+// MARK: - Shared state
+
+void NSURLSession::State::post(std::function<void()> event) {
+    Ref<NSOperationQueue> target;
+    {
+        std::lock_guard lock(mutex);
+        events.push_back(std::move(event));
+        if (pumping) {
+            return;
+        }
+        pumping = true;
+        target = queue;
+    }
+    auto self = shared_from_this();
+    target->addOperationWithBlock([self] { self->drain(); });
+}
+
+void NSURLSession::State::drain() {
+    for (;;) {
+        std::function<void()> event;
+        {
+            std::lock_guard lock(mutex);
+            if (events.empty()) {
+                pumping = false;
+                return;
+            }
+            event = std::move(events.front());
+            events.pop_front();
+        }
+        event();
+    }
+}
+
+NSURLSession::State::Delegates NSURLSession::State::delegates() {
+    std::lock_guard lock(mutex);
+    return {delegateObject, delegate, taskDelegate, dataDelegate, downloadDelegate};
+}
+
+void NSURLSession::State::taskDidComplete(NSURLSessionTask* task) {
+    {
+        std::lock_guard lock(mutex);
+        std::erase_if(tasks, [&](const Ref<NSURLSessionTask>& t) { return t.get() == task; });
+    }
+    becomeInvalidIfDone();
+}
+
+void NSURLSession::State::becomeInvalidIfDone() {
+    {
+        std::lock_guard lock(mutex);
+        if (!invalidating || invalidated || !tasks.empty()) {
+            return;
+        }
+        invalidated = true;
+    }
+    auto self = shared_from_this();
+    post([self] {
+        auto d = self->delegates();
+        if (d.session) {
+            d.session->URLSessionDidBecomeInvalidWithError(self->session.lock().get(), nullptr);
+        }
+        // The session lets go of its delegate once it has told it.
+        std::lock_guard lock(self->mutex);
+        self->delegateObject = nullptr;
+        self->delegate = nullptr;
+        self->taskDelegate = nullptr;
+        self->dataDelegate = nullptr;
+        self->downloadDelegate = nullptr;
+    });
+}
+
+// MARK: - Session
+
+NSURLSession::NSURLSession(const Ref<NSURLSessionConfiguration>& configuration, NSObject* delegate,
+                           const Ref<NSOperationQueue>& delegateQueue)
+    : state_(std::make_shared<State>()) {
+    state_->session = Weak<NSURLSession>(this);
+    state_->configuration = cast<NSURLSessionConfiguration>(
+        (configuration ? configuration : NSURLSessionConfiguration::defaultSessionConfiguration())->copy());
+    state_->delegateObject = id(delegate);
+    state_->delegate = dynamic_cast<NSURLSessionDelegate*>(delegate);
+    state_->taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate);
+    state_->dataDelegate = dynamic_cast<NSURLSessionDataDelegate*>(delegate);
+    state_->downloadDelegate = dynamic_cast<NSURLSessionDownloadDelegate*>(delegate);
+    state_->queue = delegateQueue;
+    if (!state_->queue) {
+        state_->queue = make<NSOperationQueue>();
+        state_->queue->setMaxConcurrentOperationCount(1);
+    }
+}
+
+NSURLSession::~NSURLSession() = default;
+
+Ref<NSURLSession> NSURLSession::sharedSession() {
+    static const Ref<NSURLSession> shared =
+        make<NSURLSession>(NSURLSessionConfiguration::defaultSessionConfiguration(), nullptr, nullptr);
+    return shared;
+}
+
+Ref<NSURLSession> NSURLSession::sessionWithConfiguration(const Ref<NSURLSessionConfiguration>& configuration) {
+    return make<NSURLSession>(configuration, nullptr, nullptr);
+}
+
+Ref<NSURLSession>
+NSURLSession::sessionWithConfigurationDelegateDelegateQueue(const Ref<NSURLSessionConfiguration>& configuration,
+                                                            NSObject* delegate, const Ref<NSOperationQueue>& queue) {
+    return make<NSURLSession>(configuration, delegate, queue);
+}
+
+Ref<NSURLSessionConfiguration> NSURLSession::configuration() const {
+    std::lock_guard lock(state_->mutex);
+    return cast<NSURLSessionConfiguration>(state_->configuration->copy());
+}
+
+NSObject* NSURLSession::delegate() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->delegateObject.get();
+}
+
+Ref<NSOperationQueue> NSURLSession::delegateQueue() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->queue;
+}
+
+Ref<NSString> NSURLSession::sessionDescription() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->sessionDescription;
+}
+
+void NSURLSession::setSessionDescription(const Ref<NSString>& description) {
+    std::lock_guard lock(state_->mutex);
+    state_->sessionDescription = description;
+}
+
+Ref<NSURLSessionTask> NSURLSession::makeTask(const Ref<NSURLRequest>& request, NSURLSessionTask::Kind kind) {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->invalidating) {
+            return nullptr;
+        }
+    }
+    Ref<NSURLSession> self(this);
+    NSUInteger identifier = state_->nextIdentifier++;
+    Ref<NSURLSessionTask> task;
+    switch (kind) {
+    case NSURLSessionTask::Kind::Data:
+        task = make<NSURLSessionDataTask>(self, request, kind, identifier);
+        break;
+    case NSURLSessionTask::Kind::Upload:
+        task = make<NSURLSessionUploadTask>(self, request, kind, identifier);
+        break;
+    case NSURLSessionTask::Kind::Download:
+        task = make<NSURLSessionDownloadTask>(self, request, kind, identifier);
+        break;
+    }
+    std::lock_guard lock(state_->mutex);
+    state_->tasks.push_back(task);
+    return task;
+}
+
+Ref<NSURLSessionDataTask> NSURLSession::dataTaskWithRequest(const Ref<NSURLRequest>& request) {
+    return cast<NSURLSessionDataTask>(makeTask(request, NSURLSessionTask::Kind::Data));
+}
+
+Ref<NSURLSessionDataTask> NSURLSession::dataTaskWithURL(const Ref<NSURL>& url) {
+    return dataTaskWithRequest(make<NSURLRequest>(url));
+}
+
+Ref<NSURLSessionDataTask>
+NSURLSession::dataTaskWithRequestCompletionHandler(const Ref<NSURLRequest>& request,
+                                                   NSURLSessionDataCompletionHandler handler) {
+    auto task = dataTaskWithRequest(request);
+    if (task) {
+        task->internalState()->dataHandler = std::move(handler);
+    }
+    return task;
+}
+
+Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithRequestFromFile(const Ref<NSURLRequest>& request,
+                                                                        const Ref<NSURL>& fileURL) {
+    if (!request || !fileURL || !fileURL->isFileURL()) {
+        return nullptr;
+    }
+    auto body = cast<NSMutableURLRequest>(request->mutableCopy());
+    body->setHTTPBodyStream(NSInputStream::inputStreamWithURL(fileURL));
+    auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPathError(fileURL->path(), nullptr);
+    auto size = attributes ? cast<NSNumber>(attributes->objectForKey(NSFileSize())) : nullptr;
+    if (size) {
+        body->setValueForHTTPHeaderField(NSString::stringWithFormat("%llu", size->unsignedLongLongValue()),
+                                         "Content-Length"_ns);
+    }
+    auto task = cast<NSURLSessionUploadTask>(makeTask(body, NSURLSessionTask::Kind::Upload));
+    if (task && size) {
+        task->internalState()->expectedToSend = size->longLongValue();
+    }
+    return task;
+}
+
+Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithRequestFromData(const Ref<NSURLRequest>& request,
+                                                                        const Ref<NSData>& bodyData) {
+    if (!request) {
+        return nullptr;
+    }
+    auto body = cast<NSMutableURLRequest>(request->mutableCopy());
+    body->setHTTPBody(bodyData ? bodyData : NSData::data());
+    return cast<NSURLSessionUploadTask>(makeTask(body, NSURLSessionTask::Kind::Upload));
+}
+
+Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithStreamedRequest(const Ref<NSURLRequest>& request) {
+    auto task = cast<NSURLSessionUploadTask>(makeTask(request, NSURLSessionTask::Kind::Upload));
+    if (task) {
+        // A streamed body has no size of its own; the request's Content-Length is only a claim.
+        task->internalState()->expectedToSend = NSURLSessionTransferSizeUnknown;
+    }
+    return task;
+}
+
+Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithRequest(const Ref<NSURLRequest>& request) {
+    return cast<NSURLSessionDownloadTask>(makeTask(request, NSURLSessionTask::Kind::Download));
+}
+
+Ref<NSURLSessionDownloadTask>
+NSURLSession::downloadTaskWithRequestCompletionHandler(const Ref<NSURLRequest>& request,
+                                                       NSURLSessionDownloadCompletionHandler handler) {
+    auto task = downloadTaskWithRequest(request);
+    if (task) {
+        task->internalState()->downloadHandler = std::move(handler);
+    }
+    return task;
+}
+
+Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithResumeData(const Ref<NSData>& resumeData) {
+    auto info = resumeData ? cast<NSDictionary>(NSPropertyListSerialization::propertyListWithDataOptionsFormatError(
+                                 resumeData, 0, nullptr, nullptr))
+                           : nullptr;
+    auto url = info ? cast<NSString>(info->objectForKey("URL"_ns)) : nullptr;
+    auto path = info ? cast<NSString>(info->objectForKey("path"_ns)) : nullptr;
+    auto offset = info ? cast<NSNumber>(info->objectForKey("offset"_ns)) : nullptr;
+    if (!url || !path || !offset || !NSFileManager::defaultManager()->fileExistsAtPath(path)) {
+        return nullptr;
+    }
+    auto request = make<NSMutableURLRequest>(NSURL::URLWithString(url));
+    request->setValueForHTTPHeaderField(NSString::stringWithFormat("bytes=%lld-", offset->longLongValue()), "Range"_ns);
+    if (auto etag = cast<NSString>(info->objectForKey("ETag"_ns))) {
+        request->setValueForHTTPHeaderField(etag, "If-Range"_ns);
+    }
+    auto task = downloadTaskWithRequest(request);
+    if (task) {
+        task->internalState()->downloadPath = path->str();
+        task->internalState()->resumeOffset = offset->longLongValue();
+    }
+    return task;
+}
+
+void NSURLSession::getTasksWithCompletionHandler(
+    std::function<void(const Ref<NSArray>&, const Ref<NSArray>&, const Ref<NSArray>&)> handler) {
+    auto state = state_;
+    state_->post([state, handler] {
+        auto dataTasks = NSMutableArray::array();
+        auto uploadTasks = NSMutableArray::array();
+        auto downloadTasks = NSMutableArray::array();
+        {
+            std::lock_guard lock(state->mutex);
+            for (const auto& task : state->tasks) {
+                if (cast<NSURLSessionUploadTask>(task)) {
+                    uploadTasks->addObject(task);
+                } else if (cast<NSURLSessionDataTask>(task)) {
+                    dataTasks->addObject(task);
+                } else if (cast<NSURLSessionDownloadTask>(task)) {
+                    downloadTasks->addObject(task);
+                }
+            }
+        }
+        if (handler) {
+            handler(dataTasks, uploadTasks, downloadTasks);
+        }
+    });
+}
+
+void NSURLSession::invalidateAndCancel() {
+    std::vector<Ref<NSURLSessionTask>> tasks;
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->invalidating) {
+            return;
+        }
+        state_->invalidating = true;
+        tasks = state_->tasks;
+    }
+    for (const auto& task : tasks) {
+        task->cancel();
+    }
+    state_->becomeInvalidIfDone();
+}
+
+void NSURLSession::finishTasksAndInvalidate() {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->invalidating) {
+            return;
+        }
+        state_->invalidating = true;
+    }
+    state_->becomeInvalidIfDone();
+}
+
+Ref<NSString> NSURLSession::description() const {
+    return NSString::stringWithFormat("<NSURLSession: %p>", static_cast<const void*>(this));
+}

@@ -1,0 +1,182 @@
+// RXCommand: enabled and executing state, executions, errors.
+#include "ReactiveTestSupport.h"
+
+#include <Support/PlatformTestCase.h>
+
+using namespace rxtest;
+
+namespace {
+// Records the booleans a signal sends, as 1 and 0.
+class BoolRecorder {
+public:
+    explicit BoolRecorder(const Ref<RXSignal>& signal) {
+        auto values = values_;
+        disposable_ =
+            signal->subscribeNext([values](const id& value) { values->push_back(unbox<bool>(value) ? 1 : 0); });
+    }
+    ~BoolRecorder() { disposable_->dispose(); }
+    std::vector<int> values() const { return *values_; }
+
+private:
+    std::shared_ptr<std::vector<int>> values_ = std::make_shared<std::vector<int>>();
+    Ref<RXDisposable> disposable_;
+};
+
+using Bools = std::vector<int>;
+} // namespace
+
+class RXCommandTest : public PlatformTestCase {};
+
+TEST_F(RXCommandTest, ANewCommandIsEnabledAndNotExecutingAndHasNoPlainInitialiser) {
+    auto command = make<RXCommand>([](const id&) { return RXSignal::empty(); });
+    BoolRecorder enabled(command->enabled()), executing(command->executing());
+    runUntilIdle();
+    EXPECT_EQ(enabled.values(), (Bools{1}));
+    EXPECT_EQ(executing.values(), (Bools{0}));
+    EXPECT_FALSE(RXCommand::class_()->createInstance());
+    EXPECT_FALSE(command->allowsConcurrentExecution());
+}
+
+TEST_F(RXCommandTest, OneExecutionAtATimeWhenConcurrencyIsNotAllowed) {
+    Recorder firstRun;
+    std::vector<Ref<RXSubject>> runs;
+    std::vector<std::string> inputs;
+    auto command = make<RXCommand>([&](const id& input) {
+        inputs.push_back(text(input));
+        auto subject = RXSubject::subject();
+        runs.push_back(subject);
+        return Ref<RXSignal>(subject);
+    });
+    BoolRecorder enabled(command->enabled()), executing(command->executing());
+    firstRun.subscribe(command->execute("a"_ns));
+    runUntilIdle(); // the execution is subscribed on the main thread
+    EXPECT_EQ(inputs, (std::vector<std::string>{"a"}));
+    EXPECT_EQ(executing.values(), (Bools{0, 1}));
+    EXPECT_EQ(enabled.values(), (Bools{1, 0}));
+
+    Ref<NSError> refused;
+    command->execute("b"_ns)->subscribeError([&](const Ref<NSError>& error) { refused = error; });
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->domain()->isEqualToString(RXCommandErrorDomain()));
+    EXPECT_EQ(refused->code(), RXCommandErrorNotEnabled);
+    EXPECT_EQ(refused->userInfo()->objectForKey(RXUnderlyingCommandErrorKey()).get(), command.get());
+    EXPECT_EQ(inputs.size(), 1u); // the block did not run
+
+    runs[0]->sendNext(box(7));
+    runs[0]->sendCompleted();
+    runUntilIdle();
+    EXPECT_EQ(firstRun.events(), (Events{"7", "completed"}));
+    EXPECT_EQ(executing.values(), (Bools{0, 1, 0}));
+    EXPECT_EQ(enabled.values(), (Bools{1, 0, 1}));
+    EXPECT_EQ(command->activeExecutionSignals()->count(), 0u);
+}
+
+TEST_F(RXCommandTest, ConcurrentExecutionsKeepTheCommandEnabled) {
+    std::vector<Ref<RXSubject>> runs;
+    auto command = make<RXCommand>([&](const id&) {
+        runs.push_back(RXSubject::subject());
+        return Ref<RXSignal>(runs.back());
+    });
+    command->setAllowsConcurrentExecution(true);
+    BoolRecorder enabled(command->enabled()), executing(command->executing());
+    command->execute(nullptr);
+    command->execute(nullptr);
+    runUntilIdle();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(command->activeExecutionSignals()->count(), 2u);
+    runs[0]->sendCompleted();
+    runUntilIdle();
+    EXPECT_EQ(executing.values(), (Bools{0, 1}));
+    runs[1]->sendCompleted();
+    runUntilIdle();
+    EXPECT_EQ(executing.values(), (Bools{0, 1, 0}));
+    EXPECT_EQ(enabled.values(), (Bools{1}));
+}
+
+TEST_F(RXCommandTest, AllowingConcurrencyWhileExecutingEnablesTheCommandAgain) {
+    auto run = RXSubject::subject();
+    auto command = make<RXCommand>([run](const id&) { return Ref<RXSignal>(run); });
+    BoolRecorder enabled(command->enabled());
+    command->execute(nullptr);
+    runUntilIdle();
+    command->setAllowsConcurrentExecution(true);
+    runUntilIdle();
+    EXPECT_TRUE(command->allowsConcurrentExecution());
+    EXPECT_EQ(enabled.values(), (Bools{1, 0, 1}));
+    command->setAllowsConcurrentExecution(false);
+    runUntilIdle();
+    EXPECT_EQ(enabled.values(), (Bools{1, 0, 1, 0}));
+    run->sendCompleted();
+    runUntilIdle();
+    EXPECT_EQ(enabled.values(), (Bools{1, 0, 1, 0, 1}));
+}
+
+TEST_F(RXCommandTest, AnEnabledInputOfNoDisablesTheCommand) {
+    Recorder r;
+    auto enabledInput = RXSubject::subject();
+    int calls = 0;
+    auto command = make<RXCommand>(enabledInput, [&](const id&) {
+        ++calls;
+        return RXSignal::empty();
+    });
+    BoolRecorder enabled(command->enabled());
+    enabledInput->sendNext(NSNumber::numberWithBool(false));
+    runUntilIdle();
+    r.subscribe(command->execute(nullptr));
+    EXPECT_EQ(r.events(), (Events{"error:1"}));
+    EXPECT_EQ(calls, 0);
+    enabledInput->sendNext(NSNumber::numberWithBool(true));
+    runUntilIdle();
+    command->execute(nullptr);
+    runUntilIdle();
+    EXPECT_EQ(calls, 1);
+    // The execution itself disables the command while it runs.
+    EXPECT_EQ(enabled.values(), (Bools{1, 0, 1, 0, 1}));
+}
+
+TEST_F(RXCommandTest, TheExecutionSignalReplaysToALateSubscriberAndRunsWithoutOne) {
+    Recorder late;
+    int runs = 0;
+    auto command = make<RXCommand>([&](const id& input) {
+        ++runs;
+        return RXSignal::return_(input);
+    });
+    Ref<RXSignal> execution = command->execute("x"_ns);
+    runUntilIdle();
+    EXPECT_EQ(runs, 1);
+    late.subscribe(execution);
+    EXPECT_EQ(late.events(), (Events{"x", "completed"}));
+}
+
+TEST_F(RXCommandTest, ErrorsGoToErrorsAndTheExecutionButNotToExecutionSignals) {
+    Recorder errors, inner, execution;
+    auto command = make<RXCommand>([](const id&) { return RXSignal::error(makeError(5)); });
+    command->errors()->subscribeNext([&](const id& error) {
+        EXPECT_TRUE(NSThread::isMainThread());
+        errors.add("error:" + std::to_string(cast<NSError>(error)->code()));
+    });
+    command->executionSignals()->subscribeNext([&](const id& signal) { inner.subscribe(cast<RXSignal>(signal)); });
+    execution.subscribe(command->execute(nullptr));
+    runUntilIdle();
+    EXPECT_EQ(errors.events(), (Events{"error:5"}));
+    EXPECT_EQ(execution.events(), (Events{"error:5"}));
+    EXPECT_EQ(inner.events(), (Events{"completed"}));
+    BoolRecorder executing(command->executing());
+    EXPECT_EQ(executing.values(), (Bools{0}));
+}
+
+TEST_F(RXCommandTest, TheCommandIsFreedAndItsSignalsComplete) {
+    Recorder enabled;
+    Weak<RXCommand> weak;
+    {
+        auto command = make<RXCommand>(RXSubject::subject(), [](const id& input) { return RXSignal::return_(input); });
+        weak = command;
+        enabled.subscribe(command->enabled()->skip(1));
+        command->execute(box(1));
+        runUntilIdle();
+    }
+    EXPECT_FALSE(weak.lock());
+    runUntilIdle(); // the completion of `enabled` is delivered on the main queue
+    ASSERT_FALSE(enabled.events().empty());
+    EXPECT_EQ(enabled.events().back(), "completed");
+}
