@@ -27,7 +27,9 @@ int usage() {
     return 2;
 }
 
-std::string text(const Ref<NSString>& s) { return s ? s->str() : std::string(); }
+std::string text(const Ref<NSString>& s) {
+    return s ? s->str() : std::string();
+}
 
 } // namespace
 

@@ -8,7 +8,8 @@ NS_IMPLEMENT_CLASS(RXKVOProxy, NSObject) {
 }
 
 const Ref<RXKVOProxy>& RXKVOProxy::sharedProxy() {
-    static const Ref<RXKVOProxy> proxy = make<RXKVOProxy>();
+    // Never freed: registrations on objects that outlive static destruction keep a live observer.
+    static const Ref<RXKVOProxy>& proxy = *new Ref<RXKVOProxy>(make<RXKVOProxy>());
     return proxy;
 }
 

@@ -9,6 +9,8 @@
 #include <Reactive/RXUnit.h>
 
 #include <memory>
+#include <mutex>
+#include <set>
 
 namespace {
 // The association key of a command's enabled binding: an address private to this file.
@@ -138,4 +140,25 @@ void rx_commandPerformAction(const id& object, const id& sender) {
     if (Ref<RXCommand> command = rx_associatedCommand(object)) {
         command->execute(sender);
     }
+}
+
+SEL rx_commandPerformActionSelector() {
+    static const SEL action("rx_commandPerformAction:");
+    return action;
+}
+
+void rx_addCommandPerformAction(Class cls) {
+    static std::mutex mutex;
+    static std::set<Class> done;
+    std::lock_guard lock(mutex);
+    if (!done.insert(cls).second) {
+        return;
+    }
+    cls->addInstanceMethod(
+        rx_commandPerformActionSelector(),
+        [](NSObject* self, const std::vector<id>& arguments) -> id {
+            rx_commandPerformAction(id(self), arguments.empty() ? nullptr : arguments[0]);
+            return nullptr;
+        },
+        "v@:@");
 }

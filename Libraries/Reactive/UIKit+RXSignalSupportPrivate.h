@@ -44,6 +44,10 @@ void rx_associateCommand(const id& object, const Ref<RXCommand>& command,
 // The `rx_commandPerformAction:` action: executes the object's current command with the sender;
 // does nothing without a command.
 void rx_commandPerformAction(const id& object, const id& sender);
+// The selector `rx_commandPerformAction:`.
+SEL rx_commandPerformActionSelector();
+// Makes instances of `cls` answer `rx_commandPerformAction:` (once per class).
+void rx_addCommandPerformAction(Class cls);
 
 // The object's delegate proxy for the protocol: made on first use and associated with the object
 // (retained, under the selector `rx_delegateProxy`).

@@ -49,24 +49,6 @@ std::string normalised(const std::string& path) {
 
 // MARK: - .strings tables
 
-void appendUTF8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 text (after its byte-order mark) as UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16ToUTF8(const std::string& bytes, size_t start, bool bigEndian) {
     std::string out;
@@ -87,7 +69,7 @@ std::string utf16ToUTF8(const std::string& bytes, size_t start, bool bigEndian) 
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        appendUTF8(out, c);
+        NSAppendUTF8(out, c);
     }
     return out;
 }
@@ -203,7 +185,7 @@ private:
         char32_t pendingHigh = 0;
         auto flushHigh = [&] {
             if (pendingHigh) {
-                appendUTF8(out, 0xFFFD);
+                NSAppendUTF8(out, 0xFFFD);
                 pendingHigh = 0;
             }
         };
@@ -237,11 +219,12 @@ private:
                     flushHigh();
                     pendingHigh = unit;
                 } else if (unit >= 0xDC00 && unit < 0xE000) {
-                    appendUTF8(out, pendingHigh ? 0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD);
+                    NSAppendUTF8(out,
+                                 pendingHigh ? 0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD);
                     pendingHigh = 0;
                 } else {
                     flushHigh();
-                    appendUTF8(out, unit);
+                    NSAppendUTF8(out, unit);
                 }
                 continue;
             }
@@ -251,7 +234,7 @@ private:
                 for (int k = 0; k < 2 && i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '7'; ++k) {
                     value = value * 8 + static_cast<unsigned>(s_[i_++] - '0');
                 }
-                appendUTF8(out, value & 0xFF);
+                NSAppendUTF8(out, value & 0xFF);
                 continue;
             }
             switch (e) {

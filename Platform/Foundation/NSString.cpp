@@ -54,7 +54,33 @@ char32_t decodeAt(const std::string& s, size_t& i) {
     return 0xFFFD;
 }
 
-void appendUTF8(std::string& out, char32_t cp) {
+std::string fromUTF16(const char16_t* chars, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        char32_t c = chars[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (chars[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        NSAppendUTF8(out, c);
+    }
+    return out;
+}
+
+bool isASCII(const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+[[noreturn]] void raiseRange(const char* what, NSUInteger index, NSUInteger length) {
+    NSException::raise(NSRangeException, std::string(what) + ": index " + std::to_string(index) + " beyond bounds " +
+                                             std::to_string(length));
+}
+
+} // namespace
+
+void NSAppendUTF8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -71,32 +97,6 @@ void appendUTF8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-std::string fromUTF16(const char16_t* chars, size_t n) {
-    std::string out;
-    for (size_t i = 0; i < n; ++i) {
-        char32_t c = chars[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (chars[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        appendUTF8(out, c);
-    }
-    return out;
-}
-
-bool isASCII(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-[[noreturn]] void raiseRange(const char* what, NSUInteger index, NSUInteger length) {
-    NSException::raise(NSRangeException, std::string(what) + ": index " + std::to_string(index) + " beyond bounds " +
-                                             std::to_string(length));
-}
-
-} // namespace
 
 std::u16string NSString::utf16() const {
     std::u16string out;
@@ -458,7 +458,7 @@ Ref<NSString> NSString::capitalizedString() const {
         std::string piece = s_.substr(begin, i - begin);
         if (u_isalnum(static_cast<UChar32>(cp))) {
             if (start) {
-                appendUTF8(out, static_cast<char32_t>(u_totitle(static_cast<UChar32>(cp))));
+                NSAppendUTF8(out, static_cast<char32_t>(u_totitle(static_cast<UChar32>(cp))));
             } else {
                 out += lowered(piece);
             }
@@ -914,7 +914,7 @@ std::string NSFormat(std::string_view format, const std::vector<NSFormatArgument
             if (cp == 0) {
                 ch = "";
             } else {
-                appendUTF8(ch, (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : cp);
+                NSAppendUTF8(ch, (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : cp);
             }
             out += padText(ch, leftAlign, width, false, 0);
             break;
@@ -1021,7 +1021,7 @@ bool strictFromUTF16(const std::u16string& u, std::string& out) {
         } else if (c >= 0xDC00 && c < 0xE000) {
             return false;
         }
-        appendUTF8(out, c);
+        NSAppendUTF8(out, c);
     }
     return true;
 }
@@ -1057,7 +1057,7 @@ Ref<NSString> NSString::stringWithBytesLengthEncoding(const void* bytes, NSUInte
         std::string out;
         out.reserve(length);
         for (NSUInteger i = 0; i < length; ++i) {
-            appendUTF8(out, p[i]);
+            NSAppendUTF8(out, p[i]);
         }
         return from(out);
     }

@@ -241,6 +241,9 @@ public:
     id copy() const override;
 };
 
+// Appends one code point to UTF-8 text.
+void NSAppendUTF8(std::string& out, char32_t codePoint);
+
 // "text"_ns makes an NSString.
 Ref<NSString> operator""_ns(const char* s, size_t n);
 

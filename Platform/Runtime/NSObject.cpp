@@ -387,7 +387,9 @@ NSUInteger NSObject::hash() const {
     return reinterpret_cast<NSUInteger>(this);
 }
 
-Ref<NSString> NSObject::debugDescription() const { return description(); }
+Ref<NSString> NSObject::debugDescription() const {
+    return description();
+}
 
 Ref<NSString> NSObject::description() const {
     return NSString::stringWithFormat("<%s: %p>", getClass()->name(), static_cast<const void*>(this));
