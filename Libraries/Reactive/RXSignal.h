@@ -19,6 +19,7 @@
 class NSArray;
 class NSDictionary;
 class NSError;
+class RXCommand;
 class RXMulticastConnection;
 class RXSequence;
 class RXScheduler;
@@ -256,6 +257,9 @@ public:
     // Batches of `count` values as RXTuples; a count of 0 raises NSInvalidArgumentException.
     Ref<RXSignal> buffer(NSUInteger count);
     Ref<RXSignal> let(std::function<Ref<RXSignal>(const Ref<RXSignal>& signal)> block);
+    // Subscribes at once and executes the command with each value; the executions' signals are
+    // dropped, so a disabled command reports nothing. Returns the subscription.
+    Ref<RXDisposable> executeCommand(const Ref<RXCommand>& command);
 
     // Helpers for the operators: a name set with setNameWithFormat, the result returned.
     template <class... Args>

@@ -28,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kMaximumRedirects = 16;
 constexpr size_t kPooledHandles = 32;
+constexpr long kConnectionsPerHost = 6;
 
 std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -312,6 +313,9 @@ private:
     Engine() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         multi_ = curl_multi_init();
+        // At most six connections to one host at a time, as the platform does; further loads wait
+        // for one of them (a burst of requests never floods a server's listen queue).
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerHost);
         std::promise<void> ready;
         auto started = ready.get_future();
         std::thread([this, &ready] {

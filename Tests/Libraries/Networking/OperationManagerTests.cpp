@@ -361,7 +361,10 @@ TEST_F(OperationManager, HundredConcurrentRequestsAllComplete) {
                     ++failures;
                 }
             },
-            [&](HCHTTPRequestOperation*, const Ref<NSError>&) { ++failures; });
+            [&](HCHTTPRequestOperation*, const Ref<NSError>& error) {
+                ++failures;
+                ADD_FAILURE() << NSDescription(error)->str();
+            });
     }
     ASSERT_TRUE(runMainLoopUntil([&] { return successes + failures == 100; }, 60));
     EXPECT_EQ(successes, 100);

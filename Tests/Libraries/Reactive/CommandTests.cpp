@@ -180,3 +180,35 @@ TEST_F(RXCommandTest, TheCommandIsFreedAndItsSignalsComplete) {
     ASSERT_FALSE(enabled.events().empty());
     EXPECT_EQ(enabled.events().back(), "completed");
 }
+
+TEST_F(RXCommandTest, ExecuteCommandRunsEachValueAndDropsRefusals) {
+    std::vector<std::string> inputs;
+    auto command = make<RXCommand>([&](const id& input) {
+        inputs.push_back(text(input));
+        return RXSignal::empty();
+    });
+    auto values = RXSubject::subject();
+    auto subscription = values->executeCommand(command);
+    values->sendNext("a"_ns);
+    runUntilIdle();
+    values->sendNext("b"_ns);
+    runUntilIdle();
+    EXPECT_EQ(inputs, (std::vector<std::string>{"a", "b"}));
+
+    // A disabled command refuses quietly: nothing is raised or reported.
+    auto disabled = make<RXCommand>(RXSignal::return_(box(false)), [&](const id& input) {
+        inputs.push_back("never");
+        return RXSignal::empty();
+    });
+    auto other = RXSubject::subject();
+    other->executeCommand(disabled);
+    runUntilIdle();
+    EXPECT_NO_THROW(other->sendNext("c"_ns));
+    runUntilIdle();
+    EXPECT_EQ(inputs.size(), 2u);
+
+    subscription->dispose();
+    values->sendNext("d"_ns);
+    runUntilIdle();
+    EXPECT_EQ(inputs.size(), 2u);
+}
