@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 NS_IMPLEMENT_CLASS(NSURL, NSObject) {
     b.readonlyProperty("absoluteString", &NSURL::absoluteString);
@@ -851,38 +853,13 @@ Ref<NSArray> NSURLComponents::queryItems() const {
     return splitQuery(parts_.query, true);
 }
 
-void NSURLComponents::setQueryItems(const Ref<NSArray>& items) {
+namespace {
+// Joins query items into "name=value&name" form; `encodeItem` gives one item's text and raises
+// for an item it refuses. A nil list clears the query.
+std::optional<std::string> joinQueryItems(const Ref<NSArray>& items, const char* selector,
+                                          const std::function<std::string(const Ref<NSURLQueryItem>&)>& encodeItem) {
     if (!items) {
-        parts_.query.reset();
-        return;
-    }
-    std::string query;
-    bool first = true;
-    for (const auto& o : *items) {
-        auto item = cast<NSURLQueryItem>(o);
-        if (!item) {
-            NSException::raise(NSInvalidArgumentException, "-[NSURLComponents setQueryItems:]: not an NSURLQueryItem");
-        }
-        if (!first) {
-            query += '&';
-        }
-        first = false;
-        query += encode(item->name(), queryNameAllowed())->str();
-        if (item->value()) {
-            query += "=" + encode(item->value(), queryValueAllowed())->str();
-        }
-    }
-    parts_.query = query;
-}
-
-Ref<NSArray> NSURLComponents::percentEncodedQueryItems() const {
-    return splitQuery(parts_.query, false);
-}
-
-void NSURLComponents::setPercentEncodedQueryItems(const Ref<NSArray>& items) {
-    if (!items) {
-        parts_.query.reset();
-        return;
+        return std::nullopt;
     }
     std::string query;
     bool first = true;
@@ -890,8 +867,34 @@ void NSURLComponents::setPercentEncodedQueryItems(const Ref<NSArray>& items) {
         auto item = cast<NSURLQueryItem>(o);
         if (!item) {
             NSException::raise(NSInvalidArgumentException,
-                               "-[NSURLComponents setPercentEncodedQueryItems:]: not an NSURLQueryItem");
+                               std::string("-[NSURLComponents ") + selector + "]: not an NSURLQueryItem");
         }
+        if (!first) {
+            query += '&';
+        }
+        first = false;
+        query += encodeItem(item);
+    }
+    return query;
+}
+} // namespace
+
+void NSURLComponents::setQueryItems(const Ref<NSArray>& items) {
+    parts_.query = joinQueryItems(items, "setQueryItems:", [](const Ref<NSURLQueryItem>& item) {
+        std::string text = encode(item->name(), queryNameAllowed())->str();
+        if (item->value()) {
+            text += "=" + encode(item->value(), queryValueAllowed())->str();
+        }
+        return text;
+    });
+}
+
+Ref<NSArray> NSURLComponents::percentEncodedQueryItems() const {
+    return splitQuery(parts_.query, false);
+}
+
+void NSURLComponents::setPercentEncodedQueryItems(const Ref<NSArray>& items) {
+    parts_.query = joinQueryItems(items, "setPercentEncodedQueryItems:", [](const Ref<NSURLQueryItem>& item) {
         const std::string& name = item->name()->str();
         if (!ns_url::isValidComponent(name, ":@/?") || name.find_first_of("&=") != std::string::npos) {
             raiseInvalid("setPercentEncodedQueryItems:", item->name());
@@ -900,16 +903,8 @@ void NSURLComponents::setPercentEncodedQueryItems(const Ref<NSArray>& items) {
                               item->value()->str().find('&') != std::string::npos)) {
             raiseInvalid("setPercentEncodedQueryItems:", item->value());
         }
-        if (!first) {
-            query += '&';
-        }
-        first = false;
-        query += name;
-        if (item->value()) {
-            query += "=" + item->value()->str();
-        }
-    }
-    parts_.query = query;
+        return item->value() ? name + "=" + item->value()->str() : name;
+    });
 }
 
 bool NSURLComponents::isEqual(const id& other) const {
