@@ -118,22 +118,9 @@ Ref<NSInputStream> NSInputStream::inputStreamWithURL(const Ref<NSURL>& url) {
 }
 
 void NSInputStream::open() {
-    Ref<NSError> error;
-    {
-        std::lock_guard lock(streamLock_);
-        if (status_ != NSStreamStatusNotOpen) {
-            return;
-        }
-        if (!source_ || source_->open(&error)) {
-            status_ = NSStreamStatusOpen;
-            error = nullptr;
-        }
-    }
-    if (error) {
-        failWithError(error);
+    if (!openWith([this](Ref<NSError>* error) { return !source_ || source_->open(error); })) {
         return;
     }
-    postEvent(NSStreamEventOpenCompleted);
     if (hasBytesAvailable()) {
         postEvent(NSStreamEventHasBytesAvailable);
     }

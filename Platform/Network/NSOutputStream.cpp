@@ -120,22 +120,9 @@ Ref<NSOutputStream> NSOutputStream::outputStreamWithURLAppend(const Ref<NSURL>& 
 }
 
 void NSOutputStream::open() {
-    Ref<NSError> error;
-    {
-        std::lock_guard lock(streamLock_);
-        if (status_ != NSStreamStatusNotOpen) {
-            return;
-        }
-        if (!sink_ || sink_->open(&error)) {
-            status_ = NSStreamStatusOpen;
-            error = nullptr;
-        }
-    }
-    if (error) {
-        failWithError(error);
+    if (!openWith([this](Ref<NSError>* error) { return !sink_ || sink_->open(error); })) {
         return;
     }
-    postEvent(NSStreamEventOpenCompleted);
     postEvent(NSStreamEventHasSpaceAvailable);
 }
 

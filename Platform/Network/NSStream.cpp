@@ -73,6 +73,26 @@ void NSStream::setStatus(NSStreamStatus status) {
     status_ = status;
 }
 
+bool NSStream::openWith(const std::function<bool(Ref<NSError>*)>& openEndpoint) {
+    Ref<NSError> error;
+    {
+        std::lock_guard lock(streamLock_);
+        if (status_ != NSStreamStatusNotOpen) {
+            return false;
+        }
+        if (openEndpoint(&error)) {
+            status_ = NSStreamStatusOpen;
+            error = nullptr;
+        }
+    }
+    if (error) {
+        failWithError(error);
+        return false;
+    }
+    postEvent(NSStreamEventOpenCompleted);
+    return true;
+}
+
 void NSStream::failWithError(const Ref<NSError>& error) {
     {
         std::lock_guard lock(streamLock_);

@@ -79,6 +79,10 @@ protected:
     // For subclasses: status, error and events.
     void setStatus(NSStreamStatus status);
     void failWithError(const Ref<NSError>& error);
+    // Opens a stream that is not yet open: `openEndpoint` opens what lies behind it (true on
+    // success, else it sets the error). Posts the open-completed event, or fails the stream; answers
+    // whether the stream is now open.
+    bool openWith(const std::function<bool(Ref<NSError>*)>& openEndpoint);
     // Tells the delegate about an event, in the scheduled run loops (nothing when unscheduled).
     void postEvent(NSStreamEvent event);
 
