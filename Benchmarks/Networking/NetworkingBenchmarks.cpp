@@ -11,6 +11,8 @@
 
 #include <Dispatch/Dispatch.h>
 #include <Foundation/NSNumber.h>
+#include <Foundation/NSURL.h>
+#include <Network/URLTransfer.h>
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -18,6 +20,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -97,7 +100,7 @@ void SequentialJSONPosts(benchmark::State& state) {
     auto url = echoServer().url("/echo");
     for (auto _ : state) {
         double curlRate = std::getenv("DX_BENCH_SKIP_CURL") ? 0 : plainCurlRate(url);
-        double libraryRate = managerRate(url);
+        double libraryRate = std::getenv("DX_BENCH_SKIP_MANAGER") ? 0 : managerRate(url);
         state.counters["plain_libcurl_req_per_s"] = curlRate;
         state.counters["manager_req_per_s"] = libraryRate;
         state.counters["manager_over_libcurl"] = curlRate > 0 ? libraryRate / curlRate : 0;
@@ -116,6 +119,53 @@ void MainGlobalMainRoundTrip(benchmark::State& state) {
     }
 }
 BENCHMARK(MainGlobalMainRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The floor under the manager's rate on this machine: the same POST through the network thread's
+// transfer engine alone, with no serializer, operation or queue, its end handed to the main queue.
+// Two thread hand-overs (main -> network thread -> main) and nothing else.
+struct BareClient : ns_net::TransferClient {
+    explicit BareClient(bool* done) : done_(done) {}
+    void transferReceivedResponse(ns_net::Transfer&, const Ref<NSHTTPURLResponse>&) override {}
+    void transferReceivedData(ns_net::Transfer&, const uint8_t*, size_t) override {}
+    void transferSentBodyData(ns_net::Transfer&, int64_t, int64_t, int64_t) override {}
+    void transferCompleted(ns_net::Transfer&, const Ref<NSError>&) override {
+        bool* done = done_;
+        dispatch_async(dispatch_get_main_queue(), [done] { *done = true; });
+    }
+    void transferWillRedirect(ns_net::Transfer&, const Ref<NSURLRequest>&, const Ref<NSHTTPURLResponse>&) override {}
+    void transferReceivedChallenge(ns_net::Transfer&, const Ref<NSURLProtectionSpace>&, const Ref<NSURLCredential>&,
+                                   NSInteger, const Ref<NSURLResponse>&) override {}
+    void transferNeedsNewBodyStream(ns_net::Transfer&) override {}
+
+private:
+    bool* done_;
+};
+
+void BareTransferPost(benchmark::State& state) {
+    auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(NSString::from(echoServer().url("/echo"))));
+    request->setHTTPMethod("POST"_ns);
+    request->setHTTPBody(NSData::dataWithBytesLength(kBody, std::strlen(kBody)));
+    request->setValueForHTTPHeaderField("application/json"_ns, "Content-Type"_ns);
+    for (auto _ : state) {
+        bool done = false;
+        auto transfer = std::make_shared<ns_net::Transfer>(request, std::make_shared<BareClient>(&done));
+        transfer->start();
+        runMainLoopUntil([&] { return done; }, 10);
+    }
+}
+BENCHMARK(BareTransferPost)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// One round trip main queue -> network thread -> main queue. The network thread sleeps on its own
+// processor, so both hand-overs wake an idle processor, unlike the worker pool's.
+void MainNetworkMainRoundTrip(benchmark::State& state) {
+    for (auto _ : state) {
+        bool done = false;
+        ns_net::performOnNetworkThread(
+            [&done] { dispatch_async(dispatch_get_main_queue(), [&done] { done = true; }); });
+        runMainLoopUntil([&] { return done; }, 10);
+    }
+}
+BENCHMARK(MainNetworkMainRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void HundredConcurrentPosts(benchmark::State& state) {
     auto target = NSString::from(echoServer().url("/echo"));

@@ -86,7 +86,12 @@ const dispatch_queue_t& completionCleanupQueue() {
     return queue;
 }
 
+// Nothing is handed to the main queue when nobody listens: a request would otherwise wake the main
+// thread twice for nothing.
 void postOnMainQueue(const Ref<NSString>& name, const id& object) {
+    if (!NSNotificationCenter::defaultCenter()->hasObserversForName(name)) {
+        return;
+    }
     dispatch_async(dispatch_get_main_queue(),
                    [name, object] { NSNotificationCenter::defaultCenter()->postNotificationNameObject(name, object); });
 }

@@ -164,8 +164,10 @@ bool wake(const WaiterRef& w, bool timedOut) {
             Activity::add(w->released);
         }
         timeout = std::move(w->timeout);
-        w->cv.notify_one();
     }
+    // Outside the lock (the caller's reference keeps the waiter alive), so that the woken thread
+    // does not at once block on the waiter's mutex.
+    w->cv.notify_one();
     if (driver) {
         Activity::poke();
     }

@@ -11,13 +11,21 @@ WorkerPool::WorkerPool(std::string name)
     : name_(std::move(name)), width_(std::max(2, static_cast<int>(std::thread::hardware_concurrency()))) {}
 
 void WorkerPool::submit(std::function<void()> task) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back(std::move(task));
-    if (idle_ > wakeups_) {
-        ++wakeups_;
+    bool notify = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        if (idle_ > wakeups_) {
+            ++wakeups_;
+            notify = true;
+        } else if (shouldSpawnLocked()) {
+            spawnLocked();
+        }
+    }
+    // Outside the lock, so that the woken worker does not at once block on it again. The pool is
+    // never destroyed, so the condition variable outlives the call.
+    if (notify) {
         cv_.notify_one();
-    } else if (shouldSpawnLocked()) {
-        spawnLocked();
     }
 }
 

@@ -2,6 +2,7 @@
 #include <Foundation/NSNotificationCenter.h>
 #include <Runtime/ClassBuilder.h>
 
+#include <algorithm>
 #include <atomic>
 
 NS_IMPLEMENT_CLASS(NSNotification, NSObject) {
@@ -146,6 +147,13 @@ void NSNotificationCenter::removeObserverNameObject(const id& observer, const Re
     if (observer) {
         removeMatching(observer.get(), name, object.get());
     }
+}
+
+bool NSNotificationCenter::hasObserversForName(const Ref<NSString>& name) {
+    std::lock_guard lock(lock_);
+    return std::any_of(registrations_.begin(), registrations_.end(), [&](const std::shared_ptr<Registration>& r) {
+        return !r->removed.load() && (!r->name || (name && r->name->isEqualToString(name)));
+    });
 }
 
 void NSNotificationCenter::postNotification(const Ref<NSNotification>& notification) {

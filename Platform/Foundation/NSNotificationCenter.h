@@ -69,6 +69,10 @@ public:
     void postNotificationNameObject(const Ref<NSString>& name, const id& object);
     void postNotificationNameObjectUserInfo(const Ref<NSString>& name, const id& object,
                                             const Ref<NSDictionary>& userInfo);
+    // YES when a registration would take a notification of that name from some sender: one for
+    // the name or one for any name. Lets a poster skip the work of handing a notification over to
+    // another thread when nobody listens.
+    bool hasObserversForName(const Ref<NSString>& name);
 
     struct Registration;
 

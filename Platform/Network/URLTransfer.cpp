@@ -17,7 +17,9 @@
 #include <future>
 #include <pthread.h>
 #include <strings.h>
+#include <sys/eventfd.h>
 #include <thread>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace ns_net {
@@ -286,7 +288,10 @@ public:
             std::lock_guard lock(mutex_);
             commands_.push_back(std::move(command));
         }
-        curl_multi_wakeup(multi_);
+        // The network thread looks at its commands again before it next waits.
+        if (!onThread()) {
+            wake();
+        }
     }
 
     // Deliveries queued on the network thread run after the current round of work.
@@ -313,6 +318,7 @@ private:
     Engine() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         multi_ = curl_multi_init();
+        wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         // At most six connections to one host at a time, as the platform does; further loads wait
         // for one of them (a burst of requests never floods a server's listen queue).
         curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerHost);
@@ -347,7 +353,15 @@ private:
     static int onVerify(X509_STORE_CTX* ctx, void* user);
     static void headersComplete(Transfer& transfer);
 
+    // An eventfd rather than curl's own wake-up: a hand-over to the network thread is a single
+    // counter write, not a message through a socket pair.
+    void wake() {
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+    }
+
     CURLM* multi_;
+    int wakeFd_ = -1;
     std::thread::id threadID_;
     Ref<NSThread> thread_;
     Ref<NSRunLoop> runLoop_;
@@ -409,7 +423,12 @@ void Engine::run() {
                 waitMs = std::min<long>(waitMs, std::max<long>(until, 0));
             }
         }
-        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs), nullptr);
+        curl_waitfd wakeFd{wakeFd_, CURL_WAIT_POLLIN, 0};
+        curl_multi_poll(multi_, &wakeFd, 1, static_cast<int>(waitMs), nullptr);
+        if (wakeFd.revents) {
+            uint64_t count = 0;
+            [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
+        }
     }
 }
 

@@ -165,3 +165,19 @@ TEST(ServicesNotifications, BlockObserversWithAQueueRunThereBeforeThePostReturns
     EXPECT_EQ(ranOn, std::this_thread::get_id());
     center->removeObserver(token);
 }
+
+TEST(ServicesNotifications, HasObserversForNameSeesNamedAndAnyNameRegistrations) {
+    auto center = make<NSNotificationCenter>();
+    EXPECT_FALSE(center->hasObserversForName("A"_ns));
+    id named =
+        center->addObserverForNameObjectQueueUsingBlock("A"_ns, nullptr, nullptr, [](const Ref<NSNotification>&) {});
+    EXPECT_TRUE(center->hasObserversForName("A"_ns));
+    EXPECT_FALSE(center->hasObserversForName("B"_ns));
+    id any =
+        center->addObserverForNameObjectQueueUsingBlock(nullptr, nullptr, nullptr, [](const Ref<NSNotification>&) {});
+    EXPECT_TRUE(center->hasObserversForName("B"_ns));
+    center->removeObserver(any);
+    EXPECT_FALSE(center->hasObserversForName("B"_ns));
+    center->removeObserver(named);
+    EXPECT_FALSE(center->hasObserversForName("A"_ns));
+}
