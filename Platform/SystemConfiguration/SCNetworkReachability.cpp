@@ -187,6 +187,9 @@ SCNetworkReachabilityFlags flagsForAddress(const sockaddr* address, const std::v
     }
     if (!any) {
         for (const auto& i : all) {
+            if (!i.up) {
+                continue; // an address on an interface that is down reaches nothing
+            }
             for (const auto& own : i.addresses) {
                 if (own.size() == length && std::memcmp(own.data(), raw, length) == 0) {
                     return kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsLocalAddress |
@@ -379,6 +382,17 @@ bool SCNetworkReachability::scheduleWithRunLoop(const Ref<NSRunLoop>& runLoop, c
         }
     }
     if (first) {
+        if (!isName_) {
+            // An address is looked at here and now (interfaces and routes only, nothing that
+            // blocks), so that every change after this call is reported. A host name needs the
+            // resolver, so the watcher thread takes its baseline.
+            SCNetworkReachabilityFlags flags = computeFlags();
+            std::lock_guard lock(mutex_);
+            if (runLoop_ == runLoop && !hasReported_) {
+                hasReported_ = true;
+                lastFlags_ = flags;
+            }
+        }
         Watcher::shared().add(this);
     }
     return true;

@@ -1,11 +1,23 @@
 #include <SystemConfiguration/SCNetworkReachability.h>
 
+#include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
+#include <Foundation/NSThread.h>
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <net/if.h>
 #include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -68,4 +80,95 @@ TEST(Reachability, SchedulingIsPerRunLoop) {
     EXPECT_TRUE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSRunLoopCommonModes()));
     EXPECT_TRUE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
     EXPECT_FALSE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
+}
+
+// Change callbacks, against real interface changes: the test moves into a network namespace of its
+// own (each test runs in its own process), where only a loopback interface exists, and changes it.
+namespace {
+
+bool setLoopbackUp(bool up) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool ok = ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags = static_cast<short>(up ? (request.ifr_flags | IFF_UP) : (request.ifr_flags & ~IFF_UP));
+    ok = ok && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool setLoopbackAddress(const char* text) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    auto address = ipv4(text);
+    std::memcpy(&request.ifr_addr, &address, sizeof address);
+    bool ok = ioctl(fd, SIOCSIFADDR, &request) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Turns the main run loop until the condition holds or ten seconds of real time pass.
+bool runMainLoopUntil(const std::function<bool()>& condition) {
+    auto limit = NSDate::dateWithTimeIntervalSinceNow(10);
+    while (!condition() && NSDate::date()->timeIntervalSinceDate(limit) < 0) {
+        NSRunLoop::mainRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.1));
+    }
+    return condition();
+}
+
+} // namespace
+
+TEST(Reachability, ChangesAreReportedOnTheScheduledRunLoop) {
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1) {
+        // The routing watcher is made once per process, in the namespace of the moment.
+        GTEST_SKIP() << "run this test in a process of its own (as ctest does)";
+    }
+    if (unshare(CLONE_NEWNET) != 0) {
+        GTEST_SKIP() << "no network namespace of our own here: " << std::strerror(errno);
+    }
+    DispatchClock::useRealTime(); // the kernel reports the changes in real time
+    auto address = ipv4("10.20.30.40");
+    auto target = SCNetworkReachabilityCreateWithAddress(reinterpret_cast<const sockaddr*>(&address));
+    std::mutex mutex;
+    std::vector<SCNetworkReachabilityFlags> reports;
+    std::vector<bool> onMainThread;
+    SCNetworkReachabilitySetCallback(target, [&](SCNetworkReachability*, SCNetworkReachabilityFlags flags) {
+        std::lock_guard lock(mutex);
+        reports.push_back(flags);
+        onMainThread.push_back(NSThread::isMainThread());
+    });
+    SCNetworkReachabilityFlags flags = 0;
+    ASSERT_TRUE(SCNetworkReachabilityGetFlags(target, &flags));
+    EXPECT_EQ(flags, 0u); // nothing but a loopback interface that is down
+    ASSERT_TRUE(SCNetworkReachabilityScheduleWithRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
+    auto count = [&] {
+        std::lock_guard lock(mutex);
+        return reports.size();
+    };
+
+    // The address becomes one of this machine's own.
+    ASSERT_TRUE(setLoopbackUp(true));
+    ASSERT_TRUE(setLoopbackAddress("10.20.30.40"));
+    ASSERT_TRUE(runMainLoopUntil([&] { return count() >= 1; }));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(reports[0], kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsLocalAddress |
+                                  kSCNetworkReachabilityFlagsIsDirect);
+        EXPECT_TRUE(onMainThread[0]);
+    }
+
+    // The interface goes down: the address is out of reach again.
+    ASSERT_TRUE(setLoopbackUp(false));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        std::lock_guard lock(mutex);
+        return !reports.empty() && reports.back() == 0;
+    }));
+
+    // Once unscheduled, further changes are not reported.
+    ASSERT_TRUE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
+    size_t before = count();
+    ASSERT_TRUE(setLoopbackUp(true));
+    NSRunLoop::mainRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.2));
+    EXPECT_EQ(count(), before);
 }
