@@ -11,7 +11,7 @@ NS_IMPLEMENT_CLASS(HCHTTPRequestOperation, HCURLConnectionOperation) {
 namespace {
 
 const dispatch_group_t& defaultHTTPCompletionGroup() {
-    static const dispatch_group_t group = dispatch_group_create();
+    static const dispatch_group_t& group = *new dispatch_group_t(dispatch_group_create());
     return group;
 }
 
@@ -36,7 +36,7 @@ long long contentRangeStart(const Ref<NSString>& header) {
 
 // The group that completion handling is counted in when the operation has none.
 const dispatch_group_t& defaultCompletionGroupForHandling() {
-    static const dispatch_group_t group = dispatch_group_create();
+    static const dispatch_group_t& group = *new dispatch_group_t(dispatch_group_create());
     return group;
 }
 
@@ -54,8 +54,8 @@ HCHTTPRequestOperation::HCHTTPRequestOperation(NSCoder* coder) : HCURLConnection
 }
 
 const dispatch_queue_t& HCHTTPRequestOperation::processingQueue() {
-    static const dispatch_queue_t queue =
-        dispatch_queue_create("com.celvix.networking.http-request.processing", DISPATCH_QUEUE_CONCURRENT);
+    static const dispatch_queue_t& queue = *new dispatch_queue_t(
+        dispatch_queue_create("com.celvix.networking.http-request.processing", DISPATCH_QUEUE_CONCURRENT));
     return queue;
 }
 

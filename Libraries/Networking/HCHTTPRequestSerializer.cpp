@@ -28,14 +28,14 @@ NS_IMPLEMENT_CLASS(HCHTTPRequestSerializer, NSObject) {
 }
 
 const Ref<NSString>& HCURLRequestSerializationErrorDomain() {
-    static const Ref<NSString> domain = "com.celvix.networking.error.serialization.request"_ns;
+    static const Ref<NSString>& domain = *new Ref<NSString>("com.celvix.networking.error.serialization.request"_ns);
     return domain;
 }
 
 const Ref<NSArray>& HCObservedRequestKeyPaths() {
-    static const Ref<NSArray> keyPaths =
+    static const Ref<NSArray>& keyPaths = *new Ref<NSArray>(
         NSArray::arrayWithObjects({"allowsCellularAccess"_ns, "cachePolicy"_ns, "HTTPShouldHandleCookies"_ns,
-                                   "HTTPShouldUsePipelining"_ns, "networkServiceType"_ns, "timeoutInterval"_ns});
+                                   "HTTPShouldUsePipelining"_ns, "networkServiceType"_ns, "timeoutInterval"_ns}));
     return keyPaths;
 }
 

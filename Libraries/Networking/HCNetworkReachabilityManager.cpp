@@ -18,12 +18,12 @@ NS_IMPLEMENT_CLASS(HCNetworkReachabilityManager, NSObject) {
 }
 
 const Ref<NSString>& HCNetworkingReachabilityDidChangeNotification() {
-    static const Ref<NSString> name = "com.celvix.networking.reachability.change"_ns;
+    static const Ref<NSString>& name = *new Ref<NSString>("com.celvix.networking.reachability.change"_ns);
     return name;
 }
 
 const Ref<NSString>& HCNetworkingReachabilityNotificationStatusItem() {
-    static const Ref<NSString> key = "HCNetworkingReachabilityNotificationStatusItem"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("HCNetworkingReachabilityNotificationStatusItem"_ns);
     return key;
 }
 

@@ -82,7 +82,7 @@ Ref<HCSecurityPolicy> HCSecurityPolicy::policyWithPinningMode(HCSSLPinningMode p
 
 Ref<NSArray> HCSecurityPolicy::defaultPinnedCertificates() {
     static std::once_flag once;
-    static Ref<NSArray> certificates;
+    static Ref<NSArray>* certificates = nullptr; // never destroyed, as the other shared objects
     std::call_once(once, [] {
         auto found = NSMutableArray::array();
         auto bundle = NSBundle::mainBundle();
@@ -95,9 +95,9 @@ Ref<NSArray> HCSecurityPolicy::defaultPinnedCertificates() {
                 }
             }
         }
-        certificates = NSArray::arrayWithArray(found);
+        certificates = new Ref<NSArray>(NSArray::arrayWithArray(found));
     });
-    return certificates;
+    return *certificates;
 }
 
 void HCSecurityPolicy::setPinnedCertificates(const Ref<NSArray>& certificates) {

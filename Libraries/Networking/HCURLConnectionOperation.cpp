@@ -24,13 +24,15 @@ NS_IMPLEMENT_CLASS(HCURLConnectionOperation, NSOperation) {
     b.classMethod("supportsSecureCoding", [] { return true; });
 }
 
+// Shared objects and constants here are never destroyed: the network thread and the dispatch
+// workers outlive main() and may still use them while the process exits.
 const Ref<NSString>& HCNetworkingOperationDidStartNotification() {
-    static const Ref<NSString> name = "com.celvix.networking.operation.start"_ns;
+    static const Ref<NSString>& name = *new Ref<NSString>("com.celvix.networking.operation.start"_ns);
     return name;
 }
 
 const Ref<NSString>& HCNetworkingOperationDidFinishNotification() {
-    static const Ref<NSString> name = "com.celvix.networking.operation.finish"_ns;
+    static const Ref<NSString>& name = *new Ref<NSString>("com.celvix.networking.operation.finish"_ns);
     return name;
 }
 
@@ -76,13 +78,13 @@ bool stateTransitionAllowed(HCConnectionOperationState from, HCConnectionOperati
 }
 
 const dispatch_group_t& defaultCompletionGroup() {
-    static const dispatch_group_t group = dispatch_group_create();
+    static const dispatch_group_t& group = *new dispatch_group_t(dispatch_group_create());
     return group;
 }
 
 const dispatch_queue_t& completionCleanupQueue() {
-    static const dispatch_queue_t queue =
-        dispatch_queue_create("com.celvix.networking.operation.completion-cleanup", DISPATCH_QUEUE_CONCURRENT);
+    static const dispatch_queue_t& queue = *new dispatch_queue_t(
+        dispatch_queue_create("com.celvix.networking.operation.completion-cleanup", DISPATCH_QUEUE_CONCURRENT));
     return queue;
 }
 

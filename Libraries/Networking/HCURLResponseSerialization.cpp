@@ -6,17 +6,18 @@
 #include <string>
 
 const Ref<NSString>& HCURLResponseSerializationErrorDomain() {
-    static const Ref<NSString> domain = "com.celvix.networking.error.serialization.response"_ns;
+    static const Ref<NSString>& domain = *new Ref<NSString>("com.celvix.networking.error.serialization.response"_ns);
     return domain;
 }
 
 const Ref<NSString>& HCNetworkingOperationFailingURLResponseErrorKey() {
-    static const Ref<NSString> key = "com.celvix.networking.serialization.response.error.response"_ns;
+    static const Ref<NSString>& key =
+        *new Ref<NSString>("com.celvix.networking.serialization.response.error.response"_ns);
     return key;
 }
 
 const Ref<NSString>& HCNetworkingOperationFailingURLResponseDataErrorKey() {
-    static const Ref<NSString> key = "com.celvix.networking.serialization.response.error.data"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("com.celvix.networking.serialization.response.error.data"_ns);
     return key;
 }
 

@@ -30,9 +30,11 @@ NS_IMPLEMENT_CLASS(HCURLSessionManager, NSObject) {
     }
 }
 
+// Shared objects and constants here are never destroyed: the network thread and the dispatch
+// workers outlive main() and may still use them while the process exits.
 #define DX_NAME(function, text)                                                                                        \
     const Ref<NSString>& function() {                                                                                  \
-        static const Ref<NSString> value = text##_ns;                                                                  \
+        static const Ref<NSString>& value = *new Ref<NSString>(text##_ns);                                             \
         return value;                                                                                                  \
     }
 
@@ -51,8 +53,8 @@ DX_NAME(HCNetworkingTaskDidCompleteErrorKey, "com.celvix.networking.task.complet
 namespace {
 
 const dispatch_queue_t& taskCreationQueue() {
-    static const dispatch_queue_t queue =
-        dispatch_queue_create("com.celvix.networking.session.manager.creation", DISPATCH_QUEUE_SERIAL);
+    static const dispatch_queue_t& queue = *new dispatch_queue_t(
+        dispatch_queue_create("com.celvix.networking.session.manager.creation", DISPATCH_QUEUE_SERIAL));
     return queue;
 }
 
@@ -63,13 +65,13 @@ Ref<NSNumber> keyFor(NSURLSessionTask* task) {
 } // namespace
 
 const dispatch_queue_t& HCURLSessionManager::responseProcessingQueue() {
-    static const dispatch_queue_t queue =
-        dispatch_queue_create("com.celvix.networking.session.manager.processing", DISPATCH_QUEUE_CONCURRENT);
+    static const dispatch_queue_t& queue = *new dispatch_queue_t(
+        dispatch_queue_create("com.celvix.networking.session.manager.processing", DISPATCH_QUEUE_CONCURRENT));
     return queue;
 }
 
 const dispatch_group_t& HCURLSessionManager::defaultCompletionGroup() {
-    static const dispatch_group_t group = dispatch_group_create();
+    static const dispatch_group_t& group = *new dispatch_group_t(dispatch_group_create());
     return group;
 }
 
@@ -88,7 +90,8 @@ HCURLSessionManager::HCURLSessionManager(const Ref<NSURLSessionConfiguration>& c
     delegates_ = NSMutableDictionary::dictionary();
     lock_ = make<NSLock>();
     lock_->setName("com.celvix.networking.session.manager.lock"_ns);
-    // Tasks the session already holds (a background session's) get delegates too.
+    // Tasks the session already holds (a background session's) get delegates too. The list arrives
+    // later, on the delegate queue, and may then hold tasks made since: those keep their own.
     Weak<HCURLSessionManager> weakSelf(this);
     session_->getTasksWithCompletionHandler(
         [weakSelf](const Ref<NSArray>& dataTasks, const Ref<NSArray>& uploadTasks, const Ref<NSArray>& downloadTasks) {
@@ -97,19 +100,14 @@ HCURLSessionManager::HCURLSessionManager(const Ref<NSURLSessionConfiguration>& c
                 return;
             }
             for (const auto& task : *dataTasks) {
-                if (!self->delegateForTask(cast<NSURLSessionTask>(task).get())) {
-                    self->addDelegateForDataTask(cast<NSURLSessionDataTask>(task), nullptr);
-                }
+                self->addDelegateForDataTask(cast<NSURLSessionDataTask>(task), nullptr, Install::IfAbsent);
             }
             for (const auto& task : *uploadTasks) {
-                if (!self->delegateForTask(cast<NSURLSessionTask>(task).get())) {
-                    self->addDelegateForUploadTask(cast<NSURLSessionUploadTask>(task), nullptr, nullptr);
-                }
+                self->addDelegateForUploadTask(cast<NSURLSessionUploadTask>(task), nullptr, nullptr, Install::IfAbsent);
             }
             for (const auto& task : *downloadTasks) {
-                if (!self->delegateForTask(cast<NSURLSessionTask>(task).get())) {
-                    self->addDelegateForDownloadTask(cast<NSURLSessionDownloadTask>(task), nullptr, nullptr, nullptr);
-                }
+                self->addDelegateForDownloadTask(cast<NSURLSessionDownloadTask>(task), nullptr, nullptr, nullptr,
+                                                 Install::IfAbsent);
             }
         });
     auto center = NSNotificationCenter::defaultCenter();
@@ -193,55 +191,73 @@ int64_t HCURLSessionManager::expectedUploadTotal(NSURLSessionTask* task, int64_t
     return expected;
 }
 
+bool HCURLSessionManager::installDelegate(const Ref<HCURLSessionManagerTaskDelegate>& delegate, NSURLSessionTask* task,
+                                          Install install) {
+    auto key = keyFor(task);
+    lock_->lock();
+    bool installs = install == Install::Replace || !delegates_->objectForKey(key);
+    if (installs) {
+        delegates_->setObjectForKey(delegate, key);
+    }
+    lock_->unlock();
+    return installs;
+}
+
 void HCURLSessionManager::addDelegateForDataTask(const Ref<NSURLSessionDataTask>& task,
-                                                 HCURLSessionTaskCompletionHandler handler) {
+                                                 HCURLSessionTaskCompletionHandler handler, Install install) {
     auto delegate = make<HCURLSessionManagerTaskDelegate>();
     delegate->setManager(this);
     delegate->setCompletionHandler(std::move(handler));
-    task->setTaskDescription(taskDescriptionForSessionTasks());
-    setDelegateForTask(delegate, task.get());
+    if (installDelegate(delegate, task.get(), install)) {
+        task->setTaskDescription(taskDescriptionForSessionTasks());
+    }
 }
 
 void HCURLSessionManager::addDelegateForUploadTask(const Ref<NSURLSessionUploadTask>& task, Ref<NSProgress>* progress,
-                                                   HCURLSessionTaskCompletionHandler handler) {
-    addDelegateForDataTask(task, std::move(handler));
-    auto delegate = delegateForTask(task.get());
-    int64_t total = expectedUploadTotal(task.get(), task->countOfBytesExpectedToSend());
-    if (!delegate->progress()) {
-        delegate->setProgress(NSProgress::progressWithTotalUnitCount(total));
-    }
-    delegate->progress()->setTotalUnitCount(total);
-    delegate->progress()->setPausable(true);
+                                                   HCURLSessionTaskCompletionHandler handler, Install install) {
+    auto delegate = make<HCURLSessionManagerTaskDelegate>();
+    delegate->setManager(this);
+    delegate->setCompletionHandler(std::move(handler));
+    // The progress is complete before the delegate can be found, so no callback sees it half made.
+    auto taskProgress = delegate->progress();
+    taskProgress->setTotalUnitCount(expectedUploadTotal(task.get(), task->countOfBytesExpectedToSend()));
+    taskProgress->setPausable(true);
     Weak<NSURLSessionTask> weakTask(task);
-    delegate->progress()->setPausingHandler([weakTask] {
+    taskProgress->setPausingHandler([weakTask] {
         if (auto t = weakTask.lock()) {
             t->suspend();
         }
     });
-    delegate->progress()->setCancellationHandler([weakTask] {
+    taskProgress->setCancellationHandler([weakTask] {
         if (auto t = weakTask.lock()) {
             t->cancel();
         }
     });
+    if (!installDelegate(delegate, task.get(), install)) {
+        return;
+    }
+    task->setTaskDescription(taskDescriptionForSessionTasks());
     if (progress) {
-        *progress = delegate->progress();
+        *progress = taskProgress;
     }
 }
 
 void HCURLSessionManager::addDelegateForDownloadTask(const Ref<NSURLSessionDownloadTask>& task,
                                                      Ref<NSProgress>* progress, Destination destination,
-                                                     HCURLSessionTaskCompletionHandler handler) {
+                                                     HCURLSessionTaskCompletionHandler handler, Install install) {
     auto delegate = make<HCURLSessionManagerTaskDelegate>();
     delegate->setManager(this);
     delegate->setCompletionHandler(std::move(handler));
-    task->setTaskDescription(taskDescriptionForSessionTasks());
     if (destination) {
         delegate->setDownloadTaskDidFinishDownloading(
             [destination](NSURLSession*, NSURLSessionDownloadTask* t, const Ref<NSURL>& location) {
                 return destination(location, t->response());
             });
     }
-    setDelegateForTask(delegate, task.get());
+    if (!installDelegate(delegate, task.get(), install)) {
+        return;
+    }
+    task->setTaskDescription(taskDescriptionForSessionTasks());
     if (progress) {
         *progress = delegate->progress();
     }

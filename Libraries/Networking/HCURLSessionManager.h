@@ -189,11 +189,18 @@ public:
     static const dispatch_group_t& defaultCompletionGroup();
 
 private:
-    void addDelegateForDataTask(const Ref<NSURLSessionDataTask>& task, HCURLSessionTaskCompletionHandler handler);
+    // How a new task delegate goes into the table: a task the manager makes itself always gets
+    // the new one; a task it only finds in its session keeps one it already has.
+    enum class Install { Replace, IfAbsent };
+    void addDelegateForDataTask(const Ref<NSURLSessionDataTask>& task, HCURLSessionTaskCompletionHandler handler,
+                                Install install = Install::Replace);
     void addDelegateForUploadTask(const Ref<NSURLSessionUploadTask>& task, Ref<NSProgress>* progress,
-                                  HCURLSessionTaskCompletionHandler handler);
+                                  HCURLSessionTaskCompletionHandler handler, Install install = Install::Replace);
     void addDelegateForDownloadTask(const Ref<NSURLSessionDownloadTask>& task, Ref<NSProgress>* progress,
-                                    Destination destination, HCURLSessionTaskCompletionHandler handler);
+                                    Destination destination, HCURLSessionTaskCompletionHandler handler,
+                                    Install install = Install::Replace);
+    // One critical section: NO when `install` is IfAbsent and the task has a delegate already.
+    bool installDelegate(const Ref<HCURLSessionManagerTaskDelegate>& delegate, NSURLSessionTask* task, Install install);
     Ref<NSArray> tasksForKeyPath(const Ref<NSString>& keyPath);
     void taskDidResume(const Ref<NSNotification>& notification);
     void taskDidSuspend(const Ref<NSNotification>& notification);

@@ -10,12 +10,12 @@ NS_IMPLEMENT_CLASS(_HCURLSessionTaskSwizzling, NSObject) {
 }
 
 const Ref<NSString>& HCNSURLSessionTaskDidResumeNotification() {
-    static const Ref<NSString> name = "com.celvix.networking.nsurlsessiontask.resume"_ns;
+    static const Ref<NSString>& name = *new Ref<NSString>("com.celvix.networking.nsurlsessiontask.resume"_ns);
     return name;
 }
 
 const Ref<NSString>& HCNSURLSessionTaskDidSuspendNotification() {
-    static const Ref<NSString> name = "com.celvix.networking.nsurlsessiontask.suspend"_ns;
+    static const Ref<NSString>& name = *new Ref<NSString>("com.celvix.networking.nsurlsessiontask.suspend"_ns);
     return name;
 }
 

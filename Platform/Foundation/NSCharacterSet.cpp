@@ -142,9 +142,10 @@ Ref<NSCharacterSet> NSCharacterSet::characterSetWithRange(NSRange range) {
     return make<NSCharacterSet>(rangesOfNSRange(range));
 }
 
+// Never destroyed: threads that outlive main() may still use them while the process exits.
 #define DX_STANDARD_SET(Name, expr)                                                                                    \
     Ref<NSCharacterSet> NSCharacterSet::Name() {                                                                       \
-        static const Ref<NSCharacterSet> set = standardSet([] { return expr; });                                       \
+        static const Ref<NSCharacterSet>& set = *new Ref<NSCharacterSet>(standardSet([] { return expr; }));            \
         return set;                                                                                                    \
     }
 

@@ -8,9 +8,10 @@ NS_IMPLEMENT_CLASS(NSError, NSObject) {
     b.readonlyProperty("localizedDescription", &NSError::localizedDescription);
 }
 
+// Never destroyed: threads that outlive main() may still read them while the process exits.
 #define DX_STRING_CONSTANT(Name, Text)                                                                                 \
     const Ref<NSString>& Name() {                                                                                      \
-        static const Ref<NSString> value = NSString::from(Text);                                                       \
+        static const Ref<NSString>& value = *new Ref<NSString>(NSString::from(Text));                                  \
         return value;                                                                                                  \
     }
 

@@ -72,7 +72,8 @@ void runOnQueue(const Ref<NSOperationQueue>& queue, std::function<void()> work);
 } // namespace
 
 Ref<NSNotificationCenter> NSNotificationCenter::defaultCenter() {
-    static Ref<NSNotificationCenter> center = make<NSNotificationCenter>();
+    // Never destroyed: threads that outlive main() may still post while the process exits.
+    static const Ref<NSNotificationCenter>& center = *new Ref<NSNotificationCenter>(make<NSNotificationCenter>());
     return center;
 }
 

@@ -31,20 +31,21 @@ namespace {
 
 char kSelfObservation;
 
+// Never destroyed: threads that outlive main() may still read them while the process exits.
 const Ref<NSString>& keyReady() {
-    static const Ref<NSString> key = "isReady"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("isReady"_ns);
     return key;
 }
 const Ref<NSString>& keyExecuting() {
-    static const Ref<NSString> key = "isExecuting"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("isExecuting"_ns);
     return key;
 }
 const Ref<NSString>& keyFinished() {
-    static const Ref<NSString> key = "isFinished"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("isFinished"_ns);
     return key;
 }
 const Ref<NSString>& keyCancelled() {
-    static const Ref<NSString> key = "isCancelled"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("isCancelled"_ns);
     return key;
 }
 

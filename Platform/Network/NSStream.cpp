@@ -8,12 +8,12 @@
 NS_IMPLEMENT_CLASS(NSStream, NSObject) {}
 
 const Ref<NSString>& NSStreamDataWrittenToMemoryStreamKey() {
-    static const Ref<NSString> key = "kCFStreamPropertyDataWritten"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("kCFStreamPropertyDataWritten"_ns);
     return key;
 }
 
 const Ref<NSString>& NSStreamFileCurrentOffsetKey() {
-    static const Ref<NSString> key = "kCFStreamPropertyFileCurrentOffset"_ns;
+    static const Ref<NSString>& key = *new Ref<NSString>("kCFStreamPropertyFileCurrentOffset"_ns);
     return key;
 }
 

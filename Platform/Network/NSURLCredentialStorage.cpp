@@ -7,7 +7,7 @@
 NS_IMPLEMENT_CLASS(NSURLCredentialStorage, NSObject) {}
 
 Ref<NSURLCredentialStorage> NSURLCredentialStorage::sharedCredentialStorage() {
-    static const Ref<NSURLCredentialStorage> shared = make<NSURLCredentialStorage>();
+    static const Ref<NSURLCredentialStorage>& shared = *new Ref<NSURLCredentialStorage>(make<NSURLCredentialStorage>());
     return shared;
 }
 

@@ -9,9 +9,11 @@ NS_IMPLEMENT_CLASS(NSURLProtectionSpace, NSObject) {
     b.readonlyProperty("authenticationMethod", &NSURLProtectionSpace::authenticationMethod);
 }
 
+// Shared objects and constants here are never destroyed: the network thread and the dispatch
+// workers outlive main() and may still use them while the process exits.
 #define DX_CONSTANT(name, text)                                                                                        \
     const Ref<NSString>& name() {                                                                                      \
-        static const Ref<NSString> value = text##_ns;                                                                  \
+        static const Ref<NSString>& value = *new Ref<NSString>(text##_ns);                                             \
         return value;                                                                                                  \
     }
 

@@ -36,7 +36,7 @@ NS_IMPLEMENT_CLASS(NSMutableURLRequest, NSURLRequest) {
 
 namespace {
 const Ref<NSString>& getMethod() {
-    static const Ref<NSString> method = "GET"_ns;
+    static const Ref<NSString>& method = *new Ref<NSString>("GET"_ns);
     return method;
 }
 } // namespace

@@ -104,8 +104,8 @@ NSURLSession::NSURLSession(const Ref<NSURLSessionConfiguration>& configuration, 
 NSURLSession::~NSURLSession() = default;
 
 Ref<NSURLSession> NSURLSession::sharedSession() {
-    static const Ref<NSURLSession> shared =
-        make<NSURLSession>(NSURLSessionConfiguration::defaultSessionConfiguration(), nullptr, nullptr);
+    static const Ref<NSURLSession>& shared = *new Ref<NSURLSession>(
+        make<NSURLSession>(NSURLSessionConfiguration::defaultSessionConfiguration(), nullptr, nullptr));
     return shared;
 }
 
@@ -144,7 +144,8 @@ void NSURLSession::setSessionDescription(const Ref<NSString>& description) {
     state_->sessionDescription = description;
 }
 
-Ref<NSURLSessionTask> NSURLSession::makeTask(const Ref<NSURLRequest>& request, NSURLSessionTask::Kind kind) {
+Ref<NSURLSessionTask> NSURLSession::makeTask(const Ref<NSURLRequest>& request, NSURLSessionTask::Kind kind,
+                                             const std::function<void(NSURLSessionTask::State&)>& configure) {
     {
         std::lock_guard lock(state_->mutex);
         if (state_->invalidating) {
@@ -165,6 +166,9 @@ Ref<NSURLSessionTask> NSURLSession::makeTask(const Ref<NSURLRequest>& request, N
         task = make<NSURLSessionDownloadTask>(self, request, kind, identifier);
         break;
     }
+    if (configure) {
+        configure(*task->internalState());
+    }
     std::lock_guard lock(state_->mutex);
     state_->tasks.push_back(task);
     return task;
@@ -181,11 +185,9 @@ Ref<NSURLSessionDataTask> NSURLSession::dataTaskWithURL(const Ref<NSURL>& url) {
 Ref<NSURLSessionDataTask>
 NSURLSession::dataTaskWithRequestCompletionHandler(const Ref<NSURLRequest>& request,
                                                    NSURLSessionDataCompletionHandler handler) {
-    auto task = dataTaskWithRequest(request);
-    if (task) {
-        task->internalState()->dataHandler = std::move(handler);
-    }
-    return task;
+    return cast<NSURLSessionDataTask>(
+        makeTask(request, NSURLSessionTask::Kind::Data,
+                 [&](NSURLSessionTask::State& state) { state.dataHandler = std::move(handler); }));
 }
 
 Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithRequestFromFile(const Ref<NSURLRequest>& request,
@@ -201,11 +203,12 @@ Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithRequestFromFile(const Re
         body->setValueForHTTPHeaderField(NSString::stringWithFormat("%llu", size->unsignedLongLongValue()),
                                          "Content-Length"_ns);
     }
-    auto task = cast<NSURLSessionUploadTask>(makeTask(body, NSURLSessionTask::Kind::Upload));
-    if (task && size) {
-        task->internalState()->expectedToSend = size->longLongValue();
-    }
-    return task;
+    return cast<NSURLSessionUploadTask>(
+        makeTask(body, NSURLSessionTask::Kind::Upload, [&](NSURLSessionTask::State& state) {
+            if (size) {
+                state.expectedToSend = size->longLongValue();
+            }
+        }));
 }
 
 Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithRequestFromData(const Ref<NSURLRequest>& request,
@@ -219,12 +222,11 @@ Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithRequestFromData(const Re
 }
 
 Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithStreamedRequest(const Ref<NSURLRequest>& request) {
-    auto task = cast<NSURLSessionUploadTask>(makeTask(request, NSURLSessionTask::Kind::Upload));
-    if (task) {
-        // A streamed body has no size of its own; the request's Content-Length is only a claim.
-        task->internalState()->expectedToSend = NSURLSessionTransferSizeUnknown;
-    }
-    return task;
+    return cast<NSURLSessionUploadTask>(
+        makeTask(request, NSURLSessionTask::Kind::Upload, [](NSURLSessionTask::State& state) {
+            // A streamed body has no size of its own; the request's Content-Length is only a claim.
+            state.expectedToSend = NSURLSessionTransferSizeUnknown;
+        }));
 }
 
 Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithRequest(const Ref<NSURLRequest>& request) {
@@ -234,11 +236,9 @@ Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithRequest(const Ref<NS
 Ref<NSURLSessionDownloadTask>
 NSURLSession::downloadTaskWithRequestCompletionHandler(const Ref<NSURLRequest>& request,
                                                        NSURLSessionDownloadCompletionHandler handler) {
-    auto task = downloadTaskWithRequest(request);
-    if (task) {
-        task->internalState()->downloadHandler = std::move(handler);
-    }
-    return task;
+    return cast<NSURLSessionDownloadTask>(
+        makeTask(request, NSURLSessionTask::Kind::Download,
+                 [&](NSURLSessionTask::State& state) { state.downloadHandler = std::move(handler); }));
 }
 
 Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithResumeData(const Ref<NSData>& resumeData) {
@@ -256,12 +256,11 @@ Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithResumeData(const Ref
     if (auto etag = cast<NSString>(info->objectForKey("ETag"_ns))) {
         request->setValueForHTTPHeaderField(etag, "If-Range"_ns);
     }
-    auto task = downloadTaskWithRequest(request);
-    if (task) {
-        task->internalState()->downloadPath = path->str();
-        task->internalState()->resumeOffset = offset->longLongValue();
-    }
-    return task;
+    return cast<NSURLSessionDownloadTask>(
+        makeTask(request, NSURLSessionTask::Kind::Download, [&](NSURLSessionTask::State& state) {
+            state.downloadPath = path->str();
+            state.resumeOffset = offset->longLongValue();
+        }));
 }
 
 void NSURLSession::getTasksWithCompletionHandler(

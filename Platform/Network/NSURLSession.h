@@ -167,7 +167,10 @@ public:
     const std::shared_ptr<State>& internalState() const noexcept { return state_; }
 
 private:
-    Ref<NSURLSessionTask> makeTask(const Ref<NSURLRequest>& request, NSURLSessionTask::Kind kind);
+    // `configure` finishes the task's state before the session lists the task, where other threads
+    // can see it.
+    Ref<NSURLSessionTask> makeTask(const Ref<NSURLRequest>& request, NSURLSessionTask::Kind kind,
+                                   const std::function<void(NSURLSessionTask::State&)>& configure = nullptr);
 
     std::shared_ptr<State> state_;
 };

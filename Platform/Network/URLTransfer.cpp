@@ -7,6 +7,7 @@
 #include <Security/SecTrust.h>
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -274,6 +275,11 @@ struct Transfer::State {
         deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout()));
     }
 };
+
+// The network thread is never joined: it may be inside a TLS handshake while the process exits.
+// OpenSSL would free its global state from an exit handler under it, so it is told not to; this
+// runs while the program starts, before anything else can initialise OpenSSL with the handler.
+[[maybe_unused]] const bool gOpenSSLOutlivesExit = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
 
 // The network thread and its curl multi handle.
 class Engine {
@@ -683,6 +689,17 @@ void Engine::finished(CURL* easy, CURLcode code) {
     }
     std::shared_ptr<Transfer> transfer = found->second;
     auto& s = *transfer->state_;
+    // curl calls the progress function at its own pace and need not call it again after the last
+    // bytes went out: report what is left, so that the upload progress is whole before the end.
+    curl_off_t uploaded = 0;
+    if (code == CURLE_OK && !s.timedOut && !transfer->isCancelled() &&
+        curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK && uploaded > s.sent) {
+        int64_t step = uploaded - s.sent;
+        s.sent = uploaded;
+        if (auto client = s.client) {
+            client->transferSentBodyData(*transfer, step, uploaded, s.expectedToSend);
+        }
+    }
     release(s);
     if (transfer->isCancelled()) {
         s.completed = true;

@@ -64,12 +64,12 @@ const MIMETable& table() {
 } // namespace
 
 const Ref<NSString>& kUTTagClassFilenameExtension() {
-    static const Ref<NSString> value = "public.filename-extension"_ns;
+    static const Ref<NSString>& value = *new Ref<NSString>("public.filename-extension"_ns);
     return value;
 }
 
 const Ref<NSString>& kUTTagClassMIMEType() {
-    static const Ref<NSString> value = "public.mime-type"_ns;
+    static const Ref<NSString>& value = *new Ref<NSString>("public.mime-type"_ns);
     return value;
 }
 

@@ -578,24 +578,25 @@ void destroyKVOState(KVOState* state) noexcept {
 
 } // namespace objc_detail
 
+// Never destroyed: threads that outlive main() may still read them while the process exits.
 const Ref<NSString>& NSKeyValueChangeKindKey() {
-    static const Ref<NSString> key = NSString::from("kind");
+    static const Ref<NSString>& key = *new Ref<NSString>(NSString::from("kind"));
     return key;
 }
 const Ref<NSString>& NSKeyValueChangeNewKey() {
-    static const Ref<NSString> key = NSString::from("new");
+    static const Ref<NSString>& key = *new Ref<NSString>(NSString::from("new"));
     return key;
 }
 const Ref<NSString>& NSKeyValueChangeOldKey() {
-    static const Ref<NSString> key = NSString::from("old");
+    static const Ref<NSString>& key = *new Ref<NSString>(NSString::from("old"));
     return key;
 }
 const Ref<NSString>& NSKeyValueChangeIndexesKey() {
-    static const Ref<NSString> key = NSString::from("indexes");
+    static const Ref<NSString>& key = *new Ref<NSString>(NSString::from("indexes"));
     return key;
 }
 const Ref<NSString>& NSKeyValueChangeNotificationIsPriorKey() {
-    static const Ref<NSString> key = NSString::from("notificationIsPrior");
+    static const Ref<NSString>& key = *new Ref<NSString>(NSString::from("notificationIsPrior"));
     return key;
 }
 

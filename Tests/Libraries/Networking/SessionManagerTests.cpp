@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -142,12 +144,17 @@ TEST_F(SessionManager, FailuresHeadAndUnbuiltRequests) {
 TEST_F(SessionManager, BodyInPiecesIsJoinedAndNotified) {
     auto manager = make<HCURLSessionManager>();
     Ref<NSDictionary> notified;
+    Ref<NSURLSessionDataTask> task;
     auto token = NSNotificationCenter::defaultCenter()->addObserverForNameObjectQueueUsingBlock(
-        HCNetworkingTaskDidCompleteNotification(), nullptr, nullptr,
-        [&](const Ref<NSNotification>& note) { notified = note->userInfo(); });
+        HCNetworkingTaskDidCompleteNotification(), nullptr, nullptr, [&](const Ref<NSNotification>& note) {
+            // Only this test's task: a task another test left behind may still end now.
+            if (note->object().get() == task.get()) {
+                notified = note->userInfo();
+            }
+        });
     id object;
     Ref<NSError> error = make<NSError>("unset"_ns, 1);
-    auto task = manager->dataTaskWithRequestCompletionHandler(
+    task = manager->dataTaskWithRequestCompletionHandler(
         make<NSURLRequest>(NSURL::URLWithString(url("/pieces"))),
         [&](const Ref<NSURLResponse>&, const id& o, const Ref<NSError>& e) {
             object = o;
@@ -201,18 +208,46 @@ TEST_F(SessionManager, UploadProgressUsesContentLengthWhenTheTotalIsUnknown) {
     request->setHTTPBodyStream(NSInputStream::inputStreamWithData(NSData::dataWithString(std::string(1000, 'z'))));
     request->setValueForHTTPHeaderField("1000"_ns, "Content-Length"_ns);
     Ref<NSProgress> progress;
-    std::atomic<int64_t> reportedTotal{0};
+    // Reports arrive on the session's delegate queue, the completion on the main queue after them.
+    std::mutex mutex;
+    std::vector<int64_t> sentTotals;
+    int64_t reportedTotal = 0;
+    bool completed = false;
+    int lateReports = 0;
+    Ref<NSURLSessionUploadTask> task;
     manager->setTaskDidSendBodyDataBlock(
-        [&](NSURLSession*, NSURLSessionTask*, int64_t, int64_t, int64_t expected) { reportedTotal = expected; });
+        [&](NSURLSession*, NSURLSessionTask* reporting, int64_t, int64_t sent, int64_t expected) {
+            if (reporting != task.get()) {
+                return; // the second task's reports
+            }
+            std::lock_guard lock(mutex);
+            sentTotals.push_back(sent);
+            reportedTotal = expected;
+            lateReports += completed ? 1 : 0;
+        });
     id object;
-    auto task = manager->uploadTaskWithStreamedRequestProgressCompletionHandler(
-        request, &progress, [&](const Ref<NSURLResponse>&, const id& o, const Ref<NSError>&) { object = o; });
+    task = manager->uploadTaskWithStreamedRequestProgressCompletionHandler(
+        request, &progress, [&](const Ref<NSURLResponse>&, const id& o, const Ref<NSError>&) {
+            std::lock_guard lock(mutex);
+            completed = true;
+            object = o;
+        });
     ASSERT_TRUE(progress);
     EXPECT_EQ(task->countOfBytesExpectedToSend(), NSURLSessionTransferSizeUnknown);
     EXPECT_EQ(progress->totalUnitCount(), 1000);
     task->resume();
-    ASSERT_TRUE(runMainLoopUntil([&] { return static_cast<bool>(object); }));
-    EXPECT_EQ(reportedTotal.load(), 1000);
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        std::lock_guard lock(mutex);
+        return static_cast<bool>(object);
+    }));
+    {
+        // The whole upload was reported, in order, before the completion.
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(reportedTotal, 1000);
+        ASSERT_FALSE(sentTotals.empty());
+        EXPECT_TRUE(std::is_sorted(sentTotals.begin(), sentTotals.end()));
+        EXPECT_EQ(sentTotals.back(), 1000);
+    }
     EXPECT_EQ(progress->completedUnitCount(), 1000);
     EXPECT_EQ(unbox<int>(cast<NSDictionary>(object)->objectForKey("size"_ns)), 1000);
 
@@ -228,7 +263,10 @@ TEST_F(SessionManager, UploadProgressUsesContentLengthWhenTheTotalIsUnknown) {
     EXPECT_TRUE(other->state() == NSURLSessionTaskStateCanceling || other->state() == NSURLSessionTaskStateCompleted);
     ASSERT_TRUE(runMainLoopUntil([&] { return other->state() == NSURLSessionTaskStateCompleted; }));
     EXPECT_EQ(other->error()->code(), NSURLErrorCancelled);
+    // Invalidation is told on the delegate queue after every report the session still had.
     finish(manager);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(lateReports, 0);
 }
 
 TEST_F(SessionManager, RespondsToOptionalCallbacksOnlyWithTheirBlocks) {
