@@ -58,9 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (size < 2) {
         return 0;
     }
-    static const std::array<const char*, 8> types = {
-        "application/json", "text/json; charset=utf-8", "application/x-plist", "application/xml",
-        "image/png",        "image/jpeg",               "text/html",           ""};
+    static const std::array<const char*, 8> types = {"application/json",    "text/json; charset=utf-8",
+                                                     "application/x-plist", "application/xml",
+                                                     "image/png",           "image/jpeg",
+                                                     "text/html",           ""};
     static const std::array<NSInteger, 4> statuses = {200, 204, 404, 500};
     auto serializer = serializerFor(bytes[0]);
     std::vector<std::pair<std::string, std::string>> headers;
