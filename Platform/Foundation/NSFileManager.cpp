@@ -412,6 +412,21 @@ bool failWith(Ref<NSError>* error, int err, const std::string& path, bool writin
     ns_file::setError(error, ns_file::fileError(err, path, writing));
     return false;
 }
+
+// A move or copy needs an existing source and a destination that does not exist yet.
+bool canTransfer(const std::string& from, const std::string& to, Ref<NSError>* error) {
+    struct stat st {};
+    if (from.empty() || ::lstat(from.c_str(), &st) != 0) {
+        return failWith(error, from.empty() ? ENOENT : errno, from, false);
+    }
+    if (to.empty()) {
+        return failWith(error, ENOENT, to, true);
+    }
+    if (::lstat(to.c_str(), &st) == 0) {
+        return failWith(error, EEXIST, to, true);
+    }
+    return true;
+}
 } // namespace
 
 Ref<NSFileManager> NSFileManager::defaultManager() {
@@ -550,15 +565,8 @@ bool NSFileManager::removeItemAtPathError(const Ref<NSString>& path, Ref<NSError
 bool NSFileManager::moveItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination,
                                               Ref<NSError>* error) {
     std::string from = pathOf(source), to = pathOf(destination);
-    struct stat st {};
-    if (from.empty() || ::lstat(from.c_str(), &st) != 0) {
-        return failWith(error, from.empty() ? ENOENT : errno, from, false);
-    }
-    if (to.empty()) {
-        return failWith(error, ENOENT, to, true);
-    }
-    if (::lstat(to.c_str(), &st) == 0) {
-        return failWith(error, EEXIST, to, true);
+    if (!canTransfer(from, to, error)) {
+        return false;
     }
     if (::rename(from.c_str(), to.c_str()) == 0) {
         return true;
@@ -579,15 +587,8 @@ bool NSFileManager::moveItemAtPathToPathError(const Ref<NSString>& source, const
 bool NSFileManager::copyItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination,
                                               Ref<NSError>* error) {
     std::string from = pathOf(source), to = pathOf(destination);
-    struct stat st {};
-    if (from.empty() || ::lstat(from.c_str(), &st) != 0) {
-        return failWith(error, from.empty() ? ENOENT : errno, from, false);
-    }
-    if (to.empty()) {
-        return failWith(error, ENOENT, to, true);
-    }
-    if (::lstat(to.c_str(), &st) == 0) {
-        return failWith(error, EEXIST, to, true);
+    if (!canTransfer(from, to, error)) {
+        return false;
     }
     std::error_code ec;
     fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);

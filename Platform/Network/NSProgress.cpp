@@ -25,14 +25,7 @@ int64_t NSProgress::totalUnitCount() const {
 }
 
 void NSProgress::setTotalUnitCount(int64_t count) {
-    willChangeValueForKey("totalUnitCount"_ns);
-    willChangeValueForKey("fractionCompleted"_ns);
-    {
-        std::lock_guard lock(mutex_);
-        total_ = count;
-    }
-    didChangeValueForKey("fractionCompleted"_ns);
-    didChangeValueForKey("totalUnitCount"_ns);
+    setCount(total_, "totalUnitCount"_ns, count);
 }
 
 int64_t NSProgress::completedUnitCount() const {
@@ -41,14 +34,19 @@ int64_t NSProgress::completedUnitCount() const {
 }
 
 void NSProgress::setCompletedUnitCount(int64_t count) {
-    willChangeValueForKey("completedUnitCount"_ns);
+    setCount(completed_, "completedUnitCount"_ns, count);
+}
+
+// Either count changes the fraction completed as well; observers hear of both.
+void NSProgress::setCount(int64_t& field, const Ref<NSString>& key, int64_t count) {
+    willChangeValueForKey(key);
     willChangeValueForKey("fractionCompleted"_ns);
     {
         std::lock_guard lock(mutex_);
-        completed_ = count;
+        field = count;
     }
     didChangeValueForKey("fractionCompleted"_ns);
-    didChangeValueForKey("completedUnitCount"_ns);
+    didChangeValueForKey(key);
 }
 
 double NSProgress::fractionCompleted() const {

@@ -41,6 +41,8 @@ public:
     Ref<NSString> description() const override;
 
 private:
+    void setCount(int64_t& field, const Ref<NSString>& key, int64_t count);
+
     mutable std::mutex mutex_;
     int64_t total_ = 0;
     int64_t completed_ = 0;
