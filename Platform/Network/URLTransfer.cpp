@@ -363,7 +363,9 @@ private:
     // counter write, not a message through a socket pair.
     void wake() {
         uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+        if (wakeFd_ < 0 || write(wakeFd_, &one, sizeof one) < 0) {
+            curl_multi_wakeup(multi_); // no eventfd to be had: curl's own socket pair still works
+        }
     }
 
     CURLM* multi_;
@@ -430,8 +432,9 @@ void Engine::run() {
             }
         }
         curl_waitfd wakeFd{wakeFd_, CURL_WAIT_POLLIN, 0};
-        curl_multi_poll(multi_, &wakeFd, 1, static_cast<int>(waitMs), nullptr);
-        if (wakeFd.revents) {
+        curl_multi_poll(multi_, wakeFd_ >= 0 ? &wakeFd : nullptr, wakeFd_ >= 0 ? 1 : 0, static_cast<int>(waitMs),
+                        nullptr);
+        if (wakeFd_ >= 0 && wakeFd.revents) {
             uint64_t count = 0;
             [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
         }
