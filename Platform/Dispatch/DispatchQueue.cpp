@@ -244,7 +244,10 @@ void DispatchQueue::submit(Task task) {
             try {
                 QueueScope scope(this);
                 RunningUnit unit;
-                runTask(*shared);
+                // The block and what it captured are let go before the unit ends, so that a
+                // thread waiting for the process to be idle never finds them still held.
+                Task running = std::move(*shared);
+                runTask(running);
             } catch (...) {
                 terminateForUncaughtException(label_.c_str());
             }
