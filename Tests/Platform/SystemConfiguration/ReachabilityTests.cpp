@@ -1,6 +1,7 @@
+#include "MainLoop.h"
+
 #include <SystemConfiguration/SCNetworkReachability.h>
 
-#include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSThread.h>
 
@@ -9,7 +10,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -108,15 +108,6 @@ bool setLoopbackAddress(const char* text) {
     return ok;
 }
 
-// Turns the main run loop until the condition holds or ten seconds of real time pass.
-bool runMainLoopUntil(const std::function<bool()>& condition) {
-    auto limit = NSDate::dateWithTimeIntervalSinceNow(10);
-    while (!condition() && NSDate::date()->timeIntervalSinceDate(limit) < 0) {
-        NSRunLoop::mainRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.1));
-    }
-    return condition();
-}
-
 } // namespace
 
 TEST(Reachability, ChangesAreReportedOnTheScheduledRunLoop) {
@@ -127,7 +118,6 @@ TEST(Reachability, ChangesAreReportedOnTheScheduledRunLoop) {
     if (unshare(CLONE_NEWNET) != 0) {
         GTEST_SKIP() << "no network namespace of our own here: " << std::strerror(errno);
     }
-    DispatchClock::useRealTime(); // the kernel reports the changes in real time
     auto address = ipv4("10.20.30.40");
     auto target = SCNetworkReachabilityCreateWithAddress(reinterpret_cast<const sockaddr*>(&address));
     std::mutex mutex;
@@ -169,6 +159,6 @@ TEST(Reachability, ChangesAreReportedOnTheScheduledRunLoop) {
     ASSERT_TRUE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
     size_t before = count();
     ASSERT_TRUE(setLoopbackUp(true));
-    NSRunLoop::mainRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.2));
+    drainMainLoop(0.2);
     EXPECT_EQ(count(), before);
 }
