@@ -637,7 +637,9 @@ Ref<NSDictionary> NSFileManager::attributesOfFileSystemForPathError(const Ref<NS
 Ref<NSArray> NSFileManager::URLsForDirectoryInDomains(NSSearchPathDirectory directory,
                                                       NSSearchPathDomainMask domains) const {
     std::vector<id> urls;
-    for (const auto& path : *NSSearchPathForDirectoriesInDomains(directory, domains, true)) {
+    // Held in a local: a range-for over *call() would free the array before the loop runs.
+    Ref<NSArray> paths = NSSearchPathForDirectoriesInDomains(directory, domains, true);
+    for (const auto& path : *paths) {
         urls.push_back(NSURL::fileURLWithPathIsDirectory(cast<NSString>(path), true));
     }
     return NSArray::arrayWithVector(std::move(urls));
