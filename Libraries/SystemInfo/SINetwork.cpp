@@ -289,9 +289,10 @@ Ref<NSString> SINetwork::macAddress() {
                                               mac[5]);
         }
     }
-    auto text = NSString::from(failure);
-    NSLog("Error: %@", text);
-    return text;
+    // The reason goes to the log only: a caller (and the system dictionary) must never take it
+    // for an address.
+    NSLog("Error: %@", NSString::from(failure));
+    return nullptr;
 }
 
 Ref<NSString> SINetwork::addressFromEchoPage(const std::string& page) {

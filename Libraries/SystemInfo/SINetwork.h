@@ -19,7 +19,7 @@ public:
     static Ref<NSString> currentIPAddress();
     static bool connectedViaWiFi();
     static bool connectedVia3G();
-    // "XX:XX:XX:XX:XX:XX" of "en0"; the error text when it cannot be had (also logged).
+    // "XX:XX:XX:XX:XX:XX" of "en0"; nil when it cannot be had (the reason is logged).
     static Ref<NSString> macAddress();
     // The address after the word "Address:" of the IP-echo page; nil without a Wi-Fi or cellular
     // path, on a failed or timed-out download, or when the page names none. The download has a

@@ -1,8 +1,8 @@
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileHandle.h>
 #include <Foundation/NSFileManager.h>
-#include <Foundation/NSURL.h>
 #include <Foundation/NSNumber.h>
+#include <Foundation/NSURL.h>
 
 #include <gtest/gtest.h>
 
