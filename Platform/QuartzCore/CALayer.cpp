@@ -279,11 +279,6 @@ void CALayer::addAnimationForKey(const Ref<CAAnimation>& animation, const Ref<NS
 }
 
 void CALayer::endAnimation(const std::shared_ptr<AnimationEntry>& entry, bool finished) {
-    if (entry->stopped) {
-        return;
-    }
-    entry->stopped = true;
-    entry->cancelTimers();
     Ref<CALayer> keep(this);
     if (!finished || entry->animation->isRemovedOnCompletion()) {
         auto it = std::find(animations_.begin(), animations_.end(), entry);
@@ -291,6 +286,12 @@ void CALayer::endAnimation(const std::shared_ptr<AnimationEntry>& entry, bool fi
             animations_.erase(it);
         }
     }
+    // An animation kept after its end has stopped already: its removal says nothing more.
+    if (entry->stopped) {
+        return;
+    }
+    entry->stopped = true;
+    entry->cancelTimers();
     if (finished) {
         notifyStop(entry, true);
     } else {
