@@ -458,7 +458,7 @@ id CALayer::defaultActionForKey(const Ref<NSString>& key) {
 }
 
 CALayer::AnimatableChange::AnimatableChange(CALayer* layer, const char* key) : layer_(layer), key_(key) {
-    if (!layer_ || layer_->model_ || !layer_->isCommitted()) {
+    if (!layer_ || !layer_->takesImplicitActions_ || layer_->model_ || !layer_->isCommitted()) {
         return;
     }
     auto name = NSString::from(key_);

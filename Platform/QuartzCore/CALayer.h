@@ -163,6 +163,9 @@ public:
     static id defaultActionForKey(const Ref<NSString>& key);
     // Whether the transaction that made the layer has been committed.
     bool isCommitted() const noexcept;
+    // Internal: a view's own layer takes no implicit actions (the view answers NSNull for every
+    // key); the view says so once instead of being asked at every change.
+    void setTakesImplicitActions(bool takes) { takesImplicitActions_ = takes; }
     // Internal: one animation running on the layer.
     struct AnimationEntry;
 
@@ -236,4 +239,5 @@ private:
     std::vector<std::shared_ptr<AnimationEntry>> animations_;
     Ref<CALayer> model_; // set on a presentation layer
     uint64_t transaction_ = 0;
+    bool takesImplicitActions_ = true;
 };

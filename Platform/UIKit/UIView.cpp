@@ -504,6 +504,7 @@ UIView::UIView(CGRect frame, Ref<CALayer> layer) : layer_(std::move(layer)) {
         layer_ = make<CALayer>();
     }
     layer_->setDelegate(id(this));
+    layer_->setTakesImplicitActions(false);
     layer_->setFrame(frame);
 }
 
