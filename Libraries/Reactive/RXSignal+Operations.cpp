@@ -172,7 +172,10 @@ Ref<RXSignal> RXSignal::combineLatest(const std::vector<Ref<RXSignal>>& signals)
                                subscriber->sendNext(make<RXTuple>(make<NSArray>(state->latest)));
                            }
                        },
-                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [disposable, subscriber](const Ref<NSError>& error) {
+                           disposable->dispose();
+                           subscriber->sendError(error);
+                       },
                        [state, subscriber, index, count] {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            if (!state->completed[index]) {
@@ -262,10 +265,10 @@ void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSign
     Ref<RXDisposable> disposable =
         signal->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
                                             [weakState, subscriber](const Ref<NSError>& error) {
-                                                subscriber->sendError(error);
                                                 if (auto state = weakState.lock()) {
                                                     state->compound->dispose();
                                                 }
+                                                subscriber->sendError(error);
                                             },
                                             [weakState, slot] {
                                                 auto state = weakState.lock();
@@ -339,7 +342,12 @@ Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
                        }
                        subscribeInner(state, signal, slot);
                    },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                   [weakState, subscriber](const Ref<NSError>& error) {
+                       if (auto state = weakState.lock()) {
+                           state->compound->dispose();
+                       }
+                       subscriber->sendError(error);
+                   },
                    [weakState] {
                        if (auto state = weakState.lock()) {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);

@@ -276,14 +276,17 @@ Ref<RXSignal> RXSignal::zipWith(const Ref<RXSignal>& signal) {
     Ref<RXSignal> self(this);
     return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                auto state = std::make_shared<ZipState>();
+               // Both sides' subscriptions: ended before the termination goes out.
+               auto disposable = make<RXCompoundDisposable>();
                // Both run with the lock held.
-               auto checkCompletion = [state, subscriber] {
+               auto checkCompletion = [state, subscriber, disposable] {
                    if (state->done) {
                        return;
                    }
                    if ((state->leftCompleted && state->left.empty()) ||
                        (state->rightCompleted && state->right.empty())) {
                        state->done = true;
+                       disposable->dispose();
                        subscriber->sendCompleted();
                    }
                };
@@ -298,30 +301,36 @@ Ref<RXSignal> RXSignal::zipWith(const Ref<RXSignal>& signal) {
                    subscriber->sendNext(RXTuple::tupleWithObjectsFromArray(NSArray::arrayWithObjects({first, second})));
                    checkCompletion();
                };
-               auto side = [state, subscriber, sendPair, checkCompletion](bool left, const Ref<RXSignal>& source) {
+               auto side = [state, subscriber, sendPair, checkCompletion, disposable](bool left,
+                                                                                      const Ref<RXSignal>& source) {
                    return source->subscribeNextErrorCompleted(
                        [state, sendPair, left](const id& value) {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            (left ? state->left : state->right).push_back(RXTupleNil::wrap(value));
                            sendPair();
                        },
-                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [state, subscriber, disposable](const Ref<NSError>& error) {
+                           {
+                               std::lock_guard<std::recursive_mutex> guard(state->lock);
+                               if (state->done) {
+                                   return;
+                               }
+                               state->done = true;
+                           }
+                           disposable->dispose();
+                           subscriber->sendError(error);
+                       },
                        [state, checkCompletion, left] {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            (left ? state->leftCompleted : state->rightCompleted) = true;
                            checkCompletion();
                        });
                };
-               Ref<RXDisposable> leftDisposable = side(true, self);
-               Ref<RXDisposable> rightDisposable = signal ? side(false, signal) : nullptr;
-               return RXDisposable::disposableWithBlock([leftDisposable, rightDisposable] {
-                   if (leftDisposable) {
-                       leftDisposable->dispose();
-                   }
-                   if (rightDisposable) {
-                       rightDisposable->dispose();
-                   }
-               });
+               disposable->addDisposable(side(true, self));
+               if (signal) {
+                   disposable->addDisposable(side(false, signal));
+               }
+               return disposable;
            })
         ->named("[%@] -zipWith: %@", name(), signal);
 }

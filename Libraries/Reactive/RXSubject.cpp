@@ -110,15 +110,33 @@ Ref<RXCompoundDisposable> RXSubject::addSubscriber(const Ref<RXSubscriber>& subs
     Ref<RXSubscriber> passthrough = make<RXPassthroughSubscriber>(subscriber, this, disposable);
     const RXSubscriber* identity = passthrough.get();
     {
+        // Checked again under the lock that the termination's snapshot is taken under: a subscriber
+        // is either in that snapshot or sees the subject terminated.
         std::lock_guard<std::mutex> guard(subscribers_->lock);
+        if (hasTerminated()) {
+            disposable->dispose();
+            return disposable;
+        }
         subscribers_->list.push_back(std::move(passthrough));
     }
     disposable->addDisposable(make<ListRemoval>(subscribers_, identity));
     return disposable;
 }
 
+void RXSubject::sendTerminationTo(RXSubscriber& subscriber) const {
+    if (failed_) {
+        subscriber.sendError(error_);
+    } else {
+        subscriber.sendCompleted();
+    }
+}
+
 Ref<RXDisposable> RXSubject::subscribe(const Ref<RXSubscriber>& subscriber) {
-    return addSubscriber(subscriber);
+    Ref<RXCompoundDisposable> disposable = addSubscriber(subscriber);
+    if (disposable->isDisposed() && subscriber) {
+        sendTerminationTo(*subscriber);
+    }
+    return disposable;
 }
 
 std::vector<Ref<RXSubscriber>> RXSubject::subscribers() const {
@@ -137,10 +155,6 @@ void RXSubject::enumerateSubscribersUsingBlock(const std::function<void(const Re
     }
 }
 
-bool RXSubject::terminate() {
-    return !terminated_.exchange(true, std::memory_order_acq_rel);
-}
-
 void RXSubject::sendNext(const id& value) {
     if (hasTerminated()) {
         return;
@@ -148,20 +162,33 @@ void RXSubject::sendNext(const id& value) {
     forEachSubscriber([&](RXSubscriber& subscriber) { subscriber.sendNext(value); });
 }
 
-void RXSubject::sendError(const Ref<NSError>& error) {
-    if (!terminate()) {
-        return;
+template <class Send>
+void RXSubject::terminate(const Ref<NSError>* error, Send&& send) {
+    SnapshotBuffer snapshot;
+    {
+        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        if (hasTerminated()) {
+            return;
+        }
+        if (error) {
+            failed_ = true;
+            error_ = *error;
+        }
+        terminated_.store(true, std::memory_order_release);
+        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
     }
     disposable_->dispose();
-    forEachSubscriber([&](RXSubscriber& subscriber) { subscriber.sendError(error); });
+    for (const auto& subscriber : snapshot.items) {
+        send(*subscriber);
+    }
+}
+
+void RXSubject::sendError(const Ref<NSError>& error) {
+    terminate(&error, [&](RXSubscriber& subscriber) { subscriber.sendError(error); });
 }
 
 void RXSubject::sendCompleted() {
-    if (!terminate()) {
-        return;
-    }
-    disposable_->dispose();
-    forEachSubscriber([](RXSubscriber& subscriber) { subscriber.sendCompleted(); });
+    terminate(nullptr, [](RXSubscriber& subscriber) { subscriber.sendCompleted(); });
 }
 
 void RXSubject::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
