@@ -1,0 +1,115 @@
+#include <Reactive/RXOperatorSubscriber.h>
+
+#include <Foundation/NSError.h>
+#include <Reactive/RXPassthroughSubscriber.h>
+#include <Reactive/RXTracer.h>
+
+namespace rx_detail {
+
+void RecursiveLockWord::lockSlow(const void* me) noexcept {
+    for (int spin = 0; spin < 64; ++spin) {
+        const void* expected = nullptr;
+        if (owner_.load(std::memory_order_relaxed) == nullptr &&
+            owner_.compare_exchange_weak(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
+            return;
+        }
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    waiters_.fetch_add(1, std::memory_order_seq_cst);
+    while (true) {
+        const void* current = owner_.load(std::memory_order_seq_cst);
+        if (current == nullptr) {
+            const void* expected = nullptr;
+            if (owner_.compare_exchange_strong(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
+                break;
+            }
+            continue;
+        }
+        owner_.wait(current, std::memory_order_seq_cst);
+    }
+    waiters_.fetch_sub(1, std::memory_order_relaxed);
+}
+
+void OperatorSubscriberBase::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
+    if (!disposable || disposable == outer_) {
+        return;
+    }
+    attach(disposable);
+}
+
+void OperatorSubscriberBase::attach(const Ref<RXDisposable>& disposable) {
+    if (!disposable || disposable == source_) {
+        return;
+    }
+    bool first = false;
+    {
+        LockWordGuard guard(lock_);
+        if (!source_) {
+            source_ = disposable;
+            first = true;
+        }
+    }
+    outer_->addDisposable(disposable);
+    if (done_.load(std::memory_order_acquire)) {
+        disposable->dispose(); // finished while the source was still subscribing
+    }
+    (void)first;
+}
+
+void OperatorSubscriberBase::endSource() {
+    Ref<RXDisposable> source;
+    {
+        LockWordGuard guard(lock_);
+        source = source_;
+    }
+    if (source) {
+        source->dispose();
+    }
+}
+
+void OperatorSubscriberBase::forwardError(const Ref<NSError>& error) {
+    if (markDone()) {
+        downstream_->sendError(error);
+    }
+}
+
+void OperatorSubscriberBase::forwardCompleted() {
+    if (markDone()) {
+        downstream_->sendCompleted();
+    }
+}
+
+void OperatorSubscriberBase::finish() {
+    if (markDone()) {
+        endSource();
+        downstream_->sendCompleted();
+    }
+}
+
+void OperatorSubscriberBase::fail(const Ref<NSError>& error) {
+    if (markDone()) {
+        endSource();
+        downstream_->sendError(error);
+    }
+}
+
+Ref<RXDisposable> OperatorSignal::subscribe(const Ref<RXSubscriber>& subscriber) {
+    auto outer = make<RXCompoundDisposable>();
+    Ref<RXSubscriber> downstream;
+    if (!subscriber || RXTracer::isTracing()) {
+        // The pass-through carries the trace probes (and stands in for a missing subscriber); it
+        // reports the subscription itself.
+        downstream = make<RXPassthroughSubscriber>(subscriber, this, outer);
+    } else {
+        downstream = subscriber;
+        downstream->didSubscribeWithDisposable(outer);
+    }
+    if (connect_ && !outer->isDisposed()) {
+        connect_(downstream, outer);
+    }
+    return outer;
+}
+
+} // namespace rx_detail
