@@ -3,6 +3,7 @@
 #include <Foundation/NSError.h>
 #include <Reactive/RXPassthroughSubscriber.h>
 #include <Reactive/RXTracer.h>
+#include <Reactive/RXTuple.h>
 
 namespace rx_detail {
 
@@ -93,6 +94,31 @@ void OperatorSubscriberBase::fail(const Ref<NSError>& error) {
         endSource();
         downstream_->sendError(error);
     }
+}
+
+class ReusableTuple::Storage final : public NSArray {
+public:
+    explicit Storage(std::vector<id> objects) : NSArray(std::move(objects)) {}
+    std::vector<id>& items() noexcept { return items_; }
+};
+
+Ref<RXTuple> ReusableTuple::update(const std::vector<id>& values, size_t index) {
+    // Only this object holds the tuple, and only the tuple and this object the array: nobody can
+    // see the change.
+    if (tuple_ && tuple_->retainCount() == 1 && array_->retainCount() == 2 && items_->size() == values.size()) {
+        std::atomic_thread_fence(std::memory_order_acquire); // after the last holder's release
+        if (index < values.size()) {
+            (*items_)[index] = values[index];
+        } else {
+            std::copy(values.begin(), values.end(), items_->begin());
+        }
+        return tuple_;
+    }
+    auto storage = make<Storage>(values);
+    items_ = &storage->items();
+    array_ = storage;
+    tuple_ = make<RXTuple>(array_);
+    return tuple_;
 }
 
 Ref<RXDisposable> OperatorSignal::subscribe(const Ref<RXSubscriber>& subscriber) {

@@ -21,8 +21,10 @@
 #include <cstdint>
 #include <functional>
 #include <utility>
+#include <vector>
 
 class NSError;
+class RXTuple;
 
 namespace rx_detail {
 
@@ -121,21 +123,23 @@ private:
 
 // An operator subscriber with its step inline. Step provides
 //   void next(const id& value, OperatorSubscriberBase& op);
-// and optionally error(error, op) and completed(op) (by default they forward).
-template <class Step>
+// and optionally error(error, op) and completed(op) (by default they forward). With Locked false
+// the step serialises its events itself (a state shared by the sources of a combining operator
+// has one lock for all of them).
+template <class Step, bool Locked = true>
 class OperatorSubscriber final : public OperatorSubscriberBase {
 public:
     OperatorSubscriber(Ref<RXSubscriber> downstream, Ref<RXCompoundDisposable> outer, Step step)
         : OperatorSubscriberBase(std::move(downstream), std::move(outer)), step_(std::move(step)) {}
 
     void sendNext(const id& value) override {
-        LockWordGuard guard(lock_);
+        MaybeGuard guard(lock_);
         if (live()) {
             step_.next(value, *this);
         }
     }
     void sendError(const Ref<NSError>& error) override {
-        LockWordGuard guard(lock_);
+        MaybeGuard guard(lock_);
         if (!live()) {
             return;
         }
@@ -146,7 +150,7 @@ public:
         }
     }
     void sendCompleted() override {
-        LockWordGuard guard(lock_);
+        MaybeGuard guard(lock_);
         if (!live()) {
             return;
         }
@@ -158,7 +162,35 @@ public:
     }
 
 private:
+    struct MaybeGuard {
+        explicit MaybeGuard(RecursiveLockWord& lock) noexcept : lock_(lock) {
+            if constexpr (Locked) {
+                lock_.lock();
+            }
+        }
+        ~MaybeGuard() {
+            if constexpr (Locked) {
+                lock_.unlock();
+            }
+        }
+        RecursiveLockWord& lock_;
+    };
     Step step_;
+};
+
+// A tuple of the latest values of a combining operator, reused for the next event when nobody
+// else kept it (or its backing array): an event then changes one element in place instead of
+// building a tuple, an array and its storage and retaining every element again.
+class ReusableTuple {
+public:
+    // The tuple of `values` after values[index] changed (index npos: any may have changed).
+    Ref<RXTuple> update(const std::vector<id>& values, size_t index);
+
+private:
+    class Storage;
+    Ref<RXTuple> tuple_;
+    Ref<NSArray> array_;
+    std::vector<id>* items_ = nullptr; // array_'s elements
 };
 
 // The signal an operator returns: its subscription is one compound disposable, reported to the

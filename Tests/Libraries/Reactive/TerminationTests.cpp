@@ -2,6 +2,10 @@
 // the completion goes out, whatever the subscriber does with its own subscription.
 #include "ReactiveTestSupport.h"
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 using namespace rxtest;
 
 namespace {
@@ -142,4 +146,104 @@ TEST(RXEarlyFinish, ASynchronousSourceIsReleasedBeforeTheCompletionToo) {
         EXPECT_TRUE(subscriber->releasedAtCompletion);
         EXPECT_TRUE(*released);
     }
+}
+
+// ---- What the operators' fast paths must not change ----
+
+TEST(RXOperatorDelivery, ATupleASubscriberKeepsIsNeverChangedByLaterEvents) {
+    auto a = RXSubject::subject(), b = RXSubject::subject(), c = RXSubject::subject();
+    std::vector<Ref<RXTuple>> kept;
+    std::vector<std::string> seen;
+    auto subscription = RXSignal::combineLatest({Ref<RXSignal>(a), Ref<RXSignal>(b), Ref<RXSignal>(c)})
+                            ->subscribeNext([&](const id& v) {
+                                seen.push_back(text(v));
+                                if (seen.size() % 2 == 1) {
+                                    kept.push_back(cast<RXTuple>(v)); // every other tuple is kept, the rest let go
+                                }
+                            });
+    a->sendNext(box(1));
+    b->sendNext(box(2));
+    c->sendNext(box(3));
+    for (int i = 4; i < 10; ++i) {
+        (i % 3 == 0 ? a : i % 3 == 1 ? b : c)->sendNext(box(i));
+    }
+    // The kept tuples still read as they did when they were sent, and a kept backing array too.
+    ASSERT_EQ(kept.size(), 4u);
+    for (size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(text(kept[i]), seen[2 * i]);
+    }
+    Ref<NSArray> array = kept.back()->backingArray();
+    std::string before = text(kept.back());
+    kept.clear();
+    c->sendNext(box(99));
+    a->sendNext(box(98));
+    EXPECT_EQ(array->count(), 3u);
+    EXPECT_EQ(text(RXTuple::tupleWithObjectsFromArray(array)), before);
+    EXPECT_EQ(seen.back(), "(98,7,99)");
+    subscription->dispose();
+}
+
+TEST(RXOperatorDelivery, ASubscriberDisposingDuringDeliveryGetsNothingMore) {
+    auto subject = RXSubject::subject();
+    for (int depth = 0; depth < 3; ++depth) {
+        Ref<RXSignal> chain = subject;
+        for (int i = 0; i < depth; ++i) {
+            chain = chain->map([](const id& v) { return v; })->filter([](const id&) { return true; });
+        }
+        std::vector<std::string> seen;
+        Ref<RXDisposable> subscription;
+        subscription = chain->take(10)->subscribeNextCompleted(
+            [&](const id& v) {
+                seen.push_back(text(v));
+                subscription->dispose();
+                subject->sendNext(box(7)); // sent back into the source while delivering
+            },
+            [&] { seen.push_back("completed"); });
+        subject->sendNext(box(1));
+        subject->sendNext(box(2));
+        EXPECT_EQ(seen, (std::vector<std::string>{"1"})) << "depth " << depth;
+        EXPECT_TRUE(subject->subscribers().empty());
+    }
+}
+
+TEST(RXOperatorDelivery, EventsFromSeveralThreadsThroughEveryFastPathArriveOnceAndInOrderPerThread) {
+    auto subject = RXSubject::subject();
+    constexpr int kThreads = 4, kPerThread = 2000;
+    std::mutex lock;
+    std::vector<int> lastPerThread(kThreads, -1);
+    std::atomic<int> outOfOrder{0}, received{0}, completions{0};
+    auto chain = RXSignal::merge(std::vector<Ref<RXSignal>>{subject->map([](const id& v) { return v; })
+                                                                ->filter([](const id&) { return true; })
+                                                                ->distinctUntilChanged()
+                                                                ->take(kThreads * kPerThread)})
+                     ->scanWithStartReduce(box(0), [](const id&, const id& next) { return next; });
+    auto subscription = chain->subscribeNextCompleted(
+        [&](const id& v) {
+            int n = unbox<int>(v);
+            std::lock_guard<std::mutex> guard(lock);
+            int& last = lastPerThread[static_cast<size_t>(n / kPerThread)];
+            if (n <= last) {
+                outOfOrder.fetch_add(1);
+            }
+            last = n;
+            received.fetch_add(1);
+        },
+        [&] { completions.fetch_add(1); });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                subject->sendNext(box(t * kPerThread + i));
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    subject->sendNext(box(-1)); // beyond take:'s count
+    EXPECT_EQ(received.load(), kThreads * kPerThread);
+    EXPECT_EQ(outOfOrder.load(), 0);
+    EXPECT_EQ(completions.load(), 1);
+    EXPECT_TRUE(subject->subscribers().empty());
+    subscription->dispose();
 }
