@@ -102,11 +102,25 @@ public:
     std::vector<id>& items() noexcept { return items_; }
 };
 
+namespace {
+// Orders what follows after the other holders' last releases of the tuple and its array (their
+// reads of the elements happen before the in-place change).
+#if defined(__SANITIZE_THREAD__)
+// The thread sanitizer does not model fences: an acquiring read-modify-write of each count instead.
+#define DX_RX_ACQUIRE_AFTER_RELEASE(tuple, array)                                                                      \
+    do {                                                                                                               \
+        Ref<NSObject> t(tuple.get()), a(array.get());                                                                  \
+    } while (0)
+#else
+#define DX_RX_ACQUIRE_AFTER_RELEASE(tuple, array) std::atomic_thread_fence(std::memory_order_acquire)
+#endif
+} // namespace
+
 Ref<RXTuple> ReusableTuple::update(const std::vector<id>& values, size_t index) {
     // Only this object holds the tuple, and only the tuple and this object the array: nobody can
     // see the change.
     if (tuple_ && tuple_->retainCount() == 1 && array_->retainCount() == 2 && items_->size() == values.size()) {
-        std::atomic_thread_fence(std::memory_order_acquire); // after the last holder's release
+        DX_RX_ACQUIRE_AFTER_RELEASE(tuple_, array_);
         if (index < values.size()) {
             (*items_)[index] = values[index];
         } else {
