@@ -215,7 +215,45 @@ void RXCommand::removeActiveExecutionSignal(const Ref<RXSignal>& signal) {
     postChanges();
 }
 
+namespace {
+// The commands whose changes wait on this thread for the notification under way to return.
+struct ThreadPosting {
+    bool active = false;
+    std::deque<Ref<RXCommand>> waiting;
+};
+ThreadPosting& threadPosting() {
+    thread_local ThreadPosting posting;
+    return posting;
+}
+} // namespace
+
+// A thread posts one notification at a time: a change made from inside an observer, of this command
+// or of another, is posted once the notification under way has returned. Observers' locks are thus
+// never taken nested in one another's deliveries (two commands starting each other from their
+// observers would otherwise take them in both orders).
 void RXCommand::postChanges() {
+    ThreadPosting& thread = threadPosting();
+    if (thread.active) {
+        thread.waiting.push_back(Ref<RXCommand>(this));
+        return;
+    }
+    thread.active = true;
+    struct Reset {
+        ThreadPosting& thread;
+        ~Reset() {
+            thread.active = false;
+            thread.waiting.clear();
+        }
+    } reset{thread};
+    postPendingChanges();
+    while (!thread.waiting.empty()) {
+        Ref<RXCommand> command = std::move(thread.waiting.front());
+        thread.waiting.pop_front();
+        command->postPendingChanges();
+    }
+}
+
+void RXCommand::postPendingChanges() {
     State& state = *state_;
     {
         std::lock_guard<std::mutex> guard(state.lock);

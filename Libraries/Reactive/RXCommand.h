@@ -70,6 +70,7 @@ private:
     struct State;
     // Posts the queued changes unless another thread (or an outer frame of this one) already does.
     void postChanges();
+    void postPendingChanges();
 
     std::shared_ptr<State> state_;
     std::atomic<uint32_t> allowsConcurrentExecution_{0};

@@ -280,19 +280,20 @@ TEST_F(RXCommandTest, ThreadsExecutingAConcurrentCommandStartEveryExecution) {
 
 namespace {
 // Ends executions from a plain thread of its own (one without a current scheduler), in the order
-// they were subscribed.
+// they were subscribed. Executions subscribed after it has stopped are left open.
 class Finisher {
 public:
     Finisher()
-        : thread_([this] {
-              std::unique_lock<std::mutex> guard(lock_);
+        : shared_(std::make_shared<Shared>()), thread_([shared = shared_] {
+              std::unique_lock<std::mutex> guard(shared->lock);
               while (true) {
-                  changed_.wait(guard, [this] { return stop_ || !pending_.empty(); });
-                  if (pending_.empty()) {
+                  shared->changed.wait(guard, [&] { return shared->stop || !shared->pending.empty(); });
+                  if (shared->stop) {
+                      shared->pending.clear();
                       return;
                   }
-                  Ref<RXSubscriber> subscriber = std::move(pending_.front());
-                  pending_.pop_front();
+                  Ref<RXSubscriber> subscriber = std::move(shared->pending.front());
+                  shared->pending.pop_front();
                   guard.unlock();
                   subscriber->sendCompleted();
                   subscriber = nullptr;
@@ -301,29 +302,35 @@ public:
           }) {}
     ~Finisher() {
         {
-            std::lock_guard<std::mutex> guard(lock_);
-            stop_ = true;
+            std::lock_guard<std::mutex> guard(shared_->lock);
+            shared_->stop = true;
         }
-        changed_.notify_all();
+        shared_->changed.notify_all();
         thread_.join();
     }
     // A signal that is ended by the finisher's thread once subscribed.
     Ref<RXSignal> execution() {
-        return RXSignal::createSignal([this](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        return RXSignal::createSignal([shared = shared_](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
             {
-                std::lock_guard<std::mutex> guard(lock_);
-                pending_.push_back(subscriber);
+                std::lock_guard<std::mutex> guard(shared->lock);
+                if (shared->stop) {
+                    return nullptr;
+                }
+                shared->pending.push_back(subscriber);
             }
-            changed_.notify_all();
+            shared->changed.notify_all();
             return nullptr;
         });
     }
 
 private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::deque<Ref<RXSubscriber>> pending_;
-    bool stop_ = false;
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::deque<Ref<RXSubscriber>> pending;
+        bool stop = false;
+    };
+    std::shared_ptr<Shared> shared_;
     std::thread thread_;
 };
 } // namespace
@@ -339,11 +346,12 @@ TEST_F(RXCommandTest, ReExecutingFromAnEnabledSubscriberOnTheFinishingThreadDoes
         runs.fetch_add(1);
         return finisher->execution();
     });
-    Ref<RXDisposable> again = command->immediateEnabled()->subscribeNext([&](const id& enabled) {
+    Ref<RXDisposable> again = command->immediateEnabled()->skip(1)->subscribeNext([&](const id& enabled) {
         if (unbox<bool>(enabled) && runs.load() < 20) {
             command->execute(nullptr);
         }
     });
+    command->execute(nullptr);
     EXPECT_TRUE(runUntil([&] { return runs.load() >= 20; }, 60));
     again->dispose();
     EXPECT_TRUE(runUntil([&] { return command->activeExecutionSignals()->count() == 0; }, 30));
