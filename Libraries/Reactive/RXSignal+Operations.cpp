@@ -19,50 +19,52 @@
 
 // ---- Side effects ----
 
+namespace {
+using Op = rx_detail::OperatorSubscriberBase;
+
+struct DoNextStep {
+    RXNextBlock block;
+    void next(const id& value, Op& op) {
+        if (block) {
+            block(value);
+        }
+        op.forwardNext(value);
+    }
+};
+struct DoErrorStep {
+    RXErrorBlock block;
+    void next(const id& value, Op& op) { op.forwardNext(value); }
+    void error(const Ref<NSError>& error, Op& op) {
+        if (block) {
+            block(error);
+        }
+        op.forwardError(error);
+    }
+};
+struct DoCompletedStep {
+    RXCompletedBlock block;
+    void next(const id& value, Op& op) { op.forwardNext(value); }
+    void completed(Op& op) {
+        if (block) {
+            block();
+        }
+        op.forwardCompleted();
+    }
+};
+} // namespace
+
 Ref<RXSignal> RXSignal::doNext(RXNextBlock block) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
-                   [block, subscriber](const id& value) {
-                       if (block) {
-                           block(value);
-                       }
-                       subscriber->sendNext(value);
-                   },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-                   [subscriber] { subscriber->sendCompleted(); });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [block] { return DoNextStep{block}; })
         ->named("[%@] -doNext:", name());
 }
 
 Ref<RXSignal> RXSignal::doError(RXErrorBlock block) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
-                                                        [block, subscriber](const Ref<NSError>& error) {
-                                                            if (block) {
-                                                                block(error);
-                                                            }
-                                                            subscriber->sendError(error);
-                                                        },
-                                                        [subscriber] { subscriber->sendCompleted(); });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [block] { return DoErrorStep{block}; })
         ->named("[%@] -doError:", name());
 }
 
 Ref<RXSignal> RXSignal::doCompleted(RXCompletedBlock block) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-                   [block, subscriber] {
-                       if (block) {
-                           block();
-                       }
-                       subscriber->sendCompleted();
-                   });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [block] { return DoCompletedStep{block}; })
         ->named("[%@] -doCompleted:", name());
 }
 
