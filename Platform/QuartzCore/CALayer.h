@@ -9,11 +9,26 @@
 
 #include <CoreGraphics/CGAffineTransform.h>
 #include <CoreGraphics/CGColor.h>
+#include <CoreGraphics/CGContext.h>
 #include <Foundation/NSArray.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+// Contents gravity: how `contents` fills the bounds.
+const Ref<NSString>& kCAGravityCenter();
+const Ref<NSString>& kCAGravityTop();
+const Ref<NSString>& kCAGravityBottom();
+const Ref<NSString>& kCAGravityLeft();
+const Ref<NSString>& kCAGravityRight();
+const Ref<NSString>& kCAGravityTopLeft();
+const Ref<NSString>& kCAGravityTopRight();
+const Ref<NSString>& kCAGravityBottomLeft();
+const Ref<NSString>& kCAGravityBottomRight();
+const Ref<NSString>& kCAGravityResize();
+const Ref<NSString>& kCAGravityResizeAspect();
+const Ref<NSString>& kCAGravityResizeAspectFill();
 
 class CALayer : public NSObject {
     NS_OBJECT(CALayer, NSObject)
@@ -119,9 +134,26 @@ public:
 
     Ref<NSString> description() const override;
 
+    // Rendering (CALayerRendering.cpp). renderInContext draws the layer and its sublayers into a
+    // UIKit (y-down) context in the layer's own bounds space: background (rounded by the corner
+    // radius), contents (a CGImage, placed by contentsGravity), the backing store its delegate drew,
+    // drawInContext, the sublayers by zPosition then order, each through its position, transform and
+    // anchor point, and the border on top. Opacity below 1 and a shadow composite the layer as one
+    // group; masksToBounds clips the content and sublayers to the rounded bounds; hidden layers draw
+    // nothing. Layers that need display are displayed first.
+    void renderInContext(const CGContextRef& context);
+    // Draws the layer's own content; the base asks the delegate ("drawLayer:inContext:") when it
+    // answers to it.
+    virtual void drawInContext(const CGContextRef& context);
+    Ref<NSString> contentsGravity() const;
+    void setContentsGravity(const Ref<NSString>& gravity) { contentsGravity_ = gravity; }
+    // What the delegate drew (a view's drawRect:), an image in the y-down orientation of its bounds.
+    CGImageRef backingStore() const { return backingStore_; }
+    void setBackingStore(const CGImageRef& image) { backingStore_ = image; }
+
 protected:
-    // Called by displayIfNeeded; subclasses draw here.
-    virtual void display() {}
+    // Called by displayIfNeeded; the base asks the delegate ("displayLayer:") when it answers to it.
+    virtual void display();
 
 private:
     // From this layer's coordinates to its superlayer's.
@@ -163,4 +195,6 @@ private:
     };
     Ref<CALayer> mask_;
     std::vector<RunningAnimation> animations_;
+    Ref<NSString> contentsGravity_;
+    CGImageRef backingStore_;
 };
