@@ -11,6 +11,7 @@
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIView.h>
 #include <UIKit/UIViewController.h>
+#include <UIKit/UIViewLooks.h>
 #include <UIKit/UIWindow.h>
 
 #include <algorithm>
@@ -232,6 +233,9 @@ NS_IMPLEMENT_CLASS(UIView, UIResponder) {
     b.method("setNeedsDisplay", &UIView::setNeedsDisplay);
     b.method("drawRect:", &UIView::drawRect);
     b.methodBlock("displayLayer:", [](UIView* self, const id&) { self->displayIfNeeded(); });
+    b.methodBlock("drawLayer:inContext:", [](UIView* self, const id&, const id& context) {
+        uikit_detail::drawLook(self, cast<CGContext>(context));
+    });
     b.method("updateConstraints", &UIView::updateConstraints);
     b.method("setNeedsUpdateConstraints", &UIView::setNeedsUpdateConstraints);
     b.method("sizeThatFits:", &UIView::sizeThatFits);
