@@ -79,12 +79,13 @@ CGSize UILabel::intrinsicContentSize() const {
     return sizeThatFits(CGSizeMake(preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : bounds().size.width, 0));
 }
 
-void UILabel::setBounds(CGRect bounds) {
-    CGFloat old = this->bounds().size.width;
-    UIView::setBounds(bounds);
-    if (numberOfLines_ != 1 && preferredMaxLayoutWidth_ <= 0 && old != bounds.size.width && text_ && text_->length()) {
+void UILabel::boundsSizeDidChange(CGSize oldSize) {
+    UIView::boundsSizeDidChange(oldSize);
+    if (numberOfLines_ != 1 && preferredMaxLayoutWidth_ <= 0 && oldSize.width != bounds().size.width && text_ &&
+        text_->length()) {
         invalidateIntrinsicContentSize();
     }
+    setNeedsDisplay();
 }
 
 CGRect UILabel::textRectForBoundsLimitedToNumberOfLines(CGRect bounds, NSInteger lines) const {

@@ -50,12 +50,14 @@ public:
 
     CGSize intrinsicContentSize() const override;
     CGSize sizeThatFits(CGSize size) const override;
-    void setBounds(CGRect bounds) override;
     void drawRect(CGRect rect) override;
     // The rectangle the text occupies within `bounds`, for at most `lines` lines (0: any number).
     virtual CGRect textRectForBoundsLimitedToNumberOfLines(CGRect bounds, NSInteger lines) const;
     virtual void drawTextInRect(CGRect rect);
     Ref<NSString> description() const override;
+
+protected:
+    void boundsSizeDidChange(CGSize oldSize) override;
 
 private:
     void textDidChange();
