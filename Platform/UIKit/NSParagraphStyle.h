@@ -14,7 +14,7 @@ public:
     NSLineBreakMode lineBreakMode() const noexcept { return lineBreakMode_; }
     CGFloat lineSpacing() const noexcept { return lineSpacing_; }
     id copy() const override;
-    id mutableCopy() const;
+    id mutableCopy() const override;
 
 protected:
     NSTextAlignment alignment_ = NSTextAlignmentNatural;
