@@ -251,14 +251,40 @@ NSUInteger utf16Index(const std::string& s, size_t byteOffset) {
     }
     return n;
 }
+
+// Case folding for a search, character by character (simple folding: "É" and "é" both become "é").
+// Folding may change a character's UTF-8 length, so `origin`, when given, receives for each byte of the
+// folded text the offset in `s` of the character it came from, plus one entry for the end.
+std::string foldForSearch(const std::string& s, std::vector<size_t>* origin) {
+    if (isASCII(s)) {
+        return foldCase(s);
+    }
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        size_t start = i;
+        char32_t cp = decodeAt(s, i);
+        size_t before = out.size();
+        NSAppendUTF8(out, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(cp), U_FOLD_CASE_DEFAULT)));
+        if (origin) {
+            origin->insert(origin->end(), out.size() - before, start);
+        }
+    }
+    if (origin) {
+        origin->push_back(s.size());
+    }
+    return out;
+}
 } // namespace
 
 NSRange NSString::rangeOfStringOptions(const Ref<NSString>& other, NSStringCompareOptions options) const {
     if (!other || other->s_.empty()) {
         return {static_cast<NSUInteger>(NSNotFound), 0};
     }
-    std::string hay = (options & NSCaseInsensitiveSearch) ? foldCase(s_) : s_;
-    std::string needle = (options & NSCaseInsensitiveSearch) ? foldCase(other->s_) : other->s_;
+    bool fold = options & NSCaseInsensitiveSearch;
+    std::vector<size_t> origin; // stays empty while the folded text has the same offsets as s_
+    std::string hay = fold ? foldForSearch(s_, &origin) : s_;
+    std::string needle = fold ? foldForSearch(other->s_, nullptr) : other->s_;
     size_t pos;
     if (options & NSAnchoredSearch) {
         if (options & NSBackwardsSearch) {
@@ -274,8 +300,13 @@ NSRange NSString::rangeOfStringOptions(const Ref<NSString>& other, NSStringCompa
     if (pos == std::string::npos) {
         return {static_cast<NSUInteger>(NSNotFound), 0};
     }
+    size_t end = pos + needle.size();
+    if (!origin.empty()) {
+        pos = origin[pos];
+        end = origin[end];
+    }
     NSUInteger start = utf16Index(s_, pos);
-    return {start, utf16Index(s_, pos + needle.size()) - start};
+    return {start, utf16Index(s_, end) - start};
 }
 
 NSRange NSString::rangeOfString(const Ref<NSString>& other) const {
