@@ -127,9 +127,22 @@ private:
     Ref<NSString> profilePath() const;
     Ref<NSDictionary> profileRootLocked();
     Ref<NSMutableArray> profilesLocked();
+    // Building a run, in its steps: reload the profile and read its run-wide defaults; let the station
+    // file add and skip tests; match the profile's entries to the supported tests; maybe insert the
+    // audit decoy; apply the run-wide overrides to every record.
+    struct RunDefaults {
+        NSInteger waitingTime;
+        bool showInstruction;
+        bool showTestFailedScreen;
+        NSInteger timeout;
+    };
     Ref<NSArray> buildRun(const Ref<NSArray>& testList);
-    void insertDecoy(const Ref<NSMutableArray>& run, NSInteger waitingTime, bool showInstruction,
-                     bool showTestFailedScreen, NSInteger timeout);
+    Ref<NSDictionary> reloadProfileForRun();
+    static RunDefaults runDefaultsOf(const Ref<NSDictionary>& root);
+    void applyStationChanges(const RunDefaults& defaults);
+    Ref<NSMutableArray> matchProfileEntries(const Ref<NSArray>& testList);
+    static void applyRunWideOverrides(const Ref<NSArray>& run, const Ref<NSDictionary>& root);
+    void insertDecoy(const Ref<NSMutableArray>& run, const RunDefaults& defaults);
     uint32_t random(uint32_t upperBound);
 
     mutable std::recursive_mutex lock_; // guards the fields below

@@ -1,3 +1,10 @@
+// Dispatch queues. What is where:
+//   queue attributes and State; the stack of queues the current thread runs (for dispatch_get_specific
+//   and the dead-lock check of dispatch_sync)
+//   the main queue (drained by the main run loop) and the global queues (thread pools)
+//   DispatchQueue::submit / scheduleDrain / drain: serial queues pass a bounded batch to their target
+//   the C interface: dispatch_async, dispatch_sync, dispatch_after, queue-specific values,
+//   dispatch_assert_queue
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchActivity.h>
 #include <Dispatch/DispatchGroup.h>

@@ -1,3 +1,10 @@
+// NSRunLoop: one per thread. What is where:
+//   modes and common modes; the per-loop State (timers by fire date, ports, queued performs)
+//   timers      add/remove/invalidate, firing what is due and rescheduling repeating ones
+//   ports       message ports that wake the loop
+//   performs    blocks queued with performBlock / performInModesBlock
+//   turns       waiting for work (the dispatch clock on virtual time, a condition on real time), one turn,
+//               runModeBeforeDate, runUntilDate, run
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchActivity.h>
 #include <Dispatch/DispatchMainQueue.h>
