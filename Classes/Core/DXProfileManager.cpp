@@ -414,6 +414,7 @@ Ref<NSArray> DXProfileManager::testModelsOfSelected() {
 void DXProfileManager::runTasksWithTestModelsAnimationBeginExcutionTaskBlock(
     const Ref<NSArray>& testList, const std::function<void()>& begin,
     const std::function<void(const Ref<NSArray>&)>& task) {
+    DX_ASSERT_MAIN_THREAD(); // `begin` animates, and `task` is handed back on the main queue
     if (begin) {
         begin();
     }
@@ -657,6 +658,7 @@ void DXProfileManager::insertDecoy(const Ref<NSMutableArray>& run, const RunDefa
 void DXProfileManager::saveProfileWithTestModelsStartHandleFinishHandle(const Ref<NSArray>& list,
                                                                         const std::function<void()>& start,
                                                                         const std::function<void(bool)>& finish) {
+    DX_ASSERT_MAIN_THREAD(); // `start` shows progress on the screen
     if (start) {
         start();
     }

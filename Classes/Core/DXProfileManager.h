@@ -97,12 +97,12 @@ public:
     // ---- Run persistence ----
     // Archives each record and stores the archives under "tasks", then writes the user defaults to
     // disk before it returns. False when a record could not be archived or the write failed.
-    bool storeTasksInPersistent(const Ref<NSArray>& tasks);
+    [[nodiscard]] bool storeTasksInPersistent(const Ref<NSArray>& tasks);
     // The stored records, in stored order; an item that does not unarchive is passed over (logged).
     Ref<NSMutableArray> loadPersistentTasks();
     // Stores `result` and the record's sub-results on the first stored record with the same profile
     // key, then stores the whole run again. Returns what storeTasksInPersistent returned.
-    bool updateStateInPersistentWithTestModel(NSInteger result, const Ref<DXTestModel>& model);
+    [[nodiscard]] bool updateStateInPersistentWithTestModel(NSInteger result, const Ref<DXTestModel>& model);
     // Removes "tasks", writes the user defaults to disk, then pauses 1.0 second on the platform clock.
     void removeTasks();
     bool needRestoreTasks();

@@ -84,8 +84,7 @@ Mode requireMode(const Ref<NSString>& mode, const char* method) {
 }
 
 NSRunLoop* mainRunLoopObject() {
-    // Never destroyed: the main run loop lives for the whole process.
-    static NSRunLoop* runLoop = make<NSRunLoop>(true).leak();
+    static NSRunLoop* runLoop = NSRunLoop::mainRunLoop().get(); // never destroyed
     return runLoop;
 }
 
@@ -146,7 +145,7 @@ const Ref<NSString>& NSRunLoopCommonModes() {
     return mode;
 }
 
-NSRunLoop::NSRunLoop(bool isMain) : isMain_(isMain), state_(std::make_unique<State>()) {}
+NSRunLoop::NSRunLoop(Key, bool isMain) : isMain_(isMain), state_(std::make_unique<State>()) {}
 
 NSRunLoop::~NSRunLoop() {
     // Timers still scheduled here can never fire again.
@@ -163,7 +162,9 @@ Ref<NSRunLoop> NSRunLoop::currentRunLoop() {
 }
 
 Ref<NSRunLoop> NSRunLoop::mainRunLoop() {
-    return mainRunLoopObject();
+    // Never destroyed: the main run loop lives for the whole process.
+    static NSRunLoop* runLoop = make<NSRunLoop>(Key{}, true).leak();
+    return runLoop;
 }
 
 void NSRunLoop::requireOwnThread(const char* method) const {
