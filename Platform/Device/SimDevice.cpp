@@ -138,6 +138,7 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
     float level = 1.0f;
     BatteryState state = BatteryState::Unplugged;
     std::vector<Camera> cameras;
+    SystemState system;
     try {
         json root = json::parse(text);
         if (!root.is_object()) {
@@ -205,6 +206,7 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
                 }
             }
         }
+        system = parseSystemSections(text, identity);
     } catch (const std::exception& e) {
         if (error) {
             *error = std::string("bad device profile: ") + e.what();
@@ -226,6 +228,7 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
         cameras_ = std::move(cameras);
         cameraPictures_[0].clear();
         cameraPictures_[1].clear();
+        system_ = std::move(system);
     }
     notify(Change::Profile);
     return true;

@@ -35,7 +35,19 @@ public:
     enum class CameraPosition { Unspecified = 0, Back = 1, Front = 2 };
 
     // What changed, as told to listeners.
-    enum class Change { Profile, Brightness, Proximity, BatteryLevel, BatteryState, Orientation, Cameras };
+    enum class Change {
+        Profile,
+        Brightness,
+        Proximity,
+        BatteryLevel,
+        BatteryState,
+        Orientation,
+        Cameras,
+        Network,     // interfaces, their addresses and links, the joined Wi-Fi network
+        Carrier,     // the SIM's provider and the radio access technology
+        Accessories, // external accessories and the audio route
+        System,      // figures of the running system, locale, storage, file system
+    };
 
     struct Identity {
         std::string hardwareIdentifier; // "iPhone10,3"
@@ -64,6 +76,88 @@ public:
         double pictureWidth = 3024;
         double pictureHeight = 4032;
         bool hasFlash = false;
+    };
+
+    // A network interface: "en0" is the Wi-Fi interface, "pdp_ip0" the cellular one, "lo0" the
+    // loopback. Addresses are texts ("10.0.0.5", "fe80::1c2b:3aff:fe4d:5e6f"); a netmask is given as
+    // a dotted mask for IPv4 and as a prefix length ("64") or a mask text for IPv6. An interface
+    // with a gateway carries the default route (the internet); a Wi-Fi interface is preferred.
+    struct InterfaceAddress {
+        std::string address;
+        std::string netmask;
+    };
+    struct NetworkInterface {
+        std::string name;
+        bool up = true;
+        std::string hardwareAddress; // "F0:18:98:0A:1B:2C"; empty for an interface without one
+        std::vector<InterfaceAddress> addresses;
+        std::string gateway;
+    };
+    // The Wi-Fi network that en0 has joined; an empty SSID means none.
+    struct WiFiNetwork {
+        std::string ssid;
+        std::string bssid;
+    };
+    // The provider of the SIM.
+    struct Carrier {
+        std::string name;
+        std::string isoCountryCode;    // "us"
+        std::string mobileCountryCode; // "310"
+        std::string mobileNetworkCode; // "410"
+        bool allowsVOIP = true;
+    };
+    // A process of the system's process table, and a thread of the app's own task (its CPU use in
+    // thousandths of one processor, as the platform counts it).
+    struct Process {
+        int pid = 0;
+        std::string name;
+    };
+    struct Thread {
+        int cpuUsage = 0;
+        bool idle = false;
+    };
+    // Figures of the running system. The uptime counts from the moment they were set (a profile
+    // load or `setSystemFigures`), on the platform clock.
+    struct SystemFigures {
+        double uptime = 0; // seconds since the system started, when set
+        unsigned processorCount = 2;
+        unsigned activeProcessorCount = 2;
+        uint64_t physicalMemory = 2ull << 30;
+        uint64_t pageSize = 16384;
+        uint32_t freePages = 0;
+        uint32_t activePages = 0;
+        uint32_t inactivePages = 0;
+        uint32_t wiredPages = 0;
+        bool multitasking = true;
+        std::vector<Process> processes; // in the kernel's order
+        std::vector<Thread> appThreads;
+    };
+    // The storage behind the app's home folder.
+    struct Storage {
+        int64_t totalBytes = 0;
+        int64_t freeBytes = 0;
+        int64_t nodes = 0;
+    };
+    struct Locale {
+        std::vector<std::string> preferredLanguages; // "en-US", ...
+        std::string identifier;                      // "en_US"
+        std::string timeZone;                        // "America/New_York"
+        std::string currencySymbol;
+        std::string currencyCode;
+        std::string measurementSystem; // "U.S.", "Metric", "U.K."
+    };
+    // An external accessory connected to the device, and a port of the current audio route (the
+    // platform's port types: "Receiver", "Speaker", "Headphones", "BluetoothA2DPOutput", ...).
+    struct Accessory {
+        std::string name;
+        std::string manufacturer;
+        std::string modelNumber;
+        std::string serialNumber;
+        std::vector<std::string> protocolStrings;
+    };
+    struct AudioPort {
+        std::string type;
+        std::string name;
     };
 
     // The device of this process; starts with the default profile ("iPhone10,3").
@@ -116,6 +210,50 @@ public:
     void setCameraPicture(CameraPosition position, std::string encodedImage);
     std::string cameraPicture(CameraPosition position) const;
 
+    // Network interfaces (getifaddrs order: each interface's addresses in the order given).
+    std::vector<NetworkInterface> networkInterfaces() const;
+    void setNetworkInterfaces(std::vector<NetworkInterface> interfaces);
+    // Brings one interface up or down (Wi-Fi switched off, cellular data lost); false when the
+    // device has no interface of that name.
+    bool setInterfaceUp(const std::string& name, bool up);
+    WiFiNetwork wifiNetwork() const;
+    void setWiFiNetwork(WiFiNetwork network);
+
+    // The SIM's provider (none without a SIM or a cellular radio) and the radio access technology
+    // of the cellular link (the platform's constant names, "CTRadioAccessTechnologyLTE"; empty when
+    // there is no link).
+    std::optional<Carrier> carrier() const;
+    void setCarrier(std::optional<Carrier> carrier);
+    std::string radioAccessTechnology() const;
+    void setRadioAccessTechnology(const std::string& technology);
+
+    std::vector<Accessory> accessories() const;
+    void setAccessories(std::vector<Accessory> accessories);
+    // The outputs of the current audio route; plugging headphones in makes them the route.
+    std::vector<AudioPort> audioOutputs() const;
+    void setAudioOutputs(std::vector<AudioPort> outputs);
+    void setHeadphonesPlugged(bool plugged);
+
+    SystemFigures systemFigures() const;
+    void setSystemFigures(SystemFigures figures);
+    // Seconds since the system started: the figures' uptime plus the platform clock's time since
+    // they were set.
+    double systemUptime() const;
+    Storage storage() const;
+    void setStorage(Storage storage);
+    Locale locale() const;
+    void setLocale(Locale locale);
+
+    // The device's own file system outside the app's sandbox: the files that exist on it (absolute
+    // device paths such as "/bin/bash", which a jailbroken device has). The platform keeps them in
+    // a folder of their own (`fileSystemRoot`), never on the host's own paths.
+    std::vector<std::string> systemFiles() const;
+    void setSystemFiles(std::vector<std::string> paths);
+    // The host folder that stands for the device's "/"; empty until set (the platform then uses a
+    // folder in the sandbox root).
+    std::string fileSystemRoot() const;
+    void setFileSystemRoot(const std::string& path);
+
     // Listeners; the token removes one.
     uint64_t addListener(std::function<void(Change)> listener);
     void removeListener(uint64_t token);
@@ -138,6 +276,24 @@ private:
     Orientation orientation_ = Orientation::Portrait;
     std::vector<Camera> cameras_;
     std::string cameraPictures_[2];
+    struct SystemState {
+        std::vector<NetworkInterface> interfaces;
+        WiFiNetwork wifi;
+        std::optional<Carrier> carrier;
+        std::string radioAccessTechnology;
+        std::vector<Accessory> accessories;
+        std::vector<AudioPort> audioOutputs;
+        SystemFigures figures;
+        double figuresSetAt = 0; // platform clock uptime when the figures were set
+        Storage storage;
+        Locale locale;
+        std::vector<std::string> systemFiles;
+    };
+    // Reads the sections of a profile text beyond identity, screen, battery and cameras; throws on a
+    // malformed one.
+    static SystemState parseSystemSections(const std::string& profileText, const Identity& identity);
+    SystemState system_;
+    std::string fileSystemRoot_;
     uint64_t nextToken_ = 1;
     std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void(Change)>>>> listeners_;
 };

@@ -1,5 +1,7 @@
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileManager.h>
+
+#include <Device/SimDevice.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSURL.h>
 #include <Runtime/ClassBuilder.h>
@@ -627,6 +629,17 @@ Ref<NSDictionary> NSFileManager::attributesOfFileSystemForPathError(const Ref<NS
         return nullptr;
     }
     auto block = static_cast<unsigned long long>(vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize);
+    // The sandbox is the simulated device's storage: its figures are the device's.
+    std::string root = NSSandbox::rootPath()->str();
+    if (p == root || p.rfind(root + "/", 0) == 0) {
+        auto storage = SimDevice::current().storage();
+        auto count = [](int64_t v) {
+            return NSNumber::numberWithUnsignedLongLong(v > 0 ? static_cast<uint64_t>(v) : 0);
+        };
+        return NSDictionary::dictionaryWithEntries({{NSFileSystemSize(), count(storage.totalBytes)},
+                                                    {NSFileSystemFreeSize(), count(storage.freeBytes)},
+                                                    {NSFileSystemNodes(), count(storage.nodes)}});
+    }
     return NSDictionary::dictionaryWithEntries(
         {{NSFileSystemSize(), NSNumber::numberWithUnsignedLongLong(block * vfs.f_blocks)},
          {NSFileSystemFreeSize(), NSNumber::numberWithUnsignedLongLong(block * vfs.f_bavail)},
@@ -637,7 +650,9 @@ Ref<NSDictionary> NSFileManager::attributesOfFileSystemForPathError(const Ref<NS
 Ref<NSArray> NSFileManager::URLsForDirectoryInDomains(NSSearchPathDirectory directory,
                                                       NSSearchPathDomainMask domains) const {
     std::vector<id> urls;
-    for (const auto& path : *NSSearchPathForDirectoriesInDomains(directory, domains, true)) {
+    // Held in a local: a range-for over *call() would free the array before the loop runs.
+    Ref<NSArray> paths = NSSearchPathForDirectoriesInDomains(directory, domains, true);
+    for (const auto& path : *paths) {
         urls.push_back(NSURL::fileURLWithPathIsDirectory(cast<NSString>(path), true));
     }
     return NSArray::arrayWithVector(std::move(urls));

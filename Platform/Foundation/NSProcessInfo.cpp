@@ -1,5 +1,7 @@
 #include <Dispatch/Clock.h>
 #include <Foundation/NSProcessInfo.h>
+
+#include <Device/SimDevice.h>
 #include <Foundation/NSUUID.h>
 #include <Runtime/ClassBuilder.h>
 
@@ -99,23 +101,21 @@ Ref<NSString> NSProcessInfo::hostName() const {
     return NSString::from(name);
 }
 
+// The machine's figures are the simulated device's.
 double NSProcessInfo::systemUptime() const {
-    return DispatchClock::uptime();
+    return SimDevice::current().systemUptime();
 }
 
 unsigned long long NSProcessInfo::physicalMemory() const {
-    long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
-    return pages > 0 && size > 0 ? static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(size) : 0;
+    return SimDevice::current().systemFigures().physicalMemory;
 }
 
 NSUInteger NSProcessInfo::processorCount() const {
-    long n = ::sysconf(_SC_NPROCESSORS_CONF);
-    return n > 0 ? static_cast<NSUInteger>(n) : 1;
+    return SimDevice::current().systemFigures().processorCount;
 }
 
 NSUInteger NSProcessInfo::activeProcessorCount() const {
-    long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return n > 0 ? static_cast<NSUInteger>(n) : 1;
+    return SimDevice::current().systemFigures().activeProcessorCount;
 }
 
 Ref<NSString> NSProcessInfo::operatingSystemVersionString() const {

@@ -24,7 +24,8 @@ public:
     // A string that differs for every call, in this and any other process.
     Ref<NSString> globallyUniqueString() const;
     Ref<NSString> hostName() const;
-    // Seconds on the monotonic process clock (DispatchClock::uptime, virtual in tests that use it).
+    // The simulated device's figures: seconds since its system started (moving with the platform
+    // clock, virtual in tests that use it), its memory and processors.
     double systemUptime() const;
     unsigned long long physicalMemory() const;
     NSUInteger processorCount() const;

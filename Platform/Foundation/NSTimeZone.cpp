@@ -1,4 +1,6 @@
 #include <Foundation/NSTimeZone.h>
+
+#include <Device/SimDevice.h>
 #include <Runtime/ClassBuilder.h>
 
 #include <unicode/timezone.h>
@@ -126,6 +128,12 @@ Ref<NSTimeZone> NSTimeZone::timeZoneWithName(const Ref<NSString>& name) {
     rules->kind = Rules::Kind::Database;
     rules->zone = std::move(zone);
     return make<NSTimeZone>(name, rules);
+}
+
+Ref<NSTimeZone> NSTimeZone::systemTimeZone() {
+    auto name = SimDevice::current().locale().timeZone;
+    auto zone = name.empty() ? nullptr : timeZoneWithName(NSString::from(name));
+    return zone ? zone : localTimeZone();
 }
 
 Ref<NSTimeZone> NSTimeZone::timeZoneForSecondsFromGMT(NSInteger seconds) {

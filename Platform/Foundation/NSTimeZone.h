@@ -19,7 +19,8 @@ public:
     // nil beyond 18 hours either way.
     static Ref<NSTimeZone> timeZoneForSecondsFromGMT(NSInteger seconds);
     static Ref<NSTimeZone> localTimeZone();
-    static Ref<NSTimeZone> systemTimeZone() { return localTimeZone(); }
+    // The simulated device's time zone (its profile's), else the local one.
+    static Ref<NSTimeZone> systemTimeZone();
 
     const Ref<NSString>& name() const noexcept { return name_; }
     NSInteger secondsFromGMTForDate(const Ref<NSDate>& date) const;

@@ -3,147 +3,128 @@
 #include <Foundation/NSArray.h>
 #include <Runtime/ClassBuilder.h>
 
+#include <Device/SimDevice.h>
 #include <arpa/inet.h>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <ifaddrs.h>
-#include <linux/netlink.h>
-#include <linux/rtnetlink.h>
-#include <net/if.h>
+
+#include <algorithm>
+#include <condition_variable>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <pthread.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 NS_IMPLEMENT_CLASS(SCNetworkReachability, NSObject) {}
 
 namespace {
 
 bool isCellularInterface(const std::string& name) {
-    for (const char* prefix : {"wwan", "rmnet", "ppp", "wwp", "pdp"}) {
-        if (name.rfind(prefix, 0) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return name.rfind("pdp_ip", 0) == 0;
 }
+
+struct Address {
+    std::vector<uint8_t> bytes; // raw in_addr / in6_addr
+    std::vector<uint8_t> mask;  // same length; empty when the device gives none
+};
 
 struct Interface {
     std::string name;
     bool up = false;
     bool loopback = false;
-    std::vector<std::vector<uint8_t>> addresses; // raw in_addr / in6_addr bytes
+    bool hasGateway = false;
+    std::vector<Address> addresses;
 };
 
+std::vector<uint8_t> addressBytes(const std::string& text) {
+    uint8_t raw[16];
+    if (text.find(':') != std::string::npos) {
+        if (inet_pton(AF_INET6, text.c_str(), raw) == 1) {
+            return {raw, raw + 16};
+        }
+    } else if (inet_pton(AF_INET, text.c_str(), raw) == 1) {
+        return {raw, raw + 4};
+    }
+    return {};
+}
+
+std::vector<uint8_t> maskBytes(size_t length, const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    if (length == 16 && text.find(':') == std::string::npos) {
+        std::vector<uint8_t> mask(16, 0);
+        int prefix = std::atoi(text.c_str());
+        for (int bit = 0; bit < prefix && bit < 128; ++bit) {
+            mask[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(0x80 >> (bit % 8));
+        }
+        return mask;
+    }
+    auto mask = addressBytes(text);
+    return mask.size() == length ? mask : std::vector<uint8_t>{};
+}
+
+// The simulated device's interfaces: the phone's own network, not the host's.
 std::vector<Interface> interfaces() {
     std::vector<Interface> out;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return out;
+    for (const auto& i : SimDevice::current().networkInterfaces()) {
+        Interface entry{i.name, i.up, i.name.rfind("lo", 0) == 0, !i.gateway.empty(), {}};
+        for (const auto& a : i.addresses) {
+            Address address{addressBytes(a.address), {}};
+            if (address.bytes.empty()) {
+                continue;
+            }
+            address.mask = maskBytes(address.bytes.size(), a.netmask);
+            entry.addresses.push_back(std::move(address));
+        }
+        out.push_back(std::move(entry));
     }
-    for (ifaddrs* i = list; i; i = i->ifa_next) {
-        auto found = std::find_if(out.begin(), out.end(), [&](const Interface& x) { return x.name == i->ifa_name; });
-        if (found == out.end()) {
-            out.push_back({i->ifa_name,
-                           (i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_RUNNING),
-                           (i->ifa_flags & IFF_LOOPBACK) != 0,
-                           {}});
-            found = out.end() - 1;
-        }
-        if (!i->ifa_addr) {
-            continue;
-        }
-        if (i->ifa_addr->sa_family == AF_INET) {
-            auto* a = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
-            auto* p = reinterpret_cast<const uint8_t*>(&a->sin_addr);
-            found->addresses.emplace_back(p, p + 4);
-        } else if (i->ifa_addr->sa_family == AF_INET6) {
-            auto* a = reinterpret_cast<const sockaddr_in6*>(i->ifa_addr);
-            auto* p = reinterpret_cast<const uint8_t*>(&a->sin6_addr);
-            found->addresses.emplace_back(p, p + 16);
-        }
-    }
-    freeifaddrs(list);
     return out;
 }
 
-const Interface* interfaceNamed(const std::vector<Interface>& all, const std::string& name) {
+bool hasFamily(const Interface& i, size_t length) {
+    return std::any_of(i.addresses.begin(), i.addresses.end(),
+                       [&](const Address& a) { return a.bytes.size() == length; });
+}
+
+// The interface that carries the default route for a family: one that is up with an address of
+// that family and a gateway (a cellular link needs none), Wi-Fi before cellular.
+const Interface* defaultRoute(const std::vector<Interface>& all, size_t length) {
+    const Interface* cellular = nullptr;
     for (const auto& i : all) {
-        if (i.name == name) {
+        if (!i.up || i.loopback || !hasFamily(i, length)) {
+            continue;
+        }
+        if (isCellularInterface(i.name)) {
+            cellular = cellular ? cellular : &i;
+        } else if (i.hasGateway) {
             return &i;
         }
     }
-    return nullptr;
+    return cellular;
 }
 
-struct Route {
-    std::string interfaceName;
-    bool direct = false;
-    int prefix = -1;
-};
-
-// The best IPv4 route to the address (network byte order), from /proc/net/route.
-Route routeToIPv4(uint32_t address) {
-    Route best;
-    std::ifstream file("/proc/net/route");
-    std::string line;
-    std::getline(file, line); // header
-    while (std::getline(file, line)) {
-        std::istringstream fields(line);
-        std::string name, destination, gateway, flags, refs, use, metric, mask;
-        if (!(fields >> name >> destination >> gateway >> flags >> refs >> use >> metric >> mask)) {
-            continue;
-        }
-        uint32_t dest = static_cast<uint32_t>(std::stoul(destination, nullptr, 16));
-        uint32_t gw = static_cast<uint32_t>(std::stoul(gateway, nullptr, 16));
-        uint32_t m = static_cast<uint32_t>(std::stoul(mask, nullptr, 16));
-        unsigned long f = std::stoul(flags, nullptr, 16);
-        if (!(f & 0x1) || (address & m) != dest) { // RTF_UP
-            continue;
-        }
-        int prefix = __builtin_popcount(m);
-        if (prefix > best.prefix) {
-            best = {name, gw == 0, prefix};
+bool sameSubnet(const Address& own, const uint8_t* raw, size_t length) {
+    if (own.bytes.size() != length || own.mask.size() != length) {
+        return false;
+    }
+    for (size_t k = 0; k < length; ++k) {
+        if ((own.bytes[k] & own.mask[k]) != (raw[k] & own.mask[k])) {
+            return false;
         }
     }
-    return best;
+    return true;
 }
 
-// The best IPv6 route to the address, from /proc/net/ipv6_route.
-Route routeToIPv6(const uint8_t* address) {
-    Route best;
-    std::ifstream file("/proc/net/ipv6_route");
-    std::string line;
-    while (std::getline(file, line)) {
-        std::istringstream fields(line);
-        std::string destination, destinationPrefix, source, sourcePrefix, nextHop, metric, refs, use, flags, name;
-        if (!(fields >> destination >> destinationPrefix >> source >> sourcePrefix >> nextHop >> metric >> refs >>
-              use >> flags >> name)) {
-            continue;
-        }
-        int prefix = static_cast<int>(std::stoul(destinationPrefix, nullptr, 16));
-        unsigned long f = std::stoul(flags, nullptr, 16);
-        if (!(f & 0x1) || destination.size() != 32 || name == "lo") {
-            continue;
-        }
-        bool matches = true;
-        for (int bit = 0; bit < prefix && matches; ++bit) {
-            int byte = bit / 8;
-            uint8_t routeByte =
-                static_cast<uint8_t>(std::stoul(destination.substr(static_cast<size_t>(byte) * 2, 2), nullptr, 16));
-            uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
-            matches = (address[byte] & mask) == (routeByte & mask);
-        }
-        if (matches && prefix > best.prefix) {
-            best = {name, nextHop == std::string(32, '0'), prefix};
-        }
+SCNetworkReachabilityFlags flagsThrough(const Interface& i, bool direct) {
+    SCNetworkReachabilityFlags flags = kSCNetworkReachabilityFlagsReachable;
+    if (direct) {
+        flags |= kSCNetworkReachabilityFlagsIsDirect;
     }
-    return best;
+    if (isCellularInterface(i.name)) {
+        flags |= kSCNetworkReachabilityFlagsIsWWAN;
+    }
+    return flags;
 }
 
 SCNetworkReachabilityFlags flagsForAddress(const sockaddr* address, const std::vector<Interface>& all) {
@@ -151,33 +132,21 @@ SCNetworkReachabilityFlags flagsForAddress(const sockaddr* address, const std::v
     size_t length = 0;
     bool any = false;
     bool loopback = false;
-    Route route;
+    bool linkLocal = false;
     if (address->sa_family == AF_INET) {
         auto* a = reinterpret_cast<const sockaddr_in*>(address);
         raw = reinterpret_cast<const uint8_t*>(&a->sin_addr);
         length = 4;
         any = a->sin_addr.s_addr == htonl(INADDR_ANY);
         loopback = raw[0] == 127;
-        if (!any && !loopback) {
-            route = routeToIPv4(a->sin_addr.s_addr);
-        } else if (any) {
-            route = routeToIPv4(htonl(INADDR_ANY)); // the default route, when there is one
-            if (route.prefix != 0) {
-                route = {};
-            }
-        }
+        linkLocal = raw[0] == 169 && raw[1] == 254;
     } else if (address->sa_family == AF_INET6) {
         auto* a = reinterpret_cast<const sockaddr_in6*>(address);
         raw = reinterpret_cast<const uint8_t*>(&a->sin6_addr);
         length = 16;
         any = IN6_IS_ADDR_UNSPECIFIED(&a->sin6_addr);
         loopback = IN6_IS_ADDR_LOOPBACK(&a->sin6_addr);
-        if (!loopback) {
-            route = routeToIPv6(raw);
-            if (any && route.prefix != 0) {
-                route = {};
-            }
-        }
+        linkLocal = IN6_IS_ADDR_LINKLOCAL(&a->sin6_addr);
     } else {
         return 0;
     }
@@ -191,31 +160,34 @@ SCNetworkReachabilityFlags flagsForAddress(const sockaddr* address, const std::v
                 continue; // an address on an interface that is down reaches nothing
             }
             for (const auto& own : i.addresses) {
-                if (own.size() == length && std::memcmp(own.data(), raw, length) == 0) {
+                if (own.bytes.size() == length && std::memcmp(own.bytes.data(), raw, length) == 0) {
                     return kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsLocalAddress |
                            kSCNetworkReachabilityFlagsIsDirect;
                 }
             }
         }
+        // On the link of an interface that is up: its own subnet, or the link-local network of a
+        // Wi-Fi (or other non-cellular) interface with an address of the family.
+        for (const auto& i : all) {
+            if (!i.up || i.loopback) {
+                continue;
+            }
+            bool onLink = linkLocal && !isCellularInterface(i.name) && hasFamily(i, length);
+            for (const auto& own : i.addresses) {
+                onLink = onLink || sameSubnet(own, raw, length);
+            }
+            if (onLink) {
+                return flagsThrough(i, true);
+            }
+        }
     }
-    if (route.prefix < 0) {
-        return 0;
-    }
-    const Interface* through = interfaceNamed(all, route.interfaceName);
-    if (!through || !through->up) {
-        return 0;
-    }
-    SCNetworkReachabilityFlags flags = kSCNetworkReachabilityFlagsReachable;
-    if (route.direct && !any) {
-        flags |= kSCNetworkReachabilityFlagsIsDirect;
-    }
-    if (isCellularInterface(through->name)) {
-        flags |= kSCNetworkReachabilityFlagsIsWWAN;
-    }
-    return flags;
+    const Interface* route = defaultRoute(all, length);
+    return route ? flagsThrough(*route, false) : 0;
 }
 
-// Watches the routing socket and asks every scheduled target to look again after each change.
+// Tells every scheduled target of a change of the device's network. Address targets look again at
+// once, on the thread that made the change (nothing blocks); name targets need the resolver, so one
+// thread looks at them.
 class Watcher {
 public:
     static Watcher& shared() {
@@ -223,11 +195,13 @@ public:
         return *watcher;
     }
 
-    void add(SCNetworkReachability* target) {
+    void add(SCNetworkReachability* target, bool byName) {
         std::lock_guard lock(mutex_);
         targets_.emplace_back(target);
-        pending_.emplace_back(target);
-        wake();
+        if (byName) {
+            pending_.emplace_back(target);
+            condition_.notify_one();
+        }
     }
 
     void remove(SCNetworkReachability* target) {
@@ -237,81 +211,63 @@ public:
 
 private:
     Watcher() {
-        if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-            wake_[0] = wake_[1] = -1;
-        }
-        socket_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
-        if (socket_ >= 0) {
-            sockaddr_nl local{};
-            local.nl_family = AF_NETLINK;
-            local.nl_groups =
-                RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_IFADDR | RTMGRP_IPV6_ROUTE;
-            if (bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-                ::close(socket_);
-                socket_ = -1;
+        SimDevice::current().addListener([this](SimDevice::Change change) {
+            if (change == SimDevice::Change::Network || change == SimDevice::Change::Profile) {
+                deviceChanged();
             }
-        }
+        });
         std::thread([this] { run(); }).detach();
     }
 
-    void wake() {
-        if (wake_[1] >= 0) {
-            char byte = 1;
-            [[maybe_unused]] ssize_t n = ::write(wake_[1], &byte, 1);
+    void deviceChanged() {
+        std::vector<Ref<SCNetworkReachability>> addressTargets;
+        {
+            std::lock_guard lock(mutex_);
+            for (auto& w : targets_) {
+                if (auto t = w.lock()) {
+                    if (t->isNameTarget()) {
+                        changed_.push_back(t);
+                    } else {
+                        addressTargets.push_back(t);
+                    }
+                }
+            }
+            condition_.notify_one();
+        }
+        for (auto& t : addressTargets) {
+            t->reevaluate();
         }
     }
 
     void run() {
         pthread_setname_np(pthread_self(), "reachability");
-        char buffer[8192];
         for (;;) {
-            pollfd fds[2] = {{wake_[0], POLLIN, 0}, {socket_, POLLIN, 0}};
-            int count = socket_ >= 0 ? 2 : 1;
-            if (poll(fds, static_cast<nfds_t>(count), -1) < 0) {
-                continue;
-            }
-            bool changed = false;
-            if (fds[0].revents & POLLIN) {
-                while (::read(wake_[0], buffer, sizeof buffer) > 0) {
-                }
-            }
-            if (count == 2 && (fds[1].revents & POLLIN)) {
-                while (::recv(socket_, buffer, sizeof buffer, 0) > 0) {
-                    changed = true;
-                }
-            }
-            std::vector<Ref<SCNetworkReachability>> baseline;
-            std::vector<Ref<SCNetworkReachability>> all;
+            std::vector<Ref<SCNetworkReachability>> work;
             {
-                std::lock_guard lock(mutex_);
+                std::unique_lock lock(mutex_);
+                condition_.wait(lock, [&] { return !pending_.empty() || !changed_.empty(); });
                 for (auto& w : pending_) {
                     if (auto t = w.lock()) {
-                        baseline.push_back(t);
+                        work.push_back(t);
                     }
                 }
                 pending_.clear();
-                if (changed) {
-                    for (auto& w : targets_) {
-                        if (auto t = w.lock()) {
-                            all.push_back(t);
-                        }
-                    }
+                for (auto& t : changed_) {
+                    work.push_back(std::move(t));
                 }
+                changed_.clear();
             }
-            for (auto& t : baseline) {
-                t->reevaluate();
-            }
-            for (auto& t : all) {
+            for (auto& t : work) {
                 t->reevaluate();
             }
         }
     }
 
     std::mutex mutex_;
+    std::condition_variable condition_;
     std::vector<Weak<SCNetworkReachability>> targets_;
     std::vector<Weak<SCNetworkReachability>> pending_;
-    int wake_[2] = {-1, -1};
-    int socket_ = -1;
+    std::vector<Ref<SCNetworkReachability>> changed_;
 };
 
 } // namespace
@@ -333,6 +289,8 @@ SCNetworkReachabilityFlags SCNetworkReachability::computeFlags() const {
     if (!isName_) {
         return flagsForAddress(reinterpret_cast<const sockaddr*>(address_.data()), all);
     }
+    // A name is resolved by the host's resolver (loopback names, test servers); its addresses are
+    // then reached, or not, over the device's network.
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -393,7 +351,7 @@ bool SCNetworkReachability::scheduleWithRunLoop(const Ref<NSRunLoop>& runLoop, c
                 lastFlags_ = flags;
             }
         }
-        Watcher::shared().add(this);
+        Watcher::shared().add(this, isName_);
     }
     return true;
 }

@@ -1,7 +1,8 @@
-// SCNetworkReachability: whether an address or a host name can be reached from this machine, as
-// flags computed from its network interfaces and routing table. A target scheduled in a run loop
-// calls its callback there whenever its flags change (interfaces and routes are watched through a
-// routing socket).
+// SCNetworkReachability: whether an address or a host name can be reached from the device, as
+// flags computed from the simulated device's network interfaces (SimDevice): loopback and own
+// addresses, the links of the interfaces that are up, and the default route (Wi-Fi before
+// cellular). A target scheduled in a run loop calls its callback there whenever its flags change
+// (the device tells of every change of its network).
 #pragma once
 
 #include <Foundation/NSRunLoop.h>
@@ -50,8 +51,9 @@ public:
 
     Ref<NSString> description() const override;
 
-    // Internal: reads the flags again and reports a change (the watcher thread calls it).
+    // Internal: reads the flags again and reports a change (the watcher calls it).
     void reevaluate();
+    bool isNameTarget() const noexcept { return isName_; }
 
 private:
     SCNetworkReachabilityFlags computeFlags() const;

@@ -189,3 +189,7 @@ void UIDevice::setProximityMonitoringEnabled(bool enabled) {
 bool UIDevice::proximityState() const {
     return proximityMonitoring_ && covered_;
 }
+
+bool UIDevice::isMultitaskingSupported() const {
+    return SimDevice::current().systemFigures().multitasking;
+}

@@ -50,7 +50,7 @@ public:
     Ref<NSString> systemVersion() const;
     UIUserInterfaceIdiom userInterfaceIdiom() const;
     Ref<NSUUID> identifierForVendor() const;
-    bool isMultitaskingSupported() const { return true; }
+    bool isMultitaskingSupported() const;
 
     UIDeviceOrientation orientation() const;
     bool isGeneratingDeviceOrientationNotifications() const noexcept { return orientationRequests_ > 0; }

@@ -156,3 +156,50 @@ TEST_F(SimDeviceTests, CamerasComeFromTheProfileAndChangeAsTheWorldWould) {
     EXPECT_TRUE(device.camera(SimDevice::CameraPosition::Back)->present) << "a position left out keeps its default";
     device.loadProfile(SimDevice::defaultProfile);
 }
+
+TEST_F(SimDeviceTests, SystemSectionsOfProfiles) {
+    auto& device = SimDevice::current();
+    ASSERT_TRUE(device.loadProfile("iPhone7,2"));
+    auto interfaces = device.networkInterfaces();
+    ASSERT_EQ(interfaces.size(), 3u);
+    EXPECT_EQ(interfaces[0].name, "lo0"); // added when the profile leaves it out
+    EXPECT_EQ(interfaces[1].hardwareAddress, "F0:18:98:0A:1B:2C");
+    ASSERT_TRUE(device.carrier());
+    EXPECT_EQ(device.carrier()->mobileNetworkCode, "410");
+    EXPECT_EQ(device.locale().timeZone, "America/New_York");
+    EXPECT_EQ(device.storage().totalBytes, 17179869184);
+    EXPECT_DOUBLE_EQ(device.systemUptime(), 3725.9);
+    advance(10);
+    EXPECT_DOUBLE_EQ(device.systemUptime(), 3735.9);
+
+    ASSERT_TRUE(device.loadProfile("iPad7,5"));
+    EXPECT_FALSE(device.carrier());
+    EXPECT_EQ(device.audioOutputs().at(0).type, "Speaker");
+
+    // Malformed sections are refused and leave the device as it was.
+    std::string error;
+    const char* bad[] = {
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1},
+            "network": {"interfaces": [{"name": "en0", "addresses": [{"address": "10.0.0.300"}]}]}})",
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1},
+            "network": {"interfaces": [{"name": "en0", "mac": "nonsense"}]}})",
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1}, "fileSystem": {"files": ["bin/bash"]}})",
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1}, "system": {"pageSize": 0}})",
+    };
+    for (const char* json : bad) {
+        EXPECT_FALSE(device.loadProfileJSON(json, &error)) << json;
+    }
+    EXPECT_EQ(device.identity().hardwareIdentifier, "iPad7,5");
+
+    // Tests change the network, the carrier and the route; listeners hear of each.
+    std::vector<SimDevice::Change> changes;
+    auto token = device.addListener([&](SimDevice::Change c) { changes.push_back(c); });
+    EXPECT_TRUE(device.setInterfaceUp("en0", false));
+    EXPECT_FALSE(device.setInterfaceUp("pdp_ip0", true));
+    device.setCarrier(SimDevice::Carrier{"Other", "fr", "208", "01", false});
+    device.setHeadphonesPlugged(true);
+    device.removeListener(token);
+    EXPECT_EQ(changes, (std::vector<SimDevice::Change>{SimDevice::Change::Network, SimDevice::Change::Carrier,
+                                                       SimDevice::Change::Accessories}));
+    EXPECT_EQ(device.audioOutputs().at(0).type, "Headphones");
+}

@@ -2,6 +2,7 @@
 #include <Foundation/NSFileHandle.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSNumber.h>
+#include <Foundation/NSURL.h>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,9 @@ TEST(ServicesFiles, TheSandboxHasItsStandardFolders) {
                   ->str(),
               "~/Library/Caches");
     EXPECT_EQ(NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSSystemDomainMask, true)->count(), 0u);
+    auto urls = NSFileManager::defaultManager()->URLsForDirectoryInDomains(NSDocumentDirectory, NSUserDomainMask);
+    ASSERT_EQ(urls->count(), 1u);
+    EXPECT_TRUE(cast<NSURL>(urls->objectAtIndex(0))->path()->isEqual(NSSandbox::documentsPath()));
     EXPECT_TRUE(NSTemporaryDirectory()->hasSuffix("/tmp/"_ns));
     EXPECT_TRUE(NSSandbox::bundlePath()->hasSuffix("Resources"_ns));
 }

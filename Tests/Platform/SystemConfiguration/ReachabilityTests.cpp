@@ -2,21 +2,17 @@
 
 #include <SystemConfiguration/SCNetworkReachability.h>
 
+#include <Device/SimDevice.h>
+
 #include <Foundation/NSDate.h>
 #include <Foundation/NSThread.h>
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <cstring>
-#include <mutex>
-#include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -82,83 +78,71 @@ TEST(Reachability, SchedulingIsPerRunLoop) {
     EXPECT_FALSE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
 }
 
-// Change callbacks, against real interface changes: the test moves into a network namespace of its
-// own (each test runs in its own process), where only a loopback interface exists, and changes it.
-namespace {
-
-bool setLoopbackUp(bool up) {
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    bool ok = ioctl(fd, SIOCGIFFLAGS, &request) == 0;
-    request.ifr_flags = static_cast<short>(up ? (request.ifr_flags | IFF_UP) : (request.ifr_flags & ~IFF_UP));
-    ok = ok && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool setLoopbackAddress(const char* text) {
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    auto address = ipv4(text);
-    std::memcpy(&request.ifr_addr, &address, sizeof address);
-    bool ok = ioctl(fd, SIOCSIFADDR, &request) == 0;
-    ::close(fd);
-    return ok;
-}
-
-} // namespace
-
+// Change callbacks, driven through the simulated device's network.
 TEST(Reachability, ChangesAreReportedOnTheScheduledRunLoop) {
-    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1) {
-        // The routing watcher is made once per process, in the namespace of the moment.
-        GTEST_SKIP() << "run this test in a process of its own (as ctest does)";
-    }
-    if (unshare(CLONE_NEWNET) != 0) {
-        GTEST_SKIP() << "no network namespace of our own here: " << std::strerror(errno);
-    }
+    auto& device = SimDevice::current();
+    ASSERT_TRUE(device.loadProfile("iPhone7,2"));
     auto address = ipv4("10.20.30.40");
     auto target = SCNetworkReachabilityCreateWithAddress(reinterpret_cast<const sockaddr*>(&address));
-    std::mutex mutex;
     std::vector<SCNetworkReachabilityFlags> reports;
     std::vector<bool> onMainThread;
     SCNetworkReachabilitySetCallback(target, [&](SCNetworkReachability*, SCNetworkReachabilityFlags flags) {
-        std::lock_guard lock(mutex);
         reports.push_back(flags);
         onMainThread.push_back(NSThread::isMainThread());
     });
+    device.setInterfaceUp("en0", false);
+    device.setInterfaceUp("pdp_ip0", false);
     SCNetworkReachabilityFlags flags = 0;
     ASSERT_TRUE(SCNetworkReachabilityGetFlags(target, &flags));
-    EXPECT_EQ(flags, 0u); // nothing but a loopback interface that is down
+    EXPECT_EQ(flags, 0u); // nothing but the loopback
     ASSERT_TRUE(SCNetworkReachabilityScheduleWithRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
-    auto count = [&] {
-        std::lock_guard lock(mutex);
-        return reports.size();
-    };
 
-    // The address becomes one of this machine's own.
-    ASSERT_TRUE(setLoopbackUp(true));
-    ASSERT_TRUE(setLoopbackAddress("10.20.30.40"));
-    ASSERT_TRUE(runMainLoopUntil([&] { return count() >= 1; }));
-    {
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(reports[0], kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsLocalAddress |
-                                  kSCNetworkReachabilityFlagsIsDirect);
-        EXPECT_TRUE(onMainThread[0]);
-    }
+    // The address becomes one of the device's own.
+    device.setNetworkInterfaces({{"lo0", true, "", {{"127.0.0.1", "255.0.0.0"}}, ""},
+                                 {"en0", true, "", {{"10.20.30.40", "255.255.255.0"}}, ""}});
+    drainMainLoop(0.1);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsLocalAddress |
+                              kSCNetworkReachabilityFlagsIsDirect);
+    EXPECT_TRUE(onMainThread[0]);
 
     // The interface goes down: the address is out of reach again.
-    ASSERT_TRUE(setLoopbackUp(false));
-    ASSERT_TRUE(runMainLoopUntil([&] {
-        std::lock_guard lock(mutex);
-        return !reports.empty() && reports.back() == 0;
-    }));
+    device.setInterfaceUp("en0", false);
+    drainMainLoop(0.1);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1], 0u);
+
+    // A cellular link carries the rest of the world.
+    device.setNetworkInterfaces(
+        {{"lo0", true, "", {{"127.0.0.1", "255.0.0.0"}}, ""}, {"pdp_ip0", true, "", {{"100.64.1.2", ""}}, ""}});
+    drainMainLoop(0.1);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[2], kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsWWAN);
 
     // Once unscheduled, further changes are not reported.
     ASSERT_TRUE(SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode()));
-    size_t before = count();
-    ASSERT_TRUE(setLoopbackUp(true));
-    drainMainLoop(0.2);
-    EXPECT_EQ(count(), before);
+    device.setInterfaceUp("pdp_ip0", false);
+    drainMainLoop(0.1);
+    EXPECT_EQ(reports.size(), 3u);
+}
+
+TEST(Reachability, TheInternetFollowsTheDeviceNotTheHost) {
+    auto& device = SimDevice::current();
+    ASSERT_TRUE(device.loadProfile("iPhone7,2"));
+    auto any = ipv4("0.0.0.0");
+    auto target = SCNetworkReachabilityCreateWithAddress(reinterpret_cast<const sockaddr*>(&any));
+    SCNetworkReachabilityFlags flags = 0;
+    ASSERT_TRUE(SCNetworkReachabilityGetFlags(target, &flags));
+    EXPECT_EQ(flags, kSCNetworkReachabilityFlagsReachable); // Wi-Fi with a router
+    device.setInterfaceUp("en0", false);
+    ASSERT_TRUE(SCNetworkReachabilityGetFlags(target, &flags));
+    EXPECT_EQ(flags, kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsWWAN);
+    device.setInterfaceUp("pdp_ip0", false);
+    ASSERT_TRUE(SCNetworkReachabilityGetFlags(target, &flags));
+    EXPECT_EQ(flags, 0u);
+    // The loopback is always there.
+    auto loopback = ipv4("127.0.0.1");
+    auto local = SCNetworkReachabilityCreateWithAddress(reinterpret_cast<const sockaddr*>(&loopback));
+    ASSERT_TRUE(SCNetworkReachabilityGetFlags(local, &flags));
+    EXPECT_TRUE(flags & kSCNetworkReachabilityFlagsReachable);
 }
