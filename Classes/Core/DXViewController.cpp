@@ -37,7 +37,11 @@ DXViewController::DXViewController(const Ref<NSString>& nibName, const id& bundl
 
 void DXViewController::logDealloc() {
     // Logged while the object is still whole, so that the line names the screen's own class.
-    addDeallocHook([](NSObject* self) { NSLog("%@ dealloc.", NSStringFromClass(self->getClass())); });
+    addDeallocHook([](NSObject* self) { static_cast<DXViewController*>(self)->willDealloc(); });
+}
+
+void DXViewController::willDealloc() {
+    NSLog("%@ dealloc.", NSStringFromClass(getClass()));
 }
 
 void DXViewController::viewDidLoad() {

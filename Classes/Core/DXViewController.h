@@ -38,6 +38,11 @@ public:
     virtual void navigationHeaderViewDidClickButtonType(const Ref<DXNavigationHeaderView>& headerView,
                                                         const Ref<UIButton>& button, NSUInteger type);
 
+protected:
+    // Called while the screen is being deallocated, still whole: logs "%@ dealloc.". Subclasses log
+    // their own line first, then call the base.
+    virtual void willDealloc();
+
 private:
     void logDealloc();
 };

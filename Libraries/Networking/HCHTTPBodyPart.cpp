@@ -1,11 +1,25 @@
 #include <Networking/HCHTTPBodyPart.h>
 
+#include <Network/NSURLRequest.h>
 #include <Runtime/ClassBuilder.h>
+
+#include <algorithm>
 
 #include <cstring>
 
 NS_IMPLEMENT_CLASS(HCHTTPBodyPart, NSObject) {
     b.conformsTo(NSCopyingProtocol());
+}
+
+Ref<NSError> HCHTTPBodyPart::readError() const {
+    return readError_;
+}
+
+Ref<NSError> HCHTTPBodyPart::lengthError(bool longer) const {
+    auto text = NSString::stringWithFormat("A multipart body part %s its declared length (%llu bytes).",
+                                           longer ? "yields more bytes than" : "ended before", bodyContentLength_);
+    return make<NSError>(NSURLErrorDomain(), NSURLErrorRequestBodyStreamExhausted,
+                         NSDictionary::dictionaryWithEntries({{NSLocalizedDescriptionKey(), text}}));
 }
 
 namespace {
@@ -98,16 +112,39 @@ NSInteger HCHTTPBodyPart::readMaxLength(uint8_t* buffer, NSUInteger length) {
             stringForHeaders()->dataUsingEncoding(stringEncoding_), buffer + total, length - total));
     }
     if (phase_ == Body) {
+        // The content is read up to its declared length, which the request's Content-Length counts
+        // on: a stream that has more, or ends early, fails the read rather than shift the body.
+        unsigned long long left = bodyContentLength_ - std::min(bodyRead_, bodyContentLength_);
         NSInteger read = 0;
-        if (length > total) {
-            read = inputStream()->readMaxLength(buffer + total, length - total);
+        if (length > total && left > 0) {
+            read = inputStream()->readMaxLength(
+                buffer + total, static_cast<NSUInteger>(std::min<unsigned long long>(length - total, left)));
         }
         if (read == -1) {
+            readError_ = inputStream()->streamError();
             return -1;
         }
         total += static_cast<NSUInteger>(read);
+        bodyRead_ += static_cast<unsigned long long>(read);
         NSStreamStatus status = inputStream()->streamStatus();
-        if (status == NSStreamStatusAtEnd || status == NSStreamStatusClosed || status == NSStreamStatusError) {
+        if (status == NSStreamStatusError) {
+            readError_ = inputStream()->streamError();
+            return -1;
+        }
+        bool ended = status == NSStreamStatusAtEnd || status == NSStreamStatusClosed;
+        if (!ended && bodyRead_ >= bodyContentLength_) {
+            uint8_t probe = 0;
+            NSInteger more = inputStream()->readMaxLength(&probe, 1);
+            if (more != 0) {
+                readError_ = more < 0 ? inputStream()->streamError() : lengthError(true);
+                return -1;
+            }
+            ended = true;
+        } else if (ended && bodyRead_ < bodyContentLength_) {
+            readError_ = lengthError(false);
+            return -1;
+        }
+        if (ended) {
             transitionToNextPhase();
         }
     }

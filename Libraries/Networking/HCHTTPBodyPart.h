@@ -32,8 +32,11 @@ public:
     bool hasBytesAvailable();
     unsigned long long contentLength() const;
     Ref<NSString> stringForHeaders() const;
-    // Bytes read into the buffer (0 when the part is done), or -1 when the content cannot be read.
+    // Bytes read into the buffer (0 when the part is done), or -1 when the content cannot be read
+    // or does not have its declared length (readError() says why).
     NSInteger readMaxLength(uint8_t* buffer, NSUInteger length);
+    // Why the last read answered -1.
+    Ref<NSError> readError() const;
 
     id copy() const override;
 
@@ -42,6 +45,7 @@ private:
     bool transitionToNextPhase();
     Ref<NSData> encapsulationBoundaryData() const;
     Ref<NSData> closingBoundaryData() const;
+    Ref<NSError> lengthError(bool longer) const;
 
     NSStringEncoding stringEncoding_ = NSUTF8StringEncoding;
     Ref<NSDictionary> headers_;
@@ -53,4 +57,6 @@ private:
     bool hasFinalBoundary_ = false;
     int phase_ = 0;
     unsigned long long phaseReadOffset_ = 0;
+    unsigned long long bodyRead_ = 0;
+    Ref<NSError> readError_;
 };

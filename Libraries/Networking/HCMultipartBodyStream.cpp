@@ -2,6 +2,7 @@
 
 #include <Runtime/ClassBuilder.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -77,9 +78,14 @@ NSInteger HCMultipartBodyStream::readMaxLength(uint8_t* buffer, NSUInteger lengt
         }
         NSInteger read = currentPart_->readMaxLength(buffer + total, static_cast<NSUInteger>(cap - total));
         if (read == -1) {
-            auto error = currentPart_->inputStream()->streamError();
+            auto error = currentPart_->readError();
+            if (!error) {
+                error = make<NSError>(NSPOSIXErrorDomain(), EIO);
+            }
+            // The body cannot go on: the stream fails, so that its reader stops at once.
             std::lock_guard lock(streamLock_);
             streamError_ = error;
+            status_ = NSStreamStatusError;
             break;
         }
         total += read;

@@ -122,6 +122,23 @@ void HCSecurityPolicy::setPinnedCertificates(const Ref<NSArray>& certificates) {
     pinnedPublicKeys_ = NSArray::arrayWithArray(keys);
 }
 
+namespace {
+
+// Whether the server's own certificate names the host, whatever else is wrong with it (an invalid
+// chain may be allowed; a certificate for another host never is when domains are validated).
+bool leafMatchesHost(const Ref<SecTrust>& serverTrust, const Ref<NSString>& domain) {
+    auto leaf = SecTrustGetCertificateAtIndex(serverTrust, 0);
+    Ref<SecTrust> alone;
+    if (!leaf || SecTrustCreateWithCertificates(leaf, SecPolicyCreateSSL(true, domain), &alone) != errSecSuccess) {
+        return false;
+    }
+    SecTrustSetAnchorCertificates(alone, NSArray::arrayWithObjects({leaf}));
+    SecTrustResultType result = kSecTrustResultInvalid;
+    return SecTrustEvaluate(alone, &result) == errSecSuccess && alone->lastFailure() != SecTrustFailure::HostMismatch;
+}
+
+} // namespace
+
 bool HCSecurityPolicy::evaluateServerTrust(const Ref<SecTrust>& serverTrust) {
     return evaluateServerTrustForDomain(serverTrust, nullptr);
 }
@@ -168,6 +185,9 @@ bool HCSecurityPolicy::evaluateServerTrustForDomain(const Ref<SecTrust>& serverT
         return trusted > 0;
     }
     case HCSSLPinningModePublicKey: {
+        if (validatesDomainName_ && domain && allowInvalidCertificates_ && !leafMatchesHost(serverTrust, domain)) {
+            return false; // a pinned key shown under another host name is not this server
+        }
         // Keys of the certificates that really form the chain: a server could send any other
         // certificate (a pinned one included) after its own, without holding that key.
         NSUInteger trusted = 0;

@@ -520,6 +520,9 @@ void HCURLConnectionOperation::start() {
 void HCURLConnectionOperation::operationDidStart() {
     {
         Locked l(*this);
+        if (isPaused()) {
+            return; // paused before it got here: resuming starts it again
+        }
         if (!isCancelled()) {
             auto connection = make<NSURLConnection>(request_, this, false);
             auto runLoop = NSRunLoop::currentRunLoop();
@@ -533,6 +536,7 @@ void HCURLConnectionOperation::operationDidStart() {
             connection->start();
         }
     }
+    startAnnounced_ = true;
     postOnMainQueue(HCNetworkingOperationDidStartNotification(), id(this));
 }
 
@@ -563,7 +567,9 @@ void HCURLConnectionOperation::finish() {
 }
 
 void HCURLConnectionOperation::postDidFinishNotification() {
-    postOnMainQueue(HCNetworkingOperationDidFinishNotification(), id(this));
+    if (startAnnounced_.exchange(false)) {
+        postOnMainQueue(HCNetworkingOperationDidFinishNotification(), id(this));
+    }
 }
 
 void HCURLConnectionOperation::cancel() {
@@ -611,7 +617,7 @@ void HCURLConnectionOperation::pause() {
     if (isExecuting()) {
         Ref<HCURLConnectionOperation> self(this);
         performOnNetworkThread([self] { self->operationDidPause(); });
-        postOnMainQueue(HCNetworkingOperationDidFinishNotification(), id(this));
+        postDidFinishNotification();
     }
     setState(HCOperationPausedState);
 }
@@ -695,7 +701,12 @@ Ref<NSURLRequest> HCURLConnectionOperation::connectionWillSendRequestRedirectRes
         Locked l(*this);
         block = redirectResponse_;
     }
-    return block ? block(connection, request, redirectResponse) : request;
+    if (!block) {
+        return request; // the proposed request: the platform refuses it when it leaves https
+    }
+    Ref<NSURLRequest> next = block(connection, request, redirectResponse);
+    // What the block returns it chose: a copy tells the platform so, even for the proposed request.
+    return next && next == request ? cast<NSURLRequest>(next->copy()) : next;
 }
 
 void HCURLConnectionOperation::connectionDidSendBodyDataTotalBytesWrittenTotalBytesExpectedToWrite(

@@ -200,4 +200,7 @@ private:
     std::function<void()> completion_;
     std::function<void()> directCompletion_;
     bool completionRun_ = false;
+    // A did-start notification was posted and its did-finish is still owed: the two stay paired,
+    // so that an operation cancelled before it started, or cancelled while paused, posts neither.
+    std::atomic<bool> startAnnounced_{false};
 };

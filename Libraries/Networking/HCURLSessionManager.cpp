@@ -545,6 +545,11 @@ void HCURLSessionManager::URLSessionTaskWillPerformHTTPRedirectionNewRequestComp
     Ref<NSURLRequest> redirect = request;
     if (taskWillPerformHTTPRedirection_) {
         redirect = taskWillPerformHTTPRedirection_(session, task, response, request);
+        // The block chose it: a copy tells the session so, even for the proposed request (which
+        // the session refuses when it leaves https).
+        if (redirect && redirect == request) {
+            redirect = cast<NSURLRequest>(redirect->copy());
+        }
     }
     if (completionHandler) {
         completionHandler(redirect);

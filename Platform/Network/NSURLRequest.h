@@ -15,6 +15,13 @@
 
 class NSInputStream;
 
+// A load fails with this code when its body stream ends before the request's declared
+// Content-Length, or yields more bytes than it.
+inline constexpr NSInteger NSURLErrorRequestBodyStreamExhausted = -1021;
+// A redirect from https to plain http that the client did not choose itself (it returned the
+// request it was offered, or had no say) is refused with this code.
+inline constexpr NSInteger NSURLErrorAppTransportSecurityRequiresSecureConnection = -1022;
+
 enum NSURLRequestCachePolicy : NSUInteger {
     NSURLRequestUseProtocolCachePolicy = 0,
     NSURLRequestReloadIgnoringLocalCacheData = 1,

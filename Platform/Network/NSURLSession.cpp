@@ -28,7 +28,17 @@ void NSURLSession::State::post(std::function<void()> event) {
     target->addOperationWithBlock([self] { self->drain(); });
 }
 
+namespace {
+// The session whose events this thread is delivering now.
+thread_local const NSURLSession::State* tDelivering = nullptr;
+} // namespace
+
 void NSURLSession::State::drain() {
+    struct Delivering {
+        const NSURLSession::State* previous;
+        explicit Delivering(const NSURLSession::State* state) : previous(tDelivering) { tDelivering = state; }
+        ~Delivering() { tDelivering = previous; }
+    } delivering(this);
     for (;;) {
         std::function<void()> event;
         {
@@ -266,7 +276,7 @@ Ref<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithResumeData(const Ref
 void NSURLSession::getTasksWithCompletionHandler(
     std::function<void(const Ref<NSArray>&, const Ref<NSArray>&, const Ref<NSArray>&)> handler) {
     auto state = state_;
-    state_->post([state, handler] {
+    auto answer = [state, handler] {
         auto dataTasks = NSMutableArray::array();
         auto uploadTasks = NSMutableArray::array();
         auto downloadTasks = NSMutableArray::array();
@@ -285,7 +295,19 @@ void NSURLSession::getTasksWithCompletionHandler(
         if (handler) {
             handler(dataTasks, uploadTasks, downloadTasks);
         }
-    });
+    };
+    Ref<NSOperationQueue> queue;
+    {
+        std::lock_guard lock(state_->mutex);
+        queue = state_->queue;
+    }
+    if (tDelivering == state_.get() || (queue && NSOperationQueue::currentQueue() == queue)) {
+        // Asked from the delegate queue itself, which a later event could only reach once the
+        // caller returns: answer now, so that a caller that waits for the answer cannot deadlock.
+        answer();
+        return;
+    }
+    state_->post(std::move(answer));
 }
 
 void NSURLSession::invalidateAndCancel() {

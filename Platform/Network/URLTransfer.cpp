@@ -20,6 +20,7 @@
 #include <strings.h>
 #include <sys/eventfd.h>
 #include <thread>
+#include <typeinfo>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -32,6 +33,17 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMaximumRedirects = 16;
 constexpr size_t kPooledHandles = 32;
 constexpr long kConnectionsPerHost = 6;
+// Server-trust questions one load may ask before it gives up (each answer is applied to the next
+// handshake that shows the same chain).
+constexpr int kMaximumTrustQuestions = 3;
+
+std::string derOf(X509* certificate) {
+    unsigned char* out = nullptr;
+    int length = i2d_X509(certificate, &out);
+    std::string der = length > 0 ? std::string(reinterpret_cast<char*>(out), static_cast<size_t>(length)) : "";
+    OPENSSL_free(out);
+    return der;
+}
 
 std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -56,6 +68,17 @@ bool isHTTPScheme(const Ref<NSURL>& url) {
     auto scheme = url->scheme()->lowercaseString();
     return (scheme->isEqualToString("http"_ns) || scheme->isEqualToString("https"_ns)) && url->host() &&
            url->host()->length() > 0;
+}
+
+bool isSecure(const Ref<NSURL>& url) {
+    return url && url->scheme() && url->scheme()->lowercaseString()->isEqualToString("https"_ns);
+}
+
+// Header fields that carry credentials: never sent to an origin other than the load's first one,
+// whatever put them on the request.
+bool isCredentialField(const std::string& name) {
+    return strcasecmp(name.c_str(), "Authorization") == 0 || strcasecmp(name.c_str(), "Proxy-Authorization") == 0 ||
+           strcasecmp(name.c_str(), "Cookie") == 0;
 }
 
 NSInteger effectivePort(const Ref<NSURL>& url) {
@@ -96,6 +119,16 @@ const char* descriptionForCode(NSInteger code) {
         return "cannot decode raw data";
     case NSURLErrorCannotParseResponse:
         return "cannot parse response";
+    case NSURLErrorRequestBodyStreamExhausted:
+        return "The request's body stream does not have its declared length.";
+    case NSURLErrorAppTransportSecurityRequiresSecureConnection:
+        return "The resource could not be loaded because a redirect leaves a secure connection for an insecure one.";
+    case NSURLErrorDataLengthExceedsMaximum:
+        return "The server's reply is larger than allowed.";
+    case NSURLErrorUserAuthenticationRequired:
+        return "Authentication is required.";
+    case NSURLErrorClientCertificateRequired:
+        return "The server requires a client certificate.";
     case NSURLErrorSecureConnectionFailed:
         return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case NSURLErrorServerCertificateHasBadDate:
@@ -139,7 +172,27 @@ NSInteger codeForCurl(CURLcode code) {
     case CURLE_TOO_MANY_REDIRECTS:
         return NSURLErrorHTTPTooManyRedirects;
     case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
         return NSURLErrorServerCertificateUntrusted;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return NSURLErrorCannotFindHost;
+    case CURLE_PROXY:
+        return NSURLErrorCannotConnectToHost;
+    case CURLE_FILESIZE_EXCEEDED:
+    case CURLE_OUT_OF_MEMORY: // what this curl reports for a header line beyond its limit
+        return NSURLErrorDataLengthExceedsMaximum;
+    case CURLE_LOGIN_DENIED:
+        return NSURLErrorUserAuthenticationRequired;
+    case CURLE_SSL_CLIENTCERT:
+        return NSURLErrorClientCertificateRequired;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return NSURLErrorCancelled;
+    case CURLE_READ_ERROR:
+        return NSURLErrorRequestBodyStreamExhausted;
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return NSURLErrorNetworkConnectionLost;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
@@ -163,6 +216,15 @@ NSInteger codeForCurl(CURLcode code) {
     default:
         return NSURLErrorUnknown;
     }
+}
+
+// A body stream that yields more or fewer bytes than the request's Content-Length.
+Ref<NSError> bodyLengthError(const Ref<NSURL>& url, int64_t declared, bool longer) {
+    std::string text = std::string("The request's body stream ") +
+                       (longer ? "yields more bytes than" : "ended before") +
+                       " its declared length (Content-Length: " + std::to_string(declared) + ").";
+    return urlError(NSURLErrorRequestBodyStreamExhausted, url,
+                    NSDictionary::dictionaryWithEntries({{NSLocalizedDescriptionKey(), NSString::from(text)}}));
 }
 
 struct Challenge {
@@ -219,6 +281,82 @@ Ref<NSError> urlError(NSInteger code, const Ref<NSURL>& url, const Ref<NSDiction
     return make<NSError>(NSURLErrorDomain(), code, info);
 }
 
+// Reads a body stream that may block (any stream that is not one of the platform's own memory,
+// file or bound streams) on a thread of its own into a bounded buffer, so that the network thread
+// never waits for it: the upload pauses while the buffer is empty and goes on when bytes come.
+struct BodyPump : std::enable_shared_from_this<BodyPump> {
+    static constexpr size_t kCapacity = 64 * 1024;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<uint8_t> bytes;
+    bool ended = false;
+    bool stopped = false;
+    Ref<NSError> error;
+    std::function<void()> onBytes; // called on the pump's thread after bytes, the end or an error
+    Ref<NSInputStream> stream;
+
+    void start() {
+        auto self = shared_from_this();
+        std::thread([self] { self->run(); }).detach();
+    }
+
+    void run() {
+        if (stream->streamStatus() == NSStreamStatusNotOpen) {
+            stream->open();
+        }
+        std::vector<uint8_t> chunk(16 * 1024);
+        for (;;) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stopped || bytes.size() < kCapacity; });
+                if (stopped) {
+                    break;
+                }
+            }
+            NSStreamStatus status = stream->streamStatus();
+            NSInteger n = -1;
+            if (status != NSStreamStatusError && status != NSStreamStatusAtEnd && status != NSStreamStatusClosed) {
+                n = stream->readMaxLength(chunk.data(), chunk.size());
+                status = stream->streamStatus();
+            }
+            bool done = false;
+            std::function<void()> notify;
+            {
+                std::lock_guard lock(mutex);
+                if (n > 0) {
+                    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+                }
+                if (status == NSStreamStatusError ||
+                    (n < 0 && status != NSStreamStatusAtEnd && status != NSStreamStatusClosed)) {
+                    error = stream->streamError();
+                    if (!error) {
+                        error = make<NSError>(NSPOSIXErrorDomain(), EIO);
+                    }
+                    done = true;
+                } else if (n <= 0) {
+                    ended = true;
+                    done = true;
+                }
+                notify = onBytes;
+            }
+            if (notify) {
+                notify();
+            }
+            if (done) {
+                break;
+            }
+        }
+        stream->close();
+    }
+
+    void stop() {
+        std::lock_guard lock(mutex);
+        stopped = true;
+        onBytes = nullptr;
+        changed.notify_all();
+    }
+};
+
 struct Transfer::State {
     mutable std::mutex mutex; // guards the requests, read from other threads
     Ref<NSURLRequest> original;
@@ -258,12 +396,25 @@ struct Transfer::State {
     bool awaiting = false; // waits for the client's answer (redirect, challenge, body stream)
     enum class Next { None, Redirect, Credential } afterBodyStream = Next::None;
 
-    // The server-trust question, answered from another thread while the network thread waits.
+    // The body as the network thread hands it to curl: bytes read from the stream and not yet
+    // sent, how many were sent, and whether the stream has shown its end.
+    std::shared_ptr<BodyPump> pump; // reads a stream that may block, off the network thread
+    std::vector<uint8_t> staged;
+    int64_t bodySent = 0;
+    bool streamEnded = false;
+    Ref<NSError> bodyFailure; // the body broke its declared length: the load's error
+
+    // The server-trust question. A client that answers on another thread is asked while the
+    // transfer has no connection: the handshake fails, the transfer is parked, and the answer is
+    // applied to the next handshake that presents the same chain.
     std::mutex trustMutex;
-    std::condition_variable trustChanged;
-    bool trustPending = false;
-    bool trustAnswered = false;
+    bool trustPending = false;  // a question is out (trustMutex)
+    bool trustAnswered = false; // its answer came (trustMutex)
     ChallengeAnswer trustAnswer = ChallengeAnswer::PerformDefaultHandling;
+    std::vector<std::string> trustChain; // DER of the chain the question was about
+    bool trustParked = false;            // network thread: waits for the answer, no connection
+    Ref<SecTrust> questionTrust;         // network thread: the trust the question showed
+    int trustQuestions = 0;              // questions asked for this load
     NSInteger handshakeFailure = 0;
     Ref<SecTrust> failedTrust;
 
@@ -319,6 +470,7 @@ public:
     void answerChallenge(const std::shared_ptr<Transfer>& transfer, ChallengeAnswer answer,
                          const Ref<NSURLCredential>& credential);
     void provideBodyStream(const std::shared_ptr<Transfer>& transfer, const Ref<NSInputStream>& stream);
+    void resumeAfterTrust(const std::shared_ptr<Transfer>& transfer);
 
 private:
     Engine() {
@@ -345,7 +497,8 @@ private:
     void run();
     bool launch(const std::shared_ptr<Transfer>& transfer);
     void finished(CURL* easy, CURLcode code);
-    void release(Transfer::State& s);
+    // Lets go of the connection; `keepBody` keeps the body's reader for the next connection.
+    void release(Transfer::State& s, bool keepBody = false);
     void complete(Transfer& transfer, const Ref<NSError>& error);
     void deliverHeld(Transfer& transfer);
     void restart(const std::shared_ptr<Transfer>& transfer);
@@ -354,6 +507,7 @@ private:
     static size_t onHeader(char* data, size_t size, size_t count, void* user);
     static size_t onData(char* data, size_t size, size_t count, void* user);
     static size_t onRead(char* data, size_t size, size_t count, void* user);
+    static bool fillBody(Transfer::State& s, size_t want);
     static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
     static CURLcode onSSLContext(CURL*, void* context, void* user);
     static int onVerify(X509_STORE_CTX* ctx, void* user);
@@ -377,6 +531,8 @@ private:
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::unordered_map<CURL*, std::shared_ptr<Transfer>> running_;
+    // Transfers without a connection that wait for a server-trust answer (until their deadline).
+    std::unordered_map<Transfer*, std::shared_ptr<Transfer>> parked_;
     std::vector<CURL*> pool_;
 };
 
@@ -431,6 +587,11 @@ void Engine::run() {
                 waitMs = std::min<long>(waitMs, std::max<long>(until, 0));
             }
         }
+        for (const auto& [key, transfer] : parked_) {
+            auto until =
+                std::chrono::duration_cast<std::chrono::milliseconds>(transfer->state_->deadline - now).count() + 1;
+            waitMs = std::min<long>(waitMs, std::max<long>(until, 0));
+        }
         curl_waitfd wakeFd{wakeFd_, CURL_WAIT_POLLIN, 0};
         curl_multi_poll(multi_, wakeFd_ >= 0 ? &wakeFd : nullptr, wakeFd_ >= 0 ? 1 : 0, static_cast<int>(waitMs),
                         nullptr);
@@ -453,6 +614,19 @@ void Engine::enforceDeadlines() {
     for (CURL* easy : expired) {
         running_.at(easy)->state_->timedOut = true;
         finished(easy, CURLE_OPERATION_TIMEDOUT);
+    }
+    std::vector<std::shared_ptr<Transfer>> unanswered;
+    for (const auto& [key, transfer] : parked_) {
+        if (now >= transfer->state_->deadline) {
+            unanswered.push_back(transfer);
+        }
+    }
+    for (const auto& transfer : unanswered) {
+        parked_.erase(transfer.get());
+        auto& s = *transfer->state_;
+        s.trustParked = false;
+        release(s);
+        complete(*transfer, urlError(NSURLErrorTimedOut, transfer->currentRequest()->URL()));
     }
 }
 
@@ -501,8 +675,13 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
     s.sent = 0;
     s.streamPaused = false;
     s.streamError = nullptr;
+    s.staged.clear();
+    s.bodySent = 0;
+    s.streamEnded = false;
+    s.bodyFailure = nullptr;
     s.handshakeFailure = 0;
     s.failedTrust = nullptr;
+    s.trustParked = false;
     s.timedOut = false;
 
     Ref<NSURL> url = request->URL();
@@ -552,7 +731,12 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
     for (const auto& [name, value] : request->headerFields()) {
         addHeader(name, value);
     }
+    bool foreignOrigin =
+        s.original && s.original->URL() && isHTTPScheme(s.original->URL()) && !sameOrigin(s.original->URL(), url);
     for (const auto& [name, value] : s.options.additionalHeaders) {
+        if (foreignOrigin && isCredentialField(name)) {
+            continue; // the session's credentials belong to the origin the load began at
+        }
         if (!request->valueForHTTPHeaderField(NSString::from(name))) {
             addHeader(name, value);
         }
@@ -577,7 +761,7 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
             curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Engine::onRead);
             curl_easy_setopt(easy, CURLOPT_READDATA, transfer.get());
             std::weak_ptr<Transfer> weak = transfer;
-            s.streamCanWait = s.bodyStream->setAvailabilityHandler([this, weak] {
+            auto resumeUpload = [this, weak] {
                 if (auto t = weak.lock()) {
                     post([t] {
                         auto& st = *t->state_;
@@ -587,7 +771,22 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
                         }
                     });
                 }
-            });
+            };
+            if (typeid(*s.bodyStream) == typeid(NSInputStream)) {
+                // The platform's own streams never block: memory and files always have their
+                // bytes, and a bound pair's reader says when its writer has written.
+                s.streamCanWait = s.bodyStream->setAvailabilityHandler(resumeUpload);
+            } else if (s.pump && s.pump->stream == s.bodyStream) {
+                s.streamCanWait = true; // kept while the transfer was parked: nothing was sent yet
+                std::lock_guard lock(s.pump->mutex);
+                s.pump->onBytes = resumeUpload;
+            } else {
+                s.streamCanWait = true;
+                s.pump = std::make_shared<BodyPump>();
+                s.pump->stream = s.bodyStream;
+                s.pump->onBytes = resumeUpload;
+                s.pump->start();
+            }
         } else {
             auto length = static_cast<curl_off_t>(s.body ? s.body->length() : 0);
             s.expectedToSend = length;
@@ -637,7 +836,7 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
     return true;
 }
 
-void Engine::release(Transfer::State& s) {
+void Engine::release(Transfer::State& s, bool keepBody) {
     if (s.easy) {
         curl_multi_remove_handle(multi_, s.easy);
         running_.erase(s.easy);
@@ -653,7 +852,13 @@ void Engine::release(Transfer::State& s) {
         curl_slist_free_all(s.headers);
         s.headers = nullptr;
     }
-    if (s.bodyStream) {
+    if (keepBody) {
+        return;
+    }
+    if (s.pump) {
+        s.pump->stop();
+        s.pump.reset();
+    } else if (s.bodyStream) {
         s.bodyStream->setAvailabilityHandler(nullptr);
     }
 }
@@ -703,6 +908,22 @@ void Engine::finished(CURL* easy, CURLcode code) {
             client->transferSentBodyData(*transfer, step, uploaded, s.expectedToSend);
         }
     }
+    if (s.trustParked && !transfer->isCancelled()) {
+        release(s, true);
+        bool answered;
+        {
+            std::lock_guard lock(s.trustMutex);
+            answered = s.trustAnswered;
+        }
+        if (answered) {
+            s.trustParked = false;
+            restart(transfer);
+        } else {
+            s.touch(); // the answer is awaited for as long as the load may stay idle
+            parked_[transfer.get()] = transfer;
+        }
+        return;
+    }
     release(s);
     if (transfer->isCancelled()) {
         s.completed = true;
@@ -723,10 +944,10 @@ void Engine::finished(CURL* easy, CURLcode code) {
         return;
     }
     if (code != CURLE_OK) {
-        if (s.streamError) {
-            complete(*transfer,
-                     urlError(NSURLErrorUnknown, url,
-                              NSDictionary::dictionaryWithEntries({{NSUnderlyingErrorKey(), s.streamError}})));
+        if (s.bodyFailure) {
+            complete(*transfer, s.bodyFailure);
+        } else if (s.streamError) {
+            complete(*transfer, s.streamError); // the body's own failure, such as a file that is gone
         } else {
             complete(*transfer, urlError(codeForCurl(code), url));
         }
@@ -775,8 +996,18 @@ void Engine::restart(const std::shared_ptr<Transfer>& transfer) {
     }
 }
 
+void Engine::resumeAfterTrust(const std::shared_ptr<Transfer>& transfer) {
+    auto& s = *transfer->state_;
+    if (!parked_.erase(transfer.get()) || s.completed || transfer->isCancelled()) {
+        return;
+    }
+    s.trustParked = false;
+    restart(transfer);
+}
+
 void Engine::cancel(const std::shared_ptr<Transfer>& transfer) {
     auto& s = *transfer->state_;
+    parked_.erase(transfer.get());
     release(s);
     s.completed = true;
     s.awaiting = false;
@@ -812,6 +1043,11 @@ void Engine::followRedirect(const std::shared_ptr<Transfer>& transfer, const Ref
     }
     if (!isHTTPScheme(request->URL())) {
         complete(*transfer, urlError(NSURLErrorUnsupportedURL, request->URL()));
+        return;
+    }
+    if (request == s.redirectRequest && isSecure(transfer->currentRequest()->URL()) && !isSecure(request->URL())) {
+        // https to http, only because the server said so: the body and headers would go in clear.
+        complete(*transfer, urlError(NSURLErrorAppTransportSecurityRequiresSecureConnection, request->URL()));
         return;
     }
     {
@@ -997,46 +1233,116 @@ size_t Engine::onData(char* data, size_t size, size_t count, void* user) {
     return length;
 }
 
+// Moves bytes from the body's stream (or its pump) into `staged` until it holds `want` bytes, the
+// stream ends, fails or has nothing now. Answers false on a failure (stored in streamError).
+bool Engine::fillBody(Transfer::State& s, size_t want) {
+    if (s.pump) {
+        auto& pump = *s.pump;
+        std::lock_guard lock(pump.mutex);
+        size_t take = std::min(want > s.staged.size() ? want - s.staged.size() : 0, pump.bytes.size());
+        if (take > 0) {
+            s.staged.insert(s.staged.end(), pump.bytes.begin(), pump.bytes.begin() + static_cast<ptrdiff_t>(take));
+            pump.bytes.erase(pump.bytes.begin(), pump.bytes.begin() + static_cast<ptrdiff_t>(take));
+            pump.changed.notify_all();
+        }
+        if (pump.bytes.empty() && pump.error) {
+            s.streamError = pump.error;
+            return false;
+        }
+        if (pump.bytes.empty() && pump.ended) {
+            s.streamEnded = true;
+        }
+        return true;
+    }
+    auto stream = s.bodyStream;
+    if (!stream) {
+        s.streamEnded = true;
+        return true;
+    }
+    uint8_t buffer[16 * 1024];
+    while (s.staged.size() < want && !s.streamEnded) {
+        if (stream->streamStatus() == NSStreamStatusNotOpen) {
+            stream->open();
+        }
+        switch (stream->streamStatus()) {
+        case NSStreamStatusError:
+            s.streamError = stream->streamError();
+            return false;
+        case NSStreamStatusAtEnd:
+        case NSStreamStatusClosed:
+            s.streamEnded = true;
+            continue;
+        default:
+            break;
+        }
+        if (!stream->hasBytesAvailable()) {
+            if (!s.streamCanWait) {
+                s.streamEnded = true; // a stream that never waits has nothing more
+            }
+            return true;
+        }
+        NSInteger n = stream->readMaxLength(buffer, std::min(sizeof buffer, want - s.staged.size()));
+        if (n < 0 || stream->streamStatus() == NSStreamStatusError) {
+            s.streamError = stream->streamError();
+            if (!s.streamError) {
+                s.streamError = make<NSError>(NSPOSIXErrorDomain(), EIO);
+            }
+            return false;
+        }
+        if (n == 0) {
+            if (!s.streamCanWait || stream->streamStatus() == NSStreamStatusAtEnd ||
+                stream->streamStatus() == NSStreamStatusClosed) {
+                s.streamEnded = true;
+            }
+            return true;
+        }
+        s.staged.insert(s.staged.end(), buffer, buffer + n);
+    }
+    return true;
+}
+
+// Hands curl the body. With a declared length, never more than that: the last byte waits until the
+// stream has shown its end, and a stream that ends early or has more fails the load.
 size_t Engine::onRead(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     auto& s = *transfer.state_;
     if (transfer.isCancelled()) {
         return CURL_READFUNC_ABORT;
     }
-    auto stream = s.bodyStream;
-    if (!stream) {
-        return 0;
-    }
-    if (stream->streamStatus() == NSStreamStatusNotOpen) {
-        stream->open();
-    }
-    switch (stream->streamStatus()) {
-    case NSStreamStatusError:
-        s.streamError = stream->streamError();
-        return CURL_READFUNC_ABORT;
-    case NSStreamStatusAtEnd:
-    case NSStreamStatusClosed:
-        return 0;
-    default:
-        break;
-    }
-    if (!stream->hasBytesAvailable()) {
-        if (s.streamCanWait) {
-            s.streamPaused = true;
-            return CURL_READFUNC_PAUSE;
-        }
-        return 0;
-    }
-    NSInteger n = stream->readMaxLength(reinterpret_cast<uint8_t*>(data), size * count);
-    if (n < 0) {
-        s.streamError = stream->streamError();
-        if (!s.streamError) {
-            s.streamError = make<NSError>(NSPOSIXErrorDomain(), EIO);
-        }
+    size_t room = size * count;
+    int64_t remaining = s.expectedToSend >= 0 ? s.expectedToSend - s.bodySent : -1;
+    size_t want =
+        remaining < 0 ? room : static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(room), remaining + 1));
+    if (!fillBody(s, want)) {
         return CURL_READFUNC_ABORT;
     }
+    size_t give = std::min(room, s.staged.size());
+    if (remaining >= 0) {
+        Ref<NSURL> url = transfer.currentRequest()->URL();
+        if (static_cast<int64_t>(s.staged.size()) > remaining) {
+            s.bodyFailure = bodyLengthError(url, s.expectedToSend, true);
+            return CURL_READFUNC_ABORT;
+        }
+        if (s.streamEnded && static_cast<int64_t>(s.staged.size()) < remaining) {
+            s.bodyFailure = bodyLengthError(url, s.expectedToSend, false);
+            return CURL_READFUNC_ABORT;
+        }
+        if (!s.streamEnded && static_cast<int64_t>(give) >= remaining) {
+            give = static_cast<size_t>(remaining - 1); // the last byte goes once the end is known
+        }
+    }
+    if (give == 0) {
+        if (s.streamEnded) {
+            return 0;
+        }
+        s.streamPaused = true;
+        return CURL_READFUNC_PAUSE;
+    }
+    std::memcpy(data, s.staged.data(), give);
+    s.staged.erase(s.staged.begin(), s.staged.begin() + static_cast<ptrdiff_t>(give));
+    s.bodySent += static_cast<int64_t>(give);
     s.touch();
-    return static_cast<size_t>(n);
+    return give;
 }
 
 int Engine::onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
@@ -1086,40 +1392,64 @@ int Engine::onVerify(X509_STORE_CTX* ctx, void* user) {
         s.handshakeFailure = NSURLErrorSecureConnectionFailed;
         return 0;
     }
+    std::vector<std::string> chain;
+    for (const auto& certificate : certificates) {
+        chain.push_back(derOf(certificate->x509()));
+    }
     Ref<NSURL> url = transfer.currentRequest()->URL();
     auto trust =
         make<SecTrust>(std::move(certificates), std::vector<Ref<SecPolicy>>{SecPolicyCreateSSL(true, url->host())});
-    auto space = make<NSURLProtectionSpace>(url->host(), effectivePort(url), NSURLProtectionSpaceHTTPS(), nullptr,
-                                            NSURLAuthenticationMethodServerTrust(), trust);
+    auto client = s.client;
+    bool inlineAnswer = client && client->answersTrustInline();
+    ChallengeAnswer answer = ChallengeAnswer::PerformDefaultHandling;
+    bool known = false;
     {
         std::lock_guard lock(s.trustMutex);
-        s.trustPending = true;
-        s.trustAnswered = false;
-    }
-    bool answersInline = false;
-    if (auto client = s.client) {
-        answersInline = client->answersTrustInline();
-        client->transferReceivedChallenge(transfer, space, nullptr, 0, nullptr);
-    }
-    ChallengeAnswer answer;
-    {
-        std::unique_lock lock(s.trustMutex);
-        if (answersInline && !s.trustAnswered) {
-            // A client on this very thread that gave no answer gets the default handling.
-            s.trustAnswered = true;
-            s.trustAnswer = ChallengeAnswer::PerformDefaultHandling;
+        if (s.trustAnswered && s.trustChain == chain) {
+            // The answer to the question this load was parked for: this handshake goes on with it.
+            answer = s.trustAnswer;
+            known = true;
+            if (s.questionTrust) {
+                trust = s.questionTrust; // the same chain: judged as the client saw it
+            }
+            s.trustPending = false;
+            s.trustAnswered = false;
+            s.trustChain.clear();
+        } else {
+            s.trustPending = true;
+            s.trustAnswered = false;
+            s.trustChain = chain;
         }
-        bool answered =
-            s.trustChanged.wait_until(lock, s.deadline, [&] { return s.trustAnswered || transfer.isCancelled(); });
+    }
+    if (!known) {
+        auto space = make<NSURLProtectionSpace>(url->host(), effectivePort(url), NSURLProtectionSpaceHTTPS(), nullptr,
+                                                NSURLAuthenticationMethodServerTrust(), trust);
+        if (!inlineAnswer && ++s.trustQuestions > kMaximumTrustQuestions) {
+            // The server shows another chain on every connection: give up rather than ask for ever.
+            std::lock_guard lock(s.trustMutex);
+            s.trustPending = false;
+            s.handshakeFailure = NSURLErrorSecureConnectionFailed;
+            return 0;
+        }
+        if (client) {
+            client->transferReceivedChallenge(transfer, space, nullptr, 0, nullptr);
+        }
+        if (!inlineAnswer) {
+            // The answer comes from another thread: this connection cannot wait for it, so the
+            // handshake stops here and the transfer is parked until the answer comes.
+            s.trustParked = true;
+            s.questionTrust = trust;
+            return 0;
+        }
+        std::lock_guard lock(s.trustMutex);
+        // A client on this very thread that gave no answer gets the default handling.
+        answer = s.trustAnswered ? s.trustAnswer : ChallengeAnswer::PerformDefaultHandling;
         s.trustPending = false;
-        if (transfer.isCancelled()) {
-            return 0;
-        }
-        if (!answered) {
-            s.timedOut = true;
-            return 0;
-        }
-        answer = s.trustAnswer;
+        s.trustAnswered = false;
+        s.trustChain.clear();
+    }
+    if (transfer.isCancelled()) {
+        return 0;
     }
     s.touch();
     switch (answer) {
@@ -1160,10 +1490,6 @@ void Transfer::cancel() {
     if (cancelled_.exchange(true)) {
         return;
     }
-    {
-        std::lock_guard lock(state_->trustMutex);
-        state_->trustChanged.notify_all();
-    }
     auto self = shared_from_this();
     Engine::shared().post([self] { Engine::shared().cancel(self); });
 }
@@ -1184,18 +1510,20 @@ void Transfer::followRedirect(const Ref<NSURLRequest>& request) {
 }
 
 void Transfer::answerChallenge(ChallengeAnswer answer, const Ref<NSURLCredential>& credential) {
+    auto self = shared_from_this();
     {
         std::lock_guard lock(state_->trustMutex);
         if (state_->trustPending) {
             if (!state_->trustAnswered) {
                 state_->trustAnswered = true;
                 state_->trustAnswer = answer;
-                state_->trustChanged.notify_all();
+                // A transfer parked for this answer connects again (nothing when it was answered
+                // inside the handshake, on the network thread).
+                Engine::shared().post([self] { Engine::shared().resumeAfterTrust(self); });
             }
             return;
         }
     }
-    auto self = shared_from_this();
     Engine::shared().post([self, answer, credential] { Engine::shared().answerChallenge(self, answer, credential); });
 }
 

@@ -4,8 +4,9 @@
 // A transfer reports to its client on the network thread; the client (a connection or a session
 // task) moves the events to its delegate's run loop or queue. Where the load needs a decision (a
 // redirect, credentials, trust in the server) the transfer asks the client and waits for the
-// answer; only the server-trust question holds the network thread (the TLS handshake waits inside
-// OpenSSL's verification), and never longer than the request's time-out.
+// answer without holding the network thread: a server-trust question that is not answered inside
+// the handshake parks the transfer (no connection) until the answer comes, and a body stream that
+// may block is read by a thread of the transfer's own.
 #pragma once
 
 #include <Foundation/NSError.h>
@@ -54,7 +55,8 @@ public:
     // Transfer::provideBodyStream (nil fails the load).
     virtual void transferNeedsNewBodyStream(Transfer& transfer) = 0;
     // YES for a client that answers a server-trust challenge before transferReceivedChallenge
-    // returns (one that reports on the network thread itself): the handshake then does not wait.
+    // returns (one that reports on the network thread itself): the handshake then goes on at once.
+    // Any other client's answer is applied to a new handshake once it comes.
     virtual bool answersTrustInline() const { return false; }
 };
 

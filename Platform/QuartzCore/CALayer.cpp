@@ -1,8 +1,17 @@
+#include <Dispatch/DispatchQueue.h>
+#include <Dispatch/DispatchTime.h>
+#include <Foundation/NSNumber.h>
+#include <QuartzCore/CAAnimation.h>
+#include <QuartzCore/CAAnimationValue.h>
+#include <QuartzCore/CABase.h>
+#include <QuartzCore/CABasicAnimation.h>
 #include <QuartzCore/CALayer.h>
+#include <QuartzCore/CATransaction.h>
 #include <Runtime/ClassBuilder.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 NS_IMPLEMENT_CLASS(CALayer, NSObject) {
     b.property("opacity", &CALayer::opacity, &CALayer::setOpacity);
@@ -20,21 +29,105 @@ Ref<CALayer> CALayer::layer() {
     return make<CALayer>();
 }
 
+// One animation running on a layer.
+struct CALayer::AnimationEntry {
+    std::string key;
+    Ref<CAAnimation> animation;
+    double defaultDuration = 0.25;
+    bool started = false;
+    bool stopped = false;
+    std::vector<std::shared_ptr<ca_detail::TransactionCompletion>> completions;
+    std::shared_ptr<std::atomic<bool>> startTimer;
+    std::shared_ptr<std::atomic<bool>> endTimer;
+
+    void cancelTimers() {
+        for (auto* t : {&startTimer, &endTimer}) {
+            if (*t) {
+                (*t)->store(false);
+            }
+        }
+    }
+};
+
+namespace {
+
+// Runs `work` on the main queue at the media time `time` (at the next turn when it has passed).
+std::shared_ptr<std::atomic<bool>> scheduleAt(double time, std::function<void()> work) {
+    auto flag = std::make_shared<std::atomic<bool>>(true);
+    auto block = [flag, work = std::move(work)] {
+        if (flag->exchange(false)) {
+            work();
+        }
+    };
+    double delay = time - CACurrentMediaTime();
+    if (!(delay > 0)) {
+        dispatch_async(dispatch_get_main_queue(), block);
+    } else {
+        auto ns = static_cast<int64_t>(std::llround(delay * static_cast<double>(NSEC_PER_SEC)));
+        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, ns), dispatch_get_main_queue(), block);
+    }
+    return flag;
+}
+
+void sendDidStart(const std::shared_ptr<CALayer::AnimationEntry>& entry) {
+    if (entry->started) {
+        return;
+    }
+    entry->started = true;
+    id delegate = entry->animation->delegate();
+    SEL selector("animationDidStart:");
+    if (delegate && delegate->respondsToSelector(selector)) {
+        delegate->performSelectorWithArguments(selector, {id(entry->animation)});
+    }
+}
+
+// Tells the delegate and the transactions waiting for it that the animation has ended.
+void notifyStop(const std::shared_ptr<CALayer::AnimationEntry>& entry, bool finished) {
+    if (finished) {
+        sendDidStart(entry);
+    }
+    id delegate = entry->animation->delegate();
+    SEL selector("animationDidStop:finished:");
+    if (delegate && delegate->respondsToSelector(selector)) {
+        delegate->performSelectorWithArguments(selector, {id(entry->animation), NSNumber::numberWithBool(finished)});
+    }
+    auto completions = std::move(entry->completions);
+    entry->completions.clear();
+    for (auto& c : completions) {
+        c->animationEnded();
+    }
+}
+
+} // namespace
+
+CALayer::CALayer() : transaction_(ca_detail::transactionForNewLayer()) {}
+
 CALayer::~CALayer() {
     for (auto& child : sublayers_) {
         child->superlayer_ = nullptr;
     }
+    // Animations end with their layer, unfinished.
+    for (auto& entry : animations_) {
+        if (!entry->stopped) {
+            entry->stopped = true;
+            entry->cancelTimers();
+            dispatch_async(dispatch_get_main_queue(), [entry] { notifyStop(entry, false); });
+        }
+    }
 }
 
 void CALayer::setBounds(CGRect bounds) {
+    AnimatableChange change(this, "bounds");
     changeValueForKey("bounds", [&] { bounds_ = bounds; });
 }
 
 void CALayer::setPosition(CGPoint position) {
+    AnimatableChange change(this, "position");
     changeValueForKey("position", [&] { position_ = position; });
 }
 
 void CALayer::setAnchorPoint(CGPoint anchorPoint) {
+    AnimatableChange change(this, "anchorPoint");
     anchorPoint_ = anchorPoint;
 }
 
@@ -59,10 +152,12 @@ void CALayer::setFrame(CGRect frame) {
 }
 
 void CALayer::setAffineTransform(CGAffineTransform transform) {
+    AnimatableChange change(this, "transform");
     transform_ = transform;
 }
 
 void CALayer::setOpacity(float opacity) {
+    AnimatableChange change(this, "opacity");
     changeValueForKey("opacity", [&] { opacity_ = std::clamp(opacity, 0.0f, 1.0f); });
 }
 
@@ -143,94 +238,256 @@ void CALayer::displayIfNeeded() {
     }
 }
 
-Ref<NSArray> CALayer::animationKeys() const {
-    if (animations_.empty()) {
-        return nullptr;
-    }
-    std::vector<id> keys;
-    for (const auto& a : animations_) {
-        keys.push_back(NSString::from(a.key));
-    }
-    return NSArray::arrayWithVector(std::move(keys));
-}
+// MARK: - Animations
 
-bool CALayer::hasAnimationForKey(const std::string& key) const {
-    return std::any_of(animations_.begin(), animations_.end(), [&](const RunningAnimation& a) { return a.key == key; });
-}
-
-void CALayer::removeAnimationForKey(const Ref<NSString>& key) {
-    if (!key) {
-        return;
-    }
-    std::vector<std::function<void()>> cancelled;
-    for (auto it = animations_.begin(); it != animations_.end();) {
-        if (it->key == key->str()) {
-            cancelled.push_back(std::move(it->cancel));
-            it = animations_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    Ref<CALayer> keep(this);
-    for (auto& c : cancelled) {
-        if (c) {
-            c();
-        }
-    }
-}
-
-void CALayer::removeAllAnimations() {
-    auto cancelled = std::move(animations_);
-    animations_.clear();
-    Ref<CALayer> keep(this);
-    for (auto& a : cancelled) {
-        if (a.cancel) {
-            a.cancel();
-        }
-    }
-}
-
-namespace {
-uint64_t nextAnimationToken() {
-    static std::atomic<uint64_t> next{1};
-    return next++;
-}
-} // namespace
-
-uint64_t CALayer::addRunningAnimation(const std::string& key, std::function<void()> cancel) {
-    uint64_t token = nextAnimationToken();
-    animations_.push_back({token, key, std::move(cancel), nullptr});
-    return token;
-}
-
-void CALayer::addAnimationForKey(const id& animation, const Ref<NSString>& key) {
+void CALayer::addAnimationForKey(const Ref<CAAnimation>& animation, const Ref<NSString>& key) {
     if (!animation) {
         return;
+    }
+    Ref<CAAnimation> running = cast<CAAnimation>(animation->copy());
+    if (!running) {
+        return;
+    }
+    if (running->beginTime() == 0) {
+        running->setBeginTime(CACurrentMediaTime());
     }
     std::string k = key ? key->str() : std::string();
     if (!k.empty()) {
         removeAnimationForKey(key);
     }
-    animations_.push_back({nextAnimationToken(), k, nullptr, animation});
+    auto entry = std::make_shared<AnimationEntry>();
+    entry->key = k;
+    entry->animation = running;
+    entry->defaultDuration = CATransaction::animationDuration();
+    entry->completions = ca_detail::completionsForNewAnimation();
+    animations_.push_back(entry);
+
+    entry->startTimer = scheduleAt(running->beginTime(), [entry] {
+        if (!entry->stopped) {
+            sendDidStart(entry);
+        }
+    });
+    double end = running->beginTime() + running->endTimeOffset(entry->defaultDuration);
+    if (std::isfinite(end)) {
+        Weak<CALayer> weak(Ref<CALayer>(this));
+        entry->endTimer = scheduleAt(end, [weak, entry] {
+            if (auto layer = weak.lock()) {
+                layer->endAnimation(entry, true);
+            }
+        });
+    }
 }
 
-id CALayer::animationForKey(const Ref<NSString>& key) const {
-    if (!key) {
+void CALayer::endAnimation(const std::shared_ptr<AnimationEntry>& entry, bool finished) {
+    Ref<CALayer> keep(this);
+    if (!finished || entry->animation->isRemovedOnCompletion()) {
+        auto it = std::find(animations_.begin(), animations_.end(), entry);
+        if (it != animations_.end()) {
+            animations_.erase(it);
+        }
+    }
+    // An animation kept after its end has stopped already: its removal says nothing more.
+    if (entry->stopped) {
+        return;
+    }
+    entry->stopped = true;
+    entry->cancelTimers();
+    if (finished) {
+        notifyStop(entry, true);
+    } else {
+        dispatch_async(dispatch_get_main_queue(), [entry] { notifyStop(entry, false); });
+    }
+}
+
+Ref<CAAnimation> CALayer::animationForKey(const Ref<NSString>& key) const {
+    if (!key || key->str().empty()) {
         return nullptr;
     }
-    for (const auto& a : animations_) {
-        if (a.key == key->str() && a.animation) {
-            return a.animation;
+    for (const auto& entry : animations_) {
+        if (entry->key == key->str()) {
+            return entry->animation;
         }
     }
     return nullptr;
 }
 
-void CALayer::animationDidFinish(uint64_t token) {
-    auto it = std::find_if(animations_.begin(), animations_.end(),
-                           [&](const RunningAnimation& a) { return a.token == token; });
-    if (it != animations_.end()) {
-        animations_.erase(it);
+void CALayer::removeAnimationForKey(const Ref<NSString>& key) {
+    if (!key || key->str().empty()) {
+        return;
+    }
+    std::vector<std::shared_ptr<AnimationEntry>> removed;
+    for (const auto& entry : animations_) {
+        if (entry->key == key->str()) {
+            removed.push_back(entry);
+        }
+    }
+    for (const auto& entry : removed) {
+        endAnimation(entry, false);
+    }
+}
+
+void CALayer::removeAllAnimations() {
+    auto removed = animations_;
+    for (const auto& entry : removed) {
+        endAnimation(entry, false);
+    }
+}
+
+Ref<NSArray> CALayer::animationKeys() const {
+    std::vector<id> keys;
+    for (const auto& entry : animations_) {
+        if (!entry->key.empty()) {
+            keys.push_back(NSString::from(entry->key));
+        }
+    }
+    if (keys.empty()) {
+        return nullptr;
+    }
+    return NSArray::arrayWithVector(std::move(keys));
+}
+
+bool CALayer::hasAnimationForKey(const std::string& key) const {
+    return std::any_of(animations_.begin(), animations_.end(),
+                       [&](const std::shared_ptr<AnimationEntry>& e) { return e->key == key; });
+}
+
+// MARK: - Presentation
+
+void CALayer::copyModelValuesInto(CALayer& copy) const {
+    copy.bounds_ = bounds_;
+    copy.position_ = position_;
+    copy.anchorPoint_ = anchorPoint_;
+    copy.transform_ = transform_;
+    copy.zPosition_ = zPosition_;
+    copy.opacity_ = opacity_;
+    copy.hidden_ = hidden_;
+    copy.masksToBounds_ = masksToBounds_;
+    copy.allowsGroupOpacity_ = allowsGroupOpacity_;
+    copy.opaque_ = opaque_;
+    copy.cornerRadius_ = cornerRadius_;
+    copy.borderWidth_ = borderWidth_;
+    copy.borderColor_ = borderColor_;
+    copy.backgroundColor_ = backgroundColor_;
+    copy.shadowColor_ = shadowColor_;
+    copy.shadowOpacity_ = shadowOpacity_;
+    copy.shadowOffset_ = shadowOffset_;
+    copy.shadowRadius_ = shadowRadius_;
+    copy.contentsScale_ = contentsScale_;
+    copy.contents_ = contents_;
+    copy.name_ = name_;
+    copy.delegate_ = delegate_;
+    copy.mask_ = mask_ ? mask_->presentationLayer() : nullptr;
+    // The properties that subclasses register.
+    auto& self = const_cast<CALayer&>(*this);
+    for (Class cls = getClass(); cls && cls != CALayer::class_(); cls = cls->superclass()) {
+        for (const ObjCProperty* p : cls->ownProperties()) {
+            if (p->readonly || !p->getter || !p->setter) {
+                continue;
+            }
+            try {
+                p->setter(&copy, p->getter(&self));
+            } catch (...) {
+                // A property that cannot be copied keeps the new layer's value.
+            }
+        }
+    }
+}
+
+Ref<CALayer> CALayer::presentationLayer() const {
+    if (model_) {
+        return Ref<CALayer>(const_cast<CALayer*>(this));
+    }
+    Ref<CALayer> copy = cast<CALayer>(getClass()->createInstance());
+    if (!copy) {
+        copy = make<CALayer>();
+    }
+    copy->model_ = Ref<CALayer>(const_cast<CALayer*>(this));
+    copyModelValuesInto(*copy);
+    double now = CACurrentMediaTime();
+    auto running = animations_;
+    for (const auto& entry : running) {
+        entry->animation->applyToPresentation(*copy, now, entry->defaultDuration);
+    }
+    return copy;
+}
+
+Ref<CALayer> CALayer::modelLayer() const {
+    return model_ ? model_ : Ref<CALayer>(const_cast<CALayer*>(this));
+}
+
+id CALayer::presentationValueForKeyPath(const Ref<NSString>& keyPath) const {
+    if (!keyPath) {
+        return nullptr;
+    }
+    if (animations_.empty() || model_) {
+        return ca_detail::layerValueForKeyPath(*this, keyPath->str());
+    }
+    return ca_detail::layerValueForKeyPath(*presentationLayer(), keyPath->str());
+}
+
+// MARK: - Actions
+
+bool CALayer::isCommitted() const noexcept {
+    return transaction_ == 0 || ca_detail::isTransactionCommitted(transaction_);
+}
+
+id CALayer::actionForKey(const Ref<NSString>& key) {
+    if (!key || CATransaction::disableActions()) {
+        return nullptr;
+    }
+    id delegate = this->delegate();
+    SEL selector("actionForLayer:forKey:");
+    if (delegate && delegate->respondsToSelector(selector)) {
+        id action = delegate->performSelectorWithArguments(selector, {id(Ref<CALayer>(this)), id(key)});
+        if (cast<NSNull>(action)) {
+            return nullptr;
+        }
+        if (action) {
+            return action;
+        }
+    }
+    return defaultActionForKey(key);
+}
+
+id CALayer::defaultActionForKey(const Ref<NSString>& key) {
+    auto animation = CABasicAnimation::animationWithKeyPath(key);
+    auto timing = CATransaction::animationTimingFunction();
+    animation->setTimingFunction(timing ? timing
+                                        : CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionDefault()));
+    return animation;
+}
+
+CALayer::AnimatableChange::AnimatableChange(CALayer* layer, const char* key) : layer_(layer), key_(key) {
+    if (!layer_ || !layer_->takesImplicitActions_ || layer_->model_ || !layer_->isCommitted()) {
+        return;
+    }
+    auto name = NSString::from(key_);
+    action_ = layer_->actionForKey(name);
+    if (action_) {
+        shownValue_ = layer_->presentationValueForKeyPath(name);
+    }
+}
+
+CALayer::AnimatableChange::~AnimatableChange() {
+    if (!action_) {
+        return;
+    }
+    try {
+        auto name = NSString::from(key_);
+        if (auto basic = cast<CABasicAnimation>(action_)) {
+            auto animation = cast<CABasicAnimation>(basic->copy());
+            if (!animation->keyPath()) {
+                animation->setKeyPath(name);
+            }
+            if (!animation->fromValue() && !animation->toValue() && !animation->byValue()) {
+                animation->setFromValue(shownValue_);
+            }
+            layer_->addAnimationForKey(animation, name);
+        } else if (auto animation = cast<CAAnimation>(action_)) {
+            layer_->addAnimationForKey(animation, name);
+        }
+    } catch (...) {
+        // An action that cannot run leaves the change without animation.
     }
 }
 

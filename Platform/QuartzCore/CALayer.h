@@ -2,9 +2,17 @@
 // transform, opacity, corner radius, border, background colour) in a tree of layers. Every view
 // is backed by one; other layers (shape layers, preview layers) can hang under it.
 //
-// Nothing is composited: the layer keeps the model values that the platform's model layer keeps.
-// Animations of the view layer are recorded per layer under a key, so that removing a layer's
-// animations ends them early, as on the platform.
+// The layer keeps the model values (what code set). Animations (CAAnimation.h) run on it under
+// keys, on the platform clock; presentationLayer() answers a copy with the values the animations
+// show at the clock's current time, which is what is drawn.
+//
+// Implicit animations. A change of an animatable property (geometry, transform, opacity, corner
+// radius, border, colours, shadow; a subclass's own, see AnimatableChange) asks actionForKey() for
+// an action: none while CATransaction disables actions or before the layer's first transaction is
+// committed; the delegate's answer to `actionForLayer:forKey:` when it has one (NSNull: none; a
+// view answers NSNull, its animations come from UIView's animation blocks); otherwise a basic
+// animation from the shown value to the new one, with the transaction's duration and pacing. The
+// action is added under the property's name.
 #pragma once
 
 #include <CoreGraphics/CGAffineTransform.h>
@@ -12,13 +20,16 @@
 #include <Foundation/NSArray.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+class CAAnimation;
 
 class CALayer : public NSObject {
     NS_OBJECT(CALayer, NSObject)
 public:
-    CALayer() = default;
+    CALayer();
     ~CALayer() override;
     static Ref<CALayer> layer();
 
@@ -36,7 +47,10 @@ public:
     CGAffineTransform affineTransform() const noexcept { return transform_; }
     void setAffineTransform(CGAffineTransform transform);
     CGFloat zPosition() const noexcept { return zPosition_; }
-    void setZPosition(CGFloat z) { zPosition_ = z; }
+    void setZPosition(CGFloat z) {
+        AnimatableChange change(this, "zPosition");
+        zPosition_ = z;
+    }
 
     // Look.
     float opacity() const noexcept { return opacity_; }
@@ -46,21 +60,45 @@ public:
     bool masksToBounds() const noexcept { return masksToBounds_; }
     void setMasksToBounds(bool masks) { masksToBounds_ = masks; }
     CGFloat cornerRadius() const noexcept { return cornerRadius_; }
-    void setCornerRadius(CGFloat radius) { cornerRadius_ = radius; }
+    void setCornerRadius(CGFloat radius) {
+        AnimatableChange change(this, "cornerRadius");
+        cornerRadius_ = radius;
+    }
     CGFloat borderWidth() const noexcept { return borderWidth_; }
-    void setBorderWidth(CGFloat width) { borderWidth_ = width; }
+    void setBorderWidth(CGFloat width) {
+        AnimatableChange change(this, "borderWidth");
+        borderWidth_ = width;
+    }
     CGColorRef borderColor() const { return borderColor_; }
-    void setBorderColor(CGColorRef color) { borderColor_ = std::move(color); }
+    void setBorderColor(CGColorRef color) {
+        AnimatableChange change(this, "borderColor");
+        borderColor_ = std::move(color);
+    }
     CGColorRef backgroundColor() const { return backgroundColor_; }
-    void setBackgroundColor(CGColorRef color) { backgroundColor_ = std::move(color); }
+    void setBackgroundColor(CGColorRef color) {
+        AnimatableChange change(this, "backgroundColor");
+        backgroundColor_ = std::move(color);
+    }
     CGColorRef shadowColor() const { return shadowColor_; }
-    void setShadowColor(CGColorRef color) { shadowColor_ = std::move(color); }
+    void setShadowColor(CGColorRef color) {
+        AnimatableChange change(this, "shadowColor");
+        shadowColor_ = std::move(color);
+    }
     float shadowOpacity() const noexcept { return shadowOpacity_; }
-    void setShadowOpacity(float opacity) { shadowOpacity_ = opacity; }
+    void setShadowOpacity(float opacity) {
+        AnimatableChange change(this, "shadowOpacity");
+        shadowOpacity_ = opacity;
+    }
     CGSize shadowOffset() const noexcept { return shadowOffset_; }
-    void setShadowOffset(CGSize offset) { shadowOffset_ = offset; }
+    void setShadowOffset(CGSize offset) {
+        AnimatableChange change(this, "shadowOffset");
+        shadowOffset_ = offset;
+    }
     CGFloat shadowRadius() const noexcept { return shadowRadius_; }
-    void setShadowRadius(CGFloat radius) { shadowRadius_ = radius; }
+    void setShadowRadius(CGFloat radius) {
+        AnimatableChange change(this, "shadowRadius");
+        shadowRadius_ = radius;
+    }
     bool allowsGroupOpacity() const noexcept { return allowsGroupOpacity_; }
     void setAllowsGroupOpacity(bool allows) { allowsGroupOpacity_ = allows; }
     bool isOpaque() const noexcept { return opaque_; }
@@ -93,21 +131,43 @@ public:
     void setNeedsLayout() { needsLayout_ = true; }
     bool needsLayout() const noexcept { return needsLayout_; }
 
-    // Animations running on the layer, by key (the animated property). Removing one ends it early:
-    // its cancel handler runs (the animation's completion then sees finished = NO).
-    // `addRunningAnimation` is how animation code registers; it answers a token for
-    // `animationDidFinish`, which forgets an animation that ended by itself.
-    Ref<NSArray> animationKeys() const;
-    bool hasAnimationForKey(const std::string& key) const;
+    // Animations, by key. The layer runs a copy of the animation it is given; its beginTime 0 becomes
+    // the current media time and its duration 0 the transaction's animation duration. Adding one
+    // under a key that has one removes that one first; a nil or empty key adds one that no key
+    // reaches. Removing an animation that has not ended tells its delegate finished = NO (at the
+    // next turn of the main queue). Animations run on the main thread.
+    void addAnimationForKey(const Ref<CAAnimation>& animation, const Ref<NSString>& key);
+    // The layer's copy; nil for no animation under the key.
+    Ref<CAAnimation> animationForKey(const Ref<NSString>& key) const;
     void removeAnimationForKey(const Ref<NSString>& key);
     void removeAllAnimations();
-    uint64_t addRunningAnimation(const std::string& key, std::function<void()> cancel);
-    void animationDidFinish(uint64_t token);
-    // Explicit animations (objects of the animation classes), by key; one added under a key that
-    // has one replaces it. Headless they are recorded: nothing interpolates, and they stay until
-    // removed (removeAnimationForKey, removeAllAnimations).
-    void addAnimationForKey(const id& animation, const Ref<NSString>& key);
-    id animationForKey(const Ref<NSString>& key) const;
+    // The keys in the order the animations were added; nil when there are none.
+    Ref<NSArray> animationKeys() const;
+    bool hasAnimationForKey(const std::string& key) const;
+
+    // A copy of the layer with the values its animations show now (CACurrentMediaTime). The copy is
+    // of the layer's class and holds every value of the layer, the subclass properties registered
+    // for key-value coding included; its mask is the mask's presentation layer; it has no
+    // superlayer, sublayers or animations. For a presentation layer it answers itself.
+    Ref<CALayer> presentationLayer() const;
+    // The layer whose values a presentation layer shows; the layer itself otherwise.
+    Ref<CALayer> modelLayer() const;
+    bool isPresentationLayer() const noexcept { return static_cast<bool>(model_); }
+    // The value a key path shows now (the model's when nothing animates it); see
+    // CAAnimationValue.h for the key paths.
+    id presentationValueForKeyPath(const Ref<NSString>& keyPath) const;
+
+    // The action for a change of `key` (see the header comment): an animation, or nil.
+    id actionForKey(const Ref<NSString>& key);
+    // The action a layer takes when nothing else gives one: a basic animation of the key.
+    static id defaultActionForKey(const Ref<NSString>& key);
+    // Whether the transaction that made the layer has been committed.
+    bool isCommitted() const noexcept;
+    // Internal: a view's own layer takes no implicit actions (the view answers NSNull for every
+    // key); the view says so once instead of being asked at every change.
+    void setTakesImplicitActions(bool takes) { takesImplicitActions_ = takes; }
+    // Internal: one animation running on the layer.
+    struct AnimationEntry;
 
     // The layer whose alpha masks this one's content (held strongly).
     Ref<CALayer> mask() const { return mask_; }
@@ -122,6 +182,24 @@ public:
 protected:
     // Called by displayIfNeeded; subclasses draw here.
     virtual void display() {}
+
+    // Wraps the change of an animatable property, in its setter:
+    //     void setStrokeEnd(CGFloat v) { AnimatableChange change(this, "strokeEnd"); strokeEnd_ = v; }
+    // It looks for the action before the change and runs it after. A subclass registers such a
+    // property for key-value coding so that animations can read and write it.
+    class AnimatableChange {
+    public:
+        AnimatableChange(CALayer* layer, const char* key);
+        ~AnimatableChange();
+        AnimatableChange(const AnimatableChange&) = delete;
+        AnimatableChange& operator=(const AnimatableChange&) = delete;
+
+    private:
+        CALayer* layer_;
+        const char* key_;
+        id action_;
+        id shownValue_;
+    };
 
 private:
     // From this layer's coordinates to its superlayer's.
@@ -155,12 +233,11 @@ private:
     Weak<CALayer> superlayer_;
     std::vector<Ref<CALayer>> sublayers_;
     Weak<NSObject> delegate_;
-    struct RunningAnimation {
-        uint64_t token;
-        std::string key;
-        std::function<void()> cancel;
-        id animation; // an explicit animation object, nil for the view animations
-    };
     Ref<CALayer> mask_;
-    std::vector<RunningAnimation> animations_;
+    void copyModelValuesInto(CALayer& copy) const;
+    void endAnimation(const std::shared_ptr<AnimationEntry>& entry, bool finished);
+    std::vector<std::shared_ptr<AnimationEntry>> animations_;
+    Ref<CALayer> model_; // set on a presentation layer
+    uint64_t transaction_ = 0;
+    bool takesImplicitActions_ = true;
 };

@@ -7,6 +7,9 @@
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
 
 NS_IMPLEMENT_CLASS(SecTrust, NSObject) {}
 
@@ -111,7 +114,109 @@ bool policiesOf(const id& object, std::vector<Ref<SecPolicy>>& out) {
     return true;
 }
 
+// The system's roots, loaded once and shared by every evaluation (an X509_STORE is safe to verify
+// against from several threads). Loading a real-sized root file takes milliseconds, far more than
+// an evaluation, so it is loaded again only when the file or the directory changes.
+class SystemRoots {
+public:
+    static SystemRoots& shared() {
+        static SystemRoots* roots = new SystemRoots();
+        return *roots;
+    }
+
+    // The store, with a reference for the caller (X509_STORE_free when done).
+    X509_STORE* store() {
+        std::string file = locationOf(X509_get_default_cert_file_env(), X509_get_default_cert_file());
+        std::string dir = locationOf(X509_get_default_cert_dir_env(), X509_get_default_cert_dir());
+        std::string signature = file + '\n' + dir + '\n' + stamp(file) + '\n' + stamp(dir);
+        std::lock_guard lock(mutex_);
+        if (!store_ || signature != signature_) {
+            X509_STORE* fresh = X509_STORE_new();
+            if (!fresh) {
+                return nullptr;
+            }
+            X509_STORE_set_default_paths(fresh);
+            if (store_) {
+                X509_STORE_free(store_);
+            }
+            store_ = fresh;
+            signature_ = signature;
+            directory_ = dir;
+            ++loads_;
+        }
+        X509_STORE_up_ref(store_);
+        return store_;
+    }
+
+    std::string directory() {
+        std::lock_guard lock(mutex_);
+        return directory_;
+    }
+
+    unsigned loads() {
+        std::lock_guard lock(mutex_);
+        return loads_;
+    }
+
+private:
+    static std::string locationOf(const char* variable, const char* fallback) {
+        const char* value = std::getenv(variable);
+        return value ? value : (fallback ? fallback : "");
+    }
+    // What changes when the file or directory does: identity, size and modification time.
+    static std::string stamp(const std::string& path) {
+        struct stat info {};
+        if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+            return "-";
+        }
+        return std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' + std::to_string(info.st_size) +
+               ':' + std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + ':' +
+               std::to_string(info.st_ctim.tv_sec) + '.' + std::to_string(info.st_ctim.tv_nsec);
+    }
+
+    std::mutex mutex_;
+    X509_STORE* store_ = nullptr;
+    std::string signature_;
+    std::string directory_;
+    unsigned loads_ = 0;
+};
+
+// The store an evaluation builds on: the shared system roots, the custom anchors alone, or (rare)
+// both, in a store of the evaluation's own.
+X509_STORE* storeFor(const std::vector<Ref<SecCertificate>>& anchors, bool anchorsOnly) {
+    if (!anchorsOnly && anchors.empty()) {
+        return SystemRoots::shared().store();
+    }
+    X509_STORE* store = X509_STORE_new();
+    if (!store) {
+        return nullptr;
+    }
+    if (!anchorsOnly) {
+        if (X509_STORE* system = SystemRoots::shared().store()) {
+            if (STACK_OF(X509)* roots = X509_STORE_get1_all_certs(system)) {
+                for (int i = 0; i < sk_X509_num(roots); ++i) {
+                    X509_STORE_add_cert(store, sk_X509_value(roots, i));
+                }
+                sk_X509_pop_free(roots, X509_free);
+            }
+            X509_STORE_free(system);
+        }
+        std::string directory = SystemRoots::shared().directory();
+        if (X509_LOOKUP* lookup = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir())) {
+            X509_LOOKUP_add_dir(lookup, directory.c_str(), X509_FILETYPE_PEM);
+        }
+    }
+    for (const auto& anchor : anchors) {
+        X509_STORE_add_cert(store, anchor->x509());
+    }
+    return store;
+}
+
 } // namespace
+
+unsigned SecTrustSystemRootLoadCount() {
+    return SystemRoots::shared().loads();
+}
 
 SecTrust::SecTrust(std::vector<Ref<SecCertificate>> certificates, std::vector<Ref<SecPolicy>> policies)
     : certificates_(std::move(certificates)), policies_(std::move(policies)) {}
@@ -148,7 +253,7 @@ OSStatus SecTrust::evaluate(SecTrustResultType* result) {
     if (certificates_.empty()) {
         return errSecParam;
     }
-    X509_STORE* store = X509_STORE_new();
+    X509_STORE* store = storeFor(anchors_, anchorsOnly_);
     X509_STORE_CTX* ctx = X509_STORE_CTX_new();
     STACK_OF(X509)* untrusted = sk_X509_new_null();
     if (!store || !ctx || !untrusted) {
@@ -156,12 +261,6 @@ OSStatus SecTrust::evaluate(SecTrustResultType* result) {
         X509_STORE_CTX_free(ctx);
         sk_X509_free(untrusted);
         return errSecAllocate;
-    }
-    if (!anchorsOnly_) {
-        X509_STORE_set_default_paths(store);
-    }
-    for (const auto& anchor : anchors_) {
-        X509_STORE_add_cert(store, anchor->x509());
     }
     for (size_t i = 1; i < certificates_.size(); ++i) {
         sk_X509_push(untrusted, certificates_[i]->x509());

@@ -2,10 +2,9 @@
 //
 // Evaluation builds the chain from the leaf through the other certificates given up to a trusted
 // anchor: the system's roots (OpenSSL's default locations, which SSL_CERT_FILE and SSL_CERT_DIR
-// override) plus the custom anchors, or the custom anchors alone once they are set. A custom
-// anchor may be any certificate of the chain, not only a root. After an evaluation the
-// certificate accessors answer the chain that was built, leaf first; before, the certificates
-// given.
+// override; loaded once per process and again only when they change) plus the custom anchors, or the custom anchors
+// alone once they are set. A custom anchor may be any certificate of the chain, not only a root. After an evaluation
+// the certificate accessors answer the chain that was built, leaf first; before, the certificates given.
 #pragma once
 
 #include <Foundation/NSArray.h>
@@ -66,3 +65,7 @@ OSStatus SecTrustEvaluate(const Ref<SecTrust>& trust, SecTrustResultType* result
 NSInteger SecTrustGetCertificateCount(const Ref<SecTrust>& trust);
 Ref<SecCertificate> SecTrustGetCertificateAtIndex(const Ref<SecTrust>& trust, NSInteger index);
 Ref<SecKey> SecTrustCopyPublicKey(const Ref<SecTrust>& trust);
+
+// How many times the system's root store has been loaded in this process (it is loaded once and
+// shared, and loaded again only when its file or directory changes). For tests and diagnostics.
+unsigned SecTrustSystemRootLoadCount();

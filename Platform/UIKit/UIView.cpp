@@ -1,3 +1,6 @@
+#include <QuartzCore/CAAnimationValue.h>
+#include <QuartzCore/CABase.h>
+#include <QuartzCore/CASpringAnimation.h>
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/LayoutEngine.h>
 #include <UIKit/NSLayoutConstraint.h>
@@ -21,17 +24,65 @@ using uikit_detail::send;
 
 // MARK: - Animations
 
-namespace {
-
-struct AnimationContext {
-    double duration = 0;
+// What an animation block or a begin/commit pair says, and what it changed.
+struct UIViewAnimationContext {
+    double duration = 0.2;
     double delay = 0;
     UIViewAnimationOptions options = 0;
-    std::vector<std::pair<Ref<CALayer>, std::string>> changes;
+    bool spring = false;
+    CGFloat damping = 1;
+    CGFloat velocity = 0;
+    float repeatCount = 0;
+    bool autoreverses = false;
+    bool interactive = false;
+    struct Change {
+        Ref<CALayer> layer;
+        std::string key;
+        id from;
+    };
+    std::vector<Change> changes;
+    // The older interface.
+    bool older = false;
+    Ref<NSString> animationID;
+    void* userContext = nullptr;
+    id delegate;
+    SEL willStartSelector;
+    SEL didStopSelector;
 };
 
+// The delegate of the animations of one block: runs the block's completion when the last of them
+// has stopped, with finished = NO when any was removed early.
+class UIViewAnimationState : public NSObject {
+    NS_OBJECT(UIViewAnimationState, NSObject)
+public:
+    void animationDidStopFinished(const Ref<CAAnimation>&, bool finished) {
+        allFinished = allFinished && finished;
+        if (--pending > 0) {
+            return;
+        }
+        auto c = std::move(completion);
+        completion = nullptr;
+        if (c) {
+            c(allFinished);
+        }
+    }
+
+    UIView::Completion completion;
+    int pending = 0;
+    bool allFinished = true;
+    bool interactive = false;
+};
+
+NS_IMPLEMENT_CLASS(UIViewAnimationState, NSObject) {
+    b.method("animationDidStop:finished:", &UIViewAnimationState::animationDidStopFinished);
+}
+
+namespace {
+
 struct AnimationState {
-    std::vector<AnimationContext*> stack;
+    std::vector<UIViewAnimationContext*> stack;
+    // Contexts of the older interface, between begin and commit.
+    std::vector<std::unique_ptr<UIViewAnimationContext>> older;
     bool enabled = true;
     int suppressed = 0;
 };
@@ -41,55 +92,87 @@ AnimationState& animationState() {
     return *s;
 }
 
-// One animation block in flight: its completion and the layers it runs on.
-struct RunningAnimation : std::enable_shared_from_this<RunningAnimation> {
-    UIView::Completion completion;
-    std::vector<std::pair<Weak<CALayer>, uint64_t>> entries;
-    uikit_detail::Cancel timer;
-    bool done = false;
+Ref<CAMediaTimingFunction> curveFunction(UIViewAnimationOptions options) {
+    switch (options & (3 << 16)) {
+    case UIViewAnimationOptionCurveEaseIn:
+        return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseIn());
+    case UIViewAnimationOptionCurveEaseOut:
+        return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseOut());
+    case UIViewAnimationOptionCurveLinear:
+        return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionLinear());
+    default:
+        return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut());
+    }
+}
 
-    void forget() {
-        for (auto& [weak, token] : entries) {
-            if (auto layer = weak.lock()) {
-                layer->animationDidFinish(token);
+// A spring that comes to rest in `duration` with the damping ratio `ratio`: mass 1, and the
+// stiffness whose swing dies down (to a thousandth) in that time.
+void configureSpring(CASpringAnimation& spring, double duration, double ratio, double velocity) {
+    ratio = std::isfinite(ratio) ? std::clamp(ratio, 0.01, 10.0) : 1.0;
+    double omega = ratio >= 1 ? 9.23 / duration : std::log(1000.0) / (ratio * duration);
+    spring.setMass(1);
+    spring.setStiffness(omega * omega);
+    spring.setDamping(2 * ratio * omega);
+    spring.setInitialVelocity(std::isfinite(velocity) ? velocity : 0);
+}
+
+// Turns what a block changed into animations on the layers. The completion runs when they have all
+// stopped, or after the delay when nothing animates.
+void commitContext(UIViewAnimationContext& context, UIView::Completion completion) {
+    auto& state = animationState();
+    bool animate = state.enabled && state.suppressed == 0 && context.duration > 0 && !context.changes.empty();
+    if (!animate) {
+        if (completion) {
+            uikit_detail::after(std::max(0.0, context.delay), [completion] { completion(true); });
+        }
+        return;
+    }
+    auto delegate = make<UIViewAnimationState>();
+    delegate->completion = std::move(completion);
+    delegate->pending = static_cast<int>(context.changes.size());
+    delegate->interactive = context.interactive;
+    double begin = context.delay > 0 ? CACurrentMediaTime() + context.delay : 0;
+    auto timing = curveFunction(context.options);
+    for (auto& change : context.changes) {
+        Ref<CAAnimation> animation;
+        auto key = NSString::from(change.key);
+        if (change.key == "contents") {
+            // A transition: it changes no value, it only takes its time.
+            animation = CAAnimation::animation();
+        } else {
+            Ref<CABasicAnimation> basic;
+            if (context.spring) {
+                auto spring = CASpringAnimation::animationWithKeyPath(key);
+                configureSpring(*spring, context.duration, context.damping, context.velocity);
+                basic = spring;
+            } else {
+                basic = CABasicAnimation::animationWithKeyPath(key);
+                basic->setTimingFunction(timing);
             }
+            basic->setFromValue(change.from);
+            basic->setToValue(ca_detail::layerValueForKeyPath(*change.layer, change.key));
+            animation = basic;
         }
-        entries.clear();
+        animation->setDuration(context.duration);
+        animation->setBeginTime(begin);
+        if (begin > 0) {
+            animation->setFillMode(kCAFillModeBackwards());
+        }
+        if (context.options & UIViewAnimationOptionRepeat) {
+            animation->setRepeatCount(HUGE_VALF);
+        } else if (context.repeatCount > 0) {
+            animation->setRepeatCount(context.repeatCount);
+        }
+        animation->setAutoreverses((context.options & UIViewAnimationOptionAutoreverse) || context.autoreverses);
+        animation->setDelegate(delegate);
+        change.layer->addAnimationForKey(animation, key);
     }
-    // Ends by itself once its time is up.
-    void finish() {
-        if (done) {
-            return;
-        }
-        done = true;
-        forget();
-        auto c = std::move(completion);
-        if (c) {
-            c(true);
-        }
-    }
-    // Ended early: its animations were removed from a layer.
-    void cancel() {
-        if (done) {
-            return;
-        }
-        done = true;
-        if (timer) {
-            *timer = false;
-        }
-        forget();
-        auto c = std::move(completion);
-        if (c) {
-            uikit_detail::after(0, [c] { c(false); });
-        }
-    }
-};
+}
 
-void runAnimation(double duration, double delay, UIViewAnimationOptions options, const UIView::Animations& animations,
-                  UIView::Completion completion) {
+void runAnimation(UIViewAnimationContext context, const UIView::Animations& animations, UIView::Completion completion) {
     uikit_detail::assertMainThread("UIView animation");
     auto& state = animationState();
-    AnimationContext context{duration, delay, options, {}};
+    context.interactive = (context.options & UIViewAnimationOptionAllowUserInteraction) != 0;
     state.stack.push_back(&context);
     try {
         if (animations) {
@@ -100,29 +183,15 @@ void runAnimation(double duration, double delay, UIViewAnimationOptions options,
         throw;
     }
     state.stack.pop_back();
-    bool animate = state.enabled && state.suppressed == 0 && duration > 0 && !context.changes.empty();
-    if (!animate) {
-        if (completion) {
-            uikit_detail::after(std::max(0.0, delay), [completion] { completion(true); });
-        }
-        return;
-    }
-    auto running = std::make_shared<RunningAnimation>();
-    running->completion = std::move(completion);
-    std::set<std::pair<CALayer*, std::string>> seen;
-    for (auto& [layer, key] : context.changes) {
-        if (!seen.insert({layer.get(), key}).second) {
-            continue;
-        }
-        std::weak_ptr<RunningAnimation> weak = running;
-        uint64_t token = layer->addRunningAnimation(key, [weak] {
-            if (auto r = weak.lock()) {
-                r->cancel();
-            }
-        });
-        running->entries.emplace_back(layer, token);
-    }
-    running->timer = uikit_detail::after(delay + duration, [running] { running->finish(); });
+    commitContext(context, std::move(completion));
+}
+
+UIViewAnimationContext makeContext(double duration, double delay, UIViewAnimationOptions options) {
+    UIViewAnimationContext c;
+    c.duration = duration;
+    c.delay = delay;
+    c.options = options;
+    return c;
 }
 
 } // namespace
@@ -132,34 +201,69 @@ void UIView::noteAnimatable(const char* key) {
     if (state.stack.empty() || state.suppressed > 0) {
         return;
     }
-    state.stack.back()->changes.emplace_back(layer_, key);
+    UIViewAnimationContext& context = *state.stack.back();
+    for (const auto& change : context.changes) {
+        if (change.layer == layer_ && change.key == key) {
+            return;
+        }
+    }
+    // Without "begin from current state" a new animation starts from the model value, the end of
+    // any animation of the property already running.
+    id from = (context.options & UIViewAnimationOptionBeginFromCurrentState)
+                  ? layer_->presentationValueForKeyPath(NSString::from(key))
+                  : ca_detail::layerValueForKeyPath(*layer_, key);
+    context.changes.push_back({layer_, key, from});
+}
+
+bool UIView::isAnimationBlockingTouches() const {
+    auto keys = layer_->animationKeys();
+    if (!keys) {
+        return false;
+    }
+    for (NSUInteger i = 0; i < keys->count(); ++i) {
+        auto animation = layer_->animationForKey(cast<NSString>(keys->objectAtIndex(i)));
+        auto state = animation ? cast<UIViewAnimationState>(animation->delegate()) : nullptr;
+        if (state && !state->interactive) {
+            return true;
+        }
+    }
+    return false;
+}
+
+id UIView::actionForLayerForKey(const Ref<CALayer>&, const Ref<NSString>&) {
+    // A view's own layer does not animate by itself: its animations come from animation blocks.
+    return NSNull::null();
 }
 
 void UIView::animateWithDurationAnimations(double duration, Animations animations) {
-    runAnimation(duration, 0, 0, animations, nullptr);
+    runAnimation(makeContext(duration, 0, 0), animations, nullptr);
 }
 
 void UIView::animateWithDurationAnimationsCompletion(double duration, Animations animations, Completion completion) {
-    runAnimation(duration, 0, 0, animations, std::move(completion));
+    runAnimation(makeContext(duration, 0, 0), animations, std::move(completion));
 }
 
 void UIView::animateWithDurationDelayOptionsAnimationsCompletion(double duration, double delay,
                                                                  UIViewAnimationOptions options, Animations animations,
                                                                  Completion completion) {
-    runAnimation(duration, delay, options, animations, std::move(completion));
+    runAnimation(makeContext(duration, delay, options), animations, std::move(completion));
 }
 
 void UIView::animateWithDurationDelayUsingSpringWithDampingInitialSpringVelocityOptionsAnimationsCompletion(
-    double duration, double delay, CGFloat, CGFloat, UIViewAnimationOptions options, Animations animations,
-    Completion completion) {
-    runAnimation(duration, delay, options, animations, std::move(completion));
+    double duration, double delay, CGFloat damping, CGFloat velocity, UIViewAnimationOptions options,
+    Animations animations, Completion completion) {
+    UIViewAnimationContext context = makeContext(duration, delay, options);
+    context.spring = true;
+    context.damping = damping;
+    context.velocity = velocity;
+    runAnimation(std::move(context), animations, std::move(completion));
 }
 
 void UIView::transitionWithViewDurationOptionsAnimationsCompletion(const Ref<UIView>& view, double duration,
                                                                    UIViewAnimationOptions options,
                                                                    Animations animations, Completion completion) {
     runAnimation(
-        duration, 0, options,
+        makeContext(duration, 0, options),
         [&] {
             if (view) {
                 view->noteAnimatable("contents");
@@ -176,7 +280,7 @@ void UIView::transitionFromViewToViewDurationOptionsCompletion(const Ref<UIView>
                                                                Completion completion) {
     Ref<UIView> parent = fromView ? fromView->superview() : nullptr;
     runAnimation(
-        duration, 0, options,
+        makeContext(duration, 0, options),
         [&] {
             if (parent && toView) {
                 parent->insertSubviewAboveSubview(toView, fromView);
@@ -187,6 +291,117 @@ void UIView::transitionFromViewToViewDurationOptionsCompletion(const Ref<UIView>
             }
         },
         std::move(completion));
+}
+
+void UIView::beginAnimationsContext(const Ref<NSString>& animationID, void* context) {
+    uikit_detail::assertMainThread("beginAnimations");
+    auto& state = animationState();
+    auto c = std::make_unique<UIViewAnimationContext>();
+    c->older = true;
+    c->animationID = animationID;
+    c->userContext = context;
+    // Interaction stays on for the older interface's animations.
+    c->interactive = true;
+    state.stack.push_back(c.get());
+    state.older.push_back(std::move(c));
+}
+
+void UIView::commitAnimations() {
+    auto& state = animationState();
+    if (state.older.empty() || state.stack.empty() || state.stack.back() != state.older.back().get()) {
+        return;
+    }
+    std::unique_ptr<UIViewAnimationContext> c = std::move(state.older.back());
+    state.older.pop_back();
+    state.stack.pop_back();
+    id delegate = c->delegate;
+    Ref<NSString> animationID = c->animationID;
+    id userContext = c->userContext ? id(NSValue::valueWithPointer(c->userContext)) : id();
+    SEL willStart = c->willStartSelector;
+    SEL didStop = c->didStopSelector;
+    if (delegate && !willStart.isNull() && delegate->respondsToSelector(willStart)) {
+        uikit_detail::after(std::max(0.0, c->delay), [delegate, willStart, animationID, userContext] {
+            std::vector<id> args{animationID, userContext};
+            args.resize(std::min<size_t>(args.size(), willStart.argumentCount()));
+            delegate->performSelectorWithArguments(willStart, args);
+        });
+    }
+    Completion completion;
+    if (delegate && !didStop.isNull() && delegate->respondsToSelector(didStop)) {
+        completion = [delegate, didStop, animationID, userContext](bool finished) {
+            std::vector<id> args{animationID, NSNumber::numberWithBool(finished), userContext};
+            args.resize(std::min<size_t>(args.size(), didStop.argumentCount()));
+            delegate->performSelectorWithArguments(didStop, args);
+        };
+    }
+    commitContext(*c, std::move(completion));
+}
+
+namespace {
+// The context of the older interface being built, or nullptr.
+UIViewAnimationContext* olderContext() {
+    auto& state = animationState();
+    if (state.stack.empty() || !state.stack.back()->older) {
+        return nullptr;
+    }
+    return state.stack.back();
+}
+} // namespace
+
+void UIView::setAnimationDuration(double duration) {
+    if (auto* c = olderContext()) {
+        c->duration = duration;
+    }
+}
+
+void UIView::setAnimationDelay(double delay) {
+    if (auto* c = olderContext()) {
+        c->delay = delay;
+    }
+}
+
+void UIView::setAnimationCurve(UIViewAnimationCurve curve) {
+    if (auto* c = olderContext()) {
+        c->options = (c->options & ~static_cast<UIViewAnimationOptions>(3 << 16)) |
+                     (static_cast<UIViewAnimationOptions>(curve & 3) << 16);
+    }
+}
+
+void UIView::setAnimationRepeatCount(float count) {
+    if (auto* c = olderContext()) {
+        c->repeatCount = count;
+    }
+}
+
+void UIView::setAnimationRepeatAutoreverses(bool autoreverses) {
+    if (auto* c = olderContext()) {
+        c->autoreverses = autoreverses;
+    }
+}
+
+void UIView::setAnimationBeginsFromCurrentState(bool fromCurrentState) {
+    if (auto* c = olderContext()) {
+        c->options = fromCurrentState ? (c->options | UIViewAnimationOptionBeginFromCurrentState)
+                                      : (c->options & ~UIViewAnimationOptionBeginFromCurrentState);
+    }
+}
+
+void UIView::setAnimationDelegate(const id& delegate) {
+    if (auto* c = olderContext()) {
+        c->delegate = delegate;
+    }
+}
+
+void UIView::setAnimationWillStartSelector(SEL selector) {
+    if (auto* c = olderContext()) {
+        c->willStartSelector = selector;
+    }
+}
+
+void UIView::setAnimationDidStopSelector(SEL selector) {
+    if (auto* c = olderContext()) {
+        c->didStopSelector = selector;
+    }
 }
 
 void UIView::performWithoutAnimation(Animations actions) {
@@ -236,6 +451,7 @@ NS_IMPLEMENT_CLASS(UIView, UIResponder) {
     b.method("sizeToFit", &UIView::sizeToFit);
     b.method("intrinsicContentSize", &UIView::intrinsicContentSize);
     b.method("hitTest:withEvent:", &UIView::hitTestWithEvent);
+    b.method("actionForLayer:forKey:", &UIView::actionForLayerForKey);
     b.method("pointInside:withEvent:", &UIView::pointInsideWithEvent);
     b.method("addSubview:", &UIView::addSubview);
     b.method("removeFromSuperview", &UIView::removeFromSuperview);
@@ -288,6 +504,7 @@ UIView::UIView(CGRect frame, Ref<CALayer> layer) : layer_(std::move(layer)) {
         layer_ = make<CALayer>();
     }
     layer_->setDelegate(id(this));
+    layer_->setTakesImplicitActions(false);
     layer_->setFrame(frame);
 }
 
@@ -925,7 +1142,7 @@ Ref<UILayoutGuide> UIView::layoutMarginsGuide() const {
 // MARK: - Hit-testing and coordinates
 
 Ref<UIView> UIView::hitTestWithEvent(CGPoint point, const Ref<UIEvent>& event) {
-    if (hidden_ || !userInteractionEnabled_ || alpha() < 0.01) {
+    if (hidden_ || !userInteractionEnabled_ || alpha() < 0.01 || isAnimationBlockingTouches()) {
         return nullptr;
     }
     if (!pointInsideWithEvent(point, event)) {

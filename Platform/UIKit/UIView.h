@@ -8,9 +8,18 @@
 // their superview lays out (UIView's layoutSubviews; see LayoutEngine.h); the others keep the
 // frames that code and autoresizing give them.
 //
-// Animations run on the process clock: the model values change at once (as the platform's model
-// layer does), and the completion runs when delay + duration have passed, with finished = NO when
-// the layer's animations were removed first.
+// Animations. A change of frame, bounds, centre, transform, alpha or background colour made in an
+// animation block changes the model value at once and adds a basic animation (a spring animation
+// for the spring variant) from the old value to the new one to the view's layer, under the
+// layer's key ("position", "bounds", "transform", "opacity", "backgroundColor"); the layer's
+// presentation layer shows the value in between at the clock's time (see CALayer.h). The old value
+// is the model value, or with UIViewAnimationOptionBeginFromCurrentState the value shown now. A new
+// animation of a property replaces the running one, whose block then ends unfinished. The options
+// give the curve (ease in and out by default), repeat and autoreverse. The completion runs when
+// every animation of the block has stopped, on the clock: finished = YES when they ran to their
+// end, NO when one was removed first; with no change to animate, after the delay. While a block's
+// animations run on a view, the view takes no touches unless the block allowed user interaction
+// (the older begin/commit interface allows them).
 #pragma once
 
 #include <CoreGraphics/CGAffineTransform.h>
@@ -70,6 +79,13 @@ inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionNone = 0 
 inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionFlipFromLeft = 1 << 20;
 inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionFlipFromRight = 2 << 20;
 inline constexpr UIViewAnimationOptions UIViewAnimationOptionTransitionCrossDissolve = 5 << 20;
+
+enum UIViewAnimationCurve : NSInteger {
+    UIViewAnimationCurveEaseInOut = 0,
+    UIViewAnimationCurveEaseIn = 1,
+    UIViewAnimationCurveEaseOut = 2,
+    UIViewAnimationCurveLinear = 3,
+};
 
 enum UILayoutConstraintAxis : NSInteger {
     UILayoutConstraintAxisHorizontal = 0,
@@ -270,11 +286,30 @@ public:
                                                                   const Ref<UIView>& toView, double duration,
                                                                   UIViewAnimationOptions options,
                                                                   Completion completion);
+    // The older interface: the changes between begin and commit animate together. The delegate
+    // (held until the animation ends) receives the will-start selector (animation ID, context) at
+    // the start and the did-stop selector (animation ID, NSNumber finished, context as an NSValue
+    // pointer) at the end, each with as many of those arguments as the selector takes. The setters
+    // act on the innermost begin/commit pair; outside one they do nothing.
+    static void beginAnimationsContext(const Ref<NSString>& animationID, void* context);
+    static void commitAnimations();
+    static void setAnimationDuration(double duration);
+    static void setAnimationDelay(double delay);
+    static void setAnimationCurve(UIViewAnimationCurve curve);
+    static void setAnimationRepeatCount(float count);
+    static void setAnimationRepeatAutoreverses(bool autoreverses);
+    static void setAnimationBeginsFromCurrentState(bool fromCurrentState);
+    static void setAnimationDelegate(const id& delegate);
+    static void setAnimationWillStartSelector(SEL selector);
+    static void setAnimationDidStopSelector(SEL selector);
     static void performWithoutAnimation(Animations actions);
     static void setAnimationsEnabled(bool enabled);
     static bool areAnimationsEnabled();
     // The duration of the animation block being run now, 0 outside one.
     static double inheritedAnimationDuration();
+
+    // The layer's delegate: a view's layer takes no implicit animations (answers NSNull).
+    id actionForLayerForKey(const Ref<CALayer>& layer, const Ref<NSString>& key);
 
     Ref<NSString> description() const override;
 
@@ -293,6 +328,7 @@ private:
     static void moveToWindow(UIView* view, const Ref<UIWindow>& window, bool did);
     void autoresizeSubviews(CGSize oldSize);
     void noteAnimatable(const char* key);
+    bool isAnimationBlockingTouches() const;
     void layoutBelow();
 
     Ref<CALayer> layer_;

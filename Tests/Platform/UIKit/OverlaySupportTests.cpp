@@ -1,6 +1,8 @@
 // What overlays (progress and status HUDs) use: appearance proxies, motion effects, blur views,
 // toolbars, bezier paths, the window list and the keyboard window.
 #include <Foundation/NSNotificationCenter.h>
+#include <QuartzCore/CAAnimationGroup.h>
+#include <QuartzCore/CABasicAnimation.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/NSString+NSStringDrawing.h>
@@ -265,15 +267,18 @@ TEST_F(OverlaySupportTests, AccessibilityIsRecorded) {
 
 TEST_F(OverlaySupportTests, LayersHoldExplicitAnimationsAndMasks) {
     auto ring = make<CALayer>();
-    auto rotate = make<NSObject>(); // stands for an animation object
-    auto progress = make<NSObject>();
+    auto rotate = CABasicAnimation::animationWithKeyPath("transform.rotation"_ns);
+    auto progress = CAAnimationGroup::animation();
     ring->addAnimationForKey(rotate, "rotate"_ns);
     ring->addAnimationForKey(progress, "progress"_ns);
-    EXPECT_EQ(ring->animationForKey("rotate"_ns), rotate);
+    ASSERT_TRUE(ring->animationForKey("rotate"_ns));
+    EXPECT_EQ(cast<CABasicAnimation>(ring->animationForKey("rotate"_ns))->keyPath()->str(), "transform.rotation")
+        << "the layer keeps a copy";
     EXPECT_EQ(ring->animationKeys()->count(), 2u);
-    auto replacement = make<NSObject>();
+    auto replacement = CABasicAnimation::animationWithKeyPath("opacity"_ns);
     ring->addAnimationForKey(replacement, "rotate"_ns);
-    EXPECT_EQ(ring->animationForKey("rotate"_ns), replacement) << "a key holds one animation";
+    EXPECT_EQ(cast<CABasicAnimation>(ring->animationForKey("rotate"_ns))->keyPath()->str(), "opacity")
+        << "a key holds one animation";
     EXPECT_EQ(ring->animationKeys()->count(), 2u);
     ring->removeAnimationForKey("rotate"_ns);
     EXPECT_FALSE(ring->animationForKey("rotate"_ns));
