@@ -19,12 +19,18 @@ public:
 
     NS_PROPERTY(Ref<UIWindow>, window, setWindow)
 
-    // LAUNCH-DECL
+    // The launch sequence; answers YES.
+    bool applicationDidFinishLaunchingWithOptions(const Ref<UIApplication>& application,
+                                                  const Ref<NSDictionary>& options);
     // Both URL entries pass the URL's text to parseParamAndNotify and answer YES.
     bool applicationOpenURLOptions(const Ref<UIApplication>& application, const Ref<NSURL>& url,
                                    const Ref<NSDictionary>& options);
     bool applicationHandleOpenURL(const Ref<UIApplication>& application, const Ref<NSURL>& url);
 
+    // A new root screen.
+    Ref<UIViewController> initialViewController();
+    // The splash view (launch image and version label), not yet placed.
+    Ref<UIImageView> addSplashPage();
     // Stores the identifiers of an "enoxm://" link and posts kReceiveimeiNotification; a link with
     // nothing after the prefix changes nothing.
     void parseParamAndNotify(const Ref<NSString>& text);
@@ -38,3 +44,6 @@ public:
     // names one of the folders ("zh-Hans", "en") is that folder. nil for anything else.
     static Ref<NSString> languageFolderForProfileLanguage(const Ref<NSString>& value);
 };
+
+// The application's entry: runs the platform's application loop with AppDelegate as the delegate.
+int DXApplicationMain(int argc, char* argv[]);
