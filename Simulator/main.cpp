@@ -1,8 +1,13 @@
 // The simulator: boots the platform on a simulated device and shows what the app can do so far:
 // it loads a device profile, builds this device's test list from the bundle's test definitions and
-// support list, and prints it.
+// support list, and prints it. With --run it walks a run of question tests with a scripted operator
+// (answers from --answers, else from the --faults overlay), shows the result screen, sends the final
+// transaction to a loopback transaction service and prints each test's result.
 //
 //   Simulator [--device IDENTIFIER] [--list-devices]
+//             [--run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]]
+#include "RunSession.h"
+
 #include <Categorys/NSBundleEx.h>
 #include <Core/DXSectionModel.h>
 #include <Core/DXTestModel.h>
@@ -23,7 +28,9 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: Simulator [--device IDENTIFIER] [--list-devices]\n");
+    std::fprintf(stderr,
+                 "usage: Simulator [--device IDENTIFIER] [--list-devices]\n"
+                 "                 [--run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]]\n");
     return 2;
 }
 
@@ -35,9 +42,20 @@ std::string text(const Ref<NSString>& s) {
 
 int main(int argc, char** argv) {
     std::string device = SimDevice::defaultProfile;
+    RunOptions run;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
             device = argv[++i];
+        } else if (!std::strcmp(argv[i], "--run") && i + 1 < argc) {
+            run.keys = splitList(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--answers") && i + 1 < argc) {
+            if (!parseAnswers(argv[++i], run.answers)) {
+                return usage();
+            }
+        } else if (!std::strcmp(argv[i], "--faults") && i + 1 < argc) {
+            run.faultsFile = argv[++i];
+        } else if (!std::strcmp(argv[i], "--evaluate")) {
+            run.evaluate = true;
         } else if (!std::strcmp(argv[i], "--list-devices")) {
             for (const auto& name : SimDevice::availableProfiles()) {
                 std::printf("%s\n", name.c_str());
@@ -61,6 +79,10 @@ int main(int argc, char** argv) {
                 identity.model.c_str(), identity.systemName.c_str(), identity.systemVersion.c_str(), screen.width,
                 screen.height, screen.scale);
     std::printf("sandbox: %s\n", text(NSSandbox::rootPath()).c_str());
+
+    if (!run.keys.empty()) {
+        return runQuestionTests(run);
+    }
 
     auto bundle = NSBundle::mainBundle();
     auto itemList = bundle->pathForResourceOfType("ItemList"_ns, "plist"_ns);

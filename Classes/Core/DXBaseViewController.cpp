@@ -140,6 +140,11 @@ void DXBaseViewController::viewDidLoad() {
 
 void DXBaseViewController::viewWillDisappear(bool animated) {
     DXViewController::viewWillDisappear(animated);
+    // A screen that leaves (Skip or Back from the header) takes its failed-test alert with it, so
+    // that no late Retry or Exit comes from it.
+    if (auto alert = failedTestAlert(); alert && alert->isVisible()) {
+        alert->dismissWithClickedButtonIndexAnimated(alert->cancelButtonIndex(), false);
+    }
 }
 
 void DXBaseViewController::choose(const id&) {}

@@ -3,7 +3,7 @@
 #include "QuestionLayout.h"
 
 #include <Categorys/DXLocalizedString.h>
-#include <Foundation/NSString.h>
+#include <CoreTelephony/CTTelephonyNetworkInfo.h>
 #include <Runtime/ClassBuilder.h>
 
 NS_IMPLEMENT_CLASS(SimTrayViewController, DXBaseViewController) {
@@ -28,14 +28,8 @@ const bool layoutRegistered = [] {
 } // namespace
 
 Ref<NSNumber> SimTrayViewController::isSupport() {
-    // The telephony classes are found by name, so a platform without telephony answers 0.
-    Class info = NSClassFromString("CTTelephonyNetworkInfo");
-    id networkInfo = info ? info->createInstance() : nullptr;
-    id provider;
-    if (networkInfo && networkInfo->respondsToSelector("subscriberCellularProvider")) {
-        provider = networkInfo->performSelector("subscriberCellularProvider");
-    }
-    return NSNumber::numberWithInteger(provider ? 1 : 0);
+    auto networkInfo = make<CTTelephonyNetworkInfo>();
+    return NSNumber::numberWithInteger(networkInfo->subscriberCellularProvider() ? 1 : 0);
 }
 
 void SimTrayViewController::viewDidLoad() {

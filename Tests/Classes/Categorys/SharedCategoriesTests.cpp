@@ -4,6 +4,7 @@
 
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/NSObject+AssociatedObject.h>
+#include <Categorys/NSObject+logProperties.h>
 #include <Categorys/NSString+Split.h>
 #include <Categorys/PGProgressHUD+AutoHide.h>
 #include <Categorys/RXSignal+TakeUntil.h>
@@ -179,4 +180,12 @@ TEST_F(SharedCategoriesTest, StringTableTextsAreNeverFormats) {
     // A key the tables lack is its own text, and is not a format either.
     EXPECT_EQ(DXLocalizedString("MISSING_%s_KEY")->str(), "MISSING_%s_KEY");
     EXPECT_FALSE(DXLocalizedStringWithArguments("MISSING_%s_%n"_ns, {})->str().empty());
+}
+
+TEST_F(SharedCategoriesTest, LogPropertiesWritesTheClassOwnProperties) {
+    auto model = make<DXTestModel>("Logged"_ns);
+    logProperties(model);
+    EXPECT_TRUE(logged("Properties for object"));
+    EXPECT_TRUE(logged("Property title Value: Logged"));
+    EXPECT_TRUE(logged("-----------------------------------------------"));
 }

@@ -191,6 +191,25 @@ TEST_F(RunContainerTest, RetryAfterAFailureShowsTheRecordAgainFresh) {
     EXPECT_EQ(c->indexOfHandle(), 1u);
 }
 
+TEST_F(RunContainerTest, SkippingAScreenWithItsFailedTestAlertOpenTakesTheAlertAway) {
+    auto c = startRun({record("A", "WaterDamgeViewController", false, true), record("B")}, DXRunTypeProfile);
+    auto failed = testScreen();
+    answer(false);
+    auto alert = failed->failedTestAlert();
+    ASSERT_TRUE(alert);
+    openSheet();
+    tapSheet("Skip");
+    tapAlert("YES");
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_FALSE(UITestDriver::topAlert());
+    EXPECT_EQ(c->indexOfHandle(), 1u);
+    EXPECT_EQ(results(), (std::vector<NSInteger>{2, 0}));
+    expectStoredMatchesMemory();
+    // No marker of a run ended from a failed test.
+    EXPECT_FALSE(NSFileManager::defaultManager()->fileExistsAtPath(documentsFile("test_failed_doResult.flg")));
+    EXPECT_FALSE(resultScreen());
+}
+
 TEST_F(RunContainerTest, ExitFromTheFailedTestAlertEndsTheRunAtTheResultScreen) {
     auto c = startRun({record("A", "WaterDamgeViewController", false, true)}, DXRunTypeSingleTest);
     answer(false);
