@@ -1,11 +1,9 @@
-// The simulator: boots the platform on a simulated device and shows what the app can do so far:
-// it loads a device profile, builds this device's test list from the bundle's test definitions and
-// support list, and prints it. With --run it walks a run of question tests with a scripted operator
-// (answers from --answers, else from the --faults overlay), shows the result screen, sends the final
-// transaction to a loopback transaction service and prints each test's result.
-//
-//   Simulator [--device IDENTIFIER] [--list-devices]
-//             [--run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]]
+// The simulator is the app on a simulated device. Without arguments it walks the whole road against
+// a loopback transaction service: launch, the URL-scheme entry with the device identifiers, Start,
+// the typed session, the start transaction, the run with a scripted operator, the result screen and
+// the final transaction, then prints a table of the results (see --help). With --list it prints
+// this device's test list; with --run it walks a run of question tests without the session road.
+#include "AppRoad.h"
 #include "RunSession.h"
 
 #include <Categorys/NSBundleEx.h>
@@ -27,10 +25,33 @@
 
 namespace {
 
+const char* const kUsage =
+    "usage: Simulator [--device ID] [--faults FILE] [--operator FILE] [--server URL] [--screenshots DIR]\n"
+    "                 [--real-time] [--evaluate]\n"
+    "       Simulator --list [--device ID] | --list-devices\n"
+    "       Simulator --run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]\n"
+    "\n"
+    "Runs the app on a simulated device and walks the whole road: the app is launched, opened by its\n"
+    "enoxm:// URL with the device identifiers, Start is pressed, the session is typed in, the start\n"
+    "transaction goes to the transaction service, every test of the session runs with a scripted\n"
+    "operator, the result screen sends the final transaction (trade-in), and a table of the results\n"
+    "(test, result, time) and the transaction the service received are printed. Exit status 0 when\n"
+    "the road completed.\n"
+    "\n"
+    "  --device ID        the device profile to run on (--list-devices names them)\n"
+    "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\"}: the\n"
+    "                     operator answers NO for the broken parts\n"
+    "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults\n"
+    "  --server URL       a real transaction service instead of the loopback one\n"
+    "  --screenshots DIR  write a text picture of the screen at every step into DIR\n"
+    "  --real-time        run on the wall clock (default: virtual time, a run takes seconds)\n"
+    "  --evaluate         send an evaluation instead of a trade-in\n"
+    "  --list             print this device's test list\n"
+    "  --run KEYS         walk a run of the given question tests only (no session road)\n"
+    "  --help             this text\n";
+
 int usage() {
-    std::fprintf(stderr,
-                 "usage: Simulator [--device IDENTIFIER] [--list-devices]\n"
-                 "                 [--run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]]\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
 }
 
@@ -43,8 +64,23 @@ std::string text(const Ref<NSString>& s) {
 int main(int argc, char** argv) {
     std::string device = SimDevice::defaultProfile;
     RunOptions run;
+    RoadOptions road;
+    bool list = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::printf("%s", kUsage);
+            return 0;
+        } else if (!std::strcmp(argv[i], "--list")) {
+            list = true;
+        } else if (!std::strcmp(argv[i], "--operator") && i + 1 < argc) {
+            road.operatorFile = argv[++i];
+        } else if (!std::strcmp(argv[i], "--server") && i + 1 < argc) {
+            road.server = argv[++i];
+        } else if (!std::strcmp(argv[i], "--screenshots") && i + 1 < argc) {
+            road.screenshotsDir = argv[++i];
+        } else if (!std::strcmp(argv[i], "--real-time")) {
+            road.realTime = true;
+        } else if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
             device = argv[++i];
         } else if (!std::strcmp(argv[i], "--run") && i + 1 < argc) {
             run.keys = splitList(argv[++i]);
@@ -54,8 +90,10 @@ int main(int argc, char** argv) {
             }
         } else if (!std::strcmp(argv[i], "--faults") && i + 1 < argc) {
             run.faultsFile = argv[++i];
+            road.faultsFile = run.faultsFile;
         } else if (!std::strcmp(argv[i], "--evaluate")) {
             run.evaluate = true;
+            road.evaluate = true;
         } else if (!std::strcmp(argv[i], "--list-devices")) {
             for (const auto& name : SimDevice::availableProfiles()) {
                 std::printf("%s\n", name.c_str());
@@ -82,6 +120,9 @@ int main(int argc, char** argv) {
 
     if (!run.keys.empty()) {
         return runQuestionTests(run);
+    }
+    if (!list) {
+        return runAppRoad(road);
     }
 
     auto bundle = NSBundle::mainBundle();
