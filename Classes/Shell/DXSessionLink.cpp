@@ -61,6 +61,13 @@ DXSessionLink DXSessionLinkFromScannedText(const Ref<NSString>& text) {
     if (candidate->length() == 0 || candidate->str().size() > kDXMaximumServerLength * 2) {
         return link;
     }
+    // A session link is plain ASCII. Anything else (bytes that are not UTF-8 included, which the
+    // string and the expression engine would count differently) is not a session link.
+    for (unsigned char c : candidate->str()) {
+        if (c >= 0x80) {
+            return link;
+        }
+    }
     auto matches =
         sessionLinkExpression()->matchesInStringOptionsRange(candidate, 0, NSMakeRange(0, candidate->length()));
     if (!matches || matches->count() != 1) {

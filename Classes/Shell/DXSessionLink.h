@@ -19,7 +19,7 @@ struct DXSessionLink {
 };
 
 // The session of a scanned text: the whole text (surrounding white space and line ends aside) must
-// be one session link, with the scheme in lower case and no user information in the host. Anything
+// be one session link, in ASCII, with the scheme in lower case and no user information in the host. Anything
 // else, two links included, gives an invalid result without a refusal: the scanner simply goes on.
 DXSessionLink DXSessionLinkFromScannedText(const Ref<NSString>& text);
 

@@ -58,6 +58,9 @@ TEST(ScannedSessionLink, TextsThatAreNotExactlyOneLinkAreIgnored) {
         EXPECT_FALSE(link.refusal) << text;
     }
     EXPECT_FALSE(DXSessionLinkFromScannedText(nullptr).isValid());
+    // Bytes that are not UTF-8, and other non-ASCII text, found by the fuzzer.
+    EXPECT_FALSE(scanned("imei=35&meise\xf2&proS%2\xe5\xa6%20X&productPiouciPuciPheone").isValid());
+    EXPECT_FALSE(scanned("https://t\xc3\xa9st.example/download_app/?sessionid=1").isValid());
     EXPECT_FALSE(scanned(std::string(5000, 'a')).isValid());
 }
 
