@@ -14,6 +14,7 @@
 #include <LoopbackTransactionService.h>
 #include <Shell/DXResultViewController.h>
 #include <UIKit/UINavigationController.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 
 #include <chrono>
@@ -205,6 +206,9 @@ int runQuestionTests(const RunOptions& options) {
         std::printf("evaluation accepted: the result screen stays open\n");
     }
     service.stop();
+    for (const auto& file : UIScreenshotWrittenFiles()) {
+        std::printf("screenshot: %s\n", file.c_str());
+    }
     (void)window;
     return 0;
 }
