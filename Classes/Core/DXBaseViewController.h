@@ -58,6 +58,8 @@ public:
     NS_PROPERTY(Ref<NSNumber>, isSingle, setIsSingle)
     NS_PROPERTY(bool, isRetryItem, setIsRetryItem)
     // Declared for screens that never use them.
+    id backDelegate() const { return backDelegate_.lock(); }
+    void setBackDelegate(const id& delegate) { backDelegate_ = delegate; }
     NS_PROPERTY(Ref<NSArray>, doItems, setDoItems)
     NS_PROPERTY(NSInteger, handleIndex, setHandleIndex)
     NS_PROPERTY(Ref<RXDisposable>, stopDisposable, setStopDisposable)
@@ -114,6 +116,7 @@ private:
     void reportToDelegate(NSInteger result, bool endTest);
     Weak<NSObject> delegate_;
     Weak<NSObject> headerDelegate_;
+    Weak<NSObject> backDelegate_;
     Ref<RXSignal> present_;
     Ref<RXSignal> choose_;
     Ref<RXSignal> enterToBackgound_;

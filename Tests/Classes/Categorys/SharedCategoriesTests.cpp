@@ -8,8 +8,10 @@
 #include <Categorys/NSString+Split.h>
 #include <Categorys/PGProgressHUD+AutoHide.h>
 #include <Categorys/RXSignal+TakeUntil.h>
+#include <Categorys/UIColor+Image.h>
 #include <Categorys/UILabel+InjectColor.h>
 #include <Categorys/UIView+Frame.h>
+#include <CoreGraphics/CGImage.h>
 #include <Foundation/NSError.h>
 #include <Reactive/RXSubject.h>
 #include <UIKit/UIColor.h>
@@ -188,4 +190,17 @@ TEST_F(SharedCategoriesTest, LogPropertiesWritesTheClassOwnProperties) {
     EXPECT_TRUE(logged("Properties for object"));
     EXPECT_TRUE(logged("Property title Value: Logged"));
     EXPECT_TRUE(logged("-----------------------------------------------"));
+}
+
+TEST_F(SharedCategoriesTest, ColourImageIsOnePixelOfTheColour) {
+    auto image = colorToImage(UIColor::colorWithRedGreenBlueAlpha(1, 0, 0, 1));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), CGSizeMake(1, 1));
+    EXPECT_EQ(image->scale(), 1);
+    uint8_t rgba[4] = {};
+    ASSERT_TRUE(CGImageGetPixel(image->CGImage(), 0, 0, rgba));
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[1], 0);
+    EXPECT_EQ(rgba[2], 0);
+    EXPECT_EQ(rgba[3], 255);
 }

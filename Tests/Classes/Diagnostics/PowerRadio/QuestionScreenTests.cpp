@@ -40,6 +40,10 @@ protected:
     }
 };
 
+[[maybe_unused]] void PrintTo(const Screen& screen, std::ostream* os) {
+    *os << screen.controller;
+}
+
 std::string nameOf(const ::testing::TestParamInfo<Screen>& info) {
     return info.param.controller;
 }
