@@ -144,7 +144,10 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "no question test to run\n");
         return 1;
     }
-    DXProfileManager::sharedManager()->storeTasksInPersistent(run);
+    if (!DXProfileManager::sharedManager()->storeTasksInPersistent(run)) {
+        std::fprintf(stderr, "cannot store the run\n");
+        return 1;
+    }
 
     std::optional<int> exitStatus;
     DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
