@@ -14,6 +14,7 @@
 #include <LoopbackTransactionService.h>
 #include <Shell/DXResultViewController.h>
 #include <UIKit/UINavigationController.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 
 #include <chrono>
@@ -143,7 +144,10 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "no question test to run\n");
         return 1;
     }
-    DXProfileManager::sharedManager()->storeTasksInPersistent(run);
+    if (!DXProfileManager::sharedManager()->storeTasksInPersistent(run)) {
+        std::fprintf(stderr, "cannot store the run\n");
+        return 1;
+    }
 
     std::optional<int> exitStatus;
     DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
@@ -205,6 +209,9 @@ int runQuestionTests(const RunOptions& options) {
         std::printf("evaluation accepted: the result screen stays open\n");
     }
     service.stop();
+    for (const auto& file : UIScreenshotWrittenFiles()) {
+        std::printf("screenshot: %s\n", file.c_str());
+    }
     (void)window;
     return 0;
 }

@@ -55,6 +55,14 @@ NS_IMPLEMENT_CLASS(DXResultViewController, DXViewController) {
 
 namespace {
 
+// Stores a re-run's result in the run store; a store that cannot be written is logged, the result
+// stays in memory and on screen.
+void persist(NSInteger result, const Ref<DXTestModel>& model) {
+    if (!DXProfileManager::sharedManager()->updateStateInPersistentWithTestModel(result, model)) {
+        NSLog("result: the run store could not be written for %@", model->profilekey());
+    }
+}
+
 const char* const kCellIdentifier = "DXResultTableViewCell";
 const char* const kDecoyKey = "AUDIT_OPERATOR";
 constexpr double kSlide = 0.3;
@@ -360,7 +368,7 @@ void DXResultViewController::testViewControllerWithResultEndTest(const Ref<UIVie
     auto model = test->info();
     if (model) {
         model->setResult(result);
-        DXProfileManager::sharedManager()->updateStateInPersistentWithTestModel(result, model);
+        persist(result, model);
     }
     test->view()->removeFromSuperview();
     test->removeFromParentViewController();
@@ -434,7 +442,7 @@ void DXResultViewController::navigationHeaderViewDidClickButtonType(const Ref<DX
             } else if (title->isEqualToString(DXLocalizedString("BASETEST_CONTROLLER_ACTIONSHEET_SKIP"))) {
                 if (auto model = self->childRecord()) {
                     model->setResult(DXTestResultFail);
-                    DXProfileManager::sharedManager()->updateStateInPersistentWithTestModel(DXTestResultFail, model);
+                    persist(DXTestResultFail, model);
                 }
                 self->refreshResultView();
                 self->slideOutChild();

@@ -117,3 +117,14 @@ TEST_F(GradeCommentTests, TouchOutsideTheCardClosesWithoutSaving) {
     EXPECT_FALSE(form->view()->superview());
     EXPECT_EQ(storedAnswers(), "nil");
 }
+
+TEST_F(GradeCommentTests, CustomQuestionsWithoutGradeAreKeyedByTheirLabels) {
+    writeText(documentsFile("quorvane_config.txt"),
+              R"({"profile": [{"profile_key": "CUSTOM_QUESTION", "extra": {"questions": ["Q1"]}}]})");
+    auto questions = NSArray::arrayWithObjects(
+        {NSDictionary::dictionaryWithEntries({{"type"_ns, "textBox"_ns}, {"label"_ns, "Scratches?"_ns}}),
+         NSDictionary::dictionaryWithEntries({{"type"_ns, "textBox"_ns}, {"label"_ns, ""_ns}})});
+    present(questions);
+    ASSERT_TRUE(UITestDriver::tapButtonTitled("Save and continue"));
+    EXPECT_EQ(storedAnswers(), R"([{"Scratches?":""},{"key":""}])");
+}
