@@ -6,7 +6,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libplist-dev libexpat1-dev
     libcurl4-openssl-dev libssl-dev libcpp-httplib-dev
-    libcairo2-dev libpng-dev libjpeg62-turbo-dev libicu-dev
+    libcairo2-dev libpng-dev libjpeg62-turbo-dev libicu-dev libpango1.0-dev fonts-dejavu-core
     libzbar-dev libqrencode-dev
 )
 missing=()

@@ -26,10 +26,26 @@ void RXBehaviorSubject::setCurrentValue(const id& value) {
 
 Ref<RXDisposable> RXBehaviorSubject::subscribe(const Ref<RXSubscriber>& subscriber) {
     Ref<RXCompoundDisposable> subscription = addSubscriber(subscriber);
-    if (subscription->isDisposed()) {
-        return subscription; // terminated: nothing more is delivered
-    }
     Ref<RXBehaviorSubject> self(this);
+    if (subscription->isDisposed()) {
+        // Terminated: the value it kept, then its termination.
+        auto live = make<RXDisposable>();
+        Ref<RXDisposable> scheduling = RXScheduler::subscriptionScheduler()->schedule([self, subscriber, live] {
+            std::lock_guard<std::recursive_mutex> guard(self->lock_);
+            if (!live->isDisposed()) {
+                subscriber->sendNext(self->currentValue_);
+            }
+            if (!live->isDisposed()) {
+                self->sendTerminationTo(*subscriber);
+            }
+        });
+        return RXDisposable::disposableWithBlock([live, scheduling] {
+            live->dispose();
+            if (scheduling) {
+                scheduling->dispose();
+            }
+        });
+    }
     Ref<RXDisposable> scheduling = RXScheduler::subscriptionScheduler()->schedule([self, subscriber, subscription] {
         std::lock_guard<std::recursive_mutex> guard(self->lock_);
         if (!subscription->isDisposed()) {

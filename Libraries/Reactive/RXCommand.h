@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // The error domain of commands, its code and the user-info key holding the command.
@@ -57,19 +58,27 @@ public:
     // Runs the command with the input; see above.
     Ref<RXSignal> execute(const id& input);
 
-    // The active-execution list, with the key-value notifications (to-many insertion and removal of
-    // "activeExecutionSignals") posted under the command's monitor.
+    // The active-execution list. The change notifications (to-many insertion and removal of
+    // "activeExecutionSignals") are posted with no lock held, one at a time and in the order of the
+    // changes: a change made while another is being posted (from an observer, or on another thread)
+    // is posted by the thread already posting, once the notification under way has returned.
     void addActiveExecutionSignal(const Ref<RXSignal>& signal);
     // Removes every entry identical to the signal; nothing when there is none.
     void removeActiveExecutionSignal(const Ref<RXSignal>& signal);
 
 private:
-    std::vector<Ref<RXSignal>> activeExecutionSignals_; // guarded by the monitor
+    struct State;
+    // Posts the queued changes unless another thread (or an outer frame of this one) already does.
+    void postChanges();
+    void postPendingChanges();
+
+    std::shared_ptr<State> state_;
     std::atomic<uint32_t> allowsConcurrentExecution_{0};
     Ref<RXSignal> executionSignals_;
     Ref<RXSignal> executing_;
     Ref<RXSignal> enabled_;
     Ref<RXSignal> errors_;
     Ref<RXSignal> immediateEnabled_;
+    Ref<RXSignal> enabledInput_;
     RXCommandSignalBlock signalBlock_;
 };

@@ -3,17 +3,49 @@
 #include <Reactive/RXTracer.h>
 #include <Runtime/ClassBuilder.h>
 
+#include <thread>
+
 NS_IMPLEMENT_CLASS(RXCompoundDisposable, RXDisposable) {
     b.method("addDisposable:", &RXCompoundDisposable::addDisposable);
     b.method("removeDisposable:", &RXCompoundDisposable::removeDisposable);
 }
+
+// Holds the compound's lock byte. The critical sections move a few pointers (at most grow the
+// overflow vector), so a waiter spins, yielding the processor after a short while.
+class RXCompoundDisposable::Guard {
+public:
+    explicit Guard(const RXCompoundDisposable& owner) noexcept : locked_(owner.locked_) {
+        for (int spins = 0; locked_.exchange(true, std::memory_order_acquire); ++spins) {
+            while (locked_.load(std::memory_order_relaxed)) {
+                if (++spins > 64) {
+                    std::this_thread::yield();
+                } else {
+#if defined(__x86_64__) || defined(__i386__)
+                    __builtin_ia32_pause();
+#endif
+                }
+            }
+        }
+    }
+    ~Guard() {
+        locked_.store(false, std::memory_order_release);
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    std::atomic<bool>& locked_;
+};
 
 RXCompoundDisposable::RXCompoundDisposable(const std::vector<Ref<RXDisposable>>& disposables) {
     for (size_t i = 0; i < disposables.size(); ++i) {
         if (i < 2) {
             inline_[i] = disposables[i];
         } else {
-            disposables_.push_back(disposables[i]);
+            if (!more_) {
+                more_ = std::make_unique<std::vector<Ref<RXDisposable>>>();
+            }
+            more_->push_back(disposables[i]);
         }
     }
 }
@@ -37,19 +69,34 @@ void RXCompoundDisposable::addDisposable(const Ref<RXDisposable>& disposable) {
     bool disposeNow = false;
     NSUInteger count = 0;
     bool traced = false;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (disposed_.load(std::memory_order_relaxed)) {
-            disposeNow = true;
-        } else if (!inline_[0]) {
-            inline_[0] = disposable;
-        } else if (!inline_[1]) {
-            inline_[1] = disposable;
-        } else {
-            disposables_.push_back(disposable);
-            count = disposables_.size() + 2;
-            traced = RXTracer::isTracing();
+    std::unique_ptr<std::vector<Ref<RXDisposable>>> storage; // allocated outside the lock
+    while (true) {
+        {
+            Guard guard(*this);
+            if (disposed_.load(std::memory_order_relaxed)) {
+                disposeNow = true;
+                break;
+            }
+            if (!inline_[0]) {
+                inline_[0] = disposable;
+                break;
+            }
+            if (!inline_[1]) {
+                inline_[1] = disposable;
+                break;
+            }
+            if (more_ || storage) {
+                if (!more_) {
+                    more_ = std::move(storage);
+                }
+                more_->push_back(disposable); // growing allocates under the lock, rarely
+                count = more_->size() + 2;
+                traced = RXTracer::isTracing();
+                break;
+            }
         }
+        storage = std::make_unique<std::vector<Ref<RXDisposable>>>();
+        storage->reserve(4);
     }
     if (disposeNow) {
         disposable->dispose();
@@ -71,7 +118,7 @@ void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable)
     bool traced = false;
     NSUInteger count = 0;
     {
-        std::lock_guard<std::mutex> guard(lock_);
+        Guard guard(*this);
         if (disposed_.load(std::memory_order_relaxed)) {
             return;
         }
@@ -81,14 +128,16 @@ void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable)
                 inline_[i] = nullptr;
             }
         }
-        if (!disposables_.empty()) {
-            for (size_t i = disposables_.size(); i-- > 0;) {
-                if (disposables_[i] == disposable) {
-                    removedFromArray.push_back(std::move(disposables_[i]));
-                    disposables_.erase(disposables_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (more_ && !more_->empty()) {
+            auto& members = *more_;
+            for (size_t i = members.size(); i-- > 0;) {
+                if (members[i] == disposable) {
+                    // Kept aside and released after the lock (the vector grows here, rarely).
+                    removedFromArray.push_back(std::move(members[i]));
+                    members.erase(members.begin() + static_cast<std::ptrdiff_t>(i));
                 }
             }
-            count = disposables_.size() + 2;
+            count = members.size() + 2;
             traced = RXTracer::isTracing();
         }
     }
@@ -106,15 +155,15 @@ bool RXCompoundDisposable::isDisposed() const {
 
 void RXCompoundDisposable::dispose() {
     Ref<RXDisposable> first, second;
-    std::vector<Ref<RXDisposable>> rest;
+    std::unique_ptr<std::vector<Ref<RXDisposable>>> more;
     {
-        std::lock_guard<std::mutex> guard(lock_);
+        Guard guard(*this);
         disposed_.store(true, std::memory_order_release);
         first = std::move(inline_[0]);
         second = std::move(inline_[1]);
         inline_[0] = nullptr;
         inline_[1] = nullptr;
-        rest.swap(disposables_);
+        more = std::move(more_);
     }
     if (first) {
         first->dispose();
@@ -122,9 +171,11 @@ void RXCompoundDisposable::dispose() {
     if (second) {
         second->dispose();
     }
-    for (auto& member : rest) {
-        if (member) {
-            member->dispose();
+    if (more) {
+        for (auto& member : *more) {
+            if (member) {
+                member->dispose();
+            }
         }
     }
 }

@@ -1,12 +1,14 @@
 // RXCompoundDisposable: owns any number of disposables and disposes them all together. A member
-// added after disposal is disposed at once. Members are compared by identity. The lock is held only
-// for field updates and never while a member is disposed, so a member's clean-up may add to or
-// dispose the same compound.
+// added after disposal is disposed at once. Members are compared by identity. The lock (one byte,
+// spun on: it is held only for a few field updates) is never held while a member is disposed or
+// released, so a member's clean-up may add to or dispose the same compound. Two members live in
+// the object; storage for more is allocated only when a third comes.
 #pragma once
 
 #include <Reactive/RXDisposable.h>
 
-#include <mutex>
+#include <atomic>
+#include <memory>
 #include <vector>
 
 class RXCompoundDisposable : public RXDisposable {
@@ -31,8 +33,9 @@ public:
     void dispose() override;
 
 private:
-    mutable std::mutex lock_;
-    Ref<RXDisposable> inline_[2];
-    std::vector<Ref<RXDisposable>> disposables_; // members beyond the two inline slots
+    class Guard;
+    mutable std::atomic<bool> locked_{false};
     std::atomic<bool> disposed_{false};
+    Ref<RXDisposable> inline_[2];
+    std::unique_ptr<std::vector<Ref<RXDisposable>>> more_; // members beyond the two inline slots
 };

@@ -5,15 +5,16 @@
 
 namespace rx_detail {
 
-// Disposing it removes `member` from `owner`: added to a subscription's compound so that the
-// subscription leaves the compound of the object it was reported to once it ends. The member is held
-// weakly; the owner weakly (a subject's compound) or strongly (a block subscriber's own compound,
-// which then lives until the subscription ends or the subscriber disposes it, whichever comes first).
+// Disposing it removes `member` from `owner`: added to a subscription's compound (the member itself)
+// so that the subscription leaves the compound of the object it was reported to once it ends. Only
+// the member disposes it, while it is alive, so the member is known by address; the owner is held
+// weakly (a subject's compound) or strongly (a block subscriber's own compound, which then lives
+// until the subscription ends or the subscriber disposes it, whichever comes first).
 class RemovalDisposable final : public RXDisposable {
 public:
     enum class Owner { Weak, Strong };
     RemovalDisposable(const Ref<RXCompoundDisposable>& owner, const Ref<RXCompoundDisposable>& member, Owner hold)
-        : member_(member) {
+        : member_(member.get()) {
         if (hold == Owner::Strong) {
             strongOwner_ = owner;
         } else {
@@ -26,9 +27,8 @@ public:
             return;
         }
         Ref<RXCompoundDisposable> owner = strongOwner_ ? std::move(strongOwner_) : weakOwner_.lock();
-        auto member = member_.lock();
-        if (owner && member) {
-            owner->removeDisposable(member);
+        if (owner) {
+            owner->removeDisposable(Ref<RXDisposable>(member_));
         }
     }
 
@@ -36,7 +36,7 @@ private:
     std::atomic<bool> done_{false};
     Ref<RXCompoundDisposable> strongOwner_;
     Weak<RXCompoundDisposable> weakOwner_;
-    Weak<RXCompoundDisposable> member_;
+    RXCompoundDisposable* member_; // the compound this is a member of
 };
 
 } // namespace rx_detail

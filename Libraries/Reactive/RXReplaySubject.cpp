@@ -69,7 +69,7 @@ Ref<RXDisposable> RXReplaySubject::subscribe(const Ref<RXSubscriber>& subscriber
 
 void RXReplaySubject::sendNext(const id& value) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (hasTerminated()) {
+    if (terminating_ || hasTerminated()) {
         return;
     }
     valuesReceived_.push_back(RXTupleNil::wrap(value));
@@ -81,21 +81,30 @@ void RXReplaySubject::sendNext(const id& value) {
     }
 }
 
+// The termination is recorded under the lock (a subscriber arriving from then on replays it itself)
+// and sent to the current subscribers after the lock is left: their completion blocks may take
+// other locks, and a thread holding those may be subscribing to this subject.
 void RXReplaySubject::sendError(const Ref<NSError>& error) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (hasTerminated()) {
-        return;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (terminating_ || hasTerminated()) {
+            return;
+        }
+        terminating_ = true;
+        hasError_ = true;
+        error_ = error;
     }
-    hasError_ = true;
-    error_ = error;
     RXSubject::sendError(error);
 }
 
 void RXReplaySubject::sendCompleted() {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (hasTerminated()) {
-        return;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (terminating_ || hasTerminated()) {
+            return;
+        }
+        terminating_ = true;
+        hasCompleted_ = true;
     }
-    hasCompleted_ = true;
     RXSubject::sendCompleted();
 }

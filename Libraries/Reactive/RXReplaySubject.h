@@ -37,5 +37,6 @@ private:
     std::deque<id> valuesReceived_;     // nil as RXTupleNil
     bool hasCompleted_ = false;
     bool hasError_ = false;
+    bool terminating_ = false; // a termination is recorded (it may still be on its way out)
     Ref<NSError> error_;
 };

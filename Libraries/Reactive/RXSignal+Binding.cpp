@@ -11,25 +11,40 @@
 #include <Reactive/RXBlockTrampoline.h>
 #include <Reactive/RXEvent.h>
 #include <Reactive/RXGroupedSignal.h>
+#include <Reactive/RXOperatorSubscriber.h>
 #include <Reactive/RXSignalSequence.h>
 #include <Reactive/RXTuple.h>
 
 #include <mutex>
 #include <vector>
 
+namespace {
+using Op = rx_detail::OperatorSubscriberBase;
+
+struct CollectStep {
+    Ref<NSMutableArray> collected = NSMutableArray::array();
+    void next(const id& value, Op&) { collected->addObject(value ? value : id(NSNull::null())); }
+    void completed(Op& op) {
+        op.forwardNext(collected);
+        op.forwardCompleted();
+    }
+};
+
+struct MaterializeStep {
+    void next(const id& value, Op& op) { op.forwardNext(RXEvent::eventWithValue(value)); }
+    void error(const Ref<NSError>& error, Op& op) {
+        op.forwardNext(RXEvent::eventWithError(error));
+        op.forwardCompleted();
+    }
+    void completed(Op& op) {
+        op.forwardNext(RXEvent::completedEvent());
+        op.forwardCompleted();
+    }
+};
+} // namespace
+
 Ref<RXSignal> RXSignal::collect() {
-    Ref<RXSignal> self(this);
-    return createSignal([self](const Ref<RXSubscriber>& subscriber) {
-               auto collected = NSMutableArray::array();
-               return self->subscribeNextErrorCompleted(
-                   [collected](const id& value) { collected->addObject(value ? value : id(NSNull::null())); },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-                   [collected, subscriber] {
-                       subscriber->sendNext(collected);
-                       subscriber->sendCompleted();
-                   });
-           })
-        ->named("[%@] -collect", name());
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [] { return CollectStep{}; })->named("[%@] -collect", name());
 }
 
 Ref<NSArray> RXSignal::toArray() {
@@ -40,19 +55,7 @@ Ref<NSArray> RXSignal::toArray() {
 }
 
 Ref<RXSignal> RXSignal::materialize() {
-    Ref<RXSignal> self(this);
-    return createSignal([self](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(RXEvent::eventWithValue(value)); },
-                   [subscriber](const Ref<NSError>& error) {
-                       subscriber->sendNext(RXEvent::eventWithError(error));
-                       subscriber->sendCompleted();
-                   },
-                   [subscriber] {
-                       subscriber->sendNext(RXEvent::completedEvent());
-                       subscriber->sendCompleted();
-                   });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [] { return MaterializeStep{}; })
         ->named("[%@] -materialize", name());
 }
 

@@ -8,6 +8,7 @@
 #include <Foundation/NSError.h>
 #include <Foundation/NSNumber.h>
 #include <Reactive/RXMulticastConnection.h>
+#include <Reactive/RXOperatorSubscriber.h>
 #include <Reactive/RXSerialDisposable.h>
 #include <Reactive/RXSubject.h>
 #include <Reactive/RXTuple.h>
@@ -18,50 +19,52 @@
 
 // ---- Side effects ----
 
+namespace {
+using Op = rx_detail::OperatorSubscriberBase;
+
+struct DoNextStep {
+    RXNextBlock block;
+    void next(const id& value, Op& op) {
+        if (block) {
+            block(value);
+        }
+        op.forwardNext(value);
+    }
+};
+struct DoErrorStep {
+    RXErrorBlock block;
+    void next(const id& value, Op& op) { op.forwardNext(value); }
+    void error(const Ref<NSError>& error, Op& op) {
+        if (block) {
+            block(error);
+        }
+        op.forwardError(error);
+    }
+};
+struct DoCompletedStep {
+    RXCompletedBlock block;
+    void next(const id& value, Op& op) { op.forwardNext(value); }
+    void completed(Op& op) {
+        if (block) {
+            block();
+        }
+        op.forwardCompleted();
+    }
+};
+} // namespace
+
 Ref<RXSignal> RXSignal::doNext(RXNextBlock block) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
-                   [block, subscriber](const id& value) {
-                       if (block) {
-                           block(value);
-                       }
-                       subscriber->sendNext(value);
-                   },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-                   [subscriber] { subscriber->sendCompleted(); });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [block] { return DoNextStep{block}; })
         ->named("[%@] -doNext:", name());
 }
 
 Ref<RXSignal> RXSignal::doError(RXErrorBlock block) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
-                                                        [block, subscriber](const Ref<NSError>& error) {
-                                                            if (block) {
-                                                                block(error);
-                                                            }
-                                                            subscriber->sendError(error);
-                                                        },
-                                                        [subscriber] { subscriber->sendCompleted(); });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [block] { return DoErrorStep{block}; })
         ->named("[%@] -doError:", name());
 }
 
 Ref<RXSignal> RXSignal::doCompleted(RXCompletedBlock block) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-                   [block, subscriber] {
-                       if (block) {
-                           block();
-                       }
-                       subscriber->sendCompleted();
-                   });
-           })
+    return rx_detail::operatorSignal(Ref<RXSignal>(this), [block] { return DoCompletedStep{block}; })
         ->named("[%@] -doCompleted:", name());
 }
 
@@ -136,54 +139,82 @@ Ref<RXSignal> RXSignal::combineLatestWith(const Ref<RXSignal>& signal) {
 }
 
 namespace {
+// One subscription to combineLatest: one lock for all the sources' events.
 struct CombineAllState {
-    std::recursive_mutex lock;
+    rx_detail::RecursiveLockWord lock;
     std::vector<id> latest; // nil as RXTupleNil
     std::vector<bool> hasValue, completed;
     size_t valueCount = 0, completedCount = 0;
+    bool done = false;
+    rx_detail::ReusableTuple tuple;
+    Ref<RXCompoundDisposable> sources; // every source's subscription
+};
+
+struct CombineAllStep {
+    std::shared_ptr<CombineAllState> state;
+    size_t index;
+
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) {
+        rx_detail::LockWordGuard guard(state->lock);
+        if (state->done) {
+            return;
+        }
+        state->latest[index] = RXTupleNil::wrap(value);
+        if (!state->hasValue[index]) {
+            state->hasValue[index] = true;
+            ++state->valueCount;
+        }
+        if (state->valueCount == state->latest.size()) {
+            op.forwardNext(state->tuple.update(state->latest, index));
+        }
+    }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase& op) {
+        {
+            rx_detail::LockWordGuard guard(state->lock);
+            if (state->done) {
+                return;
+            }
+            state->done = true;
+        }
+        state->sources->dispose(); // the other sources first
+        op.downstream()->sendError(error);
+    }
+    void completed(rx_detail::OperatorSubscriberBase& op) {
+        rx_detail::LockWordGuard guard(state->lock);
+        if (state->done || state->completed[index]) {
+            return;
+        }
+        state->completed[index] = true;
+        if (++state->completedCount == state->latest.size()) {
+            state->done = true;
+            op.downstream()->sendCompleted();
+        }
+    }
 };
 } // namespace
 
 // The result is that of joining the signals pairwise with combineLatestWith and flattening the
 // nested pairs, computed in one step: every event makes one flat tuple instead of a pair per
-// signal.
+// signal, and reuses the previous tuple when the subscriber did not keep it.
 Ref<RXSignal> RXSignal::combineLatest(const std::vector<Ref<RXSignal>>& signals) {
     if (signals.empty()) {
         return RXSignal::empty();
     }
     std::vector<Ref<RXSignal>> copy = signals;
-    return createSignal([copy](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+    return make<rx_detail::OperatorSignal>([copy](const Ref<RXSubscriber>& downstream,
+                                                  const Ref<RXCompoundDisposable>& outer) {
                const size_t count = copy.size();
                auto state = std::make_shared<CombineAllState>();
                state->latest.resize(count);
                state->hasValue.assign(count, false);
                state->completed.assign(count, false);
-               auto disposable = make<RXCompoundDisposable>();
-               for (size_t index = 0; index < count; ++index) {
-                   disposable->addDisposable(copy[index]->subscribeNextErrorCompleted(
-                       [state, subscriber, index, count](const id& value) {
-                           std::lock_guard<std::recursive_mutex> guard(state->lock);
-                           state->latest[index] = RXTupleNil::wrap(value);
-                           if (!state->hasValue[index]) {
-                               state->hasValue[index] = true;
-                               ++state->valueCount;
-                           }
-                           if (state->valueCount == count) {
-                               subscriber->sendNext(make<RXTuple>(make<NSArray>(state->latest)));
-                           }
-                       },
-                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-                       [state, subscriber, index, count] {
-                           std::lock_guard<std::recursive_mutex> guard(state->lock);
-                           if (!state->completed[index]) {
-                               state->completed[index] = true;
-                               if (++state->completedCount == count) {
-                                   subscriber->sendCompleted();
-                               }
-                           }
-                       }));
+               state->sources = make<RXCompoundDisposable>();
+               outer->addDisposable(state->sources);
+               for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
+                   auto op = make<rx_detail::OperatorSubscriber<CombineAllStep, false>>(downstream, state->sources,
+                                                                                        CombineAllStep{state, index});
+                   op->attach(copy[index]->subscribe(op));
                }
-               return disposable;
            })
         ->named("+combineLatest: %@", arrayOfSignals(signals));
 }
@@ -255,48 +286,62 @@ struct FlattenState {
 };
 
 void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
+                    const Ref<RXSerialDisposable>& slot);
+
+// An inner signal's events: values pass straight on (the downstream subscriber serialises what
+// several inner signals send at once), an error ends everything first, a completion frees the slot.
+struct FlattenInnerStep {
+    std::weak_ptr<FlattenState> weakState;
+    Ref<RXSerialDisposable> slot;
+
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) { op.forwardNext(value); }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase& op) {
+        if (auto state = weakState.lock()) {
+            state->compound->dispose();
+        }
+        op.downstream()->sendError(error);
+    }
+    void completed(rx_detail::OperatorSubscriberBase&) {
+        auto state = weakState.lock();
+        if (!state) {
+            return;
+        }
+        Ref<RXSignal> next;
+        Ref<RXSerialDisposable> nextSlot;
+        {
+            std::lock_guard<std::recursive_mutex> guard(state->lock);
+            state->compound->removeDisposable(slot);
+            auto& active = state->active;
+            for (auto it = active.begin(); it != active.end(); ++it) {
+                if (it->get() == slot.get()) {
+                    active.erase(it);
+                    break;
+                }
+            }
+            if (state->queue.empty()) {
+                state->completeIfAllowed();
+            } else {
+                next = std::move(state->queue.front());
+                state->queue.pop_front();
+                nextSlot = state->claimSlot();
+            }
+        }
+        slot->dispose();
+        if (next) {
+            subscribeInner(state, next, nextSlot);
+        }
+    }
+};
+
+void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
                     const Ref<RXSerialDisposable>& slot) {
     state->compound->addDisposable(slot);
-    std::weak_ptr<FlattenState> weakState = state;
-    Ref<RXSubscriber> subscriber = state->subscriber;
-    Ref<RXDisposable> disposable =
-        signal->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
-                                            [weakState, subscriber](const Ref<NSError>& error) {
-                                                subscriber->sendError(error);
-                                                if (auto state = weakState.lock()) {
-                                                    state->compound->dispose();
-                                                }
-                                            },
-                                            [weakState, slot] {
-                                                auto state = weakState.lock();
-                                                if (!state) {
-                                                    return;
-                                                }
-                                                Ref<RXSignal> next;
-                                                Ref<RXSerialDisposable> nextSlot;
-                                                {
-                                                    std::lock_guard<std::recursive_mutex> guard(state->lock);
-                                                    state->compound->removeDisposable(slot);
-                                                    auto& active = state->active;
-                                                    for (auto it = active.begin(); it != active.end(); ++it) {
-                                                        if (it->get() == slot.get()) {
-                                                            active.erase(it);
-                                                            break;
-                                                        }
-                                                    }
-                                                    if (state->queue.empty()) {
-                                                        state->completeIfAllowed();
-                                                    } else {
-                                                        next = std::move(state->queue.front());
-                                                        state->queue.pop_front();
-                                                        nextSlot = state->claimSlot();
-                                                    }
-                                                }
-                                                if (next) {
-                                                    subscribeInner(state, next, nextSlot);
-                                                }
-                                            });
-    slot->setDisposable(disposable);
+    // The inner subscription's own compound, held by the slot.
+    auto inner = make<RXCompoundDisposable>();
+    slot->setDisposable(inner);
+    auto op = make<rx_detail::OperatorSubscriber<FlattenInnerStep, false>>(state->subscriber, inner,
+                                                                           FlattenInnerStep{state, slot});
+    op->attach(signal->subscribe(op));
 }
 } // namespace
 
@@ -339,7 +384,12 @@ Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
                        }
                        subscribeInner(state, signal, slot);
                    },
-                   [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                   [weakState, subscriber](const Ref<NSError>& error) {
+                       if (auto state = weakState.lock()) {
+                           state->compound->dispose();
+                       }
+                       subscriber->sendError(error);
+                   },
                    [weakState] {
                        if (auto state = weakState.lock()) {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);

@@ -10,6 +10,7 @@
 #include <Reactive/RXDynamicSignal.h>
 #include <Reactive/RXEmptySignal.h>
 #include <Reactive/RXErrorSignal.h>
+#include <Reactive/RXOperatorSubscriber.h>
 #include <Reactive/RXReturnSignal.h>
 #include <Reactive/RXSerialDisposable.h>
 #include <Reactive/RXTuple.h>
@@ -276,14 +277,17 @@ Ref<RXSignal> RXSignal::zipWith(const Ref<RXSignal>& signal) {
     Ref<RXSignal> self(this);
     return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                auto state = std::make_shared<ZipState>();
+               // Both sides' subscriptions: ended before the termination goes out.
+               auto disposable = make<RXCompoundDisposable>();
                // Both run with the lock held.
-               auto checkCompletion = [state, subscriber] {
+               auto checkCompletion = [state, subscriber, disposable] {
                    if (state->done) {
                        return;
                    }
                    if ((state->leftCompleted && state->left.empty()) ||
                        (state->rightCompleted && state->right.empty())) {
                        state->done = true;
+                       disposable->dispose();
                        subscriber->sendCompleted();
                    }
                };
@@ -298,56 +302,62 @@ Ref<RXSignal> RXSignal::zipWith(const Ref<RXSignal>& signal) {
                    subscriber->sendNext(RXTuple::tupleWithObjectsFromArray(NSArray::arrayWithObjects({first, second})));
                    checkCompletion();
                };
-               auto side = [state, subscriber, sendPair, checkCompletion](bool left, const Ref<RXSignal>& source) {
+               auto side = [state, subscriber, sendPair, checkCompletion, disposable](bool left,
+                                                                                      const Ref<RXSignal>& source) {
                    return source->subscribeNextErrorCompleted(
                        [state, sendPair, left](const id& value) {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            (left ? state->left : state->right).push_back(RXTupleNil::wrap(value));
                            sendPair();
                        },
-                       [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
+                       [state, subscriber, disposable](const Ref<NSError>& error) {
+                           {
+                               std::lock_guard<std::recursive_mutex> guard(state->lock);
+                               if (state->done) {
+                                   return;
+                               }
+                               state->done = true;
+                           }
+                           disposable->dispose();
+                           subscriber->sendError(error);
+                       },
                        [state, checkCompletion, left] {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            (left ? state->leftCompleted : state->rightCompleted) = true;
                            checkCompletion();
                        });
                };
-               Ref<RXDisposable> leftDisposable = side(true, self);
-               Ref<RXDisposable> rightDisposable = signal ? side(false, signal) : nullptr;
-               return RXDisposable::disposableWithBlock([leftDisposable, rightDisposable] {
-                   if (leftDisposable) {
-                       leftDisposable->dispose();
-                   }
-                   if (rightDisposable) {
-                       rightDisposable->dispose();
-                   }
-               });
+               disposable->addDisposable(side(true, self));
+               if (signal) {
+                   disposable->addDisposable(side(false, signal));
+               }
+               return disposable;
            })
         ->named("[%@] -zipWith: %@", name(), signal);
 }
 
 // ---- Stream operators ----
 
-Ref<RXSignal> RXSignal::transformValues(std::function<Step()> factory) {
-    Ref<RXSignal> source(this);
-    return createSignal([source, factory](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
-        auto sourceDisposable = make<RXSerialDisposable>();
-        Ref<RXDisposable> disposable = source->subscribeNextErrorCompleted(
-            [subscriber, sourceDisposable, step = factory()](const id& value) {
-                if (sourceDisposable->isDisposed()) {
-                    return;
-                }
-                if (!step(value, subscriber)) {
-                    sourceDisposable->dispose();
-                    subscriber->sendCompleted();
-                }
-            },
-            [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
-            [subscriber] { subscriber->sendCompleted(); });
-        sourceDisposable->setDisposable(disposable);
-        return sourceDisposable;
-    });
+namespace {
+using Op = rx_detail::OperatorSubscriberBase;
+
+// A value-by-value step: F answers false to finish (the source's subscription ends, then the
+// completion goes out).
+template <class F>
+struct ValueStep {
+    F f;
+    void next(const id& value, Op& op) {
+        if (!f(value, op)) {
+            op.finish();
+        }
+    }
+};
+
+template <class Factory>
+Ref<RXSignal> stepSignal(const Ref<RXSignal>& source, Factory factory) {
+    return rx_detail::operatorSignal(source, [factory] { return ValueStep<decltype(factory())>{factory()}; });
 }
+} // namespace
 
 Ref<RXSignal> RXSignal::flattenMap(std::function<Ref<RXSignal>(const id& value)> block) {
     return bind([block] {
@@ -371,12 +381,13 @@ Ref<RXSignal> RXSignal::flatten() {
 }
 
 Ref<RXSignal> RXSignal::map(std::function<id(const id& value)> block) {
-    return transformValues([block] {
-               return Step([block](const id& value, const Ref<RXSubscriber>& subscriber) {
-                   subscriber->sendNext(block(value));
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [block] {
+                          return ([block](const id& value, Op& op) {
+                              op.forwardNext(block(value));
+                              return true;
+                          });
+                      })
         ->named("[%@] -map:", name());
 }
 
@@ -385,14 +396,15 @@ Ref<RXSignal> RXSignal::mapReplace(const id& object) {
 }
 
 Ref<RXSignal> RXSignal::filter(std::function<bool(const id& value)> block) {
-    return transformValues([block] {
-               return Step([block](const id& value, const Ref<RXSubscriber>& subscriber) {
-                   if (block(value)) {
-                       subscriber->sendNext(value);
-                   }
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [block] {
+                          return ([block](const id& value, Op& op) {
+                              if (block(value)) {
+                                  op.forwardNext(value);
+                              }
+                              return true;
+                          });
+                      })
         ->named("[%@] -filter:", name());
 }
 
@@ -420,17 +432,17 @@ Ref<RXSignal> RXSignal::startWith(const id& value) {
 }
 
 Ref<RXSignal> RXSignal::skip(NSUInteger count) {
-    return transformValues([count] {
-               return Step(
-                   [count, skipped = NSUInteger(0)](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
-                       if (skipped < count) {
-                           ++skipped;
-                       } else {
-                           subscriber->sendNext(value);
-                       }
-                       return true;
-                   });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [count] {
+                          return ([count, skipped = NSUInteger(0)](const id& value, Op& op) mutable {
+                              if (skipped < count) {
+                                  ++skipped;
+                              } else {
+                                  op.forwardNext(value);
+                              }
+                              return true;
+                          });
+                      })
         ->named("[%@] -skip: %lu", name(), count);
 }
 
@@ -438,27 +450,27 @@ Ref<RXSignal> RXSignal::take(NSUInteger count) {
     if (count == 0) {
         return RXSignal::empty();
     }
-    return transformValues([count] {
-               return Step(
-                   [count, taken = NSUInteger(0)](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
-                       subscriber->sendNext(value);
-                       return ++taken < count;
-                   });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [count] {
+                          return ([count, taken = NSUInteger(0)](const id& value, Op& op) mutable {
+                              op.forwardNext(value);
+                              return ++taken < count;
+                          });
+                      })
         ->named("[%@] -take: %lu", name(), count);
 }
 
 Ref<RXSignal>
 RXSignal::scanWithStartReduceWithIndex(const id& start,
                                        std::function<id(const id& running, const id& next, NSUInteger index)> block) {
-    return transformValues([start, block] {
-               return Step([block, running = start,
-                            index = NSUInteger(0)](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
-                   running = block(running, value, index++);
-                   subscriber->sendNext(running);
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [start, block] {
+                          return ([block, running = start, index = NSUInteger(0)](const id& value, Op& op) mutable {
+                              running = block(running, value, index++);
+                              op.forwardNext(running);
+                              return true;
+                          });
+                      })
         ->named("[%@] -scanWithStart: %@ reduceWithIndex:", name(), rx_description(start));
 }
 
@@ -476,14 +488,15 @@ Ref<RXSignal> RXSignal::scanWithStartCombine(const id& start,
 
 Ref<RXSignal> RXSignal::combinePreviousWithStartReduce(const id& start,
                                                        std::function<id(const id& previous, const id& current)> block) {
-    return transformValues([start, block] {
-               return Step([block, previous = start](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
-                   id combined = block(previous, value);
-                   previous = value;
-                   subscriber->sendNext(combined);
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [start, block] {
+                          return ([block, previous = start](const id& value, Op& op) mutable {
+                              id combined = block(previous, value);
+                              previous = value;
+                              op.forwardNext(combined);
+                              return true;
+                          });
+                      })
         ->named("[%@] -combinePreviousWithStart: %@ reduce:", name(), rx_description(start));
 }
 
@@ -493,15 +506,16 @@ Ref<RXSignal> RXSignal::mapPreviousWithStartReduce(const id& start,
 }
 
 Ref<RXSignal> RXSignal::takeUntilBlock(std::function<bool(const id& value)> predicate) {
-    return transformValues([predicate] {
-               return Step([predicate](const id& value, const Ref<RXSubscriber>& subscriber) {
-                   if (predicate(value)) {
-                       return false;
-                   }
-                   subscriber->sendNext(value);
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [predicate] {
+                          return ([predicate](const id& value, Op& op) {
+                              if (predicate(value)) {
+                                  return false;
+                              }
+                              op.forwardNext(value);
+                              return true;
+                          });
+                      })
         ->named("[%@] -takeUntilBlock:", name());
 }
 
@@ -511,17 +525,18 @@ Ref<RXSignal> RXSignal::takeWhileBlock(std::function<bool(const id& value)> pred
 }
 
 Ref<RXSignal> RXSignal::skipUntilBlock(std::function<bool(const id& value)> predicate) {
-    return transformValues([predicate] {
-               return Step([predicate, skipping = true](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
-                   if (skipping && predicate(value)) {
-                       skipping = false;
-                   }
-                   if (!skipping) {
-                       subscriber->sendNext(value);
-                   }
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [predicate] {
+                          return ([predicate, skipping = true](const id& value, Op& op) mutable {
+                              if (skipping && predicate(value)) {
+                                  skipping = false;
+                              }
+                              if (!skipping) {
+                                  op.forwardNext(value);
+                              }
+                              return true;
+                          });
+                      })
         ->named("[%@] -skipUntilBlock:", name());
 }
 
@@ -531,17 +546,18 @@ Ref<RXSignal> RXSignal::skipWhileBlock(std::function<bool(const id& value)> pred
 }
 
 Ref<RXSignal> RXSignal::distinctUntilChanged() {
-    return transformValues([] {
-               return Step([last = id(), first = true](const id& value, const Ref<RXSubscriber>& subscriber) mutable {
-                   if (!first && (value.get() == last.get() || (value && value->isEqual(last)))) {
-                       return true;
-                   }
-                   first = false;
-                   last = value;
-                   subscriber->sendNext(value);
-                   return true;
-               });
-           })
+    return stepSignal(Ref<RXSignal>(this),
+                      [] {
+                          return ([last = id(), first = true](const id& value, Op& op) mutable {
+                              if (!first && (value.get() == last.get() || (value && value->isEqual(last)))) {
+                                  return true;
+                              }
+                              first = false;
+                              last = value;
+                              op.forwardNext(value);
+                              return true;
+                          });
+                      })
         ->named("[%@] -distinctUntilChanged", name());
 }
 

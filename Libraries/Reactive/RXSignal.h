@@ -277,9 +277,4 @@ protected:
     Ref<RXStream> bindStream(std::function<RXStreamBindBlock()> block) override;
     Ref<RXStream> concatStream(const Ref<RXStream>& stream) override;
     Ref<RXStream> zipWithStream(const Ref<RXStream>& stream) override;
-
-private:
-    // A per-subscription value step: returns false to stop (the source is disposed, completion sent).
-    using Step = std::function<bool(const id& value, const Ref<RXSubscriber>& subscriber)>;
-    Ref<RXSignal> transformValues(std::function<Step()> factory);
 };

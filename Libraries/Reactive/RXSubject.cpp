@@ -45,18 +45,27 @@ private:
     }
 };
 
-// Takes one subscriber off a subject's list when its subscription ends.
-class ListRemoval final : public RXDisposable {
+// A subscription to a subject: its compound disposable, which also takes the subscriber off the
+// subject's list when it is disposed (one object instead of a compound and a member).
+class SubjectSubscription final : public RXCompoundDisposable {
 public:
-    ListRemoval(std::weak_ptr<RXSubject::Subscribers> subscribers, const RXSubscriber* identity)
-        : subscribers_(std::move(subscribers)), identity_(identity) {}
-    bool isDisposed() const override { return done_.load(std::memory_order_acquire); }
+    explicit SubjectSubscription(std::weak_ptr<RXSubject::Subscribers> subscribers)
+        : subscribers_(std::move(subscribers)) {}
+    void setIdentity(const RXSubscriber* identity) noexcept { identity_ = identity; }
     void dispose() override {
-        if (done_.exchange(true, std::memory_order_acq_rel)) {
+        if (!isDisposed()) {
+            removeFromList();
+        }
+        RXCompoundDisposable::dispose();
+    }
+
+private:
+    void removeFromList() {
+        if (removed_.exchange(true, std::memory_order_acq_rel)) {
             return;
         }
         auto subscribers = subscribers_.lock();
-        if (!subscribers) {
+        if (!subscribers || !identity_) {
             return;
         }
         Ref<RXSubscriber> removed; // released outside the lock
@@ -71,10 +80,9 @@ public:
         }
     }
 
-private:
-    std::atomic<bool> done_{false};
+    std::atomic<bool> removed_{false};
     std::weak_ptr<RXSubject::Subscribers> subscribers_;
-    const RXSubscriber* identity_; // compared, never dereferenced
+    const RXSubscriber* identity_ = nullptr; // compared, never dereferenced
 };
 } // namespace
 
@@ -102,23 +110,44 @@ Ref<RXSubject> RXSubject::subject() {
 }
 
 Ref<RXCompoundDisposable> RXSubject::addSubscriber(const Ref<RXSubscriber>& subscriber) {
-    auto disposable = make<RXCompoundDisposable>();
     if (hasTerminated()) {
+        auto disposable = make<RXCompoundDisposable>();
         disposable->dispose();
         return disposable;
     }
+    auto disposable = make<SubjectSubscription>(subscribers_);
     Ref<RXSubscriber> passthrough = make<RXPassthroughSubscriber>(subscriber, this, disposable);
-    const RXSubscriber* identity = passthrough.get();
+    disposable->setIdentity(passthrough.get());
+    bool added = false;
     {
+        // Checked again under the lock that the termination's snapshot is taken under: a subscriber
+        // is either in that snapshot or sees the subject terminated.
         std::lock_guard<std::mutex> guard(subscribers_->lock);
-        subscribers_->list.push_back(std::move(passthrough));
+        if (!hasTerminated()) {
+            subscribers_->list.push_back(std::move(passthrough));
+            added = true;
+        }
     }
-    disposable->addDisposable(make<ListRemoval>(subscribers_, identity));
+    if (!added) {
+        disposable->dispose(); // the pass-through goes after the lock
+    }
     return disposable;
 }
 
+void RXSubject::sendTerminationTo(RXSubscriber& subscriber) const {
+    if (failed_) {
+        subscriber.sendError(error_);
+    } else {
+        subscriber.sendCompleted();
+    }
+}
+
 Ref<RXDisposable> RXSubject::subscribe(const Ref<RXSubscriber>& subscriber) {
-    return addSubscriber(subscriber);
+    Ref<RXCompoundDisposable> disposable = addSubscriber(subscriber);
+    if (disposable->isDisposed() && subscriber) {
+        sendTerminationTo(*subscriber);
+    }
+    return disposable;
 }
 
 std::vector<Ref<RXSubscriber>> RXSubject::subscribers() const {
@@ -137,10 +166,6 @@ void RXSubject::enumerateSubscribersUsingBlock(const std::function<void(const Re
     }
 }
 
-bool RXSubject::terminate() {
-    return !terminated_.exchange(true, std::memory_order_acq_rel);
-}
-
 void RXSubject::sendNext(const id& value) {
     if (hasTerminated()) {
         return;
@@ -148,20 +173,33 @@ void RXSubject::sendNext(const id& value) {
     forEachSubscriber([&](RXSubscriber& subscriber) { subscriber.sendNext(value); });
 }
 
-void RXSubject::sendError(const Ref<NSError>& error) {
-    if (!terminate()) {
-        return;
+template <class Send>
+void RXSubject::terminate(const Ref<NSError>* error, Send&& send) {
+    SnapshotBuffer snapshot;
+    {
+        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        if (hasTerminated()) {
+            return;
+        }
+        if (error) {
+            failed_ = true;
+            error_ = *error;
+        }
+        terminated_.store(true, std::memory_order_release);
+        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
     }
     disposable_->dispose();
-    forEachSubscriber([&](RXSubscriber& subscriber) { subscriber.sendError(error); });
+    for (const auto& subscriber : snapshot.items) {
+        send(*subscriber);
+    }
+}
+
+void RXSubject::sendError(const Ref<NSError>& error) {
+    terminate(&error, [&](RXSubscriber& subscriber) { subscriber.sendError(error); });
 }
 
 void RXSubject::sendCompleted() {
-    if (!terminate()) {
-        return;
-    }
-    disposable_->dispose();
-    forEachSubscriber([](RXSubscriber& subscriber) { subscriber.sendCompleted(); });
+    terminate(nullptr, [](RXSubscriber& subscriber) { subscriber.sendCompleted(); });
 }
 
 void RXSubject::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {

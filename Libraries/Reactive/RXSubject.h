@@ -1,7 +1,8 @@
 // RXSubject: a signal that is also a subscriber. Whatever is sent to it is pushed to its current
 // subscribers, in subscription order; what is sent before anyone subscribes is lost. After its
-// first termination (sendError or sendCompleted) a subject delivers nothing more: later events are
-// dropped, and a later subscriber receives nothing.
+// first termination (sendError or sendCompleted) a subject delivers no more values: later events are
+// dropped (also those sent from inside a subscriber's completion or error block), and a subscriber
+// arriving later receives the termination at once.
 #pragma once
 
 #include <Reactive/RXPassthroughSubscriber.h>
@@ -41,10 +42,11 @@ public:
 
 protected:
     // Appends the subscriber to the list (as a pass-through wrapper) and returns the subscription's
-    // disposable. A terminated subject answers a disposed compound and keeps nothing.
+    // disposable. A terminated subject answers a disposed compound, keeps nothing and sends nothing:
+    // the caller sends what the subject keeps, then sendTerminationTo.
     Ref<RXCompoundDisposable> addSubscriber(const Ref<RXSubscriber>& subscriber);
-    // Marks the subject terminated; false when it already was.
-    bool terminate();
+    // Sends the subject's termination (its error or completion) to a subscriber arriving after it.
+    void sendTerminationTo(RXSubscriber& subscriber) const;
 
 private:
     // Calls `block` for each subscriber of a snapshot of the list, taken under the list's lock and
@@ -52,6 +54,9 @@ private:
     // nothing.
     template <class Block>
     void forEachSubscriber(Block&& block) const;
+    // Records the termination once and sends it to the subscribers of that moment.
+    template <class Send>
+    void terminate(const Ref<NSError>* error, Send&& send);
 
 public:
     // The subscriber list (internal).
@@ -61,4 +66,6 @@ private:
     std::shared_ptr<Subscribers> subscribers_;
     Ref<RXCompoundDisposable> disposable_;
     std::atomic<bool> terminated_{false};
+    Ref<NSError> error_; // the error the subject failed with; written once, before terminated_ is set
+    bool failed_ = false;
 };

@@ -14,6 +14,10 @@ NS_IMPLEMENT_CLASS(RXTestScheduler, RXScheduler) {
 RXTestScheduler::RXTestScheduler() : RXScheduler(label("testScheduler")) {}
 
 RXTestScheduler::~RXTestScheduler() {
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        tearingDown_ = true;
+    }
     stepAll();
 }
 
@@ -27,10 +31,10 @@ NSUInteger RXTestScheduler::numberOfScheduledActions() const {
     return heap_.size();
 }
 
-Ref<RXDisposable> RXTestScheduler::add(Ref<NSDate> date, RXSchedulerBlock block) {
+Ref<RXDisposable> RXTestScheduler::add(Ref<NSDate> date, RXSchedulerBlock block, double interval, bool repeats) {
     auto action = make<RXTestSchedulerAction>(std::move(date), std::move(block));
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    heap_.push_back(Entry{action->date()->timeIntervalSinceReferenceDate(), sequence_++, action});
+    heap_.push_back(Entry{action->date()->timeIntervalSinceReferenceDate(), sequence_++, action, interval, repeats});
     std::push_heap(heap_.begin(), heap_.end(), Later());
     return action->disposable();
 }
@@ -48,36 +52,13 @@ Ref<RXDisposable> RXTestScheduler::afterSchedule(const Ref<NSDate>& date, RXSche
     return add(date ? date : NSDate::date(), std::move(block));
 }
 
-// Every run removes its own unit from the owner and adds the next one to it, so a timer that has run
-// any number of times holds one waiting unit.
-void RXTestScheduler::scheduleRepetition(NSTimeInterval time, NSTimeInterval interval,
-                                         const Ref<RXCompoundDisposable>& owner,
-                                         const std::shared_ptr<RXSchedulerBlock>& block) {
-    if (owner->isDisposed()) {
-        return;
-    }
-    Weak<RXTestScheduler> weakSelf(this);
-    auto current = std::make_shared<Ref<RXDisposable>>();
-    *current =
-        add(NSDate::dateWithTimeIntervalSinceReferenceDate(time), [weakSelf, owner, current, time, interval, block] {
-            auto self = weakSelf.lock();
-            if (!self) {
-                return;
-            }
-            owner->removeDisposable(*current);
-            self->scheduleRepetition(time + interval, interval, owner, block);
-            (*block)();
-        });
-    owner->addDisposable(*current);
-}
-
+// A repeating unit is one unit put back for its next date each time it is taken off (before its
+// block runs, as a newly scheduled unit would be): however often it has run, one unit waits, and a
+// tick allocates nothing. Its date property stays the date of its first run.
 Ref<RXDisposable> RXTestScheduler::afterRepeatingEveryWithLeewaySchedule(const Ref<NSDate>& date,
                                                                          NSTimeInterval interval, NSTimeInterval,
                                                                          RXSchedulerBlock block) {
-    auto owner = make<RXCompoundDisposable>();
-    double start = date ? date->timeIntervalSinceReferenceDate() : NSDate::now();
-    scheduleRepetition(start, interval, owner, std::make_shared<RXSchedulerBlock>(std::move(block)));
-    return owner;
+    return add(date ? date : NSDate::date(), std::move(block), interval, true);
 }
 
 void RXTestScheduler::step(NSUInteger count) {
@@ -85,9 +66,15 @@ void RXTestScheduler::step(NSUInteger count) {
     for (NSUInteger i = 0; i < count && !heap_.empty(); ++i) {
         std::pop_heap(heap_.begin(), heap_.end(), Later());
         Ref<RXTestSchedulerAction> action = std::move(heap_.back().action);
+        const double time = heap_.back().time, interval = heap_.back().interval;
+        const bool repeats = heap_.back().repeats;
         heap_.pop_back();
-        if (action->disposable()->isDisposed()) {
+        if (action->disposable()->isDisposed() || (repeats && tearingDown_)) {
             continue;
+        }
+        if (repeats) {
+            heap_.push_back(Entry{time + interval, sequence_++, action, interval, true});
+            std::push_heap(heap_.begin(), heap_.end(), Later());
         }
         performAsCurrentScheduler(action->block());
     }

@@ -39,18 +39,19 @@ private:
         double time;
         uint64_t sequence;
         Ref<RXTestSchedulerAction> action;
+        double interval = 0; // a repeating unit's period
+        bool repeats = false;
     };
     struct Later {
         bool operator()(const Entry& a, const Entry& b) const {
             return a.time != b.time ? a.time > b.time : a.sequence > b.sequence;
         }
     };
-    Ref<RXDisposable> add(Ref<NSDate> date, RXSchedulerBlock block);
-    void scheduleRepetition(NSTimeInterval time, NSTimeInterval interval, const Ref<RXCompoundDisposable>& owner,
-                            const std::shared_ptr<RXSchedulerBlock>& block);
+    Ref<RXDisposable> add(Ref<NSDate> date, RXSchedulerBlock block, double interval = 0, bool repeats = false);
 
     mutable std::recursive_mutex lock_;
     std::vector<Entry> heap_;
     uint64_t numberOfDirectlyScheduledBlocks_ = 0;
     uint64_t sequence_ = 0;
+    bool tearingDown_ = false; // repeating units no longer run
 };

@@ -17,6 +17,7 @@
 
 #include <CoreGraphics/CGAffineTransform.h>
 #include <CoreGraphics/CGColor.h>
+#include <CoreGraphics/CGContext.h>
 #include <Foundation/NSArray.h>
 
 #include <functional>
@@ -25,6 +26,20 @@
 #include <vector>
 
 class CAAnimation;
+
+// Contents gravity: how `contents` fills the bounds.
+const Ref<NSString>& kCAGravityCenter();
+const Ref<NSString>& kCAGravityTop();
+const Ref<NSString>& kCAGravityBottom();
+const Ref<NSString>& kCAGravityLeft();
+const Ref<NSString>& kCAGravityRight();
+const Ref<NSString>& kCAGravityTopLeft();
+const Ref<NSString>& kCAGravityTopRight();
+const Ref<NSString>& kCAGravityBottomLeft();
+const Ref<NSString>& kCAGravityBottomRight();
+const Ref<NSString>& kCAGravityResize();
+const Ref<NSString>& kCAGravityResizeAspect();
+const Ref<NSString>& kCAGravityResizeAspectFill();
 
 class CALayer : public NSObject {
     NS_OBJECT(CALayer, NSObject)
@@ -179,9 +194,26 @@ public:
 
     Ref<NSString> description() const override;
 
+    // Rendering (CALayerRendering.cpp). renderInContext draws the layer and its sublayers into a
+    // UIKit (y-down) context in the layer's own bounds space: background (rounded by the corner
+    // radius), contents (a CGImage, placed by contentsGravity), the backing store its delegate drew,
+    // drawInContext, the sublayers by zPosition then order, each through its position, transform and
+    // anchor point, and the border on top. Opacity below 1 and a shadow composite the layer as one
+    // group; masksToBounds clips the content and sublayers to the rounded bounds; hidden layers draw
+    // nothing. Layers that need display are displayed first.
+    void renderInContext(const CGContextRef& context);
+    // Draws the layer's own content; the base asks the delegate ("drawLayer:inContext:") when it
+    // answers to it.
+    virtual void drawInContext(const CGContextRef& context);
+    Ref<NSString> contentsGravity() const;
+    void setContentsGravity(const Ref<NSString>& gravity) { contentsGravity_ = gravity; }
+    // What the delegate drew (a view's drawRect:), an image in the y-down orientation of its bounds.
+    CGImageRef backingStore() const { return backingStore_; }
+    void setBackingStore(const CGImageRef& image) { backingStore_ = image; }
+
 protected:
-    // Called by displayIfNeeded; subclasses draw here.
-    virtual void display() {}
+    // Called by displayIfNeeded; the base asks the delegate ("displayLayer:") when it answers to it.
+    virtual void display();
 
     // Wraps the change of an animatable property, in its setter:
     //     void setStrokeEnd(CGFloat v) { AnimatableChange change(this, "strokeEnd"); strokeEnd_ = v; }
@@ -240,4 +272,6 @@ private:
     Ref<CALayer> model_; // set on a presentation layer
     uint64_t transaction_ = 0;
     bool takesImplicitActions_ = true;
+    Ref<NSString> contentsGravity_;
+    CGImageRef backingStore_;
 };

@@ -1,5 +1,6 @@
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIBezierPath.h>
+#include <UIKit/UIGraphics.h>
 
 #include <algorithm>
 #include <numbers>
@@ -182,4 +183,59 @@ NSUInteger UIBezierPath::hash() const {
 Ref<NSString> UIBezierPath::description() const {
     return NSString::stringWithFormat("<UIBezierPath: %p; %lu elements>", static_cast<const void*>(this),
                                       static_cast<unsigned long>(path_->elements().size()));
+}
+
+void UIBezierPath::fill() const {
+    fillWithBlendModeAlpha(kCGBlendModeNormal, 1);
+}
+
+void UIBezierPath::stroke() const {
+    strokeWithBlendModeAlpha(kCGBlendModeNormal, 1);
+}
+
+void UIBezierPath::fillWithBlendModeAlpha(CGBlendMode blendMode, CGFloat alpha) const {
+    auto c = UIGraphicsGetCurrentContext();
+    if (!c) {
+        return;
+    }
+    CGContextSaveGState(c);
+    CGContextSetBlendMode(c, blendMode);
+    CGContextSetAlpha(c, alpha);
+    CGContextBeginPath(c);
+    CGContextAddPath(c, path_);
+    CGContextDrawPath(c, evenOdd_ ? kCGPathEOFill : kCGPathFill);
+    CGContextRestoreGState(c);
+}
+
+void UIBezierPath::strokeWithBlendModeAlpha(CGBlendMode blendMode, CGFloat alpha) const {
+    auto c = UIGraphicsGetCurrentContext();
+    if (!c) {
+        return;
+    }
+    CGContextSaveGState(c);
+    CGContextSetBlendMode(c, blendMode);
+    CGContextSetAlpha(c, alpha);
+    CGContextSetLineWidth(c, lineWidth_);
+    CGContextSetLineCap(c, lineCap_);
+    CGContextSetLineJoin(c, lineJoin_);
+    CGContextSetMiterLimit(c, miterLimit_);
+    CGContextSetLineDash(c, dashPhase_, dash_.empty() ? nullptr : dash_.data(), dash_.size());
+    CGContextBeginPath(c);
+    CGContextAddPath(c, path_);
+    CGContextStrokePath(c);
+    CGContextRestoreGState(c);
+}
+
+void UIBezierPath::addClip() const {
+    auto c = UIGraphicsGetCurrentContext();
+    if (!c) {
+        return;
+    }
+    CGContextBeginPath(c);
+    CGContextAddPath(c, path_);
+    if (evenOdd_) {
+        CGContextEOClip(c);
+    } else {
+        CGContextClip(c);
+    }
 }

@@ -1,12 +1,13 @@
 // UIBezierPath: a path with the stroke and fill settings used to draw it. The path's elements live
 // in a CGPath (see CoreGraphics/CGPath.h), so what the drawing code builds can be read back
-// element by element. Headless, fill and stroke draw nothing yet: there is no drawing context to
-// draw into.
+// element by element. fill, stroke and addClip work on the current UIKit context (UIGraphics.h)
+// with the path's own settings, leaving the context's state as it was (addClip excepted).
 //
 // The platform's arc convention holds: `clockwise` YES means increasing angles, which turn
 // clockwise on the screen (y grows downwards).
 #pragma once
 
+#include <CoreGraphics/CGContext.h>
 #include <CoreGraphics/CGPath.h>
 #include <UIKit/UIGeometry.h>
 
@@ -74,9 +75,13 @@ public:
     const std::vector<CGFloat>& lineDashPattern() const noexcept { return dash_; }
     CGFloat lineDashPhase() const noexcept { return dashPhase_; }
 
-    // Drawing: nothing to draw into yet (see the header comment).
-    void fill() {}
-    void stroke() {}
+    // Drawing into the current context (see the header comment).
+    void fill() const;
+    void stroke() const;
+    void fillWithBlendModeAlpha(CGBlendMode blendMode, CGFloat alpha) const;
+    void strokeWithBlendModeAlpha(CGBlendMode blendMode, CGFloat alpha) const;
+    // Intersects the current context's clip with the path.
+    void addClip() const;
 
     id copy() const override;
     bool isEqual(const id& other) const override;

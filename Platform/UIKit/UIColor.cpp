@@ -1,5 +1,6 @@
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIColor.h>
+#include <UIKit/UIGraphics.h>
 
 #include <algorithm>
 #include <functional>
@@ -141,4 +142,17 @@ Ref<NSString> UIColor::description() const {
 
 id UIColor::copy() const {
     return id(const_cast<UIColor*>(this));
+}
+
+void UIColor::set() const {
+    setFill();
+    setStroke();
+}
+
+void UIColor::setFill() const {
+    CGContextSetFillColorWithColor(UIGraphicsGetCurrentContext(), CGColor());
+}
+
+void UIColor::setStroke() const {
+    CGContextSetStrokeColorWithColor(UIGraphicsGetCurrentContext(), CGColor());
 }

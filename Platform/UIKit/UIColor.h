@@ -38,6 +38,10 @@ public:
     // True only for colours made as grey levels, as on the platform.
     bool getWhiteAlpha(CGFloat* white, CGFloat* alpha) const;
     CGColorRef CGColor() const;
+    // Make the colour the current context's fill and stroke colour (set), or one of them.
+    void set() const;
+    void setFill() const;
+    void setStroke() const;
 
     CGFloat red() const noexcept { return r_; }
     CGFloat green() const noexcept { return g_; }

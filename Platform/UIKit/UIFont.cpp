@@ -1,5 +1,6 @@
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIFont.h>
+#include <UIKit/UIKitText.h>
 
 #include <cmath>
 #include <functional>
@@ -101,30 +102,29 @@ Ref<NSString> UIFont::familyName() const {
 }
 
 CGSize UIFont::sizeOfText(const Ref<NSString>& text, CGFloat width) const {
-    if (!text || text->length() == 0) {
-        return CGSizeZero;
-    }
-    CGFloat charWidth = size_ * (isBold() ? 0.55 : 0.5);
-    CGFloat lineWidth = 0;
-    CGFloat widest = 0;
-    int lines = 1;
-    std::u16string units = text->utf16();
-    for (char16_t c : units) {
-        if (c == u'\n') {
-            widest = std::max(widest, lineWidth);
-            lineWidth = 0;
-            ++lines;
-            continue;
-        }
-        if (width > 0 && lineWidth + charWidth > width && lineWidth > 0) {
-            widest = std::max(widest, lineWidth);
-            lineWidth = 0;
-            ++lines;
-        }
-        lineWidth += charWidth;
-    }
-    widest = std::max(widest, lineWidth);
-    return CGSizeMake(std::ceil(widest), std::ceil(lineHeight() * lines));
+    uikit_text::Paragraph p;
+    p.width = width > 0 ? width : 0;
+    return uikit_text::measure(text, Ref<UIFont>(const_cast<UIFont*>(this)), p).size;
+}
+
+CGFloat UIFont::lineHeight() const {
+    return uikit_text::metricsOf(*this).lineHeight;
+}
+
+CGFloat UIFont::ascender() const {
+    return uikit_text::metricsOf(*this).ascender;
+}
+
+CGFloat UIFont::descender() const {
+    return uikit_text::metricsOf(*this).descender;
+}
+
+CGFloat UIFont::capHeight() const {
+    return uikit_text::metricsOf(*this).capHeight;
+}
+
+CGFloat UIFont::xHeight() const {
+    return uikit_text::metricsOf(*this).xHeight;
 }
 
 bool UIFont::isEqual(const id& other) const {

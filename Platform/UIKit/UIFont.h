@@ -1,5 +1,5 @@
-// UIFont: a font name and a point size. No glyphs are rendered; the metrics are the approximations
-// that text measurement here uses (a line is 1.2 em high, a character about 0.5 em wide).
+// UIFont: a font name and a point size, drawn and measured through pango (see UIKitText.h for how
+// names find their faces: the system font is DejaVu Sans, unknown names fall back).
 #pragma once
 
 #include <CoreGraphics/CGGeometry.h>
@@ -54,11 +54,17 @@ public:
     CGFloat pointSize() const noexcept { return size_; }
     UIFontWeight weight() const noexcept { return weight_; }
     bool isBold() const noexcept { return weight_ >= UIFontWeightSemibold; }
-    CGFloat lineHeight() const noexcept { return size_ * 1.2; }
-    CGFloat ascender() const noexcept { return size_ * 0.95; }
-    CGFloat descender() const noexcept { return -size_ * 0.25; }
+    // Metrics of the face that draws the font.
+    CGFloat lineHeight() const;
+    CGFloat ascender() const;
+    // Negative: the depth below the baseline.
+    CGFloat descender() const;
+    CGFloat capHeight() const;
+    CGFloat xHeight() const;
+    CGFloat leading() const { return 0; }
 
-    // The size of a text drawn on one line (or wrapped to `width` when it is above 0).
+    // The size of a text drawn on its own lines (wrapped at word boundaries to `width` when it is
+    // above 0).
     CGSize sizeOfText(const Ref<NSString>& text, CGFloat width = 0) const;
 
     bool isEqual(const id& other) const override;

@@ -1,4 +1,7 @@
+#include <CoreGraphics/CGImageCoding.h>
+#include <Foundation/NSLog.h>
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/UIGraphics.h>
 #include <UIKit/UIImage.h>
 #include <UIKit/UIScreen.h>
 
@@ -9,61 +12,69 @@
 
 namespace {
 
-enum class Format { None, PNG, JPEG, GIF };
-
-struct Header {
-    Format format = Format::None;
-    double width = 0;
-    double height = 0;
-};
-
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+UIImageOrientation orientationFromEXIF(int exif) {
+    switch (exif) {
+    case 2:
+        return UIImageOrientationUpMirrored;
+    case 3:
+        return UIImageOrientationDown;
+    case 4:
+        return UIImageOrientationDownMirrored;
+    case 5:
+        return UIImageOrientationLeftMirrored;
+    case 6:
+        return UIImageOrientationRight;
+    case 7:
+        return UIImageOrientationRightMirrored;
+    case 8:
+        return UIImageOrientationLeft;
+    default:
+        return UIImageOrientationUp;
+    }
 }
-uint16_t be16(const uint8_t* p) {
-    return uint16_t((p[0] << 8) | p[1]);
+
+int exifFromOrientation(UIImageOrientation o) {
+    static const int exif[] = {1, 3, 8, 6, 2, 4, 5, 7};
+    return o >= 0 && o < 8 ? exif[o] : 1;
 }
 
-// Reads the pixel size from the image header without decoding.
-Header readHeader(const uint8_t* d, size_t n) {
-    Header h;
-    static const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (n >= 24 && std::equal(png, png + 8, d) && std::equal(d + 12, d + 16, "IHDR")) {
-        h.format = Format::PNG;
-        h.width = be32(d + 16);
-        h.height = be32(d + 20);
-        return h;
+bool sideways(UIImageOrientation o) {
+    return o == UIImageOrientationLeft || o == UIImageOrientationRight || o == UIImageOrientationLeftMirrored ||
+           o == UIImageOrientationRightMirrored;
+}
+
+// Maps the bitmap onto an upright box of `size` in a y-up space.
+CGAffineTransform orientationTransform(UIImageOrientation o, CGSize size) {
+    CGAffineTransform t = CGAffineTransformIdentity;
+    switch (o) {
+    case UIImageOrientationDown:
+    case UIImageOrientationDownMirrored:
+        t = CGAffineTransformRotate(CGAffineTransformTranslate(t, size.width, size.height), M_PI);
+        break;
+    case UIImageOrientationLeft:
+    case UIImageOrientationLeftMirrored:
+        t = CGAffineTransformRotate(CGAffineTransformTranslate(t, size.width, 0), M_PI_2);
+        break;
+    case UIImageOrientationRight:
+    case UIImageOrientationRightMirrored:
+        t = CGAffineTransformRotate(CGAffineTransformTranslate(t, 0, size.height), -M_PI_2);
+        break;
+    default:
+        break;
     }
-    if (n >= 10 && (std::equal(d, d + 6, "GIF87a") || std::equal(d, d + 6, "GIF89a"))) {
-        h.format = Format::GIF;
-        h.width = d[6] | (d[7] << 8);
-        h.height = d[8] | (d[9] << 8);
-        return h;
+    switch (o) {
+    case UIImageOrientationUpMirrored:
+    case UIImageOrientationDownMirrored:
+        t = CGAffineTransformScale(CGAffineTransformTranslate(t, size.width, 0), -1, 1);
+        break;
+    case UIImageOrientationLeftMirrored:
+    case UIImageOrientationRightMirrored:
+        t = CGAffineTransformScale(CGAffineTransformTranslate(t, size.height, 0), -1, 1);
+        break;
+    default:
+        break;
     }
-    if (n >= 4 && d[0] == 0xFF && d[1] == 0xD8) {
-        size_t i = 2;
-        while (i + 9 < n) {
-            if (d[i] != 0xFF) {
-                ++i;
-                continue;
-            }
-            uint8_t marker = d[i + 1];
-            if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0xFF) {
-                ++i;
-                continue;
-            }
-            uint16_t length = be16(d + i + 2);
-            bool frame = (marker >= 0xC0 && marker <= 0xCF) && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-            if (frame) {
-                h.format = Format::JPEG;
-                h.height = be16(d + i + 5);
-                h.width = be16(d + i + 7);
-                return h;
-            }
-            i += 2 + length;
-        }
-    }
-    return h;
+    return t;
 }
 
 struct Store {
@@ -103,14 +114,113 @@ NS_IMPLEMENT_CLASS(UIImage, NSObject) {
 
 UIImage::UIImage(CGSize size, CGFloat scale, Ref<NSData> data) : size_(size), scale_(scale), data_(std::move(data)) {}
 
+UIImage::UIImage(CGImageRef image, CGFloat scale, UIImageOrientation orientation)
+    : scale_(scale > 0 && std::isfinite(scale) ? scale : 1), image_(std::move(image)), orientation_(orientation) {
+    double w = image_ ? static_cast<double>(image_->width()) / scale_ : 0;
+    double h = image_ ? static_cast<double>(image_->height()) / scale_ : 0;
+    size_ = sideways(orientation_) ? CGSizeMake(h, w) : CGSizeMake(w, h);
+}
+
+Ref<UIImage> UIImage::imageWithCGImage(const CGImageRef& image) {
+    return imageWithCGImageScaleOrientation(image, 1, UIImageOrientationUp);
+}
+
+Ref<UIImage> UIImage::imageWithCGImageScaleOrientation(const CGImageRef& image, CGFloat scale,
+                                                       UIImageOrientation orientation) {
+    return image ? make<UIImage>(image, scale, orientation) : nullptr;
+}
+
+Ref<UIImage> UIImage::copyWith() const {
+    auto copy = image_ ? make<UIImage>(image_, scale_, orientation_) : make<UIImage>(size_, scale_, data_);
+    copy->data_ = data_;
+    copy->name_ = name_;
+    copy->renderingMode_ = renderingMode_;
+    copy->capInsets_ = capInsets_;
+    copy->resizingMode_ = resizingMode_;
+    return copy;
+}
+
 Ref<UIImage> UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const {
     if (mode == renderingMode_) {
         return Ref<UIImage>(const_cast<UIImage*>(this));
     }
-    auto copy = make<UIImage>(size_, scale_, data_);
-    copy->name_ = name_;
+    auto copy = copyWith();
     copy->renderingMode_ = mode;
     return copy;
+}
+
+Ref<UIImage> UIImage::resizableImageWithCapInsets(UIEdgeInsets insets) const {
+    return resizableImageWithCapInsetsResizingMode(insets, UIImageResizingModeTile);
+}
+
+Ref<UIImage> UIImage::resizableImageWithCapInsetsResizingMode(UIEdgeInsets insets, UIImageResizingMode mode) const {
+    auto copy = copyWith();
+    auto clean = [](CGFloat v) { return std::isfinite(v) && v > 0 ? v : 0.0; };
+    copy->capInsets_ = {clean(insets.top), clean(insets.left), clean(insets.bottom), clean(insets.right)};
+    copy->resizingMode_ = mode;
+    return copy;
+}
+
+void UIImage::drawAtPoint(CGPoint point) const {
+    drawAtPointBlendModeAlpha(point, kCGBlendModeNormal, 1);
+}
+
+void UIImage::drawAtPointBlendModeAlpha(CGPoint point, CGBlendMode blendMode, CGFloat alpha) const {
+    drawInRectBlendModeAlpha(CGRectMake(point.x, point.y, size_.width, size_.height), blendMode, alpha);
+}
+
+void UIImage::drawInRect(CGRect rect) const {
+    drawInRectBlendModeAlpha(rect, kCGBlendModeNormal, 1);
+}
+
+void UIImage::drawInRectBlendModeAlpha(CGRect rect, CGBlendMode blendMode, CGFloat alpha) const {
+    auto c = UIGraphicsGetCurrentContext();
+    rect = CGRectStandardize(rect);
+    if (!c || !image_ || !std::isfinite(rect.origin.x) || !std::isfinite(rect.origin.y) ||
+        !std::isfinite(rect.size.width) || !std::isfinite(rect.size.height) || rect.size.width <= 0 ||
+        rect.size.height <= 0) {
+        return;
+    }
+    CGContextSaveGState(c);
+    CGContextSetBlendMode(c, blendMode);
+    CGContextSetAlpha(c, alpha);
+    // A y-up space over the rectangle, as bitmaps are drawn.
+    CGContextTranslateCTM(c, rect.origin.x, rect.origin.y + rect.size.height);
+    CGContextScaleCTM(c, 1, -1);
+    CGSize box = rect.size;
+    UIEdgeInsets caps = capInsets_;
+    bool nine =
+        orientation_ == UIImageOrientationUp && (caps.top > 0 || caps.left > 0 || caps.bottom > 0 || caps.right > 0);
+    if (!nine) {
+        CGContextConcatCTM(c, orientationTransform(orientation_, box));
+        CGContextDrawImage(c,
+                           sideways(orientation_) ? CGRectMake(0, 0, box.height, box.width)
+                                                  : CGRectMake(0, 0, box.width, box.height),
+                           image_);
+    } else {
+        // Nine parts: the caps keep their size (shrunk together when the box is smaller), the
+        // middle stretches. Source in pixels from the top, destination in the y-up box.
+        double pw = static_cast<double>(image_->width()), ph = static_cast<double>(image_->height());
+        double sx[4] = {0, caps.left * scale_, pw - caps.right * scale_, pw};
+        double sy[4] = {0, caps.top * scale_, ph - caps.bottom * scale_, ph};
+        double fx = std::min(1.0, box.width / std::max(1e-9, caps.left + caps.right));
+        double fy = std::min(1.0, box.height / std::max(1e-9, caps.top + caps.bottom));
+        double dx[4] = {0, caps.left * fx, box.width - caps.right * fx, box.width};
+        double dy[4] = {0, caps.top * fy, box.height - caps.bottom * fy, box.height};
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                double w = sx[col + 1] - sx[col], h = sy[row + 1] - sy[row];
+                double dw = dx[col + 1] - dx[col], dh = dy[row + 1] - dy[row];
+                if (w <= 0 || h <= 0 || dw <= 0 || dh <= 0) {
+                    continue;
+                }
+                auto part = CGImageCreateWithImageInRect(image_, CGRectMake(sx[col], sy[row], w, h));
+                // Rows run down from the top; the box is y-up.
+                CGContextDrawImage(c, CGRectMake(dx[col], box.height - dy[row + 1], dw, dh), part);
+            }
+        }
+    }
+    CGContextRestoreGState(c);
 }
 
 void UIImage::setSearchFolders(std::vector<std::string> folders) {
@@ -188,14 +298,21 @@ Ref<UIImage> UIImage::imageWithData(const Ref<NSData>& data) {
 }
 
 Ref<UIImage> UIImage::imageWithDataScale(const Ref<NSData>& data, CGFloat scale) {
-    if (!data || scale <= 0) {
+    if (!data || !(scale > 0) || !std::isfinite(scale)) {
         return nullptr;
     }
-    Header h = readHeader(data->bytes(), data->length());
-    if (h.format == Format::None || h.width <= 0 || h.height <= 0) {
+    int exif = 1;
+    std::string error;
+    auto image = CGImageCreateFromEncodedData(data->bytes(), data->length(), &exif, &error);
+    if (!image) {
+        if (CGImageFormatOfData(data->bytes(), data->length()) != CGImageFormat::Unknown) {
+            NSLog("UIImage: cannot decode image data: %s", error);
+        }
         return nullptr;
     }
-    return make<UIImage>(CGSizeMake(h.width / scale, h.height / scale), scale, data);
+    auto result = make<UIImage>(image, scale, orientationFromEXIF(exif));
+    result->data_ = data;
+    return result;
 }
 
 Ref<NSString> UIImage::description() const {
@@ -204,17 +321,15 @@ Ref<NSString> UIImage::description() const {
 }
 
 Ref<NSData> UIImagePNGRepresentation(const Ref<UIImage>& image) {
-    if (!image || !image->data()) {
+    if (!image || !image->CGImage()) {
         return nullptr;
     }
-    auto d = image->data();
-    return readHeader(d->bytes(), d->length()).format == Format::PNG ? d : nullptr;
+    return CGImageCreatePNGData(image->CGImage(), exifFromOrientation(image->imageOrientation()));
 }
 
-Ref<NSData> UIImageJPEGRepresentation(const Ref<UIImage>& image, CGFloat) {
-    if (!image || !image->data()) {
+Ref<NSData> UIImageJPEGRepresentation(const Ref<UIImage>& image, CGFloat compressionQuality) {
+    if (!image || !image->CGImage()) {
         return nullptr;
     }
-    auto d = image->data();
-    return readHeader(d->bytes(), d->length()).format == Format::JPEG ? d : nullptr;
+    return CGImageCreateJPEGData(image->CGImage(), compressionQuality, exifFromOrientation(image->imageOrientation()));
 }

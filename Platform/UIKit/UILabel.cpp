@@ -1,5 +1,10 @@
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/UIGraphics.h>
+#include <UIKit/UIKitText.h>
 #include <UIKit/UILabel.h>
+
+#include <algorithm>
+#include <cmath>
 
 NS_IMPLEMENT_CLASS(UILabel, UIView) {
     b.property("text", &UILabel::text, &UILabel::setText);
@@ -46,17 +51,77 @@ void UILabel::setNumberOfLines(NSInteger lines) {
     textDidChange();
 }
 
+namespace {
+uikit_text::Paragraph paragraphFor(NSTextAlignment alignment, NSLineBreakMode mode, NSInteger lines, CGFloat width) {
+    uikit_text::Paragraph p;
+    p.alignment = alignment;
+    p.lineBreakMode = mode;
+    p.maximumLines = lines;
+    p.width = width > 0 && std::isfinite(width) ? width : 0;
+    if (lines != 1 && (mode != NSLineBreakByWordWrapping && mode != NSLineBreakByCharWrapping)) {
+        // Several lines wrap at words; the mode only truncates the last one.
+        p.lineBreakMode = NSLineBreakByWordWrapping;
+    }
+    return p;
+}
+} // namespace
+
 CGSize UILabel::sizeThatFits(CGSize size) const {
     CGFloat width = numberOfLines_ == 1 ? 0 : (preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : size.width);
-    CGSize s = font_->sizeOfText(text_, width);
-    if (numberOfLines_ > 0) {
-        s.height = std::min(s.height, std::ceil(font_->lineHeight() * static_cast<double>(numberOfLines_)));
+    auto p = paragraphFor(alignment_, lineBreakMode_, numberOfLines_, width);
+    if (numberOfLines_ == 1) {
+        p.lineBreakMode = NSLineBreakByClipping;
     }
-    return s;
+    return uikit_text::measure(text_, font_, p).size;
 }
 
 CGSize UILabel::intrinsicContentSize() const {
     return sizeThatFits(CGSizeMake(preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : bounds().size.width, 0));
+}
+
+void UILabel::boundsSizeDidChange(CGSize oldSize) {
+    UIView::boundsSizeDidChange(oldSize);
+    if (numberOfLines_ != 1 && preferredMaxLayoutWidth_ <= 0 && oldSize.width != bounds().size.width && text_ &&
+        text_->length()) {
+        invalidateIntrinsicContentSize();
+    }
+    setNeedsDisplay();
+}
+
+CGRect UILabel::textRectForBoundsLimitedToNumberOfLines(CGRect bounds, NSInteger lines) const {
+    auto p = paragraphFor(alignment_, lineBreakMode_, lines, bounds.size.width);
+    p.height = bounds.size.height;
+    CGSize s = uikit_text::measure(text_, font_, p).size;
+    return CGRectMake(bounds.origin.x, bounds.origin.y, std::min(s.width, bounds.size.width), s.height);
+}
+
+void UILabel::drawTextInRect(CGRect rect) {
+    if (!text_ || text_->length() == 0) {
+        return;
+    }
+    Ref<UIColor> colour = highlighted_ && highlightedTextColor_ ? highlightedTextColor_ : textColor_;
+    if (!enabled_) {
+        colour = colour->colorWithAlphaComponent(colour->alpha() * 0.45);
+    }
+    Ref<UIFont> font = font_;
+    if (adjustsFontSize_ && numberOfLines_ == 1 && rect.size.width > 0) {
+        // Shrinks the font (down to the minimum scale) until the line fits.
+        CGFloat width = sizeThatFits(CGSizeZero).width;
+        if (width > rect.size.width) {
+            CGFloat factor = std::max(minimumScaleFactor_ > 0 ? minimumScaleFactor_ : 0.01, rect.size.width / width);
+            font = font_->fontWithSize(std::floor(font_->pointSize() * std::min(1.0, factor) * 2) / 2);
+        }
+    }
+    auto p = paragraphFor(alignment_, lineBreakMode_, numberOfLines_, rect.size.width);
+    p.height = rect.size.height;
+    CGSize s = uikit_text::measure(text_, font, p).size;
+    CGFloat y = rect.origin.y + std::max(0.0, (rect.size.height - s.height) / 2);
+    uikit_text::draw(UIGraphicsGetCurrentContext(), text_, font, colour->CGColor(),
+                     CGRectMake(rect.origin.x, y, rect.size.width, s.height), p);
+}
+
+void UILabel::drawRect(CGRect) {
+    drawTextInRect(bounds());
 }
 
 Ref<NSString> UILabel::description() const {

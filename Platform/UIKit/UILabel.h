@@ -1,4 +1,8 @@
-// UILabel: a view that shows text. Its size follows the text measured with its font (see UIFont).
+// UILabel: a view that shows text, measured and drawn through pango (UIKitText.h). Its size follows
+// the text: one line (truncated by the line break mode when it does not fit), or, with
+// numberOfLines 0 or above 1, wrapped to the preferred maximum width or else to the width its
+// layout gives it; a change of that width asks Auto Layout to measure it again. The text is drawn
+// centred vertically in the bounds.
 #pragma once
 
 #include <UIKit/NSText.h>
@@ -46,7 +50,14 @@ public:
 
     CGSize intrinsicContentSize() const override;
     CGSize sizeThatFits(CGSize size) const override;
+    void drawRect(CGRect rect) override;
+    // The rectangle the text occupies within `bounds`, for at most `lines` lines (0: any number).
+    virtual CGRect textRectForBoundsLimitedToNumberOfLines(CGRect bounds, NSInteger lines) const;
+    virtual void drawTextInRect(CGRect rect);
     Ref<NSString> description() const override;
+
+protected:
+    void boundsSizeDidChange(CGSize oldSize) override;
 
 private:
     void textDidChange();

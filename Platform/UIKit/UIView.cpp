@@ -7,12 +7,14 @@
 #include <UIKit/UIAppearance.h>
 #include <UIKit/UIEvent.h>
 #include <UIKit/UIGestureRecognizer.h>
+#include <UIKit/UIGraphics.h>
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UILayoutGuide.h>
 #include <UIKit/UIMotionEffect.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIView.h>
 #include <UIKit/UIViewController.h>
+#include <UIKit/UIViewLooks.h>
 #include <UIKit/UIWindow.h>
 
 #include <algorithm>
@@ -445,6 +447,10 @@ NS_IMPLEMENT_CLASS(UIView, UIResponder) {
     b.method("layoutIfNeeded", &UIView::layoutIfNeeded);
     b.method("setNeedsDisplay", &UIView::setNeedsDisplay);
     b.method("drawRect:", &UIView::drawRect);
+    b.methodBlock("displayLayer:", [](UIView* self, const id&) { self->displayIfNeeded(); });
+    b.methodBlock("drawLayer:inContext:", [](UIView* self, const id&, const id& context) {
+        uikit_detail::drawLook(self, cast<CGContext>(context));
+    });
     b.method("updateConstraints", &UIView::updateConstraints);
     b.method("setNeedsUpdateConstraints", &UIView::setNeedsUpdateConstraints);
     b.method("sizeThatFits:", &UIView::sizeThatFits);
@@ -506,6 +512,9 @@ UIView::UIView(CGRect frame, Ref<CALayer> layer) : layer_(std::move(layer)) {
     layer_->setDelegate(id(this));
     layer_->setTakesImplicitActions(false);
     layer_->setFrame(frame);
+    // Drawn once when first shown, like every view.
+    needsDisplay_ = true;
+    layer_->setNeedsDisplay();
 }
 
 UIView::~UIView() {
@@ -1003,12 +1012,40 @@ void UIView::displayIfNeeded() {
         return;
     }
     needsDisplay_ = false;
-    CGRect rect = CGRectIntersection(dirtyRect_, bounds());
     dirtyRect_ = CGRectNull;
     layer_->displayIfNeeded();
-    if (!CGRectIsNull(rect)) {
-        send(Ref<UIView>(this), "drawRect:", {NSValue::valueWithValue(rect)});
+    // drawRect: draws the whole backing store, which is made only when the drawing code asks for
+    // the current context; a view that draws nothing has none.
+    CGRect b = bounds();
+    if (b.size.width <= 0 || b.size.height <= 0 || !std::isfinite(b.size.width) || !std::isfinite(b.size.height)) {
+        layer_->setBackingStore(nullptr);
+        return;
     }
+    Ref<UIView> self(this);
+    auto context = uikit_detail::drawWithLazyContext(b.size, false, UIScreen::mainScreen()->scale(), [&] {
+        if (b.origin.x != 0 || b.origin.y != 0) {
+            CGContextTranslateCTM(UIGraphicsGetCurrentContext(), -b.origin.x, -b.origin.y);
+        }
+        send(self, "drawRect:", {NSValue::valueWithValue(b)});
+    });
+    layer_->setBackingStore(context ? CGBitmapContextCreateImage(context) : nullptr);
+}
+
+bool UIView::drawViewHierarchyInRectAfterScreenUpdates(CGRect rect, bool afterUpdates) {
+    auto c = UIGraphicsGetCurrentContext();
+    CGRect b = bounds();
+    if (!c || b.size.width <= 0 || b.size.height <= 0 || rect.size.width <= 0 || rect.size.height <= 0) {
+        return false;
+    }
+    if (afterUpdates) {
+        UIWindow::layoutAllWindows();
+    }
+    CGContextSaveGState(c);
+    CGContextTranslateCTM(c, rect.origin.x, rect.origin.y);
+    CGContextScaleCTM(c, rect.size.width / b.size.width, rect.size.height / b.size.height);
+    layer_->renderInContext(c);
+    CGContextRestoreGState(c);
+    return true;
 }
 
 // MARK: - Constraints

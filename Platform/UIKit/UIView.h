@@ -2,7 +2,11 @@
 // lives in the view's layer; the view adds the tree, hit-testing, the layout and display requests,
 // autoresizing, recorded layout constraints, gesture recognizers and animations.
 //
-// Headless: nothing is drawn. Layout runs when asked (layoutIfNeeded) and at the next turn of the
+// Drawing: a view's drawRect: runs when it needs display (it does when first made, and after
+// setNeedsDisplay), at the layout pass or when the tree is rendered, with the current UIKit context
+// being the view's backing store (bounds size at the screen's scale; made only when drawRect: asks
+// for the context). The layer tree renders backgrounds, backing stores, sublayers and borders
+// (CALayer::renderInContext). Layout runs when asked (layoutIfNeeded) and at the next turn of the
 // main queue after a request, as on the platform at the end of a run-loop pass. Views whose
 // translatesAutoresizingMaskIntoConstraints is NO get their frames from their constraints when
 // their superview lays out (UIView's layoutSubviews; see LayoutEngine.h); the others keep the
@@ -188,7 +192,7 @@ public:
     void setLayoutMargins(UIEdgeInsets margins);
     virtual UIEdgeInsets safeAreaInsets() const;
 
-    // Display: requests are recorded; the drawing layer draws later.
+    // Display (see the header comment).
     void setNeedsDisplay();
     void setNeedsDisplayInRect(CGRect rect);
     bool needsDisplay() const noexcept { return needsDisplay_; }
@@ -196,6 +200,9 @@ public:
     CGRect dirtyRect() const noexcept { return dirtyRect_; }
     void displayIfNeeded();
     virtual void drawRect(CGRect rect) {}
+    // Renders the view's tree (after a layout and display pass when `afterUpdates`) into the
+    // current context, scaled from the bounds into `rect`. NO when there is no context or size.
+    bool drawViewHierarchyInRectAfterScreenUpdates(CGRect rect, bool afterUpdates);
 
     // Constraints, recorded (see the header comment).
     Ref<NSArray> constraints() const;

@@ -6,6 +6,7 @@
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UINib.h>
 #include <UIKit/UIScreen.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UITraitCollection.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIViewControllerPreviewing.h>
@@ -169,6 +170,7 @@ void UIViewController::endAppearanceTransition() {
         appearance_ = Appearance::Appeared;
         send(self, "viewDidAppear:", {box(appearanceAnimated_)});
         forwardAppearance(false, true, appearanceAnimated_);
+        uikit_detail::screenshotControllerDidAppear(this);
     } else if (appearance_ == Appearance::Disappearing) {
         appearance_ = Appearance::Disappeared;
         send(self, "viewDidDisappear:", {box(appearanceAnimated_)});

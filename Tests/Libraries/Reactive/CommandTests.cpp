@@ -3,6 +3,12 @@
 
 #include <Support/PlatformTestCase.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
 using namespace rxtest;
 
 namespace {
@@ -211,4 +217,176 @@ TEST_F(RXCommandTest, ExecuteCommandRunsEachValueAndDropsRefusals) {
     values->sendNext("d"_ns);
     runUntilIdle();
     EXPECT_EQ(inputs.size(), 2u);
+}
+
+// ---- Commands used from several threads (run under the thread sanitizer too) ----
+
+namespace {
+// Runs `body(index)` on `count` threads released together, and waits for them.
+void onThreadsAtOnce(int count, const std::function<void(int)>& body) {
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i) {
+        threads.emplace_back([&, i] {
+            ready.fetch_add(1);
+            while (ready.load() < count) {
+                std::this_thread::yield();
+            }
+            body(i);
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+}
+} // namespace
+
+TEST_F(RXCommandTest, ThreadsExecutingAtOnceStartOneExecutionOfANonConcurrentCommand) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::atomic<int> started{0};
+        auto finish = RXSubject::subject();
+        auto command = make<RXCommand>([&](const id&) {
+            started.fetch_add(1);
+            return Ref<RXSignal>(finish);
+        });
+        std::atomic<int> refused{0};
+        onThreadsAtOnce(4, [&](int) {
+            command->execute(nullptr)->subscribeError([&](const Ref<NSError>&) { refused.fetch_add(1); });
+        });
+        ASSERT_EQ(started.load(), 1) << "attempt " << attempt;
+        // The refusals are error signals, subscribed to on a background queue from these threads.
+        EXPECT_TRUE(runUntil([&] { return refused.load() == 3; }));
+        finish->sendCompleted();
+        runUntilIdle();
+        EXPECT_EQ(command->activeExecutionSignals()->count(), 0u);
+    }
+}
+
+TEST_F(RXCommandTest, ThreadsExecutingAConcurrentCommandStartEveryExecution) {
+    std::atomic<int> started{0};
+    auto command = make<RXCommand>([&](const id&) {
+        started.fetch_add(1);
+        return RXSignal::empty();
+    });
+    command->setAllowsConcurrentExecution(true);
+    onThreadsAtOnce(4, [&](int) {
+        for (int i = 0; i < 10; ++i) {
+            command->execute(nullptr);
+        }
+    });
+    EXPECT_EQ(started.load(), 40);
+    EXPECT_TRUE(runUntil([&] { return command->activeExecutionSignals()->count() == 0; }, 30));
+}
+
+namespace {
+// Ends executions from a plain thread of its own (one without a current scheduler), in the order
+// they were subscribed. Executions subscribed after it has stopped are left open.
+class Finisher {
+public:
+    Finisher()
+        : shared_(std::make_shared<Shared>()), thread_([shared = shared_] {
+              std::unique_lock<std::mutex> guard(shared->lock);
+              while (true) {
+                  shared->changed.wait(guard, [&] { return shared->stop || !shared->pending.empty(); });
+                  if (shared->stop) {
+                      shared->pending.clear();
+                      return;
+                  }
+                  Ref<RXSubscriber> subscriber = std::move(shared->pending.front());
+                  shared->pending.pop_front();
+                  guard.unlock();
+                  subscriber->sendCompleted();
+                  subscriber = nullptr;
+                  guard.lock();
+              }
+          }) {}
+    ~Finisher() {
+        {
+            std::lock_guard<std::mutex> guard(shared_->lock);
+            shared_->stop = true;
+        }
+        shared_->changed.notify_all();
+        thread_.join();
+    }
+    // A signal that is ended by the finisher's thread once subscribed.
+    Ref<RXSignal> execution() {
+        return RXSignal::createSignal([shared = shared_](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+            {
+                std::lock_guard<std::mutex> guard(shared->lock);
+                if (shared->stop) {
+                    return nullptr;
+                }
+                shared->pending.push_back(subscriber);
+            }
+            shared->changed.notify_all();
+            return nullptr;
+        });
+    }
+
+private:
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::deque<Ref<RXSubscriber>> pending;
+        bool stop = false;
+    };
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+};
+} // namespace
+
+TEST_F(RXCommandTest, ReExecutingFromAnEnabledSubscriberOnTheFinishingThreadDoesNotDeadlock) {
+    // Each execution ends on a thread without a scheduler; the subscriber of immediateEnabled starts
+    // the next one from there as soon as the command is enabled again.
+    // The finishing thread runs in real time: the main loop waits for it instead of moving a clock.
+    DispatchClock::useRealTime();
+    std::atomic<int> runs{0};
+    auto finisher = std::make_unique<Finisher>();
+    auto command = make<RXCommand>([&](const id&) {
+        runs.fetch_add(1);
+        return finisher->execution();
+    });
+    Ref<RXDisposable> again = command->immediateEnabled()->skip(1)->subscribeNext([&](const id& enabled) {
+        if (unbox<bool>(enabled) && runs.load() < 20) {
+            command->execute(nullptr);
+        }
+    });
+    command->execute(nullptr);
+    EXPECT_TRUE(runUntil([&] { return runs.load() >= 20; }, 60));
+    again->dispose();
+    EXPECT_TRUE(runUntil([&] { return command->activeExecutionSignals()->count() == 0; }, 30));
+    finisher.reset();
+}
+
+TEST_F(RXCommandTest, TwoCommandsThatTriggerEachOtherFromTheFinishingThreadDoNotDeadlock) {
+    // The finishing thread runs in real time: the main loop waits for it instead of moving a clock.
+    DispatchClock::useRealTime();
+    std::atomic<int> runs{0};
+    auto finisher = std::make_unique<Finisher>();
+    Ref<RXCommand> first, second;
+    auto block = [&](const id&) {
+        runs.fetch_add(1);
+        return finisher->execution();
+    };
+    first = make<RXCommand>(block);
+    second = make<RXCommand>(block);
+    // Whenever one becomes enabled again, it starts the other.
+    Ref<RXDisposable> a = first->immediateEnabled()->skip(1)->subscribeNext([&](const id& enabled) {
+        if (unbox<bool>(enabled) && runs.load() < 40) {
+            second->execute(nullptr);
+        }
+    });
+    Ref<RXDisposable> b = second->immediateEnabled()->skip(1)->subscribeNext([&](const id& enabled) {
+        if (unbox<bool>(enabled) && runs.load() < 40) {
+            first->execute(nullptr);
+        }
+    });
+    first->execute(nullptr);
+    EXPECT_TRUE(runUntil([&] { return runs.load() >= 40; }, 60));
+    a->dispose();
+    b->dispose();
+    EXPECT_TRUE(runUntil(
+        [&] { return first->activeExecutionSignals()->count() == 0 && second->activeExecutionSignals()->count() == 0; },
+        30));
+    finisher.reset();
 }

@@ -1,6 +1,7 @@
 #include "ReactiveTestSupport.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 using namespace rxtest;
@@ -117,19 +118,31 @@ TEST(RXSignalSubscription, EverySubscribeVariantRoutesTheRightEvents) {
 }
 
 TEST(RXSignalSubscription, OffTheMainThreadWithoutACurrentSchedulerTheBlockRunsLater) {
+    // The block is handed to a background queue: it never runs inside subscribeNext on the
+    // subscribing thread (whether it has started by the time subscribeNext returns is up to the
+    // queue).
     std::atomic<bool> ran{false};
-    std::atomic<bool> ranBeforeReturn{false};
+    std::mutex lock;
+    std::thread::id ranOn, subscribedOn;
     auto signal = RXSignal::createSignal([&](const Ref<RXSubscriber>&) -> Ref<RXDisposable> {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            ranOn = std::this_thread::get_id();
+        }
         ran = true;
         return nullptr;
     });
     std::thread([&] {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            subscribedOn = std::this_thread::get_id();
+        }
         signal->subscribeNext(nullptr);
-        ranBeforeReturn = ran.load();
     }).join();
-    EXPECT_FALSE(ranBeforeReturn.load());
     DispatchClock::advanceUntil([&] { return ran.load(); }, 5.0);
-    EXPECT_TRUE(ran.load());
+    ASSERT_TRUE(ran.load());
+    std::lock_guard<std::mutex> guard(lock);
+    EXPECT_NE(ranOn, subscribedOn);
 }
 
 TEST(RXSignalSubscription, InsidePerformAsCurrentSchedulerTheBlockRunsAtOnceOnAnyThread) {

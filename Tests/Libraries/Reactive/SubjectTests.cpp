@@ -35,8 +35,105 @@ TEST(RXSubject, ATerminatedSubjectDeliversNothingMore) {
     subject->sendError(makeError(1));
     subject->sendCompleted();
     EXPECT_EQ(early.events(), (Events{"completed"}));
-    EXPECT_TRUE(late.events().empty());
+    EXPECT_EQ(late.events(), (Events{"completed"}));
     EXPECT_TRUE(subject->hasTerminated());
+    EXPECT_TRUE(subject->subscribers().empty());
+}
+
+namespace {
+// The subjects of every kind, each with what a late subscriber receives before the termination.
+struct SubjectKind {
+    const char* name;
+    std::function<Ref<RXSubject>()> make;
+    Events kept; // replayed to a subscriber arriving after "1" was sent and the subject terminated
+};
+
+// A subscriber without a lock of its own: what its completion block does to the subject then
+// takes no lock nested in a subscriber's (the thread sanitizer would see the subject's replay and
+// such a block take the two locks in both orders).
+class CompletionSubscriber : public NSObject, public RXSubscriber {
+    NS_OBJECT(CompletionSubscriber, NSObject)
+public:
+    explicit CompletionSubscriber(std::function<void()> completed)
+        : RXSubscriber(this), completed_(std::move(completed)) {}
+    void sendNext(const id&) override {}
+    void sendError(const Ref<NSError>&) override {}
+    void sendCompleted() override { completed_(); }
+    void didSubscribeWithDisposable(const Ref<RXCompoundDisposable>&) override {}
+
+private:
+    std::function<void()> completed_;
+};
+NS_IMPLEMENT_CLASS(CompletionSubscriber, NSObject) {
+    b.conformsTo(RXSubscriber::protocol());
+}
+
+std::vector<SubjectKind> subjectKinds() {
+    return {
+        {"subject", [] { return RXSubject::subject(); }, {}},
+        {"replay", [] { return Ref<RXSubject>(RXReplaySubject::subject()); }, {"1"}},
+        {"replay-last", [] { return Ref<RXSubject>(RXReplaySubject::replaySubjectWithCapacity(1)); }, {"1"}},
+        {"behavior", [] { return Ref<RXSubject>(RXBehaviorSubject::behaviorSubjectWithDefaultValue(box(0))); }, {"1"}},
+    };
+}
+} // namespace
+
+TEST(RXSubjectTermination, ALateSubscriberGetsWhatIsKeptThenTheTerminationAtOnce) {
+    for (const auto& kind : subjectKinds()) {
+        SCOPED_TRACE(kind.name);
+        for (bool failed : {false, true}) {
+            auto subject = kind.make();
+            subject->sendNext(box(1));
+            if (failed) {
+                subject->sendError(makeError(7));
+            } else {
+                subject->sendCompleted();
+            }
+            Recorder late;
+            late.subscribe(subject);
+            Events expected = kind.kept;
+            expected.push_back(failed ? "error:7" : "completed");
+            EXPECT_EQ(late.events(), expected);
+        }
+    }
+}
+
+TEST(RXSubjectTermination, AValueSentFromACompletionBlockReachesNobody) {
+    for (const auto& kind : subjectKinds()) {
+        SCOPED_TRACE(kind.name);
+        auto subject = kind.make();
+        Recorder early, late;
+        subject->sendNext(box(1));
+        subject->subscribe(make<CompletionSubscriber>([&] {
+            early.add("completed");
+            subject->sendNext(box(2));
+            subject->sendError(makeError(3));
+        }));
+        subject->sendCompleted();
+        late.subscribe(subject);
+        Events expected = kind.kept;
+        expected.push_back("completed");
+        EXPECT_EQ(late.events(), expected);
+        EXPECT_EQ(early.events().back(), "completed");
+        // Behaviour subjects keep their value: it is not replaced after the termination.
+        if (auto behavior = cast<RXBehaviorSubject>(id(subject))) {
+            EXPECT_EQ(text(behavior->currentValue()), "1");
+        }
+    }
+}
+
+TEST(RXSubjectTermination, ASubscriberArrivingFromAnotherSubscribersCompletionIsTerminatedToo) {
+    for (const auto& kind : subjectKinds()) {
+        SCOPED_TRACE(kind.name);
+        auto subject = kind.make();
+        Recorder late;
+        subject->sendNext(box(1));
+        subject->subscribe(make<CompletionSubscriber>([&] { late.subscribe(subject); }));
+        subject->sendCompleted();
+        Events expected = kind.kept;
+        expected.push_back("completed");
+        EXPECT_EQ(late.events(), expected);
+    }
 }
 
 TEST(RXSubject, ASubscriptionThatEndsLeavesTheList) {

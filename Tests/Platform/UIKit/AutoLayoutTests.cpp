@@ -310,8 +310,8 @@ TEST_F(AutoLayoutTests, ABoxSizedByItsStackedContent) {
 
     CGSize t = title->intrinsicContentSize();
     CGSize d = details->intrinsicContentSize();
-    EXPECT_EQ(box->frame().size.width, d.width + 40);
-    EXPECT_EQ(box->frame().size.height, t.height + d.height + 44);
+    EXPECT_NEAR(box->frame().size.width, d.width + 40, 1e-6);
+    EXPECT_NEAR(box->frame().size.height, t.height + d.height + 44, 1e-6);
     EXPECT_NEAR(box->center().x, 160, 0.34);
     EXPECT_NEAR(box->center().y, 255, 0.34);
     EXPECT_NEAR(title->center().x, box->bounds().size.width / 2, 0.34);

@@ -1,3 +1,5 @@
+#include <CoreGraphics/CGContext.h>
+#include <CoreGraphics/CGImageCoding.h>
 #include <Device/SimDevice.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSURL.h>
@@ -31,16 +33,14 @@ public:
 };
 
 // A PNG header of the given size: enough for the image reader.
-std::string pngHeader(uint32_t width, uint32_t height) {
-    std::string bytes("\x89PNG\r\n\x1a\n", 8);
-    bytes += std::string("\0\0\0\x0d", 4) + "IHDR";
-    for (uint32_t v : {width, height}) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            bytes.push_back(static_cast<char>((v >> shift) & 0xff));
-        }
-    }
-    bytes += std::string("\x08\x06\0\0\0", 5) + std::string(4, '\0');
-    return bytes;
+// A whole PNG image of the size (the camera's scripted picture).
+std::string pngPicture(size_t width, size_t height) {
+    auto context = CGBitmapContextCreate(nullptr, width, height, 8, 0, CGColorSpaceCreateDeviceRGB(),
+                                         kCGImageAlphaPremultipliedLast);
+    CGContextSetRGBFillColor(context, 0.2, 0.4, 0.6, 1);
+    CGContextFillRect(context, CGRectMake(0, 0, static_cast<double>(width), static_cast<double>(height)));
+    auto data = CGImageCreatePNGData(CGBitmapContextCreateImage(context));
+    return std::string(reinterpret_cast<const char*>(data->bytes()), data->length());
 }
 
 } // namespace
@@ -150,7 +150,7 @@ TEST_F(ImagePickerTests, TakingAPictureTellsTheDelegateWithTheInfo) {
 }
 
 TEST_F(ImagePickerTests, TheFrontCameraGivesTheScriptedPicture) {
-    SimDevice::current().setCameraPicture(SimDevice::CameraPosition::Front, pngHeader(640, 480));
+    SimDevice::current().setCameraPicture(SimDevice::CameraPosition::Front, pngPicture(640, 480));
     auto delegate = make<PickerTestDelegate>();
     auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
     picker->setCameraDevice(UIImagePickerControllerCameraDeviceFront);

