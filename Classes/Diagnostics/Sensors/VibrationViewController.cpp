@@ -145,15 +145,11 @@ Ref<RXSignal> VibrationViewController::checkDirection() {
     if (!motionManager() || !motionManager()->isAccelerometerAvailable()) {
         return RXSignal::error(make<NSError>("com.vantrel.dx"_ns, 1000));
     }
-    Weak<RXSubject> weakSubject(subject);
     auto queue = NSOperationQueue::currentQueue() ? NSOperationQueue::currentQueue() : NSOperationQueue::mainQueue();
     motionManager()->setAccelerometerUpdateInterval(1.0);
     motionManager()->startAccelerometerUpdatesToQueueWithHandler(
-        queue, [weakSubject](const Ref<CMAccelerometerData>& data, const Ref<NSError>& error) {
-            auto subject = weakSubject.lock();
-            if (!subject) {
-                return;
-            }
+        // The handler keeps the subject while the updates run.
+        queue, [subject](const Ref<CMAccelerometerData>& data, const Ref<NSError>& error) {
             if (error || !data) {
                 subject->sendError(error);
                 return;
