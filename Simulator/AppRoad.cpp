@@ -18,9 +18,9 @@
 #include <Shell/DXRootTableViewController.h>
 #include <Shell/EnterSessionIdViewController.h>
 #include <Shell/StartViewController.h>
-#include <UIKit/UIScreenshot.h>
 #include <UIKit/UIApplication.h>
 #include <UIKit/UINavigationController.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 #include <UIKit/UIWindow.h>
 

@@ -272,7 +272,8 @@ void GradeCommentViewController::tapTriangle(const Ref<UIButton>& sender) {
         }
     }
     Ref<NSMutableDictionary> entry;
-    for (const auto& item : *forms()) {
+    Ref<NSArray> formList = forms();
+    for (const auto& item : *formList) {
         auto candidate = cast<NSMutableDictionary>(item);
         if (candidate && textOf(candidate->objectForKey("type"_ns))->isEqualToString("comboBox"_ns) &&
             candidate->objectForKey("button"_ns).get() == sender.get()) {

@@ -103,7 +103,8 @@ protected:
 
     std::vector<NSInteger> results() const {
         std::vector<NSInteger> r;
-        for (const id& item : *container_->testModels()) {
+        auto models = container_->testModels();
+        for (const id& item : *models) {
             r.push_back(cast<DXTestModel>(item)->result());
         }
         return r;

@@ -64,7 +64,8 @@ protected:
 
     std::vector<std::string> rows() const {
         std::vector<std::string> titles;
-        for (const auto& item : *screen_->tableList()) {
+        auto rows = screen_->tableList();
+        for (const auto& item : *rows) {
             titles.push_back(cast<DXTestModel>(item)->profilekey()->str());
         }
         return titles;

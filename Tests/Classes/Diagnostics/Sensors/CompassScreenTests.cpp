@@ -23,7 +23,8 @@ std::string text(const id& value) {
 // The rows of the table as "name value" texts, headings as they are.
 std::vector<std::string> rows(const Ref<MagnetometerViewController>& screen) {
     std::vector<std::string> out;
-    for (const id& item : *screen->itemList()) {
+    auto items = screen->itemList();
+    for (const id& item : *items) {
         if (auto model = cast<MeterModel>(item)) {
             out.push_back(model->coordinate()->str() + " " + model->meterValue()->str());
         } else {
