@@ -131,7 +131,8 @@ void CMSampleStream::armLocked() {
                 }
                 continue;
             }
-            queue->addOperationWithBlock([weak, generation, handler, sample, error] {
+            // Named copies: a lambda may not capture structured bindings before C++20's clang 16.
+            queue->addOperationWithBlock([weak, generation, handler, sample = sample, error = error] {
                 auto live = weak.lock();
                 if (!live) {
                     return;
