@@ -75,6 +75,7 @@ CGRect gravityRect(const Ref<NSString>& gravity, CGRect b, CGSize s) {
 }
 
 void renderTree(CALayer* layer, const CGContextRef& c);
+void renderPlaced(CALayer* sub, const CGContextRef& c);
 
 void renderSublayers(CALayer* layer, const CGContextRef& c) {
     std::vector<Ref<CALayer>> subs = layer->sublayerList();
@@ -84,15 +85,20 @@ void renderSublayers(CALayer* layer, const CGContextRef& c) {
         if (sub->isHidden() || sub->opacity() <= 0) {
             continue;
         }
-        CGRect b = sub->bounds();
-        CGPoint p = sub->position(), a = sub->anchorPoint();
-        CGContextSaveGState(c);
-        CGContextTranslateCTM(c, p.x, p.y);
-        CGContextConcatCTM(c, sub->affineTransform());
-        CGContextTranslateCTM(c, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
-        renderTree(sub.get(), c);
-        CGContextRestoreGState(c);
+        renderPlaced(sub.get(), c);
     }
+}
+
+// Draws a sublayer (or a mask) through its position, transform and anchor point.
+void renderPlaced(CALayer* sub, const CGContextRef& c) {
+    CGRect b = sub->bounds();
+    CGPoint p = sub->position(), a = sub->anchorPoint();
+    CGContextSaveGState(c);
+    CGContextTranslateCTM(c, p.x, p.y);
+    CGContextConcatCTM(c, sub->affineTransform());
+    CGContextTranslateCTM(c, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
+    renderTree(sub, c);
+    CGContextRestoreGState(c);
 }
 
 void renderTree(CALayer* layer, const CGContextRef& c) {
@@ -115,6 +121,12 @@ void renderTree(CALayer* layer, const CGContextRef& c) {
                                         CGColorCreateCopyWithAlpha(layer->shadowColor(), layer->shadowColor()->alpha() *
                                                                                              layer->shadowOpacity()));
         }
+        CGContextBeginTransparencyLayer(c, nullptr);
+    }
+    // A mask keeps what it covers by its alpha: the layer draws into a group that the mask's own
+    // rendering then cuts (destination-in).
+    auto mask = layer->mask();
+    if (mask) {
         CGContextBeginTransparencyLayer(c, nullptr);
     }
     if (auto bg = layer->backgroundColor(); bg && bg->alpha() > 0) {
@@ -150,6 +162,15 @@ void renderTree(CALayer* layer, const CGContextRef& c) {
         CGContextBeginPath(c);
         addBoundsPath(c, CGRectInset(b, w / 2, w / 2), std::max(0.0, radius - w / 2));
         CGContextStrokePath(c);
+    }
+    if (mask) {
+        CGContextSaveGState(c);
+        CGContextSetBlendMode(c, kCGBlendModeDestinationIn);
+        CGContextBeginTransparencyLayer(c, nullptr);
+        renderPlaced(mask.get(), c);
+        CGContextEndTransparencyLayer(c);
+        CGContextRestoreGState(c);
+        CGContextEndTransparencyLayer(c);
     }
     if (group) {
         CGContextEndTransparencyLayer(c);
