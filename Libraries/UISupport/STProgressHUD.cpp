@@ -592,6 +592,13 @@ void STProgressHUD::moveToPointRotateAngle(CGPoint point, CGFloat angle) {
 
 // MARK: Showing
 
+void STProgressHUD::changeMaskType(STProgressHUDMaskType maskType) {
+    if (maskType_ != maskType) {
+        maskType_ = maskType;
+        setNeedsDisplay(); // the dimming of the new type, also while the HUD stays shown
+    }
+}
+
 void STProgressHUD::applyTouchesAndAccessibility(const Ref<NSString>& status) {
     if (maskType_ == STProgressHUDMaskTypeNone) {
         overlayView()->setUserInteractionEnabled(false);
@@ -630,7 +637,7 @@ void STProgressHUD::doShowProgressStatusMaskType(float progress, const Ref<NSStr
     }
     setFadeOutTimer(nullptr);
     imageView()->setHidden(true);
-    maskType_ = maskType;
+    changeMaskType(maskType);
     progress_ = progress;
     stringLabel()->setText(status);
     updatePosition();
@@ -692,7 +699,7 @@ void STProgressHUD::doShowImageStatusDurationMaskType(const Ref<UIImage>& image,
                                                       double duration, STProgressHUDMaskType maskType) {
     dispatch_assert_main();
     progress_ = -1;
-    maskType_ = maskType;
+    changeMaskType(maskType);
     cancelRingLayerAnimation();
     if (!isVisible()) {
         showWithMaskType(maskType);

@@ -9,7 +9,8 @@
 // dismiss, doSetStatus for setStatus:), since a class and an instance operation cannot share a name.
 //
 // A show that arrives while the overlay fades out is shown (whatever the mask types), and
-// dismissing an overlay that is not shown posts no notifications.
+// dismissing an overlay that is not shown posts no notifications. A show with another mask type
+// while the overlay is shown redraws the dimming.
 #pragma once
 
 #include <UISupport/STAnimatedViews.h>
@@ -138,6 +139,7 @@ public:
 
 private:
     void cancelRingLayerAnimation();
+    void changeMaskType(STProgressHUDMaskType maskType);
     void applyTouchesAndAccessibility(const Ref<NSString>& status);
 
     STProgressHUDMaskType maskType_ = STProgressHUDMaskTypeNone;
