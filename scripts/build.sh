@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds into a build folder. Usage: build.sh BUILD_DIR [SANITIZE] [targets...]
 #   SANITIZE: "" (none), "address" (address + undefined behaviour) or "thread".
+# Environment: CC/CXX choose the compiler when a folder is first configured; DX_CMAKE_ARGS adds
+# configure options (such as -DDX_FUZZ=ON).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build}"
@@ -10,7 +12,9 @@ launcher=()
 # Compiler cache shared between clones of the repository (CI builds a fresh clone each time).
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDX_SANITIZE="$san" "${launcher[@]}" >/dev/null
+read -r -a extra <<< "${DX_CMAKE_ARGS:-}"
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDX_SANITIZE="$san" "${launcher[@]}" "${extra[@]}" \
+    >/dev/null
 if (($#)); then
     cmake --build "$dir" --target "$@"
 else

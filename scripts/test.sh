@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
 # Builds everything with the address and undefined-behaviour sanitizers and runs every test.
-# DX_SANITIZE=thread selects the thread sanitizer instead.
+#   DX_SANITIZE=thread  selects the thread sanitizer instead (build folder build/test-thread);
+#   DX_TEST_LABEL=name  builds only the test binaries labelled `name` (target tests-name) and runs
+#                       only their tests, e.g. DX_TEST_LABEL=threaded for the parts shared by threads.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 san="${DX_SANITIZE:-address}"
+label="${DX_TEST_LABEL:-}"
+dir="$root/build/test-$san"
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh" "$root/build/test-$san" "$san"
-cd "$root/build/test-$san"
-ctest --output-on-failure -j "$(nproc)" --timeout 120
+if [[ -n "$label" ]]; then
+    "$root/scripts/build.sh" "$dir" "$san" "tests-$label"
+    cd "$dir"
+    ctest --output-on-failure -j "$(nproc)" --timeout 120 -L "^$label\$"
+else
+    "$root/scripts/build.sh" "$dir" "$san"
+    cd "$dir"
+    ctest --output-on-failure -j "$(nproc)" --timeout 120
+fi

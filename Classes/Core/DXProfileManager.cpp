@@ -1,3 +1,11 @@
+// DXProfileManager. What is where:
+//   (top)               file names and keys, small readers of profile values, the random source
+//   Profile file        reading the Base64 JSON profile, its entries, per-test parameters and extras
+//   Building a run      buildRun and its steps: reload, run-wide defaults, station file, matching the
+//                       entries to supported tests, the audit decoy, run-wide overrides
+//   Writing a profile   the selected tests back to the profile file
+//   Run persistence     the archived records of a run in the user defaults, restoring and updating them
+//   Result file         the result object and its atomic write
 #include <Core/DXProfileManager.h>
 
 #include <Core/AdditionalTestManager.h>
@@ -406,6 +414,7 @@ Ref<NSArray> DXProfileManager::testModelsOfSelected() {
 void DXProfileManager::runTasksWithTestModelsAnimationBeginExcutionTaskBlock(
     const Ref<NSArray>& testList, const std::function<void()>& begin,
     const std::function<void(const Ref<NSArray>&)>& task) {
+    DX_ASSERT_MAIN_THREAD(); // `begin` animates, and `task` is handed back on the main queue
     if (begin) {
         begin();
     }
@@ -433,77 +442,99 @@ void DXProfileManager::runTasksWithTestModelsAnimationBeginExcutionTaskBlock(
 }
 
 Ref<NSArray> DXProfileManager::buildRun(const Ref<NSArray>& testList) {
-    Ref<NSDictionary> root;
+    auto root = reloadProfileForRun();
+    RunDefaults defaults = runDefaultsOf(root);
+    applyStationChanges(defaults);
+    auto run = matchProfileEntries(testList);
     {
-        // Every run follows the profile file as it stands now.
         std::lock_guard guard(lock_);
-        profileRoot_ = nullptr;
-        profiles_ = nullptr;
-        profilesLoaded_ = false;
-        testModelsOfSelected_ = nullptr;
-        root = profileRootLocked();
-        profilesLocked();
+        testModels_ = run;
     }
+    insertDecoy(run, defaults);
+    applyRunWideOverrides(run, root);
+    return run;
+}
+
+Ref<NSDictionary> DXProfileManager::reloadProfileForRun() {
+    // Every run follows the profile file as it stands now.
+    std::lock_guard guard(lock_);
+    profileRoot_ = nullptr;
+    profiles_ = nullptr;
+    profilesLoaded_ = false;
+    testModelsOfSelected_ = nullptr;
+    auto root = profileRootLocked();
+    profilesLocked();
+    return root;
+}
+
+DXProfileManager::RunDefaults DXProfileManager::runDefaultsOf(const Ref<NSDictionary>& root) {
     auto rootValue = [&](const char* name) -> id { return root ? root->objectForKey(NSString::from(name)) : nullptr; };
-
-    NSInteger waitingTime = kNoWaitingTime;
+    RunDefaults d{kNoWaitingTime, true, false, kDefaultTimeout};
     if (NSInteger w = 0; integerFromNumber(rootValue("waitingTime"), &w)) {
-        waitingTime = clampWaitingTime(w);
+        d.waitingTime = clampWaitingTime(w);
     }
-    auto si = cast<NSNumber>(rootValue("showInstruction"));
-    bool showInstruction = si ? si->boolValue() : true;
-    auto sf = cast<NSNumber>(rootValue("showTestFailedScreen"));
-    bool showFailed = sf ? sf->boolValue() : false;
-    NSInteger timeout = kDefaultTimeout;
+    if (auto si = cast<NSNumber>(rootValue("showInstruction"))) {
+        d.showInstruction = si->boolValue();
+    }
+    if (auto sf = cast<NSNumber>(rootValue("showTestFailedScreen"))) {
+        d.showTestFailedScreen = sf->boolValue();
+    }
     if (NSInteger t = 0; integerFromNumber(rootValue("timeout"), &t)) {
-        timeout = t;
+        d.timeout = t;
     }
+    return d;
+}
 
-    // Station step: tests added and skipped for this device.
+// The station step: tests the station file adds for this device (with the run's defaults) and tests it
+// skips.
+void DXProfileManager::applyStationChanges(const RunDefaults& defaults) {
     auto station = AdditionalTestManager::sharedInstance();
     Ref<DXProfileManager> self(this);
-    station->setParseCompleted([self, waitingTime, showInstruction, showFailed, timeout](
-                                   const Ref<NSString>&, const Ref<NSArray>& addKeys, const Ref<NSArray>& removeKeys) {
-        std::lock_guard guard(self->lock_);
-        auto entries = self->profiles_;
-        if (!entries) {
-            return;
-        }
-        auto present = NSMutableArray::array();
-        for (const id& entry : *entries) {
-            auto key = profileKeyOf(entry);
-            if (key && !key->isEqualToString(DXGradeCommentKey()) && !key->isEqualToString(DXCustomQuestionKey())) {
+    station->setParseCompleted(
+        [self, defaults](const Ref<NSString>&, const Ref<NSArray>& addKeys, const Ref<NSArray>& removeKeys) {
+            std::lock_guard guard(self->lock_);
+            auto entries = self->profiles_;
+            if (!entries) {
+                return;
+            }
+            auto present = NSMutableArray::array();
+            for (const id& entry : *entries) {
+                auto key = profileKeyOf(entry);
+                if (key && !key->isEqualToString(DXGradeCommentKey()) && !key->isEqualToString(DXCustomQuestionKey())) {
+                    present->addObject(key);
+                }
+            }
+            for (const id& item : *addKeys) {
+                auto key = cast<NSString>(item);
+                if (!key || present->containsObject(key)) {
+                    continue;
+                }
+                auto extra = NSMutableDictionary::dictionary();
+                extra->setObjectForKey(box(defaults.timeout), "timeout"_ns);
+                extra->setObjectForKey(box(defaults.waitingTime), "waitingTime"_ns);
+                extra->setObjectForKey(box(defaults.showInstruction), "showInstruction"_ns);
+                extra->setObjectForKey(box(defaults.showTestFailedScreen), "showTestFailedScreen"_ns);
+                auto entry = NSMutableDictionary::dictionary();
+                entry->setObjectForKey(key, "profile_key"_ns);
+                entry->setObjectForKey(extra, "extra"_ns);
+                entries->addObject(entry);
                 present->addObject(key);
             }
-        }
-        for (const id& item : *addKeys) {
-            auto key = cast<NSString>(item);
-            if (!key || present->containsObject(key)) {
-                continue;
+            auto kept = NSMutableArray::array();
+            for (const id& entry : *entries) {
+                if (!removeKeys->containsObject(profileKeyOf(entry))) {
+                    kept->addObject(entry);
+                }
             }
-            auto extra = NSMutableDictionary::dictionary();
-            extra->setObjectForKey(box(timeout), "timeout"_ns);
-            extra->setObjectForKey(box(waitingTime), "waitingTime"_ns);
-            extra->setObjectForKey(box(showInstruction), "showInstruction"_ns);
-            extra->setObjectForKey(box(showFailed), "showTestFailedScreen"_ns);
-            auto entry = NSMutableDictionary::dictionary();
-            entry->setObjectForKey(key, "profile_key"_ns);
-            entry->setObjectForKey(extra, "extra"_ns);
-            entries->addObject(entry);
-            present->addObject(key);
-        }
-        auto kept = NSMutableArray::array();
-        for (const id& entry : *entries) {
-            if (!removeKeys->containsObject(profileKeyOf(entry))) {
-                kept->addObject(entry);
-            }
-        }
-        self->profiles_ = kept;
-    });
+            self->profiles_ = kept;
+        });
     station->parse();
     station->setParseCompleted(nullptr);
+}
 
-    // The run list, in profile order.
+// The run list, in profile order then by each test's order: manual tests are made from their entries,
+// the others are the supported tests that the entries name.
+Ref<NSMutableArray> DXProfileManager::matchProfileEntries(const Ref<NSArray>& testList) {
     std::vector<Ref<DXTestModel>> records;
     Ref<NSArray> entries;
     {
@@ -544,57 +575,53 @@ Ref<NSArray> DXProfileManager::buildRun(const Ref<NSArray>& testList) {
     }
     std::stable_sort(records.begin(), records.end(),
                      [](const Ref<DXTestModel>& a, const Ref<DXTestModel>& b) { return a->order() < b->order(); });
-    auto run = NSMutableArray::arrayWithArray(NSArray::arrayWithRefs(records));
-    {
-        std::lock_guard guard(lock_);
-        testModels_ = run;
+    return NSMutableArray::arrayWithArray(NSArray::arrayWithRefs(records));
+}
+
+// Run-wide overrides: the root's own members, on every record, the decoy included.
+void DXProfileManager::applyRunWideOverrides(const Ref<NSArray>& run, const Ref<NSDictionary>& root) {
+    if (!root) {
+        return;
     }
-
-    insertDecoy(run, waitingTime, showInstruction, showFailed, timeout);
-
-    // Run-wide overrides: the root's own members, on every record, the decoy included.
-    if (root) {
-        for (const id& item : *run) {
-            auto model = cast<DXTestModel>(item);
-            if (id v = rootValue("waitingTime")) {
-                NSInteger w = 0;
-                if (integerFromNumberOrText(v, &w)) {
-                    model->setWaitingTime(clampWaitingTime(w));
-                } else {
-                    NSLog("profile: run-wide \"waitingTime\" %@ is not a number; ignored", v);
-                }
+    auto rootValue = [&](const char* name) -> id { return root->objectForKey(NSString::from(name)); };
+    for (const id& item : *run) {
+        auto model = cast<DXTestModel>(item);
+        if (id v = rootValue("waitingTime")) {
+            NSInteger w = 0;
+            if (integerFromNumberOrText(v, &w)) {
+                model->setWaitingTime(clampWaitingTime(w));
+            } else {
+                NSLog("profile: run-wide \"waitingTime\" %@ is not a number; ignored", v);
             }
-            if (id v = rootValue("showInstruction")) {
-                bool flag = false;
-                if (boolFromNumberOrText(v, &flag)) {
-                    model->setShowInstruction(flag);
-                } else {
-                    NSLog("profile: run-wide \"showInstruction\" %@ is not a boolean; ignored", v);
-                }
+        }
+        if (id v = rootValue("showInstruction")) {
+            bool flag = false;
+            if (boolFromNumberOrText(v, &flag)) {
+                model->setShowInstruction(flag);
+            } else {
+                NSLog("profile: run-wide \"showInstruction\" %@ is not a boolean; ignored", v);
             }
-            if (id v = rootValue("showTestFailedScreen")) {
-                bool flag = false;
-                if (boolFromNumberOrText(v, &flag)) {
-                    model->setShowTestFailedScreen(flag);
-                } else {
-                    NSLog("profile: run-wide \"showTestFailedScreen\" %@ is not a boolean; ignored", v);
-                }
+        }
+        if (id v = rootValue("showTestFailedScreen")) {
+            bool flag = false;
+            if (boolFromNumberOrText(v, &flag)) {
+                model->setShowTestFailedScreen(flag);
+            } else {
+                NSLog("profile: run-wide \"showTestFailedScreen\" %@ is not a boolean; ignored", v);
             }
-            if (id v = rootValue("timeout")) {
-                NSInteger t = 0;
-                if (integerFromNumberOrText(v, &t)) {
-                    model->setTimeout(clampTimeout(t));
-                } else {
-                    NSLog("profile: run-wide \"timeout\" %@ is not a number; ignored", v);
-                }
+        }
+        if (id v = rootValue("timeout")) {
+            NSInteger t = 0;
+            if (integerFromNumberOrText(v, &t)) {
+                model->setTimeout(clampTimeout(t));
+            } else {
+                NSLog("profile: run-wide \"timeout\" %@ is not a number; ignored", v);
             }
         }
     }
-    return run;
 }
 
-void DXProfileManager::insertDecoy(const Ref<NSMutableArray>& run, NSInteger waitingTime, bool showInstruction,
-                                   bool showTestFailedScreen, NSInteger timeout) {
+void DXProfileManager::insertDecoy(const Ref<NSMutableArray>& run, const RunDefaults& defaults) {
     uint32_t draw = random(100);
     if (!(auditOperatorPrecentage() > static_cast<NSInteger>(draw) && isAudioOperatorInProfiles())) {
         return;
@@ -618,10 +645,10 @@ void DXProfileManager::insertDecoy(const Ref<NSMutableArray>& run, NSInteger wai
     decoy->setOrignalKey(key);
     decoy->setProfilekey(DXAuditOperatorKey());
     decoy->setFakeTest(true);
-    decoy->setWaitingTime(waitingTime >= 1 ? waitingTime : kNoWaitingTime);
-    decoy->setTimeout(clampTimeout(timeout));
-    decoy->setShowInstruction(showInstruction);
-    decoy->setShowTestFailedScreen(showTestFailedScreen);
+    decoy->setWaitingTime(defaults.waitingTime >= 1 ? defaults.waitingTime : kNoWaitingTime);
+    decoy->setTimeout(clampTimeout(defaults.timeout));
+    decoy->setShowInstruction(defaults.showInstruction);
+    decoy->setShowTestFailedScreen(defaults.showTestFailedScreen);
     auto index = run->count() == 0 ? 0 : random(static_cast<uint32_t>(run->count()));
     run->insertObjectAtIndex(decoy, index);
 }
@@ -631,6 +658,7 @@ void DXProfileManager::insertDecoy(const Ref<NSMutableArray>& run, NSInteger wai
 void DXProfileManager::saveProfileWithTestModelsStartHandleFinishHandle(const Ref<NSArray>& list,
                                                                         const std::function<void()>& start,
                                                                         const std::function<void(bool)>& finish) {
+    DX_ASSERT_MAIN_THREAD(); // `start` shows progress on the screen
     if (start) {
         start();
     }

@@ -97,12 +97,12 @@ public:
     // ---- Run persistence ----
     // Archives each record and stores the archives under "tasks", then writes the user defaults to
     // disk before it returns. False when a record could not be archived or the write failed.
-    bool storeTasksInPersistent(const Ref<NSArray>& tasks);
+    [[nodiscard]] bool storeTasksInPersistent(const Ref<NSArray>& tasks);
     // The stored records, in stored order; an item that does not unarchive is passed over (logged).
     Ref<NSMutableArray> loadPersistentTasks();
     // Stores `result` and the record's sub-results on the first stored record with the same profile
     // key, then stores the whole run again. Returns what storeTasksInPersistent returned.
-    bool updateStateInPersistentWithTestModel(NSInteger result, const Ref<DXTestModel>& model);
+    [[nodiscard]] bool updateStateInPersistentWithTestModel(NSInteger result, const Ref<DXTestModel>& model);
     // Removes "tasks", writes the user defaults to disk, then pauses 1.0 second on the platform clock.
     void removeTasks();
     bool needRestoreTasks();
@@ -127,9 +127,22 @@ private:
     Ref<NSString> profilePath() const;
     Ref<NSDictionary> profileRootLocked();
     Ref<NSMutableArray> profilesLocked();
+    // Building a run, in its steps: reload the profile and read its run-wide defaults; let the station
+    // file add and skip tests; match the profile's entries to the supported tests; maybe insert the
+    // audit decoy; apply the run-wide overrides to every record.
+    struct RunDefaults {
+        NSInteger waitingTime;
+        bool showInstruction;
+        bool showTestFailedScreen;
+        NSInteger timeout;
+    };
     Ref<NSArray> buildRun(const Ref<NSArray>& testList);
-    void insertDecoy(const Ref<NSMutableArray>& run, NSInteger waitingTime, bool showInstruction,
-                     bool showTestFailedScreen, NSInteger timeout);
+    Ref<NSDictionary> reloadProfileForRun();
+    static RunDefaults runDefaultsOf(const Ref<NSDictionary>& root);
+    void applyStationChanges(const RunDefaults& defaults);
+    Ref<NSMutableArray> matchProfileEntries(const Ref<NSArray>& testList);
+    static void applyRunWideOverrides(const Ref<NSArray>& run, const Ref<NSDictionary>& root);
+    void insertDecoy(const Ref<NSMutableArray>& run, const RunDefaults& defaults);
     uint32_t random(uint32_t upperBound);
 
     mutable std::recursive_mutex lock_; // guards the fields below

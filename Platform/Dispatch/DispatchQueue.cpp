@@ -1,3 +1,10 @@
+// Dispatch queues. What is where:
+//   queue attributes and State; the stack of queues the current thread runs (for dispatch_get_specific
+//   and the dead-lock check of dispatch_sync)
+//   the main queue (drained by the main run loop) and the global queues (thread pools)
+//   DispatchQueue::submit / scheduleDrain / drain: serial queues pass a bounded batch to their target
+//   the C interface: dispatch_async, dispatch_sync, dispatch_after, queue-specific values,
+//   dispatch_assert_queue
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchActivity.h>
 #include <Dispatch/DispatchGroup.h>
@@ -18,6 +25,11 @@
 #include <vector>
 
 using namespace dispatch_detail;
+
+struct dispatch_detail::QueueAccess {
+    static void submit(DispatchQueue* queue, Task task) { queue->submit(std::move(task)); }
+    static DispatchQueue::State& state(DispatchQueue* queue) noexcept { return queue->state(); }
+};
 
 struct dispatch_queue_attr_s {
     bool concurrent;
@@ -147,12 +159,12 @@ void runTask(Task& task) {
 }
 
 void enqueue(DispatchQueue* queue, std::function<void()> block, Ref<DispatchGroup> group) {
-    queue->submit(Task{std::move(block), std::move(group)});
+    QueueAccess::submit(queue, Task{std::move(block), std::move(group)});
 }
 
 bool drainMainQueue() {
     auto* q = mainQueue();
-    auto& s = q->state();
+    auto& s = QueueAccess::state(q);
     size_t n = s.queued.load();
     if (n == 0) {
         return false;
@@ -177,7 +189,7 @@ bool drainMainQueue() {
 }
 
 bool mainQueueHasWork() noexcept {
-    return mainQueue()->state().queued.load() != 0;
+    return QueueAccess::state(mainQueue()).queued.load() != 0;
 }
 
 void setMainQueueWakeHandler(void (*handler)()) noexcept {
@@ -368,7 +380,7 @@ void dispatch_set_target_queue(const dispatch_queue_t& queue, const dispatch_que
             NSException::raise(NSInvalidArgumentException, "dispatch_set_target_queue: the change would make a cycle");
         }
     }
-    auto& s = queue->state();
+    auto& s = dispatch_detail::QueueAccess::state(queue.get());
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.items.empty() || s.draining) {
         NSException::raise(NSInternalInconsistencyException,
@@ -458,7 +470,7 @@ void dispatch_queue_set_specific(const dispatch_queue_t& queue, const void* key,
     }
     std::pair<void*, dispatch_function_t> old{nullptr, nullptr};
     {
-        auto& s = queue->state();
+        auto& s = dispatch_detail::QueueAccess::state(queue.get());
         std::lock_guard<std::mutex> lock(s.mutex);
         auto it = s.specifics.find(key);
         if (it != s.specifics.end()) {
@@ -476,7 +488,7 @@ void dispatch_queue_set_specific(const dispatch_queue_t& queue, const void* key,
 
 void* dispatch_queue_get_specific(const dispatch_queue_t& queue, const void* key) {
     requireQueue(queue, "dispatch_queue_get_specific");
-    auto& s = queue->state();
+    auto& s = dispatch_detail::QueueAccess::state(queue.get());
     std::lock_guard<std::mutex> lock(s.mutex);
     auto it = s.specifics.find(key);
     return it == s.specifics.end() ? nullptr : it->second.first;

@@ -49,6 +49,7 @@ inline const dispatch_queue_t DISPATCH_CURRENT_QUEUE_LABEL = nullptr;
 
 namespace dispatch_detail {
 struct Task;
+struct QueueAccess; // the dispatch code's own way to a queue's task intake and state
 } // namespace dispatch_detail
 
 class DispatchQueue : public NSObject {
@@ -69,13 +70,13 @@ public:
     bool targetsMainQueue() const;
     Ref<NSString> description() const override;
 
-    // Internal: hands a task to the queue.
-    void submit(dispatch_detail::Task task);
-    // Internal: the queue's state, defined with the queue's code.
-    struct State;
-    State& state() const noexcept { return *state_; }
+    struct State; // defined with the queue's code
 
 private:
+    friend struct dispatch_detail::QueueAccess;
+    // Hands a task to the queue.
+    void submit(dispatch_detail::Task task);
+    State& state() const noexcept { return *state_; }
     void drain();
     void scheduleDrain();
 
@@ -125,6 +126,13 @@ void* dispatch_get_specific(const void* key);
 void dispatch_assert_queue(const dispatch_queue_t& queue);
 // Raises NSInternalInconsistencyException off the main thread: the check for UI work.
 void dispatch_assert_main();
+// The first line of an entry point that only the main thread may call: the same check in debug builds,
+// nothing in release builds.
+#ifdef NDEBUG
+#define DX_ASSERT_MAIN_THREAD() ((void)0)
+#else
+#define DX_ASSERT_MAIN_THREAD() dispatch_assert_main()
+#endif
 // The main thread is the process's first thread unless a host (the test fixture, the simulator)
 // names the thread that runs the main run loop by calling this on it.
 void dispatch_adopt_current_thread_as_main();

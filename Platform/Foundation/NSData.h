@@ -71,7 +71,8 @@ public:
     // Writes the bytes; `atomically` writes a temporary file in the same folder and renames it over
     // the target, so readers see the old or the new content, never a torn file. False on failure.
     bool writeToFileAtomically(const Ref<NSString>& path, bool atomically) const;
-    bool writeToFileOptionsError(const Ref<NSString>& path, NSDataWritingOptions options, Ref<NSError>* error) const;
+    [[nodiscard]] bool writeToFileOptionsError(const Ref<NSString>& path, NSDataWritingOptions options,
+                                               Ref<NSError>* error) const;
 
     bool isEqual(const id& other) const override;
     NSUInteger hash() const override;

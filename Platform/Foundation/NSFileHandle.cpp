@@ -225,7 +225,7 @@ void NSFileHandle::synchronizeFile() {
 
 void NSFileHandle::closeFile() {
     Ref<NSError> error;
-    closeAndReturnError(&error);
+    (void)closeAndReturnError(&error); // closeFile reports nothing
 }
 
 bool NSFileHandle::closeAndReturnError(Ref<NSError>* error) {

@@ -44,7 +44,7 @@ public:
     Ref<NSData> availableDataError(Ref<NSError>* error);
 
     void writeData(const Ref<NSData>& data);
-    bool writeDataError(const Ref<NSData>& data, Ref<NSError>* error);
+    [[nodiscard]] bool writeDataError(const Ref<NSData>& data, Ref<NSError>* error);
 
     unsigned long long offsetInFile();
     unsigned long long seekToEndOfFile();
@@ -52,7 +52,7 @@ public:
     void truncateFileAtOffset(unsigned long long offset);
     void synchronizeFile();
     void closeFile();
-    bool closeAndReturnError(Ref<NSError>* error);
+    [[nodiscard]] bool closeAndReturnError(Ref<NSError>* error);
 
 private:
     Ref<NSData> read(size_t limit, bool untilEnd, bool onlyAvailable, Ref<NSError>* error);

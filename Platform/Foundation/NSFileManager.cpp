@@ -1,3 +1,9 @@
+// NSFileManager and the sandbox. What is where:
+//   Sandbox                      the root of the app's folders (documents, library, caches, tmp, bundle)
+//   Standard folders             NSSearchPathForDirectoriesInDomains and friends
+//   Errors and atomic writes     errno -> NSError, write-then-rename
+//   NSFileManager                existence and access checks, contents, directories, move/copy/remove,
+//                                attributes of items and of the file system
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileManager.h>
 

@@ -99,19 +99,19 @@ public:
     Ref<NSData> contentsAtPath(const Ref<NSString>& path) const;
     // Writes the file atomically (a temporary file renamed over the target); nil contents make an
     // empty file. Attributes may carry NSFilePosixPermissions. False when the write fails.
-    bool createFileAtPathContentsAttributes(const Ref<NSString>& path, const Ref<NSData>& contents,
-                                            const Ref<NSDictionary>& attributes);
-    bool createDirectoryAtPathWithIntermediateDirectoriesAttributesError(const Ref<NSString>& path,
-                                                                         bool createIntermediates,
-                                                                         const Ref<NSDictionary>& attributes,
-                                                                         Ref<NSError>* error);
+    [[nodiscard]] bool createFileAtPathContentsAttributes(const Ref<NSString>& path, const Ref<NSData>& contents,
+                                                          const Ref<NSDictionary>& attributes);
+    [[nodiscard]] bool createDirectoryAtPathWithIntermediateDirectoriesAttributesError(
+        const Ref<NSString>& path, bool createIntermediates, const Ref<NSDictionary>& attributes, Ref<NSError>* error);
     // The names in a folder, sorted; nil (and the error) when it cannot be listed.
     Ref<NSArray> contentsOfDirectoryAtPathError(const Ref<NSString>& path, Ref<NSError>* error) const;
     // Removes a file or a whole folder; an error when nothing is there.
     bool removeItemAtPathError(const Ref<NSString>& path, Ref<NSError>* error);
     // Neither overwrites an existing destination (NSFileWriteFileExistsError). Copies folders whole.
-    bool moveItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination, Ref<NSError>* error);
-    bool copyItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination, Ref<NSError>* error);
+    [[nodiscard]] bool moveItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination,
+                                                 Ref<NSError>* error);
+    [[nodiscard]] bool copyItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination,
+                                                 Ref<NSError>* error);
 
     // NSFileSize, NSFileModificationDate, NSFileType, NSFilePosixPermissions, NSFileReferenceCount
     // (of the item itself, links not followed).
@@ -132,9 +132,9 @@ namespace ns_file {
 // then renamed over the target, so that the target holds either the old or the new content
 // whatever happens to the process. Reports failure through `error` (NSCocoaErrorDomain, with the
 // POSIX error underneath).
-bool writeAtomically(const std::string& path, std::string_view bytes, Ref<NSError>* error);
+[[nodiscard]] bool writeAtomically(const std::string& path, std::string_view bytes, Ref<NSError>* error);
 // Reads a whole file; false (and the error) when it cannot be read.
-bool readFile(const std::string& path, std::string& out, Ref<NSError>* error);
+[[nodiscard]] bool readFile(const std::string& path, std::string& out, Ref<NSError>* error);
 
 // A Cocoa file error for a POSIX error number, reading (NSFileRead...) or writing (NSFileWrite...).
 Ref<NSError> fileError(int posixError, const std::string& path, bool writing);

@@ -1,3 +1,9 @@
+// Keyed archiving in the platform's binary property-list format. What is where:
+//   Protocols, keys and the decoder table   NSCoding/NSSecureCoding, the class-name -> decoder registry
+//   NSCoder                                 the base class's defaults and error reporting
+//   NSKeyedArchiver                         object graph -> "$objects"/"$top" archive (shared objects once)
+//   NSKeyedUnarchiver                       archive -> objects, with class allow-lists for secure coding,
+//                                           cycles and malformed archives reported as errors, not crashes
 #include <Foundation/NSDate.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSKeyedArchiver.h>

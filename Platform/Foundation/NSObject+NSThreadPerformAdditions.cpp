@@ -9,6 +9,10 @@
 
 using namespace dispatch_detail;
 
+struct foundation_detail::RunLoopAccess {
+    static Ref<NSRunLoop> of(const Ref<NSThread>& thread) { return thread->runLoop(); }
+};
+
 void performBlockOnThreadWaitUntilDone(const Ref<NSThread>& thread, std::function<void()> block, bool waitUntilDone,
                                        const Ref<NSArray>& modes) {
     if (!thread || !block) {
@@ -23,7 +27,7 @@ void performBlockOnThreadWaitUntilDone(const Ref<NSThread>& thread, std::functio
     if (thread->isFinished()) {
         NSException::raise(NSInvalidArgumentException, "performSelector:onThread: the thread has finished");
     }
-    auto runLoop = thread->runLoop();
+    auto runLoop = foundation_detail::RunLoopAccess::of(thread);
     if (!waitUntilDone) {
         runLoop->performInModesBlock(runModes, std::move(block));
         return;

@@ -63,20 +63,18 @@ struct NSOperationQueue::State {
     WaitList idleWaiters;
 };
 
-NSOperationQueue::NSOperationQueue() : NSOperationQueue(false) {}
+NSOperationQueue::NSOperationQueue() : isMain_(false), state_(std::make_unique<State>()) {}
 
-NSOperationQueue::NSOperationQueue(bool isMain) : isMain_(isMain), state_(std::make_unique<State>()) {
-    if (isMain) {
-        state_->maxConcurrent = 1;
-        state_->name = "NSOperationQueue Main Queue"_ns;
-    }
+NSOperationQueue::NSOperationQueue(MainKey) : isMain_(true), state_(std::make_unique<State>()) {
+    state_->maxConcurrent = 1;
+    state_->name = "NSOperationQueue Main Queue"_ns;
 }
 
 NSOperationQueue::~NSOperationQueue() = default;
 
 Ref<NSOperationQueue> NSOperationQueue::mainQueue() {
     // Never destroyed: it lives for the whole process.
-    static NSOperationQueue* queue = make<NSOperationQueue>(true).leak();
+    static NSOperationQueue* queue = make<NSOperationQueue>(MainKey{}).leak();
     return queue;
 }
 

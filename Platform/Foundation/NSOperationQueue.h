@@ -23,8 +23,12 @@ class NSOperationQueue : public NSObject {
     NS_OBJECT(NSOperationQueue, NSObject)
 public:
     NSOperationQueue();
-    // Internal: the main queue is made once, by mainQueue().
-    explicit NSOperationQueue(bool isMain);
+    // The main queue is made once, by mainQueue(); the key can be made only there.
+    class MainKey {
+        friend class NSOperationQueue;
+        MainKey() = default;
+    };
+    explicit NSOperationQueue(MainKey);
     ~NSOperationQueue() override;
 
     static Ref<NSOperationQueue> mainQueue();

@@ -1,3 +1,10 @@
+// NSRunLoop: one per thread. What is where:
+//   modes and common modes; the per-loop State (timers by fire date, ports, queued performs)
+//   timers      add/remove/invalidate, firing what is due and rescheduling repeating ones
+//   ports       message ports that wake the loop
+//   performs    blocks queued with performBlock / performInModesBlock
+//   turns       waiting for work (the dispatch clock on virtual time, a condition on real time), one turn,
+//               runModeBeforeDate, runUntilDate, run
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchActivity.h>
 #include <Dispatch/DispatchMainQueue.h>
@@ -77,8 +84,7 @@ Mode requireMode(const Ref<NSString>& mode, const char* method) {
 }
 
 NSRunLoop* mainRunLoopObject() {
-    // Never destroyed: the main run loop lives for the whole process.
-    static NSRunLoop* runLoop = make<NSRunLoop>(true).leak();
+    static NSRunLoop* runLoop = NSRunLoop::mainRunLoop().get(); // never destroyed
     return runLoop;
 }
 
@@ -139,7 +145,7 @@ const Ref<NSString>& NSRunLoopCommonModes() {
     return mode;
 }
 
-NSRunLoop::NSRunLoop(bool isMain) : isMain_(isMain), state_(std::make_unique<State>()) {}
+NSRunLoop::NSRunLoop(Key, bool isMain) : isMain_(isMain), state_(std::make_unique<State>()) {}
 
 NSRunLoop::~NSRunLoop() {
     // Timers still scheduled here can never fire again.
@@ -156,7 +162,9 @@ Ref<NSRunLoop> NSRunLoop::currentRunLoop() {
 }
 
 Ref<NSRunLoop> NSRunLoop::mainRunLoop() {
-    return mainRunLoopObject();
+    // Never destroyed: the main run loop lives for the whole process.
+    static NSRunLoop* runLoop = make<NSRunLoop>(Key{}, true).leak();
+    return runLoop;
 }
 
 void NSRunLoop::requireOwnThread(const char* method) const {

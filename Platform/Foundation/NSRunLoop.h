@@ -37,8 +37,14 @@ const Ref<NSString>& NSRunLoopCommonModes();
 class NSRunLoop : public NSObject {
     NS_OBJECT(NSRunLoop, NSObject)
 public:
-    // Internal: a thread's run loop is made by the thread (currentRunLoop); `isMain` for the main one.
-    explicit NSRunLoop(bool isMain);
+    // Only the platform makes run loops: a thread makes its own (currentRunLoop), mainRunLoop() the
+    // main one. The key can be made only there.
+    class Key {
+        friend class NSRunLoop;
+        friend class NSThread;
+        Key() = default;
+    };
+    NSRunLoop(Key, bool isMain);
     ~NSRunLoop() override;
 
     static Ref<NSRunLoop> currentRunLoop();

@@ -221,7 +221,7 @@ Ref<NSRunLoop> NSThread::runLoop() {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     if (!runLoop_) {
-        runLoop_ = make<NSRunLoop>(false);
+        runLoop_ = make<NSRunLoop>(NSRunLoop::Key{}, false);
     }
     return runLoop_;
 }

@@ -19,6 +19,9 @@ class NSDate;
 class NSMutableDictionary;
 class NSRunLoop;
 class NSString;
+namespace foundation_detail {
+struct RunLoopAccess;
+}
 
 class NSThread : public NSObject {
     NS_OBJECT(NSThread, NSObject)
@@ -64,12 +67,14 @@ public:
     Ref<NSMutableDictionary> threadDictionary();
     Ref<NSString> description() const override;
 
-    // Internal: the thread's run loop, made on first use.
-    Ref<NSRunLoop> runLoop();
-    // Internal: an object for a thread that is already running (the main thread, pool workers).
-    static Ref<NSThread> adoptingCurrentThread();
-
 private:
+    // The thread's run loop, made on first use: reached by NSRunLoop::currentRunLoop and by
+    // performSelector:onThread: (through RunLoopAccess).
+    friend class NSRunLoop;
+    friend struct foundation_detail::RunLoopAccess;
+    Ref<NSRunLoop> runLoop();
+    // An object for a thread that is already running (the main thread, pool workers).
+    static Ref<NSThread> adoptingCurrentThread();
     void run();
     void applySystemName();
 

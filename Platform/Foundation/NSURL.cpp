@@ -1,3 +1,7 @@
+// NSURL. What is where:
+//   Parts     the parser (RFC 3986 components), authority and string forms, relative resolution
+//   NSURL     constructors (string, relative, file path), component accessors, path components,
+//             file-URL helpers, equality and hashing
 #include <Foundation/NSCharacterSet.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSURL.h>

@@ -6,6 +6,7 @@
 #include <Foundation/NSDictionary.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace objc_detail;
 
@@ -105,7 +106,21 @@ void NSObject::retain() const noexcept {
 }
 
 void NSObject::release() const noexcept {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    uint64_t before = refs_.fetch_sub(1, std::memory_order_acq_rel);
+#ifndef NDEBUG
+    // 0: released after its last reference went; kDeallocating: released by its own deallocation more
+    // often than it was retained there.
+    if (before == kDeallocating) {
+        std::fprintf(stderr, "NSObject: over-release of a %s at %p during its deallocation\n",
+                     getClass()->name().c_str(), static_cast<const void*>(this));
+        std::abort();
+    }
+    if (before == 0) {
+        std::fprintf(stderr, "NSObject: over-release of a deallocated object at %p\n", static_cast<const void*>(this));
+        std::abort();
+    }
+#endif
+    if (before == 1) {
         dealloc();
     }
 }

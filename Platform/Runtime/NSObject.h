@@ -185,12 +185,16 @@ public:
     }
     bool hasKeyValueObservers() const noexcept;
 
-    // Internal: reference counting, reached through Ref and Weak.
-    void retain() const noexcept;
-    void release() const noexcept;
+    // The strong references held now (0 once deallocation has begun).
     uint64_t retainCount() const noexcept;
 
 private:
+    // Reference counting is reached only through Ref and Weak. In debug builds a release that the
+    // object never had (one more than its retains) stops the process with a message.
+    friend void objc_detail::retain(const NSObject*) noexcept;
+    friend void objc_detail::release(const NSObject*) noexcept;
+    void retain() const noexcept;
+    void release() const noexcept;
     friend struct objc_detail::KVOAccess;
     friend objc_detail::WeakControl* objc_detail::weakControlFor(const NSObject*);
     friend NSObject* objc_detail::weakControlLoad(objc_detail::WeakControl*) noexcept;

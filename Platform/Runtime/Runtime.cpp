@@ -1,3 +1,10 @@
+// The object runtime's tables. What is where:
+//   NSException        raising with a call stack
+//   Selectors          interned selector names
+//   Protocols          method descriptions, conformance, registration by name
+//   Classes            method tables with a per-thread method cache (emptied by an epoch on any change),
+//                      class methods, properties and their attribute strings, key-value observing opt-outs
+//   Registry           classes by name, NSClassFromString, reflection (class_copyPropertyList & co.)
 #include <Runtime/ClassBuilder.h>
 #include <Runtime/Runtime.h>
 

@@ -5,6 +5,8 @@
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UITouch.h>
 
+#include <utility>
+
 namespace {
 // How far outside its bounds a tracked touch still counts as inside, as on the platform.
 constexpr CGFloat kTrackingSlop = 70;
@@ -171,6 +173,7 @@ void UIControl::touchesBeganWithEvent(const Ref<NSSet>& touches, const Ref<UIEve
         return;
     }
     Ref<UIControl> self(this);
+    following_ = true;
     tracking_ = beginTrackingWithTouchWithEvent(touch, event);
     touchInside_ = true;
     setHighlighted(true);
@@ -183,7 +186,7 @@ void UIControl::touchesBeganWithEvent(const Ref<NSSet>& touches, const Ref<UIEve
 
 void UIControl::touchesMovedWithEvent(const Ref<NSSet>& touches, const Ref<UIEvent>& event) {
     auto touch = cast<UITouch>(touches->anyObject());
-    if (!enabled_ || !touch) {
+    if (!enabled_ || !touch || !following_) {
         return;
     }
     Ref<UIControl> self(this);
@@ -201,7 +204,8 @@ void UIControl::touchesMovedWithEvent(const Ref<NSSet>& touches, const Ref<UIEve
 
 void UIControl::touchesEndedWithEvent(const Ref<NSSet>& touches, const Ref<UIEvent>& event) {
     auto touch = cast<UITouch>(touches->anyObject());
-    if (!enabled_ || !touch) {
+    bool following = std::exchange(following_, false);
+    if (!enabled_ || !touch || !following) {
         return;
     }
     Ref<UIControl> self(this);
@@ -216,6 +220,9 @@ void UIControl::touchesEndedWithEvent(const Ref<NSSet>& touches, const Ref<UIEve
 }
 
 void UIControl::touchesCancelledWithEvent(const Ref<NSSet>&, const Ref<UIEvent>& event) {
+    if (!std::exchange(following_, false)) {
+        return; // no touch of this control to cancel
+    }
     Ref<UIControl> self(this);
     setHighlighted(false);
     if (tracking_) {

@@ -113,6 +113,7 @@ private:
     bool highlighted_ = false;
     bool tracking_ = false;
     bool touchInside_ = false;
+    bool following_ = false; // a touch began on this control while it was enabled and has not ended
     UIControlContentHorizontalAlignment horizontal_ = UIControlContentHorizontalAlignmentCenter;
     UIControlContentVerticalAlignment vertical_ = UIControlContentVerticalAlignmentCenter;
 };

@@ -47,8 +47,10 @@ TEST_F(DXUtilityTest, HardwareNameIsTheDevicesIdentifier) {
               DXUtility::deviceVersionForHardwareName(DXUtility::hardwareName())->str());
 }
 
-TEST_F(DXUtilityTest, VersionTextsAgree) {
-    EXPECT_TRUE(DXUtility::clientVersion()->isEqualToString(DXUtility::clientVersionNoBuildVersion()));
+TEST_F(DXUtilityTest, ClientVersionIsVersionDotBuildOfTheBundle) {
+    // Resources/Info.plist: CFBundleShortVersionString "1.0", CFBundleVersion "1".
+    EXPECT_EQ(DXUtility::clientVersion()->str(), "1.0.1");
+    EXPECT_EQ(DXUtility::clientVersionNoBuildVersion()->str(), "1.0.1");
 }
 
 TEST_F(DXUtilityTest, TimeStampIsGregorianAndPosix) {

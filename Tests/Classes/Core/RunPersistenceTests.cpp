@@ -89,7 +89,7 @@ TEST_F(RunPersistenceTest, UnreadableItemsArePassedOver) {
     EXPECT_EQ(keysOf(loaded), (std::vector<std::string>{"A", "B"}));
     EXPECT_TRUE(logged("cannot be read"));
     // The next store drops them.
-    profiles->updateStateInPersistentWithTestModel(2, record("A", 0));
+    EXPECT_TRUE(profiles->updateStateInPersistentWithTestModel(2, record("A", 0)));
     EXPECT_EQ(NSUserDefaults::standardUserDefaults()->arrayForKey("tasks"_ns)->count(), 2u);
 }
 
@@ -107,7 +107,7 @@ TEST_F(RunPersistenceTest, UpdateByKey) {
     EXPECT_EQ(cast<DXTestModel>(loaded->objectAtIndex(2))->subTestItemsResult()->count(), 0u) << "first match only";
     EXPECT_TRUE(logged("profilekey[B].state = 0"));
 
-    profiles->updateStateInPersistentWithTestModel(3, record("B", 0, {{"S1", "FAIL"}}));
+    EXPECT_TRUE(profiles->updateStateInPersistentWithTestModel(3, record("B", 0, {{"S1", "FAIL"}})));
     EXPECT_EQ(cast<DXTestModel>(profiles->loadPersistentTasks()->objectAtIndex(1))->result(), 3);
 
     // An unknown key rewrites the run unchanged and logs nothing.
@@ -118,12 +118,12 @@ TEST_F(RunPersistenceTest, UpdateByKey) {
 
     // With no stored run an update stores an empty one.
     NSUserDefaults::standardUserDefaults()->removeObjectForKey("tasks"_ns);
-    profiles->updateStateInPersistentWithTestModel(1, record("A", 1));
+    EXPECT_TRUE(profiles->updateStateInPersistentWithTestModel(1, record("A", 1)));
     EXPECT_EQ(NSUserDefaults::standardUserDefaults()->arrayForKey("tasks"_ns)->count(), 0u);
 }
 
 TEST_F(RunPersistenceTest, RemoveTasksPausesOnTheClock) {
-    profiles->storeTasksInPersistent(NSArray::arrayWithObjects({record("A", 1)}));
+    EXPECT_TRUE(profiles->storeTasksInPersistent(NSArray::arrayWithObjects({record("A", 1)})));
     double before = DispatchClock::uptime();
     profiles->removeTasks();
     EXPECT_NEAR(DispatchClock::uptime() - before, 1.0, 1e-6);
@@ -137,7 +137,7 @@ TEST_F(RunPersistenceTest, FinishedAndRestoreChecks) {
 
     EXPECT_FALSE(profiles->needRestoreTasks());
     writeText(documentsFile("quorvane_config.txt"), R"({"profile": [{"profile_key": "b"}, {"profile_key": "A"}]})");
-    profiles->storeTasksInPersistent(NSArray::arrayWithObjects({record("a", 0), record("B", 0)}));
+    EXPECT_TRUE(profiles->storeTasksInPersistent(NSArray::arrayWithObjects({record("a", 0), record("B", 0)})));
     EXPECT_FALSE(profiles->needRestoreTasks()) << "no profile content stored yet";
     NSUserDefaults::standardUserDefaults()->setObjectForKey(
         NSString::from(readText(documentsFile("quorvane_config.txt"))), "profile_content"_ns);
@@ -218,7 +218,7 @@ TEST_F(RunPersistenceTest, ResultVerdicts) {
 }
 
 TEST_F(RunPersistenceTest, FailedResultWriteKeepsTheRun) {
-    profiles->storeTasksInPersistent(NSArray::arrayWithObjects({record("A", 1)}));
+    EXPECT_TRUE(profiles->storeTasksInPersistent(NSArray::arrayWithObjects({record("A", 1)})));
     // A folder where the file should go makes the write fail.
     ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPathWithIntermediateDirectoriesAttributesError(
         documentsFile("quorvane_result.txt")->stringByAppendingPathComponent("inner"_ns), true, nullptr, nullptr));

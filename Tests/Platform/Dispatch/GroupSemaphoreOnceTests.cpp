@@ -49,6 +49,41 @@ TEST_F(GroupSemaphoreOnceTests, NotifyRunsAfterEveryMemberHasFinished) {
     EXPECT_EQ(group->count(), 0);
 }
 
+TEST_F(GroupSemaphoreOnceTests, NotifyWaitsForMembersStillRunningWhenItIsRegistered) {
+    auto group = dispatch_group_create();
+    auto gate = dispatch_semaphore_create(0);
+    auto started = dispatch_semaphore_create(0);
+    std::atomic<int> finished{0};
+    for (int i = 0; i < 3; ++i) {
+        dispatch_group_async(group, globalQueue(), [&] {
+            dispatch_semaphore_signal(started);
+            dispatch_semaphore_wait(gate, DISPATCH_TIME_FOREVER);
+            ++finished;
+        });
+    }
+    for (int i = 0; i < 3; ++i) {
+        dispatch_semaphore_wait(started, DISPATCH_TIME_FOREVER); // every member is running now
+    }
+    int seenByNotify = -1;
+    int notifies = 0;
+    dispatch_group_notify(group, dispatch_get_main_queue(), [&] {
+        seenByNotify = finished;
+        ++notifies;
+    });
+    runUntilIdle();
+    EXPECT_EQ(notifies, 0) << "all three members are still running";
+    dispatch_semaphore_signal(gate);
+    dispatch_semaphore_signal(gate);
+    runUntilIdle();
+    EXPECT_EQ(notifies, 0) << "one member is still running";
+    dispatch_semaphore_signal(gate);
+    EXPECT_TRUE(runUntil([&] { return notifies > 0; }));
+    EXPECT_EQ(seenByNotify, 3);
+    runUntilIdle();
+    EXPECT_EQ(notifies, 1);
+    EXPECT_EQ(dispatch_group_wait(group, DISPATCH_TIME_NOW), 0);
+}
+
 TEST_F(GroupSemaphoreOnceTests, NotifyOnAnEmptyGroupIsQueuedAtOnce) {
     auto group = dispatch_group_create();
     bool ran = false;

@@ -10,6 +10,7 @@
 #include <Support/PlatformTestCase.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,7 +57,9 @@ public:
     explicit WorkerThread(const char* name) {
         auto ready = dispatch_semaphore_create(0);
         auto finished = finished_;
-        thread_ = make<NSThread>([ready, finished] {
+        auto runLoop = runLoop_;
+        thread_ = make<NSThread>([ready, finished, runLoop] {
+            *runLoop = NSRunLoop::currentRunLoop();
             NSRunLoop::currentRunLoop()->addPortForMode(NSMachPort::port(), NSDefaultRunLoopMode());
             dispatch_semaphore_signal(ready);
             while (!NSThread::currentThread()->isCancelled()) {
@@ -70,14 +73,17 @@ public:
     }
     ~WorkerThread() {
         thread_->cancel();
-        thread_->runLoop()->performBlock([] {});
+        (*runLoop_)->performBlock([] {});
         dispatch_semaphore_wait(finished_, DISPATCH_TIME_FOREVER);
     }
     const Ref<NSThread>& thread() const { return thread_; }
     operator const Ref<NSThread>&() const { return thread_; }
+    // The thread's run loop, as the thread itself saw it.
+    const Ref<NSRunLoop>& runLoop() const { return *runLoop_; }
 
 private:
     Ref<NSThread> thread_;
+    std::shared_ptr<Ref<NSRunLoop>> runLoop_ = std::make_shared<Ref<NSRunLoop>>();
     dispatch_semaphore_t finished_ = dispatch_semaphore_create(0);
 };
 
@@ -195,7 +201,7 @@ TEST_F(RunLoopTests, ModesDecideWhichTimersFire) {
 
 TEST_F(RunLoopTests, RunLoopsAreRunOnlyByTheirOwnThread) {
     WorkerThread worker("test.worker");
-    EXPECT_TRUE(raises([&] { worker.thread()->runLoop()->runUntilDate(in(1)); }, NSInternalInconsistencyException));
+    EXPECT_TRUE(raises([&] { worker.runLoop()->runUntilDate(in(1)); }, NSInternalInconsistencyException));
     std::atomic<bool> raisedOffMain{false};
     dispatch_sync(dispatch_queue_create("test.q", nullptr), [&] {
         raisedOffMain =

@@ -43,8 +43,8 @@ protected:
     }
     void file(const std::string& relative, const std::string& bytes) {
         std::string path = root_ + "/" + relative;
-        NSFileManager::defaultManager()->createDirectoryAtPathWithIntermediateDirectoriesAttributesError(
-            NSString::from(path)->stringByDeletingLastPathComponent(), true, nullptr, nullptr);
+        ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPathWithIntermediateDirectoriesAttributesError(
+            NSString::from(path)->stringByDeletingLastPathComponent(), true, nullptr, nullptr));
         ASSERT_TRUE(ns_file::writeAtomically(path, bytes, nullptr));
     }
     static Ref<NSString> text(const char* key, const char* value = "", const char* table = nullptr) {

@@ -110,7 +110,7 @@ TEST(ServicesFiles, AnAtomicWriteSurvivesACrashBeforeTheRename) {
     if (child == 0) {
         // The process dies after the new content is written and before it replaces the file.
         ns_file::setBeforeRenameHookForTesting([](const std::string&) { _exit(0); });
-        ns_file::writeAtomically(path, "new content that never lands", nullptr);
+        (void)ns_file::writeAtomically(path, "new content that never lands", nullptr);
         _exit(1);
     }
     int status = 0;

@@ -110,13 +110,6 @@ TEST(NSErrorTest, DescriptionDomainsAndCodes) {
     EXPECT_EQ(NSError::errorWithDomainCodeUserInfo(NSPOSIXErrorDomain(), 2, nullptr)->description()->str(),
               "Error Domain=NSPOSIXErrorDomain Code=2 \"The operation couldn\u2019t be completed. (NSPOSIXErrorDomain "
               "error 2.)\"");
-    EXPECT_EQ(NSURLErrorTimedOut, -1001);
-    EXPECT_EQ(NSURLErrorCannotConnectToHost, -1004);
-    EXPECT_EQ(NSURLErrorNotConnectedToInternet, -1009);
-    EXPECT_EQ(NSURLErrorServerCertificateUntrusted, -1202);
-    EXPECT_EQ(NSURLErrorCannotDecodeRawData, -1015);
-    EXPECT_EQ(NSURLErrorFailingURLErrorKey()->str(), "NSErrorFailingURLKey");
-    EXPECT_EQ(NSURLErrorFailingURLStringErrorKey()->str(), "NSErrorFailingURLStringKey");
 }
 
 TEST(NSErrorTest, EqualityAndCopies) {
