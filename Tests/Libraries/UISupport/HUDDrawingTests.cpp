@@ -395,3 +395,31 @@ TEST_F(HUDDrawingTests, TheSpinnerTurnsOncePerSecondOnVirtualTime) {
     EXPECT_NE(again, ring);
     EXPECT_NEAR(again->mask()->animationForKey("rotate"_ns)->beginTime(), CACurrentMediaTime(), 1e-9);
 }
+
+TEST_F(HUDDrawingTests, TheProgressRingMovesToANewValue) {
+    STProgressHUD::showProgress(0.2f);
+    advance(0.5);
+    auto hud = STProgressHUD::sharedView();
+    auto ring = hud->currentRingLayer();
+    ASSERT_TRUE(ring);
+    EXPECT_FALSE(ring->animationForKey("strokeEnd"_ns)) << "a new ring starts at its value";
+    auto shown = [&] { return unbox<double>(ring->presentationValueForKeyPath("strokeEnd"_ns)); };
+    EXPECT_NEAR(shown(), 0.2, 1e-6);
+    EXPECT_TRUE(CGRectEqualToRect(ring->bounds(), CGRectMake(0, 0, 36, 36)));
+    EXPECT_TRUE(ring->superlayer() == hud->currentHudView()->layer());
+
+    STProgressHUD::showProgress(0.6f);
+    EXPECT_EQ(hud->currentRingLayer(), ring);
+    EXPECT_NEAR(ring->strokeEnd(), 0.6, 1e-6);
+    advance(0.125);
+    EXPECT_GT(shown(), 0.25);
+    EXPECT_LT(shown(), 0.55);
+    advance(0.2);
+    EXPECT_NEAR(shown(), 0.6, 1e-6);
+
+    // The spinner takes the rings away without animating them.
+    STProgressHUD::show();
+    EXPECT_EQ(hud->currentRingLayer(), nullptr);
+    EXPECT_EQ(ring->superlayer(), nullptr);
+    EXPECT_FALSE(ring->animationKeys());
+}
