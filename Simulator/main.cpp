@@ -1,10 +1,11 @@
-// The simulator: boots the platform on a simulated device and shows what the app can do so far:
-// it loads a device profile, builds this device's test list from the bundle's test definitions and
-// support list, prints it and shows it on the screen.
-//
-//   Simulator [--device IDENTIFIER] [--list-devices] [--screenshots DIR]
-//
-// With --screenshots, every screen shown is written to DIR as "<sequence>-<ControllerClass>.png".
+// The simulator is the app on a simulated device. Without arguments it walks the whole road against
+// a loopback transaction service: launch, the URL-scheme entry with the device identifiers, Start,
+// the typed session, the start transaction, the run with a scripted operator, the result screen and
+// the final transaction, then prints a table of the results (see --help). With --list it prints
+// this device's test list; with --run it walks a run of question tests without the session road.
+#include "AppRoad.h"
+#include "RunSession.h"
+
 #include <Categorys/NSBundleEx.h>
 #include <Core/DXSectionModel.h>
 #include <Core/DXTestModel.h>
@@ -17,11 +18,6 @@
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSRunLoop.h>
-#include <Runtime/ClassBuilder.h>
-#include <UIKit/UINavigationController.h>
-#include <UIKit/UIScreenshot.h>
-#include <UIKit/UITableView.h>
-#include <UIKit/UIWindow.h>
 
 #include <cstdio>
 #include <cstring>
@@ -29,61 +25,36 @@
 
 namespace {
 
+const char* const kUsage =
+    "usage: Simulator [--device ID] [--faults FILE] [--operator FILE] [--server URL] [--screenshots DIR]\n"
+    "                 [--real-time] [--evaluate]\n"
+    "       Simulator --list [--device ID] | --list-devices\n"
+    "       Simulator --run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]\n"
+    "\n"
+    "Runs the app on a simulated device and walks the whole road: the app is launched, opened by its\n"
+    "enoxm:// URL with the device identifiers, Start is pressed, the session is typed in, the start\n"
+    "transaction goes to the transaction service, every test of the session runs with a scripted\n"
+    "operator, the result screen sends the final transaction (trade-in), and a table of the results\n"
+    "(test, result, time) and the transaction the service received are printed. Exit status 0 when\n"
+    "the road completed.\n"
+    "\n"
+    "  --device ID        the device profile to run on (--list-devices names them)\n"
+    "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\"}: the\n"
+    "                     operator answers NO for the broken parts\n"
+    "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults\n"
+    "  --server URL       a real transaction service instead of the loopback one\n"
+    "  --screenshots DIR  write a PNG of every new screen (\"<n>-<Controller>.png\") and a text\n"
+    "                     picture of the screen at every step into DIR\n"
+    "  --real-time        run on the wall clock (default: virtual time, a run takes seconds)\n"
+    "  --evaluate         send an evaluation instead of a trade-in\n"
+    "  --list             print this device's test list\n"
+    "  --run KEYS         walk a run of the given question tests only (no session road)\n"
+    "  --help             this text\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: Simulator [--device IDENTIFIER] [--list-devices] [--screenshots DIR]\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
 }
-
-// The screen that shows the test list: a table of the sections' tests.
-class TestListScreen : public UIViewController {
-    NS_OBJECT(TestListScreen, UIViewController)
-public:
-    TestListScreen() = default;
-    explicit TestListScreen(const Ref<NSArray>& list) {
-        for (const auto& item : *list) {
-            if (auto section = cast<DXSectionModel>(item)) {
-                sections_.push_back({NSLocalizedString(section->label(), ""_ns), {}});
-            } else if (auto test = cast<DXTestModel>(item)) {
-                if (sections_.empty()) {
-                    sections_.push_back({nullptr, {}});
-                }
-                sections_.back().tests.push_back(NSLocalizedString(test->title(), ""_ns));
-            }
-        }
-    }
-    void viewDidLoad() override {
-        UIViewController::viewDidLoad();
-        setTitle("Tests"_ns);
-        view()->setBackgroundColor(UIColor::whiteColor());
-        auto table = make<UITableView>(view()->bounds());
-        table->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
-        table->setDataSource(Ref<TestListScreen>(this));
-        view()->addSubview(table);
-    }
-    NSInteger sections(const Ref<UITableView>&) { return static_cast<NSInteger>(sections_.size()); }
-    NSInteger rows(const Ref<UITableView>&, NSInteger section) {
-        return static_cast<NSInteger>(sections_[static_cast<size_t>(section)].tests.size());
-    }
-    Ref<NSString> header(const Ref<UITableView>&, NSInteger section) {
-        return sections_[static_cast<size_t>(section)].title;
-    }
-    Ref<UITableViewCell> cell(const Ref<UITableView>& table, const Ref<NSIndexPath>& path) {
-        auto c = table->dequeueReusableCellWithIdentifier("test"_ns);
-        if (!c) {
-            c = make<UITableViewCell>(UITableViewCellStyleDefault, "test"_ns);
-        }
-        c->textLabel()->setText(
-            sections_[static_cast<size_t>(path->section())].tests[static_cast<size_t>(path->row())]);
-        return c;
-    }
-
-private:
-    struct Section {
-        Ref<NSString> title;
-        std::vector<Ref<NSString>> tests;
-    };
-    std::vector<Section> sections_;
-};
 
 std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
@@ -91,21 +62,39 @@ std::string text(const Ref<NSString>& s) {
 
 } // namespace
 
-NS_IMPLEMENT_CLASS(TestListScreen, UIViewController) {
-    b.method("numberOfSectionsInTableView:", &TestListScreen::sections);
-    b.method("tableView:numberOfRowsInSection:", &TestListScreen::rows);
-    b.method("tableView:titleForHeaderInSection:", &TestListScreen::header);
-    b.method("tableView:cellForRowAtIndexPath:", &TestListScreen::cell);
-}
-
 int main(int argc, char** argv) {
     std::string device = SimDevice::defaultProfile;
-    std::string screenshots;
+    RunOptions run;
+    RoadOptions road;
+    bool list = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
-            device = argv[++i];
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::printf("%s", kUsage);
+            return 0;
+        } else if (!std::strcmp(argv[i], "--list")) {
+            list = true;
+        } else if (!std::strcmp(argv[i], "--operator") && i + 1 < argc) {
+            road.operatorFile = argv[++i];
+        } else if (!std::strcmp(argv[i], "--server") && i + 1 < argc) {
+            road.server = argv[++i];
         } else if (!std::strcmp(argv[i], "--screenshots") && i + 1 < argc) {
-            screenshots = argv[++i];
+            road.screenshotsDir = argv[++i];
+        } else if (!std::strcmp(argv[i], "--real-time")) {
+            road.realTime = true;
+        } else if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
+            device = argv[++i];
+        } else if (!std::strcmp(argv[i], "--run") && i + 1 < argc) {
+            run.keys = splitList(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--answers") && i + 1 < argc) {
+            if (!parseAnswers(argv[++i], run.answers)) {
+                return usage();
+            }
+        } else if (!std::strcmp(argv[i], "--faults") && i + 1 < argc) {
+            run.faultsFile = argv[++i];
+            road.faultsFile = run.faultsFile;
+        } else if (!std::strcmp(argv[i], "--evaluate")) {
+            run.evaluate = true;
+            road.evaluate = true;
         } else if (!std::strcmp(argv[i], "--list-devices")) {
             for (const auto& name : SimDevice::availableProfiles()) {
                 std::printf("%s\n", name.c_str());
@@ -117,9 +106,6 @@ int main(int argc, char** argv) {
     }
 
     dispatch_adopt_current_thread_as_main();
-    if (!screenshots.empty()) {
-        UIScreenshotRecordToDirectory(screenshots);
-    }
     std::string error;
     if (!SimDevice::current().loadProfile(device, &error)) {
         std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
@@ -133,6 +119,13 @@ int main(int argc, char** argv) {
                 screen.height, screen.scale);
     std::printf("sandbox: %s\n", text(NSSandbox::rootPath()).c_str());
 
+    if (!run.keys.empty()) {
+        return runQuestionTests(run);
+    }
+    if (!list) {
+        return runAppRoad(road);
+    }
+
     auto bundle = NSBundle::mainBundle();
     auto itemList = bundle->pathForResourceOfType("ItemList"_ns, "plist"_ns);
     auto models = bundle->pathForResourceOfType("models"_ns, "plist"_ns);
@@ -140,7 +133,6 @@ int main(int argc, char** argv) {
 
     bool done = false;
     int status = 0;
-    Ref<UIWindow> window;
     DXTestModelManager::sharedInstrance()->loadTestModelWithPlistSupportmodelCompletion(
         itemList, models, [&](const Ref<NSArray>& list, const Ref<NSError>& err) {
             done = true;
@@ -149,9 +141,6 @@ int main(int argc, char** argv) {
                 status = 1;
                 return;
             }
-            window = make<UIWindow>();
-            window->setRootViewController(make<UINavigationController>(make<TestListScreen>(list)));
-            window->makeKeyAndVisible();
             for (const auto& item : *list) {
                 if (auto section = cast<DXSectionModel>(item)) {
                     std::printf("\n[%s]\n", text(NSLocalizedString(section->label(), ""_ns)).c_str());
@@ -169,14 +158,6 @@ int main(int argc, char** argv) {
     if (!done) {
         std::fprintf(stderr, "the test list was not built in time\n");
         return 1;
-    }
-    // Lets the screen settle (layout, drawing, screenshots) before the simulator ends.
-    auto settle = NSDate::dateWithTimeIntervalSinceNow(0.5);
-    while (NSDate::date()->compare(settle) == NSOrderedAscending) {
-        runLoop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.05));
-    }
-    for (const auto& file : UIScreenshotWrittenFiles()) {
-        std::printf("screenshot: %s\n", file.c_str());
     }
     return status;
 }

@@ -1,6 +1,6 @@
 #include <Categorys/DXUtility.h>
 
-#include <Device/SimDevice.h>
+#include <Darwin/Darwin.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSData.h>
@@ -123,9 +123,12 @@ Ref<NSDictionary> fileSystemAttributes(Ref<NSError>* error) {
 } // namespace
 
 Ref<NSString> DXUtility::hardwareName() {
-    // The machine field of the device's identification record: the platform has no uname of its
-    // own, so the simulated device's identity answers.
-    return NSString::from(SimDevice::current().identity().hardwareIdentifier);
+    // The machine field of the system's identification record ("iPhone10,3").
+    darwin::utsname name;
+    if (darwin::uname(&name) != 0) {
+        return nullptr;
+    }
+    return NSString::from(name.machine);
 }
 
 Ref<NSString> DXUtility::osVersion() {

@@ -150,7 +150,8 @@ HCHTTPRequestSerializer::HCHTTPRequestSerializer()
     if (auto agent = userAgent()) {
         headers_->setObjectForKey(agent, "User-Agent"_ns);
     }
-    for (const auto& keyPath : *HCObservedRequestKeyPaths()) {
+    const Ref<NSArray>& keyPaths = HCObservedRequestKeyPaths();
+    for (const auto& keyPath : *keyPaths) {
         addObserverForKeyPathOptionsContext(this, cast<NSString>(keyPath), NSKeyValueObservingOptionNew,
                                             &observerContext);
     }
@@ -276,7 +277,8 @@ Ref<NSMutableURLRequest> HCHTTPRequestSerializer::requestWithMethodURLStringPara
     const Ref<NSString>& method, const Ref<NSString>& URLString, const id& parameters, Ref<NSError>* error) {
     auto request = make<NSMutableURLRequest>(URLString ? NSURL::URLWithString(URLString) : nullptr);
     request->setHTTPMethod(method);
-    for (const auto& item : *HCObservedRequestKeyPaths()) {
+    const Ref<NSArray>& keyPaths = HCObservedRequestKeyPaths();
+    for (const auto& item : *keyPaths) {
         auto keyPath = cast<NSString>(item);
         if (!changedKeyPaths_->containsObject(keyPath)) {
             continue;

@@ -1,13 +1,12 @@
 #include <Networking/HCNetworkReachabilityManager.h>
 
+#include <Darwin/Darwin.h>
 #include <Dispatch/Dispatch.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSNotificationCenter.h>
 #include <Foundation/NSNumber.h>
 #include <Runtime/ClassBuilder.h>
-
-#include <netinet/in.h>
 
 NS_IMPLEMENT_CLASS(HCNetworkReachabilityManager, NSObject) {
     using M = HCNetworkReachabilityManager;

@@ -114,7 +114,8 @@ void encodeError(NSCoder* coder, const Ref<NSError>& error, const Ref<NSString>&
         return;
     }
     auto info = NSMutableDictionary::dictionary();
-    for (const auto& [k, v] : *error->userInfo()) {
+    Ref<NSDictionary> userInfo = error->userInfo();
+    for (const auto& [k, v] : *userInfo) {
         if (cast<NSString>(k) && (cast<NSString>(v) || cast<NSNumber>(v))) {
             info->setObjectForKey(v, k);
         } else if (cast<NSString>(k) && cast<NSURL>(v)) {

@@ -37,7 +37,8 @@ Ref<RXSequence> RXEagerSequence::bindPassingThroughValuesFromSequence(RXStreamBi
         }
     }
     if (bindBlock) {
-        for (const id& value : *array()) {
+        Ref<NSArray> values = array();
+        for (const id& value : *values) {
             bool stop = false;
             Ref<RXSequence> bound = asSequence(bindBlock(value, &stop), "-bind:");
             if (!bound) {

@@ -1,12 +1,11 @@
 #include <SystemInfo/Reachability.h>
 
+#include <Darwin/Darwin.h>
 #include <Foundation/NSNotificationCenter.h>
 #include <Foundation/NSRunLoop.h>
 #include <Runtime/ClassBuilder.h>
 
-#include <arpa/inet.h>
 #include <cstring>
-#include <netinet/in.h>
 
 NS_IMPLEMENT_CLASS(Reachability, NSObject) {
     b.readonlyProperty("currentReachabilityStatus", &Reachability::currentReachabilityStatus);

@@ -20,7 +20,8 @@ bool SIAccessory::isHeadphonesAttached() {
     if (!route || !route->outputs()) {
         return false;
     }
-    for (const auto& output : *route->outputs()) {
+    Ref<NSArray> outputs = route->outputs();
+    for (const auto& output : *outputs) {
         auto port = cast<AVAudioSessionPortDescription>(output);
         if (port && port->portType() && port->portType()->isEqualToString(AVAudioSessionPortHeadphones())) {
             return true;

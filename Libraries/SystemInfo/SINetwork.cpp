@@ -16,7 +16,6 @@
 #include <SystemConfiguration/CaptiveNetwork.h>
 #include <SystemInfo/Reachability.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>

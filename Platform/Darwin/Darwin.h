@@ -8,7 +8,8 @@
 // thread.
 #pragma once
 
-#include <netinet/in.h>
+#include <arpa/inet.h>
+#include <netinet/in.h> // the address and socket types of the phone's BSD layer, as its callers use them
 #include <sys/socket.h>
 
 #include <cstdint>

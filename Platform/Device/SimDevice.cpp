@@ -297,6 +297,18 @@ void SimDevice::setProximityCovered(bool covered) {
     notify(Change::Proximity);
 }
 
+void SimDevice::setProximityPresent(bool present) {
+    {
+        std::lock_guard lock(mutex_);
+        if (hasProximity_ == present) {
+            return;
+        }
+        hasProximity_ = present;
+        proximityCovered_ = false;
+    }
+    notify(Change::Proximity);
+}
+
 bool SimDevice::hasBattery() const {
     std::lock_guard lock(mutex_);
     return hasBattery_;

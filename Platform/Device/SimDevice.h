@@ -188,6 +188,8 @@ public:
     bool hasProximitySensor() const;
     bool proximityCovered() const;
     void setProximityCovered(bool covered);
+    // The sensor taken out or put back (a fault); a sensor taken out reads uncovered.
+    void setProximityPresent(bool present);
 
     // The battery. A level outside 0..1 is clamped.
     bool hasBattery() const;

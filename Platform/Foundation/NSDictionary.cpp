@@ -20,10 +20,102 @@ void checkEntry(const id& key, const id& value) {
 }
 } // namespace
 
-NSDictionary::NSDictionary(const std::vector<Entry>& entries) {
-    for (const auto& [k, v] : entries) {
-        checkEntry(k, v);
-        set(k, v);
+NSDictionary::NSDictionary(const std::vector<Entry>& entries) : NSDictionary(std::vector<Entry>(entries)) {}
+
+NSDictionary::NSDictionary(std::vector<Entry>&& entries) : entries_(std::move(entries)) {
+    // The entries are taken over in place: [0, kept) is the dictionary so far, a repeated key
+    // updates the value of its first entry and leaves a hole that the next entries close.
+    const size_t n = entries_.size();
+    hashes_.reserve(n);
+    size_t kept = 0;
+    for (size_t i = 0; i < n; ++i) {
+        Entry& e = entries_[i];
+        checkEntry(e.first, e.second);
+        NSUInteger hash = e.first->hash();
+        if (auto at = findHashed(e.first, hash); at >= 0) {
+            entries_[static_cast<size_t>(at)].second = std::move(e.second);
+            continue;
+        }
+        if (id copiedKey = e.first->copy(); copiedKey.get() != e.first.get()) {
+            hash = copiedKey->hash();
+            e.first = std::move(copiedKey);
+        }
+        if (kept != i) {
+            entries_[kept] = std::move(e);
+        }
+        ++kept;
+        hashes_.push_back(hash);
+        indexEntry(kept - 1);
+    }
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kept), entries_.end());
+}
+
+namespace {
+size_t slotFor(NSUInteger hash, size_t mask) {
+    uint64_t x = static_cast<uint64_t>(hash) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<size_t>(x ^ (x >> 29)) & mask;
+}
+} // namespace
+
+std::ptrdiff_t NSDictionary::findHashed(const id& key, NSUInteger hash) const {
+    if (table_.empty()) {
+        for (size_t i = 0; i < hashes_.size(); ++i) {
+            if (hashes_[i] == hash && NSObjectsEqual(entries_[i].first, key)) {
+                return static_cast<std::ptrdiff_t>(i);
+            }
+        }
+        return -1;
+    }
+    const size_t mask = table_.size() - 1;
+    for (size_t slot = slotFor(hash, mask);; slot = (slot + 1) & mask) {
+        uint32_t stored = table_[slot];
+        if (stored == 0) {
+            return -1;
+        }
+        size_t at = stored - 1;
+        if (hashes_[at] == hash && NSObjectsEqual(entries_[at].first, key)) {
+            return static_cast<std::ptrdiff_t>(at);
+        }
+    }
+}
+
+// Called once hashes_[at] is set for the entry at `at`, the last one.
+void NSDictionary::indexEntry(size_t at) {
+    const size_t count = hashes_.size();
+    if (count <= kLinearLimit) {
+        return;
+    }
+    if (table_.size() < 2 * count) {
+        rebuildIndex();
+        return;
+    }
+    const size_t mask = table_.size() - 1;
+    size_t slot = slotFor(hashes_[at], mask);
+    while (table_[slot] != 0) {
+        slot = (slot + 1) & mask;
+    }
+    table_[slot] = static_cast<uint32_t>(at + 1);
+}
+
+void NSDictionary::rebuildIndex() {
+    const size_t count = hashes_.size();
+    if (count <= kLinearLimit) {
+        table_.clear();
+        table_.shrink_to_fit();
+        return;
+    }
+    size_t size = 32;
+    while (size < 2 * count) {
+        size *= 2;
+    }
+    table_.assign(size, 0);
+    const size_t mask = size - 1;
+    for (size_t at = 0; at < count; ++at) {
+        size_t slot = slotFor(hashes_[at], mask);
+        while (table_[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        table_[slot] = static_cast<uint32_t>(at + 1);
     }
 }
 
@@ -31,24 +123,23 @@ std::ptrdiff_t NSDictionary::find(const id& key) const {
     if (!key) {
         return -1;
     }
-    auto [lo, hi] = index_.equal_range(key->hash());
-    for (auto it = lo; it != hi; ++it) {
-        if (NSObjectsEqual(entries_[it->second].first, key)) {
-            return static_cast<std::ptrdiff_t>(it->second);
-        }
-    }
-    return -1;
+    return findHashed(key, key->hash());
 }
 
 void NSDictionary::set(const id& key, const id& value) {
-    auto at = find(key);
+    NSUInteger hash = key->hash();
+    auto at = findHashed(key, hash);
     if (at >= 0) {
         id old = std::exchange(entries_[static_cast<size_t>(at)].second, value);
         return;
     }
     id copiedKey = key->copy();
-    index_.emplace(copiedKey->hash(), entries_.size());
-    entries_.emplace_back(copiedKey, value);
+    if (copiedKey.get() != key.get()) {
+        hash = copiedKey->hash();
+    }
+    entries_.emplace_back(std::move(copiedKey), value);
+    hashes_.push_back(hash);
+    indexEntry(entries_.size() - 1);
 }
 
 void NSDictionary::remove(const id& key) {
@@ -58,10 +149,8 @@ void NSDictionary::remove(const id& key) {
     }
     Entry gone = std::move(entries_[static_cast<size_t>(at)]);
     entries_.erase(entries_.begin() + at);
-    index_.clear();
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        index_.emplace(entries_[i].first->hash(), i);
-    }
+    hashes_.erase(hashes_.begin() + at);
+    rebuildIndex();
 }
 
 Ref<NSDictionary> NSDictionary::dictionary() {
@@ -229,7 +318,8 @@ void NSMutableDictionary::removeObjectsForKeys(const Ref<NSArray>& keys) {
 void NSMutableDictionary::removeAllObjects() {
     std::vector<Entry> gone;
     gone.swap(entries_);
-    index_.clear();
+    hashes_.clear();
+    table_.clear();
 }
 
 void NSMutableDictionary::addEntriesFromDictionary(const Ref<NSDictionary>& other) {

@@ -4,6 +4,7 @@
 
 #include <Foundation/NSArray.h>
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <unordered_map>
@@ -18,6 +19,7 @@ public:
     NSDictionary() = default;
     // Raises NSInvalidArgumentException for a nil key or value; a repeated key keeps the last value.
     explicit NSDictionary(const std::vector<Entry>& entries);
+    explicit NSDictionary(std::vector<Entry>&& entries);
 
     static Ref<NSDictionary> dictionary();
     static Ref<NSDictionary> dictionaryWithEntries(std::initializer_list<Entry> entries);
@@ -52,7 +54,19 @@ protected:
     std::ptrdiff_t find(const id& key) const;
 
     std::vector<Entry> entries_;
-    std::unordered_multimap<NSUInteger, size_t> index_;
+
+private:
+    friend class NSMutableDictionary;
+    std::ptrdiff_t findHashed(const id& key, NSUInteger hash) const;
+    void append(Entry&& entry, NSUInteger hash);
+    void indexEntry(size_t at);
+    void rebuildIndex();
+
+    // The hash of every key, in entry order. Up to kLinearLimit entries a look-up scans them; past
+    // that, table_ (open addressing, linear probing) maps a hash to entry index + 1, 0 being empty.
+    static constexpr size_t kLinearLimit = 8;
+    std::vector<NSUInteger> hashes_;
+    std::vector<uint32_t> table_;
 };
 
 class NSMutableDictionary : public NSDictionary {
@@ -60,6 +74,7 @@ class NSMutableDictionary : public NSDictionary {
 public:
     NSMutableDictionary() = default;
     explicit NSMutableDictionary(const std::vector<Entry>& entries) : NSDictionary(entries) {}
+    explicit NSMutableDictionary(std::vector<Entry>&& entries) : NSDictionary(std::move(entries)) {}
     static Ref<NSMutableDictionary> dictionary();
     static Ref<NSMutableDictionary> dictionaryWithDictionary(const Ref<NSDictionary>& other);
 

@@ -32,12 +32,17 @@ void setError(Ref<NSError>* out, const std::string& text) {
 
 using JSON = nlohmann::ordered_json;
 
-// Builds objects straight from the parser's events, with no intermediate document.
+// Builds objects straight from the parser's events, with no intermediate document. The values
+// (and keys) of every open container wait on one shared stack, so a finished container takes its
+// elements in one move into storage of the exact size.
 class Builder {
 public:
     explicit Builder(NSJSONReadingOptions options)
         : mutableContainers_(options & NSJSONReadingMutableContainers),
-          mutableLeaves_(options & NSJSONReadingMutableLeaves) {}
+          mutableLeaves_(options & NSJSONReadingMutableLeaves) {
+        values_.reserve(64);
+        keys_.reserve(64);
+    }
 
     bool null() { return value(NSNull::null()); }
     bool boolean(bool v) { return value(NSNumber::numberWithBool(v)); }
@@ -54,27 +59,42 @@ public:
         }
         return value(NSNumber::numberWithDouble(v));
     }
-    bool string(JSON::string_t& v) { return value(makeString(std::move(v))); }
+    // The parser reuses its buffer for the next token, so the text is copied (to storage of its own
+    // size) rather than moved out of it.
+    bool string(JSON::string_t& v) {
+        return value(mutableLeaves_ ? id(make<NSMutableString>(v)) : id(make<NSString>(v)));
+    }
     bool binary(JSON::binary_t&) { return fail("Binary values are not JSON."); }
     bool start_object(std::size_t) { return open(true); }
     bool key(JSON::string_t& k) {
-        frames_.back().key = makeKey(std::move(k));
+        keys_.push_back(makeKey(k));
         return true;
     }
     bool end_object() {
-        Frame frame = std::move(frames_.back());
+        const Frame frame = frames_.back();
         frames_.pop_back();
-        id dict =
-            mutableContainers_ ? id(make<NSMutableDictionary>(frame.entries)) : id(make<NSDictionary>(frame.entries));
-        return value(dict);
+        const size_t count = values_.size() - frame.values;
+        std::vector<NSDictionary::Entry> entries;
+        entries.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            entries.emplace_back(std::move(keys_[frame.keys + i]), std::move(values_[frame.values + i]));
+        }
+        keys_.resize(frame.keys);
+        values_.resize(frame.values);
+        id dict = mutableContainers_ ? id(make<NSMutableDictionary>(std::move(entries)))
+                                     : id(make<NSDictionary>(std::move(entries)));
+        return value(std::move(dict));
     }
     bool start_array(std::size_t) { return open(false); }
     bool end_array() {
-        Frame frame = std::move(frames_.back());
+        const Frame frame = frames_.back();
         frames_.pop_back();
-        id array = mutableContainers_ ? id(make<NSMutableArray>(std::move(frame.items)))
-                                      : id(make<NSArray>(std::move(frame.items)));
-        return value(array);
+        const auto first = values_.begin() + static_cast<std::ptrdiff_t>(frame.values);
+        std::vector<id> items(std::make_move_iterator(first), std::make_move_iterator(values_.end()));
+        values_.erase(first, values_.end());
+        id array =
+            mutableContainers_ ? id(make<NSMutableArray>(std::move(items))) : id(make<NSArray>(std::move(items)));
+        return value(std::move(array));
     }
     bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex) {
         if (message_.empty()) {
@@ -91,29 +111,25 @@ public:
     id result() const { return result_; }
 
 private:
+    // An open container: where its values (and, for an object, its keys) start on the stacks.
     struct Frame {
-        bool isObject;
-        std::vector<id> items;
-        std::vector<NSDictionary::Entry> entries;
-        id key;
+        size_t values;
+        size_t keys;
     };
 
-    id makeString(std::string&& s) const {
-        return mutableLeaves_ ? id(make<NSMutableString>(std::move(s))) : id(make<NSString>(std::move(s)));
-    }
     // Keys repeat from record to record: each distinct short key is made once per document and
     // shared (keys are immutable strings, so sharing cannot be observed).
-    id makeKey(std::string&& s) {
+    id makeKey(const std::string& s) {
         if (s.size() > 64) {
-            return make<NSString>(std::move(s));
+            return make<NSString>(s);
         }
-        auto it = keys_.find(s);
-        if (it != keys_.end()) {
+        auto it = keyCache_.find(s);
+        if (it != keyCache_.end()) {
             return it->second;
         }
         auto key = make<NSString>(s);
-        if (keys_.size() < 4096) {
-            keys_.emplace(std::move(s), key);
+        if (keyCache_.size() < 4096) {
+            keyCache_.emplace(s, key);
         }
         return key;
     }
@@ -122,21 +138,15 @@ private:
         if (frames_.size() >= static_cast<size_t>(NSJSONSerialization::maximumDepth)) {
             return fail("Too many nested arrays or dictionaries.");
         }
-        frames_.push_back(Frame{isObject, {}, {}, nullptr});
+        frames_.push_back(Frame{values_.size(), isObject ? keys_.size() : 0});
         return true;
     }
 
     bool value(id v) {
         if (frames_.empty()) {
             result_ = std::move(v);
-            return true;
-        }
-        Frame& top = frames_.back();
-        if (top.isObject) {
-            top.entries.emplace_back(std::move(top.key), std::move(v));
-            top.key = nullptr;
         } else {
-            top.items.push_back(std::move(v));
+            values_.push_back(std::move(v));
         }
         return true;
     }
@@ -151,7 +161,9 @@ private:
     bool mutableContainers_;
     bool mutableLeaves_;
     std::vector<Frame> frames_;
-    std::unordered_map<std::string, Ref<NSString>> keys_;
+    std::vector<id> values_;
+    std::vector<id> keys_;
+    std::unordered_map<std::string, Ref<NSString>> keyCache_;
     id result_;
     std::string message_;
 };

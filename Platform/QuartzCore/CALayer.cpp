@@ -374,6 +374,8 @@ void CALayer::copyModelValuesInto(CALayer& copy) const {
     copy.shadowRadius_ = shadowRadius_;
     copy.contentsScale_ = contentsScale_;
     copy.contents_ = contents_;
+    copy.contentsGravity_ = contentsGravity_;
+    copy.backingStore_ = backingStore_;
     copy.name_ = name_;
     copy.delegate_ = delegate_;
     copy.mask_ = mask_ ? mask_->presentationLayer() : nullptr;

@@ -74,39 +74,57 @@ CGRect gravityRect(const Ref<NSString>& gravity, CGRect b, CGSize s) {
     return CGRectMake(x, y, s.width, s.height);
 }
 
-void renderTree(CALayer* layer, const CGContextRef& c);
-void renderPlaced(CALayer* sub, const CGContextRef& c);
+void renderTree(CALayer* model, CALayer* layer, const CGContextRef& c);
+void renderPlaced(CALayer* model, CALayer* sub, const CGContextRef& c);
+
+// What the screen shows of a layer: its presentation copy while an animation runs, the layer itself
+// otherwise.
+Ref<CALayer> shownLayer(CALayer* layer) {
+    Ref<NSArray> running = layer->animationKeys();
+    if (running && running->count() > 0) {
+        if (Ref<CALayer> shown = layer->presentationLayer()) {
+            return shown;
+        }
+    }
+    return Ref<CALayer>(layer);
+}
 
 void renderSublayers(CALayer* layer, const CGContextRef& c) {
     std::vector<Ref<CALayer>> subs = layer->sublayerList();
-    std::stable_sort(subs.begin(), subs.end(),
-                     [](const Ref<CALayer>& a, const Ref<CALayer>& b) { return a->zPosition() < b->zPosition(); });
+    std::vector<std::pair<Ref<CALayer>, Ref<CALayer>>> shown;
+    shown.reserve(subs.size());
     for (const auto& sub : subs) {
+        shown.emplace_back(sub, shownLayer(sub.get()));
+    }
+    std::stable_sort(shown.begin(), shown.end(),
+                     [](const auto& a, const auto& b) { return a.second->zPosition() < b.second->zPosition(); });
+    for (const auto& [model, sub] : shown) {
         if (sub->isHidden() || sub->opacity() <= 0) {
             continue;
         }
-        renderPlaced(sub.get(), c);
+        renderPlaced(model.get(), sub.get(), c);
     }
 }
 
 // Draws a sublayer (or a mask) through its position, transform and anchor point.
-void renderPlaced(CALayer* sub, const CGContextRef& c) {
+void renderPlaced(CALayer* model, CALayer* sub, const CGContextRef& c) {
     CGRect b = sub->bounds();
     CGPoint p = sub->position(), a = sub->anchorPoint();
     CGContextSaveGState(c);
     CGContextTranslateCTM(c, p.x, p.y);
     CGContextConcatCTM(c, sub->affineTransform());
     CGContextTranslateCTM(c, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
-    renderTree(sub, c);
+    renderTree(model, sub, c);
     CGContextRestoreGState(c);
 }
 
-void renderTree(CALayer* layer, const CGContextRef& c) {
+// Draws `layer` (the model or its presentation copy) with the sublayers of `model`.
+void renderTree(CALayer* model, CALayer* layer, const CGContextRef& c) {
     if (layer->isHidden() || layer->opacity() <= 0) {
         return;
     }
-    Ref<CALayer> keep(layer);
-    layer->displayIfNeeded();
+    Ref<CALayer> keep(model);
+    model->displayIfNeeded();
     CGRect b = layer->bounds();
     CGFloat radius = std::max(0.0, layer->cornerRadius());
     bool shadow = layer->shadowOpacity() > 0 && layer->shadowColor();
@@ -147,13 +165,13 @@ void renderTree(CALayer* layer, const CGContextRef& c) {
             CGSizeMake(static_cast<double>(image->width()) / scale, static_cast<double>(image->height()) / scale);
         drawUpright(c, gravityRect(layer->contentsGravity(), b, size), image);
     }
-    if (auto store = layer->backingStore()) {
+    if (auto store = model->backingStore()) {
         drawUpright(c, b, store);
     }
     CGContextSaveGState(c);
     layer->drawInContext(c);
     CGContextRestoreGState(c);
-    renderSublayers(layer, c);
+    renderSublayers(model, c);
     CGContextRestoreGState(c);
     if (auto border = layer->borderColor(); border && layer->borderWidth() > 0) {
         CGFloat w = layer->borderWidth();
@@ -164,10 +182,13 @@ void renderTree(CALayer* layer, const CGContextRef& c) {
         CGContextStrokePath(c);
     }
     if (mask) {
+        // A presentation copy carries its mask's presentation; a model shows its mask as animated.
+        Ref<CALayer> maskModel = mask->modelLayer();
+        Ref<CALayer> maskShown = mask->isPresentationLayer() ? mask : shownLayer(mask.get());
         CGContextSaveGState(c);
         CGContextSetBlendMode(c, kCGBlendModeDestinationIn);
         CGContextBeginTransparencyLayer(c, nullptr);
-        renderPlaced(mask.get(), c);
+        renderPlaced(maskModel.get(), maskShown.get(), c);
         CGContextEndTransparencyLayer(c);
         CGContextRestoreGState(c);
         CGContextEndTransparencyLayer(c);
@@ -184,7 +205,8 @@ void CALayer::renderInContext(const CGContextRef& context) {
     if (!context) {
         return;
     }
-    renderTree(this, context);
+    Ref<CALayer> shown = shownLayer(this);
+    renderTree(this, shown.get(), context);
 }
 
 void CALayer::drawInContext(const CGContextRef& context) {

@@ -25,6 +25,17 @@ NS_IMPLEMENT_CLASS(CAShapeLayer, CALayer) {
     b.property("strokeStart", &CAShapeLayer::strokeStart, &CAShapeLayer::setStrokeStart);
     b.property("strokeEnd", &CAShapeLayer::strokeEnd, &CAShapeLayer::setStrokeEnd);
     b.property("lineWidth", &CAShapeLayer::lineWidth, &CAShapeLayer::setLineWidth);
+    // Registered too so that a presentation copy (what the screen shows while an animation runs)
+    // carries the whole shape, and so that they can be animated by key path.
+    b.property("path", &CAShapeLayer::path, &CAShapeLayer::setPath);
+    b.property("fillColor", &CAShapeLayer::fillColor, &CAShapeLayer::setFillColor);
+    b.property("strokeColor", &CAShapeLayer::strokeColor, &CAShapeLayer::setStrokeColor);
+    b.property("fillRule", &CAShapeLayer::fillRule, &CAShapeLayer::setFillRule);
+    b.property("miterLimit", &CAShapeLayer::miterLimit, &CAShapeLayer::setMiterLimit);
+    b.property("lineCap", &CAShapeLayer::lineCap, &CAShapeLayer::setLineCap);
+    b.property("lineJoin", &CAShapeLayer::lineJoin, &CAShapeLayer::setLineJoin);
+    b.property("lineDashPattern", &CAShapeLayer::lineDashPattern, &CAShapeLayer::setLineDashPattern);
+    b.property("lineDashPhase", &CAShapeLayer::lineDashPhase, &CAShapeLayer::setLineDashPhase);
 }
 
 CAShapeLayer::CAShapeLayer()

@@ -67,7 +67,13 @@ void UIDevice::deviceChanged(int change) {
         uikit_detail::post(UIScreenBrightnessDidChangeNotification(), UIScreen::mainScreen());
         break;
     case SimDevice::Change::Proximity:
-        if (proximityMonitoring_) {
+        if (proximityMonitoring_ && !SimDevice::current().hasProximitySensor()) {
+            // The sensor has gone: monitoring cannot stay on, and nothing was sensed.
+            changeValueForKey("proximityMonitoringEnabled", [&] { proximityMonitoring_ = false; });
+            willChangeValueForKey("proximityState"_ns);
+            readDevice();
+            didChangeValueForKey("proximityState"_ns);
+        } else if (proximityMonitoring_) {
             willChangeValueForKey("proximityState"_ns);
             readDevice();
             didChangeValueForKey("proximityState"_ns);

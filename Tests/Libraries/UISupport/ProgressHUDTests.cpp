@@ -223,7 +223,8 @@ TEST_F(ProgressHUDTests, LayoutCentresTheBezelAndStacksOnlyVisibleItems) {
     EXPECT_GE(label.origin.x, 20 - 0.5); // the margin inside the bezel
     EXPECT_NEAR(bezel.size.height, label.size.height + 2 * 20, 0.5);
     // The gap above the first visible item is 0; a label with empty text takes no gap.
-    for (const id& c : *hud->paddingConstraints()) {
+    Ref<NSArray> padding = hud->paddingConstraints();
+    for (const id& c : *padding) {
         auto padding = cast<NSLayoutConstraint>(c);
         EXPECT_EQ(padding->constant(), 0) << padding->description()->UTF8String();
     }

@@ -192,3 +192,154 @@ TEST(ServicesJSON, ObjectsThatAreNotJSONGiveAnError) {
         NSJSONSerialization::isValidJSONObject(NSDictionary::dictionaryWithEntries({{"a"_ns, NSNull::null()}})));
     EXPECT_FALSE(NSJSONSerialization::isValidJSONObject("top-level string"_ns));
 }
+
+TEST(ServicesJSON, RepeatedKeysKeepTheLastValueInTheFirstPlace) {
+    for (NSJSONReadingOptions options : {NSJSONReadingOptions{0}, NSJSONReadingMutableContainers}) {
+        auto small = cast<NSDictionary>(parse(R"({"a":1,"b":2,"a":3})", options));
+        ASSERT_TRUE(small);
+        ASSERT_EQ(small->count(), 2u);
+        EXPECT_EQ(cast<NSString>(small->allKeys()->objectAtIndex(0))->str(), "a");
+        EXPECT_EQ(unbox<int>(small->objectForKey("a"_ns)), 3);
+        EXPECT_EQ(unbox<int>(small->objectForKey("b"_ns)), 2);
+
+        // The same with more keys than a dictionary scans one by one.
+        std::string text = "{";
+        for (int i = 0; i < 30; ++i) {
+            text += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+        }
+        text += R"("k3":"again","k29":"last"})";
+        auto large = cast<NSDictionary>(parse(text, options));
+        ASSERT_TRUE(large);
+        ASSERT_EQ(large->count(), 30u);
+        for (int i = 0; i < 30; ++i) {
+            auto key = NSString::from("k" + std::to_string(i));
+            EXPECT_TRUE(large->allKeys()->objectAtIndex(static_cast<NSUInteger>(i))->isEqual(key)) << i;
+            if (i != 3 && i != 29) {
+                EXPECT_EQ(unbox<int>(large->objectForKey(key)), i);
+            }
+        }
+        EXPECT_EQ(cast<NSString>(large->objectForKey("k3"_ns))->str(), "again");
+        EXPECT_EQ(cast<NSString>(large->objectForKey("k29"_ns))->str(), "last");
+        EXPECT_FALSE(large->objectForKey("k30"_ns));
+    }
+    // A document's repeated keys are shared, and a mutable result takes new keys as any dictionary.
+    auto records = cast<NSArray>(parse(R"([{"id":1,"name":"a"},{"id":2,"name":"b"}])", NSJSONReadingMutableContainers));
+    ASSERT_TRUE(records);
+    auto second = cast<NSMutableDictionary>(records->objectAtIndex(1));
+    ASSERT_TRUE(second);
+    second->setObjectForKey(box(true), "extra"_ns);
+    second->removeObjectForKey("id"_ns);
+    EXPECT_EQ(second->count(), 2u);
+    EXPECT_EQ(cast<NSString>(second->objectForKey("name"_ns))->str(), "b");
+    EXPECT_EQ(cast<NSDictionary>(records->objectAtIndex(0))->count(), 2u);
+}
+
+TEST(ServicesJSON, NestingAtTheLimitReadsAndOneMoreFails) {
+    const int limit = NSJSONSerialization::maximumDepth;
+    auto objects = [](int depth) {
+        std::string text;
+        for (int i = 0; i < depth; ++i) {
+            text += i % 2 ? "[" : "{\"a\":";
+        }
+        text += "0";
+        for (int i = depth - 1; i >= 0; --i) {
+            text += i % 2 ? "]" : "}";
+        }
+        return text;
+    };
+    Ref<NSError> error;
+    id deepest = parse(objects(limit), 0, &error);
+    ASSERT_TRUE(deepest) << NSDescription(error)->str();
+    int depth = 0;
+    for (id level = deepest; cast<NSDictionary>(level) || cast<NSArray>(level); ++depth) {
+        level = cast<NSDictionary>(level) ? cast<NSDictionary>(level)->objectForKey("a"_ns)
+                                          : cast<NSArray>(level)->objectAtIndex(0);
+    }
+    EXPECT_EQ(depth, limit);
+
+    for (const auto& text : {objects(limit + 1), std::string(limit + 1, '[') + std::string(limit + 1, ']')}) {
+        error = nullptr;
+        EXPECT_FALSE(parse(text, 0, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), 3840);
+        EXPECT_NE(error->localizedDescription()->str().find("nested"), std::string::npos);
+    }
+}
+
+TEST(ServicesJSON, NumbersBeyondTheIntegersBecomeDoubles) {
+    auto numbers = cast<NSArray>(
+        parse("[18446744073709551616,-9223372036854775809,123456789012345678901234567890,-0,0.0,1e308,-1e-400]"));
+    ASSERT_TRUE(numbers);
+    auto past = cast<NSNumber>(numbers->objectAtIndex(0));
+    EXPECT_TRUE(past->isFloatingPoint());
+    EXPECT_DOUBLE_EQ(past->doubleValue(), 18446744073709551616.0);
+    auto below = cast<NSNumber>(numbers->objectAtIndex(1));
+    EXPECT_TRUE(below->isFloatingPoint());
+    EXPECT_DOUBLE_EQ(below->doubleValue(), -9223372036854775809.0);
+    EXPECT_DOUBLE_EQ(cast<NSNumber>(numbers->objectAtIndex(2))->doubleValue(), 1.2345678901234568e29);
+    auto minusZero = cast<NSNumber>(numbers->objectAtIndex(3));
+    EXPECT_FALSE(minusZero->isFloatingPoint());
+    EXPECT_EQ(minusZero->longLongValue(), 0);
+    EXPECT_TRUE(cast<NSNumber>(numbers->objectAtIndex(4))->isFloatingPoint());
+    EXPECT_DOUBLE_EQ(cast<NSNumber>(numbers->objectAtIndex(5))->doubleValue(), 1e308);
+    EXPECT_DOUBLE_EQ(cast<NSNumber>(numbers->objectAtIndex(6))->doubleValue(), 0.0);
+
+    for (const char* text : {"[1e309]", "[-1e400]", "[1.5e99999]"}) {
+        Ref<NSError> error;
+        EXPECT_FALSE(parse(text, 0, &error)) << text;
+        ASSERT_TRUE(error) << text;
+        EXPECT_EQ(error->code(), 3840);
+    }
+}
+
+TEST(ServicesJSON, EscapesAndSurrogatePairs) {
+    auto strings = cast<NSArray>(
+        parse(R"(["\"\\\/\b\f\n\r\t","\u0041\u00E9\u00e9\u20AC","\ud83d\ude00x\uD834\uDD1E","a\u0000b",""])"));
+    ASSERT_TRUE(strings);
+    EXPECT_EQ(cast<NSString>(strings->objectAtIndex(0))->str(), "\"\\/\b\f\n\r\t");
+    EXPECT_EQ(cast<NSString>(strings->objectAtIndex(1))->str(), "A\u00e9\u00e9\u20ac");
+    auto pairs = cast<NSString>(strings->objectAtIndex(2));
+    EXPECT_EQ(pairs->str(), "\U0001F600x\U0001D11E");
+    EXPECT_EQ(pairs->length(), 5u);
+    EXPECT_EQ(cast<NSString>(strings->objectAtIndex(3))->str(), std::string("a\0b", 3));
+    EXPECT_EQ(cast<NSString>(strings->objectAtIndex(4))->length(), 0u);
+    // Escaped keys are keys like any other.
+    auto dict = cast<NSDictionary>(parse(R"({"caf\u00e9":1,"\ud83d\ude00":2})"));
+    ASSERT_TRUE(dict);
+    EXPECT_EQ(unbox<int>(dict->objectForKey("caf\u00e9"_ns)), 1);
+    EXPECT_EQ(unbox<int>(dict->objectForKey("\U0001F600"_ns)), 2);
+
+    const std::vector<std::string> bad = {
+        R"(["\ud83d"])",       R"(["\ude00"])",
+        R"(["\ud83d\u0041"])", R"(["\ud83dx"])",
+        R"(["\u12"])",         R"(["\u12G4"])",
+        R"(["\U0041"])",       R"(["\'"])",
+        "[\"a\tb\"]",          "[\"a\nb\"]",
+        "[\"\xc0\xaf\"]",      "[\"\xed\xa0\x80\"]",
+        "[\"\xe2\x82\"]",      "[\"\xf4\x90\x80\x80\"]",
+        R"({"\ud800":1})",
+    };
+    for (const auto& text : bad) {
+        Ref<NSError> error;
+        EXPECT_FALSE(parse(text, 0, &error)) << text;
+        ASSERT_TRUE(error) << text;
+        EXPECT_EQ(error->code(), 3840) << text;
+    }
+}
+
+TEST(ServicesJSON, EveryTruncationOfADocumentIsAnError) {
+    const std::string text =
+        R"({"a":[1,-2.5e3,true,false,null,"x\u00e9\ud83d\ude00"],"b":{"c":{}},"d":[[],[{}]],"e":"\"\\"})";
+    ASSERT_TRUE(parse(text));
+    for (size_t n = 0; n < text.size(); ++n) {
+        Ref<NSError> error;
+        id result;
+        EXPECT_NO_THROW(result = parse(text.substr(0, n), NSJSONReadingAllowFragments, &error)) << n;
+        EXPECT_FALSE(result) << text.substr(0, n);
+        ASSERT_TRUE(error) << text.substr(0, n);
+        EXPECT_EQ(error->code(), 3840);
+        EXPECT_TRUE(error->domain()->isEqualToString(NSCocoaErrorDomain()));
+    }
+    // A byte-order mark before the text is skipped.
+    EXPECT_TRUE(cast<NSDictionary>(parse("\xef\xbb\xbf" + text)));
+}

@@ -194,3 +194,67 @@ TEST(CollectionEqualityTest, ArraysAndDictionaries) {
     set->addObject(b);
     EXPECT_EQ(set->count(), 1u);
 }
+
+TEST(CollectionEqualityTest, DictionariesFindKeysByEqualityAtEverySize) {
+    for (int size : {0, 1, 8, 9, 40, 200}) {
+        auto dict = NSMutableDictionary::dictionary();
+        for (int i = 0; i < size; ++i) {
+            // Mutable keys are copied: changing the original afterwards changes nothing.
+            auto key = NSMutableString::stringWithString(NSString::from("key" + std::to_string(i)));
+            dict->setObjectForKey(box(i), key);
+            key->appendString("-changed"_ns);
+            dict->setObjectForKey(box(-i), box(i)); // number keys: 1 and 1.0 are the same key
+        }
+        ASSERT_EQ(dict->count(), static_cast<NSUInteger>(2 * size));
+        for (int i = 0; i < size; ++i) {
+            EXPECT_EQ(unbox<int>(dict->objectForKey(NSString::from("key" + std::to_string(i)))), i) << size;
+            EXPECT_EQ(unbox<int>(dict->objectForKey(box(static_cast<double>(i)))), -i) << size;
+            EXPECT_FALSE(dict->objectForKey(NSString::from("key" + std::to_string(i) + "-changed"))) << size;
+        }
+        EXPECT_FALSE(dict->objectForKey(box(size)));
+
+        // Removing every other string key keeps the order and the look-ups of the rest.
+        for (int i = 0; i < size; i += 2) {
+            dict->removeObjectForKey(NSString::from("key" + std::to_string(i)));
+        }
+        ASSERT_EQ(dict->count(), static_cast<NSUInteger>(size + size / 2));
+        auto keys = dict->allKeys();
+        int expected = 1;
+        for (const auto& key : *keys) {
+            if (auto s = cast<NSString>(key)) {
+                EXPECT_EQ(s->str(), "key" + std::to_string(expected));
+                expected += 2;
+            }
+        }
+        for (int i = 0; i < size; ++i) {
+            EXPECT_EQ(static_cast<bool>(dict->objectForKey(NSString::from("key" + std::to_string(i)))), i % 2 == 1);
+        }
+        // A removed key comes back at the end; an existing one keeps its place.
+        dict->setObjectForKey("back"_ns, "key0"_ns);
+        EXPECT_TRUE(dict->allKeys()->lastObject()->isEqual("key0"_ns));
+        EXPECT_EQ(dict->count(), static_cast<NSUInteger>(size + size / 2 + 1));
+
+        auto copy = cast<NSDictionary>(dict->copy());
+        EXPECT_TRUE(copy->isEqual(dict));
+        dict->removeAllObjects();
+        EXPECT_EQ(dict->count(), 0u);
+        EXPECT_FALSE(dict->objectForKey("key0"_ns));
+        dict->setObjectForKey(box(1), "key0"_ns);
+        EXPECT_EQ(unbox<int>(dict->objectForKey("key0"_ns)), 1);
+    }
+    // Made at once from entries: a repeated key keeps its first place and its last value.
+    std::vector<NSDictionary::Entry> entries;
+    for (int i = 0; i < 20; ++i) {
+        entries.emplace_back(NSString::from("k" + std::to_string(i % 12)), box(i));
+    }
+    auto made = make<NSDictionary>(entries);
+    ASSERT_EQ(made->count(), 12u);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(made->allKeys()
+                        ->objectAtIndex(static_cast<NSUInteger>(i))
+                        ->isEqual(NSString::from("k" + std::to_string(i))));
+        EXPECT_EQ(unbox<int>(made->objectForKey(NSString::from("k" + std::to_string(i)))), i < 8 ? i + 12 : i);
+    }
+    EXPECT_THROW(make<NSDictionary>(std::vector<NSDictionary::Entry>{{"a"_ns, box(1)}, {"b"_ns, nullptr}}),
+                 std::exception);
+}

@@ -1,3 +1,4 @@
+#include <QuartzCore/CABasicAnimation.h>
 #include <QuartzCore/CAShapeLayer.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIGraphics.h>
@@ -156,6 +157,47 @@ TEST_F(LayerRenderingTests, ShapeLayersFillStrokeDashAndTrim) {
     image = render(disc, CGSizeMake(20, 20));
     EXPECT_EQ(at(image, 10, 10), (RGBA{0, 0, 0, 255})) << "filled black by default";
     EXPECT_EQ(at(image, 0, 0), clear);
+}
+
+TEST_F(LayerRenderingTests, RunningAnimationsRenderTheirPresentedValues) {
+    auto root = box(CGRectMake(0, 0, 100, 40), rgb(1, 1, 1));
+    auto shape = CAShapeLayer::layer();
+    shape->setFrame(CGRectMake(0, 0, 100, 20));
+    auto line = CGPathCreateMutable();
+    CGPathMoveToPoint(line, nullptr, 0, 10);
+    CGPathAddLineToPoint(line, nullptr, 100, 10);
+    shape->setPath(line);
+    shape->setFillColor(nullptr);
+    shape->setStrokeColor(rgb(0, 0, 1));
+    shape->setLineWidth(4);
+    root->addSublayer(shape);
+    auto slide = box(CGRectMake(0, 20, 20, 20), rgb(1, 0, 0));
+    root->addSublayer(slide);
+
+    auto grow = CABasicAnimation::animationWithKeyPath("strokeEnd"_ns);
+    grow->setFromValue(::box(0.0));
+    grow->setToValue(::box(1.0));
+    grow->setDuration(1);
+    grow->setTimingFunction(CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionLinear()));
+    shape->addAnimationForKey(grow, "grow"_ns);
+    auto move = CABasicAnimation::animationWithKeyPath("position.x"_ns);
+    move->setFromValue(::box(10.0));
+    move->setToValue(::box(90.0));
+    move->setDuration(1);
+    move->setTimingFunction(CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionLinear()));
+    slide->addAnimationForKey(move, "move"_ns);
+
+    advance(0.5);
+    auto image = render(root, CGSizeMake(100, 40));
+    EXPECT_EQ(at(image, 25, 10), blue) << "the first half of the line is drawn half-way through";
+    EXPECT_EQ(at(image, 75, 10), (RGBA{255, 255, 255, 255})) << "the model's strokeEnd of 1 is not what shows";
+    EXPECT_EQ(at(image, 50, 30), red) << "the square is half-way across";
+    EXPECT_EQ(at(image, 5, 30), (RGBA{255, 255, 255, 255}));
+
+    advance(1);
+    image = render(root, CGSizeMake(100, 40));
+    EXPECT_EQ(at(image, 75, 10), blue) << "after the animation the model shows";
+    EXPECT_EQ(at(image, 5, 30), red);
 }
 
 TEST_F(LayerRenderingTests, AMaskKeepsWhatItsAlphaCovers) {

@@ -1,0 +1,17 @@
+// EngravingViewController: a question screen that asks the operator whether the device is free of engravings. YES on
+// the answer bar passes the test (result 1), NO fails it (result 2).
+#pragma once
+
+#include <Core/DXBaseViewController.h>
+#include <Foundation/NSNumber.h>
+#include <UIKit/UILabel.h>
+
+class EngravingViewController : public DXBaseViewController {
+    NS_OBJECT(EngravingViewController, DXBaseViewController)
+public:
+    EngravingViewController() = default;
+    NS_WEAK_PROPERTY(UILabel, question, setQuestion)
+    NS_WEAK_PROPERTY(UILabel, label, setLabel)
+
+    void viewDidLoad() override;
+};

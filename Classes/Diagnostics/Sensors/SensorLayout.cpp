@@ -1,0 +1,102 @@
+#include "SensorLayout.h"
+
+#include <Core/DXLayoutResource.h>
+#include <Foundation/NSArray.h>
+#include <UIKit/NSText.h>
+#include <UIKit/UIActivityIndicatorView.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UIFont.h>
+#include <UIKit/UIImageView.h>
+#include <UIKit/UILabel.h>
+#include <UIKit/UINib.h>
+#include <UIKit/UIScreen.h>
+
+namespace dx_sensors {
+
+using namespace dx_layout;
+
+void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
+    UINib::registerNibNamed(name, [outlets](const id& owner) -> Ref<NSArray> {
+        CGRect screen = UIScreen::mainScreen()->bounds();
+        auto root = make<UIView>(screen);
+        root->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        Ref<UIView> above;
+        for (const Outlet& outlet : outlets) {
+            Ref<UIView> view;
+            switch (outlet.kind) {
+            case Kind::Label: {
+                auto label = make<UILabel>();
+                label->setNumberOfLines(0);
+                label->setTextAlignment(NSTextAlignmentCenter);
+                label->setFont(UIFont::systemFontOfSize(outlet.key == "labelTitle" ? 24 : 17));
+                label->setPreferredMaxLayoutWidth(screen.size.width - 48);
+                view = label;
+                break;
+            }
+            case Kind::Button: {
+                auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+                view = button;
+                break;
+            }
+            case Kind::Image:
+                view = make<UIImageView>();
+                size(root, view, NSLayoutAttributeWidth, 64);
+                size(root, view, NSLayoutAttributeHeight, 64);
+                break;
+            case Kind::Activity:
+                view = make<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
+                break;
+            }
+            view->setHidden(outlet.hidden);
+            place(root, view);
+            if (above) {
+                pin(root, view, NSLayoutAttributeTop, above, NSLayoutAttributeBottom, 16);
+            } else {
+                pin(root, view, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 24);
+            }
+            if (outlet.kind == Kind::Label) {
+                pin(root, view, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 24);
+                pin(root, view, NSLayoutAttributeRight, root, NSLayoutAttributeRight, -24);
+            } else {
+                pin(root, view, NSLayoutAttributeCenterX, root, NSLayoutAttributeCenterX, 0);
+            }
+            above = view;
+            if (owner) {
+                owner->setValueForKey(view, NSString::from(outlet.key));
+            }
+        }
+        return NSArray::arrayWithObjects({root});
+    });
+}
+
+} // namespace dx_sensors
+
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSNumber.h>
+
+namespace dx_sensors {
+
+double timeLimit(NSInteger timeout) {
+    return timeout > 0 ? static_cast<double>(timeout) : kLongTimeLimit;
+}
+
+Ref<NSArray> subItems(const std::vector<const char*>& titles) {
+    auto list = NSMutableArray::array();
+    for (const char* title : titles) {
+        auto item = NSMutableDictionary::dictionary();
+        item->setObjectForKey(NSString::from(title), "title"_ns);
+        list->addObject(item);
+    }
+    return list;
+}
+
+void markSubItem(const Ref<NSArray>& list, NSUInteger index, NSInteger result) {
+    if (!list || index >= list->count()) {
+        return;
+    }
+    if (auto item = cast<NSMutableDictionary>(list->objectAtIndex(index))) {
+        item->setObjectForKey(NSNumber::numberWithInteger(result), "result"_ns);
+    }
+}
+
+} // namespace dx_sensors

@@ -1,0 +1,217 @@
+#include "RunSession.h"
+
+#include "ScriptedOperator.h"
+
+#include <Categorys/DXLocalizedString.h>
+#include <Core/DXProfileManager.h>
+#include <Core/DXTestModel.h>
+#include <Core/DXTestModelManager.h>
+#include <Core/DXTestViewController.h>
+#include <Foundation/NSBundle.h>
+#include <Foundation/NSDate.h>
+#include <Foundation/NSRunLoop.h>
+#include <Foundation/NSUserDefaults.h>
+#include <LoopbackTransactionService.h>
+#include <Shell/DXResultViewController.h>
+#include <UIKit/UINavigationController.h>
+#include <UIKit/UIScreenshot.h>
+#include <UIKit/UITestDriver.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace {
+
+std::string text(const Ref<NSString>& s) {
+    return s ? s->str() : std::string();
+}
+
+// Turns the main run loop until `done` holds or `seconds` of real time have passed.
+bool runUntil(const std::function<bool()>& done, double seconds) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto loop = NSRunLoop::mainRunLoop();
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= limit) {
+            return done();
+        }
+        loop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.02));
+    }
+    return true;
+}
+
+const char* resultName(NSInteger result) {
+    switch (result) {
+    case DXTestResultPass:
+        return "PASS";
+    case DXTestResultFail:
+        return "FAIL";
+    case DXTestResultTimeout:
+        return "TIMEOUT";
+    default:
+        return "NOT RUN";
+    }
+}
+
+Ref<NSArray> buildTestList() {
+    auto bundle = NSBundle::mainBundle();
+    Ref<NSArray> list;
+    bool done = false;
+    DXTestModelManager::sharedInstrance()->loadTestModelWithPlistSupportmodelCompletion(
+        bundle->pathForResourceOfType("ItemList"_ns, "plist"_ns),
+        bundle->pathForResourceOfType("models"_ns, "plist"_ns), [&](const Ref<NSArray>& built, const Ref<NSError>&) {
+            list = built;
+            done = true;
+        });
+    runUntil([&] { return done; }, 30);
+    return list;
+}
+
+} // namespace
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        auto part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return parts;
+}
+
+bool parseAnswers(const std::string& text, std::map<std::string, bool>& answers) {
+    for (const auto& entry : splitList(text)) {
+        auto equals = entry.find('=');
+        if (equals == std::string::npos) {
+            return false;
+        }
+        auto value = entry.substr(equals + 1);
+        if (value != "yes" && value != "no") {
+            return false;
+        }
+        answers[entry.substr(0, equals)] = value == "yes";
+    }
+    return true;
+}
+
+int runQuestionTests(const RunOptions& options) {
+    std::map<std::string, std::string> faults;
+    std::string error;
+    if (!options.faultsFile.empty() && !ScriptedOperator::readFaults(options.faultsFile, faults, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    ScriptedOperator person(faults, options.answers);
+
+    LoopbackTransactionService service;
+    service.start();
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObjectForKey(NSString::from(service.baseURL()), "webservice"_ns);
+    defaults->setObjectForKey("SIM-SESSION"_ns, "sessionid"_ns);
+    defaults->setObjectForKey("356789012345678"_ns, "uniqueid"_ns);
+    defaults->setObjectForKey("SIMSERIAL0001"_ns, "serial"_ns);
+    std::printf("transaction service: %s\n", service.baseURL().c_str());
+
+    buildTestList();
+    auto manager = DXTestModelManager::sharedInstrance();
+    auto run = NSMutableArray::array();
+    for (const auto& key : options.keys) {
+        auto record = manager->findTestModelWithKey(NSString::from(key));
+        if (!record) {
+            std::printf("  %-28s not on this device\n", key.c_str());
+            continue;
+        }
+        auto screenClass = text(record->controllerName());
+        if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController") {
+            std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
+            continue;
+        }
+        record->setResult(DXTestResultNotRun);
+        record->setShowInstruction(true);
+        record->setShowTestFailedScreen(false);
+        record->setSubTestItemsResult(NSMutableDictionary::dictionary());
+        run->addObject(record);
+    }
+    if (run->count() == 0) {
+        std::fprintf(stderr, "no question test to run\n");
+        return 1;
+    }
+    if (!DXProfileManager::sharedManager()->storeTasksInPersistent(run)) {
+        std::fprintf(stderr, "cannot store the run\n");
+        return 1;
+    }
+
+    std::optional<int> exitStatus;
+    DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
+
+    auto navigation = make<UINavigationController>(make<UIViewController>());
+    auto window = UITestDriver::showRootViewController(navigation);
+    auto container = make<DXTestViewController>();
+    container->setTestModels(run);
+    container->setRunType(DXRunTypeProfile);
+    navigation->pushViewControllerAnimated(container, false);
+    std::printf("running %lu question tests...\n", static_cast<unsigned long>(run->count()));
+
+    auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };
+    bool finished = runUntil(
+        [&] {
+            if (results()) {
+                return true;
+            }
+            person.act();
+            return false;
+        },
+        120);
+    if (!finished) {
+        std::fprintf(stderr, "the run did not reach the result screen\n%s", UITestDriver::describeScreen().c_str());
+        return 1;
+    }
+    runUntil([] { return false; }, 0.5);
+    auto screen = results();
+    std::printf("\nresults:\n");
+    for (const auto& item : *run) {
+        auto record = cast<DXTestModel>(item);
+        std::printf("  %-28s %s\n", text(record->profilekey()).c_str(), resultName(record->result()));
+    }
+    auto header = screen->resultHeaderView();
+    std::printf("result screen: %ld passed, %ld failed\n", static_cast<long>(header->passCount()),
+                static_cast<long>(header->failureCount()));
+
+    auto button = DXLocalizedString(options.evaluate ? "RESULT_CONTROLLER_EVALUATE" : "RESULT_CONTROLLER_TRADE_IN");
+    if (!UITestDriver::tapButtonTitled(button->str())) {
+        std::fprintf(stderr, "cannot tap %s\n", button->str().c_str());
+        return 1;
+    }
+    if (!service.waitForRecords(1, 20)) {
+        std::fprintf(stderr, "the final transaction did not arrive\n");
+        return 1;
+    }
+    auto sent = DXLocalizedString("REPORT_TRANSACTION_SUCCESS")->str();
+    bool replied = runUntil([&] { return UITestDriver::isTextVisible(sent) || exitStatus.has_value(); }, 20);
+    auto record = service.records().back();
+    std::printf("\nfinal transaction (%s):\n%s\n", options.evaluate ? "evaluate" : "trade-in", record.dump(2).c_str());
+    if (!replied) {
+        std::fprintf(stderr, "no reply reached the operator\n");
+        return 1;
+    }
+    if (!options.evaluate) {
+        runUntil([&] { return exitStatus.has_value(); }, 10);
+        std::printf("trade-in accepted: the app ends (status %d)\n", exitStatus.value_or(-1));
+    } else {
+        std::printf("evaluation accepted: the result screen stays open\n");
+    }
+    service.stop();
+    for (const auto& file : UIScreenshotWrittenFiles()) {
+        std::printf("screenshot: %s\n", file.c_str());
+    }
+    (void)window;
+    return 0;
+}

@@ -1,0 +1,289 @@
+// The motion sensor, accelerometer, gyroscope, vibration and GPS screens against the simulated
+// device: the operator moves the body as each screen asks; each part working, dead, stuck, absent.
+#include "SensorScreenTestCase.h"
+
+#include <Diagnostics/Sensors/AccelerometerViewController.h>
+#include <Diagnostics/Sensors/GPSViewController.h>
+#include <Diagnostics/Sensors/GyroscopeViewController.h>
+#include <Diagnostics/Sensors/MotionTestViewController.h>
+#include <Diagnostics/Sensors/VibrationViewController.h>
+#include <UIKit/UIAlertView.h>
+
+namespace {
+
+const SimSensors::State kBroken[] = {SimSensors::State::Dead, SimSensors::State::Stuck, SimSensors::State::Absent};
+
+NSInteger subItemResult(const Ref<DXBaseViewController>& screen, NSUInteger i) {
+    auto item = cast<NSDictionary>(screen->subItemlist()->objectAtIndex(i));
+    auto value = item->objectForKey("result"_ns);
+    return value ? unbox<long>(value) : 0;
+}
+
+void disappearAndComeBack(const Ref<DXBaseViewController>& screen) {
+    screen->performSelectorWithObject("viewWillDisappear:", NSNumber::numberWithBool(false));
+    PlatformTestCase::advance(1);
+    screen->performSelectorWithObject("viewWillAppear:", NSNumber::numberWithBool(false));
+}
+
+} // namespace
+
+class MotionTestScreenTests : public SensorScreenTestCase {
+protected:
+    // The operator shakes and turns the device, as the screen asks.
+    void moveTheDevice() {
+        sensors.shake({1, 0, 0}, 1.5, 5, 1);
+        sensors.rotate({0, 0, 1}, 180, 1);
+    }
+};
+
+TEST_F(MotionTestScreenTests, AllSensorsPassAndTheDeviceVibrates) {
+    run("MotionTestViewController", 30);
+    moveTheDevice();
+    advance(3);
+    EXPECT_EQ(result(), DXTestResultPass);
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_ACCELEROMETER"), "SUCCESS");
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_GYROSCOPE"), "SUCCESS");
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    ASSERT_FALSE(sensors.motorRuns().empty());
+    EXPECT_TRUE(sensors.motorRuns().back().shook);
+}
+
+TEST_F(MotionTestScreenTests, LyingStillPassesNothingButTheMagnetometer) {
+    auto screen = cast<MotionTestViewController>(run("MotionTestViewController", 10));
+    advance(11);
+    EXPECT_FALSE(ended());
+    EXPECT_FALSE(screen->skipButton()->isHidden());
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_ACCELEROMETER"), "FAIL");
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_GYROSCOPE"), "FAIL");
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+}
+
+TEST_F(MotionTestScreenTests, EachBrokenSensorFailsByName) {
+    const std::pair<Part, const char*> parts[] = {{Part::Accelerometer, "MOTION_SENSOR_TEST_ACCELEROMETER"},
+                                                  {Part::Gyroscope, "MOTION_SENSOR_TEST_GYROSCOPE"},
+                                                  {Part::Magnetometer, "MOTION_SENSOR_TEST_MAGNETOMETER"}};
+    for (auto [part, key] : parts) {
+        for (State state : kBroken) {
+            sensors.setState(part, state);
+            auto screen = cast<MotionTestViewController>(run("MotionTestViewController", 10));
+            moveTheDevice();
+            advance(11);
+            EXPECT_FALSE(ended()) << key << " " << SimSensors::stateName(state);
+            EXPECT_EQ(subResult(key), "FAIL") << key << " " << SimSensors::stateName(state);
+            for (auto [other, otherKey] : parts) {
+                if (other != part) {
+                    EXPECT_EQ(subResult(otherKey), "SUCCESS") << otherKey;
+                }
+            }
+            tap(screen->skipButton());
+            EXPECT_EQ(result(), DXTestResultFail);
+            EXPECT_TRUE(screen->isFailedBySkip());
+            TearDown();
+            SetUp();
+        }
+    }
+}
+
+TEST_F(MotionTestScreenTests, GarbageAndErrorsAreNotData) {
+    run("MotionTestViewController", 10);
+    sensors.inject(Part::Accelerometer, {{1, {INFINITY, NAN, 0}}, {2, {0, 0, INFINITY}}}, true);
+    sensors.inject(Part::Gyroscope, {{1, {NAN, NAN, NAN}}, {0.5, {INFINITY, 0, 0}}});
+    advance(0.5);
+    sensors.setState(Part::Accelerometer, State::Absent); // gone while running: an error, no sample
+    sensors.shake({1, 0, 0}, 2, 5, 1);
+    advance(11);
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_ACCELEROMETER"), "FAIL");
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_GYROSCOPE"), "FAIL");
+    EXPECT_FALSE(ended());
+}
+
+class AxisScreenTests : public SensorScreenTestCase {};
+
+TEST_F(AxisScreenTests, AccelerometerPassesAxisByAxis) {
+    auto screen = run("AccelerometerViewController", 10);
+    sensors.shake({1, 0, 0}, 1, 2, 1);
+    sensors.shake({0, 1, 0}, 1, 2, 1);
+    sensors.shake({0, 0, 1}, 2, 2, 1);
+    advance(4);
+    EXPECT_EQ(result(), DXTestResultPass);
+    for (NSUInteger i = 0; i < 3; ++i) {
+        EXPECT_EQ(subItemResult(screen, i), 1);
+    }
+}
+
+TEST_F(AxisScreenTests, GyroscopePassesAxisByAxisAndComesBack) {
+    auto screen = run("GyroscopeViewController", 30);
+    sensors.rotate({1, 0, 0}, 90, 1);
+    advance(1.5);
+    EXPECT_EQ(subItemResult(screen, 0), 1);
+    disappearAndComeBack(screen); // the Y stage starts again
+    sensors.rotate({0, 1, 0}, 90, 1);
+    sensors.rotate({0, 0, 1}, 90, 1);
+    advance(3);
+    EXPECT_EQ(result(), DXTestResultPass);
+    EXPECT_TRUE(cast<GyroscopeViewController>(screen)->tipImage()->isHidden());
+}
+
+TEST_F(AxisScreenTests, BrokenSensorsEndTheStage) {
+    for (const char* controller : {"AccelerometerViewController", "GyroscopeViewController"}) {
+        Part part = std::string(controller) == "GyroscopeViewController" ? Part::Gyroscope : Part::Accelerometer;
+        for (State state : kBroken) {
+            sensors.setState(part, state);
+            auto screen = run(controller, 10);
+            sensors.shake({1, 0, 0}, 1, 2, 1);
+            sensors.rotate({1, 0, 0}, 90, 1);
+            advance(state == State::Absent ? 0.1 : 9);
+            EXPECT_EQ(ended(), state == State::Absent) << controller << " " << SimSensors::stateName(state);
+            advance(2);
+            EXPECT_EQ(result(), DXTestResultTimeout) << controller << " " << SimSensors::stateName(state);
+            EXPECT_EQ(subItemResult(screen, 0), 2);
+            EXPECT_EQ(subItemResult(screen, 1), 0);
+            TearDown();
+            SetUp();
+        }
+    }
+}
+
+TEST_F(AxisScreenTests, OnlyAPositiveFiniteReadingAboveHalfPasses) {
+    auto screen = run("AccelerometerViewController", 5);
+    sensors.inject(Part::Accelerometer, {{1, {INFINITY, 0, 0}}, {2, {0.5, 0, 0}}, {3, {NAN, 0, 0}}, {4, {-3, 0, 0}}});
+    advance(6);
+    EXPECT_EQ(result(), DXTestResultTimeout);
+    EXPECT_EQ(subItemResult(screen, 0), 2);
+}
+
+class VibrationScreenTests : public SensorScreenTestCase {};
+
+TEST_F(VibrationScreenTests, FlatWithAWorkingMotorPassesWithoutAQuestion) {
+    auto screen = run("VibrationViewController", 0);
+    advance(7.5);
+    EXPECT_EQ(result(), DXTestResultPass);
+    EXPECT_TRUE(screen->answerView()->isHidden());
+    auto runs = sensors.motorRuns();
+    ASSERT_EQ(runs.size(), 3u);
+    for (const auto& r : runs) {
+        EXPECT_TRUE(r.shook);
+    }
+}
+
+TEST_F(VibrationScreenTests, ADeadMotorIsNotPassedOnTheFlatPositionAlone) {
+    sensors.setState(Part::VibrationMotor, State::Dead);
+    auto screen = run("VibrationViewController", 0);
+    advance(7.5);
+    EXPECT_FALSE(ended());
+    EXPECT_FALSE(screen->answerView()->isHidden()); // the operator is asked
+    advance(3);
+    answer(false); // nothing vibrated
+    EXPECT_EQ(result(), DXTestResultFail);
+}
+
+TEST_F(VibrationScreenTests, WithoutAWorkingAccelerometerTheOperatorAnswers) {
+    for (State state : kBroken) {
+        sensors.setState(Part::Accelerometer, state);
+        auto screen = run("VibrationViewController", 0);
+        advance(8);
+        EXPECT_FALSE(ended()) << SimSensors::stateName(state);
+        EXPECT_FALSE(screen->answerView()->isHidden());
+        size_t runs = sensors.motorRuns().size();
+        advance(3);
+        EXPECT_GE(sensors.motorRuns().size(), runs + 2); // once a second
+        answer(true);
+        EXPECT_EQ(result(), DXTestResultPass);
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(VibrationScreenTests, UprightGoesToTheQuestionAndTabletsAskToo) {
+    sensors.pickUp(0.2);
+    run("VibrationViewController", 0);
+    advance(3.5);
+    sensors.lieFlat(0.2); // too late
+    advance(5);
+    EXPECT_FALSE(ended());
+    answer(true);
+    EXPECT_EQ(result(), DXTestResultPass);
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPad7,5"));
+    run("VibrationViewController", 0);
+    advance(2);
+    EXPECT_FALSE(ended());
+    answer(false);
+    EXPECT_EQ(result(), DXTestResultFail);
+    for (const auto& r : sensors.motorRuns()) {
+        EXPECT_FALSE(r.shook);
+    }
+}
+
+TEST_F(VibrationScreenTests, TheAuditCopyInvertsTheAnswer) {
+    auto r = record("SENSOR", "VibrationViewController");
+    r->setFakeTest(true);
+    startRun({r}, DXRunTypeProfile);
+    advance(5);
+    EXPECT_TRUE(sensors.motorRuns().empty());
+    answer(true);
+    EXPECT_EQ(result(), DXTestResultFail);
+}
+
+class GPSScreenTests : public SensorScreenTestCase {};
+
+TEST_F(GPSScreenTests, AskedAllowedFixedPassed) {
+    SimSensors::Fix fix;
+    fix.latitude = 12.5;
+    fix.longitude = -0.25;
+    sensors.setPosition(fix);
+    auto screen = cast<GPSViewController>(run("GPSViewController", 0));
+    EXPECT_TRUE(screen->isrequestauthorization());
+    // The prompt is answered after a second; the first fix follows.
+    ASSERT_TRUE(runUntil([&] { return screen->latitude()->text() && screen->latitude()->text()->length() > 0; }));
+    EXPECT_EQ(screen->latitude()->text()->str(), "12.50000000");
+    EXPECT_EQ(screen->longitude()->text()->str(), "-0.25000000");
+    advance(1.9);
+    EXPECT_FALSE(ended());
+    advance(0.2);
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
+TEST_F(GPSScreenTests, DeniedBeforeOrWhenAsked) {
+    sensors.setLocationAuthorization(SimSensors::Authorization::Denied);
+    run("GPSViewController", 0);
+    EXPECT_EQ(result(), DXTestResultFail);
+    auto alerts = UIAlertView::visibleAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    alerts[0]->dismissWithClickedButtonIndexAnimated(0, false);
+    EXPECT_FALSE(ended()); // a dismissal is not the operator's tap
+    TearDown();
+    SetUp();
+    sensors.setLocationAuthorization(SimSensors::Authorization::Denied);
+    run("GPSViewController", 0);
+    ASSERT_EQ(UIAlertView::visibleAlerts().size(), 1u);
+    tapAlert(UIAlertView::visibleAlerts()[0]->buttonTitleAtIndex(0)->str().c_str());
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), DXTestResultFail);
+    TearDown();
+    SetUp();
+    sensors.setLocationPromptAnswer(SimSensors::PromptAnswer::Deny, 1);
+    run("GPSViewController", 0);
+    advance(1.5);
+    EXPECT_EQ(result(), DXTestResultFail);
+}
+
+TEST_F(GPSScreenTests, BrokenReceiversNeverPassAndComingBackGoesOn) {
+    for (State state : {State::Dead, State::Absent}) {
+        sensors.setState(Part::GPS, state);
+        run("GPSViewController", 0);
+        advance(60);
+        EXPECT_FALSE(ended()) << SimSensors::stateName(state);
+        TearDown();
+        SetUp();
+    }
+    sensors.setLocationAuthorization(SimSensors::Authorization::WhenInUse);
+    sensors.setState(Part::GPS, State::Dead);
+    auto screen = run("GPSViewController", 0);
+    advance(5);
+    disappearAndComeBack(screen);
+    sensors.setState(Part::GPS, State::Working);
+    advance(4);
+    EXPECT_EQ(result(), DXTestResultPass);
+}

@@ -1,0 +1,156 @@
+// The simulator's whole road, end to end: launch, URL entry, Start, the typed session, the start
+// transaction, the run with the scripted operator, the result screen and the final transaction,
+// against the loopback transaction service.
+#include "AppRoad.h"
+
+#include <Categorys/DXLocalizedString.h>
+#include <Device/SimDevice.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSFileManager.h>
+#include <Foundation/NSUserDefaults.h>
+#include <LoopbackTransactionService.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+class AppRoadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dispatch_adopt_current_thread_as_main();
+        NSSandbox::useTemporaryRoot();
+        NSUserDefaults::resetStandardUserDefaults();
+        ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    }
+
+    std::string writeFile(const std::string& name, const std::string& content) {
+        auto path = NSSandbox::rootPath()->str() + "/" + name;
+        std::ofstream(path) << content;
+        return path;
+    }
+
+    static std::string resultOf(const RoadReport& report, const std::string& key) {
+        for (const auto& [k, result] : report.table) {
+            if (k == key) {
+                return result;
+            }
+        }
+        return "<absent>";
+    }
+};
+
+} // namespace
+
+TEST_F(AppRoadTest, DefaultSessionWalksTheWholeRoad) {
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    int status = runAppRoad({}, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0) << printed;
+
+    ASSERT_EQ(report.transactions.size(), 2u);
+    const auto& start = report.transactions[0];
+    const auto& final = report.transactions[1];
+    EXPECT_EQ(start["uuid"], "SIM-SESSION-1");
+    EXPECT_EQ(start["result"], 2);
+    EXPECT_EQ(start["esnNumber"], "356789012345678"); // from the enoxm:// entry
+    EXPECT_EQ(final["result"], 1);
+    EXPECT_EQ(final["evaluate"], "0");
+    EXPECT_EQ(final["serialnumber"], "SIMSERIAL0001");
+    auto values = nlohmann::json::parse(final["result_value"].get<std::string>());
+    size_t keys = 0;
+    for (auto key = defaultSessionKeys(); *key; ++key, ++keys) {
+        EXPECT_EQ(values[*key], "SUCCESS") << *key;
+        EXPECT_EQ(resultOf(report, *key), "PASS") << *key;
+        EXPECT_NE(printed.find(std::string(*key)), std::string::npos);
+    }
+    EXPECT_EQ(report.table.size(), keys);
+    EXPECT_NE(printed.find("test                       result   time"), std::string::npos);
+    EXPECT_NE(printed.find("trade-in accepted"), std::string::npos);
+
+    // The profile the session wrote: one entry per switched-on test and the empty last one.
+    auto profile = nlohmann::json::parse(std::ifstream(NSSandbox::documentsPath()->str() + "/quorvane_config.txt"),
+                                         nullptr, false);
+    ASSERT_TRUE(profile.is_object());
+    EXPECT_EQ(profile["profile"].size(), keys + 1);
+}
+
+TEST_F(AppRoadTest, AFaultFailsExactlyThatTest) {
+    RoadOptions options;
+    options.faultsFile = writeFile("faults.json", R"({"screen": "cracked"})");
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    int status = runAppRoad(options, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0) << printed;
+    ASSERT_EQ(report.transactions.size(), 2u);
+    auto values = nlohmann::json::parse(report.transactions[1]["result_value"].get<std::string>());
+    for (auto key = defaultSessionKeys(); *key; ++key) {
+        bool broken = std::string(*key) == "CRASH_SCREEN_TEST";
+        EXPECT_EQ(resultOf(report, *key), broken ? "FAIL" : "PASS") << *key;
+        EXPECT_EQ(values[*key], broken ? "FAIL" : "SUCCESS") << *key;
+    }
+    EXPECT_EQ(report.transactions[1]["result"], 0);
+}
+
+TEST_F(AppRoadTest, AScriptedOperatorOverridesTheAnswers) {
+    RoadOptions options;
+    options.operatorFile = writeFile("operator.json", R"({"SIM_TRAY_TEST": "no"})");
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(runAppRoad(options, &report), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(resultOf(report, "SIM_TRAY_TEST"), "FAIL");
+    EXPECT_EQ(resultOf(report, "DECORATION_TEST"), "PASS");
+}
+
+namespace {
+
+// Runs the road with the service answering the final transaction as told; the operator's messages.
+std::vector<std::string> refusedRoad(std::function<void(LoopbackTransactionService&)> behave, int* status) {
+    RoadOptions options;
+    options.beforeFinalTransaction = std::move(behave);
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    *status = runAppRoad(options, &report);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(report.transactions.size(), 2u);
+    return report.messages;
+}
+
+bool contains(const std::vector<std::string>& messages, const std::string& text) {
+    for (const auto& message : messages) {
+        if (message.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(AppRoadTest, A409RefusalReachesTheOperator) {
+    int status = 0;
+    auto messages = refusedRoad([](LoopbackTransactionService& s) { s.refuse(409, "closed"); }, &status);
+    EXPECT_NE(status, 0) << "a refused trade-in is not a completed road";
+    EXPECT_TRUE(contains(messages, DXLocalizedString("MT_LOGIN_HAS_USELESS_ID_ERROR")->str()));
+}
+
+TEST_F(AppRoadTest, AnUploadFailureReachesTheOperator) {
+    int status = 0;
+    auto messages =
+        refusedRoad([](LoopbackTransactionService& s) { s.refuse(400, "Upload transaction fail"); }, &status);
+    EXPECT_NE(status, 0);
+    EXPECT_TRUE(contains(messages, DXLocalizedString("MT_REPORT_TRANSCATION_ERROR")->str()));
+}
+
+TEST_F(AppRoadTest, ATimeOutReachesTheOperator) {
+    int status = 0;
+    // The service answers only after the client's 15-second limit (on the wall clock: the service is real).
+    auto messages = refusedRoad([](LoopbackTransactionService& s) { s.delayReplies(30); }, &status);
+    EXPECT_NE(status, 0);
+    EXPECT_TRUE(contains(messages, "(-1001)"));
+}
