@@ -4,6 +4,7 @@
 #include <UIKit/UIBezierPath.h>
 #include <UIKit/UIBlurEffect.h>
 #include <UIKit/UIDevice.h>
+#include <UIKit/UIGraphics.h>
 
 #include <cmath>
 
@@ -86,36 +87,52 @@ CGSize PGRoundProgressView::intrinsicContentSize() const {
 }
 
 void PGRoundProgressView::drawRect(CGRect) {
+    auto context = UIGraphicsGetCurrentContext();
+    if (!context) {
+        return;
+    }
     CGRect bounds = this->bounds();
     const float startAngle = -(kPi / 2);
     const float fullTurn = 2 * kPi;
     const float endAngle = progress_ * 2 * kPi + startAngle;
     CGPoint center = CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds));
     if (annular_) {
-        CGFloat lineWidth = 2.0;
+        const CGFloat lineWidth = 2.0;
         CGFloat radius = (bounds.size.width - lineWidth) / 2;
         auto background = UIBezierPath::bezierPath();
         background->setLineWidth(lineWidth);
         background->setLineCapStyle(kCGLineCapButt);
         background->addArcWithCenterRadiusStartAngleEndAngleClockwise(center, radius, startAngle, startAngle + fullTurn,
                                                                       true);
-        background->stroke();
+        if (backgroundTintColor_) {
+            backgroundTintColor_->set();
+            background->stroke();
+        }
         auto progress = UIBezierPath::bezierPath();
         progress->setLineWidth(lineWidth);
         progress->setLineCapStyle(kCGLineCapSquare);
         progress->addArcWithCenterRadiusStartAngleEndAngleClockwise(center, radius, startAngle, endAngle, true);
-        progress->stroke();
+        if (progressTintColor_ && endAngle > startAngle) {
+            progressTintColor_->set();
+            progress->stroke();
+        }
     } else {
-        CGFloat lineWidth = 2.0;
-        auto outline = UIBezierPath::bezierPathWithOvalInRect(CGRectInset(bounds, lineWidth / 2, lineWidth / 2));
-        outline->setLineWidth(lineWidth);
-        outline->stroke();
+        const CGFloat lineWidth = 2.0;
+        CGRect circle = CGRectInset(bounds, lineWidth / 2, lineWidth / 2);
+        CGContextSetStrokeColorWithColor(context, progressTintColor_ ? progressTintColor_->CGColor() : CGColorRef());
+        CGContextSetFillColorWithColor(context, backgroundTintColor_ ? backgroundTintColor_->CGColor() : CGColorRef());
+        CGContextSetLineWidth(context, lineWidth);
+        CGContextStrokeEllipseInRect(context, circle);
         auto pie = UIBezierPath::bezierPath();
-        pie->setLineWidth(lineWidth * 2);
         pie->setLineCapStyle(kCGLineCapButt);
+        pie->setLineWidth(lineWidth * 2);
         CGFloat radius = bounds.size.width / 2 - pie->lineWidth() / 2;
         pie->addArcWithCenterRadiusStartAngleEndAngleClockwise(center, radius, startAngle, endAngle, true);
-        pie->stroke();
+        CGContextSetBlendMode(context, kCGBlendModeCopy);
+        if (progressTintColor_ && endAngle > startAngle) {
+            progressTintColor_->set();
+            pie->stroke();
+        }
     }
 }
 
@@ -155,62 +172,69 @@ CGSize PGBarProgressView::intrinsicContentSize() const {
 }
 
 void PGBarProgressView::drawRect(CGRect rect) {
-    CGFloat w = rect.size.width, h = rect.size.height;
-    CGFloat m = h / 2, R = m - 2, r = R - 2;
-    auto outline = UIBezierPath::bezierPath();
-    auto corner = [](const Ref<UIBezierPath>& path, CGPoint through, CGPoint towards, CGFloat radius) {
-        auto cg = CGPathCreateMutableCopy(path->CGPath());
-        CGPathAddArcToPoint(cg, nullptr, through.x, through.y, towards.x, towards.y, radius);
-        path->setCGPath(cg);
-    };
-    outline->setLineWidth(2);
-    outline->moveToPoint(CGPointMake(2, m));
-    corner(outline, CGPointMake(2, 2), CGPointMake(R + 2, 2), R);
-    outline->addLineToPoint(CGPointMake(w - R - 2, 2));
-    corner(outline, CGPointMake(w - 2, 2), CGPointMake(w - 2, m), R);
-    corner(outline, CGPointMake(w - 2, h - 2), CGPointMake(w - R - 2, h - 2), R);
-    outline->addLineToPoint(CGPointMake(R + 2, h - 2));
-    corner(outline, CGPointMake(2, h - 2), CGPointMake(2, m), R);
-    outline->fill();
-    outline->stroke();
+    auto c = UIGraphicsGetCurrentContext();
+    if (!c) {
+        return;
+    }
+    const CGFloat w = rect.size.width, h = rect.size.height;
+    const CGFloat m = h / 2, R = m - 2, r = R - 2;
+    auto cgColor = [](const Ref<UIColor>& color) { return color ? color->CGColor() : CGColorRef(); };
+    CGContextSetLineWidth(c, 2);
+    CGContextSetStrokeColorWithColor(c, cgColor(lineColor_));
+    CGContextSetFillColorWithColor(c, cgColor(progressRemainingColor_));
 
-    CGFloat amount = progress_ * w;
-    auto fill = UIBezierPath::bezierPath();
+    // The outline, filled with the remaining colour, then stroked.
+    auto outline = [&] {
+        CGContextMoveToPoint(c, 2, m);
+        CGContextAddArcToPoint(c, 2, 2, R + 2, 2, R);
+        CGContextAddLineToPoint(c, w - R - 2, 2);
+        CGContextAddArcToPoint(c, w - 2, 2, w - 2, m, R);
+        CGContextAddArcToPoint(c, w - 2, h - 2, w - R - 2, h - 2, R);
+        CGContextAddLineToPoint(c, R + 2, h - 2);
+        CGContextAddArcToPoint(c, 2, h - 2, 2, m, R);
+    };
+    outline();
+    CGContextFillPath(c);
+    outline();
+    CGContextStrokePath(c);
+
+    CGContextSetFillColorWithColor(c, cgColor(progressColor_));
+    const CGFloat amount = progress_ * w;
     if (amount >= r + 4 && amount <= w - r - 4) {
-        fill->moveToPoint(CGPointMake(4, m));
-        corner(fill, CGPointMake(4, 4), CGPointMake(r + 4, 4), r);
-        fill->addLineToPoint(CGPointMake(amount, 4));
-        fill->addLineToPoint(CGPointMake(amount, r + 4));
-        fill->moveToPoint(CGPointMake(4, m));
-        corner(fill, CGPointMake(4, h - 4), CGPointMake(r + 4, h - 4), r);
-        fill->addLineToPoint(CGPointMake(amount, h - 4));
-        fill->addLineToPoint(CGPointMake(amount, r + 4));
+        CGContextMoveToPoint(c, 4, m);
+        CGContextAddArcToPoint(c, 4, 4, r + 4, 4, r);
+        CGContextAddLineToPoint(c, amount, 4);
+        CGContextAddLineToPoint(c, amount, r + 4);
+        CGContextMoveToPoint(c, 4, m);
+        CGContextAddArcToPoint(c, 4, h - 4, r + 4, h - 4, r);
+        CGContextAddLineToPoint(c, amount, h - 4);
+        CGContextAddLineToPoint(c, amount, r + 4);
+        CGContextFillPath(c);
     } else if (amount > r + 4) {
-        CGFloat x = amount - (w - r - 4);
+        const CGFloat x = amount - (w - r - 4);
         CGFloat a = std::acos(x / r);
         if (std::isnan(a)) {
             a = 0;
         }
-        fill->moveToPoint(CGPointMake(4, m));
-        corner(fill, CGPointMake(4, 4), CGPointMake(r + 4, 4), r);
-        fill->addLineToPoint(CGPointMake(w - r - 4, 4));
-        fill->addArcWithCenterRadiusStartAngleEndAngleClockwise(CGPointMake(w - r - 4, m), r, M_PI, -a, true);
-        fill->addLineToPoint(CGPointMake(amount, m));
-        fill->moveToPoint(CGPointMake(4, m));
-        corner(fill, CGPointMake(4, h - 4), CGPointMake(r + 4, h - 4), r);
-        fill->addLineToPoint(CGPointMake(w - r - 4, h - 4));
-        fill->addArcWithCenterRadiusStartAngleEndAngleClockwise(CGPointMake(w - r - 4, m), r, -M_PI, a, false);
-        fill->addLineToPoint(CGPointMake(amount, m));
+        CGContextMoveToPoint(c, 4, m);
+        CGContextAddArcToPoint(c, 4, 4, r + 4, 4, r);
+        CGContextAddLineToPoint(c, w - r - 4, 4);
+        CGContextAddArc(c, w - r - 4, m, r, M_PI, -a, 0);
+        CGContextAddLineToPoint(c, amount, m);
+        CGContextMoveToPoint(c, 4, m);
+        CGContextAddArcToPoint(c, 4, h - 4, r + 4, h - 4, r);
+        CGContextAddLineToPoint(c, w - r - 4, h - 4);
+        CGContextAddArc(c, w - r - 4, m, r, -M_PI, a, 1);
+        CGContextAddLineToPoint(c, amount, m);
+        CGContextFillPath(c);
     } else if (amount > 0) {
-        fill->moveToPoint(CGPointMake(4, m));
-        corner(fill, CGPointMake(4, 4), CGPointMake(r + 4, 4), r);
-        fill->addLineToPoint(CGPointMake(r + 4, m));
-        fill->moveToPoint(CGPointMake(4, m));
-        corner(fill, CGPointMake(4, h - 4), CGPointMake(r + 4, h - 4), r);
-        fill->addLineToPoint(CGPointMake(r + 4, m));
-    }
-    if (!fill->isEmpty()) {
-        fill->fill();
+        CGContextMoveToPoint(c, 4, m);
+        CGContextAddArcToPoint(c, 4, 4, r + 4, 4, r);
+        CGContextAddLineToPoint(c, r + 4, m);
+        CGContextMoveToPoint(c, 4, m);
+        CGContextAddArcToPoint(c, 4, h - 4, r + 4, h - 4, r);
+        CGContextAddLineToPoint(c, r + 4, m);
+        CGContextFillPath(c);
     }
 }
 

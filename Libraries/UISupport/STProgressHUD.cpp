@@ -4,10 +4,13 @@
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSRunLoop.h>
+#include <QuartzCore/CATransaction.h>
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/NSString+NSStringDrawing.h>
 #include <UIKit/UIAccessibility.h>
 #include <UIKit/UIApplication.h>
+#include <UIKit/UIBezierPath.h>
+#include <UIKit/UIGraphics.h>
 #include <UIKit/UIInterpolatingMotionEffect.h>
 #include <UIKit/UIMotionEffectGroup.h>
 #include <UIKit/UIScreen.h>
@@ -59,13 +62,19 @@ Settings& settings() {
     return s;
 }
 
-Ref<UIImage> bundleImage(const Ref<NSBundle>& bundle, const char* name) {
-    if (!bundle) {
-        return nullptr;
-    }
-    auto path = bundle->pathForResourceOfType(NSString::from(name), "png"_ns);
-    auto image = path ? UIImage::imageWithContentsOfFile(path) : nullptr;
+// The bundle's image, or the library's own artwork, as a template so that it takes the tint colour.
+Ref<UIImage> hudImage(const char* name) {
+    auto image = STProgressHUDImageNamed(name);
     return image ? image->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate) : nullptr;
+}
+
+// Runs `changes` in a layer transaction whose changes do not animate.
+template <class F>
+void withoutActions(F&& changes) {
+    CATransaction::begin();
+    CATransaction::setDisableActions(true);
+    changes();
+    CATransaction::commit();
 }
 
 void post(const Ref<NSString>& name, const id& object, const Ref<NSDictionary>& userInfo) {
@@ -96,10 +105,9 @@ STProgressHUD::STProgressHUD(CGRect frame) : UIView(frame) {
     s.backgroundColor = UIColor::whiteColor();
     s.foregroundColor = UIColor::blackColor();
     s.font = UIFont::preferredFontForTextStyle(UIFontTextStyleSubheadline());
-    auto bundle = STProgressHUDImageBundle();
-    s.infoImage = bundleImage(bundle, "info");
-    s.successImage = bundleImage(bundle, "success");
-    s.errorImage = bundleImage(bundle, "error");
+    s.infoImage = hudImage("info");
+    s.successImage = hudImage("success");
+    s.errorImage = hudImage("error");
     s.ringThickness = 2.0;
     s.defaultMaskType = STProgressHUDMaskTypeNone;
 }
@@ -347,27 +355,41 @@ Ref<STIndefiniteAnimatedView> STProgressHUD::indefiniteAnimatedView() {
     return indefiniteAnimatedView_;
 }
 
-Ref<STRingLayer> STProgressHUD::ringLayer() {
+Ref<CAShapeLayer> STProgressHUD::createRingLayerWithCenterRadiusLineWidthColor(CGPoint center, CGFloat radius,
+                                                                               CGFloat lineWidth,
+                                                                               const Ref<UIColor>& color) {
+    auto ring = CAShapeLayer::layer();
+    ring->setContentsScale(UIScreen::mainScreen()->scale());
+    ring->setFrame(CGRectMake(center.x - radius, center.y - radius, radius * 2, radius * 2));
+    ring->setFillColor(UIColor::clearColor()->CGColor());
+    ring->setStrokeColor(color ? color->CGColor() : CGColorRef());
+    ring->setLineWidth(lineWidth);
+    ring->setLineCap(kCALineCapRound());
+    ring->setLineJoin(kCALineJoinBevel());
+    ring->setPath(UIBezierPath::bezierPathWithArcCenterRadiusStartAngleEndAngleClockwise(
+                      CGPointMake(radius, radius), radius, -M_PI / 2, 3 * M_PI / 2, true)
+                      ->CGPath());
+    return ring;
+}
+
+Ref<CAShapeLayer> STProgressHUD::ringLayer() {
     if (!ringLayer_) {
         CGRect frame = hudView()->frame();
         CGPoint center = CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame));
-        ringLayer_ =
-            STRingLayer::ring(18, settings().ringThickness, settings().foregroundColor, -M_PI / 2, 3 * M_PI / 2);
-        ringLayer_->setPosition(center);
-        ringLayer_->setStrokeEnd(0);
+        ringLayer_ = createRingLayerWithCenterRadiusLineWidthColor(center, 18, settings().ringThickness,
+                                                                   settings().foregroundColor);
         hudView()->layer()->addSublayer(ringLayer_);
     }
     return ringLayer_;
 }
 
-Ref<STRingLayer> STProgressHUD::backgroundRingLayer() {
+Ref<CAShapeLayer> STProgressHUD::backgroundRingLayer() {
     if (!backgroundRingLayer_) {
         CGRect frame = hudView()->frame();
         CGPoint center = CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame));
-        backgroundRingLayer_ =
-            STRingLayer::ring(18, settings().ringThickness, settings().foregroundColor->colorWithAlphaComponent(0.1),
-                              -M_PI / 2, 3 * M_PI / 2);
-        backgroundRingLayer_->setPosition(center);
+        auto color = settings().foregroundColor;
+        backgroundRingLayer_ = createRingLayerWithCenterRadiusLineWidthColor(
+            center, 18, settings().ringThickness, color ? color->colorWithAlphaComponent(0.1) : nullptr);
         backgroundRingLayer_->setStrokeEnd(1);
         hudView()->layer()->addSublayer(backgroundRingLayer_);
     }
@@ -375,18 +397,20 @@ Ref<STRingLayer> STProgressHUD::backgroundRingLayer() {
 }
 
 void STProgressHUD::cancelRingLayerAnimation() {
-    if (hudView_) {
-        hudView_->layer()->removeAllAnimations();
-    }
-    if (ringLayer_) {
-        ringLayer_->setStrokeEnd(0);
-        ringLayer_->removeFromSuperlayer();
-    }
-    if (backgroundRingLayer_) {
-        backgroundRingLayer_->removeFromSuperlayer();
-    }
-    ringLayer_ = nullptr;
-    backgroundRingLayer_ = nullptr;
+    withoutActions([this] {
+        if (hudView_) {
+            hudView_->layer()->removeAllAnimations();
+        }
+        if (ringLayer_) {
+            ringLayer_->setStrokeEnd(0);
+            ringLayer_->removeFromSuperlayer();
+        }
+        if (backgroundRingLayer_) {
+            backgroundRingLayer_->removeFromSuperlayer();
+        }
+        ringLayer_ = nullptr;
+        backgroundRingLayer_ = nullptr;
+    });
 }
 
 void STProgressHUD::setFadeOutTimer(const Ref<NSTimer>& timer) {
@@ -479,15 +503,16 @@ void STProgressHUD::updatePosition() {
     image->setCenter(spot);
     label->setHidden(false);
     label->setFrame(labelRect);
-    auto spinner = indefiniteAnimatedView();
-    spinner->setRadius(hasText(text) ? 18 : 24);
-    spinner->sizeToFit();
-    spinner->setCenter(spot);
-    if (progress_ != -1) {
-        CGPoint ringSpot = spot;
-        ringLayer()->setPosition(ringSpot);
-        backgroundRingLayer()->setPosition(ringSpot);
-    }
+    withoutActions([&] {
+        auto spinner = indefiniteAnimatedView();
+        spinner->setRadius(hasText(text) ? 18 : 24);
+        spinner->sizeToFit();
+        spinner->setCenter(spot);
+        if (progress_ != -1) {
+            ringLayer()->setPosition(spot);
+            backgroundRingLayer()->setPosition(spot);
+        }
+    });
 }
 
 void STProgressHUD::positionHUD(const Ref<NSNotification>& notification) {
@@ -567,6 +592,13 @@ void STProgressHUD::moveToPointRotateAngle(CGPoint point, CGFloat angle) {
 
 // MARK: Showing
 
+void STProgressHUD::changeMaskType(STProgressHUDMaskType maskType) {
+    if (maskType_ != maskType) {
+        maskType_ = maskType;
+        setNeedsDisplay(); // the dimming of the new type, also while the HUD stays shown
+    }
+}
+
 void STProgressHUD::applyTouchesAndAccessibility(const Ref<NSString>& status) {
     if (maskType_ == STProgressHUDMaskTypeNone) {
         overlayView()->setUserInteractionEnabled(false);
@@ -605,7 +637,7 @@ void STProgressHUD::doShowProgressStatusMaskType(float progress, const Ref<NSStr
     }
     setFadeOutTimer(nullptr);
     imageView()->setHidden(true);
-    maskType_ = maskType;
+    changeMaskType(maskType);
     progress_ = progress;
     stringLabel()->setText(status);
     updatePosition();
@@ -667,7 +699,7 @@ void STProgressHUD::doShowImageStatusDurationMaskType(const Ref<UIImage>& image,
                                                       double duration, STProgressHUDMaskType maskType) {
     dispatch_assert_main();
     progress_ = -1;
-    maskType_ = maskType;
+    changeMaskType(maskType);
     cancelRingLayerAnimation();
     if (!isVisible()) {
         showWithMaskType(maskType);
@@ -690,8 +722,22 @@ void STProgressHUD::doShowImageStatusDurationMaskType(const Ref<UIImage>& image,
     NSRunLoop::mainRunLoop()->addTimerForMode(timer, NSRunLoopCommonModes());
 }
 
-Ref<UIImage> STProgressHUD::imageWithTintColor(const Ref<UIImage>& image, const Ref<UIColor>&) {
-    return image;
+Ref<UIImage> STProgressHUD::imageWithTintColor(const Ref<UIImage>& image, const Ref<UIColor>& color) {
+    if (!image) {
+        return nullptr;
+    }
+    CGRect rect = CGRectMake(0, 0, image->size().width, image->size().height);
+    UIGraphicsBeginImageContextWithOptions(rect.size, false, image->scale());
+    auto context = UIGraphicsGetCurrentContext();
+    if (context) {
+        image->drawInRect(rect);
+        CGContextSetFillColorWithColor(context, color ? color->CGColor() : CGColorRef());
+        CGContextSetBlendMode(context, kCGBlendModeSourceIn);
+        CGContextFillRect(context, rect);
+    }
+    auto tinted = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return tinted;
 }
 
 void STProgressHUD::registerNotifications() {
@@ -722,7 +768,21 @@ void STProgressHUD::overlayViewDidReceiveTouchEventForEvent(const id&, const Ref
 }
 
 void STProgressHUD::drawRect(CGRect) {
-    // The dimming of mask types 3 and 4 is drawn when a drawing context is available.
+    if (maskType_ != STProgressHUDMaskTypeBlack && maskType_ != STProgressHUDMaskTypeGradient) {
+        return;
+    }
+    auto context = UIGraphicsGetCurrentContext();
+    if (!context) {
+        return;
+    }
+    CGRect bounds = this->bounds();
+    if (maskType_ == STProgressHUDMaskTypeBlack) {
+        UIColor::colorWithWhiteAlpha(0, 0.5)->set();
+        CGContextFillRect(context, bounds);
+    } else {
+        CGPoint center = CGPointMake(bounds.size.width / 2, (bounds.size.height - visibleKeyboardHeight()) / 2);
+        STDrawRadialDimming(context, bounds, center);
+    }
 }
 
 // MARK: Dismissing

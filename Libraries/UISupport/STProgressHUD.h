@@ -9,7 +9,8 @@
 // dismiss, doSetStatus for setStatus:), since a class and an instance operation cannot share a name.
 //
 // A show that arrives while the overlay fades out is shown (whatever the mask types), and
-// dismissing an overlay that is not shown posts no notifications.
+// dismissing an overlay that is not shown posts no notifications. A show with another mask type
+// while the overlay is shown redraws the dimming.
 #pragma once
 
 #include <UISupport/STAnimatedViews.h>
@@ -114,8 +115,11 @@ public:
     Ref<UILabel> stringLabel();
     Ref<UIImageView> imageView();
     Ref<STIndefiniteAnimatedView> indefiniteAnimatedView();
-    Ref<STRingLayer> ringLayer();
-    Ref<STRingLayer> backgroundRingLayer();
+    Ref<CAShapeLayer> ringLayer();
+    Ref<CAShapeLayer> backgroundRingLayer();
+    // The ring as they are now, without making them.
+    Ref<CAShapeLayer> currentRingLayer() const { return ringLayer_; }
+    Ref<CAShapeLayer> currentBackgroundRingLayer() const { return backgroundRingLayer_; }
     double progress() const noexcept { return progress_; }
     NSUInteger activityCount() const noexcept { return activityCount_; }
     UIOffset offsetFromCenter() const noexcept { return offsetFromCenter_; }
@@ -127,10 +131,15 @@ public:
     Ref<UIView> currentHudView() const { return hudView_; }
     Ref<STIndefiniteAnimatedView> currentIndefiniteAnimatedView() const { return indefiniteAnimatedView_; }
 
+    // A full circle of `radius` from the top, clockwise, in a 2r x 2r layer centred at `center`.
+    Ref<CAShapeLayer> createRingLayerWithCenterRadiusLineWidthColor(CGPoint center, CGFloat radius, CGFloat lineWidth,
+                                                                    const Ref<UIColor>& color);
+    // The image's shape filled with the colour (its alpha kept), at its size and scale.
     static Ref<UIImage> imageWithTintColor(const Ref<UIImage>& image, const Ref<UIColor>& color);
 
 private:
     void cancelRingLayerAnimation();
+    void changeMaskType(STProgressHUDMaskType maskType);
     void applyTouchesAndAccessibility(const Ref<NSString>& status);
 
     STProgressHUDMaskType maskType_ = STProgressHUDMaskTypeNone;
@@ -142,8 +151,8 @@ private:
     Ref<STIndefiniteAnimatedView> indefiniteAnimatedView_;
     double progress_ = -1;
     NSUInteger activityCount_ = 0;
-    Ref<STRingLayer> backgroundRingLayer_;
-    Ref<STRingLayer> ringLayer_;
+    Ref<CAShapeLayer> backgroundRingLayer_;
+    Ref<CAShapeLayer> ringLayer_;
     UIOffset offsetFromCenter_{};
     // Shown since the last fade-in started, until a dismissal has torn the overlay down.
     bool shown_ = false;

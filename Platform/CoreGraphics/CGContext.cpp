@@ -1162,17 +1162,34 @@ void CGContextDrawRadialGradient(const CGContextRef& c, const CGGradientRef& gra
         startRadius < 0 || endRadius < 0) {
         return;
     }
-    bool extend = (options & kCGGradientDrawsBeforeStartLocation) && (options & kCGGradientDrawsAfterEndLocation);
+    bool before = options & kCGGradientDrawsBeforeStartLocation, after = options & kCGGradientDrawsAfterEndLocation;
     cairo_path_t* saved = cairo_copy_path(s->cr);
     cairo_new_path(s->cr);
     paintState(s, [&](cairo_t* cr, double alpha) {
+        cairo_save(cr);
+        if (before != after) {
+            // One side extended: past the end circle (all but the inside of the start circle), or
+            // inside the start circle (all within the end circle). Exact for nested circles.
+            if (after && startRadius > 0) {
+                double big = 1e5;
+                cairo_rectangle(cr, -big, -big, 2 * big, 2 * big);
+                cairo_new_sub_path(cr);
+                cairo_arc(cr, startCenter.x, startCenter.y, startRadius, 0, 2 * M_PI);
+                cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+                cairo_clip(cr);
+            } else if (before) {
+                cairo_arc(cr, endCenter.x, endCenter.y, endRadius, 0, 2 * M_PI);
+                cairo_clip(cr);
+            }
+        }
         cairo_pattern_t* p =
             cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius);
         addGradientStops(p, gradient);
-        cairo_pattern_set_extend(p, extend ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+        cairo_pattern_set_extend(p, before || after ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
         cairo_set_source(cr, p);
         cairo_paint_with_alpha(cr, alpha);
         cairo_pattern_destroy(p);
+        cairo_restore(cr);
     });
     cairo_append_path(s->cr, saved);
     cairo_path_destroy(saved);

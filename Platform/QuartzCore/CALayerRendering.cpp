@@ -75,6 +75,7 @@ CGRect gravityRect(const Ref<NSString>& gravity, CGRect b, CGSize s) {
 }
 
 void renderTree(CALayer* model, CALayer* layer, const CGContextRef& c);
+void renderPlaced(CALayer* model, CALayer* sub, const CGContextRef& c);
 
 // What the screen shows of a layer: its presentation copy while an animation runs, the layer itself
 // otherwise.
@@ -101,15 +102,20 @@ void renderSublayers(CALayer* layer, const CGContextRef& c) {
         if (sub->isHidden() || sub->opacity() <= 0) {
             continue;
         }
-        CGRect b = sub->bounds();
-        CGPoint p = sub->position(), a = sub->anchorPoint();
-        CGContextSaveGState(c);
-        CGContextTranslateCTM(c, p.x, p.y);
-        CGContextConcatCTM(c, sub->affineTransform());
-        CGContextTranslateCTM(c, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
-        renderTree(model.get(), sub.get(), c);
-        CGContextRestoreGState(c);
+        renderPlaced(model.get(), sub.get(), c);
     }
+}
+
+// Draws a sublayer (or a mask) through its position, transform and anchor point.
+void renderPlaced(CALayer* model, CALayer* sub, const CGContextRef& c) {
+    CGRect b = sub->bounds();
+    CGPoint p = sub->position(), a = sub->anchorPoint();
+    CGContextSaveGState(c);
+    CGContextTranslateCTM(c, p.x, p.y);
+    CGContextConcatCTM(c, sub->affineTransform());
+    CGContextTranslateCTM(c, -a.x * b.size.width - b.origin.x, -a.y * b.size.height - b.origin.y);
+    renderTree(model, sub, c);
+    CGContextRestoreGState(c);
 }
 
 // Draws `layer` (the model or its presentation copy) with the sublayers of `model`.
@@ -133,6 +139,12 @@ void renderTree(CALayer* model, CALayer* layer, const CGContextRef& c) {
                                         CGColorCreateCopyWithAlpha(layer->shadowColor(), layer->shadowColor()->alpha() *
                                                                                              layer->shadowOpacity()));
         }
+        CGContextBeginTransparencyLayer(c, nullptr);
+    }
+    // A mask keeps what it covers by its alpha: the layer draws into a group that the mask's own
+    // rendering then cuts (destination-in).
+    auto mask = layer->mask();
+    if (mask) {
         CGContextBeginTransparencyLayer(c, nullptr);
     }
     if (auto bg = layer->backgroundColor(); bg && bg->alpha() > 0) {
@@ -168,6 +180,18 @@ void renderTree(CALayer* model, CALayer* layer, const CGContextRef& c) {
         CGContextBeginPath(c);
         addBoundsPath(c, CGRectInset(b, w / 2, w / 2), std::max(0.0, radius - w / 2));
         CGContextStrokePath(c);
+    }
+    if (mask) {
+        // A presentation copy carries its mask's presentation; a model shows its mask as animated.
+        Ref<CALayer> maskModel = mask->modelLayer();
+        Ref<CALayer> maskShown = mask->isPresentationLayer() ? mask : shownLayer(mask.get());
+        CGContextSaveGState(c);
+        CGContextSetBlendMode(c, kCGBlendModeDestinationIn);
+        CGContextBeginTransparencyLayer(c, nullptr);
+        renderPlaced(maskModel.get(), maskShown.get(), c);
+        CGContextEndTransparencyLayer(c);
+        CGContextRestoreGState(c);
+        CGContextEndTransparencyLayer(c);
     }
     if (group) {
         CGContextEndTransparencyLayer(c);

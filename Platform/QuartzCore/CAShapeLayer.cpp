@@ -51,11 +51,18 @@ void CAShapeLayer::setPath(const CGPathRef& path) {
     setNeedsDisplay();
 }
 
+void CAShapeLayer::setLineWidth(CGFloat width) {
+    AnimatableChange change(this, "lineWidth");
+    lineWidth_ = width;
+}
+
 void CAShapeLayer::setStrokeStart(CGFloat start) {
+    AnimatableChange change(this, "strokeStart");
     changeValueForKey("strokeStart", [&] { strokeStart_ = std::isfinite(start) ? std::clamp(start, 0.0, 1.0) : 0; });
 }
 
 void CAShapeLayer::setStrokeEnd(CGFloat end) {
+    AnimatableChange change(this, "strokeEnd");
     changeValueForKey("strokeEnd", [&] { strokeEnd_ = std::isfinite(end) ? std::clamp(end, 0.0, 1.0) : 1; });
 }
 

@@ -1,6 +1,7 @@
 // CAShapeLayer: a layer that draws a path: filled (winding or even-odd) in its fill colour, then
 // stroked in its stroke colour with its line settings and dash, from strokeStart to strokeEnd (the
-// fractions of the path's length that are stroked).
+// fractions of the path's length that are stroked). Changes of lineWidth, strokeStart and strokeEnd
+// animate implicitly, as the base layer's properties do (see CALayer.h).
 #pragma once
 
 #include <CoreGraphics/CGPath.h>
@@ -32,7 +33,7 @@ public:
     Ref<NSString> fillRule() const { return fillRule_; }
     void setFillRule(const Ref<NSString>& rule) { fillRule_ = rule; }
     CGFloat lineWidth() const noexcept { return lineWidth_; }
-    void setLineWidth(CGFloat width) { lineWidth_ = width; }
+    void setLineWidth(CGFloat width);
     CGFloat miterLimit() const noexcept { return miterLimit_; }
     void setMiterLimit(CGFloat limit) { miterLimit_ = limit; }
     Ref<NSString> lineCap() const { return lineCap_; }

@@ -233,6 +233,24 @@ TEST(Gradient, RadialGradientsGrowFromTheCentre) {
     EXPECT_GT(at(c, 20, 20).r, 240);
     EXPECT_LT(at(c, 20, 38).r, 30);
     EXPECT_EQ(at(c, 0, 0).a, 0);
+
+    // Extended past the end only: the end colour continues outside; inside the start circle of a
+    // ring-shaped gradient nothing is drawn.
+    auto after = context(40, 40);
+    CGContextDrawRadialGradient(after, g, CGPointMake(20, 20), 0, CGPointMake(20, 20), 10,
+                                kCGGradientDrawsAfterEndLocation);
+    EXPECT_GT(at(after, 20, 20).r, 230);
+    expectColour(at(after, 1, 1), 0, 0, 0, 255);
+    auto ring = context(40, 40);
+    CGContextDrawRadialGradient(ring, g, CGPointMake(20, 20), 5, CGPointMake(20, 20), 10,
+                                kCGGradientDrawsAfterEndLocation);
+    EXPECT_EQ(at(ring, 20, 20).a, 0);
+    expectColour(at(ring, 1, 1), 0, 0, 0, 255);
+    auto inside = context(40, 40);
+    CGContextDrawRadialGradient(inside, g, CGPointMake(20, 20), 5, CGPointMake(20, 20), 10,
+                                kCGGradientDrawsBeforeStartLocation);
+    expectColour(at(inside, 20, 20), 255, 255, 255, 255);
+    EXPECT_EQ(at(inside, 1, 1).a, 0);
 }
 
 TEST(Shadow, AShadowFallsBesideTheShape) {

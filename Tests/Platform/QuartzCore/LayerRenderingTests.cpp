@@ -199,3 +199,28 @@ TEST_F(LayerRenderingTests, RunningAnimationsRenderTheirPresentedValues) {
     EXPECT_EQ(at(image, 75, 10), blue) << "after the animation the model shows";
     EXPECT_EQ(at(image, 5, 30), red);
 }
+
+TEST_F(LayerRenderingTests, AMaskKeepsWhatItsAlphaCovers) {
+    auto root = box(CGRectMake(0, 0, 40, 40), rgb(1, 1, 1));
+    auto masked = box(CGRectMake(0, 0, 40, 40), rgb(1, 0, 0));
+    masked->addSublayer(box(CGRectMake(20, 0, 20, 40), rgb(0, 0, 1)));
+    // The mask covers the top half, opaque on the left and half transparent on the right.
+    auto mask = CALayer::layer();
+    mask->setFrame(CGRectMake(0, 0, 40, 20));
+    mask->addSublayer(box(CGRectMake(0, 0, 20, 20), rgb(0, 0, 0)));
+    mask->addSublayer(box(CGRectMake(20, 0, 20, 20), rgb(0, 0, 0, 0.5)));
+    masked->setMask(mask);
+    root->addSublayer(masked);
+    auto image = render(root, CGSizeMake(40, 40));
+    EXPECT_EQ(at(image, 5, 5), red) << "under the opaque part";
+    RGBA half = at(image, 30, 5);
+    EXPECT_NEAR(half[0], 128, 3) << "the sublayer under the half transparent part shows half";
+    EXPECT_NEAR(half[2], 255, 1);
+    EXPECT_EQ(at(image, 5, 30), (RGBA{255, 255, 255, 255})) << "outside the mask nothing shows";
+    EXPECT_EQ(at(image, 30, 30), (RGBA{255, 255, 255, 255}));
+
+    mask->setPosition(CGPointMake(20, 30)); // the mask moves in the layer's space
+    image = render(root, CGSizeMake(40, 40));
+    EXPECT_EQ(at(image, 5, 5), (RGBA{255, 255, 255, 255}));
+    EXPECT_EQ(at(image, 5, 30), red);
+}

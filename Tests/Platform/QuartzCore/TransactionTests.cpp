@@ -2,6 +2,7 @@
 
 #include <Foundation/NSNumber.h>
 #include <QuartzCore/CABasicAnimation.h>
+#include <QuartzCore/CAShapeLayer.h>
 #include <QuartzCore/CATransaction.h>
 #include <Support/PlatformTestCase.h>
 
@@ -148,4 +149,25 @@ TEST_F(TransactionTests, DurationAndTimingFunctionApplyToImplicitAnimations) {
     EXPECT_FALSE(layer->animationKeys());
     CATransaction::commit(); // nothing open: harmless
     CATransaction::flush();
+}
+
+TEST_F(TransactionTests, ShapeLayerStrokeChangesAnimateImplicitly) {
+    auto shape = shownLayer<CAShapeLayer>();
+    shape->setStrokeEnd(0.5);
+    EXPECT_EQ(shape->strokeEnd(), 0.5);
+    ASSERT_TRUE(shape->animationForKey("strokeEnd"_ns));
+    auto shown = [&] { return unbox<double>(shape->presentationValueForKeyPath("strokeEnd"_ns)); };
+    EXPECT_NEAR(shown(), 1.0, 1e-9);
+    advance(0.125);
+    EXPECT_GT(shown(), 0.5);
+    EXPECT_LT(shown(), 1.0);
+    advance(0.125);
+    EXPECT_NEAR(shown(), 0.5, 1e-9);
+
+    CATransaction::begin();
+    CATransaction::setDisableActions(true);
+    shape->setStrokeStart(0.2);
+    shape->setLineWidth(4);
+    CATransaction::commit();
+    EXPECT_FALSE(shape->animationKeys());
 }
