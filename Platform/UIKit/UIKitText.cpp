@@ -386,10 +386,20 @@ void draw(const CGContextRef& context, const Ref<NSString>& text, const Ref<UIFo
             cairo_rectangle(cr, rect.origin.x + offset - 1e4, rect.origin.y, 2e4 + boxWidth, clipHeight);
             cairo_clip(cr);
         }
-        cairo_set_source_rgba(cr, r, g, b, a * alpha);
+        // Runs set their own colours, which would not carry the global alpha: they draw as a group
+        // painted with it.
+        bool group = !runs.empty() && alpha < 1;
+        if (group) {
+            cairo_push_group(cr);
+        }
+        cairo_set_source_rgba(cr, r, g, b, group ? a : a * alpha);
         cairo_move_to(cr, rect.origin.x + offset, rect.origin.y);
         pango_cairo_show_layout(cr, layout);
         cairo_new_path(cr);
+        if (group) {
+            cairo_pop_group_to_source(cr);
+            cairo_paint_with_alpha(cr, alpha);
+        }
         cairo_restore(cr);
     });
     g_object_unref(layout);

@@ -198,6 +198,16 @@ TEST_F(AttributedStringTests, ColouredRangesDrawInTheirColours) {
     EXPECT_GT(count(image, right, bluish), 50);
     EXPECT_EQ(count(image, right, reddish), 0);
 
+    // The context's alpha reaches coloured runs too.
+    image = render(CGSizeMake(whole.width + 20, whole.height + 20), [&] {
+        CGContextSetAlpha(UIGraphicsGetCurrentContext(), 0.5);
+        drawAtPoint(s, CGPointMake(10, 10));
+    });
+    EXPECT_EQ(
+        count(image, CGRectMake(0, 0, whole.width + 20, whole.height + 20), [](const RGBA& p) { return p[3] > 140; }),
+        0);
+    EXPECT_GT(count(image, right, [](const RGBA& p) { return p[3] > 100 && p[2] > 150; }), 50);
+
     // A background colour fills behind its run only.
     auto marked = NSMutableAttributedString::attributedStringWithStringAttributes(
         "ab cd"_ns, attrs({{NSFontAttributeName(), font}}));
