@@ -2,6 +2,7 @@
 #pragma once
 
 #include <Foundation/NSArray.h>
+#include <Foundation/NSAttributedString.h>
 #include <Foundation/NSBlockOperation.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSCharacterSet.h>

@@ -193,6 +193,31 @@ PangoLayout* makeLayout(Engine& e, const std::string& text, const UIFont& font, 
                 a->start_index = start;
                 a->end_index = end;
                 pango_attr_list_insert(list, a);
+                a = pango_attr_foreground_alpha_new(
+                    static_cast<guint16>(std::clamp(run.colour->alpha(), 0.0, 1.0) * 65535));
+                a->start_index = start;
+                a->end_index = end;
+                pango_attr_list_insert(list, a);
+            }
+            if (run.background && run.background->alpha() > 0) {
+                PangoAttribute* a = pango_attr_background_new(static_cast<guint16>(run.background->red() * 65535),
+                                                              static_cast<guint16>(run.background->green() * 65535),
+                                                              static_cast<guint16>(run.background->blue() * 65535));
+                a->start_index = start;
+                a->end_index = end;
+                pango_attr_list_insert(list, a);
+                a = pango_attr_background_alpha_new(
+                    static_cast<guint16>(std::clamp(run.background->alpha(), 0.0, 1.0) * 65535));
+                a->start_index = start;
+                a->end_index = end;
+                pango_attr_list_insert(list, a);
+            }
+            if (run.kern != 0 && std::isfinite(run.kern)) {
+                PangoAttribute* a = pango_attr_letter_spacing_new(
+                    static_cast<int>(std::clamp(run.kern, -1000.0, 1000.0) * PANGO_SCALE));
+                a->start_index = start;
+                a->end_index = end;
+                pango_attr_list_insert(list, a);
             }
         }
         pango_layout_set_attributes(layout, list);
@@ -361,10 +386,20 @@ void draw(const CGContextRef& context, const Ref<NSString>& text, const Ref<UIFo
             cairo_rectangle(cr, rect.origin.x + offset - 1e4, rect.origin.y, 2e4 + boxWidth, clipHeight);
             cairo_clip(cr);
         }
-        cairo_set_source_rgba(cr, r, g, b, a * alpha);
+        // Runs set their own colours, which would not carry the global alpha: they draw as a group
+        // painted with it.
+        bool group = !runs.empty() && alpha < 1;
+        if (group) {
+            cairo_push_group(cr);
+        }
+        cairo_set_source_rgba(cr, r, g, b, group ? a : a * alpha);
         cairo_move_to(cr, rect.origin.x + offset, rect.origin.y);
         pango_cairo_show_layout(cr, layout);
         cairo_new_path(cr);
+        if (group) {
+            cairo_pop_group_to_source(cr);
+            cairo_paint_with_alpha(cr, alpha);
+        }
         cairo_restore(cr);
     });
     g_object_unref(layout);

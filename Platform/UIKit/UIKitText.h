@@ -33,11 +33,14 @@ struct Paragraph {
 };
 
 // A run of text in one font and colour (a part of an attributed string); offsets in UTF-16 units.
+// A background colour fills the run's line boxes; kern adds space after each character.
 struct Run {
     NSUInteger location = 0;
     NSUInteger length = 0;
     Ref<UIFont> font;
     CGColorRef colour;
+    CGColorRef background;
+    CGFloat kern = 0;
 };
 
 struct Measure {

@@ -1,4 +1,5 @@
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/NSAttributedString+NSStringDrawing.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIKitText.h>
 #include <UIKit/UILabel.h>
@@ -8,6 +9,7 @@
 
 NS_IMPLEMENT_CLASS(UILabel, UIView) {
     b.property("text", &UILabel::text, &UILabel::setText);
+    b.property("attributedText", &UILabel::attributedText, &UILabel::setAttributedText);
     b.property("font", &UILabel::font, &UILabel::setFont);
     b.property("textColor", &UILabel::textColor, &UILabel::setTextColor);
     b.property("textAlignment", &UILabel::textAlignment, &UILabel::setTextAlignment);
@@ -28,6 +30,22 @@ void UILabel::textDidChange() {
 
 void UILabel::setText(const Ref<NSString>& text) {
     changeValueForKey("text", [&] { text_ = text ? cast<NSString>(text->copy()) : nullptr; });
+    attributedText_ = nullptr;
+    textDidChange();
+}
+
+Ref<NSAttributedString> UILabel::attributedText() const {
+    if (attributedText_ || !text_) {
+        return attributedText_;
+    }
+    return NSAttributedString::attributedStringWithStringAttributes(
+        text_, NSDictionary::dictionaryWithEntries(
+                   {{NSFontAttributeName(), font_}, {NSForegroundColorAttributeName(), textColor_}}));
+}
+
+void UILabel::setAttributedText(const Ref<NSAttributedString>& text) {
+    changeValueForKey("text", [&] { text_ = text ? text->string() : nullptr; });
+    attributedText_ = text ? cast<NSAttributedString>(text->copy()) : nullptr;
     textDidChange();
 }
 
@@ -52,6 +70,20 @@ void UILabel::setNumberOfLines(NSInteger lines) {
 }
 
 namespace {
+// A paragraph style at the start of attributed text sets the alignment and the line spacing.
+void applyStyle(uikit_text::Paragraph& p, const Ref<NSAttributedString>& text) {
+    if (text) {
+        auto style = uikit_text::paragraphOf(*text, p);
+        p.alignment = style.alignment;
+        p.lineSpacing = style.lineSpacing;
+    }
+}
+
+std::vector<uikit_text::Run> runsFor(const Ref<NSAttributedString>& text, const Ref<UIFont>& font,
+                                     const Ref<UIColor>& colour) {
+    return text ? uikit_text::runsOf(*text, font, colour) : std::vector<uikit_text::Run>{};
+}
+
 uikit_text::Paragraph paragraphFor(NSTextAlignment alignment, NSLineBreakMode mode, NSInteger lines, CGFloat width) {
     uikit_text::Paragraph p;
     p.alignment = alignment;
@@ -72,7 +104,8 @@ CGSize UILabel::sizeThatFits(CGSize size) const {
     if (numberOfLines_ == 1) {
         p.lineBreakMode = NSLineBreakByClipping;
     }
-    return uikit_text::measure(text_, font_, p).size;
+    applyStyle(p, attributedText_);
+    return uikit_text::measure(text_, font_, p, runsFor(attributedText_, font_, textColor_)).size;
 }
 
 CGSize UILabel::intrinsicContentSize() const {
@@ -91,7 +124,8 @@ void UILabel::boundsSizeDidChange(CGSize oldSize) {
 CGRect UILabel::textRectForBoundsLimitedToNumberOfLines(CGRect bounds, NSInteger lines) const {
     auto p = paragraphFor(alignment_, lineBreakMode_, lines, bounds.size.width);
     p.height = bounds.size.height;
-    CGSize s = uikit_text::measure(text_, font_, p).size;
+    applyStyle(p, attributedText_);
+    CGSize s = uikit_text::measure(text_, font_, p, runsFor(attributedText_, font_, textColor_)).size;
     return CGRectMake(bounds.origin.x, bounds.origin.y, std::min(s.width, bounds.size.width), s.height);
 }
 
@@ -114,10 +148,12 @@ void UILabel::drawTextInRect(CGRect rect) {
     }
     auto p = paragraphFor(alignment_, lineBreakMode_, numberOfLines_, rect.size.width);
     p.height = rect.size.height;
-    CGSize s = uikit_text::measure(text_, font, p).size;
+    applyStyle(p, attributedText_);
+    auto runs = runsFor(attributedText_, font, colour);
+    CGSize s = uikit_text::measure(text_, font, p, runs).size;
     CGFloat y = rect.origin.y + std::max(0.0, (rect.size.height - s.height) / 2);
     uikit_text::draw(UIGraphicsGetCurrentContext(), text_, font, colour->CGColor(),
-                     CGRectMake(rect.origin.x, y, rect.size.width, s.height), p);
+                     CGRectMake(rect.origin.x, y, rect.size.width, s.height), p, runs);
 }
 
 void UILabel::drawRect(CGRect) {

@@ -5,6 +5,7 @@
 // centred vertically in the bounds.
 #pragma once
 
+#include <Foundation/NSAttributedString.h>
 #include <UIKit/NSText.h>
 #include <UIKit/UIFont.h>
 #include <UIKit/UIView.h>
@@ -23,6 +24,11 @@ public:
 
     Ref<NSString> text() const { return text_; }
     void setText(const Ref<NSString>& text);
+    // Attributed text: setting it sets `text` to its string, and the label measures and draws its
+    // runs (attributes a run lacks take the label's font and colour; a paragraph style at the start
+    // sets the alignment and line spacing). Setting `text` drops it.
+    Ref<NSAttributedString> attributedText() const;
+    void setAttributedText(const Ref<NSAttributedString>& text);
     Ref<UIFont> font() const { return font_; }
     void setFont(const Ref<UIFont>& font);
     Ref<UIColor> textColor() const { return textColor_; }
@@ -62,6 +68,7 @@ protected:
 private:
     void textDidChange();
     Ref<NSString> text_;
+    Ref<NSAttributedString> attributedText_;
     Ref<UIFont> font_;
     Ref<UIColor> textColor_;
     Ref<UIColor> highlightedTextColor_;
