@@ -7,6 +7,7 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestModelManager.h>
 #include <Core/DXTestViewController.h>
+#include <Device/SimSensors.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -106,6 +107,10 @@ int runQuestionTests(const RunOptions& options) {
     std::map<std::string, std::string> faults;
     std::string error;
     if (!options.faultsFile.empty() && !ScriptedOperator::readFaults(options.faultsFile, faults, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
