@@ -134,7 +134,9 @@ bool ScriptedOperator::tapAnswer(const std::string& key, bool yes) {
 
 bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::string& screenClass,
                                          const Ref<DXBaseViewController>& page) {
-    const void* screen = page.get();
+    // The test's record, which lives for the whole run, tells one screen from the next (a new
+    // screen may take the place in memory of the one before).
+    const void* screen = page->info().get();
     auto& device = SimSensors::current();
     double now = DispatchClock::uptime();
     bool fresh = screen != sensorScreen_;

@@ -42,7 +42,8 @@ private:
     bool tapAnswer(const std::string& key, bool yes);
 
     std::map<std::string, std::string> faults_;
-    // The sensor screen being worked on: when it came, and what the operator noted before acting.
+    // The sensor screen being worked on (by its test record): when it came, and what the operator
+    // noted before acting.
     const void* sensorScreen_ = nullptr;
     double sensorScreenSince_ = 0;
     double arrowBefore_ = 0;
