@@ -8,6 +8,7 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestViewController.h>
 #include <Device/SimDevice.h>
+#include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -151,8 +152,11 @@ Ref<T> presentedBy(const Ref<UINavigationController>& navigation) {
 
 const char* const* defaultSessionKeys() {
     static const char* const keys[] = {
-        "DECORATION_TEST",       "CRASH_SCREEN_TEST", "WATER_DAMAGE_TEST", "ENGRAVING_TEST",
-        "REMOVE_ACCESSORY_TEST", "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",     nullptr};
+        "DECORATION_TEST", "CRASH_SCREEN_TEST", "WATER_DAMAGE_TEST", "ENGRAVING_TEST", "REMOVE_ACCESSORY_TEST",
+        "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
+        // The motion and environment sensors, which the operator tries out on the device.
+        "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
+        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION", nullptr};
     return keys;
 }
 
@@ -186,6 +190,12 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     std::map<std::string, bool> script;
     std::string error;
     if (!options.faultsFile.empty() && !ScriptedOperator::readFaults(options.faultsFile, faults, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    // The overlay breaks the device's own parts too (sensors, the vibration motor): the screens then
+    // see them broken, and the operator finds out by trying them.
+    if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

@@ -7,6 +7,7 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestModelManager.h>
 #include <Core/DXTestViewController.h>
+#include <Device/SimSensors.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -109,6 +110,10 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     ScriptedOperator person(faults, options.answers);
 
     LoopbackTransactionService service;
@@ -130,7 +135,8 @@ int runQuestionTests(const RunOptions& options) {
             continue;
         }
         auto screenClass = text(record->controllerName());
-        if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController") {
+        if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
+            !ScriptedOperator::isSensorScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;
         }
@@ -141,7 +147,7 @@ int runQuestionTests(const RunOptions& options) {
         run->addObject(record);
     }
     if (run->count() == 0) {
-        std::fprintf(stderr, "no question test to run\n");
+        std::fprintf(stderr, "no question or sensor test to run\n");
         return 1;
     }
     if (!DXProfileManager::sharedManager()->storeTasksInPersistent(run)) {
@@ -158,7 +164,7 @@ int runQuestionTests(const RunOptions& options) {
     container->setTestModels(run);
     container->setRunType(DXRunTypeProfile);
     navigation->pushViewControllerAnimated(container, false);
-    std::printf("running %lu question tests...\n", static_cast<unsigned long>(run->count()));
+    std::printf("running %lu tests...\n", static_cast<unsigned long>(run->count()));
 
     auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };
     bool finished = runUntil(

@@ -3,18 +3,42 @@
 #include <Core/DXBaseViewController.h>
 #include <Core/DXStartViewController.h>
 #include <Core/DXTestViewController.h>
+#include <Device/SimDevice.h>
+#include <Device/SimSensors.h>
+#include <Diagnostics/Sensors/AmbientLightViewController.h>
+#include <Diagnostics/Sensors/Arrow.h>
+#include <Diagnostics/Sensors/MagnetometerViewController.h>
+#include <Diagnostics/Sensors/MotionTestViewController.h>
+#include <Diagnostics/Sensors/ProximityViewController.h>
+#include <Dispatch/Clock.h>
 #include <Foundation/NSLog.h>
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UITestDriver.h>
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <fstream>
+#include <set>
 
 namespace {
 
 std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
+}
+
+// The compass arrow's turn on the screen, in degrees.
+double arrowAngle(const Ref<MagnetometerViewController>& screen) {
+    auto arrow = screen ? screen->arrow() : nullptr;
+    if (!arrow) {
+        return 0;
+    }
+    CGAffineTransform t = arrow->layer()->affineTransform();
+    return std::atan2(t.b, t.a) * 180 / M_PI;
+}
+
+bool visible(const Ref<UIView>& view) {
+    return view && !view->isHidden() && view->window();
 }
 
 } // namespace
@@ -84,6 +108,161 @@ bool ScriptedOperator::act() {
     if (!screen || screen->isCompleted() || !screen->info()) {
         return false;
     }
-    bool yes = answer(text(screen->info()->profilekey()), screen->getClass()->name());
+    std::string screenClass = screen->getClass()->name();
+    if (isSensorScreen(screenClass)) {
+        return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);
+    }
+    bool yes = answer(text(screen->info()->profilekey()), screenClass);
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
+}
+
+bool ScriptedOperator::isSensorScreen(const std::string& screenClass) {
+    static const std::set<std::string> screens = {
+        "MagnetometerViewController", "MotionTestViewController", "AccelerometerViewController",
+        "GyroscopeViewController",    "BarometerViewController",  "ProximityViewController",
+        "AmbientLightViewController", "GPSViewController",        "VibrationViewController",
+    };
+    return screens.count(screenClass) != 0;
+}
+
+bool ScriptedOperator::tapAnswer(const std::string& key, bool yes) {
+    if (auto it = script_.find(key); it != script_.end()) {
+        yes = it->second;
+    }
+    return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
+}
+
+bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::string& screenClass,
+                                         const Ref<DXBaseViewController>& page) {
+    // The test's record, which lives for the whole run, tells one screen from the next (a new
+    // screen may take the place in memory of the one before).
+    const void* screen = page->info().get();
+    auto& device = SimSensors::current();
+    double now = DispatchClock::uptime();
+    bool fresh = screen != sensorScreen_;
+    if (fresh) {
+        sensorScreen_ = screen;
+        sensorScreenSince_ = now;
+        sensorStep_ = 0;
+    }
+    double onScreen = now - sensorScreenSince_;
+
+    if (screenClass == "MagnetometerViewController") {
+        // Lay the device flat, look at the arrow, turn the device a quarter about the screen's
+        // axis and look again: a compass that works turns its arrow with the device.
+        auto compass = cast<MagnetometerViewController>(page);
+        if (sensorStep_ == 0) {
+            device.lieFlat(0.2);
+            sensorStep_ = 1;
+            return true;
+        }
+        if (sensorStep_ == 1 && onScreen >= 1.5) {
+            arrowBefore_ = arrowAngle(compass);
+            device.rotate({0, 0, 1}, 90, 1);
+            sensorStep_ = 2;
+            return true;
+        }
+        if (sensorStep_ == 2 && onScreen >= 3.5 && visible(page->answerView())) {
+            double turned = std::fabs(std::remainder(arrowAngle(compass) - arrowBefore_, 360.0));
+            return tapAnswer(key, turned > 30);
+        }
+        return false;
+    }
+    if (screenClass == "MotionTestViewController") {
+        // Shake and turn the device; Skip once the screen offers it (a sensor has failed).
+        if (fresh) {
+            device.shake({1, 0, 0}, 1.5, 5, 1);
+            device.rotate({0, 0, 1}, 180, 1);
+            return true;
+        }
+        auto motion = cast<MotionTestViewController>(page);
+        return motion && visible(motion->skipButton()) && UITestDriver::tapView(motion->skipButton());
+    }
+    if (screenClass == "AccelerometerViewController") {
+        // Move the device along each axis in turn.
+        if (fresh) {
+            device.shake({1, 0, 0}, 1, 2, 1);
+            device.shake({0, 1, 0}, 1, 2, 1);
+            device.shake({0, 0, 1}, 2, 2, 1);
+            return true;
+        }
+        return false;
+    }
+    if (screenClass == "GyroscopeViewController") {
+        // Turn the device about each axis in turn.
+        if (fresh) {
+            device.rotate({1, 0, 0}, 90, 1);
+            device.rotate({0, 1, 0}, 90, 1);
+            device.rotate({0, 0, 1}, 90, 1);
+            return true;
+        }
+        return false;
+    }
+    if (screenClass == "BarometerViewController") {
+        // Hold the device; lift it a little.
+        if (fresh) {
+            device.climb(1, 2);
+            return true;
+        }
+        return false;
+    }
+    if (screenClass == "ProximityViewController") {
+        // Cover and uncover the sensor twice; Skip once the screen offers it.
+        if (fresh) {
+            device.scriptProximity({{1, true}, {1, false}, {1, true}, {1, false}});
+            return true;
+        }
+        auto proximity = cast<ProximityViewController>(page);
+        return proximity && visible(proximity->skipButton()) && UITestDriver::tapView(proximity->skipButton());
+    }
+    if (screenClass == "AmbientLightViewController") {
+        // Change the light on the device (and cover the sensor of a phone once), then watch whether
+        // the screen brightness followed the light.
+        auto light = cast<AmbientLightViewController>(page);
+        if (fresh) {
+            brightnessBefore_ = SimDevice::current().brightness();
+            brightnessFollowed_ = false;
+            device.setAmbientLight(device.ambientLight() < 1000 ? 20000 : 50);
+            device.scriptProximity({{1.5, true}, {0.5, false}});
+            return true;
+        }
+        if (onScreen < 2) {
+            return false;
+        }
+        if (sensorStep_ == 0) {
+            brightnessFollowed_ = std::fabs(SimDevice::current().brightness() - brightnessBefore_) > 0.01;
+            sensorStep_ = 1;
+        }
+        if (light && visible(light->noButton())) {
+            return !brightnessFollowed_ && UITestDriver::tapView(light->noButton());
+        }
+        return visible(page->answerView()) && tapAnswer(key, brightnessFollowed_);
+    }
+    if (screenClass == "GPSViewController") {
+        // Walk with the device under the open sky.
+        if (fresh) {
+            device.walk(10);
+            return true;
+        }
+        return false;
+    }
+    if (screenClass == "VibrationViewController") {
+        // Lay the device flat as the screen asks; when asked, answer whether it vibrated in the
+        // hand: the motor ran and shook the body.
+        if (fresh) {
+            device.lieFlat(0.2);
+            return true;
+        }
+        if (onScreen < 1.5 || !visible(page->answerView())) {
+            return false; // the screen is still trying on its own
+        }
+        bool felt = false;
+        for (const auto& run : device.motorRuns()) {
+            if (run.start >= sensorScreenSince_ && run.shook) {
+                felt = true;
+            }
+        }
+        return tapAnswer(key, felt);
+    }
+    return false;
 }

@@ -1,9 +1,14 @@
 // ScriptedOperator: the person in front of the simulated device during a run of question tests.
-// It sees the screen only through the test driver (start pages, YES/NO answer bars, alerts) and the
-// device only through its faults overlay: a question about a part that the overlay marks as
-// anything but "ok" is answered NO, any other YES. A script of answers by test key overrides that,
-// to play a careless or dishonest operator.
+// It sees the screen only through the test driver (start pages, YES/NO answer bars, alerts). On a
+// question screen about a part it cannot try out (liquid indicator, casing, ...) it answers from
+// the faults overlay: a part marked anything but "ok" is answered NO, any other YES. On a sensor
+// screen it does what the screen asks with the device in its hands (turns it, covers the proximity
+// sensor, changes the light, lays it flat) and answers from what it saw the device do (the compass
+// arrow turned, the brightness followed the light, the motor shook the body), never from the
+// overlay. A script of answers by test key overrides both, to play a careless or dishonest operator.
 #pragma once
+
+#include <Core/DXBaseViewController.h>
 
 #include <map>
 #include <string>
@@ -28,7 +33,22 @@ public:
     // a question, or leaves a failed-test alert. Answers whether it did anything.
     bool act();
 
+    // Whether the screen class is a sensor screen the operator works through the device.
+    static bool isSensorScreen(const std::string& screenClass);
+
 private:
+    bool actOnSensorScreen(const std::string& key, const std::string& screenClass,
+                           const Ref<DXBaseViewController>& page);
+    bool tapAnswer(const std::string& key, bool yes);
+
     std::map<std::string, std::string> faults_;
+    // The sensor screen being worked on (by its test record): when it came, and what the operator
+    // noted before acting.
+    const void* sensorScreen_ = nullptr;
+    double sensorScreenSince_ = 0;
+    double arrowBefore_ = 0;
+    double brightnessBefore_ = 0;
+    bool brightnessFollowed_ = false;
+    int sensorStep_ = 0;
     std::map<std::string, bool> script_;
 };

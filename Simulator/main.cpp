@@ -40,7 +40,10 @@ const char* const kUsage =
     "\n"
     "  --device ID        the device profile to run on (--list-devices names them)\n"
     "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\"}: the\n"
-    "                     operator answers NO for the broken parts\n"
+    "                     operator answers NO for the broken parts; sensor parts (accelerometer,\n"
+    "                     gyroscope, magnetometer, barometer, proximity, ambientLight, gps,\n"
+    "                     vibrationMotor) break on the device as \"absent\", \"dead\", \"stuck\" or\n"
+    "                     \"noisy\", and the operator finds out by trying them\n"
     "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults\n"
     "  --server URL       a real transaction service instead of the loopback one\n"
     "  --screenshots DIR  write a PNG of every new screen (\"<n>-<Controller>.png\") and a text\n"
@@ -48,7 +51,7 @@ const char* const kUsage =
     "  --real-time        run on the wall clock (default: virtual time, a run takes seconds)\n"
     "  --evaluate         send an evaluation instead of a trade-in\n"
     "  --list             print this device's test list\n"
-    "  --run KEYS         walk a run of the given question tests only (no session road)\n"
+    "  --run KEYS         walk a run of the given question and sensor tests only (no session road)\n"
     "  --help             this text\n";
 
 int usage() {

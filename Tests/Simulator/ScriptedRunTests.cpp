@@ -1,4 +1,4 @@
-// The simulator's run of question tests: the scripted operator's answers, and a whole run from the
+// The simulator's run of question and sensor tests: the scripted operator's answers, and a whole run from the
 // container to the final transaction (real time: the transaction service is a real server).
 #include "CoreTestCase.h"
 #include "RunSession.h"
@@ -51,9 +51,10 @@ TEST_F(ScriptedRunTests, WholeRunEndsWithTheTransaction) {
     options.faultsFile = faults;
     options.evaluate = true;
     ASSERT_EQ(runQuestionTests(options), 0);
-    EXPECT_EQ(storedResults(), (std::map<std::string, NSInteger>{
-                                   {"WATER_DAMAGE_TEST", 1}, {"CRASH_SCREEN_TEST", 2}, {"DECORATION_TEST", 2}}))
-        << "GPS is not a question test and is left out";
+    EXPECT_EQ(storedResults(),
+              (std::map<std::string, NSInteger>{
+                  {"WATER_DAMAGE_TEST", 1}, {"CRASH_SCREEN_TEST", 2}, {"GPS_TEST", 1}, {"DECORATION_TEST", 2}}))
+        << "the operator walks with the device for the GPS test";
     EXPECT_TRUE(logged("\"evaluate\" : \"1\""));
 }
 
