@@ -11,6 +11,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 san="${DX_SANITIZE:-address}"
 label="${DX_TEST_LABEL:-}"
 dir="$root/build/test-$san"
+# Races inside libraries built without the sanitizer (pango's fontconfig thread, glib's own locks).
+export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp ${TSAN_OPTIONS:-}"
 "$root/scripts/deps.sh"
 if [[ -n "$label" ]]; then
     "$root/scripts/build.sh" "$dir" "$san" "tests-$label"
