@@ -118,10 +118,11 @@ TEST(Streams, BoundPairCarriesBytesBetweenThreads) {
 }
 
 TEST(Streams, BoundPairTellsItsReaderWhenBytesArrive) {
+    // Declared before the streams: closing the output stream at the end tells the reader once more.
+    int notified = 0;
     Ref<NSInputStream> input;
     Ref<NSOutputStream> output;
     NSStream::getBoundStreamsWithBufferSize(8, &input, &output);
-    int notified = 0;
     EXPECT_TRUE(input->setAvailabilityHandler([&] { ++notified; }));
     input->open();
     output->open();
