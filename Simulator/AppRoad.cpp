@@ -1,4 +1,5 @@
 #include "AppRoad.h"
+#include "RunSession.h"
 
 #include "ScriptedOperator.h"
 
@@ -70,19 +71,6 @@ bool drive(const std::function<bool()>& done, double seconds) {
         loop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.02));
     }
     return true;
-}
-
-const char* resultName(NSInteger result) {
-    switch (result) {
-    case DXTestResultPass:
-        return "PASS";
-    case DXTestResultFail:
-        return "FAIL";
-    case DXTestResultTimeout:
-        return "TIMEOUT";
-    default:
-        return "NOT RUN";
-    }
 }
 
 bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::string* error) {

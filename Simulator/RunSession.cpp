@@ -42,19 +42,6 @@ bool runUntil(const std::function<bool()>& done, double seconds) {
     return true;
 }
 
-const char* resultName(NSInteger result) {
-    switch (result) {
-    case DXTestResultPass:
-        return "PASS";
-    case DXTestResultFail:
-        return "FAIL";
-    case DXTestResultTimeout:
-        return "TIMEOUT";
-    default:
-        return "NOT RUN";
-    }
-}
-
 Ref<NSArray> buildTestList() {
     auto bundle = NSBundle::mainBundle();
     Ref<NSArray> list;
@@ -70,6 +57,19 @@ Ref<NSArray> buildTestList() {
 }
 
 } // namespace
+
+const char* resultName(long long result) {
+    switch (result) {
+    case DXTestResultPass:
+        return "PASS";
+    case DXTestResultFail:
+        return "FAIL";
+    case DXTestResultTimeout:
+        return "TIMEOUT";
+    default:
+        return "NOT RUN";
+    }
+}
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> parts;

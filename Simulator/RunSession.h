@@ -19,3 +19,6 @@ std::vector<std::string> splitList(const std::string& text);
 bool parseAnswers(const std::string& text, std::map<std::string, bool>& answers);
 // Runs the tests; the process's exit status.
 int runQuestionTests(const RunOptions& options);
+
+// "PASS", "FAIL", "TIMEOUT" or "NOT RUN" for a test record's result code.
+const char* resultName(long long result);
