@@ -9,6 +9,8 @@
 // the change, after the change, without any lock held.
 #pragma once
 
+#include <Device/SimListeners.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -296,8 +298,7 @@ private:
     static SystemState parseSystemSections(const std::string& profileText, const Identity& identity);
     SystemState system_;
     std::string fileSystemRoot_;
-    uint64_t nextToken_ = 1;
-    std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void(Change)>>>> listeners_;
+    SimListeners<Change> listeners_;
 };
 
 const char* SimDeviceBatteryStateName(SimDevice::BatteryState state);

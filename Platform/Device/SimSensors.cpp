@@ -733,26 +733,13 @@ std::vector<SimSensors::MotorRun> SimSensors::motorRuns() const {
 // Listeners.
 
 uint64_t SimSensors::addListener(std::function<void(Change)> listener) {
-    std::lock_guard lock(mutex_);
-    uint64_t token = nextToken_++;
-    listeners_.emplace_back(token, std::make_shared<std::function<void(Change)>>(std::move(listener)));
-    return token;
+    return listeners_.add(std::move(listener));
 }
 
 void SimSensors::removeListener(uint64_t token) {
-    std::lock_guard lock(mutex_);
-    std::erase_if(listeners_, [&](const auto& l) { return l.first == token; });
+    listeners_.remove(token);
 }
 
 void SimSensors::notify(Change change) {
-    std::vector<std::shared_ptr<std::function<void(Change)>>> listeners;
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& l : listeners_) {
-            listeners.push_back(l.second);
-        }
-    }
-    for (const auto& l : listeners) {
-        (*l)(change);
-    }
+    listeners_.notify(change);
 }

@@ -17,6 +17,8 @@
 // Thread-safe. Listeners run on the thread that made the change, without a lock held.
 #pragma once
 
+#include <Device/SimListeners.h>
+
 #include <Device/SimBody.h>
 
 #include <array>
@@ -202,7 +204,6 @@ private:
     bool promptShowing_ = false;
     uint64_t promptGeneration_ = 0;
     std::vector<MotorRun> motorRuns_;
-    uint64_t nextToken_ = 1;
-    std::vector<std::pair<uint64_t, std::shared_ptr<std::function<void(Change)>>>> listeners_;
+    SimListeners<Change> listeners_;
     uint64_t deviceListener_ = 0;
 };
