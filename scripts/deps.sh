@@ -8,6 +8,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev libcpp-httplib-dev
     libcairo2-dev libpng-dev libjpeg62-turbo-dev libicu-dev libpango1.0-dev fonts-dejavu-core
     libzbar-dev libqrencode-dev
+    libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev libexif-dev
 )
 missing=()
 for p in "${packages[@]}"; do
