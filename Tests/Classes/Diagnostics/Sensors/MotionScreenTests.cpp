@@ -64,6 +64,9 @@ TEST_F(MotionTestScreenTests, EachBrokenSensorFailsByName) {
                                                   {Part::Magnetometer, "MOTION_SENSOR_TEST_MAGNETOMETER"}};
     for (auto [part, key] : parts) {
         for (State state : kBroken) {
+            if (part == Part::Magnetometer && state == State::Stuck) {
+                continue; // a stuck field is still a field (below)
+            }
             sensors.setState(part, state);
             auto screen = cast<MotionTestViewController>(run("MotionTestViewController", 10));
             moveTheDevice();
@@ -82,6 +85,27 @@ TEST_F(MotionTestScreenTests, EachBrokenSensorFailsByName) {
             SetUp();
         }
     }
+}
+
+TEST_F(MotionTestScreenTests, AnyNonZeroFieldPassesTheMagnetometerEvenAStuckOne) {
+    sensors.setState(Part::Magnetometer, State::Stuck);
+    run("MotionTestViewController", 10);
+    moveTheDevice();
+    advance(3);
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    EXPECT_EQ(result(), DXTestResultPass);
+    TearDown();
+    SetUp();
+    // A field of exactly zero is no reading; one component off zero, repeated, is.
+    sensors.setState(Part::Magnetometer, State::Dead); // only the samples given below come
+    run("MotionTestViewController", 10);
+    sensors.inject(Part::Magnetometer, {{1, {0, 0, 0}}, {1.01, {0, 0, 0}}, {1.02, {0, 0, 0}}});
+    advance(0.05);
+    EXPECT_NE(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    sensors.inject(Part::Magnetometer, {{2, {0, 0, -0.5}}});
+    advance(0.02);
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    EXPECT_FALSE(ended()) << "the accelerometer and gyroscope are still waited for";
 }
 
 TEST_F(MotionTestScreenTests, GarbageAndErrorsAreNotData) {
