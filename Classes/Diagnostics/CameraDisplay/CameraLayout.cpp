@@ -15,6 +15,8 @@
 #include <UIKit/UISegmentedControl.h>
 #include <UIKit/UISlider.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace dx_camera {
@@ -27,6 +29,9 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
         auto root = make<UIView>(screen);
         root->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
         std::map<std::string, Ref<UIView>> panels;
+        // A screen with a panel of controls leaves less of its height to the picture.
+        bool withPanel =
+            std::any_of(outlets.begin(), outlets.end(), [](const Outlet& o) { return o.kind == Kind::Panel; });
         std::map<std::string, Ref<UIView>> lastIn; // the last view of each column ("" the root's)
         for (const Outlet& outlet : outlets) {
             Ref<UIView> column = outlet.parent.empty() ? root : panels[outlet.parent];
@@ -49,7 +54,7 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
                 break;
             case Kind::Picture:
                 view = make<UIImageView>();
-                size(root, view, NSLayoutAttributeHeight, std::floor(screen.size.height * 0.42));
+                size(root, view, NSLayoutAttributeHeight, std::floor(screen.size.height * (withPanel ? 0.26 : 0.42)));
                 break;
             case Kind::Activity:
                 view = make<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
@@ -72,7 +77,7 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
             std::string columnKey = outlet.parent;
             auto above = lastIn[columnKey];
             if (above) {
-                pin(column, view, NSLayoutAttributeTop, above, NSLayoutAttributeBottom, 8);
+                pin(column, view, NSLayoutAttributeTop, above, NSLayoutAttributeBottom, withPanel ? 4 : 8);
             } else {
                 pin(column, view, NSLayoutAttributeTop, column, NSLayoutAttributeTop, outlet.parent.empty() ? 16 : 4);
             }

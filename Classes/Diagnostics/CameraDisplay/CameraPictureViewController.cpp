@@ -146,6 +146,7 @@ void CameraPictureViewController::capture() {
     if (auto spinner = waitProgress()) {
         spinner->setHidden(false);
     }
+    willTakePicture();
     Weak<CameraPictureViewController> weak(this);
     takePicture([weak](const Ref<UIImage>& image) {
         if (auto self = weak.lock()) {
@@ -172,6 +173,7 @@ void CameraPictureViewController::showPicture(const Ref<UIImage>& image) {
         retake->setHidden(false);
     }
     hidenButtons(false);
+    didShowPicture();
 }
 
 void CameraPictureViewController::retake() {

@@ -25,11 +25,14 @@ public:
 
 protected:
     // The texts of the instruction and the question, with the target's name.
-    Ref<NSString> instruction() const;
-    Ref<NSString> question() const;
+    virtual Ref<NSString> instruction() const;
+    virtual Ref<NSString> question() const;
     virtual void capture();
     virtual void retake();
     // Shows the picture that arrived and offers the answer and Retake.
     void showPicture(const Ref<UIImage>& image);
     void startPreview();
+    // Between showing the question and taking the picture, and after the picture is shown.
+    virtual void willTakePicture() {}
+    virtual void didShowPicture() {}
 };
