@@ -11,6 +11,7 @@
 // same way, unsuccessfully. Main thread only.
 #pragma once
 
+#include <AudioToolbox/AudioFormat.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSError.h>
 #include <Foundation/NSURL.h>
@@ -24,9 +25,6 @@ const Ref<NSString>& AVFormatIDKey();
 const Ref<NSString>& AVSampleRateKey();
 const Ref<NSString>& AVNumberOfChannelsKey();
 const Ref<NSString>& AVEncoderAudioQualityKey();
-using AudioFormatID = uint32_t;
-inline constexpr AudioFormatID kAudioFormatLinearPCM = 0x6c70636d; // 'lpcm'
-inline constexpr AudioFormatID kAudioFormatMPEG4AAC = 0x61616320;  // 'aac '
 
 // Declared for delegates: `audioRecorderDidFinishRecording:successfully:` (recorder, BOOL).
 NS_DECLARE_PROTOCOL(AVAudioRecorderDelegate);
