@@ -61,6 +61,9 @@ private:
             uikit_detail::sendIfResponds(context->delegate(), "previewingContext:viewControllerForLocation:",
                                          {context, NSValue::valueWithValue(at)}, &answer);
             preview_ = cast<UIViewController>(answer);
+            if (preview_) {
+                preview_->view(); // the system shows the preview
+            }
             setState(preview_ ? UIGestureRecognizerStateBegan : UIGestureRecognizerStateFailed);
             s = state();
         }
