@@ -8,6 +8,7 @@
 #include <Core/DXBaseViewController.h>
 #include <Core/DXTestModel.h>
 #include <Core/DXTestViewController.h>
+#include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
@@ -184,6 +185,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     // The overlay breaks the device's own parts too (sensors, the vibration motor): the screens then
     // see them broken, and the operator finds out by trying them.
     if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (!options.faultsFile.empty() && !SimAudio::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

@@ -1,4 +1,5 @@
 // SimTouchKeys: the digitizer, the keys and the ring/silent switch of the simulated device.
+#include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
 #include <Device/SimTouchKeys.h>
 #include <Dispatch/Clock.h>
@@ -82,7 +83,7 @@ SimTouchKeys::SimTouchKeys() {
 
 const std::vector<std::string>& SimTouchKeys::partNames() {
     static const std::vector<std::string> names = {"digitizer",     "screenArea", "forceTouch", "volumeUpKey",
-                                                   "volumeDownKey", "powerKey",   "homeKey",    "ringerSwitch"};
+                                                   "volumeDownKey", "powerKey",   "homeKey"};
     return names;
 }
 
@@ -107,10 +108,9 @@ void SimTouchKeys::loadProfileLocked(const std::string& profileText) {
     screenHeight_ = screen.height;
     forceTouch_ = screen.forceTouch;
     pad_ = device.identity().idiom == SimDevice::Idiom::Pad;
-    // Phones with the tall screens have no Home button; every phone has the switch.
+    // Phones with the tall screens have no Home button.
     bool tall = (screen.width == 375 && screen.height == 812) || (screen.width == 414 && screen.height == 896);
     homeButton_ = !tall;
-    ringerSwitch_ = !pad_;
     digitizer_ = DigitizerState::Working;
     deadAreas_.clear();
     forceState_ = ForceState::Working;
@@ -118,8 +118,6 @@ void SimTouchKeys::loadProfileLocked(const std::string& profileText) {
     for (auto& k : keys_) {
         k = KeyState::Working;
     }
-    switchWorks_ = true;
-    switchSilent_ = false;
     locked_ = false;
     lockOrder_ = LockOrder::NotificationFirst;
     lockDelay_ = 0.5;
@@ -128,9 +126,6 @@ void SimTouchKeys::loadProfileLocked(const std::string& profileText) {
         json root = json::parse(profileText);
         if (auto h = root.find("homeButton"); h != root.end() && h->is_boolean()) {
             homeButton_ = h->get<bool>();
-        }
-        if (auto r = root.find("ringerSwitch"); r != root.end() && r->is_boolean()) {
-            ringerSwitch_ = r->get<bool>();
         }
     } catch (const std::exception&) {
         // The device checked the profile when it loaded it; other shapes keep the defaults.
@@ -152,7 +147,6 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
     bool areasGiven = false;
     std::optional<ForceState> force;
     std::vector<std::pair<Key, KeyState>> keys;
-    std::optional<bool> switchWorks;
     try {
         json root = json::parse(text);
         if (!root.is_object()) {
@@ -196,15 +190,6 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
                 } else {
                     unknownState(s, part);
                 }
-            } else if (part == "ringerSwitch") {
-                auto s = stateText(*it, part);
-                if (s == "working") {
-                    switchWorks = true;
-                } else if (s == "broken" || s == "dead") {
-                    switchWorks = false;
-                } else {
-                    unknownState(s, part);
-                }
             } else {
                 for (Key key : {Key::VolumeUp, Key::VolumeDown, Key::Power, Key::Home}) {
                     if (part == keyPartName(key)) {
@@ -237,9 +222,6 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
         }
         for (auto [key, state] : keys) {
             keys_[keyIndex(key)] = state;
-        }
-        if (switchWorks) {
-            switchWorks_ = *switchWorks;
         }
     }
     notify(Event::Parts);
@@ -371,8 +353,7 @@ bool SimTouchKeys::hasHomeButton() const {
 }
 
 bool SimTouchKeys::hasRingerSwitch() const {
-    std::lock_guard lock(mutex_);
-    return ringerSwitch_;
+    return SimAudio::current().isPresent(SimAudio::Part::RingerSwitch);
 }
 
 SimTouchKeys::KeyState SimTouchKeys::keyState(Key key) const {
@@ -384,19 +365,6 @@ void SimTouchKeys::setKeyState(Key key, KeyState state) {
     {
         std::lock_guard lock(mutex_);
         keys_[keyIndex(key)] = state;
-    }
-    notify(Event::Parts);
-}
-
-bool SimTouchKeys::ringerSwitchWorks() const {
-    std::lock_guard lock(mutex_);
-    return switchWorks_;
-}
-
-void SimTouchKeys::setRingerSwitchWorks(bool works) {
-    {
-        std::lock_guard lock(mutex_);
-        switchWorks_ = works;
     }
     notify(Event::Parts);
 }
@@ -441,6 +409,10 @@ bool SimTouchKeys::pressKey(Key key) {
     if (present) {
         record(keyPartName(key), works);
     }
+    if (event == Event::VolumeUp || event == Event::VolumeDown) {
+        // The key works; at a limit of the volume the press changes nothing.
+        SimAudio::current().pressVolumeKey(event == Event::VolumeUp);
+    }
     if (event) {
         notify(*event);
     }
@@ -463,8 +435,7 @@ bool SimTouchKeys::pressScreenshotChord() {
 }
 
 bool SimTouchKeys::ringerSilent() const {
-    std::lock_guard lock(mutex_);
-    return switchSilent_;
+    return SimAudio::current().ringerSilent();
 }
 
 bool SimTouchKeys::toggleRingerSwitch() {
@@ -472,22 +443,15 @@ bool SimTouchKeys::toggleRingerSwitch() {
 }
 
 bool SimTouchKeys::setRingerSwitch(bool silent) {
-    bool works;
-    bool moved;
-    {
-        std::lock_guard lock(mutex_);
-        if (!ringerSwitch_) {
-            return false;
-        }
-        moved = switchSilent_ != silent;
-        switchSilent_ = silent;
-        works = switchWorks_;
+    auto& audio = SimAudio::current();
+    if (!hasRingerSwitch()) {
+        return false;
     }
-    record("ringerSwitch", works && moved);
-    if (works && moved) {
-        notify(Event::RingerSwitch);
-    }
-    return works && moved;
+    bool before = audio.ringerSilent();
+    audio.setRingerSilent(silent); // a dead switch does not move
+    bool moved = audio.ringerSilent() != before;
+    record("ringerSwitch", moved);
+    return moved;
 }
 
 bool SimTouchKeys::isLocked() const {

@@ -7,17 +7,18 @@
 // touch whose force sensor works; it is clamped to 0..kMaximumPossibleForce. A ghost touch (a
 // cracked or wet glass) is a touch nobody made, injected for the system to deliver.
 //
-// The keys (volume up, volume down, power, Home) and the ring/silent switch are physical: a press of
-// a working key reaches the system (the volume keys step the output volume, the power key locks or
+// The keys (volume up, volume down, power, Home) are physical: a press of a working key reaches the
+// system (the volume keys step the output volume of the audio side, SimAudio; the power key locks or
 // unlocks, the Home key leaves the application, the screenshot chord takes a screenshot); a dead
-// key does nothing when pressed; a stuck key is held in, so it gave its one press when it stuck and
-// a press now does nothing. A broken switch moves without any effect.
+// key does nothing when pressed; a stuck key is held in, so a press now does nothing. The
+// ring/silent switch is the audio side's part: the operator's thumb moves it through here, and a
+// dead switch does not move.
 //
 // The system's reactions (lock notification, application state, screenshot notification, ghost
 // touch delivery) are the platform's: it listens for `Event`s. The record of what the operator did
 // (`presses()`) is for tests and the operator only.
 //
-// Parts come from the device profile ("screen.forceTouch", "homeButton", "ringerSwitch") and from a
+// Parts come from the device profile ("screen.forceTouch", "homeButton") and from a
 // faults overlay (docs/device.md). Thread-safe; listeners run on the calling thread, no lock held.
 #pragma once
 
@@ -47,15 +48,14 @@ public:
 
     // What the system must do, told to listeners (the platform).
     enum class Event {
-        Lock,         // the power key locked the screen
-        Unlock,       // the power key woke and unlocked it
-        Home,         // the Home key sent the application to the background
-        Screenshot,   // the screenshot chord
-        VolumeUp,     // a working volume-up press
-        VolumeDown,   // a working volume-down press
-        RingerSwitch, // a working ring/silent switch moved (`ringerSilent()` is the position)
-        GhostTouch,   // `takeGhostTouches()` has touches to deliver
-        Parts,        // a part's state changed
+        Lock,       // the power key locked the screen
+        Unlock,     // the power key woke and unlocked it
+        Home,       // the Home key sent the application to the background
+        Screenshot, // the screenshot chord
+        VolumeUp,   // a working volume-up press
+        VolumeDown, // a working volume-down press
+        GhostTouch, // `takeGhostTouches()` has touches to deliver
+        Parts,      // a part's state changed
     };
 
     struct Rect {
@@ -75,7 +75,7 @@ public:
     static SimTouchKeys& current();
 
     // Part names of faults overlays: "digitizer", "screenArea", "forceTouch", "volumeUpKey",
-    // "volumeDownKey", "powerKey", "homeKey", "ringerSwitch".
+    // "volumeDownKey", "powerKey", "homeKey".
     static const std::vector<std::string>& partNames();
     static const char* keyPartName(Key key);
 
@@ -110,17 +110,16 @@ public:
 
     // The keys and the switch.
     bool hasHomeButton() const;
+    // The audio side's switch is there (phones have one, tablets not).
     bool hasRingerSwitch() const;
     KeyState keyState(Key key) const;
     void setKeyState(Key key, KeyState state);
-    bool ringerSwitchWorks() const;
-    void setRingerSwitchWorks(bool works);
     // The operator presses (and releases) a key. Answers whether the press reached the system.
     bool pressKey(Key key);
     // The screenshot chord: Home + power, or volume up + power on a device without a Home button;
     // both keys must work.
     bool pressScreenshotChord();
-    // The switch's position (true: silent), and the operator moving it.
+    // The switch's position (true: silent), and the operator moving it; answers whether it moved.
     bool ringerSilent() const;
     bool toggleRingerSwitch();
     bool setRingerSwitch(bool silent);
@@ -152,10 +151,7 @@ private:
     ForceState forceState_ = ForceState::Working;
     std::vector<Point> ghosts_;
     bool homeButton_ = true;
-    bool ringerSwitch_ = true;
     KeyState keys_[4] = {KeyState::Working, KeyState::Working, KeyState::Working, KeyState::Working};
-    bool switchWorks_ = true;
-    bool switchSilent_ = false;
     bool locked_ = false;
     LockOrder lockOrder_ = LockOrder::NotificationFirst;
     double lockDelay_ = 0.5;

@@ -1,5 +1,6 @@
 // The digitizer, the keys and the ring/silent switch of the simulated device: what each part
 // passes on when it works and when it is broken, and the faults overlay that breaks them.
+#include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
 #include <Device/SimTouchKeys.h>
 #include <Support/PlatformTestCase.h>
@@ -105,16 +106,17 @@ TEST_F(SimTouchKeysTests, TheScreenshotChordNeedsBothKeysOfTheModel) {
     EXPECT_EQ(events, std::vector<Event>{Event::Screenshot});
 }
 
-TEST_F(SimTouchKeysTests, ABrokenSwitchMovesWithoutEffect) {
+TEST_F(SimTouchKeysTests, TheSwitchIsTheAudioSidesAndADeadOneDoesNotMove) {
     ASSERT_TRUE(keys.hasRingerSwitch());
     EXPECT_TRUE(keys.toggleRingerSwitch());
     EXPECT_TRUE(keys.ringerSilent());
+    EXPECT_TRUE(SimAudio::current().ringerSilent());
     EXPECT_FALSE(keys.setRingerSwitch(true)); // already there: nothing moves
-    keys.setRingerSwitchWorks(false);
-    events.clear();
+    std::string error;
+    ASSERT_TRUE(SimAudio::current().applyFaults(R"({"ringerSwitch": "dead"})", &error)) << error;
     EXPECT_FALSE(keys.toggleRingerSwitch());
-    EXPECT_FALSE(keys.ringerSilent());
-    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(keys.ringerSilent());
+    EXPECT_FALSE(keys.presses().back().effective);
 
     ASSERT_TRUE(SimDevice::current().loadProfile("iPad7,5"));
     EXPECT_FALSE(keys.hasRingerSwitch());
@@ -122,9 +124,19 @@ TEST_F(SimTouchKeysTests, ABrokenSwitchMovesWithoutEffect) {
     EXPECT_EQ(keys.maximumTouches(), 11u);
 }
 
+TEST_F(SimTouchKeysTests, WorkingVolumeKeysStepTheOutputVolume) {
+    auto& audio = SimAudio::current();
+    audio.setOutputVolume(0.5f);
+    EXPECT_TRUE(keys.pressKey(Key::VolumeUp));
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.5f + 1.0f / 16);
+    keys.setKeyState(Key::VolumeDown, KeyState::Dead);
+    EXPECT_FALSE(keys.pressKey(Key::VolumeDown));
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.5f + 1.0f / 16);
+}
+
 TEST_F(SimTouchKeysTests, AFaultsOverlayBreaksPartsByName) {
     std::string error;
-    ASSERT_TRUE(keys.applyFaults(R"({"volumeUpKey": "dead", "powerKey": "stuck", "ringerSwitch": "broken",
+    ASSERT_TRUE(keys.applyFaults(R"({"volumeUpKey": "dead", "powerKey": "stuck", "ringerSwitch": "dead",
                                      "forceTouch": "dead", "screenArea": [0, 0, 375, 100],
                                      "gyroscope": "stuck"})",
                                  &error))
@@ -132,7 +144,6 @@ TEST_F(SimTouchKeysTests, AFaultsOverlayBreaksPartsByName) {
     EXPECT_EQ(keys.keyState(Key::VolumeUp), KeyState::Dead);
     EXPECT_EQ(keys.keyState(Key::Power), KeyState::Stuck);
     EXPECT_EQ(keys.keyState(Key::VolumeDown), KeyState::Working);
-    EXPECT_FALSE(keys.ringerSwitchWorks());
     EXPECT_EQ(keys.forceState(), SimTouchKeys::ForceState::Dead);
     EXPECT_FALSE(keys.senses(200, 50));
     EXPECT_TRUE(keys.senses(200, 150));
