@@ -304,7 +304,8 @@ Ref<CombineKeyModel> CombineKeyViewController::rowWithKey(const char* key) const
     if (!itemList()) {
         return nullptr;
     }
-    for (const id& item : *itemList()) {
+    auto list = itemList();
+    for (const id& item : *list) {
         auto row = cast<CombineKeyModel>(item);
         if (row && row->subtestkey() && row->subtestkey()->str() == key) {
             return row;
@@ -317,7 +318,8 @@ void CombineKeyViewController::updateSubStateWithKey(const Ref<NSString>& key) {
     if (isCompleted() || !key) {
         return;
     }
-    for (const id& item : *itemList()) {
+    auto rows = itemList();
+    for (const id& item : *rows) {
         auto row = cast<CombineKeyModel>(item);
         if (row && NSObjectsEqual(row->subtestkey(), key)) {
             row->setPassstate(0);
@@ -340,7 +342,8 @@ void CombineKeyViewController::checkResults() {
     if (isCompleted() || !info() || !itemList() || itemList()->count() == 0) {
         return;
     }
-    for (const id& item : *itemList()) {
+    auto rows = itemList();
+    for (const id& item : *rows) {
         if (!cast<CombineKeyModel>(item)->success()) {
             return;
         }
@@ -387,7 +390,8 @@ void CombineKeyViewController::next(const id&) {
         return;
     }
     bool all = true;
-    for (const id& item : *itemList()) {
+    auto rows = itemList();
+    for (const id& item : *rows) {
         all = all && cast<CombineKeyModel>(item)->passstate() == 0;
     }
     info()->setResult(all ? DXTestResultPass : DXTestResultFail);

@@ -325,7 +325,8 @@ void PhysicalKeyViewController::updateState() {
     if (!itemList()) {
         return;
     }
-    for (const id& item : *itemList()) {
+    auto list = itemList();
+    for (const id& item : *list) {
         if (!cast<PhsicalKeyModel>(item)->success()) {
             return;
         }

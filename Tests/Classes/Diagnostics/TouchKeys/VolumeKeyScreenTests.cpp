@@ -33,7 +33,8 @@ protected:
     }
     static std::vector<std::string> rowNames(const Ref<CombineKeyViewController>& s) {
         std::vector<std::string> names;
-        for (const id& item : *s->itemList()) {
+        auto list = s->itemList();
+        for (const id& item : *list) {
             names.push_back(cast<CombineKeyModel>(item)->name()->str());
         }
         return names;
