@@ -3,6 +3,7 @@
 #include <UIKit/UIApplication.h>
 #include <UIKit/UIDevice.h>
 #include <UIKit/UIEvent.h>
+#include <UIKit/UIHardware.h>
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UILocalNotification.h>
 #include <UIKit/UIScreen.h>
@@ -67,7 +68,9 @@ NS_IMPLEMENT_CLASS(UIApplication, UIResponder) {
 }
 
 UIApplication::UIApplication()
-    : schemes_{"http", "https", "tel", "telprompt", "sms", "mailto", "app-settings", "App-Prefs", "prefs"} {}
+    : schemes_{"http", "https", "tel", "telprompt", "sms", "mailto", "app-settings", "App-Prefs", "prefs"} {
+    uikit_detail::listenToHardware();
+}
 
 UIApplication::~UIApplication() {
     for (auto& [n, cancel] : scheduled_) {

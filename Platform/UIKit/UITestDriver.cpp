@@ -11,14 +11,24 @@
 #include <UIKit/UITestDriver.h>
 #include <UIKit/UIViewControllerPreviewing.h>
 
+#include <Device/SimTouchKeys.h>
+
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <set>
 #include <sstream>
 
 namespace {
 
 std::vector<Ref<UITouch>>& activeTouches() {
     static auto* touches = new std::vector<Ref<UITouch>>;
+    return *touches;
+}
+
+// The active touches that the digitizer has reported to the system.
+std::set<const UITouch*>& reportedTouches() {
+    static auto* touches = new std::set<const UITouch*>;
     return *touches;
 }
 
@@ -97,58 +107,126 @@ void UITestDriver::settle() {
     layout();
 }
 
+// The digitizer decides what the system sees of a finger: a touch is reported from its first
+// sensed sample on, its samples in dead areas (or off the glass) are not reported, and fingers
+// beyond what the digitizer tracks are never reported.
 void UITestDriver::send(UITouchPhase phase, const Ref<UITouch>& touch) {
+    sendPhases({{touch, phase}});
+}
+
+void UITestDriver::sendPhases(const std::vector<std::pair<Ref<UITouch>, UITouchPhase>>& changes) {
     auto& active = activeTouches();
-    touch->setPhase(phase);
-    touch->setTimestamp(DispatchClock::uptime());
-    auto event = make<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, DispatchClock::uptime());
+    auto& shown = reportedTouches();
+    double now = DispatchClock::uptime();
     std::vector<Ref<UITouch>> all;
     for (const auto& t : active) {
-        if (t != touch) {
+        if (shown.count(t.get())) {
             t->setPhase(UITouchPhaseStationary);
+            all.push_back(t);
         }
-        all.push_back(t);
     }
-    if (std::find(all.begin(), all.end(), touch) == all.end()) {
-        all.push_back(touch);
+    for (const auto& [touch, phase] : changes) {
+        touch->setPhase(phase);
+        touch->setTimestamp(now);
+        if (std::find(all.begin(), all.end(), touch) == all.end()) {
+            all.push_back(touch);
+        }
     }
-    event->setTouches(all);
-    auto window = touch->window() ? touch->window() : UIWindow::keyWindow();
+    auto window = UIWindow::keyWindow();
+    for (const auto& [touch, phase] : changes) {
+        if (touch->window()) {
+            window = touch->window();
+        }
+    }
     if (!window) {
         NSException::raise(NSInternalInconsistencyException, "no key window to touch");
     }
-    touch->setWindow(window);
+    auto event = make<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, now);
+    for (const auto& t : all) {
+        t->setWindow(window);
+    }
+    event->setTouches(all);
     window->sendEvent(event);
-    if (phase == UITouchPhaseEnded || phase == UITouchPhaseCancelled) {
-        std::erase(active, touch);
+    for (const auto& [touch, phase] : changes) {
+        if (phase == UITouchPhaseEnded || phase == UITouchPhaseCancelled) {
+            std::erase(active, touch);
+            shown.erase(touch.get());
+        }
     }
 }
+
+namespace {
+
+// Whether the digitizer senses a finger at a window point, and can track one more finger.
+bool sensed(CGPoint p) {
+    return SimTouchKeys::current().senses(p.x, p.y);
+}
+
+size_t reportedCount() {
+    return UITestDriver::reportedTouchCount();
+}
+
+} // namespace
 
 Ref<UITouch> UITestDriver::touchDown(CGPoint windowPoint, CGFloat force) {
     layout();
     auto touch = make<UITouch>();
-    touch->setWindowLocation(windowPoint);
-    touch->setForce(force);
-    touch->setMaximumPossibleForce(6.666667);
+    auto& keys = SimTouchKeys::current();
+    touch->setMaximumPossibleForce(keys.maximumPossibleForce());
     touch->setWindow(UIWindow::keyWindow());
     activeTouches().push_back(touch);
-    send(UITouchPhaseBegan, touch);
+    if (sensed(windowPoint) && reportedCount() < keys.maximumTouches()) {
+        touch->setWindowLocation(windowPoint);
+        touch->setForce(keys.sensedForce(force));
+        reportedTouches().insert(touch.get());
+        send(UITouchPhaseBegan, touch);
+    }
     return touch;
 }
 
 void UITestDriver::touchMove(const Ref<UITouch>& touch, CGPoint windowPoint, CGFloat force) {
+    if (!touch || std::find(activeTouches().begin(), activeTouches().end(), touch) == activeTouches().end()) {
+        return; // lifted or never down
+    }
+    auto& keys = SimTouchKeys::current();
+    if (!sensed(windowPoint)) {
+        return;
+    }
     touch->setWindowLocation(windowPoint);
-    touch->setForce(force);
+    touch->setForce(keys.sensedForce(force));
+    if (!reportedTouches().count(touch.get())) {
+        if (reportedCount() >= keys.maximumTouches()) {
+            return;
+        }
+        reportedTouches().insert(touch.get());
+        send(UITouchPhaseBegan, touch);
+        return;
+    }
     send(UITouchPhaseMoved, touch);
 }
 
 void UITestDriver::touchUp(const Ref<UITouch>& touch) {
+    if (!touch || std::find(activeTouches().begin(), activeTouches().end(), touch) == activeTouches().end()) {
+        return;
+    }
+    if (!reportedTouches().count(touch.get())) {
+        std::erase(activeTouches(), touch);
+        return;
+    }
     touch->setWindowLocation(touch->windowLocation());
+    touch->setForce(0);
     send(UITouchPhaseEnded, touch);
     settle();
 }
 
 void UITestDriver::touchCancel(const Ref<UITouch>& touch) {
+    if (!touch || std::find(activeTouches().begin(), activeTouches().end(), touch) == activeTouches().end()) {
+        return;
+    }
+    if (!reportedTouches().count(touch.get())) {
+        std::erase(activeTouches(), touch);
+        return;
+    }
     send(UITouchPhaseCancelled, touch);
     settle();
 }
@@ -163,8 +241,100 @@ void UITestDriver::drag(CGPoint from, CGPoint to, int steps) {
     touchUp(touch);
 }
 
+void UITestDriver::drawPath(const std::vector<CGPoint>& polyline, double speed) {
+    if (polyline.empty()) {
+        return;
+    }
+    if (!(speed > 0) || !std::isfinite(speed)) {
+        speed = 1000;
+    }
+    // One sample per frame (60 a second) of the finger's travel; on virtual time the clock moves
+    // with the finger.
+    const double frame = 1.0 / 60;
+    const double step = speed * frame;
+    auto touch = touchDown(polyline.front());
+    for (size_t i = 1; i < polyline.size(); ++i) {
+        CGPoint a = polyline[i - 1], b = polyline[i];
+        double length = std::hypot(b.x - a.x, b.y - a.y);
+        int samples = std::isfinite(length) ? std::max(1, static_cast<int>(std::ceil(length / step))) : 1;
+        samples = std::min(samples, 100000);
+        for (int k = 1; k <= samples; ++k) {
+            double f = static_cast<double>(k) / samples;
+            if (DispatchClock::isVirtual()) {
+                DispatchClock::advance(frame);
+            }
+            touchMove(touch, CGPointMake(a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f));
+        }
+    }
+    touchUp(touch);
+}
+
+std::vector<Ref<UITouch>> UITestDriver::fingersDown(const std::vector<CGPoint>& windowPoints) {
+    layout();
+    auto& keys = SimTouchKeys::current();
+    std::vector<Ref<UITouch>> touches;
+    std::vector<std::pair<Ref<UITouch>, UITouchPhase>> began;
+    for (CGPoint p : windowPoints) {
+        auto touch = make<UITouch>();
+        touch->setMaximumPossibleForce(keys.maximumPossibleForce());
+        touch->setWindow(UIWindow::keyWindow());
+        activeTouches().push_back(touch);
+        if (sensed(p) && reportedCount() < keys.maximumTouches()) {
+            touch->setWindowLocation(p);
+            reportedTouches().insert(touch.get());
+            began.emplace_back(touch, UITouchPhaseBegan);
+        }
+        touches.push_back(touch);
+    }
+    if (!began.empty()) {
+        sendPhases(began);
+    }
+    return touches;
+}
+
+void UITestDriver::fingersUp(const std::vector<Ref<UITouch>>& touches) {
+    std::vector<std::pair<Ref<UITouch>, UITouchPhase>> ended;
+    for (const auto& touch : touches) {
+        if (!touch || std::find(activeTouches().begin(), activeTouches().end(), touch) == activeTouches().end()) {
+            continue;
+        }
+        if (reportedTouches().count(touch.get())) {
+            ended.emplace_back(touch, UITouchPhaseEnded);
+        } else {
+            std::erase(activeTouches(), touch);
+        }
+    }
+    if (!ended.empty()) {
+        sendPhases(ended);
+    }
+    settle();
+}
+
+void UITestDriver::tapFingers(const std::vector<CGPoint>& windowPoints, double hold) {
+    auto touches = fingersDown(windowPoints);
+    if (hold > 0 && DispatchClock::isVirtual()) {
+        DispatchClock::advance(hold);
+    }
+    fingersUp(touches);
+}
+
+void UITestDriver::pressWithForceCurve(CGPoint windowPoint, const std::vector<double>& forces, double interval) {
+    auto touch = touchDown(windowPoint, forces.empty() ? 0 : forces.front());
+    for (size_t i = 1; i < forces.size(); ++i) {
+        if (interval > 0 && DispatchClock::isVirtual()) {
+            DispatchClock::advance(interval);
+        }
+        touchMove(touch, windowPoint, forces[i]);
+    }
+    touchUp(touch);
+}
+
 size_t UITestDriver::activeTouchCount() {
     return activeTouches().size();
+}
+
+size_t UITestDriver::reportedTouchCount() {
+    return reportedTouches().size();
 }
 
 bool UITestDriver::tapAtPoint(CGPoint windowPoint) {
@@ -174,7 +344,7 @@ bool UITestDriver::tapAtPoint(CGPoint windowPoint) {
     }
     layout();
     auto hit = window->hitTestWithEvent(windowPoint, nullptr);
-    if (!hit) {
+    if (!hit || !sensed(windowPoint)) {
         return false;
     }
     auto touch = touchDown(windowPoint);

@@ -55,14 +55,28 @@ public:
     static bool typeIntoTextView(const Ref<UITextView>& view, const std::string& text);
 
     // Touches, for multi-touch and drawing: each call sends one event carrying every finger that
-    // is down (the others as stationary). Locations are in window coordinates.
+    // is down (the others as stationary). Locations are in window coordinates, which are the
+    // screen's. The simulated digitizer decides what is reported (see SimTouchKeys): a finger in a
+    // dead area or off the glass is not; force is what the display senses.
     static Ref<UITouch> touchDown(CGPoint windowPoint, CGFloat force = 0);
     static void touchMove(const Ref<UITouch>& touch, CGPoint windowPoint, CGFloat force = 0);
     static void touchUp(const Ref<UITouch>& touch);
     static void touchCancel(const Ref<UITouch>& touch);
     // One finger from `from` to `to` in `steps` moves, then up.
     static void drag(CGPoint from, CGPoint to, int steps = 10);
+    // One finger along a polyline at `speed` points a second, sampled 60 times a second (on virtual
+    // time the clock moves with the finger), then up.
+    static void drawPath(const std::vector<CGPoint>& polyline, double speed = 1000);
+    // Several fingers land (one event) and lift (one event) together, `hold` seconds apart on
+    // virtual time.
+    static std::vector<Ref<UITouch>> fingersDown(const std::vector<CGPoint>& windowPoints);
+    static void fingersUp(const std::vector<Ref<UITouch>>& touches);
+    static void tapFingers(const std::vector<CGPoint>& windowPoints, double hold = 0.1);
+    // One finger pressing in place with the given forces, one sample each `interval` seconds.
+    static void pressWithForceCurve(CGPoint windowPoint, const std::vector<double>& forces, double interval = 0.05);
+    // Fingers on the glass, and those of them that the digitizer reports.
     static size_t activeTouchCount();
+    static size_t reportedTouchCount();
 
     static void scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset);
     // Pulls the scroll view down past its refresh control: begins refreshing and sends
@@ -95,4 +109,5 @@ public:
 
 private:
     static void send(UITouchPhase phase, const Ref<UITouch>& touch);
+    static void sendPhases(const std::vector<std::pair<Ref<UITouch>, UITouchPhase>>& changes);
 };

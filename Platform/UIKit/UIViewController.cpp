@@ -555,11 +555,15 @@ UIViewController::registerForPreviewingWithDelegateSourceView(const id& delegate
         NSException::raise(NSInvalidArgumentException, "previewing needs a delegate and a source view");
     }
     auto context = make<UIViewControllerPreviewing>(delegate, sourceView);
+    context->attach();
     previewing_.push_back(context);
     return context;
 }
 
 void UIViewController::unregisterForPreviewingWithContext(const Ref<UIViewControllerPreviewing>& context) {
+    if (context) {
+        context->invalidate();
+    }
     std::erase(previewing_, context);
 }
 

@@ -1,0 +1,248 @@
+// The combined keys and physical keys screens run in the run container with the device's volume
+// keys, screenshot chord and switch: pass, fail (NEXT, a dead key), time-out, and the volume the
+// screens move and put back.
+#include "TouchKeysTestCase.h"
+
+#include <Categorys/DXLocalizedString.h>
+#include <UIKit/NSIndexPath.h>
+
+#include <Core/AdditionalTestManager.h>
+#include <Device/SimAudio.h>
+#include <Diagnostics/TouchKeys/CombineKeyViewController.h>
+#include <Diagnostics/TouchKeys/PhysicalKeyViewController.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UILabel.h>
+
+class VolumeKeyScreenTests : public TouchKeysTestCase {
+protected:
+    void SetUp() override {
+        TouchKeysTestCase::SetUp();
+        UIApplication::sharedApplication()->launchWithOptions(nullptr);
+    }
+    SimAudio& audio = SimAudio::current();
+    void press(Key key) {
+        keys.pressKey(key);
+        settle();
+    }
+};
+
+class CombineKeyScreenTests : public VolumeKeyScreenTests {
+protected:
+    Ref<CombineKeyViewController> start(bool hasMute = false) {
+        return cast<CombineKeyViewController>(run("CombineKeyViewController", 0, hasMute));
+    }
+    static std::vector<std::string> rowNames(const Ref<CombineKeyViewController>& s) {
+        std::vector<std::string> names;
+        auto list = s->itemList();
+        for (const id& item : *list) {
+            names.push_back(cast<CombineKeyModel>(item)->name()->str());
+        }
+        return names;
+    }
+    // The FAILED/UNDO button of the row with the key, as shown in the table.
+    static Ref<UIButton> rowButton(const Ref<CombineKeyViewController>& s, const char* key) {
+        for (NSUInteger i = 0; i < s->itemList()->count(); ++i) {
+            auto row = cast<CombineKeyModel>(s->itemList()->objectAtIndex(i));
+            if (row->subtestkey()->str() == key) {
+                auto cell = cast<CombineKeyTableViewCell>(
+                    s->tableView()->cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(i, 0)));
+                return cell ? cell->passbtn() : nullptr;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(CombineKeyScreenTests, EveryKeyAndTheChordPass) {
+    audio.setOutputVolume(0.8f);
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.5f);
+    // The tall phone: volume up + power, and the second hint.
+    EXPECT_EQ(rowNames(screen).back(), DXLocalizedString("COMBINE_KEY_TESTS_VOLUMEUP_POWER")->str());
+    EXPECT_EQ(screen->hintLabel()->text()->str(), DXLocalizedString("COMBINE_KEY_TESTS_HINT_2")->str());
+    EXPECT_EQ(screen->itemList()->count(), 3u);
+    EXPECT_EQ(screen->subItemlist()->count(), 4u);
+    press(Key::VolumeUp);
+    press(Key::VolumeUp); // counts once
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_VOLUMEUP"), "SUCCESS");
+    press(Key::VolumeDown);
+    EXPECT_FALSE(ended());
+    ASSERT_TRUE(keys.pressScreenshotChord());
+    settle();
+    EXPECT_EQ(result(), DXTestResultPass);
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_HOMEANDPOWER"), "SUCCESS");
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.8f); // the volume found is put back
+}
+
+TEST_F(CombineKeyScreenTests, ADeadKeyLeavesItsRowAndNextFails) {
+    useScreen(375, 667); // a new profile: every part whole
+    keys.setKeyState(Key::VolumeDown, KeyState::Dead);
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(rowNames(screen).back(), DXLocalizedString("COMBINE_KEY_TESTS_HOME_POWER")->str());
+    press(Key::VolumeUp);
+    press(Key::VolumeDown);
+    keys.pressScreenshotChord();
+    settle();
+    advance(3600);
+    EXPECT_FALSE(ended());
+    ASSERT_TRUE(UITestDriver::tapView(screen->nextBtn()));
+    settle();
+    EXPECT_EQ(result(), DXTestResultFail);
+    EXPECT_NE(subResult("PHYSICAL_KEYS_TEST2_VOLUMEDOWN"), "SUCCESS");
+}
+
+TEST_F(CombineKeyScreenTests, FailedMarksReadFailAndStopTheirOwnKey) {
+    AdditionalTestManager::sharedInstance()->setRemoveKeys(
+        NSArray::arrayWithObjects({"PHYSICAL_KEYS_TEST2_VOLUMEUP"_ns}));
+    auto screen = start(true);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_VOLUMEUP"), "REMOVED");
+    ASSERT_EQ(screen->itemList()->count(), 3u); // down, switch, chord
+    // The chord row is now at position 2: FAILED stops the chord, not the volume-down key.
+    auto chord = rowButton(screen, "PHYSICAL_KEYS_TEST2_HOMEANDPOWER");
+    ASSERT_TRUE(chord);
+    ASSERT_TRUE(UITestDriver::tapView(chord));
+    settle();
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_HOMEANDPOWER"), "FAIL");
+    EXPECT_TRUE(screen->isStopScreenshot());
+    EXPECT_FALSE(screen->isStopVolumeDown());
+    keys.pressScreenshotChord();
+    settle();
+    EXPECT_NE(subResult("PHYSICAL_KEYS_TEST2_HOMEANDPOWER"), "SUCCESS");
+    // UNDO arms the screenshot again.
+    ASSERT_TRUE(UITestDriver::tapView(rowButton(screen, "PHYSICAL_KEYS_TEST2_HOMEANDPOWER")));
+    settle();
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_HOMEANDPOWER"), "NOT_TEST");
+    keys.pressScreenshotChord();
+    settle();
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_HOMEANDPOWER"), "SUCCESS");
+    press(Key::VolumeDown);
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_VOLUMEDOWN"), "SUCCESS");
+    EXPECT_FALSE(ended()); // the switch row waits
+    ASSERT_TRUE(UITestDriver::tapView(screen->nextBtn()));
+    settle();
+    EXPECT_EQ(result(), DXTestResultFail);
+}
+
+TEST_F(CombineKeyScreenTests, WithEveryRowRemovedNoEventPassesButNextDoes) {
+    AdditionalTestManager::sharedInstance()->setRemoveKeys(
+        NSArray::arrayWithObjects({"PHYSICAL_KEYS_TEST2_VOLUMEUP"_ns, "PHYSICAL_KEYS_TEST2_VOLUMEDOWN"_ns,
+                                   "PHYSICAL_KEYS_TEST2_HOMEANDPOWER"_ns, "PHYSICAL_KEYS_TEST2_MUTE"_ns}));
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->itemList()->count(), 0u);
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_MUTE"), "REMOVED");
+    press(Key::VolumeUp);
+    keys.pressScreenshotChord();
+    settle();
+    EXPECT_FALSE(ended());
+    ASSERT_TRUE(UITestDriver::tapView(screen->nextBtn()));
+    settle();
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
+TEST_F(CombineKeyScreenTests, WithoutTheSwitchThereIsNoDetectorAndNoSwitchResult) {
+    auto screen = start(false);
+    ASSERT_TRUE(screen);
+    advance(2);
+    EXPECT_FALSE(screen->hasDetector());
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_MUTE"), "");
+    EXPECT_FALSE(screen->rowWithKey("PHYSICAL_KEYS_TEST2_MUTE"));
+}
+
+TEST_F(CombineKeyScreenTests, AnApplicationsVolumeChangeIsNoPress) {
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    audio.setOutputVolume(0.9f);
+    audio.setOutputVolume(0.1f);
+    settle();
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_VOLUMEUP"), "");
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_VOLUMEDOWN"), "");
+    EXPECT_FALSE(screen->rowWithKey("PHYSICAL_KEYS_TEST2_VOLUMEUP")->success());
+}
+
+TEST_F(CombineKeyScreenTests, KeysInTheBackgroundPassNothing) {
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    UIApplication::sharedApplication()->enterBackground();
+    keys.pressScreenshotChord(); // not this application's screenshot
+    settle();
+    EXPECT_NE(subResult("PHYSICAL_KEYS_TEST2_HOMEANDPOWER"), "SUCCESS");
+    UIApplication::sharedApplication()->enterForeground();
+}
+
+class PhysicalKeyScreenTests : public VolumeKeyScreenTests {
+protected:
+    Ref<PhysicalKeyViewController> start(NSInteger timeout, bool hasMute = false) {
+        return cast<PhysicalKeyViewController>(run("PhysicalKeyViewController", timeout, hasMute));
+    }
+    static NSNumber* subItemResult(const Ref<PhysicalKeyViewController>& s, NSUInteger i) {
+        auto item = cast<NSDictionary>(s->subItemlist()->objectAtIndex(i));
+        return cast<NSNumber>(item->objectForKey("result"_ns)).get();
+    }
+};
+
+TEST_F(PhysicalKeyScreenTests, BothVolumeKeysPass) {
+    auto screen = start(30);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->itemList()->count(), 2u);
+    EXPECT_EQ(screen->subItemlist()->count(), 3u);
+    EXPECT_TRUE(screen->isListening()); // half a second after it showed, by a timer
+    press(Key::VolumeUp);
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.5f); // set back after the press
+    ASSERT_TRUE(subItemResult(screen, 0));
+    EXPECT_FALSE(ended());
+    press(Key::VolumeDown);
+    EXPECT_EQ(result(), DXTestResultPass);
+    EXPECT_TRUE(ended());
+    EXPECT_FALSE(subItemResult(screen, 2));
+    EXPECT_FALSE(screen->isListening());
+}
+
+TEST_F(PhysicalKeyScreenTests, AtFullVolumeTheScreenLowersItAndPutsItBack) {
+    audio.setOutputVolume(1.0f);
+    auto screen = start(30);
+    ASSERT_TRUE(screen);
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.95f);
+    press(Key::VolumeUp);
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 0.95f);
+    screen->performSelectorWithObject("viewWillDisappear:", NSNumber::numberWithBool(false));
+    settle();
+    EXPECT_FLOAT_EQ(audio.outputVolume(), 1.0f);
+}
+
+TEST_F(PhysicalKeyScreenTests, ADeadKeyTimesOutAndZeroIsTheLongLimit) {
+    keys.setKeyState(Key::VolumeUp, KeyState::Dead);
+    start(10);
+    press(Key::VolumeUp);
+    press(Key::VolumeDown);
+    advance(8);
+    EXPECT_FALSE(ended());
+    advance(2);
+    EXPECT_EQ(result(), DXTestResultTimeout);
+
+    TearDown();
+    SetUp();
+    keys.setKeyState(Key::VolumeDown, KeyState::Stuck);
+    start(0);
+    press(Key::VolumeUp);
+    advance(21000);
+    EXPECT_FALSE(ended());
+    advance(700);
+    EXPECT_EQ(result(), DXTestResultTimeout);
+}
+
+TEST_F(PhysicalKeyScreenTests, WithAMuteRowOnlyTheKeysCannotPass) {
+    auto screen = start(5, true);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->itemList()->count(), 3u);
+    press(Key::VolumeUp);
+    press(Key::VolumeDown);
+    EXPECT_FALSE(ended());
+    if (!MuteSwitchWatcher::isAvailable()) {
+        advance(5);
+        EXPECT_EQ(result(), DXTestResultTimeout);
+    }
+}
