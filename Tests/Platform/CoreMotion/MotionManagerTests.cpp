@@ -27,6 +27,12 @@ protected:
     SimSensors& sensors = SimSensors::current();
     Ref<CMMotionManager> manager = make<CMMotionManager>();
 
+    // Broken parts and scripts end with the test, also when the tests share a process.
+    void TearDown() override {
+        PlatformTestCase::TearDown();
+        sensors.reset();
+    }
+
     // Starts accelerometer updates to the main queue, collecting what arrives.
     std::shared_ptr<Received> collect(double interval) {
         auto received = std::make_shared<Received>();
