@@ -9,6 +9,8 @@
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UITestDriver.h>
 
+#include <algorithm>
+
 namespace {
 
 std::string localized(const char* key) {
@@ -114,7 +116,10 @@ bool OperatorPatience::act(bool leaveAlone) {
     if (!leaveAlone && bar && !bar->isHidden() && bar->window()) {
         return false;
     }
-    if (now - since_ < patience_ + ownTime(screen->info())) {
+    // A screen with a limit of its own gets it, and a moment to show what comes after it.
+    constexpr double kAfterLimit = 5;
+    double own = ownTime(screen->info());
+    if (now - since_ < (own > 0 ? std::max(patience_, own + kAfterLimit) : patience_)) {
         return false;
     }
     auto header = screen->headerView();

@@ -2,8 +2,9 @@
 // nor ends (a GPS test that never gets a fix, a screen waiting for a part that never answers). A
 // person waits a while, then opens the header's menu with its back button, takes Skip and confirms
 // it; the run container then fails the test and goes on. The wait is counted on the platform clock
-// from the moment the screen came up: `patience` seconds, after the record's own time limit when it
-// has one (a screen with a limit ends by itself first). An answer bar or an alert on screen is
+// from the moment the screen came up: `patience` seconds, or, when the record has a time limit of
+// its own (and a count-down), that limit and 5 s more if that is longer (a screen with a limit ends
+// by itself, or shows what to answer, first). An answer bar or an alert on screen is
 // something to answer, and holds the operator back, unless the operator has chosen to leave the
 // screen alone. Works on any test screen; it sees the screen only through the test driver.
 #pragma once

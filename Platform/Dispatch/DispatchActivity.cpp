@@ -52,6 +52,20 @@ int64_t mainPart(int64_t word) noexcept {
 int64_t totalPart(int64_t word) noexcept {
     return word - (mainPart(word) << 32);
 }
+int64_t backgroundPart(int64_t word) noexcept {
+    return totalPart(word) - mainPart(word);
+}
+
+// The driver waits for background work to end (or to start, when nothing is scheduled), for
+// main-bound work, or for a poke. A change of the background count that neither starts nor ends
+// it cannot be what it waits for, so it is not worth a wake-up: with work handed from thread to
+// thread at every step, those wake-ups outnumbered the useful one.
+void notifyDriverOfChange(ActivityState& s, int64_t before, int64_t after) noexcept {
+    bool edge = backgroundPart(before) == 0 || backgroundPart(after) == 0 || mainPart(before) != mainPart(after);
+    if (edge) {
+        notifyDriver(s);
+    }
+}
 
 std::chrono::steady_clock::time_point steadyDeadline(uint64_t deadline) {
     // uptimeNanoseconds() on real time is the steady clock's count plus one.
@@ -74,8 +88,9 @@ bool isDriverThread() noexcept {
 
 void Activity::add(int64_t units, bool mainBound) noexcept {
     auto& s = state();
-    s.word.fetch_add(units + (mainBound ? units * kMainUnit : 0));
-    notifyDriver(s);
+    int64_t delta = units + (mainBound ? units * kMainUnit : 0);
+    int64_t before = s.word.fetch_add(delta);
+    notifyDriverOfChange(s, before, before + delta);
 }
 
 void Activity::mainStarted() noexcept {
@@ -86,8 +101,8 @@ void Activity::mainStarted() noexcept {
 
 void Activity::done(int64_t units) noexcept {
     auto& s = state();
-    s.word.fetch_sub(units);
-    notifyDriver(s);
+    int64_t before = s.word.fetch_sub(units);
+    notifyDriverOfChange(s, before, before - units);
 }
 
 void Activity::poke() noexcept {

@@ -71,7 +71,7 @@ TEST_F(OperatorPatienceTests, AScreenWithATimeLimitHasItFirst) {
     gps->setTimeout(40);
     startRun({gps, record("WATER_DAMAGE_TEST")}, DXRunTypeProfile);
     OperatorPatience patience;
-    pass(69, [&] { patience.act(); });
+    pass(44, [&] { patience.act(); });
     EXPECT_TRUE(onScreen("GPS_TEST"));
     pass(3, [&] { patience.act(); });
     EXPECT_TRUE(onScreen("WATER_DAMAGE_TEST")) << UITestDriver::describeScreen();
