@@ -8,8 +8,9 @@
 namespace {
 
 // Scheme and host (no "/", white space, "@", "?" or "#"), the fixed path, and an id that starts with
-// a word character and runs to the end of the text without white space.
-const char* const kSessionLinkPattern = R"(^(https?://[^/\s@?#]+)/download_app/\?sessionid=(\w\S*)$)";
+// a word character and runs to the end of its line. Searched anywhere in the text: a label may come
+// before the link. The scheme is matched case-sensitively, as the link is accepted.
+const char* const kSessionLinkPattern = R"((https?://[^/\s@?#]+)/download_app/\?sessionid=(\w.*))";
 
 const Ref<NSRegularExpression>& sessionLinkExpression() {
     static const Ref<NSRegularExpression> expression =
@@ -57,30 +58,40 @@ DXSessionLink refused(const char* key) {
 
 DXSessionLink DXSessionLinkFromScannedText(const Ref<NSString>& text) {
     DXSessionLink link;
-    auto candidate = trimmed(text);
-    if (candidate->length() == 0 || candidate->str().size() > kDXMaximumServerLength * 2) {
+    if (!text || text->length() == 0 || text->str().size() > kDXMaximumServerLength * 2) {
         return link;
     }
-    // A session link is plain ASCII. Anything else (bytes that are not UTF-8 included, which the
-    // string and the expression engine would count differently) is not a session link.
-    for (unsigned char c : candidate->str()) {
-        if (c >= 0x80) {
-            return link;
-        }
-    }
-    auto matches =
-        sessionLinkExpression()->matchesInStringOptionsRange(candidate, 0, NSMakeRange(0, candidate->length()));
+    // One expression both accepts the link and cuts out its server and id, so the server a link is
+    // accepted for is the server the device's identifiers go to. Two links: none is taken.
+    auto matches = sessionLinkExpression()->matchesInStringOptionsRange(text, 0, NSMakeRange(0, text->length()));
     if (!matches || matches->count() != 1) {
         return link;
     }
     auto match = cast<NSTextCheckingResult>(matches->objectAtIndex(0));
-    link.webservice = candidate->substringWithRange(match->rangeAtIndex(1));
-    link.sessionid = candidate->substringWithRange(match->rangeAtIndex(2));
-    // The host must be one the URL reader agrees on (an IPv6 literal in brackets, a name, a port).
-    auto url = NSURL::URLWithString(link.webservice);
-    if (!url || !url->host() || url->host()->length() == 0) {
-        return DXSessionLink{};
+    auto webservice = text->substringWithRange(match->rangeAtIndex(1));
+    // The id runs to the end of its line; white space at the end of the line is not part of it.
+    auto sessionid = trimmed(text->substringWithRange(match->rangeAtIndex(2)));
+    // A session link is plain ASCII, and its id holds no white space or control characters.
+    for (unsigned char c : webservice->str()) {
+        if (c >= 0x80) {
+            return link;
+        }
     }
+    if (sessionid->length() == 0 || holdsSpaceOrControl(sessionid->str())) {
+        return link;
+    }
+    for (unsigned char c : sessionid->str()) {
+        if (c >= 0x80) {
+            return link;
+        }
+    }
+    // The host must be one the URL reader agrees on (an IPv6 literal in brackets, a name, a port).
+    auto url = NSURL::URLWithString(webservice);
+    if (!url || !url->host() || url->host()->length() == 0) {
+        return link;
+    }
+    link.webservice = webservice;
+    link.sessionid = sessionid;
     return link;
 }
 

@@ -18,9 +18,11 @@ struct DXSessionLink {
     bool isValid() const { return webservice && sessionid && !refusal; }
 };
 
-// The session of a scanned text: the whole text (surrounding white space and line ends aside) must
-// be one session link, in ASCII, with the scheme in lower case and no user information in the host. Anything
-// else, two links included, gives an invalid result without a refusal: the scanner simply goes on.
+// The session of a scanned text: the text must hold exactly one session link, anywhere (a label may
+// come before it), with the scheme in lower case and no user information in the host; the session
+// id runs to the end of the link's line. The link is plain ASCII and its id holds no white space.
+// Anything else, two links included, gives an invalid result without a refusal: the scanner simply
+// goes on.
 DXSessionLink DXSessionLinkFromScannedText(const Ref<NSString>& text);
 
 // The session of a typed server and session id. Both are trimmed; the server may carry its own

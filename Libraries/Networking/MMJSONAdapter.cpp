@@ -108,6 +108,13 @@ bool writeKeyPath(const Ref<NSMutableDictionary>& result, const Ref<NSString>& k
     return true;
 }
 
+// The JSON given for a model is not a dictionary (or is nil).
+Ref<NSError> invalidDictionaryError(Class modelClass, const id& JSON) {
+    return adapterError(MMJSONAdapterErrorInvalidJSONDictionary, mm_localized("Invalid JSON dictionary"),
+                        format("%@ could not be created because an invalid JSON dictionary was provided: %@",
+                               {NSStringFromClass(modelClass), JSON ? NSStringFromClass(JSON->getClass()) : nullptr}));
+}
+
 Ref<NSError> unwritableError(Class modelClass, const id& keyPath, const id& value) {
     return adapterError(MMJSONAdapterErrorInvalidJSONDictionary, mm_localized("Invalid JSON dictionary"),
                         format("%1$@ could not be written to JSON: the value %2$@ does not fit the key path %3$@",
@@ -266,10 +273,18 @@ Ref<NSDictionary> MMJSONAdapter::valueTransformersForModelClass(Class modelClass
 
 // MARK: - JSON to model
 
-Ref<MMModel> MMJSONAdapter::modelFromJSONDictionaryError(const Ref<NSDictionary>& JSONDictionary, Ref<NSError>* error) {
+Ref<MMModel> MMJSONAdapter::modelFromJSONDictionaryError(const id& JSON, Ref<NSError>* error) {
     if (!modelClass_) {
         if (error) {
             *error = noMappingError(nullptr);
+        }
+        return nullptr;
+    }
+    auto JSONDictionary = cast<NSDictionary>(JSON);
+    if (!JSONDictionary) {
+        // A reply of the wrong shape (an array, a string, nothing) is not an empty model.
+        if (error) {
+            *error = invalidDictionaryError(modelClass_, JSON);
         }
         return nullptr;
     }
@@ -453,8 +468,7 @@ Ref<NSDictionary> MMJSONAdapter::instanceJSONDictionaryFromModelError(const Ref<
 
 // MARK: - Class operations
 
-Ref<MMModel> MMJSONAdapter::modelOfClassFromJSONDictionaryError(Class modelClass,
-                                                                const Ref<NSDictionary>& JSONDictionary,
+Ref<MMModel> MMJSONAdapter::modelOfClassFromJSONDictionaryError(Class modelClass, const id& JSONDictionary,
                                                                 Ref<NSError>* error) {
     auto adapter = adapterWithModelClass(modelClass, error);
     return adapter ? adapter->modelFromJSONDictionaryError(JSONDictionary, error) : nullptr;
@@ -474,18 +488,8 @@ Ref<NSArray> MMJSONAdapter::modelsOfClassFromJSONArrayError(Class modelClass, co
     }
     auto models = NSMutableArray::arrayWithCapacity(array->count());
     for (const id& element : *array) {
-        auto dictionary = cast<NSDictionary>(element);
-        if (!dictionary) {
-            // Not a dictionary: the element cannot be read as a model.
-            if (error) {
-                *error = adapterError(MMJSONAdapterErrorInvalidJSONDictionary, mm_localized("Invalid JSON dictionary"),
-                                      format("%@ could not be created because an invalid JSON dictionary was "
-                                             "provided: %@",
-                                             {NSStringFromClass(modelClass), NSStringFromClass(element->getClass())}));
-            }
-            return nullptr;
-        }
-        auto model = modelOfClassFromJSONDictionaryError(modelClass, dictionary, error);
+        // An element that is not a dictionary cannot be read as a model (the adapter says so).
+        auto model = modelOfClassFromJSONDictionaryError(modelClass, element, error);
         if (!model) {
             return nullptr;
         }

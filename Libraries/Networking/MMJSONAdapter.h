@@ -65,7 +65,9 @@ public:
     const Ref<NSDictionary>& valueTransformersByPropertyKey() const noexcept { return valueTransformersByPropertyKey_; }
 
     // MARK: Class operations
-    static Ref<MMModel> modelOfClassFromJSONDictionaryError(Class modelClass, const Ref<NSDictionary>& JSONDictionary,
+    // nil and an "Invalid JSON dictionary" error (never a model) when the JSON is nil or not a
+    // dictionary, as a reply of the wrong shape is.
+    static Ref<MMModel> modelOfClassFromJSONDictionaryError(Class modelClass, const id& JSONDictionary,
                                                             Ref<NSError>* error);
     static Ref<NSArray> modelsOfClassFromJSONArrayError(Class modelClass, const id& JSONArray, Ref<NSError>* error);
     static Ref<NSDictionary> JSONDictionaryFromModelError(const Ref<MMModel>& model, Ref<NSError>* error);
@@ -73,7 +75,7 @@ public:
     static Ref<NSDictionary> JSONDictionaryFromModel(const Ref<MMModel>& model);
     static Ref<NSArray> JSONArrayFromModels(const Ref<NSArray>& models);
     template <class T>
-    static Ref<T> modelOfClassFromJSONDictionaryError(const Ref<NSDictionary>& JSONDictionary, Ref<NSError>* error) {
+    static Ref<T> modelOfClassFromJSONDictionaryError(const id& JSONDictionary, Ref<NSError>* error) {
         return cast<T>(modelOfClassFromJSONDictionaryError(T::class_(), JSONDictionary, error));
     }
 
@@ -88,7 +90,8 @@ public:
     static Ref<NSValueTransformer> arrayTransformerWithModelClass(Class modelClass);
 
     // MARK: Instance operations
-    Ref<MMModel> modelFromJSONDictionaryError(const Ref<NSDictionary>& JSONDictionary, Ref<NSError>* error);
+    // nil and an "Invalid JSON dictionary" error when the JSON is nil or not a dictionary.
+    Ref<MMModel> modelFromJSONDictionaryError(const id& JSON, Ref<NSError>* error);
     // `-JSONDictionaryFromModel:error:` (C++ cannot give the class operation of the same name and this
     // member one name).
     Ref<NSDictionary> instanceJSONDictionaryFromModelError(const Ref<MMModel>& model, Ref<NSError>* error);

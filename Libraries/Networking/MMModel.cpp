@@ -474,10 +474,11 @@ void MMModel::encodeWithCoder(NSCoder* coder) {
             auto behavior = cast<NSNumber>(behaviors->objectForKey(k));
             switch (behavior ? behavior->unsignedIntegerValue() : MMModelEncodingBehaviorExcluded) {
             case MMModelEncodingBehaviorUnconditional:
-            case MMModelEncodingBehaviorConditional:
-                // The platform's archiver has no conditional form: a weak value is archived as any other,
-                // which keeps it (shared objects stay shared in the archive).
                 coder->encodeObjectForKey(value, k);
+                break;
+            case MMModelEncodingBehaviorConditional:
+                // A weak value is archived only when its owner is in the archive too.
+                coder->encodeConditionalObjectForKey(value, k);
                 break;
             default:
                 break;

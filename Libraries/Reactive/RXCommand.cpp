@@ -4,19 +4,19 @@
 #include <Foundation/NSError.h>
 #include <Foundation/NSIndexSet.h>
 #include <Foundation/NSNumber.h>
-#include <Reactive/NSArray+RXSequenceAdditions.h>
 #include <Reactive/NSObject+RXDeallocatingPrivate.h>
 #include <Reactive/NSObject+RXDescription.h>
 #include <Reactive/NSObject+RXPropertySubscribing.h>
+#include <Reactive/RXBehaviorSubject.h>
 #include <Reactive/RXMulticastConnection.h>
 #include <Reactive/RXReplaySubject.h>
 #include <Reactive/RXScheduler.h>
-#include <Reactive/RXTuple.h>
 #include <Runtime/ClassBuilder.h>
 
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 
 NS_IMPLEMENT_CLASS(RXCommand, NSObject) {
     b.readonlyProperty("activeExecutionSignals", &RXCommand::activeExecutionSignals);
@@ -49,25 +49,133 @@ const Ref<NSString>& allowsConcurrentExecutionKey() {
 }
 } // namespace
 
+namespace {
+// The active executions as observers see them, in the order they were added. Each change costs what
+// it changes: an entry is appended in amortised constant time, and the indexes of a signal's entries
+// (which a removal's change notification names) are found through its positions and a Fenwick tree of
+// the live entries, in logarithmic time. Removed entries leave a hole that a compaction takes away
+// once holes outnumber the entries.
+class ExecutionList {
+public:
+    size_t size() const noexcept { return live_; }
+
+    void append(const Ref<RXSignal>& signal) {
+        size_t position = slots_.size();
+        slots_.push_back(signal);
+        // The new node covers (position + 1 - lowbit, position + 1]; all but its own entry are counted
+        // by the nodes below it.
+        size_t node = position + 1;
+        size_t low = node & (~node + 1);
+        tree_.push_back(static_cast<int64_t>(prefix(node - 1) - prefix(node - low)) + 1);
+        positions_[signal.get()].push_back(position);
+        ++live_;
+    }
+
+    // The indexes of the signal's entries, ascending.
+    std::vector<size_t> indexesOf(const RXSignal* signal) const {
+        std::vector<size_t> indexes;
+        auto it = positions_.find(signal);
+        if (it == positions_.end()) {
+            return indexes;
+        }
+        for (size_t position : it->second) {
+            indexes.push_back(prefix(position)); // the live entries before it
+        }
+        return indexes;
+    }
+
+    // Removes every entry of the signal, handing the references to `removed`.
+    void removeAll(const RXSignal* signal, std::vector<Ref<RXSignal>>& removed) {
+        auto it = positions_.find(signal);
+        if (it == positions_.end()) {
+            return;
+        }
+        for (size_t position : it->second) {
+            removed.push_back(std::move(slots_[position]));
+            for (size_t node = position + 1; node <= tree_.size(); node += node & (~node + 1)) {
+                --tree_[node - 1];
+            }
+            --live_;
+        }
+        positions_.erase(it);
+        if (live_ == 0) {
+            slots_.clear();
+            tree_.clear();
+        } else if (slots_.size() > 2 * live_ + 64) {
+            compact();
+        }
+    }
+
+    std::vector<Ref<RXSignal>> entries() const {
+        std::vector<Ref<RXSignal>> out;
+        out.reserve(live_);
+        for (const auto& slot : slots_) {
+            if (slot) {
+                out.push_back(slot);
+            }
+        }
+        return out;
+    }
+
+private:
+    // The live entries among the first `count` positions.
+    size_t prefix(size_t count) const {
+        int64_t sum = 0;
+        for (size_t node = count; node > 0; node -= node & (~node + 1)) {
+            sum += tree_[node - 1];
+        }
+        return static_cast<size_t>(sum);
+    }
+
+    void compact() {
+        std::vector<Ref<RXSignal>> kept = entries();
+        slots_.clear();
+        tree_.clear();
+        positions_.clear();
+        live_ = 0;
+        for (const auto& signal : kept) {
+            append(signal);
+        }
+    }
+
+    std::vector<Ref<RXSignal>> slots_; // by position; nil once removed
+    std::vector<int64_t> tree_;        // Fenwick tree over the live flags of the positions
+    std::unordered_map<const RXSignal*, std::vector<size_t>> positions_;
+    size_t live_ = 0;
+};
+} // namespace
+
 // What execute: decides from, kept under a private lock (never the command's monitor, and never held
 // while anything else runs).
 struct RXCommand::State {
     std::mutex lock;
-    // Decision state: executions recorded and not yet ended, and executions being started (their
-    // signal block is running).
-    std::vector<Ref<RXSignal>> running;
+    // Decision state: executions recorded and not yet ended (each with its number of entries), and
+    // executions being started (their signal block is running).
+    struct Running {
+        Ref<RXSignal> signal;
+        size_t count = 0;
+    };
+    std::unordered_map<const RXSignal*, Running> running;
     size_t starting = 0;
     // The latest value of the enabled input; unknown until its subscription has delivered.
     bool inputEnabled = true;
     bool inputKnown = false;
     // What observers see: the list as of the last posted change, and the changes still to post.
-    std::vector<Ref<RXSignal>> published;
+    ExecutionList published;
     struct Change {
         NSKeyValueChange kind;
         Ref<RXSignal> signal;
     };
     std::deque<Change> pending;
     bool posting = false;
+    // The command's own view of the posted changes, sent by the posting thread after each change:
+    // every execution as it is added, and whether any is active (sent when that changes). The
+    // command's signals are built on these rather than on observing its own list, which would copy
+    // the whole list for every change.
+    Ref<RXSubject> added = RXSubject::subject();
+    Ref<RXBehaviorSubject> anyActive =
+        RXBehaviorSubject::behaviorSubjectWithDefaultValue(NSNumber::numberWithBool(false));
+    bool anyActiveSent = false; // posting thread only
 };
 
 RXCommand::RXCommand(RXCommandSignalBlock signalBlock) : RXCommand(nullptr, std::move(signalBlock)) {}
@@ -78,19 +186,8 @@ RXCommand::RXCommand(const Ref<RXSignal>& enabledSignal, RXCommandSignalBlock si
     // begins to deallocate.
     id self(this);
 
-    Ref<RXSignal> newActiveExecutionSignals =
-        rx_valuesAndChangesForKeyPathOptionsObserver(self, activeExecutionSignalsKey(), NSKeyValueObservingOptionNew,
-                                                     nullptr)
-            ->reduceEach([](const id&, const Ref<NSDictionary>& change) -> Ref<RXSignal> {
-                auto inserted = change ? cast<NSArray>(change->objectForKey(NSKeyValueChangeNewKey())) : nullptr;
-                if (!inserted) {
-                    return RXSignal::empty();
-                }
-                return rx_sequence(inserted)->signalWithScheduler(RXScheduler::immediateScheduler());
-            })
-            ->concat()
-            ->publish()
-            ->autoconnect();
+    Ref<RXSignal> commandEnds = rx_detail::deallocationSignal({self});
+    Ref<RXSignal> newActiveExecutionSignals = state_->added->takeUntil(commandEnds)->publish()->autoconnect();
 
     executionSignals_ =
         newActiveExecutionSignals
@@ -113,11 +210,7 @@ RXCommand::RXCommand(const Ref<RXSignal>& enabledSignal, RXCommandSignalBlock si
     errors_ = errorsConnection->signal()->named("%@ -errors", self);
     errorsConnection->connect();
 
-    Ref<RXSignal> immediateExecuting =
-        rx_valuesForKeyPathObserver(self, activeExecutionSignalsKey(), self)->map([](const id& signals) -> id {
-            auto array = cast<NSArray>(signals);
-            return NSNumber::numberWithInt(array && array->count() > 0 ? 1 : 0);
-        });
+    Ref<RXSignal> immediateExecuting = state_->anyActive->takeUntil(commandEnds);
 
     executing_ = immediateExecuting->deliverOn(RXScheduler::mainThreadScheduler())
                      ->startWith(NSNumber::numberWithBool(false))
@@ -166,8 +259,12 @@ RXCommand::RXCommand(const Ref<RXSignal>& enabledSignal, RXCommandSignalBlock si
 }
 
 Ref<NSArray> RXCommand::activeExecutionSignals() const {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    return NSArray::arrayWithRefs(state_->published);
+    std::vector<Ref<RXSignal>> entries;
+    {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        entries = state_->published.entries();
+    }
+    return NSArray::arrayWithRefs(entries);
 }
 
 bool RXCommand::allowsConcurrentExecution() const {
@@ -190,26 +287,24 @@ void RXCommand::addActiveExecutionSignal(const Ref<RXSignal>& signal) {
     }
     {
         std::lock_guard<std::mutex> guard(state_->lock);
-        state_->running.push_back(signal);
+        auto& entry = state_->running[signal.get()];
+        entry.signal = signal;
+        ++entry.count;
         state_->pending.push_back({NSKeyValueChangeInsertion, signal});
     }
     postChanges();
 }
 
 void RXCommand::removeActiveExecutionSignal(const Ref<RXSignal>& signal) {
-    std::vector<Ref<RXSignal>> removed; // released after the lock
+    Ref<RXSignal> removed; // released after the lock
     {
         std::lock_guard<std::mutex> guard(state_->lock);
-        auto& running = state_->running;
-        for (size_t i = running.size(); i-- > 0;) {
-            if (running[i].get() == signal.get()) {
-                removed.push_back(std::move(running[i]));
-                running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
-            }
-        }
-        if (removed.empty()) {
+        auto it = state_->running.find(signal.get());
+        if (it == state_->running.end()) {
             return;
         }
+        removed = std::move(it->second.signal);
+        state_->running.erase(it);
         state_->pending.push_back({NSKeyValueChangeRemoval, signal});
     }
     postChanges();
@@ -283,36 +378,42 @@ void RXCommand::postPendingChanges() {
             if (change.kind == NSKeyValueChangeInsertion) {
                 indexes = NSIndexSet::indexSetWithIndex(state.published.size());
             } else {
-                auto removal = make<NSMutableIndexSet>();
-                for (size_t i = 0; i < state.published.size(); ++i) {
-                    if (state.published[i].get() == change.signal.get()) {
-                        removal->addIndex(i);
-                    }
-                }
-                if (removal->count() == 0) {
+                std::vector<size_t> found = state.published.indexesOf(change.signal.get());
+                if (found.empty()) {
                     continue;
                 }
-                indexes = removal;
+                if (found.size() == 1) {
+                    indexes = NSIndexSet::indexSetWithIndex(found[0]);
+                } else {
+                    auto removal = make<NSMutableIndexSet>();
+                    for (size_t index : found) {
+                        removal->addIndex(index);
+                    }
+                    indexes = removal;
+                }
             }
         }
         std::vector<Ref<RXSignal>> removed; // released outside the lock
+        bool active = false;
         try {
             willChangeValuesAtIndexesForKey(change.kind, indexes, activeExecutionSignalsKey());
             {
                 std::lock_guard<std::mutex> guard(state.lock);
-                auto& published = state.published;
                 if (change.kind == NSKeyValueChangeInsertion) {
-                    published.push_back(change.signal);
+                    state.published.append(change.signal);
                 } else {
-                    for (size_t i = published.size(); i-- > 0;) {
-                        if (published[i].get() == change.signal.get()) {
-                            removed.push_back(std::move(published[i]));
-                            published.erase(published.begin() + static_cast<std::ptrdiff_t>(i));
-                        }
-                    }
+                    state.published.removeAll(change.signal.get(), removed);
                 }
+                active = state.published.size() > 0;
             }
             didChangeValuesAtIndexesForKey(change.kind, indexes, activeExecutionSignalsKey());
+            if (change.kind == NSKeyValueChangeInsertion) {
+                state.added->sendNext(change.signal);
+            }
+            if (active != state.anyActiveSent) {
+                state.anyActiveSent = active;
+                state.anyActive->sendNext(NSNumber::numberWithBool(active));
+            }
         } catch (...) {
             Done{state};
             throw;

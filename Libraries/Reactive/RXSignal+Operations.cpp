@@ -287,6 +287,8 @@ struct FlattenState {
 
 void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
                     const Ref<RXSerialDisposable>& slot);
+void subscribeQueuedInner(const std::shared_ptr<FlattenState>& state, Ref<RXSignal> signal,
+                          Ref<RXSerialDisposable> slot);
 
 // An inner signal's events: values pass straight on (the downstream subscriber serialises what
 // several inner signals send at once), an error ends everything first, a completion frees the slot.
@@ -328,10 +330,52 @@ struct FlattenInnerStep {
         }
         slot->dispose();
         if (next) {
-            subscribeInner(state, next, nextSlot);
+            subscribeQueuedInner(state, std::move(next), std::move(nextSlot));
         }
     }
 };
+
+// Inner signals taken from the queue when one completes, subscribed one after another in a loop
+// rather than from inside the completion of the one before: a queue of signals that complete as soon
+// as they are subscribed would otherwise nest a subscription per signal on the stack. The first
+// completion on a thread drains; completions nested in its subscriptions leave their work to it.
+struct QueuedInner {
+    std::shared_ptr<FlattenState> state;
+    Ref<RXSignal> signal;
+    Ref<RXSerialDisposable> slot;
+};
+struct InnerTrampoline {
+    bool draining = false;
+    std::deque<QueuedInner> work;
+};
+InnerTrampoline& innerTrampoline() {
+    thread_local InnerTrampoline trampoline;
+    return trampoline;
+}
+
+void subscribeQueuedInner(const std::shared_ptr<FlattenState>& state, Ref<RXSignal> signal,
+                          Ref<RXSerialDisposable> slot) {
+    InnerTrampoline& trampoline = innerTrampoline();
+    trampoline.work.push_back({state, std::move(signal), std::move(slot)});
+    if (trampoline.draining) {
+        return;
+    }
+    trampoline.draining = true;
+    struct Reset {
+        InnerTrampoline& trampoline;
+        ~Reset() {
+            trampoline.draining = false;
+            trampoline.work.clear(); // only left over when a subscription threw
+        }
+    } reset{trampoline};
+    while (!trampoline.work.empty()) {
+        QueuedInner item = std::move(trampoline.work.front());
+        trampoline.work.pop_front();
+        if (!item.state->compound->isDisposed()) {
+            subscribeInner(item.state, item.signal, item.slot);
+        }
+    }
+}
 
 void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
                     const Ref<RXSerialDisposable>& slot) {

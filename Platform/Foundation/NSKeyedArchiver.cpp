@@ -111,6 +111,9 @@ namespace {
 void NSCoder::encodeObjectForKey(const id&, const Ref<NSString>&) {
     abstractCoder("encodeObject:forKey:");
 }
+void NSCoder::encodeConditionalObjectForKey(const id&, const Ref<NSString>&) {
+    abstractCoder("encodeConditionalObject:forKey:");
+}
 void NSCoder::encodeBoolForKey(bool, const Ref<NSString>&) {
     abstractCoder("encodeBool:forKey:");
 }
@@ -153,6 +156,14 @@ struct NSKeyedArchiver::State {
     std::unordered_map<const NSObject*, uint64_t> objectUIDs;
     std::unordered_map<std::string, uint64_t> classUIDs;
     std::vector<plist_t> frames; // dictionaries being filled; [0] is $top
+    // Conditional references, resolved when encoding finishes: the frame and key that refer, and the
+    // object (kept, so that its address is not reused by another object of the archive).
+    struct Conditional {
+        plist_t frame;
+        std::string key;
+        id object;
+    };
+    std::vector<Conditional> conditionals;
     PlistPtr top;
     Ref<NSData> data;
     bool finished = false;
@@ -359,6 +370,21 @@ void NSKeyedArchiver::encodeObjectForKey(const id& object, const Ref<NSString>& 
     setInFrame(*state_, key, plist_new_uid(uid));
 }
 
+void NSKeyedArchiver::encodeConditionalObjectForKey(const id& object, const Ref<NSString>& key) {
+    State& s = *state_;
+    if (s.finished) {
+        NSException::raise(NSInvalidArgumentException,
+                           "-[NSKeyedArchiver encodeConditionalObject:forKey:]: encoding finished");
+    }
+    auto it = object ? s.objectUIDs.find(object.get()) : s.objectUIDs.end();
+    // Until the end of encoding it is unknown whether another part of the archive writes the object;
+    // the reference stays $null unless one does.
+    setInFrame(s, key, plist_new_uid(it == s.objectUIDs.end() ? 0 : it->second));
+    if (object && it == s.objectUIDs.end()) {
+        s.conditionals.push_back({s.frames.back(), storedKey(key), object});
+    }
+}
+
 void NSKeyedArchiver::encodeBoolForKey(bool value, const Ref<NSString>& key) {
     setInFrame(*state_, key, plist_new_bool(value));
 }
@@ -380,6 +406,12 @@ void NSKeyedArchiver::finishEncoding() {
     if (error_) {
         return;
     }
+    for (const auto& conditional : s.conditionals) {
+        if (auto it = s.objectUIDs.find(conditional.object.get()); it != s.objectUIDs.end()) {
+            plist_dict_set_item(conditional.frame, conditional.key.c_str(), plist_new_uid(it->second));
+        }
+    }
+    s.conditionals.clear();
     PlistPtr root(plist_new_dict());
     plist_dict_set_item(root.get(), "$archiver", plist_new_string(kArchiverName));
     plist_dict_set_item(root.get(), "$version", plist_new_uint(kArchiveVersion));

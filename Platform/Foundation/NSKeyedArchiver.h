@@ -80,6 +80,9 @@ public:
 
     // Encoding (NSKeyedArchiver).
     virtual void encodeObjectForKey(const id& object, const Ref<NSString>& key);
+    // `encodeConditionalObject:forKey:`: the object is written only if something else in the archive
+    // writes it unconditionally (a weak reference: it decodes as the shared object, or as nil).
+    virtual void encodeConditionalObjectForKey(const id& object, const Ref<NSString>& key);
     virtual void encodeBoolForKey(bool value, const Ref<NSString>& key);
     virtual void encodeInt64ForKey(int64_t value, const Ref<NSString>& key);
     virtual void encodeDoubleForKey(double value, const Ref<NSString>& key);
@@ -138,6 +141,7 @@ public:
     void finishEncoding();
 
     void encodeObjectForKey(const id& object, const Ref<NSString>& key) override;
+    void encodeConditionalObjectForKey(const id& object, const Ref<NSString>& key) override;
     void encodeBoolForKey(bool value, const Ref<NSString>& key) override;
     void encodeInt64ForKey(int64_t value, const Ref<NSString>& key) override;
     void encodeDoubleForKey(double value, const Ref<NSString>& key) override;

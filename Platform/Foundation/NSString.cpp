@@ -157,6 +157,8 @@ Ref<NSString> NSString::substringToIndex(NSUInteger to) const {
 
 // MARK: - Construction
 
+NSString::NSString(std::string utf8) : s_(foundation_detail::wellFormedUTF8(std::move(utf8))) {}
+
 Ref<NSString> NSString::string() {
     return make<NSString>();
 }
@@ -684,44 +686,13 @@ namespace {
 
 // Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF, no truncation.
 bool isValidUTF8(const uint8_t* p, size_t n) {
-    size_t i = 0;
-    while (i < n) {
-        uint8_t c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t extra;
-        char32_t min;
-        char32_t cp;
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            min = 0x80;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            min = 0x800;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            min = 0x10000;
-            cp = c & 0x07;
-        } else {
+    std::string_view s(reinterpret_cast<const char*>(p), n);
+    for (size_t i = 0; i < n;) {
+        size_t length = foundation_detail::sequenceLengthAt(s, i);
+        if (length == 0) {
             return false;
         }
-        if (n - i <= extra) {
-            return false;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
-            return false;
-        }
-        i += extra + 1;
+        i += length;
     }
     return true;
 }

@@ -1,5 +1,7 @@
 // NSString and NSMutableString: UTF-8 inside; lengths, indexes and ranges count UTF-16 code units,
-// as the platform's do.
+// as the platform's do. Bytes that are not UTF-8 are read once, when the string is made: each
+// malformed byte becomes one U+FFFD, so every operation (and the regular-expression engine) sees
+// the same characters.
 #pragma once
 
 #include <Runtime/NSObject.h>
@@ -106,7 +108,7 @@ class NSString : public NSObject {
     NS_OBJECT(NSString, NSObject)
 public:
     NSString() = default;
-    explicit NSString(std::string utf8) : s_(std::move(utf8)) {}
+    explicit NSString(std::string utf8);
 
     static Ref<NSString> string();
     static Ref<NSString> from(std::string_view utf8);
@@ -124,7 +126,7 @@ public:
     static Ref<NSString> stringWithBytesLengthEncoding(const void* bytes, NSUInteger length, NSStringEncoding encoding);
     static Ref<NSString> stringWithContentsOfFile(const Ref<NSString>& path);
 
-    // The UTF-8 text.
+    // The UTF-8 text (always well formed).
     const std::string& str() const noexcept { return s_; }
     const char* UTF8String() const noexcept { return s_.c_str(); }
     std::u16string utf16() const;
@@ -231,7 +233,7 @@ public:
     void appendString(const Ref<NSString>& other);
     template <class... Args>
     void appendFormat(std::string_view format, const Args&... args) {
-        s_ += NSFormat(format, {NSFormatArgument(args)...});
+        appendString(from(NSFormat(format, {NSFormatArgument(args)...})));
     }
     void setString(const Ref<NSString>& other);
     void insertStringAtIndex(const Ref<NSString>& other, NSUInteger index);

@@ -88,8 +88,23 @@ void describeController(std::ostringstream& out, const Ref<UIViewController>& vc
 } // namespace
 
 Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& controller) {
-    // The driver keeps its windows, as an application delegate keeps its window.
-    static auto* windows = new std::vector<Ref<UIWindow>>;
+    // The driver keeps its windows, as an application delegate keeps its window. When the test ends it
+    // hides them, while the test's own state still exists to hear of it: a hidden window is left alone
+    // by later tests (hiding every window again, showing their own), so no screen of one test is told
+    // of another test's changes when the tests of a binary share a process. The windows are kept, not
+    // freed: freeing them would run deallocation code that may reach the ended test's locals.
+    static auto* windows = [] {
+        auto* kept = new std::vector<Ref<UIWindow>>;
+        auto* current = new size_t(0); // the windows before this index belong to ended tests
+        DispatchClock::addTestEndHandler([kept, current] {
+            std::vector<Ref<UIWindow>> ending(kept->begin() + static_cast<std::ptrdiff_t>(*current), kept->end());
+            *current = kept->size();
+            for (const auto& window : ending) {
+                window->setHidden(true);
+            }
+        });
+        return kept;
+    }();
     auto window = make<UIWindow>();
     windows->push_back(window);
     window->setRootViewController(controller);

@@ -214,9 +214,9 @@ TEST_F(SessionRoadTest, ScannedPathTakesOneLinkOnceAndLooksTheModelUpFirst) {
     auto link = service.baseURL() + "/download_app/?sessionid=QR-9";
     scanned(NSString::from("not a link"));
     scanned(NSString::from(link + "\n" + service.baseURL() + "/download_app/?sessionid=QR-10"));
-    scanned(NSString::from("HTTP://evil.example/download_app/?sessionid=x " + link));
     EXPECT_EQ(stored("webservice"), "<absent>"); // nothing taken yet
-    scanned(NSString::from(link));
+    // A link in capitals before the link is only a label: the link is taken, for its own host.
+    scanned(NSString::from("HTTP://evil.example/download_app/?sessionid=x " + link));
     scanned(NSString::from(link)); // the same code seen again
     ASSERT_TRUE(runMainLoopUntil([&] { return runStarted(); }, 15));
     EXPECT_EQ(service.recordCount(), 1u);

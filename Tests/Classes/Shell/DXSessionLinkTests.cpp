@@ -46,9 +46,7 @@ TEST(ScannedSessionLink, TextsThatAreNotExactlyOneLinkAreIgnored) {
              "https://tx.example/download_app?sessionid=1",  // path without "/"
              "ftp://tx.example/download_app/?sessionid=1",
              "https://tx.example/download_app/?sessionid=1\nhttps://other.example/download_app/?sessionid=2",
-             // The host the device would talk to must be the host that was accepted.
-             "HTTP://evil.example/download_app/?sessionid=x https://good.example/download_app/?sessionid=y",
-             "see https://good.example/download_app/?sessionid=1",
+             "https://good.example/download_app/?sessionid=1 2", // white space inside the id
              "https://good.example@evil.example/download_app/?sessionid=1",
              "https://good.example/download_app/?sessionid=1 https://evil.example/download_app/?sessionid=2",
              "https:///download_app/?sessionid=1",
@@ -62,6 +60,27 @@ TEST(ScannedSessionLink, TextsThatAreNotExactlyOneLinkAreIgnored) {
     EXPECT_FALSE(scanned("imei=35&meise\xf2&proS%2\xe5\xa6%20X&productPiouciPuciPheone").isValid());
     EXPECT_FALSE(scanned("https://t\xc3\xa9st.example/download_app/?sessionid=1").isValid());
     EXPECT_FALSE(scanned(std::string(5000, 'a')).isValid());
+}
+
+TEST(ScannedSessionLink, TheLinkIsFoundAnywhereAndItsIdRunsToTheEndOfItsLine) {
+    auto link = scanned("label: https://tx.example/download_app/?sessionid=ab-12");
+    ASSERT_TRUE(link.isValid());
+    EXPECT_EQ(link.webservice->str(), "https://tx.example");
+    EXPECT_EQ(link.sessionid->str(), "ab-12");
+    link = scanned("Session\nhttps://tx.example/download_app/?sessionid=a1&x=2;y\r\nStore 7\n");
+    ASSERT_TRUE(link.isValid());
+    EXPECT_EQ(link.sessionid->str(), "a1&x=2;y");
+    // The host the device talks to is the host that was accepted: a link in capitals before it is
+    // only a label.
+    link = scanned("HTTP://evil.example/download_app/?sessionid=x https://good.example/download_app/?sessionid=y");
+    EXPECT_EQ(webservice(link), "https://good.example");
+    // Text that is not ASCII (or not even UTF-8) around the link does not matter; in it, it does.
+    link = scanned("S\xc3\xa9"
+                   "ance \xff: https://tx.example/download_app/?sessionid=9");
+    ASSERT_TRUE(link.isValid());
+    EXPECT_EQ(link.sessionid->str(), "9");
+    EXPECT_FALSE(scanned("https://tx.example/download_app/?sessionid=9\xc3\xa9").isValid());
+    EXPECT_FALSE(scanned("https://tx.example/download_app/?sessionid=9\xff").isValid());
 }
 
 TEST(TypedSession, ServerIsTrimmedAndGetsOneScheme) {

@@ -185,6 +185,33 @@ TEST_F(JSONAdapter, WrongShapesGiveTheRightErrors) {
                       &error));
 }
 
+TEST_F(JSONAdapter, JSONThatIsNotADictionaryGivesNoModel) {
+    // A model whose every property may be missing: an empty dictionary is a valid model, but nothing,
+    // an array (a reply of the wrong shape), a string or a JSON null is not.
+    Ref<NSError> error;
+    EXPECT_TRUE(MMJSONAdapter::modelOfClassFromJSONDictionaryError(MMTestAddress::class_(), NSDictionary::dictionary(),
+                                                                   &error));
+    const std::pair<const char*, id> inputs[] = {
+        {"nil", nullptr},
+        {"array", NSArray::arrayWithObjects({NSDictionary::dictionary()})},
+        {"string", "{}"_ns},
+        {"null", NSNull::null()},
+    };
+    for (const auto& [what, input] : inputs) {
+        error = nullptr;
+        EXPECT_FALSE(MMJSONAdapter::modelOfClassFromJSONDictionaryError(MMTestAddress::class_(), input, &error))
+            << what;
+        expectError(error, MMJSONAdapterErrorDomain(), MMJSONAdapterErrorInvalidJSONDictionary, what);
+        EXPECT_TRUE(error->localizedDescription()->isEqualToString("Invalid JSON dictionary"_ns)) << what;
+        auto adapter = MMJSONAdapter::adapterWithModelClass(MMTestAddress::class_());
+        error = nullptr;
+        EXPECT_FALSE(adapter->modelFromJSONDictionaryError(input, &error)) << what;
+        expectError(error, MMJSONAdapterErrorDomain(), MMJSONAdapterErrorInvalidJSONDictionary, what);
+    }
+    // Without an error out, still no model.
+    EXPECT_FALSE(MMJSONAdapter::modelOfClassFromJSONDictionaryError(MMTestAddress::class_(), nullptr, nullptr));
+}
+
 TEST_F(JSONAdapter, ArraysOfModels) {
     Ref<NSError> error;
     auto array = NSJSONSerialization::JSONObjectWithDataOptionsError(

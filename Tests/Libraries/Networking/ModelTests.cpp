@@ -169,6 +169,41 @@ TEST_F(ModelBase, ArchiveRoundTrip) {
     EXPECT_TRUE(back->address()->city()->isEqualToString("Oslo"_ns));
 }
 
+TEST_F(ModelBase, AWeakPropertyIsArchivedOnlyWithItsOwner) {
+    auto owner = make<MMTestArchiveV1>();
+    owner->setText("kept-by-another"_ns);
+    auto storage = make<MMTestStorage>();
+    storage->setTitle("t"_ns);
+    storage->setOwner(owner);
+    Ref<NSError> error;
+
+    // Alone, the weak value is left out: it decodes as nil, and the owner's text is not in the archive.
+    auto alone = NSKeyedArchiver::archivedDataWithRootObjectRequiringSecureCodingError(storage, false, &error);
+    ASSERT_TRUE(alone) << (error ? error->description()->str() : "");
+    auto bytes = std::string(reinterpret_cast<const char*>(alone->bytes()), alone->length());
+    EXPECT_EQ(bytes.find("kept-by-another"), std::string::npos);
+    EXPECT_EQ(bytes.find("MMTestArchiveV1"), std::string::npos);
+    auto back = cast<MMTestStorage>(NSKeyedUnarchiver::unarchiveTopLevelObjectWithDataError(alone, &error));
+    ASSERT_TRUE(back) << (error ? error->description()->str() : "");
+    EXPECT_TRUE(back->title()->isEqualToString("t"_ns));
+    EXPECT_FALSE(back->owner());
+
+    // With the owner archived by something else (before or after the model), the weak value is the
+    // shared object.
+    for (auto items : {NSArray::arrayWithObjects({storage, owner}), NSArray::arrayWithObjects({owner, storage})}) {
+        auto data = NSKeyedArchiver::archivedDataWithRootObjectRequiringSecureCodingError(items, false, &error);
+        ASSERT_TRUE(data);
+        auto array = cast<NSArray>(NSKeyedUnarchiver::unarchiveTopLevelObjectWithDataError(data, &error));
+        ASSERT_TRUE(array && array->count() == 2) << (error ? error->description()->str() : "");
+        bool ownerFirst = cast<MMTestArchiveV1>(array->objectAtIndex(0)) != nullptr;
+        auto model = cast<MMTestStorage>(array->objectAtIndex(ownerFirst ? 1 : 0));
+        auto decodedOwner = cast<MMTestArchiveV1>(array->objectAtIndex(ownerFirst ? 0 : 1));
+        ASSERT_TRUE(model && decodedOwner);
+        EXPECT_EQ(model->owner().get(), decodedOwner.get());
+        EXPECT_TRUE(decodedOwner->text()->isEqualToString("kept-by-another"_ns));
+    }
+}
+
 TEST_F(ModelBase, SecureArchiveRoundTripAndUncoveredKeys) {
     auto secure = make<MMTestSecure>();
     secure->setText("s"_ns);

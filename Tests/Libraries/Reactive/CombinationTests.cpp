@@ -168,6 +168,30 @@ TEST(RXSignalFlatten, ConcatRunsInnerSignalsStrictlyInOrder) {
     EXPECT_EQ(r.events(), (Events{"1", "2", "3", "4", "completed"}));
 }
 
+TEST(RXSignalFlatten, ConcatOfAMillionSignalsThatCompleteAtOnceKeepsTheStackFlat) {
+    // Queued behind one open subject; once it completes, each of the others completes as soon as it
+    // is subscribed. Subscribing each from inside the previous one's completion overflows the stack.
+    constexpr long kCount = 1'000'000;
+    auto first = RXSubject::subject();
+    auto one = RXSignal::return_(box(1));
+    auto outer = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        subscriber->sendNext(first);
+        for (long i = 0; i < kCount; ++i) {
+            subscriber->sendNext(one);
+        }
+        subscriber->sendCompleted();
+        return nullptr;
+    });
+    long sum = 0;
+    bool completed = false;
+    outer->concat()->subscribeNextCompleted([&](const id& value) { sum += unbox<long>(value); },
+                                            [&] { completed = true; });
+    EXPECT_EQ(sum, 0);
+    first->sendCompleted();
+    EXPECT_EQ(sum, kCount);
+    EXPECT_TRUE(completed);
+}
+
 TEST(RXSignalFlatten, AnInnerErrorEndsEverything) {
     auto a = RXSubject::subject();
     Recorder r;

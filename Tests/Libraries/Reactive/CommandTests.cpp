@@ -3,10 +3,13 @@
 
 #include <Support/PlatformTestCase.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <random>
 #include <thread>
 
 using namespace rxtest;
@@ -276,6 +279,97 @@ TEST_F(RXCommandTest, ThreadsExecutingAConcurrentCommandStartEveryExecution) {
     });
     EXPECT_EQ(started.load(), 40);
     EXPECT_TRUE(runUntil([&] { return command->activeExecutionSignals()->count() == 0; }, 30));
+}
+
+TEST_F(RXCommandTest, FourThreadsExecutingTenThousandTimesEachFinishInSeconds) {
+    // Every execution stays active until the main thread runs it, so the list grows to 40,000: a
+    // change that cost the length of the list would take minutes.
+    auto command = make<RXCommand>([](const id&) { return RXSignal::empty(); });
+    command->setAllowsConcurrentExecution(true);
+    BoolRecorder executing(command->executing());
+    auto started = std::chrono::steady_clock::now();
+    onThreadsAtOnce(4, [&](int) {
+        for (int i = 0; i < 10'000; ++i) {
+            command->execute(nullptr);
+        }
+    });
+    EXPECT_EQ(command->activeExecutionSignals()->count(), 40'000u);
+    EXPECT_TRUE(runUntil([&] {
+        auto values = executing.values();
+        return values.size() >= 3 && values.back() == 0;
+    }));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(command->activeExecutionSignals()->count(), 0u);
+    EXPECT_EQ(executing.values(), (Bools{0, 1, 0}));
+    EXPECT_LT(seconds, 90.0) << "copying the list for every change took minutes";
+}
+
+TEST_F(RXCommandTest, ChangeNotificationsNameTheIndexesOfTheListAsItWas) {
+    // Signals added and removed in a shuffled order (one of them twice) against a plain list.
+    auto command = make<RXCommand>([](const id&) { return RXSignal::empty(); });
+    std::vector<std::string> seen;
+    auto observation = rx_valuesAndChangesForKeyPathOptionsObserver(command, "activeExecutionSignals"_ns,
+                                                                    NSKeyValueObservingOptionNew, nullptr)
+                           ->subscribeNext([&](const id& value) {
+                               auto change = cast<NSDictionary>(cast<RXTuple>(value)->objectAtIndex(1));
+                               auto kind = unbox<NSUInteger>(change->objectForKey(NSKeyValueChangeKindKey()));
+                               auto indexes = cast<NSIndexSet>(change->objectForKey(NSKeyValueChangeIndexesKey()));
+                               std::string text = kind == NSKeyValueChangeInsertion ? "+" : "-";
+                               indexes->enumerateIndexesUsingBlock(
+                                   [&](NSUInteger index, bool*) { text += std::to_string(index) + " "; });
+                               seen.push_back(text);
+                           });
+    std::vector<Ref<RXSignal>> signals;
+    for (int i = 0; i < 300; ++i) {
+        signals.push_back(RXSignal::return_(box(i)));
+    }
+    std::vector<Ref<RXSignal>> model;
+    std::vector<std::string> expected;
+    auto add = [&](const Ref<RXSignal>& signal) {
+        expected.push_back("+" + std::to_string(model.size()) + " ");
+        model.push_back(signal);
+        command->addActiveExecutionSignal(signal);
+    };
+    auto remove = [&](const Ref<RXSignal>& victim) {
+        std::string text = "-";
+        for (size_t k = 0; k < model.size(); ++k) {
+            if (model[k] == victim) {
+                text += std::to_string(k) + " ";
+            }
+        }
+        std::erase(model, victim);
+        expected.push_back(text);
+        command->removeActiveExecutionSignal(victim);
+    };
+    std::mt19937 random(7);
+    for (size_t i = 0; i < signals.size(); ++i) {
+        add(signals[i]);
+        if (i == 10) {
+            add(signals[3]); // the same signal twice: one removal names both indexes
+        }
+        if (i % 3 == 2) { // the list grows and shrinks
+            remove(Ref<RXSignal>(model[random() % model.size()]));
+        }
+    }
+    std::vector<Ref<RXSignal>> rest = model;
+    std::shuffle(rest.begin(), rest.end(), random);
+    for (const auto& victim : rest) {
+        if (std::find(model.begin(), model.end(), victim) == model.end()) {
+            continue; // the twice-added one, already gone
+        }
+        remove(victim);
+        if (model.size() == 100) {
+            auto now = command->activeExecutionSignals();
+            ASSERT_EQ(now->count(), model.size());
+            for (size_t k = 0; k < model.size(); ++k) {
+                ASSERT_EQ(now->objectAtIndex(k).get(), model[k].get()) << k;
+            }
+        }
+    }
+    command->removeActiveExecutionSignal(signals[0]); // no longer there: nothing
+    observation->dispose();
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(command->activeExecutionSignals()->count(), 0u);
 }
 
 namespace {

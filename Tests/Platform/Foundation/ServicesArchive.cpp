@@ -47,6 +47,19 @@ NS_IMPLEMENT_CLASS(DXArchiveTestRecord, NSObject) {
     NSCodingRegister(b);
 }
 
+// Refers to another object weakly: written conditionally.
+class DXArchiveWeakRecord : public NSObject, public NSCoding {
+    NS_OBJECT(DXArchiveWeakRecord, NSObject)
+public:
+    DXArchiveWeakRecord() = default;
+    explicit DXArchiveWeakRecord(NSCoder* coder) { other = coder->decodeObjectForKey("other"_ns); }
+    void encodeWithCoder(NSCoder* coder) override { coder->encodeConditionalObjectForKey(other.lock(), "other"_ns); }
+    Weak<NSObject> other;
+};
+NS_IMPLEMENT_CLASS(DXArchiveWeakRecord, NSObject) {
+    NSCodingRegister(b);
+}
+
 // Archivable, but not for secure coding.
 class DXArchiveLegacyRecord : public NSObject, public NSCoding {
     NS_OBJECT(DXArchiveLegacyRecord, NSObject)
@@ -158,6 +171,32 @@ TEST(ServicesArchive, SharedObjectsStaySharedAndCyclesSurvive) {
     ASSERT_TRUE(backCycle);
     EXPECT_EQ(backCycle->objectForKey("self"_ns).get(), backCycle.get());
     backCycle->removeAllObjects();
+}
+
+TEST(ServicesArchive, AConditionalObjectIsWrittenOnlyWhenSomethingElseWritesIt) {
+    auto other = NSMutableString::stringWithString("the other object"_ns);
+    auto weak = make<DXArchiveWeakRecord>();
+    weak->other = Weak<NSObject>(id(other));
+    auto alone = archive(weak, false);
+    ASSERT_TRUE(alone);
+    std::string bytes(reinterpret_cast<const char*>(alone->bytes()), alone->length());
+    EXPECT_EQ(bytes.find("the other object"), std::string::npos);
+    auto back = cast<DXArchiveWeakRecord>(NSKeyedUnarchiver::unarchiveObjectWithData(alone));
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->other.lock());
+    // Written unconditionally before or after the conditional reference: one shared object.
+    for (const auto& root : {NSArray::arrayWithObjects({weak, other}), NSArray::arrayWithObjects({other, weak})}) {
+        auto data = archive(root, false);
+        ASSERT_TRUE(data);
+        auto array = cast<NSArray>(NSKeyedUnarchiver::unarchiveObjectWithData(data));
+        ASSERT_TRUE(array && array->count() == 2);
+        auto record = cast<DXArchiveWeakRecord>(array->objectAtIndex(0));
+        auto string = cast<NSString>(array->objectAtIndex(record ? 1 : 0));
+        record = record ? record : cast<DXArchiveWeakRecord>(array->objectAtIndex(1));
+        ASSERT_TRUE(record && string);
+        EXPECT_EQ(record->other.lock().get(), string.get());
+        EXPECT_TRUE(string->isEqualToString("the other object"_ns));
+    }
 }
 
 TEST(ServicesArchive, SecureDecodingRefusesClassesThatAreNotAllowed) {

@@ -1,6 +1,7 @@
 // NSString: UTF-16 indexing over UTF-8 storage, composed characters, encodings, percent encoding,
 // character sets, and strings as dictionary keys.
 #include <Foundation/Foundation.h>
+#include <Foundation/NSRegularExpression.h>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,47 @@ TEST(NSStringTest, StrictUTF8Decoding) {
     EXPECT_FALSE(decode("\xFF"));
     EXPECT_EQ(decode("")->str(), "");
     EXPECT_FALSE(NSString::stringWithDataEncoding(NSData::dataWithString("\xC3\xA9"), NSASCIIStringEncoding));
+}
+
+TEST(NSStringTest, BytesThatAreNotUTF8ReadAsOneReplacementCharacterEach) {
+    // A truncated sequence, a stray continuation, an overlong form, a surrogate and a byte that
+    // starts nothing: each malformed byte is one U+FFFD, whatever follows it.
+    struct Case {
+        std::string bytes;
+        std::string read;
+    };
+    const std::string r = "\xEF\xBF\xBD";
+    for (const Case& c : std::vector<Case>{
+             {"a\xE5\xA6z", "a" + r + r + "z"},
+             {"\x80x", r + "x"},
+             {"\xC0\xAF", r + r},
+             {"\xED\xA0\x80!", r + r + r + "!"},
+             {"\xFF\xC3\xA9", r + "\xC3\xA9"},
+             {"abc\xE2\x82", "abc" + r + r},
+         }) {
+        auto s = NSString::from(c.bytes);
+        EXPECT_EQ(s->str(), c.read) << c.bytes;
+        EXPECT_EQ(s->length(), s->utf16().size()) << c.bytes;
+        EXPECT_EQ(NSString::from(s->str())->str(), c.read); // reading again changes nothing
+    }
+    // Every operation sees the same characters: length, indexes, search, the expression engine.
+    auto s = NSString::from("k\xF2"
+                            "ey=\xE5\xA6 val");
+    EXPECT_EQ(s->length(), 11u);
+    EXPECT_EQ(s->characterAtIndex(1), 0xFFFD);
+    EXPECT_EQ(s->characterAtIndex(5), 0xFFFD);
+    EXPECT_EQ(s->characterAtIndex(6), 0xFFFD);
+    NSRange found = s->rangeOfString("val"_ns);
+    EXPECT_EQ(found, NSMakeRange(8, 3));
+    auto expression = NSRegularExpression::regularExpressionWithPatternOptionsError("v\\w+$"_ns, 0, nullptr);
+    auto matches = expression->matchesInStringOptionsRange(s, 0, NSMakeRange(0, s->length()));
+    ASSERT_EQ(matches->count(), 1u);
+    EXPECT_EQ(cast<NSTextCheckingResult>(matches->objectAtIndex(0))->range(), found);
+    EXPECT_EQ(s->substringWithRange(found)->str(), "val");
+    auto m = NSMutableString::string();
+    m->appendFormat("%s|%s", "\xFE", "ok");
+    EXPECT_EQ(m->str(), r + "|ok");
+    EXPECT_EQ(m->length(), 4u);
 }
 
 TEST(NSStringTest, PercentEncoding) {

@@ -75,6 +75,22 @@ TEST_F(NavigationTests, ScreensKnowTheirNavigationControllerWhileOnTheStack) {
     EXPECT_TRUE(root->view()->window());
 }
 
+TEST_F(NavigationTests, TheDriverHidesItsWindowsWhenTheTestEnds) {
+    // Screens refer to their test's state (here the log); when the tests of the binary share a
+    // process, a later test must not reach them. The test's end hides its windows while the test's
+    // state still exists; a later test hiding every window then tells them nothing.
+    auto root = screen("Start");
+    auto window = UITestDriver::showRootViewController(make<UINavigationController>(root));
+    EXPECT_FALSE(window->isHidden());
+    DispatchClock::endTest();
+    EXPECT_TRUE(window->isHidden());
+    EXPECT_FALSE(root->view()->window() && !root->view()->window()->isHidden());
+    for (const auto& w : UIWindow::allWindows()) {
+        w->setHidden(true); // what a later test's clean-up does
+    }
+    EXPECT_EQ(log, (Log{"Start appeared", "Start disappeared"}));
+}
+
 TEST_F(NavigationTests, PopToRootAndToAScreenAnswerWhatWasPopped) {
     auto root = screen("Start");
     auto nav = make<UINavigationController>(root);
