@@ -2,9 +2,45 @@
 # object files of whole layers, so that a class reached only by name (NSClassFromString) is never
 # dropped by the linker, and folders of one layer may refer to each other freely.
 
+# Precompiled headers (DX_PCH, on by default): cmake/Precompiled/Platform.h is compiled once, by the
+# target DXPrecompiled, and reused by every folder, the simulator and the benchmarks; Tests.h likewise by
+# DXPrecompiledTests for every test binary. Reuse needs the same compiler flags everywhere: hence the
+# global -pthread in the top CMakeLists.txt, and GoogleTest's definitions on the tests' owner. A target
+# with flags of its own (the fuzzers' -fsanitize=fuzzer) simply does not use them.
+option(DX_PCH "Precompile the headers nearly every source includes" ON)
+set(DX_PCH_DIR ${CMAKE_SOURCE_DIR}/cmake/Precompiled)
+
+# dx_use_precompiled(target [Tests]): the target's sources start from the shared precompiled header.
+function(dx_use_precompiled target)
+    if(NOT DX_PCH)
+        return()
+    endif()
+    set(kind "")
+    if(ARGC GREATER 1)
+        set(kind ${ARGV1})
+    endif()
+    set(owner DXPrecompiled${kind})
+    if(NOT TARGET ${owner})
+        add_library(${owner} OBJECT ${DX_PCH_DIR}/Precompiled.cpp)
+        if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+            # Without its time stamp the header compiles to the same bytes each time: the compiler cache
+            # hashes it, and hits again after a rebuild of the header.
+            target_compile_options(${owner} PRIVATE "SHELL:-Xclang -fno-pch-timestamp")
+        endif()
+        if(kind STREQUAL "Tests")
+            target_link_libraries(${owner} PRIVATE GTest::gtest)
+            target_precompile_headers(${owner} PRIVATE ${DX_PCH_DIR}/Tests.h)
+        else()
+            target_precompile_headers(${owner} PRIVATE ${DX_PCH_DIR}/Platform.h)
+        endif()
+    endif()
+    target_precompile_headers(${target} REUSE_FROM ${owner})
+endfunction()
+
 function(dx_add_folder name layer)
     add_library(${name} OBJECT ${ARGN})
     set_property(GLOBAL APPEND PROPERTY DX_LAYER_${layer} ${name})
+    dx_use_precompiled(${name})
 endfunction()
 
 # dx_link_layers(target Platform Libraries ...): links every folder of the named layers. A name that is
@@ -31,6 +67,7 @@ function(dx_add_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE DXTestSupport GTest::gtest GTest::gmock)
     dx_link_layers(${name} ${T_LAYERS})
+    dx_use_precompiled(${name} Tests)
     if(T_LABELS)
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
         foreach(label ${T_LABELS})
@@ -49,4 +86,5 @@ function(dx_add_benchmark name)
     add_executable(${name} ${B_SOURCES})
     target_link_libraries(${name} PRIVATE benchmark::benchmark benchmark::benchmark_main)
     dx_link_layers(${name} ${B_LAYERS})
+    dx_use_precompiled(${name})
 endfunction()

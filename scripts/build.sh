@@ -11,7 +11,11 @@ shift $(( $# > 2 ? 2 : $# ))
 launcher=()
 # Compiler cache shared between clones of the repository (CI builds a fresh clone each time).
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Sources compiled with a precompiled header are cached only with this sloppiness (ccache's manual,
+# "Precompiled headers"); it goes into the launcher, so that a later `cmake --build` has it too.
+ccache_env="env;CCACHE_SLOPPINESS=pch_defines,time_macros;ccache"
+command -v ccache >/dev/null &&
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER="$ccache_env" -DCMAKE_C_COMPILER_LAUNCHER="$ccache_env")
 read -r -a extra <<< "${DX_CMAKE_ARGS:-}"
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDX_SANITIZE="$san" "${launcher[@]}" "${extra[@]}" \
     >/dev/null

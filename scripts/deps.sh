@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build ccache pkg-config clang-format clang libclang-rt-14-dev
+    build-essential cmake ninja-build ccache pkg-config clang-format clang libclang-rt-14-dev lld
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libplist-dev libexpat1-dev
     libcurl4-openssl-dev libssl-dev libcpp-httplib-dev
