@@ -39,6 +39,7 @@ bool isAudioScreen(const std::string& screenClass) {
     static const std::set<std::string> screens = {
         "LowFrequencyAudioViewController",  "LouderSpeakerViewController",    "AudioOperatorCheckViewController",
         "MicrophoneLoopBackViewController", "MicrophoneRecordViewController", "MicLoopBackViewController",
+        "HeadsetMdeiaButtonViewController",
     };
     return screens.count(screenClass) != 0;
 }
@@ -53,6 +54,21 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
         // A new screen: talk to the phone for as long as it may listen.
         listening = {screen, -1};
         audio.speak(now, 120);
+        return true;
+    }
+    if (page->getClass()->name() == std::string("HeadsetMdeiaButtonViewController")) {
+        // Plug the headset in, press its volume keys down and up, and take it out again.
+        if (!audio.headsetPlugged()) {
+            audio.plugHeadset(true);
+            listening.since = now;
+            return true;
+        }
+        if (now - listening.since < 1.0) {
+            return false;
+        }
+        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeDown);
+        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp);
+        audio.plugHeadset(false);
         return true;
     }
     if (!visible(page->answerView())) {
