@@ -145,7 +145,10 @@ const char* const* defaultSessionKeys() {
         "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
         // The motion and environment sensors, which the operator tries out on the device.
         "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
-        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION", nullptr};
+        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
+        // The audio path, which the operator listens to (and speaks into).
+        "LOUDSPEAKER", "LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST",
+        "AUDIO_OPERATOR_CHECK", nullptr};
     return keys;
 }
 

@@ -1,5 +1,6 @@
 #include "RunSession.h"
 
+#include "OperatorAudio.h"
 #include "ScriptedOperator.h"
 
 #include <Categorys/DXLocalizedString.h>
@@ -141,7 +142,7 @@ int runQuestionTests(const RunOptions& options) {
         }
         auto screenClass = text(record->controllerName());
         if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
-            !ScriptedOperator::isSensorScreen(screenClass)) {
+            !ScriptedOperator::isSensorScreen(screenClass) && !isAudioScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;
         }

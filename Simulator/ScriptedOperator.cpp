@@ -1,5 +1,7 @@
 #include "ScriptedOperator.h"
 
+#include "OperatorAudio.h"
+
 #include <Core/DXBaseViewController.h>
 #include <Core/DXStartViewController.h>
 #include <Core/DXTestViewController.h>
@@ -114,6 +116,9 @@ bool ScriptedOperator::act() {
     std::string screenClass = screen->getClass()->name();
     if (isSensorScreen(screenClass)) {
         return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);
+    }
+    if (isAudioScreen(screenClass)) {
+        return actOnAudioScreen(text(screen->info()->profilekey()), screen, script_);
     }
     bool yes = answer(text(screen->info()->profilekey()), screenClass);
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");

@@ -233,22 +233,6 @@ void AVAudioSession::deviceChanged(int change, bool plugged, float volume, int) 
                         previous);
         break;
     }
-    case SimAudio::Change::Volume: {
-        Weak<AVAudioSession> weak(this);
-        auto apply = [weak, volume] {
-            if (auto session = weak.lock()) {
-                session->willChangeValueForKey("outputVolume"_ns);
-                session->outputVolume_ = volume;
-                session->didChangeValueForKey("outputVolume"_ns);
-            }
-        };
-        if (NSThread::isMainThread()) {
-            apply();
-        } else {
-            dispatch_async(dispatch_get_main_queue(), apply);
-        }
-        break;
-    }
     default:
         break;
     }
@@ -432,6 +416,16 @@ bool AVAudioSession::isInputAvailable() const {
     auto& audio = SimAudio::current();
     return audio.isPresent(SimAudio::Part::BottomMicrophone) || audio.isPresent(SimAudio::Part::FrontMicrophone) ||
            audio.headsetPlugged();
+}
+
+void AVAudioSession::applyOutputVolume(float volume) {
+    DX_ASSERT_MAIN_THREAD();
+    if (outputVolume_.load() == volume) {
+        return;
+    }
+    willChangeValueForKey("outputVolume"_ns);
+    outputVolume_ = volume;
+    didChangeValueForKey("outputVolume"_ns);
 }
 
 float AVAudioSession::outputVolume() const {

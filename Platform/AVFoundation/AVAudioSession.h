@@ -177,6 +177,10 @@ public:
     float outputVolume() const;
     double sampleRate() const { return 44100.0; }
 
+    // The platform's: the system announces a new output volume (main thread), before it posts the
+    // system volume notification, so that its observers read the new volume from the session.
+    void applyOutputVolume(float volume);
+
 private:
     void deviceChanged(int change, bool plugged, float volume, int reason);
     void postRouteChange(AVAudioSessionRouteChangeReason reason, const Ref<AVAudioSessionRouteDescription>& previous);

@@ -23,6 +23,7 @@ void onMain(std::function<void()> work) {
 }
 
 void postVolume(float volume, SimAudio::VolumeReason reason) {
+    AVAudioSession::sharedInstance()->applyOutputVolume(volume);
     auto info = NSMutableDictionary::dictionary();
     info->setObjectForKey(NSString::from(audio_route::active() ? "Audio/Video" : "Ringtone"),
                           AVSystemController_AudioCategoryNotificationParameter());

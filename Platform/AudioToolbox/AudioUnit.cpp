@@ -43,6 +43,8 @@ struct Unit {
     std::vector<int16_t> ownBuffer;
     bool inInputCallback = false;
     double sampleTime = 0;
+    // The blocks handed to the transducers that may still be sounding; guarded by `condition`.
+    std::vector<uint64_t> sounding;
 };
 
 struct Registry {
@@ -126,9 +128,12 @@ void cycle(AudioUnit handle, Unit& unit, double end) {
                 (*samples)[i] = static_cast<float>(out[i]) / 32767.0f;
             }
             float volume = SimAudio::current().outputVolume();
+            std::vector<uint64_t> ids;
             for (SimAudio::Part part : audio_route::outputs()) {
-                SimAudio::current().startEmission(part, samples, end, 0, volume);
+                ids.push_back(SimAudio::current().startEmission(part, samples, end, 0, volume));
             }
+            std::lock_guard<NSCondition> guard(*unit.condition);
+            unit.sounding = std::move(ids);
         }
     }
     (void)handle;
@@ -371,12 +376,17 @@ OSStatus AudioOutputUnitStop(AudioUnit ci) {
     std::lock_guard<NSCondition> guard(*unit->condition);
     unit->running = false;
     unit->condition->broadcast();
-    if (unit->ioThread == std::this_thread::get_id()) {
-        return noErr; // from a callback: the thread leaves after this cycle
+    if (unit->ioThread != std::this_thread::get_id()) {
+        while (unit->threadIn) {
+            unit->condition->wait();
+        }
+    } // else from a callback: the thread leaves after this cycle
+    // The output goes quiet now, not at the end of the block it was playing.
+    double now = DispatchClock::uptime();
+    for (uint64_t id : unit->sounding) {
+        SimAudio::current().stopEmission(id, now);
     }
-    while (unit->threadIn) {
-        unit->condition->wait();
-    }
+    unit->sounding.clear();
     return noErr;
 }
 

@@ -1,0 +1,16 @@
+// The scripted operator on the audio screens: it speaks to the phone while a screen may record or
+// loop its microphone back, and answers "did you hear it?" from the energy of the samples a working
+// transducer really played while it listened (SimAudio's record), never from the faults overlay.
+// A script of answers by test key still overrides the answer.
+#pragma once
+
+#include <Core/DXBaseViewController.h>
+
+#include <map>
+#include <string>
+
+// Whether the screen class is an audio screen the operator listens to.
+bool isAudioScreen(const std::string& screenClass);
+// One step on the audio screen shown now; answers whether the operator did anything.
+bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& page,
+                      const std::map<std::string, bool>& script);

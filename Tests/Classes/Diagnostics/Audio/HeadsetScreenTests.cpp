@@ -1,0 +1,138 @@
+// The wired-headset test: the operator plugs the headset in at a scripted time, speaks, listens to
+// each earpiece, presses the headset's keys and unplugs it.
+#include "AudioScreenTestCase.h"
+
+#include <Diagnostics/Audio/HeadsetPlugViewController.h>
+
+class HeadsetScreenTests : public AudioScreenTestCase {
+protected:
+    Ref<HeadsetPlugViewController> start(NSInteger timeout = 0) {
+        audio.setRecordPermission(SimAudio::Permission::Granted);
+        audio.setOutputVolume(0.5f);
+        auto screen = cast<HeadsetPlugViewController>(run("HeadsetPlugViewController", timeout));
+        audio.speak(now(), 600);
+        return screen;
+    }
+    void plugIn() {
+        audio.scheduleHeadset(1.0, true);
+        advance(1.5);
+        ASSERT_EQ(subResult("HEADSET_TEST_PLUG"), "SUCCESS");
+    }
+    // Listens to one earpiece (or both) for two seconds and answers.
+    void answerEar(int ear) {
+        double from = now() + 0.3;
+        advance(2);
+        double left = audio.playedLevel(Part::HeadphoneLeft, from, now());
+        double right = audio.playedLevel(Part::HeadphoneRight, from, now());
+        bool heard = ear == 0   ? left > SimAudio::kAudibleLevel
+                     : ear == 1 ? right > SimAudio::kAudibleLevel
+                                : left > SimAudio::kAudibleLevel && right > SimAudio::kAudibleLevel;
+        answer(heard);
+    }
+    void press(SimAudio::HeadsetKey key) {
+        ASSERT_TRUE(audio.pressHeadsetKey(key));
+        advance(0.2);
+    }
+};
+
+TEST_F(HeadsetScreenTests, EveryStepPassesWithAWorkingHeadset) {
+    start();
+    plugIn();
+    answerEar(2); // the headset microphone looped back to both ears: YES
+    EXPECT_EQ(subResult("HEADSET_TEST_RECORD"), "SUCCESS");
+    EXPECT_EQ(subResult("HEADSET_TEST_STEREO_AUDIO"), "SUCCESS"); // not played after a YES
+    answerEar(0);
+    answerEar(1);
+    EXPECT_EQ(subResult("HEADSET_TEST_LEFT_AUDIO"), "SUCCESS");
+    EXPECT_EQ(subResult("HEADSET_TEST_RIGHT_AUDIO"), "SUCCESS");
+    press(SimAudio::HeadsetKey::VolumeUp);
+    press(SimAudio::HeadsetKey::VolumeDown);
+    press(SimAudio::HeadsetKey::PlayPause);
+    EXPECT_EQ(subResult("HEADSET_TEST_MEDIABUTTON"), "SUCCESS");
+    EXPECT_FALSE(ended());
+    audio.plugHeadset(false);
+    advance(0.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 1);
+    EXPECT_EQ(subResult("HEADSET_TEST_UNPLUG"), "SUCCESS");
+}
+
+TEST_F(HeadsetScreenTests, ADeadEarpieceFailsItsStep) {
+    audio.setState(Part::HeadphoneRight, State::Dead);
+    start();
+    plugIn();
+    answerEar(0); // the loop-back on the left ear is enough to hear one's voice
+    answerEar(0);
+    answerEar(1); // nothing on the right
+    EXPECT_EQ(subResult("HEADSET_TEST_RIGHT_AUDIO"), "FAIL");
+    press(SimAudio::HeadsetKey::VolumeUp);
+    press(SimAudio::HeadsetKey::VolumeDown);
+    press(SimAudio::HeadsetKey::PlayPause);
+    audio.plugHeadset(false);
+    advance(0.5);
+    EXPECT_EQ(result(), 2);
+}
+
+TEST_F(HeadsetScreenTests, ADeadHeadsetMicrophoneIsToldFromTheEarpieces) {
+    audio.setState(Part::HeadsetMicrophone, State::Dead);
+    start();
+    plugIn();
+    answerEar(2); // no voice: NO
+    answerEar(2); // the sample in both ears: YES
+    EXPECT_EQ(subResult("HEADSET_TEST_RECORD"), "FAIL");
+    EXPECT_EQ(subResult("HEADSET_TEST_STEREO_AUDIO"), "SUCCESS");
+}
+
+TEST_F(HeadsetScreenTests, NoPlugInWithinTheLimitTimesOut) {
+    start(30);
+    advance(29);
+    EXPECT_FALSE(ended());
+    advance(1.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 3);
+    EXPECT_NE(subResult("HEADSET_TEST_PLUG"), "SUCCESS");
+}
+
+TEST_F(HeadsetScreenTests, UnpluggingEarlyFails) {
+    start();
+    plugIn();
+    audio.scheduleHeadset(1.0, false);
+    advance(1.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 2);
+    EXPECT_NE(subResult("HEADSET_TEST_LEFT_AUDIO"), "SUCCESS");
+    double t0 = now();
+    advance(2);
+    EXPECT_FALSE(heardSince(t0)); // the loop-back and players stopped
+}
+
+TEST_F(HeadsetScreenTests, AMissingPlayPauseKeyFailsAtTheLimitAndTheTestGoesOn) {
+    auto screen = start(60);
+    plugIn();
+    answerEar(2);
+    answerEar(0);
+    answerEar(1);
+    press(SimAudio::HeadsetKey::VolumeUp);
+    // The volume-down key is marked not applicable with two taps on its fail button.
+    ASSERT_TRUE(screen->button7());
+    ASSERT_TRUE(UITestDriver::tapView(screen->button7())) << UITestDriver::describeScreen();
+    settle();
+    EXPECT_EQ(subResult("HEADSET_TEST_VOLUMEDOWN"), "FAIL");
+    screen->stepButton(screen->button7());
+    EXPECT_EQ(subResult("HEADSET_TEST_VOLUMEDOWN"), "NA");
+    advance(61);
+    EXPECT_EQ(subResult("HEADSET_TEST_MEDIABUTTON"), "FAIL");
+    EXPECT_FALSE(ended());
+    audio.plugHeadset(false);
+    advance(0.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 2);
+}
+
+TEST_F(HeadsetScreenTests, ARefusedPermissionFails) {
+    audio.setPermissionPromptAnswer(SimAudio::PromptAnswer::Deny, 0.2);
+    run("HeadsetPlugViewController");
+    advance(0.5);
+    tapAlert("YES");
+    EXPECT_EQ(result(), 2);
+}

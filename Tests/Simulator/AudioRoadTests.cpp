@@ -1,0 +1,93 @@
+// The audio tests of the default session on the simulated phone, end to end: the scripted operator
+// speaks and listens, and a faults overlay that breaks one microphone or transducer fails exactly
+// the tests that use it, in the final transaction.
+#include "AppRoad.h"
+
+#include <Device/SimAudio.h>
+#include <Device/SimDevice.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSFileManager.h>
+#include <Foundation/NSUserDefaults.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <set>
+
+namespace {
+
+const char* const kAudioKeys[] = {"LOUDSPEAKER",     "LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST",
+                                  "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST",        "AUDIO_OPERATOR_CHECK"};
+
+struct BrokenAudioPart {
+    const char* name;
+    const char* overlay;
+    std::set<std::string> failing; // the tests that use the part
+};
+
+void PrintTo(const BrokenAudioPart& broken, std::ostream* out) {
+    *out << broken.overlay;
+}
+
+class AudioRoadTest : public testing::TestWithParam<BrokenAudioPart> {
+protected:
+    void SetUp() override {
+        dispatch_adopt_current_thread_as_main();
+        NSSandbox::useTemporaryRoot();
+        NSUserDefaults::resetStandardUserDefaults();
+        ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    }
+    void TearDown() override { SimAudio::current().reset(); }
+
+    // Walks the default session with the overlay; the results of the final transaction.
+    nlohmann::json walk(const std::string& overlay) {
+        RoadOptions options;
+        if (!overlay.empty()) {
+            options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
+            std::ofstream(options.faultsFile) << overlay;
+        }
+        RoadReport report;
+        testing::internal::CaptureStdout();
+        int status = runAppRoad(options, &report);
+        auto printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 0) << printed;
+        if (report.transactions.size() != 2) {
+            ADD_FAILURE() << printed;
+            return nlohmann::json::object();
+        }
+        return nlohmann::json::parse(report.transactions[1]["result_value"].get<std::string>());
+    }
+};
+
+} // namespace
+
+TEST_F(AudioRoadTest, EveryAudioTestPassesOnAWorkingPhone) {
+    auto values = walk("");
+    for (const char* key : kAudioKeys) {
+        EXPECT_EQ(values[key], "SUCCESS") << key;
+    }
+}
+
+TEST_P(AudioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
+    const auto& broken = GetParam();
+    auto values = walk(broken.overlay);
+    for (const char* key : kAudioKeys) {
+        bool fails = broken.failing.count(key) != 0;
+        EXPECT_EQ(values[key] != "SUCCESS", fails) << broken.overlay << " " << key << " " << values[key];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, AudioRoadTest,
+    testing::Values(
+        BrokenAudioPart{
+            "SpeakerDead", R"({"speaker": "dead"})", {"LOUDSPEAKER", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
+        BrokenAudioPart{"ReceiverDead",
+                        R"({"receiver": "dead"})",
+                        {"LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_LOOPBACK_TEST"}},
+        BrokenAudioPart{"BottomMicrophoneDead",
+                        R"({"bottomMicrophone": "dead"})",
+                        {"MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
+        BrokenAudioPart{"FrontMicrophoneAbsent", R"({"frontMicrophone": "absent"})", {"MIC_LOOPBACK_TEST"}}),
+    [](const testing::TestParamInfo<BrokenAudioPart>& info) { return std::string(info.param.name); });
