@@ -8,6 +8,7 @@
 #include <Core/DXBaseViewController.h>
 #include <Core/DXTestModel.h>
 #include <Core/DXTestViewController.h>
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
@@ -144,7 +145,11 @@ const char* const* defaultSessionKeys() {
         "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
         // The motion and environment sensors, which the operator tries out on the device.
         "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
-        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION", nullptr};
+        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
+        // The cameras and the display, which the operator looks at.
+        "LCD_FILL_COLOR_TEST", "LCD_BACKLIGHT_TEST", "GHOST_SCREEN_TEST", "LCD_CRACK_TEST", "FLASH_TEST",
+        "BACK_CAMERA_PATTERN_TEST", "FRONT_CAMERA_WHITE_TEST", "BACK_CAMERA_PICTURE_TEST", "FRONT_CAMERA_PICTURE_TEST",
+        "WHITE_BALANCE_TEST", nullptr};
     return keys;
 }
 
@@ -184,6 +189,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     // The overlay breaks the device's own parts too (sensors, the vibration motor): the screens then
     // see them broken, and the operator finds out by trying them.
     if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (!options.faultsFile.empty() && !SimCamera::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

@@ -7,6 +7,7 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestModelManager.h>
 #include <Core/DXTestViewController.h>
+#include <Device/SimCamera.h>
 #include <Device/SimSensors.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
@@ -111,6 +112,10 @@ int runQuestionTests(const RunOptions& options) {
         return 1;
     }
     if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    if (!options.faultsFile.empty() && !SimCamera::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
