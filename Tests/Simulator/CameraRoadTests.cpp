@@ -54,7 +54,7 @@ protected:
         SimCamera::current().reset();
     }
 
-    void walk(const std::string& overlay, RoadReport& report) {
+    std::string walk(const std::string& overlay, RoadReport& report) {
         RoadOptions options;
         if (!overlay.empty()) {
             options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
@@ -64,6 +64,7 @@ protected:
         int status = runAppRoad(options, &report);
         auto printed = testing::internal::GetCapturedStdout();
         EXPECT_EQ(status, 0) << printed;
+        return printed;
     }
     static std::string resultOf(const RoadReport& report, const std::string& key) {
         for (const auto& [k, result] : report.table) {
@@ -79,7 +80,9 @@ protected:
 
 TEST_F(CameraRoadTest, EveryCameraAndDisplayTestPassesOnAWorkingDevice) {
     RoadReport report;
-    walk("", report);
+    auto printed = walk("", report);
+    // The session was joined by its QR code, read from the camera's picture.
+    EXPECT_NE(printed.find("by its QR code"), std::string::npos) << printed;
     ASSERT_EQ(report.transactions.size(), 2u);
     auto values = nlohmann::json::parse(report.transactions[1]["result_value"].get<std::string>());
     for (const char* key : kCameraDisplayKeys) {
