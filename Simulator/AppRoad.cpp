@@ -9,6 +9,7 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestViewController.h>
 #include <Device/SimAudio.h>
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
@@ -17,6 +18,7 @@
 #include <Foundation/NSURL.h>
 #include <LoopbackTransactionService.h>
 #include <Shell/AppDelegate.h>
+#include <Shell/DXCaptureScanner.h>
 #include <Shell/DXResultViewController.h>
 #include <Shell/DXRootTableViewController.h>
 #include <Shell/EnterSessionIdViewController.h>
@@ -26,6 +28,7 @@
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 #include <UIKit/UIWindow.h>
+#include <UISupport/QRScannerViewController.h>
 
 #include <nlohmann/json.hpp>
 
@@ -148,7 +151,11 @@ const char* const* defaultSessionKeys() {
         "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
         // The audio path, which the operator listens to (and speaks into).
         "LOUDSPEAKER", "LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST",
-        "AUDIO_OPERATOR_CHECK", nullptr};
+        "AUDIO_OPERATOR_CHECK",
+        // The cameras and the display, which the operator looks at.
+        "LCD_FILL_COLOR_TEST", "LCD_BACKLIGHT_TEST", "GHOST_SCREEN_TEST", "LCD_CRACK_TEST", "FLASH_TEST",
+        "BACK_CAMERA_PATTERN_TEST", "FRONT_CAMERA_WHITE_TEST", "BACK_CAMERA_PICTURE_TEST", "FRONT_CAMERA_PICTURE_TEST",
+        "WHITE_BALANCE_TEST", nullptr};
     return keys;
 }
 
@@ -191,7 +198,8 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    if (!options.faultsFile.empty() && !SimAudio::current().loadFaults(options.faultsFile, &error)) {
+    if (!options.faultsFile.empty() && (!SimAudio::current().loadFaults(options.faultsFile, &error) ||
+                                        !SimCamera::current().loadFaults(options.faultsFile, &error))) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
@@ -223,6 +231,8 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
 
     std::optional<int> exitStatus;
     DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
+    // The device's camera joins sessions by their QR code.
+    DXUseCaptureScanner();
     auto app = UIApplicationLaunch(nullptr, "AppDelegate"_ns);
     auto navigation = rootNavigation(app);
     if (!navigation || !drive([&] { return presentedBy<StartViewController>(navigation) != nullptr; }, 10)) {
@@ -244,19 +254,41 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         std::fprintf(stderr, "cannot press Start\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
-    // No camera on this device: the session is typed in.
-    if (!drive([&] { return presentedBy<EnterSessionIdViewController>(navigation) != nullptr; }, 10)) {
+    // The scanner comes up: the operator holds the session's QR code card before the camera. A camera
+    // that cannot read it (or none) leaves the operator to cancel and type the session in.
+    drive(
+        [&] {
+            return presentedBy<QRScannerViewController>(navigation) ||
+                   presentedBy<EnterSessionIdViewController>(navigation);
+        },
+        10);
+    bool byCode = false;
+    if (auto scanner = presentedBy<QRScannerViewController>(navigation)) {
+        screenshots.take("scanner");
+        SimCamera::current().setQRCode(server + "/download_app/?sessionid=" + options.sessionId);
+        std::printf("holding the session's QR code before the camera\n");
+        byCode = drive([&] { return !presentedBy<QRScannerViewController>(navigation); }, 5);
+        if (!byCode) {
+            UITestDriver::tapView(scanner->cancelButton());
+            std::printf("the camera did not read the code: typing the session in\n");
+        }
+        SimCamera::current().setQRCode("");
+    }
+    if (byCode) {
+        std::printf("joining session %s by its QR code\n", options.sessionId.c_str());
+    } else if (!drive([&] { return presentedBy<EnterSessionIdViewController>(navigation) != nullptr; }, 10)) {
         std::fprintf(stderr, "the session form did not come up\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
-    drive([] { return false; }, 0.5);
-    auto form = presentedBy<EnterSessionIdViewController>(navigation);
-    UITestDriver::typeIntoField(form->serverTextField(), server);
-    UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
-    drive([] { return false; }, 0.1);
-    screenshots.take("session");
-    UITestDriver::tapView(form->sendBtn());
-    std::printf("joining session %s at %s\n", options.sessionId.c_str(), server.c_str());
+    if (auto form = presentedBy<EnterSessionIdViewController>(navigation)) {
+        drive([] { return false; }, 0.5);
+        UITestDriver::typeIntoField(form->serverTextField(), server);
+        UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
+        drive([] { return false; }, 0.1);
+        screenshots.take("session");
+        UITestDriver::tapView(form->sendBtn());
+        std::printf("joining session %s at %s\n", options.sessionId.c_str(), server.c_str());
+    }
 
     auto container = [&] { return cast<DXTestViewController>(navigation->topViewController()); };
     auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };

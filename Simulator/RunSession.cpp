@@ -9,6 +9,7 @@
 #include <Core/DXTestModelManager.h>
 #include <Core/DXTestViewController.h>
 #include <Device/SimAudio.h>
+#include <Device/SimCamera.h>
 #include <Device/SimSensors.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
@@ -116,7 +117,8 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    if (!options.faultsFile.empty() && !SimAudio::current().loadFaults(options.faultsFile, &error)) {
+    if (!options.faultsFile.empty() && (!SimAudio::current().loadFaults(options.faultsFile, &error) ||
+                                        !SimCamera::current().loadFaults(options.faultsFile, &error))) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

@@ -1,6 +1,7 @@
 #include "ScriptedOperator.h"
 
 #include "OperatorAudio.h"
+#include "OperatorCameraDisplay.h"
 
 #include <Core/DXBaseViewController.h>
 #include <Core/DXStartViewController.h>
@@ -114,6 +115,12 @@ bool ScriptedOperator::act() {
         return false;
     }
     std::string screenClass = screen->getClass()->name();
+    if (camera_operator::isCameraDisplayScreen(screenClass)) {
+        return camera_operator::act(screen, [this](const std::string& key) -> std::optional<bool> {
+            auto it = script_.find(key);
+            return it == script_.end() ? std::nullopt : std::optional<bool>(it->second);
+        });
+    }
     if (isSensorScreen(screenClass)) {
         return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);
     }

@@ -406,14 +406,42 @@ std::optional<SimFrame> SimCamera::frame(Position position, int width, int heigh
     }
     size_t i = cameraIndex(position);
     if (state == CameraState::Frozen) {
-        std::lock_guard lock(mutex_);
-        if (frozen_[i] && frozen_[i]->width == width && frozen_[i]->height == height) {
-            return frozen_[i];
+        // A frozen sensor repeats the one picture it had when it froze, whatever it looks at now.
+        std::optional<SimFrame> still;
+        {
+            std::lock_guard lock(mutex_);
+            still = frozen_[i];
         }
+        if (!still) {
+            still = renderFrame(kFrozenWidth, kFrozenHeight, gains, time, false, false);
+            std::lock_guard lock(mutex_);
+            if (!frozen_[i]) {
+                frozen_[i] = still;
+            }
+            still = frozen_[i];
+        }
+        SimFrame out;
+        out.width = width;
+        out.height = height;
+        out.pixels.resize(static_cast<size_t>(width) * height);
+        for (int y = 0; y < height; ++y) {
+            int sy = std::min(still->height - 1, y * still->height / height);
+            for (int x = 0; x < width; ++x) {
+                int sx = std::min(still->width - 1, x * still->width / width);
+                int dx = mirrored ? width - 1 - x : x;
+                out.pixels[static_cast<size_t>(y) * width + dx] = still->at(sx, sy);
+            }
+        }
+        return out;
     }
+    return renderFrame(width, height, gains, time, mirrored, state == CameraState::Dead);
+}
+
+SimFrame SimCamera::renderFrame(int width, int height, const Gains& gains, double time, bool mirrored,
+                                bool dead) const {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     cairo_t* cr = cairo_create(surface);
-    if (state == CameraState::Dead) {
+    if (dead) {
         cairo_set_source_rgb(cr, 0, 0, 0);
         cairo_paint(cr);
     } else {
@@ -438,10 +466,6 @@ std::optional<SimFrame> SimCamera::frame(Position position, int width, int heigh
         }
     }
     cairo_surface_destroy(surface);
-    if (state == CameraState::Frozen) {
-        std::lock_guard lock(mutex_);
-        frozen_[i] = out;
-    }
     return out;
 }
 
@@ -491,10 +515,10 @@ void SimCamera::renderScene(cairo_t* cr, int width, int height, const Gains& gai
         cairo_rectangle(cr, p.x * w, p.y * h, p.w * w, p.h * h);
         cairo_fill(cr);
     }
-    // The marker sweeps along the top once a second.
+    // The marker sweeps along the card's top band, over the patches, once a second.
     double phase = time - std::floor(time);
-    paint(0.03, 0.03, 0.03);
-    cairo_rectangle(cr, (0.05 + 0.85 * phase) * w, 0.04 * h, 0.06 * w, 0.06 * h);
+    paint(0.9, 0.9, 0.9);
+    cairo_rectangle(cr, (0.11 + 0.72 * phase) * w, 0.285 * h, 0.06 * w, 0.03 * h);
     cairo_fill(cr);
     // The QR code card: white with a quiet zone of four modules, 60 % of the shorter side.
     if (qrWidth > 0) {

@@ -2,7 +2,7 @@
 //
 // Each camera of SimDevice (present / working there) renders frames of a scene with cairo: a grey
 // wall with a test chart of six known colour patches (white, grey, red, green, blue, black) under a
-// light of a set colour temperature, a marker that sweeps across the top edge once a second (so a
+// light of a set colour temperature, a marker that sweeps along the chart card's top band once a second (so a
 // frozen camera can be told from a live one), and optionally a QR code (libqrencode) on the wall.
 // The scene can also be a plain white or black surface held before the lens. The light reaches the
 // sensor tinted by its temperature; the camera's white-balance gains multiply each channel, so the
@@ -159,8 +159,11 @@ private:
         double r = 1, g = 1, b = 1;
     };
     static Light lightColour(double kelvin);
+    SimFrame renderFrame(int width, int height, const Gains& gains, double time, bool mirrored, bool dead) const;
     void renderScene(cairo_t* context, int width, int height, const Gains& gains, double time) const;
 
+    static constexpr int kFrozenWidth = 480;
+    static constexpr int kFrozenHeight = 640;
     mutable std::mutex mutex_;
     CameraState states_[2] = {CameraState::Working, CameraState::Working};
     std::optional<SimFrame> frozen_[2];

@@ -1,0 +1,359 @@
+// The scripted operator on the camera and display screens (see OperatorCameraDisplay.h).
+#include "OperatorCameraDisplay.h"
+
+#include <CoreGraphics/CGImage.h>
+#include <Device/SimCamera.h>
+#include <Diagnostics/CameraDisplay/CameraModelViewController.h>
+#include <Diagnostics/CameraDisplay/CameraPictureViewController.h>
+#include <Diagnostics/CameraDisplay/FillColorViewController.h>
+#include <Dispatch/Clock.h>
+#include <Foundation/NSDictionary.h>
+#include <UIKit/UIScreen.h>
+#include <UIKit/UIScreenshot.h>
+#include <UIKit/UITestDriver.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+namespace camera_operator {
+
+namespace {
+
+// What the operator remembers of the screen in front of it.
+struct Memory {
+    const void* record = nullptr;
+    double since = 0;    // when it came
+    double lastLook = 0; // when the operator last looked
+    int step = 0;
+    bool even = true; // every colour shown so far was even
+    double luminance = -1;
+    bool luminanceMoved = false;
+    NSInteger shownColour = -1;
+    std::array<double, 3> firstPreview{};
+};
+Memory memory;
+
+bool visible(const Ref<UIView>& view) {
+    return view && !view->isHidden() && view->window();
+}
+
+std::string text(const Ref<NSString>& s) {
+    return s ? s->str() : std::string();
+}
+
+// What a rectangle of the screen (points) looks like.
+struct Look {
+    std::array<double, 3> mean{};
+    std::array<int, 3> usual{}; // the commonest colour
+    int samples = 0;
+    int off = 0;   // samples far from the rectangle's usual colour
+    int faint = 0; // samples a little off it (an after-image)
+    int dark = 0;  // samples much darker than it
+    double darkMinX = 1e9, darkMaxX = -1, darkMinY = 1e9, darkMaxY = -1;
+};
+
+Look lookAt(const Ref<UIImage>& shot, CGRect r) {
+    Look look;
+    if (!shot) {
+        return look;
+    }
+    CGFloat scale = shot->scale();
+    std::vector<std::array<int, 3>> px;
+    for (CGFloat y = r.origin.y; y < r.origin.y + r.size.height; y += 3) {
+        for (CGFloat x = r.origin.x; x < r.origin.x + r.size.width; x += 3) {
+            uint8_t rgba[4];
+            if (CGImageGetPixel(shot->CGImage(), static_cast<size_t>(x * scale), static_cast<size_t>(y * scale),
+                                rgba)) {
+                px.push_back({rgba[0], rgba[1], rgba[2]});
+                for (int c = 0; c < 3; ++c) {
+                    look.mean[c] += rgba[c];
+                }
+            }
+        }
+    }
+    look.samples = static_cast<int>(px.size());
+    if (px.empty()) {
+        return look;
+    }
+    for (auto& m : look.mean) {
+        m /= look.samples;
+    }
+    // The usual colour: the commonest one.
+    std::map<std::array<int, 3>, int> counts;
+    for (const auto& p : px) {
+        ++counts[p];
+    }
+    std::array<int, 3> usual{};
+    int best = 0;
+    for (const auto& [c, n] : counts) {
+        if (n > best) {
+            best = n;
+            usual = c;
+        }
+    }
+    look.usual = usual;
+    size_t i = 0;
+    for (CGFloat y = r.origin.y; y < r.origin.y + r.size.height; y += 3) {
+        for (CGFloat x = r.origin.x; x < r.origin.x + r.size.width && i < px.size(); x += 3, ++i) {
+            const auto& p = px[i];
+            int d = std::abs(p[0] - usual[0]) + std::abs(p[1] - usual[1]) + std::abs(p[2] - usual[2]);
+            int lum = p[0] + p[1] + p[2];
+            int usualLum = usual[0] + usual[1] + usual[2];
+            if (d > 90) {
+                ++look.off;
+            } else if (d > 12) {
+                ++look.faint;
+            }
+            if (usualLum - lum > 300) {
+                ++look.dark;
+                look.darkMinX = std::min(look.darkMinX, static_cast<double>(x));
+                look.darkMaxX = std::max(look.darkMaxX, static_cast<double>(x));
+                look.darkMinY = std::min(look.darkMinY, static_cast<double>(y));
+                look.darkMaxY = std::max(look.darkMaxY, static_cast<double>(y));
+            }
+        }
+    }
+    return look;
+}
+
+CGRect screenBounds() {
+    return UIScreen::mainScreen()->bounds();
+}
+
+// The whole screen shows one even colour.
+bool evenFill(const Ref<UIImage>& shot) {
+    CGRect b = screenBounds();
+    auto look = lookAt(shot, b);
+    return look.samples > 0 && look.off == 0 && look.faint < look.samples / 200;
+}
+
+// The empty part of a question screen between its texts and its answer bar: an after-image shows
+// there as a faint pattern, a crack as thin dark lines (a dead block of pixels is neither).
+Look questionArea(const Ref<UIImage>& shot) {
+    CGRect b = screenBounds();
+    return lookAt(shot, CGRectMake(0, b.size.height * 0.55, b.size.width, b.size.height * 0.30));
+}
+
+bool cracked(const Look& look) {
+    if (look.dark == 0) {
+        return false;
+    }
+    double box = (look.darkMaxX - look.darkMinX + 3) * (look.darkMaxY - look.darkMinY + 3) / 9.0;
+    return look.dark < box * 0.5; // lines, not a filled block
+}
+
+bool answerTap(const Ref<DXBaseViewController>& screen, bool yes,
+               const std::function<std::optional<bool>(const std::string&)>& scripted) {
+    if (auto forced = scripted(text(screen->info()->profilekey()))) {
+        yes = *forced;
+    }
+    return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
+}
+
+// Points the camera at what the record names.
+void pointCamera(const Ref<DXTestModel>& record) {
+    auto params = record ? record->params() : nullptr;
+    auto color = params ? cast<NSString>(params->objectForKey("color"_ns)) : nullptr;
+    std::string target = color ? color->str() : "";
+    auto& camera = SimCamera::current();
+    camera.setScene(target == "white"   ? SimCamera::Scene::WhiteSurface
+                    : target == "black" ? SimCamera::Scene::BlackSurface
+                                        : SimCamera::Scene::Chart);
+}
+
+// How the picture area shows what the camera looks at: right when it shows the scene the camera
+// points at (a chart with its red patch where it belongs, a bright or a dark surface).
+bool pictureLooksRight(const Ref<UIImage>& shot, const Ref<UIView>& area, SimCamera::Scene scene) {
+    if (!area || !area->window()) {
+        return false;
+    }
+    CGRect b = area->convertRectToView(area->bounds(), nullptr);
+    auto look = lookAt(shot, CGRectInset(b, b.size.width * 0.1, b.size.height * 0.1));
+    // A plain surface: its commonest colour (a spot of the display's own is not the camera's).
+    double usual = (look.usual[0] + look.usual[1] + look.usual[2]) / 3.0;
+    switch (scene) {
+    case SimCamera::Scene::WhiteSurface:
+        return usual > 180;
+    case SimCamera::Scene::BlackSurface:
+        return usual < 40;
+    case SimCamera::Scene::Chart: {
+        // The chart shows grey wall, a dark card and strong colours; its grey wall is neutral.
+        auto wall = lookAt(shot, CGRectMake(b.origin.x + 2, b.origin.y + b.size.height * 0.45, 6, 6));
+        bool neutral = std::fabs(wall.mean[0] - wall.mean[2]) < 25 && wall.mean[1] > 60;
+        int strong = 0;
+        for (CGFloat y = b.origin.y; y < b.origin.y + b.size.height; y += 6) {
+            for (CGFloat x = b.origin.x; x < b.origin.x + b.size.width; x += 6) {
+                uint8_t rgba[4];
+                CGFloat s = shot->scale();
+                if (CGImageGetPixel(shot->CGImage(), static_cast<size_t>(x * s), static_cast<size_t>(y * s), rgba) &&
+                    rgba[0] > 150 && rgba[1] < 70 && rgba[2] < 70) {
+                    ++strong;
+                }
+            }
+        }
+        return neutral && strong > 10;
+    }
+    }
+    return false;
+}
+
+} // namespace
+
+bool isCameraDisplayScreen(const std::string& screenClass) {
+    static const std::set<std::string> screens = {
+        "GhostScreenViewController", "LCDCrackViewController",          "BrightnessViewController",
+        "FillColorViewController",   "FillColor4ItouchuViewController", "FlashModelViewController",
+        "CameraModelViewController", "CameraPictureViewController",     "WhiteBalanceViewController",
+    };
+    return screens.count(screenClass) != 0;
+}
+
+bool act(const Ref<DXBaseViewController>& screen,
+         const std::function<std::optional<bool>(const std::string&)>& scripted) {
+    auto record = screen->info();
+    if (!record) {
+        return false;
+    }
+    double now = DispatchClock::uptime();
+    if (memory.record != record.get()) {
+        memory = Memory{};
+        memory.record = record.get();
+        memory.since = now;
+        memory.lastLook = now;
+        pointCamera(record);
+    }
+    double onScreen = now - memory.since;
+    // The operator takes its time: a look every quarter of a second at most.
+    if (now - memory.lastLook < 0.25) {
+        return false;
+    }
+    memory.lastLook = now;
+    std::string screenClass = screen->getClass()->name();
+    auto& camera = SimCamera::current();
+    bool answerShown = visible(screen->answerView());
+
+    if (screenClass == "GhostScreenViewController" || screenClass == "LCDCrackViewController") {
+        if (onScreen < 0.5 || !answerShown) {
+            return false;
+        }
+        auto look = questionArea(UIScreenshotImage());
+        bool clean = screenClass == "GhostScreenViewController" ? look.faint < look.samples / 100 : !cracked(look);
+        return answerTap(screen, clean, scripted);
+    }
+    if (screenClass == "BrightnessViewController") {
+        // Watch the light of the screen for a while: does it follow the sweep?
+        double level = camera.displayLuminance();
+        if (memory.luminance >= 0 && std::fabs(level - memory.luminance) > 0.05) {
+            memory.luminanceMoved = true;
+        }
+        memory.luminance = level;
+        if (onScreen < 2.5 || !answerShown) {
+            return true;
+        }
+        return answerTap(screen, memory.luminanceMoved, scripted);
+    }
+    if (screenClass == "FillColorViewController") {
+        auto fill = cast<FillColorViewController>(screen);
+        if (answerShown) {
+            return answerTap(screen, memory.even, scripted);
+        }
+        // Look at the colour shown, then tap on to the next.
+        if (memory.shownColour != fill->count()) {
+            memory.shownColour = fill->count();
+            memory.even = evenFill(UIScreenshotImage()) && memory.even;
+            return true;
+        }
+        return UITestDriver::tapView(fill->view());
+    }
+    if (screenClass == "FillColor4ItouchuViewController") {
+        auto fill = cast<FillColor4ItouchuViewController>(screen);
+        if (!answerShown) {
+            if (memory.shownColour != fill->count()) {
+                memory.shownColour = fill->count();
+                memory.even = evenFill(UIScreenshotImage());
+            }
+            return false;
+        }
+        return answerTap(screen, memory.even, scripted);
+    }
+    if (screenClass == "FlashModelViewController") {
+        if (onScreen < 1.0 || !answerShown) {
+            return false;
+        }
+        return answerTap(screen, camera.torchLit(), scripted);
+    }
+    if (screenClass == "CameraModelViewController") {
+        auto model = cast<CameraModelViewController>(screen);
+        if (!answerShown) {
+            return false;
+        }
+        if (memory.step == 0) {
+            if (onScreen < 1.0) {
+                return false;
+            }
+            memory.step = 1;
+            auto area = model->previewImageView();
+            CGRect b = area ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
+            memory.firstPreview = lookAt(UIScreenshotImage(), b).mean;
+            return true;
+        }
+        if (onScreen < 1.6) {
+            return false;
+        }
+        auto shot = UIScreenshotImage();
+        auto area = model->previewImageView();
+        bool right = pictureLooksRight(shot, area, camera.scene());
+        if (right && camera.scene() == SimCamera::Scene::Chart) {
+            // A live picture moves: the marker under the chart has gone on since the first look.
+            CGRect b = area->convertRectToView(area->bounds(), nullptr);
+            auto again = lookAt(shot, b).mean;
+            double moved = 0;
+            for (int c = 0; c < 3; ++c) {
+                moved += std::fabs(again[c] - memory.firstPreview[c]);
+            }
+            right = moved > 0.05;
+        }
+        return answerTap(screen, right, scripted);
+    }
+    if (screenClass == "CameraPictureViewController" || screenClass == "WhiteBalanceViewController") {
+        auto picture = cast<CameraPictureViewController>(screen);
+        if (answerShown) {
+            if (onScreen < 0.5) {
+                return false;
+            }
+            bool right =
+                memory.even && pictureLooksRight(UIScreenshotImage(), picture->previewImageView(), camera.scene());
+            return answerTap(screen, right, scripted);
+        }
+        auto capture = picture->captureButton();
+        if (!visible(capture) || !capture->isEnabled()) {
+            return false;
+        }
+        // Watch the live picture a moment before taking one: a live camera's picture moves.
+        auto area = picture->previewImageView();
+        CGRect b = area && area->window() ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
+        if (memory.step == 0) {
+            memory.step = 1;
+            memory.firstPreview = lookAt(UIScreenshotImage(), b).mean;
+            return true;
+        }
+        if (memory.step == 1 && onScreen >= 1.0) {
+            auto again = lookAt(UIScreenshotImage(), b).mean;
+            double moved = 0;
+            for (int c = 0; c < 3; ++c) {
+                moved += std::fabs(again[c] - memory.firstPreview[c]);
+            }
+            // Only the chart has something that moves; a plain surface looks the same when live.
+            memory.even = camera.scene() != SimCamera::Scene::Chart || moved > 0.05;
+            memory.step = 2;
+            return UITestDriver::tapView(capture);
+        }
+        return false;
+    }
+    return false;
+}
+
+} // namespace camera_operator

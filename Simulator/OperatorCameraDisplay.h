@@ -1,0 +1,24 @@
+// The scripted operator on the camera and display screens. It sees the screen only through
+// screenshots (UIScreenshotImage: what the panel shows, its faults included) and the device only
+// through its record (the torch's light, the backlight's level); it points the camera at what a
+// screen asks (a white or black surface, the test chart) and answers honestly from what it saw:
+// a fill with a dead area, a ghost or a crack is not even; a preview that is black, frozen or
+// without the chart is not right; a torch that stayed dark is not on.
+#pragma once
+
+#include <Core/DXBaseViewController.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace camera_operator {
+
+// Whether the operator handles the screen class here.
+bool isCameraDisplayScreen(const std::string& screenClass);
+// One step on such a screen; `scripted` answers a test key's scripted answer, if any. Answers
+// whether the operator did anything.
+bool act(const Ref<DXBaseViewController>& screen,
+         const std::function<std::optional<bool>(const std::string&)>& scripted);
+
+} // namespace camera_operator
