@@ -11,6 +11,7 @@
 #include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
+#include <Device/SimTouchKeys.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -145,7 +146,10 @@ const char* const* defaultSessionKeys() {
         "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
         // The motion and environment sensors, which the operator tries out on the device.
         "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
-        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION", nullptr};
+        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
+        // The touch screen, which the operator draws on, taps and presses.
+        "TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
+        "FORCE_TOUCH_TEST", nullptr};
     return keys;
 }
 
@@ -189,6 +193,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         return 2;
     }
     if (!options.faultsFile.empty() && !SimAudio::current().loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (!options.faultsFile.empty() && !SimTouchKeys::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

@@ -9,6 +9,7 @@
 #include <Core/DXTestViewController.h>
 #include <Device/SimAudio.h>
 #include <Device/SimSensors.h>
+#include <Device/SimTouchKeys.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -116,6 +117,10 @@ int runQuestionTests(const RunOptions& options) {
         return 1;
     }
     if (!options.faultsFile.empty() && !SimAudio::current().loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    if (!options.faultsFile.empty() && !SimTouchKeys::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

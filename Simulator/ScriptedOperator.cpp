@@ -112,6 +112,9 @@ bool ScriptedOperator::act() {
     if (isSensorScreen(screenClass)) {
         return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);
     }
+    if (isTouchKeyScreen(screenClass)) {
+        return actOnTouchKeyScreen(screenClass, screen);
+    }
     bool yes = answer(text(screen->info()->profilekey()), screenClass);
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
 }
