@@ -87,6 +87,9 @@ bool ScriptedOperator::answer(const std::string& key, const std::string& screenC
 
 bool ScriptedOperator::act() {
     UITestDriver::layout();
+    if (patience_.act()) {
+        return true;
+    }
     if (UITestDriver::topAlert()) {
         // A failed-test alert: the operator leaves the test rather than trying again.
         return UITestDriver::tapAlertButtonTitled("Exit") || UITestDriver::tapAlertButtonAtIndex(0);

@@ -8,10 +8,13 @@
 // overlay. A script of answers by test key overrides both, to play a careless or dishonest operator.
 #pragma once
 
+#include "OperatorPatience.h"
+
 #include <Core/DXBaseViewController.h>
 
 #include <map>
 #include <string>
+#include <vector>
 
 class ScriptedOperator {
 public:
@@ -30,8 +33,12 @@ public:
     bool answer(const std::string& key, const std::string& screenClass) const;
 
     // One step of the operator on the screen shown now: starts a test from its start page, answers
-    // a question, or leaves a failed-test alert. Answers whether it did anything.
+    // a question, leaves a failed-test alert, or skips through the header's menu a screen that has
+    // neither asked anything nor ended for a while (OperatorPatience). Answers whether it did
+    // anything.
     bool act();
+    // The tests skipped because their screen never ended, in order.
+    const std::vector<std::string>& skippedTests() const noexcept { return patience_.skipped(); }
 
     // Whether the screen class is a sensor screen the operator works through the device.
     static bool isSensorScreen(const std::string& screenClass);
@@ -54,6 +61,7 @@ private:
     bool brightnessFollowed_ = false;
     int sensorStep_ = 0;
     std::map<std::string, bool> script_;
+    OperatorPatience patience_;
     // The touch or key screen being worked on, and how far the operator has got with it.
     const void* touchKeyScreen_ = nullptr;
     double touchKeyScreenSince_ = 0;

@@ -1,6 +1,7 @@
 #include <Darwin/Darwin.h>
 
 #include <Device/SimDevice.h>
+#include <Device/SimRadios.h>
 #include <Foundation/NSFileManager.h>
 
 #include <arpa/inet.h>
@@ -131,6 +132,10 @@ int uname(utsname* name) {
 int getifaddrs(ifaddrs** list) {
     if (!list) {
         errno = EFAULT;
+        return -1;
+    }
+    if (!SimRadios::current().interfaceTableReadable()) {
+        errno = ENOMEM; // the table cannot be had now
         return -1;
     }
     ifaddrs* head = nullptr;

@@ -191,6 +191,7 @@ void SimAudio::loadProfile() {
     dataSourceFails_ = false;
     voiceProcessing_ = true;
     unitStartFails_ = false;
+    recordingLimit_ = -1;
     emissions_.clear();
     speech_.clear();
     ++headsetGeneration_;
@@ -465,6 +466,16 @@ bool SimAudio::audioUnitStartFails() const {
 void SimAudio::setAudioUnitStartFails(bool fails) {
     std::lock_guard lock(mutex_);
     unitStartFails_ = fails;
+}
+
+double SimAudio::recordingLimit() const {
+    std::lock_guard lock(mutex_);
+    return recordingLimit_;
+}
+
+void SimAudio::setRecordingLimit(double seconds) {
+    std::lock_guard lock(mutex_);
+    recordingLimit_ = std::isfinite(seconds) ? seconds : -1;
 }
 
 // MARK: The acoustic world

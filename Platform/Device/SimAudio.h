@@ -133,6 +133,10 @@ public:
     void setVoiceProcessingAvailable(bool available);
     bool audioUnitStartFails() const;
     void setAudioUnitStartFails(bool fails);
+    // The device cuts every recording short after `seconds` (a full disk, an interruption); a
+    // negative value (the default) lets recordings run.
+    double recordingLimit() const;
+    void setRecordingLimit(double seconds);
 
     // The acoustic world. Samples are mono floats (-1..1) at kSampleRate; instants are uptimes.
     //
@@ -196,6 +200,7 @@ private:
     bool dataSourceFails_ = false;
     bool voiceProcessing_ = true;
     bool unitStartFails_ = false;
+    double recordingLimit_ = -1;
     uint64_t nextEmission_ = 1;
     uint64_t headsetGeneration_ = 0;
     bool headsetWasIn_ = false;

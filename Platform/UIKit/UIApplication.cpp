@@ -113,6 +113,7 @@ bool UIApplication::openURL(const Ref<NSURL>& url) {
     bool can = canOpenURL(url);
     if (can) {
         opened_.push_back(url);
+        uikit_detail::systemOpenedURL(this, url);
     }
     return can;
 }

@@ -10,6 +10,9 @@
 #include <memory>
 #include <vector>
 
+class UIApplication;
+class NSURL;
+
 namespace uikit_detail {
 
 // Raises NSInternalInconsistencyException when called off the main thread (debug builds only).
@@ -32,6 +35,8 @@ void post(const Ref<NSString>& name, const id& object, const Ref<NSDictionary>& 
 // queue). Setting the returned flag to false before it runs cancels it.
 using Cancel = std::shared_ptr<std::atomic<bool>>;
 Cancel after(double seconds, std::function<void()> work);
+// The system's side of opening one of its own pages (a call, the settings): UIApplication+SystemPages.
+void systemOpenedURL(::UIApplication* app, const Ref<::NSURL>& url);
 // Runs `work` at once on the main thread, or queues it there from any other thread.
 void onMain(std::function<void()> work);
 

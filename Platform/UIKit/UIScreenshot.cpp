@@ -1,3 +1,4 @@
+#include <Device/SimCamera.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIScreenshot.h>
@@ -50,6 +51,10 @@ Ref<UIImage> UIScreenshotImage() {
         window->layer()->renderInContext(c);
         CGContextRestoreGState(c);
     }
+    // The panel itself: a dead area, a ghost image or a crack shows over whatever is drawn.
+    CGContextSaveGState(c);
+    SimCamera::current().paintDisplayFaults(c->cairo(), screen.size.width, screen.size.height);
+    CGContextRestoreGState(c);
     auto image = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return image;

@@ -108,6 +108,9 @@ void LoopbackTransactionService::start() {
     server_->Post(kTransactionPath, [this](const httplib::Request& request, httplib::Response& response) {
         handlePost(request.body, &response);
     });
+    server_->Get("/ip", [this](const httplib::Request& request, httplib::Response& response) {
+        handleAddressPage(request.remote_addr, &response);
+    });
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) {
         throw std::runtime_error("cannot bind a loopback port");
@@ -180,6 +183,33 @@ void LoopbackTransactionService::answerRaw(int status, const std::string& conten
     b.contentType = contentType;
     b.body = body;
     setBehaviour(b);
+}
+
+void LoopbackTransactionService::setAddressPage(const AddressPage& page) {
+    std::lock_guard lock(mutex_);
+    addressPage_ = page;
+}
+
+void LoopbackTransactionService::handleAddressPage(const std::string& caller, void* out) {
+    auto& response = *static_cast<httplib::Response*>(out);
+    AddressPage page;
+    {
+        std::unique_lock lock(mutex_);
+        page = addressPage_;
+        if (page.delay > 0) {
+            changed_.wait_for(lock, std::chrono::duration<double>(page.delay), [this] { return stopping_; });
+        }
+    }
+    if (page.drop) {
+        response.set_content_provider(64, "text/html", [](size_t, size_t, httplib::DataSink&) { return false; });
+        return;
+    }
+    response.status = page.status;
+    std::string body = page.body.empty()
+                           ? "<html><body><p>Your address: <a href=\"/ip\" class=\"ip ipv4\">" +
+                                 (caller.empty() ? std::string("127.0.0.1") : caller) + "</a></p></body></html>"
+                           : page.body;
+    response.set_content(body, page.contentType.c_str());
 }
 
 void LoopbackTransactionService::handlePost(const std::string& body, void* out) {

@@ -63,6 +63,17 @@ public:
     void dropConnections();
     void answerRaw(int status, const std::string& contentType, const std::string& body);
 
+    // The public-address page at "/ip" (the Wi-Fi test fetches it): what it answers now.
+    struct AddressPage {
+        int status = 200;
+        std::string contentType = "text/html";
+        std::string body;  // empty: a page naming the caller's address between the usual markers
+        double delay = 0;  // seconds before the answer (cut short when the service stops)
+        bool drop = false; // the connection closes without the promised body
+    };
+    void setAddressPage(const AddressPage& page);
+    std::string addressPageURL() const { return baseURL() + "/ip"; }
+
     // Every record received (the parsed JSON body; a body that is not JSON is kept as a string).
     std::vector<nlohmann::ordered_json> records() const;
     size_t recordCount() const;
@@ -77,6 +88,8 @@ public:
 
 private:
     void handlePost(const std::string& body, void* response);
+    void handleAddressPage(const std::string& caller, void* response);
+    AddressPage addressPage_;
 
     std::unique_ptr<httplib::Server> server_;
     bool secure_ = false;

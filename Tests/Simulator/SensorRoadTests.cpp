@@ -108,6 +108,24 @@ TEST_P(SensorRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
     EXPECT_EQ(report.transactions[1]["result"], 0);
 }
 
+TEST_F(SensorRoadTest, ADeadOrAbsentGPSIsSkippedThroughTheHeaderAndFailsOnlyItsTest) {
+    for (const char* overlay : {R"({"gps": "dead"})", R"({"gps": "absent"})"}) {
+        RoadReport report;
+        auto printed = walk(overlay, report);
+        ASSERT_EQ(report.transactions.size(), 2u) << overlay;
+        auto values = nlohmann::json::parse(report.transactions[1]["result_value"].get<std::string>());
+        for (auto key = defaultSessionKeys(); *key; ++key) {
+            std::string expected = std::string(*key) == "GPS_TEST" ? "FAIL" : "PASS";
+            EXPECT_EQ(resultOf(report, *key), expected) << overlay << " " << *key;
+            EXPECT_EQ(printedResult(printed, *key), expected) << overlay << " " << *key;
+            EXPECT_EQ(values[*key] == "SUCCESS", expected == "PASS") << overlay << " " << *key;
+        }
+        EXPECT_EQ(report.transactions[1]["result"], 0);
+        TearDown();
+        SetUp();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Parts, SensorRoadTest,
     testing::Values(BrokenPart{"GyroscopeStuck", R"({"gyroscope": "stuck"})", {"MOTION_SENSOR_TEST", "GYROSCOPE_TEST"}},
@@ -115,6 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenPart{"MotorDead", R"({"vibrationMotor": "dead"})", {"VIBRATION"}},
                     BrokenPart{
                         "MagnetometerDead", R"({"magnetometer": "dead"})", {"COMPASS_TEST", "MOTION_SENSOR_TEST"}},
+                    BrokenPart{"MagnetometerStuck", R"({"magnetometer": "stuck"})", {"COMPASS_TEST"}},
                     BrokenPart{"ProximityDead", R"({"proximity": "dead"})", {"PROXIMITY_TEST"}},
                     BrokenPart{"AccelerometerAbsent",
                                R"({"accelerometer": "absent"})",

@@ -12,11 +12,14 @@
 NS_IMPLEMENT_CLASS(GPSViewController, DXBaseViewController) {
     using G = GPSViewController;
     b.conformsTo(NS_PROTOCOL(CLLocationManagerDelegate));
+    b.conformsTo(NS_PROTOCOL(MKMapViewDelegate));
     b.property("receivedData", &G::receivedData, &G::setReceivedData);
     b.property("isrequestauthorization", &G::isrequestauthorization, &G::setIsrequestauthorization);
     b.property("longitude", &G::longitude, &G::setLongitude, "weak");
     b.property("latitude", &G::latitude, &G::setLatitude, "weak");
     b.property("progressView", &G::progressView, &G::setProgressView, "weak");
+    b.property("mapView", &G::mapView, &G::setMapView, "weak");
+    b.method("mapView:didUpdateUserLocation:", &G::mapViewDidUpdateUserLocation);
     b.method("locationManager:didChangeAuthorizationStatus:", &G::locationManagerDidChangeAuthorizationStatus);
     b.classMethod("extraMessage", [] { return GPSViewController::extraMessage(); });
 }
@@ -28,7 +31,8 @@ const bool layoutRegistered = [] {
     registerLayout("GPSViewController", {{"labelTitle", Kind::Label},
                                          {"latitude", Kind::Label},
                                          {"longitude", Kind::Label},
-                                         {"progressView", Kind::Activity}});
+                                         {"progressView", Kind::Activity},
+                                         {"mapView", Kind::Map}});
     return true;
 }();
 
@@ -155,4 +159,13 @@ void GPSViewController::locationManagerDidChangeAuthorizationStatus(const Ref<CL
         info()->setResult(DXTestResultFail);
     }
     gotoResultView();
+}
+
+void GPSViewController::mapViewDidUpdateUserLocation(const Ref<MKMapView>& mapView,
+                                                     const Ref<MKUserLocation>& userLocation) {
+    if (!mapView || !userLocation || !userLocation->location()) {
+        return;
+    }
+    mapView->setRegionAnimated(
+        MKCoordinateRegionMakeWithDistance(userLocation->coordinate(), kMapRegionMeters, kMapRegionMeters), true);
 }

@@ -195,16 +195,8 @@ void MotionTestViewController::startSensors() {
                 }
                 CMMagneticField f = data->magneticField();
                 NSLog("x: %f y: %f z:%f", f.x, f.y, f.z);
-                if (!finite(f.x, f.y, f.z)) {
-                    return;
-                }
-                bool moved = self->hasField_ &&
-                             (f.x != self->lastField_[0] || f.y != self->lastField_[1] || f.z != self->lastField_[2]);
-                self->hasField_ = true;
-                self->lastField_[0] = f.x;
-                self->lastField_[1] = f.y;
-                self->lastField_[2] = f.z;
-                if (moved && (f.x != 0.0 || f.y != 0.0 || f.z != 0.0)) {
+                // Any reading of a field is the magnetometer at work, a constant one included.
+                if (finite(f.x, f.y, f.z) && (f.x != 0.0 || f.y != 0.0 || f.z != 0.0)) {
                     self->sensorPassed(Magnetometer);
                 }
             });
@@ -217,7 +209,6 @@ void MotionTestViewController::stopSensors() {
     motionManager()->stopAccelerometerUpdates();
     motionManager()->stopGyroUpdates();
     motionManager()->stopMagnetometerUpdates();
-    hasField_ = false;
 }
 
 void MotionTestViewController::sensorPassed(Sensor sensor) {

@@ -1,8 +1,9 @@
 // MotionTestViewController: the combined motion test. The accelerometer passes on a sample that
-// reaches +1 g on an axis, the gyroscope on +1 rad/s, the magnetometer on a non-zero field that
-// moves between samples (a living sensor never repeats itself exactly; a stuck one does). When
-// every sensor waited for has passed the device vibrates and the test passes. A sample that comes
-// with an error, or with values that are not finite, is not data. After the time limit (0: the
+// reaches +1 g on an axis, the gyroscope on +1 rad/s, the magnetometer on any sample with a
+// non-zero component (a stuck magnetometer still reads a field and passes here; the compass test
+// is the one that catches it, since its arrow does not turn). When every sensor waited for has
+// passed the device vibrates and the test passes. A sample that comes with an error, or with
+// values that are not finite, is not data. After the time limit (0: the
 // long default) the sensors stop, every sensor that has not passed is marked failed in the
 // sub-results, and the tip and Skip appear; Skip fails the test as skipped. A sensor the device
 // lacks is marked failed at once.
@@ -43,6 +44,4 @@ private:
     void setSubResult(Sensor sensor, const char* value);
     bool passed_[SensorCount] = {false, false, false};
     bool waited_[SensorCount] = {true, true, true};
-    bool hasField_ = false;
-    double lastField_[3] = {0, 0, 0};
 };

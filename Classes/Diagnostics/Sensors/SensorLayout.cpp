@@ -2,6 +2,7 @@
 
 #include <Core/DXLayoutResource.h>
 #include <Foundation/NSArray.h>
+#include <MapKit/MKMapView.h>
 #include <UIKit/NSText.h>
 #include <UIKit/UIActivityIndicatorView.h>
 #include <UIKit/UIButton.h>
@@ -46,6 +47,13 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
             case Kind::Activity:
                 view = make<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
                 break;
+            case Kind::Map: {
+                auto map = make<MKMapView>();
+                map->setShowsUserLocation(true);
+                map->setDelegate(owner);
+                view = map;
+                break;
+            }
             }
             view->setHidden(outlet.hidden);
             place(root, view);
@@ -54,7 +62,11 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
             } else {
                 pin(root, view, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 24);
             }
-            if (outlet.kind == Kind::Label) {
+            if (outlet.kind == Kind::Map) {
+                // Above the bottom margin (which the screen base moves up over the answer bar).
+                pin(root, root, NSLayoutAttributeBottom, view, NSLayoutAttributeBottom, 24);
+            }
+            if (outlet.kind == Kind::Label || outlet.kind == Kind::Map) {
                 pin(root, view, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 24);
                 pin(root, view, NSLayoutAttributeRight, root, NSLayoutAttributeRight, -24);
             } else {

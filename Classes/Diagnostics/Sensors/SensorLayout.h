@@ -1,6 +1,8 @@
 // The layout resources of the sensor screens, registered in code: a column of views under the
-// header (labels, buttons, image views, an activity indicator), each connected to the outlet of
-// the same name on the screen by key-value coding, some of them hidden at first.
+// header (labels, buttons, image views, an activity indicator, a map), each connected to the outlet
+// of the same name on the screen by key-value coding, some of them hidden at first. A map fills
+// the width and the rest of the height down to the bottom margin; it shows the user's location and
+// has the screen (the layout's owner) as its delegate.
 #pragma once
 
 #include <Runtime/NSObject.h>
@@ -10,7 +12,7 @@
 
 namespace dx_sensors {
 
-enum class Kind { Label, Button, Image, Activity };
+enum class Kind { Label, Button, Image, Activity, Map };
 
 struct Outlet {
     std::string key; // the screen's property ("labelTitle" for the base's title line)

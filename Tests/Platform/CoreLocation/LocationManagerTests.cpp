@@ -106,3 +106,39 @@ TEST_F(LocationManagerTests, HeadingsFollowTheBody) {
     sensors.setState(SimSensors::Part::Magnetometer, SimSensors::State::Absent);
     EXPECT_FALSE(CLLocationManager::headingAvailable());
 }
+
+// Stopping and starting again (as a screen does when it disappears and comes back) leaves one
+// stream of fixes, once a second, however the restarts fall.
+TEST_F(LocationManagerTests, StartStopStartGivesOneFixASecond) {
+    sensors.setLocationAuthorization(SimSensors::Authorization::WhenInUse);
+    manager->startUpdatingLocation();
+    advance(1.0);
+    ASSERT_EQ(recorder->fixes.size(), 1u);
+    advance(0.5);
+    manager->stopUpdatingLocation();
+    manager->startUpdatingLocation();
+    advance(3.0);
+    EXPECT_EQ(recorder->fixes.size(), 4u);
+    // Stopped and started again at the very instant a fix is due.
+    advance(1.0);
+    ASSERT_EQ(recorder->fixes.size(), 5u);
+    manager->stopUpdatingLocation();
+    manager->startUpdatingLocation();
+    manager->startUpdatingLocation();
+    advance(10.0);
+    EXPECT_EQ(recorder->fixes.size(), 15u);
+    // A second manager has its own stream; it does not double the first.
+    auto other = make<CLLocationManager>();
+    auto otherRecorder = make<LocationRecorder>();
+    other->setDelegate(otherRecorder);
+    other->startUpdatingLocation();
+    manager->stopUpdatingLocation();
+    manager->startUpdatingLocation();
+    advance(5.0);
+    EXPECT_EQ(recorder->fixes.size(), 20u);
+    EXPECT_EQ(otherRecorder->fixes.size(), 5u);
+    for (size_t i = 1; i < recorder->fixes.size(); ++i) {
+        double gap = recorder->fixes[i]->timestamp()->timeIntervalSinceDate(recorder->fixes[i - 1]->timestamp());
+        EXPECT_GE(gap, 0.999) << "fix " << i;
+    }
+}

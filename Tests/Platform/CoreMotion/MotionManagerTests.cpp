@@ -5,6 +5,7 @@
 #include <Dispatch/Clock.h>
 #include <Support/PlatformTestCase.h>
 
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -143,6 +144,50 @@ TEST_F(MotionManagerTests, NoHandlerRunsAfterStopOrRestart) {
     int last = second;
     advance(0.1);
     EXPECT_EQ(second, last);
+}
+
+// Samples already waiting on the application's own operation queue when a sensor stops (or starts
+// again with a new handler) never reach the handler they were taken for.
+TEST_F(MotionManagerTests, SamplesQueuedOnTheAppsOwnQueueDieWithAStop) {
+    auto queue = make<NSOperationQueue>();
+    queue->setMaxConcurrentOperationCount(1);
+    queue->setSuspended(true); // the queue is busy: samples pile up on it
+    std::atomic<int> accelerometer{0}, gyro{0}, magnetometer{0}, motion{0}, restarted{0};
+    manager->startAccelerometerUpdatesToQueueWithHandler(queue, [&](const auto&, const auto&) { ++accelerometer; });
+    manager->startGyroUpdatesToQueueWithHandler(queue, [&](const auto&, const auto&) { ++gyro; });
+    manager->startMagnetometerUpdatesToQueueWithHandler(queue, [&](const auto&, const auto&) { ++magnetometer; });
+    manager->startDeviceMotionUpdatesToQueueWithHandler(queue, [&](const auto&, const auto&) { ++motion; });
+    advance(0.1);
+    EXPECT_GE(queue->operationCount(), 40u);
+    manager->stopAccelerometerUpdates();
+    manager->stopGyroUpdates();
+    manager->stopMagnetometerUpdates();
+    // Device motion starts again with another handler instead.
+    double restart = DispatchClock::uptime();
+    std::atomic<bool> early{false};
+    manager->startDeviceMotionUpdatesToQueueWithHandler(queue, [&](const Ref<CMDeviceMotion>& m, const auto&) {
+        if (m && m->timestamp() < restart) {
+            early = true;
+        }
+        ++restarted;
+    });
+    advance(0.05);
+    queue->setSuspended(false);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(accelerometer.load(), 0);
+    EXPECT_EQ(gyro.load(), 0);
+    EXPECT_EQ(magnetometer.load(), 0);
+    EXPECT_EQ(motion.load(), 0);
+    EXPECT_GE(restarted.load(), 4);
+    EXPECT_FALSE(early.load()) << "a sample of the first run reached the new handler";
+    queue->setSuspended(true);
+    int before = restarted.load();
+    advance(0.05);
+    EXPECT_GE(queue->operationCount(), 4u);
+    manager->stopDeviceMotionUpdates();
+    queue->setSuspended(false);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(restarted.load(), before);
 }
 
 TEST_F(MotionManagerTests, DeviceMotionSplitsGravityAndCalibratesTheField) {

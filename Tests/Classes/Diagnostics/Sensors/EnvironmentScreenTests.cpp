@@ -131,6 +131,20 @@ TEST_F(AmbientLightScreenTests, PhoneUncoverPassesAndBrightnessAloneDoesNot) {
     EXPECT_EQ(screen->coverCountLabel()->text()->str(), "(1:1)");
 }
 
+// Intended: on a phone the cover path decides, whatever the light sensor does.
+TEST_F(AmbientLightScreenTests, PhoneWithABrokenLightSensorStillPassesByTheCover) {
+    for (State state : {State::Dead, State::Stuck, State::Absent}) {
+        sensors.setState(Part::AmbientLight, state);
+        run("AmbientLightViewController", 30);
+        sensors.setAmbientLight(20000);
+        sensors.scriptProximity({{0.5, true}, {0.5, false}});
+        advance(1.5);
+        EXPECT_EQ(result(), DXTestResultPass) << SimSensors::stateName(state);
+        TearDown();
+        SetUp();
+    }
+}
+
 TEST_F(AmbientLightScreenTests, PhoneWithABrokenSensorAsksAndALatePassIsIgnored) {
     for (State state : {State::Dead, State::Stuck, State::Absent}) {
         sensors.setState(Part::Proximity, state);

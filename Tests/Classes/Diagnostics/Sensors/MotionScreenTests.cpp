@@ -2,12 +2,16 @@
 // device: the operator moves the body as each screen asks; each part working, dead, stuck, absent.
 #include "SensorScreenTestCase.h"
 
+#include <CoreGraphics/CGImage.h>
 #include <Diagnostics/Sensors/AccelerometerViewController.h>
 #include <Diagnostics/Sensors/GPSViewController.h>
 #include <Diagnostics/Sensors/GyroscopeViewController.h>
 #include <Diagnostics/Sensors/MotionTestViewController.h>
 #include <Diagnostics/Sensors/VibrationViewController.h>
 #include <UIKit/UIAlertView.h>
+#include <UIKit/UIScreenshot.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -64,6 +68,9 @@ TEST_F(MotionTestScreenTests, EachBrokenSensorFailsByName) {
                                                   {Part::Magnetometer, "MOTION_SENSOR_TEST_MAGNETOMETER"}};
     for (auto [part, key] : parts) {
         for (State state : kBroken) {
+            if (part == Part::Magnetometer && state == State::Stuck) {
+                continue; // a stuck field is still a field (below)
+            }
             sensors.setState(part, state);
             auto screen = cast<MotionTestViewController>(run("MotionTestViewController", 10));
             moveTheDevice();
@@ -82,6 +89,27 @@ TEST_F(MotionTestScreenTests, EachBrokenSensorFailsByName) {
             SetUp();
         }
     }
+}
+
+TEST_F(MotionTestScreenTests, AnyNonZeroFieldPassesTheMagnetometerEvenAStuckOne) {
+    sensors.setState(Part::Magnetometer, State::Stuck);
+    run("MotionTestViewController", 10);
+    moveTheDevice();
+    advance(3);
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    EXPECT_EQ(result(), DXTestResultPass);
+    TearDown();
+    SetUp();
+    // A field of exactly zero is no reading; one component off zero, repeated, is.
+    sensors.setState(Part::Magnetometer, State::Dead); // only the samples given below come
+    run("MotionTestViewController", 10);
+    sensors.inject(Part::Magnetometer, {{1, {0, 0, 0}}, {1.01, {0, 0, 0}}, {1.02, {0, 0, 0}}});
+    advance(0.05);
+    EXPECT_NE(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    sensors.inject(Part::Magnetometer, {{2, {0, 0, -0.5}}});
+    advance(0.02);
+    EXPECT_EQ(subResult("MOTION_SENSOR_TEST_MAGNETOMETER"), "SUCCESS");
+    EXPECT_FALSE(ended()) << "the accelerometer and gyroscope are still waited for";
 }
 
 TEST_F(MotionTestScreenTests, GarbageAndErrorsAreNotData) {
@@ -194,6 +222,20 @@ TEST_F(VibrationScreenTests, WithoutAWorkingAccelerometerTheOperatorAnswers) {
     }
 }
 
+// A noisy accelerometer shakes as much lying still as with the motor running: the screen cannot
+// tell the motor from the noise, so it asks rather than passing on its own.
+TEST_F(VibrationScreenTests, ANoisyAccelerometerAsksTheOperator) {
+    sensors.setState(Part::Accelerometer, State::Noisy);
+    auto screen = run("VibrationViewController", 0);
+    advance(9);
+    EXPECT_FALSE(ended()) << "passed on its own";
+    EXPECT_FALSE(screen->answerView()->isHidden()) << "the operator is not asked";
+    ASSERT_FALSE(sensors.motorRuns().empty());
+    EXPECT_TRUE(sensors.motorRuns().back().shook) << "the motor works";
+    answer(true);
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
 TEST_F(VibrationScreenTests, UprightGoesToTheQuestionAndTabletsAskToo) {
     sensors.pickUp(0.2);
     run("VibrationViewController", 0);
@@ -285,5 +327,62 @@ TEST_F(GPSScreenTests, BrokenReceiversNeverPassAndComingBackGoesOn) {
     disappearAndComeBack(screen);
     sensors.setState(Part::GPS, State::Working);
     advance(4);
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
+TEST_F(GPSScreenTests, TheMapCentresA250MetreRegionOnTheFix) {
+    sensors.setLocationAuthorization(SimSensors::Authorization::WhenInUse);
+    SimSensors::Fix fix;
+    fix.latitude = 12.5;
+    fix.longitude = -0.25;
+    fix.horizontalAccuracy = 5;
+    sensors.setPosition(fix);
+    auto screen = cast<GPSViewController>(run("GPSViewController", 0));
+    auto map = screen->mapView();
+    ASSERT_TRUE(map);
+    EXPECT_TRUE(map->showsUserLocation());
+    EXPECT_EQ(map->delegate(), id(screen));
+    ASSERT_TRUE(runUntil([&] { return map->userLocation()->location() != nullptr; }, 3));
+    advance(MKMapView::kRegionAnimationDuration + 0.1);
+    EXPECT_FALSE(ended());
+    MKCoordinateRegion r = map->region();
+    EXPECT_NEAR(r.center.latitude, 12.5, 1e-9);
+    EXPECT_NEAR(r.center.longitude, -0.25, 1e-9);
+    double high = MKCoordinateRegionHeightInMeters(r);
+    double wide = MKCoordinateRegionWidthInMeters(r);
+    EXPECT_NEAR(std::min(high, wide), 250, 1e-6) << "250 m on the short side of the map";
+    CGSize size = map->bounds().size;
+    ASSERT_GT(size.width, 100);
+    ASSERT_GT(size.height, 100);
+    EXPECT_NEAR(wide / high, size.width / size.height, 1e-6);
+    EXPECT_NEAR(MKCoordinateRegionHeightInMeters(map->presentedRegion()), high, 1e-6) << "arrived";
+
+    // The picture: the user's dot in the middle of the map.
+    auto image = UIScreenshotImage();
+    ASSERT_TRUE(image);
+    auto dir = std::filesystem::current_path() / "screenshots";
+    std::filesystem::create_directories(dir);
+    ASSERT_TRUE(
+        UIImagePNGRepresentation(image)->writeToFileAtomically(NSString::from((dir / "gps-map.png").string()), true));
+    CGRect frame = map->convertRectToView(map->bounds(), nullptr);
+    double scale = image->scale();
+    double sumX = 0, sumY = 0;
+    int count = 0;
+    for (double y = frame.origin.y; y < CGRectGetMaxY(frame); y += 0.5) {
+        for (double x = frame.origin.x; x < CGRectGetMaxX(frame); x += 0.5) {
+            uint8_t rgba[4];
+            if (CGImageGetPixel(image->CGImage(), static_cast<size_t>(x * scale), static_cast<size_t>(y * scale),
+                                rgba) &&
+                rgba[0] < 40 && rgba[1] > 90 && rgba[1] < 160 && rgba[2] > 220) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+        }
+    }
+    ASSERT_GT(count, 50) << "no dot on the map";
+    EXPECT_NEAR(sumX / count, CGRectGetMidX(frame), 2);
+    EXPECT_NEAR(sumY / count, CGRectGetMidY(frame), 2);
+    advance(2);
     EXPECT_EQ(result(), DXTestResultPass);
 }
