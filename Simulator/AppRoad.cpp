@@ -149,7 +149,9 @@ const char* const* defaultSessionKeys() {
         "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
         // The touch screen, which the operator draws on, taps and presses.
         "TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
-        "FORCE_TOUCH_TEST", nullptr};
+        "FORCE_TOUCH_TEST",
+        // The keys and the switch, which the operator presses and flips.
+        "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST", nullptr};
     return keys;
 }
 

@@ -19,8 +19,8 @@
 
 namespace {
 
-const char* const kTouchKeys[] = {"TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST",
-                                  "MULTI_TOUCH_TEST",  "STYLUS_TEST",     "FORCE_TOUCH_TEST"};
+const char* const kTouchKeys[] = {"TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST",  "TOUCH_PANEL_TEST",    "MULTI_TOUCH_TEST",
+                                  "STYLUS_TEST",       "FORCE_TOUCH_TEST", "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST"};
 
 class TouchKeyRoadTest : public testing::Test {
 protected:
@@ -33,6 +33,7 @@ protected:
     void TearDown() override {
         SimSensors::current().reset();
         SimTouchKeys::current().reset();
+        SimAudio::current().reset();
     }
 
     RoadReport walk(const std::string& overlay, const std::string& screenshots = "") {
@@ -96,6 +97,18 @@ TEST_F(TouchKeyRoadTest, ADeadForceSensorFailsOnlyForceTouch) {
     const char* overlay = R"({"forceTouch": "dead"})";
     auto report = walk(overlay);
     expectFailing(report, {"FORCE_TOUCH_TEST"}, overlay);
+}
+
+TEST_F(TouchKeyRoadTest, ADeadVolumeKeyFailsBothKeyTests) {
+    const char* overlay = R"({"volumeUpKey": "dead"})";
+    auto report = walk(overlay);
+    expectFailing(report, {"PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST"}, overlay);
+}
+
+TEST_F(TouchKeyRoadTest, ABrokenSwitchFailsBothKeyTests) {
+    const char* overlay = R"({"ringerSwitch": "dead"})";
+    auto report = walk(overlay);
+    expectFailing(report, {"PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST"}, overlay);
 }
 
 TEST_F(TouchKeyRoadTest, AnUnknownStateOfATouchPartIsRefused) {
