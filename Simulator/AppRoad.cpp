@@ -12,6 +12,7 @@
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
+#include <Device/SimTouchKeys.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -155,7 +156,12 @@ const char* const* defaultSessionKeys() {
         // The cameras and the display, which the operator looks at.
         "LCD_FILL_COLOR_TEST", "LCD_BACKLIGHT_TEST", "GHOST_SCREEN_TEST", "LCD_CRACK_TEST", "FLASH_TEST",
         "BACK_CAMERA_PATTERN_TEST", "FRONT_CAMERA_WHITE_TEST", "BACK_CAMERA_PICTURE_TEST", "FRONT_CAMERA_PICTURE_TEST",
-        "WHITE_BALANCE_TEST", nullptr};
+        "WHITE_BALANCE_TEST",
+        // The touch screen, which the operator draws on, taps and presses.
+        "TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
+        "FORCE_TOUCH_TEST",
+        // The keys and the switch, which the operator presses and flips.
+        "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST", nullptr};
     return keys;
 }
 
@@ -200,6 +206,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     if (!options.faultsFile.empty() && (!SimAudio::current().loadFaults(options.faultsFile, &error) ||
                                         !SimCamera::current().loadFaults(options.faultsFile, &error))) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (!options.faultsFile.empty() && !SimTouchKeys::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

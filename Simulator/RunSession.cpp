@@ -11,6 +11,7 @@
 #include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
 #include <Device/SimSensors.h>
+#include <Device/SimTouchKeys.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSRunLoop.h>
@@ -119,6 +120,10 @@ int runQuestionTests(const RunOptions& options) {
     }
     if (!options.faultsFile.empty() && (!SimAudio::current().loadFaults(options.faultsFile, &error) ||
                                         !SimCamera::current().loadFaults(options.faultsFile, &error))) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    if (!options.faultsFile.empty() && !SimTouchKeys::current().loadFaults(options.faultsFile, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

@@ -127,6 +127,9 @@ bool ScriptedOperator::act() {
     if (isAudioScreen(screenClass)) {
         return actOnAudioScreen(text(screen->info()->profilekey()), screen, script_);
     }
+    if (isTouchKeyScreen(screenClass)) {
+        return actOnTouchKeyScreen(screenClass, screen);
+    }
     bool yes = answer(text(screen->info()->profilekey()), screenClass);
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
 }

@@ -42,11 +42,14 @@ public:
 
     // Whether the screen class is a sensor screen the operator works through the device.
     static bool isSensorScreen(const std::string& screenClass);
+    // Whether the screen class is a touch or key screen (OperatorTouchKeys.cpp).
+    static bool isTouchKeyScreen(const std::string& screenClass);
 
 private:
     bool actOnSensorScreen(const std::string& key, const std::string& screenClass,
                            const Ref<DXBaseViewController>& page);
     bool tapAnswer(const std::string& key, bool yes);
+    bool actOnTouchKeyScreen(const std::string& screenClass, const Ref<DXBaseViewController>& page);
 
     std::map<std::string, std::string> faults_;
     // The sensor screen being worked on (by its test record): when it came, and what the operator
@@ -59,4 +62,8 @@ private:
     int sensorStep_ = 0;
     std::map<std::string, bool> script_;
     OperatorPatience patience_;
+    // The touch or key screen being worked on, and how far the operator has got with it.
+    const void* touchKeyScreen_ = nullptr;
+    double touchKeyScreenSince_ = 0;
+    int touchKeyStep_ = 0;
 };

@@ -164,13 +164,14 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
                     unknownState(s, part);
                 }
             } else if (part == "screenArea") {
-                // "dead": the lower right quarter of the screen; or one area, or a list of areas.
+                // "dead": a 100-point patch at the right edge, a little below the middle (a crack
+                // there); or one area, or a list of areas.
                 areasGiven = true;
                 if (it->is_string()) {
                     auto s = it->get<std::string>();
                     if (s == "dead") {
                         std::lock_guard lock(mutex_);
-                        areas.push_back({screenWidth_ / 2, screenHeight_ / 2, screenWidth_ / 2, screenHeight_ / 2});
+                        areas.push_back({screenWidth_ - 100, screenHeight_ * 0.45, 100, 100});
                     } else if (s != "working") {
                         unknownState(s, part);
                     }

@@ -1,7 +1,6 @@
 // MuteSwitchWatcher: the key screens' handle on the ring/silent switch detector of the audio tests
 // (MuteSwitchDetector): created while a screen is shown, it reports each state the detector
-// reports, and stops with `stop`. Where the detector is not part of the build, nothing is ever
-// reported (`isAvailable` says which).
+// reports, and stops with `stop` (or when it goes).
 #pragma once
 
 #include <Runtime/NSObject.h>
@@ -15,7 +14,6 @@ public:
     MuteSwitchWatcher(const MuteSwitchWatcher&) = delete;
     MuteSwitchWatcher& operator=(const MuteSwitchWatcher&) = delete;
 
-    static bool isAvailable();
     // `stopDetect`.
     void stop();
 

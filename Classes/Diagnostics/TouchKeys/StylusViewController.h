@@ -1,6 +1,7 @@
 // StylusViewController: precise taps on the corners and the centre. A small arrow starts in the top
 // left corner; each tap on it moves it to the next of four points (top right, bottom left, bottom
 // right, centre), and the tap on it at the centre passes. No time limit and no failure of its own.
+// The pass leaves the navigation bar hidden, as the run keeps it.
 #pragma once
 
 #include <Core/DXBaseViewController.h>

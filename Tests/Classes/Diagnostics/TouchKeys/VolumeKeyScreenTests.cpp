@@ -234,15 +234,60 @@ TEST_F(PhysicalKeyScreenTests, ADeadKeyTimesOutAndZeroIsTheLongLimit) {
     EXPECT_EQ(result(), DXTestResultTimeout);
 }
 
-TEST_F(PhysicalKeyScreenTests, WithAMuteRowOnlyTheKeysCannotPass) {
-    auto screen = start(5, true);
+TEST_F(PhysicalKeyScreenTests, TheSwitchRowPassesOnAMoveAfterTheFirstReport) {
+    auto screen = start(30, true);
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->itemList()->count(), 3u);
     press(Key::VolumeUp);
     press(Key::VolumeDown);
+    advance(3); // the detector's first report: the switch as it is, never counted
+    EXPECT_TRUE(screen->skip());
     EXPECT_FALSE(ended());
-    if (!MuteSwitchWatcher::isAvailable()) {
-        advance(5);
-        EXPECT_EQ(result(), DXTestResultTimeout);
-    }
+    ASSERT_TRUE(keys.toggleRingerSwitch());
+    advance(3);
+    EXPECT_EQ(result(), DXTestResultPass);
+    ASSERT_TRUE(subItemResult(screen, 2));
+}
+
+TEST_F(PhysicalKeyScreenTests, ADeadSwitchTimesOut) {
+    std::string error;
+    ASSERT_TRUE(audio.applyFaults(R"({"ringerSwitch": "dead"})", &error)) << error;
+    start(10, true);
+    press(Key::VolumeUp);
+    press(Key::VolumeDown);
+    advance(3);
+    EXPECT_FALSE(keys.toggleRingerSwitch());
+    advance(8);
+    EXPECT_EQ(result(), DXTestResultTimeout);
+}
+
+TEST_F(CombineKeyScreenTests, TheSwitchRowPassesOnAMoveAndADeadSwitchLeavesItToNext) {
+    auto screen = start(true);
+    ASSERT_TRUE(screen);
+    press(Key::VolumeUp);
+    press(Key::VolumeDown);
+    keys.pressScreenshotChord();
+    advance(3);
+    EXPECT_TRUE(screen->hasDetector());
+    EXPECT_FALSE(ended());
+    keys.toggleRingerSwitch();
+    advance(3);
+    EXPECT_EQ(subResult("PHYSICAL_KEYS_TEST2_MUTE"), "SUCCESS");
+    EXPECT_EQ(result(), DXTestResultPass);
+
+    TearDown();
+    SetUp();
+    std::string error;
+    ASSERT_TRUE(audio.applyFaults(R"({"ringerSwitch": "dead"})", &error)) << error;
+    screen = start(true);
+    press(Key::VolumeUp);
+    press(Key::VolumeDown);
+    keys.pressScreenshotChord();
+    advance(3);
+    keys.toggleRingerSwitch();
+    advance(3);
+    EXPECT_FALSE(ended());
+    ASSERT_TRUE(UITestDriver::tapView(screen->nextBtn()));
+    settle();
+    EXPECT_EQ(result(), DXTestResultFail);
 }
