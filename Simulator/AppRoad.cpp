@@ -1,6 +1,7 @@
 #include "AppRoad.h"
 #include "RunSession.h"
 
+#include "OperatorPowerRadio.h"
 #include "ScriptedOperator.h"
 
 #include <Categorys/DXLocalizedString.h>
@@ -144,7 +145,10 @@ const char* const* defaultSessionKeys() {
         "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
         // The motion and environment sensors, which the operator tries out on the device.
         "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
-        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION", nullptr};
+        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
+        // Power, radios and the device's status, which the operator tries out on the device.
+        "JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST", "BATTERY_TEST",
+        "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", nullptr};
     return keys;
 }
 
@@ -187,6 +191,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
+    if (!operator_power_radio::loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
     if (!options.operatorFile.empty() && !readOperatorScript(options.operatorFile, script, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
@@ -205,6 +213,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         service->setCompanySettings(LoopbackTransactionService::companySettingsFor(keys));
         service->start();
         server = service->baseURL();
+        operator_power_radio::useAddressPage(service->addressPageURL());
         // The model list is asked of the same host; it has none, so the look-up ends at once.
         DXUtility::setModelListServer(NSString::from(server));
     }

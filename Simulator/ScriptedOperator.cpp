@@ -1,4 +1,5 @@
 #include "ScriptedOperator.h"
+#include "OperatorPowerRadio.h"
 
 #include <Core/DXBaseViewController.h>
 #include <Core/DXStartViewController.h>
@@ -87,6 +88,9 @@ bool ScriptedOperator::answer(const std::string& key, const std::string& screenC
 
 bool ScriptedOperator::act() {
     UITestDriver::layout();
+    if (operator_power_radio::answerAlert()) {
+        return true;
+    }
     if (UITestDriver::topAlert()) {
         // A failed-test alert: the operator leaves the test rather than trying again.
         return UITestDriver::tapAlertButtonTitled("Exit") || UITestDriver::tapAlertButtonAtIndex(0);
@@ -100,6 +104,7 @@ bool ScriptedOperator::act() {
     if (!container) {
         return false;
     }
+    operator_power_radio::prepareForUpcomingTest(container);
     auto page = container->oldViewController();
     if (auto start = cast<DXStartViewController>(page)) {
         return start->startButton() && UITestDriver::tapView(start->startButton());
@@ -109,6 +114,9 @@ bool ScriptedOperator::act() {
         return false;
     }
     std::string screenClass = screen->getClass()->name();
+    if (operator_power_radio::isPowerRadioScreen(screenClass)) {
+        return operator_power_radio::act(script_, text(screen->info()->profilekey()), screenClass, screen);
+    }
     if (isSensorScreen(screenClass)) {
         return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);
     }

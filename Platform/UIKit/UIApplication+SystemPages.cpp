@@ -31,7 +31,7 @@ void systemOpenedURL(UIApplication* app, const Ref<NSURL>& url) {
     } else {
         return;
     }
-    if (app->applicationState() != UIApplicationStateActive) {
+    if (app->applicationState() == UIApplicationStateBackground) {
         return;
     }
     Weak<UIApplication> weak(app);

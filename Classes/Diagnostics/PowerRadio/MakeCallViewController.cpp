@@ -77,7 +77,8 @@ void MakeCallViewController::viewDidLoad() {
     auto number = dialableNumber(info());
     if (!number) {
         NSLog("No number to dial in the test profile: the call test fails.");
-        afterOnMain(0.1, [weak] {
+        // Ends once the screen is in place, as the plug tests do.
+        afterOnMain(0.5, [weak] {
             auto self = weak.lock();
             if (self && self->info() && !self->isCompleted()) {
                 self->info()->setResult(DXTestResultFail);
