@@ -1,6 +1,7 @@
 #include "AppRoad.h"
 #include "RunSession.h"
 
+#include "OperatorPowerRadio.h"
 #include "ScriptedOperator.h"
 
 #include <Categorys/DXLocalizedString.h>
@@ -161,7 +162,10 @@ const char* const* defaultSessionKeys() {
         "TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
         "FORCE_TOUCH_TEST",
         // The keys and the switch, which the operator presses and flips.
-        "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST", nullptr};
+        "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST",
+        // Power, radios and the device's status, which the operator tries out on the device.
+        "JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST", "BATTERY_TEST",
+        "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", nullptr};
     return keys;
 }
 
@@ -213,6 +217,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
+    if (!operator_power_radio::loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
     if (!options.operatorFile.empty() && !readOperatorScript(options.operatorFile, script, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
@@ -231,6 +239,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         service->setCompanySettings(LoopbackTransactionService::companySettingsFor(keys));
         service->start();
         server = service->baseURL();
+        operator_power_radio::useAddressPage(service->addressPageURL());
         // The model list is asked of the same host; it has none, so the look-up ends at once.
         DXUtility::setModelListServer(NSString::from(server));
     }

@@ -1,4 +1,5 @@
 #include "RunSession.h"
+#include "OperatorPowerRadio.h"
 
 #include "OperatorAudio.h"
 #include "ScriptedOperator.h"
@@ -127,10 +128,15 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    if (!operator_power_radio::loadFaults(options.faultsFile, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     ScriptedOperator person(faults, options.answers);
 
     LoopbackTransactionService service;
     service.start();
+    operator_power_radio::useAddressPage(service.addressPageURL());
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey(NSString::from(service.baseURL()), "webservice"_ns);
     defaults->setObjectForKey("SIM-SESSION"_ns, "sessionid"_ns);
@@ -149,7 +155,8 @@ int runQuestionTests(const RunOptions& options) {
         }
         auto screenClass = text(record->controllerName());
         if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
-            !ScriptedOperator::isSensorScreen(screenClass) && !isAudioScreen(screenClass)) {
+            !ScriptedOperator::isSensorScreen(screenClass) && !isAudioScreen(screenClass) &&
+            !operator_power_radio::isPowerRadioScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;
         }

@@ -1,4 +1,5 @@
 #include "ScriptedOperator.h"
+#include "OperatorPowerRadio.h"
 
 #include "OperatorAudio.h"
 #include "OperatorCameraDisplay.h"
@@ -93,6 +94,9 @@ bool ScriptedOperator::act() {
     if (patience_.act()) {
         return true;
     }
+    if (operator_power_radio::answerAlert()) {
+        return true;
+    }
     if (UITestDriver::topAlert()) {
         // A failed-test alert: the operator leaves the test rather than trying again.
         return UITestDriver::tapAlertButtonTitled("Exit") || UITestDriver::tapAlertButtonAtIndex(0);
@@ -106,6 +110,7 @@ bool ScriptedOperator::act() {
     if (!container) {
         return false;
     }
+    operator_power_radio::prepareForUpcomingTest(container);
     auto page = container->oldViewController();
     if (auto start = cast<DXStartViewController>(page)) {
         return start->startButton() && UITestDriver::tapView(start->startButton());
@@ -120,6 +125,9 @@ bool ScriptedOperator::act() {
             auto it = script_.find(key);
             return it == script_.end() ? std::nullopt : std::optional<bool>(it->second);
         });
+    }
+    if (operator_power_radio::isPowerRadioScreen(screenClass)) {
+        return operator_power_radio::act(script_, text(screen->info()->profilekey()), screenClass, screen);
     }
     if (isSensorScreen(screenClass)) {
         return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);

@@ -89,12 +89,21 @@ bool parseHardwareAddress(const std::string& text, uint8_t bytes[6]) {
 void materializeSystemFiles(const std::filesystem::path& root) {
     static std::mutex mutex;
     static std::set<std::filesystem::path> written;
+    static bool cleared = false;
     std::lock_guard lock(mutex);
+    std::error_code ec;
+    if (!cleared) {
+        // A sandbox kept from an earlier process may hold files of that device: the device's own
+        // folder starts empty in every process.
+        cleared = true;
+        if (SimDevice::current().fileSystemRoot().empty()) {
+            std::filesystem::remove_all(root, ec);
+        }
+    }
     std::set<std::filesystem::path> wanted;
     for (const auto& path : SimDevice::current().systemFiles()) {
         wanted.insert(root / std::filesystem::path(path).lexically_normal().relative_path());
     }
-    std::error_code ec;
     for (auto it = written.begin(); it != written.end();) {
         if (wanted.count(*it)) {
             ++it;

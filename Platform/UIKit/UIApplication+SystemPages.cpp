@@ -7,8 +7,12 @@
 
 #include <Device/SimRadios.h>
 #include <UIKit/UIApplication.h>
+#include <UIKit/UIStatusBar.h>
 
 namespace uikit_detail {
+
+// The status bar's key comes with the application class.
+[[maybe_unused]] const bool statusBarKeyInstalled = installStatusBarKey();
 
 void systemOpenedURL(UIApplication* app, const Ref<NSURL>& url) {
     auto scheme = url && url->scheme() ? url->scheme()->str() : std::string();
@@ -31,7 +35,7 @@ void systemOpenedURL(UIApplication* app, const Ref<NSURL>& url) {
     } else {
         return;
     }
-    if (app->applicationState() != UIApplicationStateActive) {
+    if (app->applicationState() == UIApplicationStateBackground) {
         return;
     }
     Weak<UIApplication> weak(app);

@@ -37,4 +37,9 @@ protected:
         return label && label->text() ? label->text()->str() : std::string();
     }
     static bool shown(const Ref<UIView>& view) { return view && !view->isHidden(); }
+    static void tap(const Ref<UIView>& view) {
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(UITestDriver::tapView(view)) << UITestDriver::describeScreen();
+        settle();
+    }
 };

@@ -1,0 +1,236 @@
+#include "OperatorPowerRadio.h"
+
+#include <Categorys/DXLocalizedString.h>
+#include <Categorys/DXUtility.h>
+#include <Device/SimDevice.h>
+#include <Device/SimPower.h>
+#include <Device/SimRadios.h>
+#include <Diagnostics/PowerRadio/DeviceInfoViewController.h>
+#include <Diagnostics/PowerRadio/SMSViewController.h>
+#include <Diagnostics/PowerRadio/WifiViewController.h>
+#include <Dispatch/Clock.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UITestDriver.h>
+
+#include <cmath>
+#include <set>
+
+namespace operator_power_radio {
+
+namespace {
+
+using Source = SimPower::Source;
+
+std::string text(const Ref<NSString>& s) {
+    return s ? s->str() : std::string();
+}
+
+bool visible(const Ref<UIView>& view) {
+    return view && !view->isHidden() && view->window();
+}
+
+// The screen being worked on (by its record), and when it came.
+struct Seen {
+    const void* record = nullptr;
+    double since = 0;
+    int step = 0;
+};
+Seen seen;
+
+void only(std::optional<Source> source) {
+    auto& power = SimPower::current();
+    for (Source s : {Source::Charger, Source::ComputerUSB, Source::WirelessPad}) {
+        if (source && *source == s) {
+            power.plug(s);
+        } else {
+            power.unplug(s);
+        }
+    }
+}
+
+std::optional<Source> feedFor(const Ref<DXTestModel>& record) {
+    auto controller = record ? text(record->controllerName()) : std::string();
+    if (controller == "ACUsbPlugViewController") {
+        return Source::Charger;
+    }
+    if (controller == "ComputerUSBPlugViewController") {
+        return Source::ComputerUSB;
+    }
+    return std::nullopt;
+}
+
+bool tapAnswer(const std::map<std::string, bool>& script, const std::string& key, bool yes) {
+    if (auto it = script.find(key); it != script.end()) {
+        yes = it->second;
+    }
+    return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
+}
+
+} // namespace
+
+bool loadFaults(const std::string& faultsFile, std::string* error) {
+    return faultsFile.empty() ||
+           (SimPower::current().loadFaults(faultsFile, error) && SimRadios::current().loadFaults(faultsFile, error));
+}
+
+void useAddressPage(const std::string& url) {
+    WifiViewController::setAddressPageURL(NSString::from(url));
+}
+
+bool isPowerRadioScreen(const std::string& screenClass) {
+    static const std::set<std::string> screens = {
+        "BatteryViewController",
+        "ACUsbPlugViewController",
+        "ComputerUSBPlugViewController",
+        "WirelessChargingViewController",
+        "WifiViewController",
+        "BluetoothViewController",
+        "RFTestViewController",
+        "MakeCallViewController",
+        "SMSViewController",
+        "JailBreakViewController",
+        "DeviceInfoViewController",
+        "FaceIDViewController",
+        "FPSViewController",
+    };
+    return screens.count(screenClass) != 0;
+}
+
+bool answerAlert() {
+    auto alert = UITestDriver::topAlert();
+    auto title = alert && alert->title() ? alert->title()->str() : std::string();
+    if (title != text(DXLocalizedString("ROOTLIST_TITLE_FACEID")) &&
+        title != text(DXLocalizedString("ROOTLIST_TITLE_FINGERPRINT"))) {
+        return false;
+    }
+    // Asked to enrol: goes to the settings (and enrols there).
+    return UITestDriver::tapAlertButtonTitled(text(DXLocalizedString("BASETEST_CONTROLLER_ACTIONSHEET_SETTINGS")));
+}
+
+void prepareForUpcomingTest(const Ref<DXTestViewController>& container) {
+    if (!container) {
+        return;
+    }
+    NSUInteger index = container->indexOfHandle();
+    auto current = container->modelAtIndex(index);
+    auto next = container->modelAtIndex(index + 1);
+    bool currentDecided = !current || current->result() != DXTestResultNotRun;
+    // The test on screen keeps its feed until it has decided; otherwise the operator gets ready for
+    // the next test as the test list says (a plug test decides the moment it shows).
+    if (auto feed = feedFor(current); feed && !currentDecided) {
+        only(feed);
+    } else if (auto coming = feedFor(next)) {
+        only(coming);
+    } else if (currentDecided || text(current->controllerName()) != "WirelessChargingViewController") {
+        only(std::nullopt); // the pad is laid down and taken away on its own screen
+    }
+}
+
+bool act(const std::map<std::string, bool>& script, const std::string& key, const std::string& screenClass,
+         const Ref<DXBaseViewController>& screen) {
+    const void* record = screen->info().get();
+    double now = DispatchClock::uptime();
+    bool fresh = record != seen.record;
+    if (fresh) {
+        seen = {record, now, 0};
+    }
+    double onScreen = now - seen.since;
+    bool asking = visible(screen->answerView()) &&
+                  UIApplication::sharedApplication()->applicationState() != UIApplicationStateBackground;
+
+    if (screenClass == "BatteryViewController") {
+        // Reads the figures, then judges the battery in hand: it holds at least 80% of its design.
+        if (onScreen < 1.5 || !asking) {
+            return false;
+        }
+        auto battery = SimPower::current().battery();
+        bool good = battery.present && SimPower::current().state(SimPower::Part::Battery) != SimPower::State::Dead &&
+                    battery.health() >= 0.8;
+        return tapAnswer(script, key, good);
+    }
+    if (screenClass == "WirelessChargingViewController") {
+        // Lays the device on the pad and watches whether it charges.
+        if (fresh) {
+            only(Source::WirelessPad);
+            return true;
+        }
+        if (onScreen < 2 || !asking) {
+            return false;
+        }
+        bool charging = SimPower::current().battery().externalConnected;
+        only(std::nullopt);
+        return tapAnswer(script, key, charging);
+    }
+    if (screenClass == "MakeCallViewController") {
+        // Speaks on the call, comes back, and says whether it connected.
+        if (!asking) {
+            return false;
+        }
+        bool connected = false;
+        for (const auto& call : SimRadios::current().calls()) {
+            if (call.at >= seen.since) {
+                connected = call.connected;
+            }
+        }
+        return tapAnswer(script, key, connected);
+    }
+    if (screenClass == "SMSViewController") {
+        auto sms = cast<SMSViewController>(screen);
+        if (seen.step == 0 && sms && sms->number() && sms->sendButton()) {
+            UITestDriver::typeIntoField(sms->number(), "5551234567");
+            seen.step = 1;
+            return true;
+        }
+        if (seen.step == 1 && sms && sms->sendButton()->isEnabled()) {
+            seen.step = 2;
+            return UITestDriver::tapView(sms->sendButton());
+        }
+        if (seen.step < 2 || !asking) {
+            return false;
+        }
+        bool sent = false;
+        for (const auto& message : SimRadios::current().messages()) {
+            sent = sent || message.sent;
+        }
+        return tapAnswer(script, key, sent);
+    }
+    if (screenClass == "FaceIDViewController" || screenClass == "FPSViewController") {
+        // Goes to the settings when asked to enrol; looks at the phone or touches the sensor when
+        // it prompts (the device's own script); answers whether the sensor recognised it.
+        if (!asking || SimRadios::current().promptShowing()) {
+            return false; // the system prompt is still up: the operator deals with it first
+        }
+        // The prompt comes as the screen appears, a moment before the operator looks at it.
+        bool matched = false;
+        for (const auto& prompt : SimRadios::current().prompts()) {
+            if (prompt.at >= seen.since - 1.0 && prompt.matched) {
+                matched = true;
+            }
+        }
+        return tapAnswer(script, key, matched);
+    }
+    if (screenClass == "DeviceInfoViewController") {
+        // Compares the capacity shown with the device in hand (the model name is the app's own
+        // look-up; the IMEI comes from the station, when there is one).
+        auto info = cast<DeviceInfoViewController>(screen);
+        if (!info || !asking || onScreen < 1) {
+            return false;
+        }
+        double gib = std::ldexp(static_cast<double>(SimDevice::current().storage().totalBytes), -30);
+        bool matches = info->capacitylValue() && info->capacitylValue()->text() &&
+                       info->capacitylValue()->text()->str() == DeviceInfoViewController::capacityText(gib)->str();
+        return tapAnswer(script, key, matches);
+    }
+    if (screenClass == "RFTestViewController") {
+        // Looks at the signal line and the carrier: answers whether the phone has service.
+        if (!asking || onScreen < 1.5) {
+            return false;
+        }
+        return tapAnswer(script, key, SimRadios::current().signalBars() > 0);
+    }
+    // The charging plugs, Wi-Fi, Bluetooth and jailbreak screens run by themselves.
+    return false;
+}
+
+} // namespace operator_power_radio

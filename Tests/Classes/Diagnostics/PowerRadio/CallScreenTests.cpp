@@ -1,0 +1,158 @@
+// The call and text-message screens against the simulated telephony: a call that sends the app to
+// the background and back, numbers that must not be dialled, the old count-down; the composer sent,
+// cancelled, unavailable, and Send used twice.
+#include "PowerRadioTestCase.h"
+
+#include <Device/SimRadios.h>
+#include <Diagnostics/PowerRadio/MakeCallViewController.h>
+#include <Diagnostics/PowerRadio/SMSViewController.h>
+#include <MessageUI/MFMessageComposeViewController.h>
+#include <UIKit/UIApplication.h>
+
+class TelephonyScreenTests : public PowerRadioTestCase {
+protected:
+    void SetUp() override {
+        PowerRadioTestCase::SetUp();
+        auto app = UIApplication::sharedApplication();
+        if (app->applicationState() != UIApplicationStateActive) {
+            app->launchWithOptions(nullptr);
+        }
+    }
+    SimRadios& radios = SimRadios::current();
+    Ref<MakeCallViewController> call(const char* number) {
+        auto r = record("LIVECALL", "MakeCallViewController");
+        auto params = NSMutableDictionary::dictionary();
+        if (number) {
+            params->setObjectForKey(NSDictionary::dictionaryWithEntries({{"liveCallNum"_ns, NSString::from(number)}}),
+                                    "extra"_ns);
+        }
+        r->setParams(params);
+        r->setWaitingTime(-1);
+        startRun({r}, DXRunTypeProfile);
+        return cast<MakeCallViewController>(testScreen());
+    }
+    UIApplicationState appState() { return UIApplication::sharedApplication()->applicationState(); }
+};
+
+TEST_F(TelephonyScreenTests, ACallSendsTheAppAwayAndTheQuestionWaitsOnReturn) {
+    auto screen = call("5551234");
+    ASSERT_TRUE(screen);
+    ASSERT_EQ(radios.calls().size(), 1u); // dialled a tenth of a second after the screen came
+    EXPECT_EQ(radios.calls()[0].number, "5551234");
+    EXPECT_TRUE(radios.calls()[0].connected);
+    EXPECT_EQ(appState(), UIApplicationStateBackground);
+    advance(5);
+    EXPECT_EQ(appState(), UIApplicationStateActive);
+    EXPECT_FALSE(screen->answerView()->isHidden());
+    EXPECT_EQ(labelText(screen->tipLabel()), "Did the call work?");
+    answer(true);
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
+TEST_F(TelephonyScreenTests, WithoutACarrierTheCallDoesNotConnectAndTheOperatorSaysNo) {
+    radios.setState(SimRadios::Part::Carrier, SimRadios::State::Absent);
+    call("+445551234");
+    ASSERT_EQ(radios.calls().size(), 1u);
+    EXPECT_FALSE(radios.calls()[0].connected);
+    advance(5);
+    answer(false);
+    EXPECT_EQ(result(), DXTestResultFail);
+}
+
+TEST_F(TelephonyScreenTests, NumbersThatCannotBeDialledFailWithoutACall) {
+    for (const char* number : {static_cast<const char*>(nullptr), "", "12", "555 1234; rm", "tel://611", "abcdefg"}) {
+        call(number); // the run settles for half a second
+        advance(0.1);
+        EXPECT_EQ(result(), DXTestResultFail) << (number ? number : "none");
+        EXPECT_TRUE(ended());
+        EXPECT_TRUE(radios.calls().empty());
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(TelephonyScreenTests, OldSystemsCountDownThenLeaveANotificationAndCall) {
+    useProfile({{"systemVersion", "7.1"}});
+    auto screen = call("5551234"); // the run settled for half a second
+    EXPECT_EQ(labelText(screen->callprogressLabel()), "");
+    advance(0.6);
+    EXPECT_EQ(labelText(screen->callprogressLabel()), "Calling 5551234 in 3");
+    advance(1);
+    EXPECT_EQ(labelText(screen->callprogressLabel()), "Calling 5551234 in 2");
+    advance(1.95);
+    EXPECT_TRUE(radios.calls().empty());
+    EXPECT_EQ(UIApplication::sharedApplication()->scheduledLocalNotifications()->count(), 1u);
+    advance(0.1);
+    EXPECT_EQ(radios.calls().size(), 1u);
+}
+
+TEST_F(TelephonyScreenTests, LeavingDuringTheCountDownFails) {
+    useProfile({{"systemVersion", "7.1"}});
+    auto screen = call("5551234");
+    screen->performSelectorWithObject("viewWillDisappear:", NSNumber::numberWithBool(false));
+    advance(5);
+    EXPECT_EQ(result(), DXTestResultFail);
+    EXPECT_TRUE(radios.calls().empty());
+}
+
+class SMSScreenTests : public TelephonyScreenTests {
+protected:
+    Ref<SMSViewController> sms() {
+        auto s = cast<SMSViewController>(run("SMSViewController"));
+        EXPECT_TRUE(s);
+        return s;
+    }
+};
+
+TEST_F(SMSScreenTests, SendIsEnabledFromTheEighthCharacterAndSendingAsks) {
+    auto s = sms();
+    EXPECT_TRUE(s->answerView()->isHidden());
+    UITestDriver::typeIntoField(s->number(), "5551234");
+    advance(0.1);
+    EXPECT_FALSE(s->sendButton()->isEnabled());
+    UITestDriver::typeIntoField(s->number(), "5");
+    advance(0.1);
+    EXPECT_TRUE(s->sendButton()->isEnabled());
+    tap(s->sendButton());
+    EXPECT_TRUE(cast<MFMessageComposeViewController>(UITestDriver::topViewController()));
+    advance(2.5); // the person sends
+    EXPECT_FALSE(cast<MFMessageComposeViewController>(UITestDriver::topViewController()));
+    ASSERT_EQ(radios.messages().size(), 1u);
+    EXPECT_TRUE(radios.messages()[0].sent);
+    EXPECT_EQ(radios.messages()[0].body, "Tessaly Test SMS");
+    EXPECT_EQ(radios.messages()[0].recipients, std::vector<std::string>{"55512345"});
+    EXPECT_FALSE(s->answerView()->isHidden());
+    EXPECT_TRUE(shown(s->tipLabel()));
+    answer(true);
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
+TEST_F(SMSScreenTests, CancellingAsksJustAsSendingDoesAndSendAgainDismissesOnce) {
+    radios.setComposeResult(SimRadios::ComposeResult::Cancelled);
+    auto s = sms();
+    UITestDriver::typeIntoField(s->number(), "+4455512345");
+    advance(0.1);
+    tap(s->sendButton());
+    advance(2.5);
+    EXPECT_FALSE(s->answerView()->isHidden());
+    EXPECT_FALSE(radios.messages()[0].sent);
+    tap(s->sendButton()); // again, while asking
+    advance(2.5);
+    EXPECT_EQ(radios.messages().size(), 2u);
+    EXPECT_FALSE(cast<MFMessageComposeViewController>(UITestDriver::topViewController()));
+    EXPECT_EQ(testScreen(), Ref<DXBaseViewController>(s)); // still the shown screen
+    EXPECT_EQ(result(), DXTestResultNotRun);
+}
+
+TEST_F(SMSScreenTests, NoSIMShowsNoComposerAndAsksAtOnce) {
+    radios.setState(SimRadios::Part::Carrier, SimRadios::State::Absent);
+    auto s = sms();
+    UITestDriver::typeIntoField(s->number(), "55512345");
+    advance(0.1);
+    tap(s->sendButton());
+    EXPECT_FALSE(cast<MFMessageComposeViewController>(UITestDriver::topViewController()));
+    EXPECT_FALSE(s->answerView()->isHidden());
+    answer(false);
+    EXPECT_EQ(result(), DXTestResultFail);
+    EXPECT_TRUE(radios.messages().empty());
+}

@@ -1,0 +1,105 @@
+// The power, radio and status tests of the default session on the simulated phone, end to end: the
+// scripted operator plugs the charger and the computer, lays the phone on the pad, sends the text
+// and enrols when asked, and a faults overlay that breaks one part fails exactly the tests that
+// use it.
+#include "AppRoad.h"
+
+#include <Device/SimDevice.h>
+#include <Device/SimPower.h>
+#include <Device/SimRadios.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSFileManager.h>
+#include <Foundation/NSUserDefaults.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <set>
+
+namespace {
+
+struct BrokenPart {
+    const char* name;
+    const char* overlay;
+    std::set<std::string> failing; // the tests that use the part (or leave the list without it)
+};
+
+void PrintTo(const BrokenPart& broken, std::ostream* out) {
+    *out << broken.overlay;
+}
+
+class PowerRadioRoadTest : public testing::TestWithParam<BrokenPart> {
+protected:
+    void SetUp() override {
+        dispatch_adopt_current_thread_as_main();
+        NSSandbox::useTemporaryRoot();
+        NSUserDefaults::resetStandardUserDefaults();
+        ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    }
+    RoadReport walk(const std::string& overlay) {
+        RoadOptions options;
+        if (!overlay.empty()) {
+            options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
+            std::ofstream(options.faultsFile) << overlay;
+        }
+        RoadReport report;
+        testing::internal::CaptureStdout();
+        int status = runAppRoad(options, &report);
+        auto printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 0) << printed;
+        return report;
+    }
+    static std::string resultOf(const RoadReport& report, const std::string& key) {
+        for (const auto& [k, result] : report.table) {
+            if (k == key) {
+                return result;
+            }
+        }
+        return "<absent>";
+    }
+};
+
+} // namespace
+
+TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUsedIt) {
+    auto report = walk("");
+    ASSERT_EQ(report.transactions.size(), 2u);
+    for (auto key = defaultSessionKeys(); *key; ++key) {
+        EXPECT_EQ(resultOf(report, *key), "PASS") << *key;
+    }
+    // The charger, the computer and the pad were plugged in turn; the message went out.
+    std::set<SimPower::Source> plugged;
+    for (const auto& event : SimPower::current().plugHistory()) {
+        if (event.plugged) {
+            plugged.insert(event.source);
+        }
+    }
+    EXPECT_EQ(plugged.size(), 3u);
+    ASSERT_FALSE(SimRadios::current().messages().empty());
+    EXPECT_TRUE(SimRadios::current().messages().back().sent);
+}
+
+TEST_P(PowerRadioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
+    const auto& broken = GetParam();
+    auto report = walk(broken.overlay);
+    ASSERT_EQ(report.transactions.size(), 2u);
+    for (auto key = defaultSessionKeys(); *key; ++key) {
+        bool fails = broken.failing.count(*key) != 0;
+        auto result = resultOf(report, *key);
+        EXPECT_EQ(result != "PASS", fails) << broken.overlay << " " << *key << " " << result;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, PowerRadioRoadTest,
+    testing::Values(BrokenPart{"WornBattery", R"({"battery": "worn"})", {"BATTERY_TEST"}},
+                    BrokenPart{"DeadCharger", R"({"charger": "dead"})", {"AC_USB_PLUG_TEST"}},
+                    BrokenPart{"DeadUSBPort", R"({"computerUSB": "dead"})", {"COMPUTER_USB_PLUG_TEST"}},
+                    BrokenPart{"DeadPad", R"({"wirelessCharging": "dead"})", {"WIRELESS_CHARGING_TEST"}},
+                    BrokenPart{"WiFiOff", R"({"wifi": "off"})", {"WIFI_TEST"}},
+                    BrokenPart{"NoCarrier", R"({"carrier": "absent"})", {"SMS_TEST", "SIM_TRAY_TEST", "RF"}},
+                    BrokenPart{"DeadBiometrics", R"({"biometrics": "dead"})", {"FACEID"}},
+                    BrokenPart{"NotEnrolled", R"({"biometrics": "notEnrolled"})", {}},
+                    BrokenPart{"Jailbroken", R"({"jailbroken": "yes"})", {"JAILBREAK_TEST"}}),
+    [](const testing::TestParamInfo<BrokenPart>& info) { return std::string(info.param.name); });
