@@ -1,4 +1,7 @@
 #include "AppRoad.h"
+#include "DeviceFaults.h"
+#include "DeviceSession.h"
+#include "Drive.h"
 #include "RunSession.h"
 
 #include "ScriptedOperator.h"
@@ -12,7 +15,6 @@
 #include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
-#include <Foundation/NSRunLoop.h>
 #include <Foundation/NSURL.h>
 #include <LoopbackTransactionService.h>
 #include <Shell/AppDelegate.h>
@@ -37,7 +39,7 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <thread>
+#include <set>
 #include <vector>
 
 namespace {
@@ -46,34 +48,10 @@ std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
-// Lets the app run until `done` holds: on virtual time the clock moves as the app waits, on real
-// time the main loop turns in short steps.
-bool drive(const std::function<bool()>& done, double seconds) {
-    if (DispatchClock::isVirtual()) {
-        auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() >= limit) {
-                return done();
-            }
-            DispatchClock::advanceUntil(done, 0.05);
-            // Replies of the transaction service come in real time: a short real pause keeps the
-            // virtual clock from racing ahead while the app waits for one.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-    auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    auto loop = NSRunLoop::mainRunLoop();
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= limit) {
-            return done();
-        }
-        loop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.02));
-    }
-    return true;
-}
-
-bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::string* error) {
+// Reads the operator's script: test key -> "yes" or "no" (the answer to give), or "none" (the
+// operator leaves that test's screen alone). A key the app's catalogue does not know is an error.
+bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::set<std::string>& none,
+                        std::string* error) {
     std::ifstream file(path);
     if (!file) {
         *error = "cannot read " + path;
@@ -84,13 +62,20 @@ bool readOperatorScript(const std::string& path, std::map<std::string, bool>& sc
         *error = path + " is not a JSON object of test keys and answers";
         return false;
     }
+    auto known = catalogueKeys();
     for (auto& [key, value] : document.items()) {
+        if (std::find(known.begin(), known.end(), key) == known.end()) {
+            *error = path + ": unknown test key \"" + key + "\" (--list prints this device's tests)";
+            return false;
+        }
         if (value.is_boolean()) {
             script[key] = value.get<bool>();
         } else if (value.is_string() && (value == "yes" || value == "no")) {
             script[key] = value == "yes";
+        } else if (value.is_string() && value == "none") {
+            none.insert(key);
         } else {
-            *error = path + ": the answer for " + key + " is neither yes nor no";
+            *error = path + ": the answer for " + key + " is not yes, no or none";
             return false;
         }
     }
@@ -139,13 +124,17 @@ Ref<T> presentedBy(const Ref<UINavigationController>& navigation) {
 } // namespace
 
 const char* const* defaultSessionKeys() {
-    static const char* const keys[] = {
-        "DECORATION_TEST", "CRASH_SCREEN_TEST", "WATER_DAMAGE_TEST", "ENGRAVING_TEST", "REMOVE_ACCESSORY_TEST",
-        "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
-        // The motion and environment sensors, which the operator tries out on the device.
-        "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
-        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION", nullptr};
-    return keys;
+    // Kept per device for the life of the process, so the pointers stay valid.
+    static std::map<std::string, std::pair<std::vector<std::string>, std::vector<const char*>>> sessions;
+    auto& [keys, pointers] = sessions[SimDevice::current().identity().hardwareIdentifier];
+    if (pointers.empty()) {
+        keys = supportedSessionKeys();
+        for (const auto& key : keys) {
+            pointers.push_back(key.c_str());
+        }
+        pointers.push_back(nullptr);
+    }
+    return pointers.data();
 }
 
 int runAppRoad(const RoadOptions& options, RoadReport* report) {
@@ -177,21 +166,19 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     std::map<std::string, std::string> faults;
     std::map<std::string, bool> script;
     std::string error;
-    if (!options.faultsFile.empty() && !ScriptedOperator::readFaults(options.faultsFile, faults, &error)) {
+    // The overlay breaks the device's own parts too (sensors, the vibration motor, ...): the screens
+    // then see them broken, and the operator finds out by trying them.
+    if (!options.faultsFile.empty() && !loadDeviceFaults(options.faultsFile, faults, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    // The overlay breaks the device's own parts too (sensors, the vibration motor): the screens then
-    // see them broken, and the operator finds out by trying them.
-    if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-    if (!options.operatorFile.empty() && !readOperatorScript(options.operatorFile, script, &error)) {
+    std::set<std::string> leftAlone;
+    if (!options.operatorFile.empty() && !readOperatorScript(options.operatorFile, script, leftAlone, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
     ScriptedOperator person(faults, script);
+    person.leaveAlone(leftAlone);
     Screenshots screenshots(options.screenshotsDir);
 
     std::unique_ptr<LoopbackTransactionService> service;
@@ -203,9 +190,14 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             keys.emplace_back(*key);
         }
         service->setCompanySettings(LoopbackTransactionService::companySettingsFor(keys));
+        service->setModelList(shippedModelList());
         service->start();
         server = service->baseURL();
-        // The model list is asked of the same host; it has none, so the look-up ends at once.
+        // The model list is asked of the same host, as of the back office on the road.
+        DXUtility::setModelListServer(NSString::from(server));
+    }
+    if (!service) {
+        // A back office on the road serves the model list beside the transactions.
         DXUtility::setModelListServer(NSString::from(server));
     }
     std::printf("transaction service: %s\n", server.c_str());
@@ -217,11 +209,11 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
     auto app = UIApplicationLaunch(nullptr, "AppDelegate"_ns);
     auto navigation = rootNavigation(app);
-    if (!navigation || !drive([&] { return presentedBy<StartViewController>(navigation) != nullptr; }, 10)) {
+    if (!navigation || !driveUntil([&] { return presentedBy<StartViewController>(navigation) != nullptr; }, 10)) {
         std::fprintf(stderr, "the start page did not come up\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
-    drive([] { return false; }, 1.2); // the splash goes after a second
+    settle(1.2); // the splash goes after a second
     screenshots.take("start");
     std::printf("launched: the start page is up\n");
 
@@ -230,29 +222,44 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
                        SimDevice::current().identity().hardwareIdentifier;
     app->openURLFromSystem(NSURL::URLWithString(NSString::from(identifiers)));
     std::printf("opened %s\n", identifiers.c_str());
-    drive([] { return false; }, 0.5);
+    settle(0.5);
 
     if (!UITestDriver::tapButtonTitled(text(DXLocalizedString("STARTVIEWCONTROLLER_STARTBUTTON")))) {
         std::fprintf(stderr, "cannot press Start\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
     // No camera on this device: the session is typed in.
-    if (!drive([&] { return presentedBy<EnterSessionIdViewController>(navigation) != nullptr; }, 10)) {
+    if (!driveUntil([&] { return presentedBy<EnterSessionIdViewController>(navigation) != nullptr; }, 10)) {
         std::fprintf(stderr, "the session form did not come up\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
-    drive([] { return false; }, 0.5);
+    settle(0.5);
     auto form = presentedBy<EnterSessionIdViewController>(navigation);
     UITestDriver::typeIntoField(form->serverTextField(), server);
     UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
-    drive([] { return false; }, 0.1);
+    settle(0.1);
     screenshots.take("session");
+    if (service && options.beforeStartTransaction) {
+        options.beforeStartTransaction(*service);
+    }
     UITestDriver::tapView(form->sendBtn());
     std::printf("joining session %s at %s\n", options.sessionId.c_str(), server.c_str());
 
     auto container = [&] { return cast<DXTestViewController>(navigation->topViewController()); };
     auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };
-    if (!drive([&] { return container() != nullptr || results() != nullptr; }, 60)) {
+    // A refused or failed start transaction shows the operator a message: the road ends there, at
+    // once, with that message (the app's own 15-second time-out decides when a silent service fails).
+    bool joined = driveUntil(
+        [&] {
+            watch();
+            return container() != nullptr || results() != nullptr || !out.messages.empty();
+        },
+        60);
+    if (!out.messages.empty() && !container() && !results()) {
+        std::fprintf(stderr, "the session did not start: the operator sees \"%s\"\n", out.messages.front().c_str());
+        return 1;
+    }
+    if (!joined) {
         std::fprintf(stderr, "the run did not start\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
@@ -280,7 +287,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             }
         }
     };
-    bool finished = drive(
+    bool finished = driveUntil(
         [&] {
             if (results()) {
                 return true;
@@ -298,13 +305,13 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             person.act();
             return false;
         },
-        300);
+        3600);
     if (!finished) {
         std::fprintf(stderr, "the run did not reach the result screen\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
     reportFinished();
-    drive([] { return false; }, 0.5);
+    settle(0.5);
     screenshots.take("results");
 
     std::printf("\n%-26s %-8s %s\n", "test", "result", "time");
@@ -335,7 +342,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     auto refused = [&] {
         return std::any_of(out.messages.begin(), out.messages.end(), [&](const std::string& m) { return m != sent; });
     };
-    bool replied = drive(
+    bool replied = driveUntil(
         [&] {
             watch();
             return UITestDriver::isTextVisible(sent) || exitStatus.has_value() || refused();
@@ -358,7 +365,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         return 1;
     }
     if (!options.evaluate) {
-        drive([&] { return exitStatus.has_value(); }, 10);
+        driveUntil([&] { return exitStatus.has_value(); }, 10);
         std::printf("trade-in accepted: the app ends (status %d)\n", exitStatus.value_or(-1));
     } else {
         std::printf("evaluation accepted: the result screen stays open\n");
