@@ -137,3 +137,14 @@ TEST_F(RoadInputTest, AServiceThatNeverAnswersFailsAfterTheAppsOwnTimeOut) {
     EXPECT_NE(report.messages.front().find("(-1001)"), std::string::npos) << report.messages.front();
     EXPECT_LT(seconds, 40) << "15 seconds of the client's time-out, not a fixed minute";
 }
+
+TEST_F(RoadInputTest, NobodyListeningReachesTheOperatorAtOnce) {
+    RoadOptions options;
+    options.server = "http://127.0.0.1:1"; // a port nobody listens on
+    RoadReport report;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(walk(options, report), 0);
+    ASSERT_FALSE(report.messages.empty()) << printed_;
+    EXPECT_NE(report.messages.front().find("(-1004)"), std::string::npos) << report.messages.front();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20);
+}
