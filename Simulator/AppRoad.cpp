@@ -1,4 +1,7 @@
 #include "AppRoad.h"
+#include "DeviceFaults.h"
+#include "DeviceSession.h"
+#include "Drive.h"
 #include "RunSession.h"
 
 #include "OperatorPowerRadio.h"
@@ -9,14 +12,11 @@
 #include <Core/DXBaseViewController.h>
 #include <Core/DXTestModel.h>
 #include <Core/DXTestViewController.h>
-#include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
-#include <Device/SimTouchKeys.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
-#include <Foundation/NSRunLoop.h>
 #include <Foundation/NSURL.h>
 #include <LoopbackTransactionService.h>
 #include <Shell/AppDelegate.h>
@@ -43,7 +43,7 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <thread>
+#include <set>
 #include <vector>
 
 namespace {
@@ -52,34 +52,10 @@ std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
-// Lets the app run until `done` holds: on virtual time the clock moves as the app waits, on real
-// time the main loop turns in short steps.
-bool drive(const std::function<bool()>& done, double seconds) {
-    if (DispatchClock::isVirtual()) {
-        auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() >= limit) {
-                return done();
-            }
-            DispatchClock::advanceUntil(done, 0.05);
-            // Replies of the transaction service come in real time: a short real pause keeps the
-            // virtual clock from racing ahead while the app waits for one.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-    auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    auto loop = NSRunLoop::mainRunLoop();
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= limit) {
-            return done();
-        }
-        loop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.02));
-    }
-    return true;
-}
-
-bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::string* error) {
+// Reads the operator's script: test key -> "yes" or "no" (the answer to give), or "none" (the
+// operator leaves that test's screen alone). A key the app's catalogue does not know is an error.
+bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::set<std::string>& none,
+                        std::string* error) {
     std::ifstream file(path);
     if (!file) {
         *error = "cannot read " + path;
@@ -90,13 +66,20 @@ bool readOperatorScript(const std::string& path, std::map<std::string, bool>& sc
         *error = path + " is not a JSON object of test keys and answers";
         return false;
     }
+    auto known = catalogueKeys();
     for (auto& [key, value] : document.items()) {
+        if (std::find(known.begin(), known.end(), key) == known.end()) {
+            *error = path + ": unknown test key \"" + key + "\" (--list prints this device's tests)";
+            return false;
+        }
         if (value.is_boolean()) {
             script[key] = value.get<bool>();
         } else if (value.is_string() && (value == "yes" || value == "no")) {
             script[key] = value == "yes";
+        } else if (value.is_string() && value == "none") {
+            none.insert(key);
         } else {
-            *error = path + ": the answer for " + key + " is neither yes nor no";
+            *error = path + ": the answer for " + key + " is not yes, no or none";
             return false;
         }
     }
@@ -145,28 +128,17 @@ Ref<T> presentedBy(const Ref<UINavigationController>& navigation) {
 } // namespace
 
 const char* const* defaultSessionKeys() {
-    static const char* const keys[] = {
-        "DECORATION_TEST", "CRASH_SCREEN_TEST", "WATER_DAMAGE_TEST", "ENGRAVING_TEST", "REMOVE_ACCESSORY_TEST",
-        "POWER_ON_OFF_TEST", "SIM_TRAY_TEST",
-        // The motion and environment sensors, which the operator tries out on the device.
-        "COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
-        "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
-        // The audio path, which the operator listens to (and speaks into).
-        "LOUDSPEAKER", "LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST",
-        "AUDIO_OPERATOR_CHECK",
-        // The cameras and the display, which the operator looks at.
-        "LCD_FILL_COLOR_TEST", "LCD_BACKLIGHT_TEST", "GHOST_SCREEN_TEST", "LCD_CRACK_TEST", "FLASH_TEST",
-        "BACK_CAMERA_PATTERN_TEST", "FRONT_CAMERA_WHITE_TEST", "BACK_CAMERA_PICTURE_TEST", "FRONT_CAMERA_PICTURE_TEST",
-        "WHITE_BALANCE_TEST",
-        // The touch screen, which the operator draws on, taps and presses.
-        "TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
-        "FORCE_TOUCH_TEST",
-        // The keys and the switch, which the operator presses and flips.
-        "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST",
-        // Power, radios and the device's status, which the operator tries out on the device.
-        "JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST", "BATTERY_TEST",
-        "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", nullptr};
-    return keys;
+    // Kept per device for the life of the process, so the pointers stay valid.
+    static std::map<std::string, std::pair<std::vector<std::string>, std::vector<const char*>>> sessions;
+    auto& [keys, pointers] = sessions[SimDevice::current().identity().hardwareIdentifier];
+    if (pointers.empty()) {
+        keys = supportedSessionKeys();
+        for (const auto& key : keys) {
+            pointers.push_back(key.c_str());
+        }
+        pointers.push_back(nullptr);
+    }
+    return pointers.data();
 }
 
 int runAppRoad(const RoadOptions& options, RoadReport* report) {
@@ -198,34 +170,19 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     std::map<std::string, std::string> faults;
     std::map<std::string, bool> script;
     std::string error;
-    if (!options.faultsFile.empty() && !ScriptedOperator::readFaults(options.faultsFile, faults, &error)) {
+    // The overlay breaks the device's own parts too (sensors, the vibration motor, ...): the screens
+    // then see them broken, and the operator finds out by trying them.
+    if (!options.faultsFile.empty() && !loadDeviceFaults(options.faultsFile, faults, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    // The overlay breaks the device's own parts too (sensors, the vibration motor): the screens then
-    // see them broken, and the operator finds out by trying them.
-    if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-    if (!options.faultsFile.empty() && (!SimAudio::current().loadFaults(options.faultsFile, &error) ||
-                                        !SimCamera::current().loadFaults(options.faultsFile, &error))) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-    if (!options.faultsFile.empty() && !SimTouchKeys::current().loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-    if (!operator_power_radio::loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-    if (!options.operatorFile.empty() && !readOperatorScript(options.operatorFile, script, &error)) {
+    std::set<std::string> leftAlone;
+    if (!options.operatorFile.empty() && !readOperatorScript(options.operatorFile, script, leftAlone, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
     ScriptedOperator person(faults, script);
+    person.leaveAlone(leftAlone);
     Screenshots screenshots(options.screenshotsDir);
 
     std::unique_ptr<LoopbackTransactionService> service;
@@ -237,10 +194,15 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             keys.emplace_back(*key);
         }
         service->setCompanySettings(LoopbackTransactionService::companySettingsFor(keys));
+        service->setModelList(shippedModelList());
         service->start();
         server = service->baseURL();
         operator_power_radio::useAddressPage(service->addressPageURL());
-        // The model list is asked of the same host; it has none, so the look-up ends at once.
+        // The model list is asked of the same host, as of the back office on the road.
+        DXUtility::setModelListServer(NSString::from(server));
+    }
+    if (!service) {
+        // A back office on the road serves the model list beside the transactions.
         DXUtility::setModelListServer(NSString::from(server));
     }
     std::printf("transaction service: %s\n", server.c_str());
@@ -254,11 +216,11 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     DXUseCaptureScanner();
     auto app = UIApplicationLaunch(nullptr, "AppDelegate"_ns);
     auto navigation = rootNavigation(app);
-    if (!navigation || !drive([&] { return presentedBy<StartViewController>(navigation) != nullptr; }, 10)) {
+    if (!navigation || !driveUntil([&] { return presentedBy<StartViewController>(navigation) != nullptr; }, 10)) {
         std::fprintf(stderr, "the start page did not come up\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
-    drive([] { return false; }, 1.2); // the splash goes after a second
+    settle(1.2); // the splash goes after a second
     screenshots.take("start");
     std::printf("launched: the start page is up\n");
 
@@ -267,7 +229,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
                        SimDevice::current().identity().hardwareIdentifier;
     app->openURLFromSystem(NSURL::URLWithString(NSString::from(identifiers)));
     std::printf("opened %s\n", identifiers.c_str());
-    drive([] { return false; }, 0.5);
+    settle(0.5);
 
     if (!UITestDriver::tapButtonTitled(text(DXLocalizedString("STARTVIEWCONTROLLER_STARTBUTTON")))) {
         std::fprintf(stderr, "cannot press Start\n%s", UITestDriver::describeScreen().c_str());
@@ -275,18 +237,27 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     // The scanner comes up: the operator holds the session's QR code card before the camera. A camera
     // that cannot read it (or none) leaves the operator to cancel and type the session in.
-    drive(
+    driveUntil(
         [&] {
             return presentedBy<QRScannerViewController>(navigation) ||
                    presentedBy<EnterSessionIdViewController>(navigation);
         },
         10);
     bool byCode = false;
+    bool primed = false;
+    auto prime = [&] {
+        // The service's behaviour for the start transaction is set once, just before it can come.
+        if (service && options.beforeStartTransaction && !primed) {
+            options.beforeStartTransaction(*service);
+        }
+        primed = true;
+    };
     if (auto scanner = presentedBy<QRScannerViewController>(navigation)) {
         screenshots.take("scanner");
+        prime();
         SimCamera::current().setQRCode(server + "/download_app/?sessionid=" + options.sessionId);
         std::printf("holding the session's QR code before the camera\n");
-        byCode = drive([&] { return !presentedBy<QRScannerViewController>(navigation); }, 5);
+        byCode = driveUntil([&] { return !presentedBy<QRScannerViewController>(navigation); }, 5);
         if (!byCode) {
             UITestDriver::tapView(scanner->cancelButton());
             std::printf("the camera did not read the code: typing the session in\n");
@@ -295,23 +266,36 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     if (byCode) {
         std::printf("joining session %s by its QR code\n", options.sessionId.c_str());
-    } else if (!drive([&] { return presentedBy<EnterSessionIdViewController>(navigation) != nullptr; }, 10)) {
+    } else if (!driveUntil([&] { return presentedBy<EnterSessionIdViewController>(navigation) != nullptr; }, 10)) {
         std::fprintf(stderr, "the session form did not come up\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
     if (auto form = presentedBy<EnterSessionIdViewController>(navigation)) {
-        drive([] { return false; }, 0.5);
+        settle(0.5);
         UITestDriver::typeIntoField(form->serverTextField(), server);
         UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
-        drive([] { return false; }, 0.1);
+        settle(0.1);
         screenshots.take("session");
+        prime();
         UITestDriver::tapView(form->sendBtn());
         std::printf("joining session %s at %s\n", options.sessionId.c_str(), server.c_str());
     }
 
     auto container = [&] { return cast<DXTestViewController>(navigation->topViewController()); };
     auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };
-    if (!drive([&] { return container() != nullptr || results() != nullptr; }, 60)) {
+    // A refused or failed start transaction shows the operator a message: the road ends there, at
+    // once, with that message (the app's own 15-second time-out decides when a silent service fails).
+    bool joined = driveUntil(
+        [&] {
+            watch();
+            return container() != nullptr || results() != nullptr || !out.messages.empty();
+        },
+        60);
+    if (!out.messages.empty() && !container() && !results()) {
+        std::fprintf(stderr, "the session did not start: the operator sees \"%s\"\n", out.messages.front().c_str());
+        return 1;
+    }
+    if (!joined) {
         std::fprintf(stderr, "the run did not start\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
@@ -339,7 +323,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             }
         }
     };
-    bool finished = drive(
+    bool finished = driveUntil(
         [&] {
             if (results()) {
                 return true;
@@ -357,13 +341,13 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             person.act();
             return false;
         },
-        300);
+        3600);
     if (!finished) {
         std::fprintf(stderr, "the run did not reach the result screen\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
     reportFinished();
-    drive([] { return false; }, 0.5);
+    settle(0.5);
     screenshots.take("results");
 
     std::printf("\n%-26s %-8s %s\n", "test", "result", "time");
@@ -394,7 +378,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     auto refused = [&] {
         return std::any_of(out.messages.begin(), out.messages.end(), [&](const std::string& m) { return m != sent; });
     };
-    bool replied = drive(
+    bool replied = driveUntil(
         [&] {
             watch();
             return UITestDriver::isTextVisible(sent) || exitStatus.has_value() || refused();
@@ -417,7 +401,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         return 1;
     }
     if (!options.evaluate) {
-        drive([&] { return exitStatus.has_value(); }, 10);
+        driveUntil([&] { return exitStatus.has_value(); }, 10);
         std::printf("trade-in accepted: the app ends (status %d)\n", exitStatus.value_or(-1));
     } else {
         std::printf("evaluation accepted: the result screen stays open\n");

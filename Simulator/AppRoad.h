@@ -22,6 +22,8 @@ struct RoadOptions {
     bool realTime = false;      // virtual time by default: a run takes seconds
     bool evaluate = false;      // evaluate instead of trade in
     std::string sessionId = "SIM-SESSION-1";
+    // Tells the loopback service how to answer the start transaction (tests: refusals, time-outs).
+    std::function<void(LoopbackTransactionService&)> beforeStartTransaction;
     // Tells the loopback service how to answer the final transaction (tests: refusals, time-outs).
     std::function<void(LoopbackTransactionService&)> beforeFinalTransaction;
 };
@@ -33,7 +35,8 @@ struct RoadReport {
     std::vector<std::string> messages;                      // messages the operator was shown
 };
 
-// The keys of the default session: the operator-question tests.
+// The keys of the default session on the current device: every test it supports that the app has
+// a screen for (supportedSessionKeys), null-terminated.
 const char* const* defaultSessionKeys();
 
 // Walks the road; the process's exit status (0 when the road completed).

@@ -1,5 +1,7 @@
 #include "RunSession.h"
 #include "OperatorPowerRadio.h"
+#include "DeviceFaults.h"
+#include "Drive.h"
 
 #include "OperatorAudio.h"
 #include "ScriptedOperator.h"
@@ -9,13 +11,10 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestModelManager.h>
 #include <Core/DXTestViewController.h>
-#include <Device/SimAudio.h>
-#include <Device/SimCamera.h>
 #include <Device/SimSensors.h>
-#include <Device/SimTouchKeys.h>
+#include <Dispatch/Clock.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
-#include <Foundation/NSRunLoop.h>
 #include <Foundation/NSUserDefaults.h>
 #include <LoopbackTransactionService.h>
 #include <Shell/DXResultViewController.h>
@@ -34,19 +33,6 @@ std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
-// Turns the main run loop until `done` holds or `seconds` of real time have passed.
-bool runUntil(const std::function<bool()>& done, double seconds) {
-    auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    auto loop = NSRunLoop::mainRunLoop();
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= limit) {
-            return done();
-        }
-        loop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.02));
-    }
-    return true;
-}
-
 Ref<NSArray> buildTestList() {
     auto bundle = NSBundle::mainBundle();
     Ref<NSArray> list;
@@ -57,7 +43,7 @@ Ref<NSArray> buildTestList() {
             list = built;
             done = true;
         });
-    runUntil([&] { return done; }, 30);
+    driveUntil([&] { return done; }, 30);
     return list;
 }
 
@@ -111,26 +97,9 @@ bool parseAnswers(const std::string& text, std::map<std::string, bool>& answers)
 int runQuestionTests(const RunOptions& options) {
     std::map<std::string, std::string> faults;
     std::string error;
-    if (!options.faultsFile.empty() && !ScriptedOperator::readFaults(options.faultsFile, faults, &error)) {
+    if (!options.faultsFile.empty() && !loadDeviceFaults(options.faultsFile, faults, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    if (!options.faultsFile.empty() && !SimSensors::current().loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    if (!options.faultsFile.empty() && (!SimAudio::current().loadFaults(options.faultsFile, &error) ||
-                                        !SimCamera::current().loadFaults(options.faultsFile, &error))) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    if (!options.faultsFile.empty() && !SimTouchKeys::current().loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    if (!operator_power_radio::loadFaults(options.faultsFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+        return 2;
     }
     ScriptedOperator person(faults, options.answers);
 
@@ -143,6 +112,7 @@ int runQuestionTests(const RunOptions& options) {
     defaults->setObjectForKey("356789012345678"_ns, "uniqueid"_ns);
     defaults->setObjectForKey("SIMSERIAL0001"_ns, "serial"_ns);
     std::printf("transaction service: %s\n", service.baseURL().c_str());
+    DispatchClock::useVirtualTime(NSDate::date()->timeIntervalSinceReferenceDate());
 
     buildTestList();
     auto manager = DXTestModelManager::sharedInstrance();
@@ -187,7 +157,7 @@ int runQuestionTests(const RunOptions& options) {
     std::printf("running %lu tests...\n", static_cast<unsigned long>(run->count()));
 
     auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };
-    bool finished = runUntil(
+    bool finished = driveUntil(
         [&] {
             if (results()) {
                 return true;
@@ -200,7 +170,7 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "the run did not reach the result screen\n%s", UITestDriver::describeScreen().c_str());
         return 1;
     }
-    runUntil([] { return false; }, 0.5);
+    settle(0.5);
     auto screen = results();
     std::printf("\nresults:\n");
     for (const auto& item : *run) {
@@ -221,7 +191,7 @@ int runQuestionTests(const RunOptions& options) {
         return 1;
     }
     auto sent = DXLocalizedString("REPORT_TRANSACTION_SUCCESS")->str();
-    bool replied = runUntil([&] { return UITestDriver::isTextVisible(sent) || exitStatus.has_value(); }, 20);
+    bool replied = driveUntil([&] { return UITestDriver::isTextVisible(sent) || exitStatus.has_value(); }, 20);
     auto record = service.records().back();
     std::printf("\nfinal transaction (%s):\n%s\n", options.evaluate ? "evaluate" : "trade-in", record.dump(2).c_str());
     if (!replied) {
@@ -229,7 +199,7 @@ int runQuestionTests(const RunOptions& options) {
         return 1;
     }
     if (!options.evaluate) {
-        runUntil([&] { return exitStatus.has_value(); }, 10);
+        driveUntil([&] { return exitStatus.has_value(); }, 10);
         std::printf("trade-in accepted: the app ends (status %d)\n", exitStatus.value_or(-1));
     } else {
         std::printf("evaluation accepted: the result screen stays open\n");

@@ -69,15 +69,31 @@ bool ScriptedOperator::readFaults(const std::string& path, std::map<std::string,
     return true;
 }
 
-std::string ScriptedOperator::partAskedBy(const std::string& screenClass) {
+namespace {
+
+const std::map<std::string, std::string>& questionScreens() {
     static const std::map<std::string, std::string> parts = {
         {"WaterDamgeViewController", "liquidIndicator"}, {"CrashScreenViewController", "screen"},
         {"DecorationViewController", "decoration"},      {"EngravingViewController", "engraving"},
         {"RemoveAttachedViewController", "accessory"},   {"PowerOnOffViewController", "powerButton"},
         {"TrueToneViewController", "trueTone"},          {"SimTrayViewController", "simTray"},
     };
-    auto it = parts.find(screenClass);
-    return it == parts.end() ? std::string() : it->second;
+    return parts;
+}
+
+} // namespace
+
+std::vector<std::string> ScriptedOperator::questionParts() {
+    std::vector<std::string> parts;
+    for (const auto& [screen, part] : questionScreens()) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+std::string ScriptedOperator::partAskedBy(const std::string& screenClass) {
+    auto it = questionScreens().find(screenClass);
+    return it == questionScreens().end() ? std::string() : it->second;
 }
 
 bool ScriptedOperator::answer(const std::string& key, const std::string& screenClass) const {
@@ -120,6 +136,10 @@ bool ScriptedOperator::act() {
         return false;
     }
     std::string screenClass = screen->getClass()->name();
+    if (leftAlone_.count(text(screen->info()->profilekey()))) {
+        // Nothing is answered or tried here; a screen without a time limit is skipped in the end.
+        return patience_.act(true);
+    }
     if (camera_operator::isCameraDisplayScreen(screenClass)) {
         return camera_operator::act(screen, [this](const std::string& key) -> std::optional<bool> {
             auto it = script_.find(key);

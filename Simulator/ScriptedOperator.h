@@ -13,6 +13,7 @@
 #include <Core/DXBaseViewController.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,18 @@ public:
     // Reads a faults overlay ({"part": "state", ...}); false with the reason in `error`.
     static bool readFaults(const std::string& path, std::map<std::string, std::string>& faults, std::string* error);
 
+    // The parts the operator's questions ask about (liquidIndicator, screen, ...): faults of these
+    // are the operator's answers, not a state of the device.
+    static std::vector<std::string> questionParts();
     // The part a question screen asks about ("" when none is known).
     static std::string partAskedBy(const std::string& screenClass);
 
     // The answer to the question of the test `key` shown by `screenClass`.
     bool answer(const std::string& key, const std::string& screenClass) const;
+
+    // Tests whose screens the operator leaves alone (answers nothing, tries nothing): a screen with a
+    // time limit then ends on its own.
+    void leaveAlone(std::set<std::string> keys) { leftAlone_ = std::move(keys); }
 
     // One step of the operator on the screen shown now: starts a test from its start page, answers
     // a question, leaves a failed-test alert, or skips through the header's menu a screen that has
@@ -66,4 +74,5 @@ private:
     const void* touchKeyScreen_ = nullptr;
     double touchKeyScreenSince_ = 0;
     int touchKeyStep_ = 0;
+    std::set<std::string> leftAlone_;
 };

@@ -4,6 +4,7 @@
 // the final transaction, then prints a table of the results (see --help). With --list it prints
 // this device's test list; with --run it walks a run of question tests without the session road.
 #include "AppRoad.h"
+#include "Drive.h"
 #include "RunSession.h"
 
 #include <Categorys/NSBundleEx.h>
@@ -17,8 +18,8 @@
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileManager.h>
-#include <Foundation/NSRunLoop.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -36,15 +37,17 @@ const char* const kUsage =
     "transaction goes to the transaction service, every test of the session runs with a scripted\n"
     "operator, the result screen sends the final transaction (trade-in), and a table of the results\n"
     "(test, result, time) and the transaction the service received are printed. Exit status 0 when\n"
-    "the road completed.\n"
+    "the road completed, 1 when it did not, 2 for bad input (an unknown device, part or test key).\n"
     "\n"
-    "  --device ID        the device profile to run on (--list-devices names them)\n"
+    "  --device ID        the device to run on, by its id (--list-devices names them)\n"
     "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\"}: the\n"
     "                     operator answers NO for the broken parts; sensor parts (accelerometer,\n"
     "                     gyroscope, magnetometer, barometer, proximity, ambientLight, gps,\n"
     "                     vibrationMotor) break on the device as \"absent\", \"dead\", \"stuck\" or\n"
     "                     \"noisy\", and the operator finds out by trying them\n"
-    "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults\n"
+    "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults;\n"
+    "                     \"none\" leaves that test's screen alone (a test with a time limit then\n"
+    "                     times out)\n"
     "  --server URL       a real transaction service instead of the loopback one\n"
     "  --screenshots DIR  write a PNG of every new screen (\"<n>-<Controller>.png\") and a text\n"
     "                     picture of the screen at every step into DIR\n"
@@ -110,6 +113,13 @@ int main(int argc, char** argv) {
 
     dispatch_adopt_current_thread_as_main();
     std::string error;
+    auto profiles = SimDevice::availableProfiles();
+    if (std::find(profiles.begin(), profiles.end(), device) == profiles.end()) {
+        // A device id only: a path to a profile file of one's own is not a shipped device.
+        std::fprintf(stderr, "unknown device \"%s\": --device takes a device id (--list-devices names them)\n",
+                     device.c_str());
+        return 2;
+    }
     if (!SimDevice::current().loadProfile(device, &error)) {
         std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
         return 1;
@@ -153,11 +163,7 @@ int main(int argc, char** argv) {
                 }
             }
         });
-    auto runLoop = NSRunLoop::mainRunLoop();
-    auto deadline = NSDate::dateWithTimeIntervalSinceNow(30);
-    while (!done && NSDate::date()->compare(deadline) == NSOrderedAscending) {
-        runLoop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.1));
-    }
+    driveUntil([&] { return done; }, 30);
     if (!done) {
         std::fprintf(stderr, "the test list was not built in time\n");
         return 1;

@@ -75,6 +75,10 @@ const char* SimSensors::partName(Part part) {
     return kPartNames[index(part)];
 }
 
+std::vector<std::string> SimSensors::partNames() {
+    return std::vector<std::string>(std::begin(kPartNames), std::end(kPartNames));
+}
+
 std::optional<SimSensors::Part> SimSensors::partNamed(const std::string& name) {
     for (size_t i = 0; i < kPartCount; ++i) {
         if (name == kPartNames[i]) {

@@ -41,6 +41,8 @@ public:
     // "absent", "dead", "stuck", "noisy".
     static const char* partName(Part part);
     static std::optional<Part> partNamed(const std::string& name);
+    // Every part name of this domain, for a check of a faults overlay's names across all domains.
+    static std::vector<std::string> partNames();
     static const char* stateName(State state);
     static std::optional<State> stateNamed(const std::string& name);
 

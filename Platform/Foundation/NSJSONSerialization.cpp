@@ -16,15 +16,19 @@ namespace {
 
 constexpr NSInteger kJSONErrorCode = 3840;
 
-Ref<NSError> jsonError(const std::string& text) {
+// The operator sees the platform's plain message; what the parser found stays in the debug
+// description, for logs.
+Ref<NSError> jsonError(const std::string& text, bool reading) {
+    const char* plain = reading ? "The data couldn\u2019t be read because it isn\u2019t in the correct format."
+                                : "The data couldn\u2019t be written because it isn\u2019t in the correct format.";
     return make<NSError>(NSCocoaErrorDomain(), kJSONErrorCode,
                          NSDictionary::dictionaryWithEntries({{NSDebugDescriptionErrorKey(), NSString::from(text)},
-                                                              {NSLocalizedDescriptionKey(), NSString::from(text)}}));
+                                                              {NSLocalizedDescriptionKey(), NSString::from(plain)}}));
 }
 
-void setError(Ref<NSError>* out, const std::string& text) {
+void setError(Ref<NSError>* out, const std::string& text, bool reading = true) {
     if (out) {
-        *out = jsonError(text);
+        *out = jsonError(text, reading);
     }
 }
 
@@ -454,17 +458,17 @@ id NSJSONSerialization::JSONObjectWithDataOptionsError(const Ref<NSData>& data, 
 Ref<NSData> NSJSONSerialization::dataWithJSONObjectOptionsError(const id& object, NSJSONWritingOptions options,
                                                                 Ref<NSError>* error) {
     if (!(options & NSJSONWritingFragmentsAllowed) && !isContainer(object)) {
-        setError(error, "Invalid top-level type in JSON write.");
+        setError(error, "Invalid top-level type in JSON write.", false);
         return nullptr;
     }
     Writer writer(options);
     try {
         if (!writer.write(object, 0)) {
-            setError(error, writer.message());
+            setError(error, writer.message(), false);
             return nullptr;
         }
     } catch (const std::exception& e) {
-        setError(error, std::string("Invalid object in JSON write: ") + e.what());
+        setError(error, std::string("Invalid object in JSON write: ") + e.what(), false);
         return nullptr;
     }
     const std::string& text = writer.output();

@@ -357,8 +357,33 @@ struct BodyPump : std::enable_shared_from_this<BodyPump> {
     }
 };
 
+// Transfers started and not yet ended, plus commands posted to the network thread and not yet run
+// (see transfersInFlight), and who waits for them all to end.
+static std::atomic<size_t> gTransfersInFlight{0};
+static std::mutex gTransfersMutex;
+static std::condition_variable gTransfersEnded;
+
+static void countNetworkWork() {
+    std::lock_guard lock(gTransfersMutex);
+    gTransfersInFlight.fetch_add(1);
+}
+
+static void networkWorkDone() {
+    std::lock_guard lock(gTransfersMutex);
+    if (gTransfersInFlight.fetch_sub(1) == 1) {
+        gTransfersEnded.notify_all();
+    }
+}
+
 struct Transfer::State {
     mutable std::mutex mutex; // guards the requests, read from other threads
+    // Counted in gTransfersInFlight: from start() until the end reached its client (or a cancel).
+    std::atomic<bool> inFlight{false};
+    void ended() {
+        if (inFlight.exchange(false)) {
+            networkWorkDone();
+        }
+    }
     Ref<NSURLRequest> original;
     Ref<NSURLRequest> current;
     std::shared_ptr<TransferClient> client;
@@ -441,6 +466,8 @@ public:
     }
 
     void post(std::function<void()> command) {
+        // Counted until it has run: a load about to start is already on its way.
+        countNetworkWork();
         {
             std::lock_guard lock(mutex_);
             commands_.push_back(std::move(command));
@@ -454,6 +481,7 @@ public:
     // Deliveries queued on the network thread run after the current round of work.
     void deliver(std::function<void()> block) {
         if (std::this_thread::get_id() == threadID_) {
+            countNetworkWork(); // until it has run: the end of a load is handed on through it
             deliveries_.push_back(std::move(block));
         } else {
             post(std::move(block));
@@ -542,6 +570,7 @@ void Engine::runDeliveries() {
         now.swap(deliveries_);
         for (auto& delivery : now) {
             delivery();
+            networkWorkDone();
         }
     }
 }
@@ -556,6 +585,7 @@ void Engine::run() {
         for (auto& command : batch) {
             command();
             runDeliveries();
+            networkWorkDone();
         }
         batch.clear();
         int stillRunning = 0;
@@ -874,6 +904,7 @@ void Engine::complete(Transfer& transfer, const Ref<NSError>& error) {
     if (client && !transfer.isCancelled()) {
         client->transferCompleted(transfer, error);
     }
+    s.ended(); // after the client has handed the end on
 }
 
 void Engine::deliverHeld(Transfer& transfer) {
@@ -1012,6 +1043,7 @@ void Engine::cancel(const std::shared_ptr<Transfer>& transfer) {
     s.completed = true;
     s.awaiting = false;
     s.client.reset();
+    s.ended();
 }
 
 void Engine::suspend(const std::shared_ptr<Transfer>& transfer, bool suspend) {
@@ -1479,9 +1511,14 @@ Transfer::Transfer(Ref<NSURLRequest> request, std::shared_ptr<TransferClient> cl
     state_->options = std::move(options);
 }
 
-Transfer::~Transfer() = default;
+Transfer::~Transfer() {
+    state_->ended();
+}
 
 void Transfer::start() {
+    if (!state_->inFlight.exchange(true)) {
+        countNetworkWork();
+    }
     auto self = shared_from_this();
     Engine::shared().post([self] { Engine::shared().begin(self); });
 }
@@ -1540,6 +1577,16 @@ Ref<NSURLRequest> Transfer::originalRequest() const {
 Ref<NSURLRequest> Transfer::currentRequest() const {
     std::lock_guard lock(state_->mutex);
     return state_->current;
+}
+
+size_t transfersInFlight() {
+    return gTransfersInFlight.load();
+}
+
+bool waitForTransfersToEnd(double seconds) {
+    std::unique_lock lock(gTransfersMutex);
+    return gTransfersEnded.wait_for(lock, std::chrono::duration<double>(seconds),
+                                    [] { return gTransfersInFlight.load() == 0; });
 }
 
 Ref<NSThread> networkThread() {

@@ -101,6 +101,16 @@ private:
     std::atomic<bool> cancelled_{false};
 };
 
+// Network work of the process that has not ended: transfers that have started and whose end has not
+// yet been handed to their client (a cancelled one counts until the network thread has seen the
+// cancel), and blocks posted to the network thread that have not run yet. A host that drives virtual
+// time reads it to hold the clock while a reply is on its way over the real network.
+size_t transfersInFlight();
+// Blocks the calling thread (on the wall clock, whatever the platform clock) until no transfer is
+// in flight or `seconds` have passed; answers whether none is. Not a platform wait: a host calls it
+// between turns of its run loop, never from inside the app.
+bool waitForTransfersToEnd(double seconds);
+
 // The network thread. Every transfer runs on it; blocks posted with performOnNetworkThread run on it
 // between rounds of transfer work, promptly.
 Ref<NSThread> networkThread();

@@ -19,6 +19,7 @@ struct Recorder {
     std::string directory;
     int sequence = 0;
     std::vector<std::string> written;
+    Weak<UIViewController> lastScreen; // main thread only: the screen of the last picture
 };
 
 Recorder& recorder() {
@@ -76,6 +77,54 @@ std::vector<std::string> UIScreenshotWrittenFiles() {
     return r.written;
 }
 
+namespace {
+
+// The screen the operator sees: the front window's root, down through what it presents, a
+// navigation controller's top, and a container's front-most visible child.
+Ref<UIViewController> visibleScreen() {
+    Ref<UIViewController> screen;
+    for (const auto& window : UIWindow::windowsFromBackToFront()) {
+        if (!window->isHidden() && window->rootViewController()) {
+            screen = window->rootViewController();
+        }
+    }
+    while (screen) {
+        if (auto presented = screen->presentedViewController()) {
+            screen = presented;
+            continue;
+        }
+        Ref<UIViewController> next;
+        for (const auto& child : screen->childViewControllerList()) {
+            if (child->isViewLoaded() && child->view()->window() && !child->view()->isHidden()) {
+                next = child; // children added later lie in front
+            }
+        }
+        if (!next) {
+            break;
+        }
+        screen = next;
+    }
+    return screen;
+}
+
+// A screen shows something when one of its view's subviews is visible and not empty.
+bool showsSomething(const Ref<UIViewController>& screen) {
+    if (!screen || !screen->isViewLoaded()) {
+        return false;
+    }
+    auto subviews = screen->view()->subviews();
+    for (const id& item : *subviews) {
+        auto view = cast<UIView>(item);
+        CGRect frame = view ? view->frame() : CGRect{};
+        if (view && !view->isHidden() && view->alpha() > 0 && frame.size.width > 0 && frame.size.height > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void uikit_detail::screenshotControllerDidAppear(UIViewController* controller) {
     auto& r = recorder();
     {
@@ -88,15 +137,23 @@ void uikit_detail::screenshotControllerDidAppear(UIViewController* controller) {
     if (!controller || !controller->childViewControllerList().empty()) {
         return;
     }
-    std::string name = controller->getClass()->name();
-    dispatch_async(dispatch_get_main_queue(), [name] {
+    // The picture is taken as the screen appears (before anybody can act on it), when it is the
+    // screen the operator sees: not of a screen that another covers (or that one still slides
+    // over), never a blank one, and each screen once, named for it.
+    {
+        auto screen = visibleScreen();
+        if (!screen || screen.get() != controller || !showsSomething(screen)) {
+            return;
+        }
         auto& r = recorder();
+        std::string name = screen->getClass()->name();
         std::string path;
         {
             std::lock_guard lock(r.mutex);
-            if (r.directory.empty()) {
+            if (r.directory.empty() || r.lastScreen.lock() == screen) {
                 return;
             }
+            r.lastScreen = screen;
             char file[512];
             std::snprintf(file, sizeof file, "%03d-%s.png", ++r.sequence, name.c_str());
             path = (std::filesystem::path(r.directory) / file).string();
@@ -108,5 +165,5 @@ void uikit_detail::screenshotControllerDidAppear(UIViewController* controller) {
         }
         std::lock_guard lock(r.mutex);
         r.written.push_back(path);
-    });
+    }
 }

@@ -22,6 +22,7 @@ extern "C" const char* __tsan_default_suppressions() {
 namespace {
 
 const char* const kTransactionPath = "/api/functionaltest_finish/";
+const char* const kModelListPath = "/static/json/AppleModel.json";
 
 void addExtension(X509* certificate, X509* issuer, int nid, const char* value) {
     X509V3_CTX ctx;
@@ -103,13 +104,26 @@ LoopbackTransactionService::~LoopbackTransactionService() {
 }
 
 void LoopbackTransactionService::start() {
-    server_->set_keep_alive_timeout(1);
+    // One request per connection: no idle keep-alive connection holds up stop() for its time-out.
+    server_->set_keep_alive_max_count(1);
     server_->set_tcp_nodelay(true);
     server_->Post(kTransactionPath, [this](const httplib::Request& request, httplib::Response& response) {
         handlePost(request.body, &response);
     });
     server_->Get("/ip", [this](const httplib::Request& request, httplib::Response& response) {
         handleAddressPage(request.remote_addr, &response);
+    });
+    server_->Get(kModelListPath, [this](const httplib::Request&, httplib::Response& response) {
+        nlohmann::ordered_json list;
+        {
+            std::lock_guard lock(mutex_);
+            list = modelList_;
+        }
+        if (list.is_null()) {
+            response.status = 404;
+            return;
+        }
+        response.set_content(list.dump(), "application/json");
     });
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) {
@@ -148,6 +162,11 @@ nlohmann::ordered_json LoopbackTransactionService::companySettingsFor(const std:
         settings[key] = {{"value", "on"}};
     }
     return settings;
+}
+
+void LoopbackTransactionService::setModelList(const nlohmann::ordered_json& list) {
+    std::lock_guard lock(mutex_);
+    modelList_ = list;
 }
 
 void LoopbackTransactionService::setBehaviour(const Behaviour& behaviour) {

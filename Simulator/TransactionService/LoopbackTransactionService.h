@@ -1,5 +1,6 @@
 // LoopbackTransactionService: a small, real transaction service on 127.0.0.1 (HTTP or HTTPS), for
-// the tests and the simulator. It takes the transaction posts at "/api/functionaltest_finish/",
+// the tests and the simulator. It serves the model list at "/static/json/AppleModel.json" (once
+// given one; 404 before), takes the transaction posts at "/api/functionaltest_finish/",
 // keeps every record it received, answers the start transaction (result 2) with the company
 // settings, and can be told to misbehave: refuse ({"error": ..., "status": ...}), answer late
 // (past the client's time-out), drop the connection, or answer with any status, type and body.
@@ -56,6 +57,9 @@ public:
     void setCompanySettings(const nlohmann::ordered_json& settings);
     static nlohmann::ordered_json companySettingsFor(const std::vector<std::string>& testKeys);
 
+    // The model list served at "/static/json/AppleModel.json" ({"iOS": {...}}); null: 404.
+    void setModelList(const nlohmann::ordered_json& list);
+
     void setBehaviour(const Behaviour& behaviour);
     void accept() { setBehaviour({}); }
     void refuse(int status, const std::string& error);
@@ -102,5 +106,6 @@ private:
     bool stopping_ = false;
     Behaviour behaviour_;
     nlohmann::ordered_json companySettings_ = nlohmann::ordered_json::object();
+    nlohmann::ordered_json modelList_;
     std::vector<nlohmann::ordered_json> records_;
 };

@@ -73,5 +73,5 @@ TEST_F(ScriptedRunTests, UnreadableFaultsStopTheRun) {
     RunOptions options;
     options.keys = {"WATER_DAMAGE_TEST"};
     options.faultsFile = "/nonexistent/faults.json";
-    EXPECT_EQ(runQuestionTests(options), 1);
+    EXPECT_EQ(runQuestionTests(options), 2) << "bad input";
 }

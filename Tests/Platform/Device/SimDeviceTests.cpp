@@ -25,7 +25,7 @@ protected:
 
 TEST_F(SimDeviceTests, ProfilesGiveIdentityAndScreen) {
     auto names = SimDevice::availableProfiles();
-    EXPECT_EQ(names, (std::vector<std::string>{"iPad7,5", "iPhone10,3", "iPhone7,2"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"iPad7,5", "iPhone10,3", "iPhone7,2", "iPod7,1"}));
     auto& device = SimDevice::current();
     EXPECT_EQ(device.identity().hardwareIdentifier, "iPhone10,3");
     EXPECT_EQ(UIScreen::mainScreen()->bounds(), CGRectMake(0, 0, 375, 812));

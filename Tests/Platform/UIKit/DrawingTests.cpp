@@ -310,12 +310,26 @@ TEST_F(DrawingTests, TheRecorderWritesAShotPerScreen) {
     auto dir = std::filesystem::temp_directory_path() /
                ("celvix-shots-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     UIScreenshotRecordToDirectory(dir.string());
+    // A screen with nothing on it gives no picture.
+    UITestDriver::showRootViewController(make<UIViewController>());
+    runUntilIdle();
+    EXPECT_TRUE(UIScreenshotWrittenFiles().empty());
+
     auto screen = make<UIViewController>();
+    auto label = make<UILabel>(CGRectMake(20, 100, 200, 40));
+    label->setText("Hello"_ns);
+    screen->view()->addSubview(label);
     UITestDriver::showRootViewController(screen);
+    runUntilIdle();
+    // A screen presented over it is pictured under its own name.
+    auto covering = make<UIViewController>();
+    covering->view()->addSubview(make<UILabel>(CGRectMake(20, 100, 200, 40)));
+    screen->presentViewControllerAnimatedCompletion(covering, false, nullptr);
     runUntilIdle();
     UIScreenshotRecordToDirectory("");
     auto files = UIScreenshotWrittenFiles();
-    ASSERT_EQ(files.size(), 1u);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(std::filesystem::path(files[1]).filename(), "002-UIViewController.png");
     EXPECT_EQ(std::filesystem::path(files[0]).filename(), "001-UIViewController.png");
     auto data = NSData::dataWithContentsOfFile(NSString::from(files[0]));
     ASSERT_TRUE(data);

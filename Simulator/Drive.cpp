@@ -1,0 +1,59 @@
+// The simulator's driver of the platform clock (see Drive.h).
+#include "Drive.h"
+
+#include <Dispatch/Clock.h>
+#include <Foundation/NSDate.h>
+#include <Foundation/NSRunLoop.h>
+#include <Network/URLTransfer.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+// The operator (in `done`) looks after every step of the app, and at least this often (virtual
+// seconds) when the app has nothing timed before then.
+constexpr double kLookInterval = 0.05;
+// While a request is in flight, the main thread still runs what is ready this often (seconds).
+constexpr double kNetworkLook = 0.005;
+constexpr auto kWallGuard = std::chrono::seconds(120);
+
+bool awaitingNetwork() {
+    return ns_net::transfersInFlight() > 0;
+}
+
+} // namespace
+
+bool driveUntil(const std::function<bool()>& done, double seconds) {
+    auto wallLimit = std::chrono::steady_clock::now() + kWallGuard;
+    if (!DispatchClock::isVirtual()) {
+        auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        auto loop = NSRunLoop::mainRunLoop();
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= limit) {
+                return done();
+            }
+            loop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(0.005));
+        }
+        return true;
+    }
+    double end = DispatchClock::uptime() + seconds;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= wallLimit) {
+            return done();
+        }
+        if (awaitingNetwork()) {
+            // A reply comes on the wall clock. Run what is ready (the request may wait on the main
+            // thread for a decision), then wait for the end, a little at a time.
+            DispatchClock::runUntilIdle();
+            ns_net::waitForTransfersToEnd(kNetworkLook);
+            continue;
+        }
+        double left = end - DispatchClock::uptime();
+        if (left <= 0) {
+            return done();
+        }
+        DispatchClock::advanceUntil([&] { return done() || awaitingNetwork(); }, std::min(left, kLookInterval));
+    }
+    return true;
+}

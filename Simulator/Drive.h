@@ -1,0 +1,19 @@
+// How the simulator lets the app run: on virtual time the platform clock moves only as fast as the
+// app has work, except while a request is on its way over the real network (the loopback service
+// or a real one), when the clock stands still and the reply is awaited on the wall clock. So a
+// session takes the time its work takes, and the app's own network time-outs (on the wall clock)
+// still govern.
+#pragma once
+
+#include <functional>
+
+// Runs the app until `done` answers true or `seconds` have passed on the platform clock (virtual
+// seconds on virtual time, real ones on real time); `done` is asked after every step of the
+// app (at least every 50 ms of platform time) and may act on the screen. Answers `done`'s last answer. On virtual time
+// a wall-clock guard of two minutes ends a wait whose clock cannot move (a request that never ends).
+bool driveUntil(const std::function<bool()>& done, double seconds);
+
+// Lets `seconds` pass with the app running.
+inline void settle(double seconds) {
+    driveUntil([] { return false; }, seconds);
+}

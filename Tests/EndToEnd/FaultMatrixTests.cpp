@@ -1,0 +1,187 @@
+// The fault matrix: on every shipped device, a clean run where every test of the session passes,
+// and one run per breakable part (dependents.json) where exactly the tests that depend on the part
+// fail and all others pass. Each run is checked three ways: the table the simulator prints, the run
+// stored on the device, and the final transaction the loopback service received.
+#include "AppRoad.h"
+#include "DeviceFaults.h"
+#include "DeviceSession.h"
+
+#include <Core/DXProfileManager.h>
+#include <Core/DXTestModel.h>
+#include <Device/SimDevice.h>
+#include <Device/SimSensors.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSFileManager.h>
+#include <Foundation/NSUserDefaults.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <regex>
+#include <set>
+
+namespace {
+
+struct MatrixCase {
+    std::string device;
+    std::string part;  // "" for the clean run
+    std::string fault; // the part's state in the overlay
+    std::set<std::string> dependents;
+};
+
+void PrintTo(const MatrixCase& c, std::ostream* out) {
+    *out << c.device << " " << (c.part.empty() ? "clean" : c.part + "=" + c.fault);
+}
+
+nlohmann::json dependentsTable() {
+    std::ifstream file(std::string(DX_SOURCE_DIR) + "/Tests/EndToEnd/dependents.json");
+    return nlohmann::json::parse(file, nullptr, false);
+}
+
+std::vector<MatrixCase> matrixCases() {
+    std::vector<MatrixCase> cases;
+    auto table = dependentsTable();
+    for (const auto& device : SimDevice::availableProfiles()) {
+        cases.push_back({device, "", "", {}});
+        if (!table.is_object()) {
+            continue;
+        }
+        for (const auto& row : table["parts"]) {
+            if (row.value("question", false) && device != SimDevice::defaultProfile) {
+                continue; // the operator's answer does not depend on the device
+            }
+            MatrixCase c{device, row["part"], row["fault"], {}};
+            auto tests = row["tests"];
+            if (row.contains("devices") && row["devices"].contains(device)) {
+                tests = row["devices"][device];
+            }
+            for (const auto& key : tests) {
+                c.dependents.insert(key.get<std::string>());
+            }
+            cases.push_back(c);
+        }
+    }
+    return cases;
+}
+
+std::string caseName(const testing::TestParamInfo<MatrixCase>& info) {
+    std::string name = info.param.device + "_" + (info.param.part.empty() ? "clean" : info.param.part);
+    for (auto& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) {
+            ch = '_';
+        }
+    }
+    return name;
+}
+
+// The result on the key's row of the printed final table.
+std::string printedResult(const std::string& printed, const std::string& key) {
+    auto at = printed.rfind("test                       result");
+    if (at == std::string::npos) {
+        return "<no table>";
+    }
+    std::smatch match;
+    std::regex row("\n" + key + " +([A-Z ]+?) +[0-9.]+ s\n");
+    std::string table = printed.substr(at);
+    return std::regex_search(table, match, row) ? match[1].str() : "<absent>";
+}
+
+std::string resultCodeName(long long code) {
+    switch (code) {
+    case DXTestResultPass:
+        return "PASS";
+    case DXTestResultFail:
+        return "FAIL";
+    case DXTestResultTimeout:
+        return "TIMEOUT";
+    default:
+        return "NOT RUN";
+    }
+}
+
+class FaultMatrixTest : public testing::TestWithParam<MatrixCase> {
+protected:
+    void SetUp() override {
+        dispatch_adopt_current_thread_as_main();
+        NSSandbox::useTemporaryRoot();
+        NSUserDefaults::resetStandardUserDefaults();
+        ASSERT_TRUE(SimDevice::current().loadProfile(GetParam().device));
+    }
+    void TearDown() override { SimSensors::current().reset(); }
+};
+
+} // namespace
+
+TEST_P(FaultMatrixTest, ExactlyTheDependentTestsFail) {
+    const auto& c = GetParam();
+    RoadOptions options;
+    if (!c.part.empty()) {
+        options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
+        std::ofstream(options.faultsFile) << nlohmann::json{{c.part, c.fault}}.dump();
+    }
+    std::vector<std::string> session;
+    for (auto key = defaultSessionKeys(); *key; ++key) {
+        session.emplace_back(*key);
+    }
+    ASSERT_FALSE(session.empty());
+    EXPECT_EQ(session, supportedSessionKeys());
+
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    int status = runAppRoad(options, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0) << printed;
+
+    // The final transaction the service received.
+    ASSERT_EQ(report.transactions.size(), 2u) << printed;
+    const auto& final = report.transactions.back();
+    auto values = nlohmann::json::parse(final["result_value"].get<std::string>(), nullptr, false);
+    ASSERT_TRUE(values.is_object());
+    EXPECT_EQ(values.size(), session.size());
+    EXPECT_FALSE(final["sourceModel"].empty()) << "the model look-up found this device";
+
+    // The run stored on the device.
+    std::map<std::string, std::string> stored;
+    auto tasks = DXProfileManager::sharedManager()->loadPersistentTasks();
+    for (const auto& item : *tasks) {
+        auto record = cast<DXTestModel>(item);
+        stored[record->profilekey()->str()] = resultCodeName(record->result());
+    }
+    EXPECT_EQ(stored.size(), session.size());
+
+    bool anyFails = false;
+    ASSERT_EQ(report.table.size(), session.size());
+    for (const auto& [key, result] : report.table) {
+        bool fails = c.dependents.count(key) != 0;
+        anyFails = anyFails || fails;
+        EXPECT_EQ(result != "PASS", fails) << key << " " << result;
+        EXPECT_EQ(printedResult(printed, key), result) << key;
+        EXPECT_EQ(stored[key], result) << key;
+        EXPECT_EQ(values[key], fails ? "FAIL" : "SUCCESS") << key;
+    }
+    EXPECT_EQ(final["result"], anyFails ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, FaultMatrixTest, testing::ValuesIn(matrixCases()), caseName);
+
+TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalogue) {
+    dispatch_adopt_current_thread_as_main();
+    auto table = dependentsTable();
+    ASSERT_TRUE(table.is_object()) << "dependents.json does not parse";
+    auto known = knownFaultParts();
+    auto keys = catalogueKeys();
+    std::set<std::string> parts;
+    for (const auto& row : table["parts"]) {
+        auto part = row["part"].get<std::string>();
+        EXPECT_TRUE(parts.insert(part).second) << part << " is listed twice";
+        EXPECT_NE(std::find(known.begin(), known.end(), part), known.end()) << part;
+        EXPECT_FALSE(row["tests"].empty()) << part;
+        for (const auto& key : row["tests"]) {
+            EXPECT_NE(std::find(keys.begin(), keys.end(), key.get<std::string>()), keys.end()) << key;
+        }
+    }
+}
