@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 NS_IMPLEMENT_CLASS(DXTestViewController, UIViewController) {
     b.conformsTo(NS_PROTOCOL(DXNavigationHeaderViewDelegate));
@@ -226,8 +227,13 @@ void DXTestViewController::showPageWithModel(const Ref<DXTestModel>& model) {
 
 void DXTestViewController::switchViewControllerToViewController(const Ref<UIViewController>&,
                                                                 const Ref<UIViewController>& to) {
-    // A slide still running ends now, so that the page it brought is the one that leaves.
     completeRunningTransition();
+    if (sliding_) {
+        // A test can end while its own page is still sliding in (a missing part ends it at once): the
+        // next page waits for that slide, then slides in over the page that really is shown.
+        queuedPage_ = to;
+        return;
+    }
     Ref<DXTestViewController> self(this);
     Ref<UIView> container = view();
     CGRect frame = container->frame();
@@ -243,6 +249,7 @@ void DXTestViewController::switchViewControllerToViewController(const Ref<UIView
         setOldViewController(to);
         return;
     }
+    sliding_ = true;
     transitionFromViewControllerToViewControllerDurationOptionsAnimationsCompletion(
         old, to, DXRunSlideDuration, 0,
         [old, to, frame, w] {
@@ -253,6 +260,10 @@ void DXTestViewController::switchViewControllerToViewController(const Ref<UIView
             to->performSelectorWithArguments("didMoveToParentViewController:", {self});
             old->removeFromParentViewController();
             self->setOldViewController(to);
+            self->sliding_ = false;
+            if (auto next = std::exchange(self->queuedPage_, nullptr)) {
+                self->switchViewControllerToViewController(to, next);
+            }
         });
 }
 

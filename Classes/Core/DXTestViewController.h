@@ -101,4 +101,8 @@ private:
 
     Weak<UIViewController> currentScreen_;
     bool started_ = false;
+    // A page is sliding in; the page asked for meanwhile (the latest one) follows when it has arrived,
+    // so two slides never run at once and no page is left over another.
+    bool sliding_ = false;
+    Ref<UIViewController> queuedPage_;
 };

@@ -51,6 +51,30 @@ TEST_F(RunContainerTest, SlideTakesThreeTenthsOfASecond) {
     EXPECT_EQ(page()->view()->frame(), c->view()->frame());
 }
 
+TEST_F(RunContainerTest, ATestEndingWhileItsPageSlidesInLeavesTheNextPageOnTop) {
+    auto c = startRun({record("A", "WaterDamgeViewController", true), record("B", "CrashScreenViewController", true)},
+                      DXRunTypeProfile);
+    ASSERT_TRUE(UITestDriver::tapButtonTitled("Start"));
+    UITestDriver::settle();
+    advance(0.1); // A's screen is still sliding in when its test ends (a missing part ends it at once)
+    auto screenA = c->currentScreen();
+    ASSERT_TRUE(cast<WaterDamgeViewController>(screenA));
+    c->testViewControllerWithResultEndTest(screenA, 3, true);
+    settle();
+    settle();
+    ASSERT_TRUE(startScreen()) << UITestDriver::describeScreen();
+    EXPECT_EQ(startScreen()->testProgressLabel()->text()->str(), "2/2");
+    EXPECT_FALSE(screenA->parentViewController());
+    EXPECT_EQ(c->childViewControllers()->count(), 1u);
+    EXPECT_EQ(cast<UIView>(c->view()->subviews()->lastObject()).get(), page()->view().get());
+    ASSERT_TRUE(UITestDriver::tapButtonTitled("Start"));
+    settle();
+    EXPECT_TRUE(cast<CrashScreenViewController>(page()));
+    answer(true);
+    EXPECT_EQ(results(), (std::vector<NSInteger>{3, 1}));
+    expectStoredMatchesMemory();
+}
+
 TEST_F(RunContainerTest, StartScreensComeBeforeTheirTests) {
     auto c = startRun({record("A", "WaterDamgeViewController", true), record("B", "CrashScreenViewController", true)},
                       DXRunTypeProfile);
