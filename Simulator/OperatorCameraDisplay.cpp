@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <vector>
 
 namespace camera_operator {
 
@@ -25,6 +26,7 @@ namespace {
 // What the operator remembers of the screen in front of it.
 struct Memory {
     const void* record = nullptr;
+    const void* screen = nullptr;
     double since = 0;    // when it came
     double lastLook = 0; // when the operator last looked
     int step = 0;
@@ -32,7 +34,7 @@ struct Memory {
     double luminance = -1;
     bool luminanceMoved = false;
     NSInteger shownColour = -1;
-    std::array<double, 3> firstPreview{};
+    std::vector<uint32_t> firstPreview;
 };
 Memory memory;
 
@@ -117,6 +119,35 @@ Look lookAt(const Ref<UIImage>& shot, CGRect r) {
         }
     }
     return look;
+}
+
+// The colours of a grid of points of the screen (points), to tell a moving picture from a still one.
+std::vector<uint32_t> samplesOf(const Ref<UIImage>& shot, CGRect r) {
+    std::vector<uint32_t> out;
+    if (!shot) {
+        return out;
+    }
+    CGFloat scale = shot->scale();
+    for (CGFloat y = r.origin.y; y < r.origin.y + r.size.height; y += 2) {
+        for (CGFloat x = r.origin.x; x < r.origin.x + r.size.width; x += 2) {
+            uint8_t rgba[4] = {0, 0, 0, 0};
+            CGImageGetPixel(shot->CGImage(), static_cast<size_t>(x * scale), static_cast<size_t>(y * scale), rgba);
+            out.push_back((uint32_t(rgba[0]) << 16) | (uint32_t(rgba[1]) << 8) | rgba[2]);
+        }
+    }
+    return out;
+}
+
+// Whether two looks at the same place differ in enough points to have moved.
+bool moved(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) {
+        return true;
+    }
+    size_t changed = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        changed += a[i] != b[i];
+    }
+    return changed > 20;
 }
 
 CGRect screenBounds() {
@@ -218,9 +249,10 @@ bool act(const Ref<DXBaseViewController>& screen,
         return false;
     }
     double now = DispatchClock::uptime();
-    if (memory.record != record.get()) {
+    if (memory.record != record.get() || memory.screen != screen.get()) {
         memory = Memory{};
         memory.record = record.get();
+        memory.screen = screen.get();
         memory.since = now;
         memory.lastLook = now;
         pointCamera(record);
@@ -297,7 +329,7 @@ bool act(const Ref<DXBaseViewController>& screen,
             memory.step = 1;
             auto area = model->previewImageView();
             CGRect b = area ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
-            memory.firstPreview = lookAt(UIScreenshotImage(), b).mean;
+            memory.firstPreview = samplesOf(UIScreenshotImage(), b);
             return true;
         }
         if (onScreen < 1.6) {
@@ -307,14 +339,9 @@ bool act(const Ref<DXBaseViewController>& screen,
         auto area = model->previewImageView();
         bool right = pictureLooksRight(shot, area, camera.scene());
         if (right && camera.scene() == SimCamera::Scene::Chart) {
-            // A live picture moves: the marker under the chart has gone on since the first look.
+            // A live picture moves: the marker on the chart's card has gone on since the first look.
             CGRect b = area->convertRectToView(area->bounds(), nullptr);
-            auto again = lookAt(shot, b).mean;
-            double moved = 0;
-            for (int c = 0; c < 3; ++c) {
-                moved += std::fabs(again[c] - memory.firstPreview[c]);
-            }
-            right = moved > 0.05;
+            right = moved(memory.firstPreview, samplesOf(shot, b));
         }
         return answerTap(screen, right, scripted);
     }
@@ -337,17 +364,13 @@ bool act(const Ref<DXBaseViewController>& screen,
         CGRect b = area && area->window() ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
         if (memory.step == 0) {
             memory.step = 1;
-            memory.firstPreview = lookAt(UIScreenshotImage(), b).mean;
+            memory.firstPreview = samplesOf(UIScreenshotImage(), b);
             return true;
         }
         if (memory.step == 1 && onScreen >= 1.0) {
-            auto again = lookAt(UIScreenshotImage(), b).mean;
-            double moved = 0;
-            for (int c = 0; c < 3; ++c) {
-                moved += std::fabs(again[c] - memory.firstPreview[c]);
-            }
             // Only the chart has something that moves; a plain surface looks the same when live.
-            memory.even = camera.scene() != SimCamera::Scene::Chart || moved > 0.05;
+            memory.even = camera.scene() != SimCamera::Scene::Chart ||
+                          moved(memory.firstPreview, samplesOf(UIScreenshotImage(), b));
             memory.step = 2;
             return UITestDriver::tapView(capture);
         }

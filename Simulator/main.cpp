@@ -4,6 +4,7 @@
 // the final transaction, then prints a table of the results (see --help). With --list it prints
 // this device's test list; with --run it walks a run of question tests without the session road.
 #include "AppRoad.h"
+#include "DeviceFaults.h"
 #include "Drive.h"
 #include "RunSession.h"
 
@@ -40,11 +41,12 @@ const char* const kUsage =
     "the road completed, 1 when it did not, 2 for bad input (an unknown device, part or test key).\n"
     "\n"
     "  --device ID        the device to run on, by its id (--list-devices names them)\n"
-    "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\"}: the\n"
-    "                     operator answers NO for the broken parts; sensor parts (accelerometer,\n"
-    "                     gyroscope, magnetometer, barometer, proximity, ambientLight, gps,\n"
-    "                     vibrationMotor) break on the device as \"absent\", \"dead\", \"stuck\" or\n"
-    "                     \"noisy\", and the operator finds out by trying them\n"
+    "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\",\n"
+    "                     \"speaker\": \"dead\"}: the operator answers NO to a question about a broken\n"
+    "                     part; a part of the device itself (sensors, audio, cameras and display,\n"
+    "                     touch and keys, power and radios) breaks on the device, and the operator\n"
+    "                     finds out by trying it. The part names are listed below; their states\n"
+    "                     are in docs/device.md\n"
     "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults;\n"
     "                     \"none\" leaves that test's screen alone (a test with a time limit then\n"
     "                     times out)\n"
@@ -57,8 +59,23 @@ const char* const kUsage =
     "  --run KEYS         walk a run of the given question and sensor tests only (no session road)\n"
     "  --help             this text\n";
 
+// The usage text, then every part name a faults overlay may use.
+void printUsage(FILE* out) {
+    std::fprintf(out, "%s\nparts:", kUsage);
+    size_t column = 6;
+    for (const auto& part : knownFaultParts()) {
+        if (column + part.size() + 1 > 100) {
+            std::fprintf(out, "\n      ");
+            column = 6;
+        }
+        std::fprintf(out, " %s", part.c_str());
+        column += part.size() + 1;
+    }
+    std::fprintf(out, "\n");
+}
+
 int usage() {
-    std::fprintf(stderr, "%s", kUsage);
+    printUsage(stderr);
     return 2;
 }
 
@@ -75,7 +92,7 @@ int main(int argc, char** argv) {
     bool list = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::printf("%s", kUsage);
+            printUsage(stdout);
             return 0;
         } else if (!std::strcmp(argv[i], "--list")) {
             list = true;

@@ -243,10 +243,15 @@ void SimCamera::setCameraState(Position position, CameraState state) {
     if (position == Position::Unspecified) {
         return;
     }
+    // A frozen sensor keeps the picture it had at the moment it froze.
+    std::optional<SimFrame> still;
+    if (state == CameraState::Frozen) {
+        still = renderFrame(kFrozenWidth, kFrozenHeight, neutralGains(), uptimeNow(), false, false);
+    }
     {
         std::lock_guard lock(mutex_);
         states_[cameraIndex(position)] = state;
-        frozen_[cameraIndex(position)].reset();
+        frozen_[cameraIndex(position)] = std::move(still);
     }
     auto& device = SimDevice::current();
     device.setCameraPresent(position, state != CameraState::Absent);
