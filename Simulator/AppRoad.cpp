@@ -148,7 +148,7 @@ const char* const* defaultSessionKeys() {
         "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION",
         // Power, radios and the device's status, which the operator tries out on the device.
         "JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST", "BATTERY_TEST",
-        "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", nullptr};
+        "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", "BLUETOOTH_TEST", nullptr};
     return keys;
 }
 
