@@ -274,11 +274,12 @@ int SimRadios::signalBars() const {
 }
 
 bool SimRadios::bluetoothPoweredOn() const {
-    return state(Part::Bluetooth) == State::Working;
+    auto s = state(Part::Bluetooth);
+    return s == State::Working || s == State::Dead; // a dead radio is on, but finds and reaches nobody
 }
 
 std::vector<std::string> SimRadios::nearbyPeers() const {
-    if (!bluetoothPoweredOn()) {
+    if (state(Part::Bluetooth) != State::Working) {
         return {};
     }
     return {"Store iPad"};

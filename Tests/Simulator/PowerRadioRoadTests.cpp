@@ -98,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenPart{"DeadUSBPort", R"({"computerUSB": "dead"})", {"COMPUTER_USB_PLUG_TEST"}},
                     BrokenPart{"DeadPad", R"({"wirelessCharging": "dead"})", {"WIRELESS_CHARGING_TEST"}},
                     BrokenPart{"WiFiOff", R"({"wifi": "off"})", {"WIFI_TEST"}},
+                    BrokenPart{"BluetoothOff", R"({"bluetooth": "off"})", {"BLUETOOTH_TEST"}},
                     BrokenPart{"NoCarrier", R"({"carrier": "absent"})", {"SMS_TEST", "SIM_TRAY_TEST", "RF"}},
                     BrokenPart{"DeadBiometrics", R"({"biometrics": "dead"})", {"FACEID"}},
                     BrokenPart{"NotEnrolled", R"({"biometrics": "notEnrolled"})", {}},

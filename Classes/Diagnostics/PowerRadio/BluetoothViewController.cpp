@@ -1,0 +1,262 @@
+#include <Diagnostics/PowerRadio/BluetoothViewController.h>
+
+#include <Categorys/DXLocalizedString.h>
+#include <Diagnostics/Sensors/SensorLayout.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Dispatch/DispatchTime.h>
+#include <Foundation/NSLog.h>
+#include <Reactive/NSObject+RXDeallocating.h>
+#include <Reactive/NSObject+RXPropertySubscribing.h>
+#include <Reactive/NSObject+RXSelectorSignal.h>
+#include <Reactive/RXScheduler.h>
+#include <Runtime/ClassBuilder.h>
+#include <UIKit/UIImage.h>
+
+#include <cstdint>
+#include <cstring>
+
+NS_IMPLEMENT_CLASS(BluetoothViewController, DXBaseViewController) {
+    using B = BluetoothViewController;
+    b.property("hasPowerOn", &B::hasPowerOn, &B::setHasPowerOn);
+    b.property("canScanPeripherals", &B::canScanPeripherals, &B::setCanScanPeripherals);
+    b.property("hasReceiveData", &B::hasReceiveData, &B::setHasReceiveData);
+    b.property("hasConnectedPeer", &B::hasConnectedPeer, &B::setHasConnectedPeer);
+    b.property("step1", &B::step1, &B::setStep1, "weak");
+    b.property("step2", &B::step2, &B::setStep2, "weak");
+    b.property("step3", &B::step3, &B::setStep3, "weak");
+    b.property("activityIndicator1", &B::activityIndicator1, &B::setActivityIndicator1, "weak");
+    b.property("activityIndicator2", &B::activityIndicator2, &B::setActivityIndicator2, "weak");
+    b.property("activityIndicator3", &B::activityIndicator3, &B::setActivityIndicator3, "weak");
+    b.property("launchTest", &B::launchTest, &B::setLaunchTest, "weak");
+    b.property("discoverycapacityTest", &B::discoverycapacityTest, &B::setDiscoverycapacityTest, "weak");
+    b.method("peerPickerController:sessionForConnectionType:", &B::peerPickerControllerSessionForConnectionType);
+    b.method("peerPickerController:didConnectPeer:toSession:", &B::peerPickerControllerDidConnectPeerToSession);
+    b.method("peerPickerControllerDidCancel:", &B::peerPickerControllerDidCancel);
+    b.method("session:peer:didChangeState:", &B::sessionPeerDidChangeState);
+}
+
+namespace {
+
+const bool layoutRegistered = [] {
+    using namespace dx_sensors;
+    registerLayout("BluetoothViewController", {{"labelTitle", Kind::Label},
+                                               {"launchTest", Kind::Label},
+                                               {"activityIndicator1", Kind::Activity, true},
+                                               {"step1", Kind::Image},
+                                               {"discoverycapacityTest", Kind::Label},
+                                               {"activityIndicator2", Kind::Activity, true},
+                                               {"step2", Kind::Image},
+                                               {"activityIndicator3", Kind::Activity, true},
+                                               {"step3", Kind::Image}});
+    return true;
+}();
+
+void spin(const Ref<UIActivityIndicatorView>& spinner, bool on) {
+    if (spinner) {
+        spinner->setHidden(!on);
+        on ? spinner->startAnimating() : spinner->stopAnimating();
+    }
+}
+
+void done(const Ref<UIImageView>& step) {
+    if (step) {
+        step->setImage(UIImage::imageNamed("icon_success_shape"_ns));
+    }
+}
+
+} // namespace
+
+Ref<NSData> BluetoothViewController::peerMessage() {
+    int32_t value = 1337;
+    uint8_t bytes[4];
+    std::memcpy(bytes, &value, sizeof bytes);
+    return NSData::dataWithBytesLength(bytes, sizeof bytes);
+}
+
+Ref<RXSignal> BluetoothViewController::flagSignal(const char* key) {
+    return rx_valuesForKeyPathObserver(Ref<NSObject>(this), NSString::from(key), Ref<NSObject>(this))
+        ->distinctUntilChanged()
+        ->filter([](const id& value) { return value && unbox<bool>(value); })
+        ->delay(3.0);
+}
+
+void BluetoothViewController::viewDidLoad() {
+    (void)layoutRegistered;
+    DXBaseViewController::viewDidLoad();
+    hidenButtons(true);
+    setSubItemlist(
+        dx_sensors::subItems({"Bluetooth launch test", "Discovery capacity test", "Communications capacity test"}));
+    if (auto title = labelTitle()) {
+        title->setText(DXLocalizedString("BLUETOOTH_CONTROLLER_TITLE"));
+    }
+    if (auto l = launchTest()) {
+        l->setText(DXLocalizedString("BLUETOOTH_CONTROLLER_LAUNCH_TEST"));
+    }
+    if (auto l = discoverycapacityTest()) {
+        l->setText(DXLocalizedString("BLUETOOTH_CONTROLLER_DISCOVERY_CAPACITY_TEST"));
+    }
+    if (!outMessageTextView()) {
+        auto log =
+            make<UITextView>(CGRectMake(0, view()->bounds().size.height - 160, view()->bounds().size.width, 120));
+        view()->addSubview(log);
+        setOutMessageTextView(log);
+    }
+    outMessageTextView()->setTextContainerInset(UIEdgeInsetsMake(0, 10, 0, 10));
+    auto picker = make<GKPeerPickerController>();
+    picker->setDelegate(Ref<BluetoothViewController>(this));
+    picker->setConnectionTypesMask(GKPeerPickerConnectionTypeNearby);
+    setPeerPicker(picker);
+    picker->show();
+
+    Weak<BluetoothViewController> weak(this);
+    present()->takeUntil(rx_willDeallocSignal(Ref<NSObject>(this)))->subscribeNext([weak](const id& value) {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        if (unbox<bool>(value)) {
+            self->hidenButtons(true);
+            return;
+        }
+        if (auto session = self->session()) {
+            session->setAvailable(false);
+        }
+        if (auto p = self->peerPicker(); p && p->isVisible()) {
+            NSLog("[self.peerPicker dismiss];");
+            p->dismiss();
+        }
+    });
+    spin(activityIndicator1(), true);
+    auto gone = rx_signalForSelector(Ref<NSObject>(this), "viewWillDisappear:");
+    flagSignal("hasPowerOn")
+        ->take(1)
+        ->flattenMap([weak](const id&) -> Ref<RXSignal> {
+            auto self = weak.lock();
+            if (!self) {
+                return RXSignal::empty();
+            }
+            dx_sensors::markSubItem(self->subItemlist(), 0, DXTestResultPass);
+            spin(self->activityIndicator1(), false);
+            spin(self->activityIndicator2(), true);
+            done(self->step1());
+            return self->flagSignal("canScanPeripherals")->take(1);
+        })
+        ->flattenMap([weak](const id&) -> Ref<RXSignal> {
+            auto self = weak.lock();
+            if (!self) {
+                return RXSignal::empty();
+            }
+            dx_sensors::markSubItem(self->subItemlist(), 1, DXTestResultPass);
+            spin(self->activityIndicator2(), false);
+            spin(self->activityIndicator3(), true);
+            done(self->step2());
+            // Communications: a peer has really connected.
+            return rx_valuesForKeyPathObserver(self, "hasConnectedPeer"_ns, self)
+                ->filter([](const id& value) { return value && unbox<bool>(value); })
+                ->take(1);
+        })
+        ->takeUntil(gone)
+        ->subscribeNextErrorCompleted(
+            [weak](const id&) {
+                auto self = weak.lock();
+                if (!self || self->isCompleted()) {
+                    return;
+                }
+                dx_sensors::markSubItem(self->subItemlist(), 2, DXTestResultPass);
+                spin(self->activityIndicator3(), false);
+                done(self->step3());
+                if (self->info()) {
+                    self->info()->setResult(DXTestResultPass);
+                }
+                if (auto session = self->session()) {
+                    session->disconnectFromAllPeers();
+                }
+                self->gotoResultView();
+            },
+            [weak](const Ref<NSError>&) {
+                if (auto self = weak.lock()) {
+                    self->failureEnding(true);
+                }
+            },
+            [weak] {
+                if (auto self = weak.lock(); self && self->session()) {
+                    self->session()->disconnectFromAllPeers();
+                }
+            });
+}
+
+id BluetoothViewController::peerPickerControllerSessionForConnectionType(const id&, NSUInteger) {
+    Weak<BluetoothViewController> weak(this);
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(NSEC_PER_SEC)), dispatch_get_main_queue(),
+                   [weak] {
+                       if (auto self = weak.lock()) {
+                           self->setHasPowerOn(true);
+                           self->setCanScanPeripherals(true);
+                       }
+                   });
+    return nullptr; // the picker uses a session of its own
+}
+
+void BluetoothViewController::peerPickerControllerDidConnectPeerToSession(const id& picker, const Ref<NSString>& peer,
+                                                                          const Ref<GKSession>& session) {
+    setSession(session);
+    if (session) {
+        session->setDelegate(Ref<BluetoothViewController>(this));
+        outMessage(
+            NSString::stringWithFormat("connect peer(%@) successed.send data.", session->displayNameForPeer(peer)));
+        Ref<NSError> error;
+        if (session->sendDataToAllPeersWithDataModeError(peerMessage(), GKSendDataReliable, &error)) {
+            setHasConnectedPeer(true);
+        }
+    }
+    if (auto p = cast<GKPeerPickerController>(picker); p && p->isVisible()) {
+        NSLog("[self.peerPicker dismiss];");
+        p->dismiss();
+    }
+}
+
+void BluetoothViewController::peerPickerControllerDidCancel(const id& picker) {
+    if (auto p = cast<GKPeerPickerController>(picker)) {
+        p->setDelegate(nullptr);
+    }
+    setPeerPicker(nullptr);
+    failureEnding(false);
+}
+
+void BluetoothViewController::sessionPeerDidChangeState(const Ref<GKSession>& session, const Ref<NSString>& peer,
+                                                        NSInteger state) {
+    setSession(session);
+    auto name = session ? session->displayNameForPeer(peer) : "unknown device."_ns;
+    if (state == GKPeerStateConnected) {
+        outMessage(NSString::stringWithFormat("connect peer(%@) successed.send data.", name));
+    } else if (state == GKPeerStateDisconnected) {
+        outMessage("session was disconnected."_ns);
+    }
+}
+
+void BluetoothViewController::outMessage(const Ref<NSString>& text) {
+    auto view = outMessageTextView();
+    if (!text || text->length() == 0 || !view) {
+        return;
+    }
+    auto current = view->text() ? view->text()->str() : std::string();
+    if (current.find(text->str()) != std::string::npos) {
+        return;
+    }
+    view->setText(NSString::from(current + text->str() + "\n"));
+}
+
+void BluetoothViewController::failureEnding(bool markItem) {
+    if (isCompleted()) {
+        return;
+    }
+    if (markItem) {
+        dx_sensors::markSubItem(subItemlist(), 2, DXTestResultFail);
+        spin(activityIndicator3(), false);
+    }
+    if (info()) {
+        info()->setResult(DXTestResultFail);
+    }
+    // Ends the test whatever its place in the run (going back would leave it without an end).
+    gotoResultView();
+}

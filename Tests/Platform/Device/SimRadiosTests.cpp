@@ -1,0 +1,137 @@
+// The radios' parts as a faults overlay breaks them, the biometric prompt and its reply off the main
+// thread, calls and settings visits that send the application away and back, and the signal item.
+#include <Darwin/Darwin.h>
+#include <Device/SimDevice.h>
+#include <Device/SimRadios.h>
+#include <Foundation/NSThread.h>
+#include <LocalAuthentication/LAContext.h>
+#include <Support/PlatformTestCase.h>
+#include <SystemConfiguration/CaptiveNetwork.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIStatusBar.h>
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+
+using Part = SimRadios::Part;
+using State = SimRadios::State;
+
+class SimRadiosTests : public PlatformTestCase {
+protected:
+    SimRadios& radios = SimRadios::current();
+    SimDevice& device = SimDevice::current();
+};
+
+TEST_F(SimRadiosTests, BrokenPartsChangeTheDeviceAndComeBack) {
+    ASSERT_TRUE(radios.applyFaults(R"({"wifi": "off", "carrier": "absent", "jailbroken": "yes", "sensors": "x"})"));
+    auto interfaces = device.networkInterfaces();
+    for (const auto& i : interfaces) {
+        if (i.name == "en0" || i.name == "pdp_ip0") {
+            EXPECT_TRUE(i.addresses.empty()) << i.name;
+        }
+    }
+    EXPECT_FALSE(CNCopyCurrentNetworkInfo("en0"_ns));
+    EXPECT_FALSE(device.carrier());
+    EXPECT_TRUE(device.radioAccessTechnology().empty());
+    EXPECT_EQ(radios.signalBars(), 0);
+    EXPECT_EQ(device.systemFiles().front(), "/bin/bash");
+    EXPECT_TRUE(radios.setState(Part::WiFi, State::Working));
+    EXPECT_TRUE(radios.setState(Part::Carrier, State::Working));
+    EXPECT_TRUE(radios.setState(Part::Jailbroken, State::No));
+    EXPECT_TRUE(CNCopyCurrentNetworkInfo("en0"_ns));
+    EXPECT_EQ(device.radioAccessTechnology(), "CTRadioAccessTechnologyLTE");
+    EXPECT_EQ(radios.signalStrengthDBm(), -85);
+    EXPECT_TRUE(device.systemFiles().empty());
+}
+
+TEST_F(SimRadiosTests, TheOverlayRefusesStatesAPartCannotHave) {
+    std::string error;
+    EXPECT_FALSE(radios.applyFaults(R"({"carrier": "notEnrolled"})", &error));
+    EXPECT_FALSE(radios.applyFaults(R"({"wifi": "melted"})", &error));
+    EXPECT_FALSE(radios.applyFaults(R"({"bluetooth": false})", &error));
+    EXPECT_FALSE(radios.setState(Part::Jailbroken, State::Off));
+    EXPECT_EQ(radios.state(Part::Carrier), State::Working);
+}
+
+TEST_F(SimRadiosTests, BiometricsByModelAndTheirCodes) {
+    LAContext context;
+    Ref<NSError> error;
+    EXPECT_TRUE(context.canEvaluatePolicyError(LAPolicyDeviceOwnerAuthentication, &error));
+    EXPECT_EQ(context.biometryType(), LABiometryTypeFaceID);
+    radios.setState(Part::Biometrics, State::NotEnrolled);
+    EXPECT_FALSE(context.canEvaluatePolicyError(LAPolicyDeviceOwnerAuthentication, &error));
+    EXPECT_EQ(error->code(), LAErrorBiometryNotEnrolled);
+    radios.setState(Part::Biometrics, State::NoPasscode);
+    EXPECT_FALSE(context.canEvaluatePolicyError(LAPolicyDeviceOwnerAuthentication, &error));
+    EXPECT_EQ(error->code(), LAErrorPasscodeNotSet);
+    radios.setState(Part::Biometrics, State::Absent);
+    EXPECT_FALSE(context.canEvaluatePolicyError(LAPolicyDeviceOwnerAuthentication, &error));
+    EXPECT_EQ(error->code(), LAErrorBiometryNotAvailable);
+    auto profile = nlohmann::json::parse(device.profileJSON());
+    profile["identifier"] = "iPhone7,2";
+    ASSERT_TRUE(device.loadProfileJSON(profile.dump()));
+    EXPECT_EQ(radios.biometry(), SimRadios::Biometry::TouchID);
+}
+
+TEST_F(SimRadiosTests, TheReplyComesOffTheMainThreadAfterThePersonAnswers) {
+    auto context = make<LAContext>();
+    std::atomic<int> replies{0};
+    std::atomic<bool> onMain{true};
+    std::atomic<bool> matched{false};
+    radios.setPromptAnswer(SimRadios::PromptAnswer::Wait);
+    context->evaluatePolicyLocalizedReasonReply(LAPolicyDeviceOwnerAuthentication, "why"_ns,
+                                                [&](bool success, const Ref<NSError>&) {
+                                                    onMain = NSThread::isMainThread();
+                                                    matched = success;
+                                                    ++replies;
+                                                });
+    advance(5);
+    EXPECT_EQ(replies, 0);
+    EXPECT_TRUE(radios.promptShowing());
+    radios.answerPrompt(true);
+    advance(0.1);
+    EXPECT_EQ(replies, 1);
+    EXPECT_FALSE(onMain);
+    EXPECT_TRUE(matched);
+    EXPECT_EQ(radios.prompts()[0].reason, "why");
+}
+
+TEST_F(SimRadiosTests, ACallAndTheSettingsSendTheAppAwayAndBack) {
+    auto app = UIApplication::sharedApplication();
+    app->launchWithOptions(nullptr);
+    radios.setCallDuration(4);
+    EXPECT_TRUE(app->openURL(NSURL::URLWithString("tel://5551234"_ns)));
+    advance(0.1);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateBackground);
+    ASSERT_EQ(radios.calls().size(), 1u);
+    EXPECT_EQ(radios.calls()[0].number, "5551234");
+    advance(4);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
+    radios.setState(Part::Biometrics, State::NotEnrolled);
+    EXPECT_TRUE(app->openURL(NSURL::URLWithString("App-Prefs:root=TouchID"_ns)));
+    advance(3.1);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
+    EXPECT_EQ(radios.state(Part::Biometrics), State::Working); // enrolled in the settings
+}
+
+TEST_F(SimRadiosTests, TheStatusBarSignalItemIsThereOnlyWithASIM) {
+    auto bar = UIApplication::sharedApplication()->valueForKeyPath("statusBar"_ns);
+    ASSERT_TRUE(cast<UIStatusBar>(bar));
+    auto views = cast<UIView>(bar->valueForKey("foregroundView"_ns))->subviews();
+    ASSERT_EQ(views->count(), 2u);
+    EXPECT_EQ(unbox<NSInteger>(views->objectAtIndex(1)->valueForKey("signalStrengthBars"_ns)), 4);
+    EXPECT_EQ(unbox<NSInteger>(views->objectAtIndex(1)->valueForKey("signalStrengthRaw"_ns)), -85);
+    EXPECT_THROW(UIApplication::sharedApplication()->valueForKeyPath("statusBar.statusBar.items"_ns), NSException);
+    radios.setState(Part::Carrier, State::Absent);
+    EXPECT_EQ(cast<UIView>(bar->valueForKey("foregroundView"_ns))->subviews()->count(), 1u);
+}
+
+TEST_F(SimRadiosTests, AnUnreadableInterfaceTableFailsGetifaddrs) {
+    darwin::ifaddrs* list = nullptr;
+    radios.setInterfaceTableReadable(false);
+    EXPECT_EQ(darwin::getifaddrs(&list), -1);
+    radios.setInterfaceTableReadable(true);
+    ASSERT_EQ(darwin::getifaddrs(&list), 0);
+    darwin::freeifaddrs(list);
+}
