@@ -146,7 +146,7 @@ int runQuestionTests(const RunOptions& options) {
         }
         auto screenClass = text(record->controllerName());
         if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
-            !ScriptedOperator::isSensorScreen(screenClass)) {
+            !ScriptedOperator::isSensorScreen(screenClass) && !ScriptedOperator::isTouchKeyScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;
         }
