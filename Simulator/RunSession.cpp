@@ -126,7 +126,7 @@ int runQuestionTests(const RunOptions& options) {
         auto screenClass = text(record->controllerName());
         if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
             !ScriptedOperator::isSensorScreen(screenClass) && !isAudioScreen(screenClass) &&
-            !operator_power_radio::isPowerRadioScreen(screenClass)) {
+            !operator_power_radio::isPowerRadioScreen(screenClass) && !ScriptedOperator::isTouchKeyScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;
         }

@@ -56,7 +56,7 @@ const char* const kUsage =
     "  --real-time        run on the wall clock (default: virtual time, a run takes seconds)\n"
     "  --evaluate         send an evaluation instead of a trade-in\n"
     "  --list             print this device's test list\n"
-    "  --run KEYS         walk a run of the given question and sensor tests only (no session road)\n"
+    "  --run KEYS         walk a run of the given question, sensor, touch and key tests only (no session road)\n"
     "  --help             this text\n";
 
 // The usage text, then every part name a faults overlay may use.

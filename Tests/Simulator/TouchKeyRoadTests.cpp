@@ -2,6 +2,10 @@
 // draws, taps and presses on the device, and a faults overlay that breaks the screen or its force
 // sensing fails exactly the tests that use the broken part.
 #include "AppRoad.h"
+#include "CoreTestCase.h"
+#include "RunSession.h"
+
+#include <Core/DXTestModel.h>
 
 #include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
@@ -15,6 +19,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace {
@@ -118,4 +123,44 @@ TEST_F(TouchKeyRoadTest, AnUnknownStateOfATouchPartIsRefused) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(runAppRoad(options, nullptr), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("homeKey"), std::string::npos);
+}
+
+// The Home key test on a phone with a Home button, in a run of its own: the operator presses Home
+// and comes back through the notification; a dead Home key fails it.
+class HomeKeyRunTest : public CoreTestCase {
+protected:
+    static std::map<std::string, NSInteger> storedResults() {
+        std::map<std::string, NSInteger> results;
+        auto stored = DXProfileManager::sharedManager()->loadPersistentTasks();
+        for (const auto& item : *stored) {
+            auto record = cast<DXTestModel>(item);
+            results[record->profilekey()->str()] = record->result();
+        }
+        return results;
+    }
+    NSInteger runHome(const std::string& overlay) {
+        DispatchClock::useRealTime();
+        EXPECT_TRUE(SimDevice::current().loadProfile("iPhone7,2"));
+        RunOptions options;
+        options.keys = {"HOME_KEYS_TEST"};
+        if (!overlay.empty()) {
+            options.faultsFile = NSSandbox::temporaryPath()->stringByAppendingPathComponent("faults.json"_ns)->str();
+            std::ofstream(options.faultsFile) << overlay;
+        }
+        EXPECT_EQ(runQuestionTests(options), 0);
+        auto results = storedResults();
+        return results.count("HOME_KEYS_TEST") ? results["HOME_KEYS_TEST"] : -1;
+    }
+    void TearDown() override {
+        SimTouchKeys::current().reset();
+        CoreTestCase::TearDown();
+    }
+};
+
+TEST_F(HomeKeyRunTest, TheOperatorPressesHomeAndComesBack) {
+    EXPECT_EQ(runHome(""), DXTestResultPass);
+}
+
+TEST_F(HomeKeyRunTest, ADeadHomeKeyFails) {
+    EXPECT_EQ(runHome(R"({"homeKey": "dead"})"), DXTestResultFail);
 }
