@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <vector>
 
 using namespace dispatch_detail;
 
@@ -174,6 +176,35 @@ size_t DispatchClock::pendingTimerCount() {
 
 void DispatchClock::discardPendingTimers() {
     TimerHeap::discardAll();
+}
+
+namespace {
+struct TestEndHandlers {
+    std::mutex lock;
+    std::vector<std::function<void()>> handlers;
+};
+TestEndHandlers& testEndHandlers() {
+    static auto* handlers = new TestEndHandlers;
+    return *handlers;
+}
+} // namespace
+
+void DispatchClock::addTestEndHandler(std::function<void()> handler) {
+    auto& h = testEndHandlers();
+    std::lock_guard<std::mutex> guard(h.lock);
+    h.handlers.push_back(std::move(handler));
+}
+
+void DispatchClock::endTest() {
+    std::vector<std::function<void()>> handlers;
+    {
+        auto& h = testEndHandlers();
+        std::lock_guard<std::mutex> guard(h.lock);
+        handlers = h.handlers;
+    }
+    for (const auto& handler : handlers) {
+        handler();
+    }
 }
 
 namespace dispatch_detail {

@@ -58,6 +58,12 @@ public:
     static size_t pendingTimerCount();
     // Drops every pending timed entry (a test fixture calls this when a test ends).
     static void discardPendingTimers();
+    // A test fixture calls this when a test ends: the helpers that keep objects for the length of one
+    // test (the UI test driver keeps the windows it showed) let them go, so that nothing one test made
+    // outlives it when the tests of a binary share a process. Main thread only.
+    static void endTest();
+    // Registers such a helper's handler (kept for the life of the process, run in registration order).
+    static void addTestEndHandler(std::function<void()> handler);
 
     static constexpr double kVirtualStartDate = 725760000.0; // 2024-01-01 00:00:00 UTC
 };

@@ -78,8 +78,24 @@ void describeController(std::ostringstream& out, const Ref<UIViewController>& vc
 } // namespace
 
 Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& controller) {
-    // The driver keeps its windows, as an application delegate keeps its window.
-    static auto* windows = new std::vector<Ref<UIWindow>>;
+    // The driver keeps its windows, as an application delegate keeps its window. When the test ends it
+    // puts them out of sight without telling their screens (the test's own locals, which the screens'
+    // callbacks may reach, are gone by then): a window already hidden is left alone by later tests
+    // (hiding every window, reading the screen), so no screen of an ended test hears of another test
+    // when the tests of a binary share a process. The windows are kept, not freed, for the same
+    // reason: deallocation runs code too.
+    static auto* windows = [] {
+        auto* kept = new std::vector<Ref<UIWindow>>;
+        auto* current = new size_t(0); // the windows before this index belong to ended tests
+        DispatchClock::addTestEndHandler([kept, current] {
+            std::vector<Ref<UIWindow>> ending(kept->begin() + static_cast<std::ptrdiff_t>(*current), kept->end());
+            *current = kept->size();
+            for (const auto& window : ending) {
+                window->UIView::setHidden(true); // the view's flag only: no appearance callbacks
+            }
+        });
+        return kept;
+    }();
     auto window = make<UIWindow>();
     windows->push_back(window);
     window->setRootViewController(controller);

@@ -732,6 +732,37 @@ void UIView::detach(UIView* view) {
     }
 }
 
+namespace {
+// Whether a constraint's item (a view, or a layout guide through the view that owns it) lies in the
+// subtree of `root`.
+bool itemInSubtree(const id& item, const Ref<UIView>& root) {
+    Ref<UIView> view = cast<UIView>(item);
+    if (!view) {
+        if (auto guide = cast<UILayoutGuide>(item)) {
+            view = guide->owningView();
+        }
+    }
+    return view && (view == root || view->isDescendantOfView(root));
+}
+
+// A view leaving its superview takes its constraints to the views it leaves behind with it: the
+// constraints installed on the old superview or above that name the view or one of its descendants
+// are deactivated.
+void deactivateConstraintsLeaving(const Ref<UIView>& oldSuperview, const Ref<UIView>& view) {
+    for (Ref<UIView> host = oldSuperview; host; host = host->superview()) {
+        std::vector<Ref<NSLayoutConstraint>> leaving;
+        for (const auto& constraint : host->constraintList()) {
+            if (itemInSubtree(constraint->firstItem(), view) || itemInSubtree(constraint->secondItem(), view)) {
+                leaving.push_back(constraint);
+            }
+        }
+        for (const auto& constraint : leaving) {
+            host->removeConstraint(constraint);
+        }
+    }
+}
+} // namespace
+
 void UIView::attach(const Ref<UIView>& view, size_t index) {
     uikit_detail::assertMainThread("addSubview");
     if (!view) {
@@ -770,6 +801,7 @@ void UIView::attach(const Ref<UIView>& view, size_t index) {
         moveToWindow(view.get(), newWindow, false);
     }
     if (oldSuper) {
+        deactivateConstraintsLeaving(oldSuper, view);
         oldSuper->detach(view.get());
     }
     index = std::min(index, subviews_.size());
@@ -824,6 +856,7 @@ void UIView::removeFromSuperview() {
     if (oldWindow) {
         moveToWindow(this, nullptr, false);
     }
+    deactivateConstraintsLeaving(parent, self);
     parent->detach(this);
     superview_ = nullptr;
     if (oldWindow) {

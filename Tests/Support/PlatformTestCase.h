@@ -29,6 +29,10 @@ protected:
         // Finish what is ready now and drop what waits for a later time, so that nothing of this test
         // runs during the next one.
         DispatchClock::runUntilIdle();
+        // What test helpers kept for this test (the UI driver's windows) goes now, and whatever its
+        // release starts runs now too.
+        DispatchClock::endTest();
+        DispatchClock::runUntilIdle();
         DispatchClock::discardPendingTimers();
     }
 

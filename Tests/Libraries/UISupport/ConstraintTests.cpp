@@ -217,6 +217,47 @@ TEST_F(ConstraintBuilderTests, UninstallAndInstallAgain) {
     EXPECT_EQ(constraint->layoutConstraint()->constant(), 45);
 }
 
+TEST_F(ConstraintBuilderTests, RemovingAViewDropsItsConstraintsToViewsOutsideItsSubtree) {
+    auto outside = addView();
+    auto container = addView();
+    auto child = make<UIView>();
+    container->addSubview(child);
+    auto installed = lc_makeConstraints(child, [&](const Ref<LCConstraintMaker>& make) {
+        make->left()->equalTo()(outside);  // on the screen: leaves with the container
+        make->top()->equalTo()(container); // on the container: stays
+        make->width()->equalTo()(box(50)); // on the child itself: stays
+    });
+    auto toOutside = cast<LCViewConstraint>(installed->objectAtIndex(0));
+    auto toContainer = cast<LCViewConstraint>(installed->objectAtIndex(1));
+    auto width = cast<LCViewConstraint>(installed->objectAtIndex(2));
+    // The container's own constraint to the screen leaves with it too.
+    auto pinned =
+        lc_makeConstraints(container, [&](const Ref<LCConstraintMaker>& make) { make->right()->equalTo()(screen); });
+    auto containerToScreen = cast<LCViewConstraint>(pinned->objectAtIndex(0));
+    Ref<LCLayoutConstraint> platformToOutside = toOutside->layoutConstraint();
+    EXPECT_EQ(platformToOutside->installedView(), screen);
+    size_t onScreen = screen->constraintList().size();
+
+    container->removeFromSuperview();
+    EXPECT_FALSE(platformToOutside->isActive());
+    EXPECT_FALSE(toOutside->hasBeenInstalled());
+    EXPECT_FALSE(containerToScreen->hasBeenInstalled());
+    EXPECT_EQ(screen->constraintList().size(), onScreen - 2);
+    EXPECT_TRUE(toContainer->hasBeenInstalled());
+    EXPECT_TRUE(width->hasBeenInstalled());
+    EXPECT_EQ(container->constraintList().size(), 1u);
+
+    // Moving a view into another superview is a removal too; constraints inside it stay.
+    screen->addSubview(container);
+    auto again =
+        lc_makeConstraints(child, [&](const Ref<LCConstraintMaker>& make) { make->left()->equalTo()(outside); });
+    auto other = addView();
+    other->addSubview(container);
+    EXPECT_FALSE(cast<LCViewConstraint>(again->objectAtIndex(0))->hasBeenInstalled());
+    EXPECT_TRUE(toContainer->hasBeenInstalled());
+    screen->layoutIfNeeded(); // nothing left refers to a view across the move
+}
+
 TEST_F(ConstraintBuilderTests, BadTargetsAndUninstallableConstraintsRaiseClearly) {
     auto view = addView();
     expectRaise([&] { lc_makeConstraints(view, [&](auto make) { make->width()->equalTo()(boxedPoint(1, 2)); }); },
