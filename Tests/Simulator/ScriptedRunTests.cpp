@@ -41,6 +41,17 @@ TEST_F(ScriptedRunTests, OperatorAnswersFromTheScriptThenTheFaults) {
     EXPECT_EQ(splitList("A,,B,"), (std::vector<std::string>{"A", "B"}));
 }
 
+TEST_F(ScriptedRunTests, APartMarkedWorkingInAFaultsFileIsAnsweredYes) {
+    auto path = NSSandbox::temporaryPath()->stringByAppendingPathComponent("working.json"_ns)->str();
+    std::ofstream(path) << R"({"screen": "working", "liquidIndicator": "tripped"})";
+    std::map<std::string, std::string> faults;
+    std::string error;
+    ASSERT_TRUE(ScriptedOperator::readFaults(path, faults, &error)) << error;
+    ScriptedOperator person(faults, {});
+    EXPECT_TRUE(person.answer("CRASH_SCREEN_TEST", "CrashScreenViewController")) << "a part marked working";
+    EXPECT_FALSE(person.answer("WATER_DAMAGE_TEST", "WaterDamgeViewController")) << "a broken part";
+}
+
 TEST_F(ScriptedRunTests, WholeRunEndsWithTheTransaction) {
     DispatchClock::useRealTime();
     auto faults = NSSandbox::temporaryPath()->stringByAppendingPathComponent("faults.json"_ns)->str();

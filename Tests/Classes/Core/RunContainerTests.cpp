@@ -264,6 +264,27 @@ TEST_F(RunContainerTest, AFinishedRunStartsAgainAtTheFirstRecordFresh) {
     expectStoredMatchesMemory();
 }
 
+TEST_F(RunContainerTest, ARecordWithoutAResultButWithSubResultsStartsFreshInMemoryAndStored) {
+    // Result 0 with any sub-result other than "not tested" is a record shown again: before its screen
+    // shows, it is reset and the reset is stored.
+    for (const auto& left : {DXSubTestSuccess(), DXSubTestUnknown(), DXSubTestRemoved(), DXSubTestFail()}) {
+        SCOPED_TRACE(left->str());
+        auto a = record("A");
+        a->subTestItemsResult()->setObjectForKey(left, "PART"_ns);
+        a->subTestItemsResult()->setObjectForKey(DXSubTestNotTest(), "OTHER"_ns);
+        auto c = startRun({a, record("B")}, DXRunTypeProfile);
+        EXPECT_EQ(c->indexOfHandle(), 0u);
+        ASSERT_TRUE(cast<WaterDamgeViewController>(page()));
+        EXPECT_TRUE(NSObjectsEqual(a->subTestItemsResult()->objectForKey("PART"_ns), DXSubTestNotTest()));
+        auto stored = cast<DXTestModel>(DXProfileManager::sharedManager()->loadPersistentTasks()->objectAtIndex(0));
+        ASSERT_TRUE(stored && stored->subTestItemsResult());
+        EXPECT_TRUE(NSObjectsEqual(stored->subTestItemsResult()->objectForKey("PART"_ns), DXSubTestNotTest()))
+            << NSDescription(stored->subTestItemsResult())->str();
+        EXPECT_EQ(stored->result(), 0);
+        expectStoredMatchesMemory();
+    }
+}
+
 TEST_F(RunContainerTest, RunStartsAtTheFirstUntestedRecord) {
     auto a = record("A");
     a->setResult(1);
