@@ -172,6 +172,6 @@ void RXBlockSubscriber::didSubscribeWithDisposable(const Ref<RXCompoundDisposabl
         return;
     }
     disposable_->addDisposable(disposable);
-    disposable->addDisposable(
-        make<rx_detail::RemovalDisposable>(disposable_, disposable, rx_detail::RemovalDisposable::Owner::Strong));
+    disposable->addDisposable(make<rx_detail::RemovalDisposable>(
+        rx_detail::RemovalDisposable::Key(), disposable_, disposable, rx_detail::RemovalDisposable::Owner::Strong));
 }

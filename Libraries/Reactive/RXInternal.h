@@ -3,6 +3,9 @@
 
 #include <Reactive/RXCompoundDisposable.h>
 
+class RXBlockSubscriber;
+class RXSubject;
+
 namespace rx_detail {
 
 // Disposing it removes `member` from `owner`: added to a subscription's compound (the member itself)
@@ -10,10 +13,17 @@ namespace rx_detail {
 // the member disposes it, while it is alive, so the member is known by address; the owner is held
 // weakly (a subject's compound) or strongly (a block subscriber's own compound, which then lives
 // until the subscription ends or the subscriber disposes it, whichever comes first).
+// Only the subscribers that report their subscriptions (subjects and block subscribers) make one:
+// they alone hold the key its constructor asks for.
 class RemovalDisposable final : public RXDisposable {
 public:
     enum class Owner { Weak, Strong };
-    RemovalDisposable(const Ref<RXCompoundDisposable>& owner, const Ref<RXCompoundDisposable>& member, Owner hold)
+    class Key {
+        friend class ::RXBlockSubscriber;
+        friend class ::RXSubject;
+        Key() = default;
+    };
+    RemovalDisposable(Key, const Ref<RXCompoundDisposable>& owner, const Ref<RXCompoundDisposable>& member, Owner hold)
         : member_(member.get()) {
         if (hold == Owner::Strong) {
             strongOwner_ = owner;

@@ -207,6 +207,6 @@ void RXSubject::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disp
         return;
     }
     disposable_->addDisposable(disposable);
-    disposable->addDisposable(
-        make<rx_detail::RemovalDisposable>(disposable_, disposable, rx_detail::RemovalDisposable::Owner::Weak));
+    disposable->addDisposable(make<rx_detail::RemovalDisposable>(
+        rx_detail::RemovalDisposable::Key(), disposable_, disposable, rx_detail::RemovalDisposable::Owner::Weak));
 }

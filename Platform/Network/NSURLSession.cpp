@@ -93,7 +93,7 @@ void NSURLSession::State::becomeInvalidIfDone() {
 
 // MARK: - Session
 
-NSURLSession::NSURLSession(const Ref<NSURLSessionConfiguration>& configuration, NSObject* delegate,
+NSURLSession::NSURLSession(Key, const Ref<NSURLSessionConfiguration>& configuration, NSObject* delegate,
                            const Ref<NSOperationQueue>& delegateQueue)
     : state_(std::make_shared<State>()) {
     state_->session = Weak<NSURLSession>(this);
@@ -115,18 +115,18 @@ NSURLSession::~NSURLSession() = default;
 
 Ref<NSURLSession> NSURLSession::sharedSession() {
     static const Ref<NSURLSession>& shared = *new Ref<NSURLSession>(
-        make<NSURLSession>(NSURLSessionConfiguration::defaultSessionConfiguration(), nullptr, nullptr));
+        make<NSURLSession>(Key(), NSURLSessionConfiguration::defaultSessionConfiguration(), nullptr, nullptr));
     return shared;
 }
 
 Ref<NSURLSession> NSURLSession::sessionWithConfiguration(const Ref<NSURLSessionConfiguration>& configuration) {
-    return make<NSURLSession>(configuration, nullptr, nullptr);
+    return make<NSURLSession>(Key(), configuration, nullptr, nullptr);
 }
 
 Ref<NSURLSession>
 NSURLSession::sessionWithConfigurationDelegateDelegateQueue(const Ref<NSURLSessionConfiguration>& configuration,
                                                             NSObject* delegate, const Ref<NSOperationQueue>& queue) {
-    return make<NSURLSession>(configuration, delegate, queue);
+    return make<NSURLSession>(Key(), configuration, delegate, queue);
 }
 
 Ref<NSURLSessionConfiguration> NSURLSession::configuration() const {
@@ -167,13 +167,13 @@ Ref<NSURLSessionTask> NSURLSession::makeTask(const Ref<NSURLRequest>& request, N
     Ref<NSURLSessionTask> task;
     switch (kind) {
     case NSURLSessionTask::Kind::Data:
-        task = make<NSURLSessionDataTask>(self, request, kind, identifier);
+        task = make<NSURLSessionDataTask>(NSURLSessionTask::Key(), self, request, kind, identifier);
         break;
     case NSURLSessionTask::Kind::Upload:
-        task = make<NSURLSessionUploadTask>(self, request, kind, identifier);
+        task = make<NSURLSessionUploadTask>(NSURLSessionTask::Key(), self, request, kind, identifier);
         break;
     case NSURLSessionTask::Kind::Download:
-        task = make<NSURLSessionDownloadTask>(self, request, kind, identifier);
+        task = make<NSURLSessionDownloadTask>(NSURLSessionTask::Key(), self, request, kind, identifier);
         break;
     }
     if (configure) {

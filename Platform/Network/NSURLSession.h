@@ -113,8 +113,12 @@ class NSURLSession : public NSObject {
 public:
     struct State;
 
-    // Internal: use the factories.
-    NSURLSession(const Ref<NSURLSessionConfiguration>& configuration, NSObject* delegate,
+    // Sessions are made by the factories below: only they hold the key the constructor asks for.
+    class Key {
+        friend class NSURLSession;
+        Key() = default;
+    };
+    NSURLSession(Key, const Ref<NSURLSessionConfiguration>& configuration, NSObject* delegate,
                  const Ref<NSOperationQueue>& delegateQueue);
     ~NSURLSession() override;
 

@@ -70,7 +70,7 @@ std::string temporaryDownloadPath() {
 
 // MARK: - Task
 
-NSURLSessionTask::NSURLSessionTask(const Ref<NSURLSession>& session, const Ref<NSURLRequest>& request, Kind kind,
+NSURLSessionTask::NSURLSessionTask(Key, const Ref<NSURLSession>& session, const Ref<NSURLRequest>& request, Kind kind,
                                    NSUInteger identifier)
     : state_(std::make_shared<State>()) {
     state_->session = session->internalState();
@@ -438,9 +438,9 @@ void NSURLSessionTask::State::transferReceivedResponse(ns_net::Transfer&, const 
                     task->cancel();
                 } else if (disposition == NSURLSessionResponseBecomeDownload) {
                     // The same load goes on as a download task; the data task is over.
-                    auto download = make<NSURLSessionDownloadTask>(sessionObject, task->originalRequest(),
-                                                                   NSURLSessionTask::Kind::Download,
-                                                                   self->session->nextIdentifier++);
+                    auto download = make<NSURLSessionDownloadTask>(
+                        NSURLSessionTask::Key(), sessionObject, task->originalRequest(),
+                        NSURLSessionTask::Kind::Download, self->session->nextIdentifier++);
                     download->state_ = self;
                     {
                         std::lock_guard lock(self->mutex);

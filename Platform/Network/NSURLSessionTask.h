@@ -31,8 +31,14 @@ public:
     enum class Kind { Data, Upload, Download };
     struct State;
 
-    // Internal: tasks are made by their session.
-    NSURLSessionTask(const Ref<NSURLSession>& session, const Ref<NSURLRequest>& request, Kind kind,
+    // Tasks are made by their session: only it (and a task turning into a download) holds the key
+    // the constructor asks for.
+    class Key {
+        friend class NSURLSession;
+        friend class NSURLSessionTask;
+        Key() = default;
+    };
+    NSURLSessionTask(Key, const Ref<NSURLSession>& session, const Ref<NSURLRequest>& request, Kind kind,
                      NSUInteger identifier);
     ~NSURLSessionTask() override;
 

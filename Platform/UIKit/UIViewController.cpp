@@ -16,6 +16,11 @@
 
 using uikit_detail::send;
 
+// What the class's registration reaches of the controller's private state.
+struct UIViewControllerRegistration {
+    static void finishMovingBetweenParents(UIViewController* controller) { controller->finishMovingBetweenParents(); }
+};
+
 NS_IMPLEMENT_CLASS(UIViewController, UIResponder) {
     b.method("loadView", &UIViewController::loadView);
     b.method("viewDidLoad", &UIViewController::viewDidLoad);
@@ -33,7 +38,7 @@ NS_IMPLEMENT_CLASS(UIViewController, UIResponder) {
     });
     b.methodBlock("didMoveToParentViewController:", [](UIViewController* self, const Ref<UIViewController>& parent) {
         self->didMoveToParentViewController(parent);
-        self->finishMovingBetweenParents();
+        UIViewControllerRegistration::finishMovingBetweenParents(self);
     });
     b.method("prefersStatusBarHidden", &UIViewController::prefersStatusBarHidden);
     b.method("preferredStatusBarStyle", &UIViewController::preferredStatusBarStyle);

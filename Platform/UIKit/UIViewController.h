@@ -155,19 +155,24 @@ public:
     Ref<UIResponder> nextResponder() const override;
     Ref<NSString> description() const override;
 
-    // Internal: the view entered or left a window, or its window was shown or hidden.
-    void viewDidChangeWindow();
-    // Internal: clears the moving-to/from-parent flags once didMoveToParentViewController: ran.
-    void finishMovingBetweenParents() { movingTo_ = movingFrom_ = false; }
-    // Internal: ends a transition that this container runs now, at once.
-    void completeRunningTransition();
-
 protected:
+    // Ends a transition that this container runs now, at once (for containers).
+    void completeRunningTransition();
     // Runs a container transition: `animations` inside an animation of `duration` when animated,
     // then `finish`. A transition that another one interrupts is finished first.
     void runTransition(bool animated, double duration, std::function<void()> animations, std::function<void()> finish);
 
 private:
+    // The platform's own calls: views and windows tell the controller of window changes, and the
+    // class's registration ends a move between parents.
+    friend class UIView;
+    friend class UIWindow;
+    friend struct UIViewControllerRegistration;
+    // The view entered or left a window, or its window was shown or hidden.
+    void viewDidChangeWindow();
+    // Clears the moving-to/from-parent flags once didMoveToParentViewController: ran.
+    void finishMovingBetweenParents() { movingTo_ = movingFrom_ = false; }
+
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     void forwardAppearance(bool begin, bool isAppearing, bool animated);
     bool isOnScreen() const;
