@@ -294,7 +294,9 @@ void DXUtility::generateWifiOnlyDataFileIfNecessary() {
     }
     if (id table = dictionaryWithJsonString(wifiOnlyTableJSON())) {
         defaults->setObjectForKey(table, "wifionlylist"_ns);
-        defaults->synchronize();
+        if (!defaults->synchronize()) {
+            NSLog("wifi-only list: the defaults could not be written; the list is kept in memory");
+        }
     }
 }
 

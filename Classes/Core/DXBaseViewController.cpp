@@ -248,7 +248,9 @@ void DXBaseViewController::showTestFailedScreen() {
                 }
             } else if (NSObjectsEqual(title, DXLocalizedString("BASETEST_CONTROLLER_ACTIONSHEET_EXIT"))) {
                 auto path = NSSandbox::documentsPath()->stringByAppendingPathComponent(DXTestFailedMarkerFileName());
-                NSData::dataWithString("TRUE")->writeToFileAtomically(path, true);
+                if (!NSData::dataWithString("TRUE")->writeToFileAtomically(path, true)) {
+                    NSLog("test: the failure marker %@ could not be written", path);
+                }
                 self->reportToDelegate(DXTestResultFail, true);
             }
         });

@@ -449,7 +449,9 @@ void DXTestViewController::exitRun() {
             [](const Ref<UIAlertView>&, NSInteger index) {
                 if (index == 1) {
                     // Every result is already on disk; this only makes sure of it.
-                    NSUserDefaults::standardUserDefaults()->synchronize();
+                    if (!NSUserDefaults::standardUserDefaults()->synchronize()) {
+                        NSLog("run: the defaults could not be written before exit");
+                    }
                     NSLog("run: exit");
                     std::exit(0);
                 }

@@ -102,7 +102,9 @@ void AppDelegate::changeLanguage() {
         NSLog("changeLanguage: no language folder for %@; texts follow the device", language);
         defaults->removeObjectForKey("profile_language"_ns);
     }
-    defaults->synchronize();
+    if (!defaults->synchronize()) {
+        NSLog("changeLanguage: the defaults could not be written; the language is kept in memory");
+    }
     setLanguage(folder);
 }
 

@@ -488,7 +488,9 @@ void DXResultViewController::reportToTempServer(const Ref<NSString>& evaluate) {
                         return;
                     }
                     // Every result is on disk before the process goes.
-                    NSUserDefaults::standardUserDefaults()->synchronize();
+                    if (!NSUserDefaults::standardUserDefaults()->synchronize()) {
+                        NSLog("result: the defaults could not be written before exit");
+                    }
                     NSLog("result: trade-in accepted, exit");
                     std::function<void(int)> handler;
                     {
@@ -617,5 +619,7 @@ void DXResultViewController::gradeCommentViewControllerCancelOnSave(const Ref<Gr
     }
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey(answers, text("gradeandcomment"));
-    defaults->synchronize();
+    if (!defaults->synchronize()) {
+        NSLog("result: the defaults could not be written; the answers are kept in memory");
+    }
 }

@@ -402,7 +402,9 @@ void DXRootTableViewController::presentEnterSessionViewController() {
 void DXRootTableViewController::startSession(Path path, const DXSessionLink& link, const Ref<UIView>& overlayHost) {
     store(link.webservice, "webservice");
     store(link.sessionid, "sessionid");
-    NSUserDefaults::standardUserDefaults()->synchronize();
+    if (!NSUserDefaults::standardUserDefaults()->synchronize()) {
+        NSLog("session: the defaults could not be written; the session is kept in memory");
+    }
     auto hud = PGProgressHUD::showHUDAddedToAnimated(overlayHost, true);
     hud->setMode(PGProgressHUDModeIndeterminate);
     hud->setLabelText(path == Path::Scan ? DXLocalizedString("ROOT_QRSCAN_PROCESS_LABEL") : ""_ns);
@@ -415,7 +417,9 @@ void DXRootTableViewController::startSession(Path path, const DXSessionLink& lin
             NSLog("deviceNumber = %@", number);
             if (number) {
                 store(number, "devicenumber");
-                NSUserDefaults::standardUserDefaults()->synchronize();
+                if (!NSUserDefaults::standardUserDefaults()->synchronize()) {
+                    NSLog("session: the defaults could not be written; the device number is kept in memory");
+                }
             }
             if (auto self = weakSelf.lock()) {
                 self->sendStartTransaction(path, base, sessionid, overlayHost);
@@ -866,7 +870,10 @@ void DXRootTableViewController::menuPopoverDidSelectMenuItemAtIndex(const Ref<Me
         auto path = profilePath();
         if (NSFileManager::defaultManager()->fileExistsAtPath(path)) {
             STProgressHUD::showWithStatus(DXLocalizedString("ROOT_POPUP_DELETE_CONFIG_FILE"));
-            NSFileManager::defaultManager()->removeItemAtPathError(path, nullptr);
+            Ref<NSError> error;
+            if (!NSFileManager::defaultManager()->removeItemAtPathError(path, &error)) {
+                NSLog("menu: the profile could not be deleted: %@", error);
+            }
             afterSeconds(1.0, [] {
                 STProgressHUD::showSuccessWithStatus(DXLocalizedString("ROOT_POPUP_DELETE_CONFIG_FILE_SUCCESS"));
                 afterSeconds(1.0, [] { STProgressHUD::dismiss(); });

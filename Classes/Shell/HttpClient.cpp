@@ -157,7 +157,9 @@ void HttpClient::adoptServersFromReply(const id& reply) {
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey(adminconsoleserver_, NSString::from(kAdminConsoleKey));
     defaults->setObjectForKey(webserviceserver_, NSString::from(kWebServiceKey));
-    defaults->synchronize();
+    if (!defaults->synchronize()) {
+        NSLog("client: the defaults could not be written; the servers are kept in memory");
+    }
 }
 
 Ref<RXSignal> HttpClient::requestSignal(const Ref<NSString>& method, std::function<Ref<NSString>(HttpClient*)> url,

@@ -198,7 +198,7 @@ public:
     id first();
     id firstOrDefault(const id& defaultValue);
     id firstOrDefaultSuccessError(const id& defaultValue, bool* success, Ref<NSError>* error);
-    bool waitUntilCompleted(Ref<NSError>* error);
+    [[nodiscard]] bool waitUntilCompleted(Ref<NSError>* error);
 
     // ---- Aggregation and logic ----
     Ref<RXSignal>

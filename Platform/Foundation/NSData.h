@@ -70,7 +70,7 @@ public:
 
     // Writes the bytes; `atomically` writes a temporary file in the same folder and renames it over
     // the target, so readers see the old or the new content, never a torn file. False on failure.
-    bool writeToFileAtomically(const Ref<NSString>& path, bool atomically) const;
+    [[nodiscard]] bool writeToFileAtomically(const Ref<NSString>& path, bool atomically) const;
     [[nodiscard]] bool writeToFileOptionsError(const Ref<NSString>& path, NSDataWritingOptions options,
                                                Ref<NSError>* error) const;
 

@@ -106,7 +106,7 @@ public:
     // The names in a folder, sorted; nil (and the error) when it cannot be listed.
     Ref<NSArray> contentsOfDirectoryAtPathError(const Ref<NSString>& path, Ref<NSError>* error) const;
     // Removes a file or a whole folder; an error when nothing is there.
-    bool removeItemAtPathError(const Ref<NSString>& path, Ref<NSError>* error);
+    [[nodiscard]] bool removeItemAtPathError(const Ref<NSString>& path, Ref<NSError>* error);
     // Neither overwrites an existing destination (NSFileWriteFileExistsError). Copies folders whole.
     [[nodiscard]] bool moveItemAtPathToPathError(const Ref<NSString>& source, const Ref<NSString>& destination,
                                                  Ref<NSError>* error);

@@ -61,7 +61,7 @@ public:
 
     // Writes a change whose write failed before, else takes in changes that another process made to
     // the file. False when the store could not be written.
-    bool synchronize();
+    [[nodiscard]] bool synchronize();
 
     // The file behind the store.
     const std::string& filePath() const noexcept { return path_; }

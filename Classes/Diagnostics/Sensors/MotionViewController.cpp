@@ -92,8 +92,8 @@ void MotionViewController::viewWillAppear(bool animated) {
 
 void MotionViewController::viewWillDisappear(bool animated) {
     DXBaseViewController::viewWillDisappear(animated);
-    if (defaults_) {
-        defaults_->synchronize();
+    if (defaults_ && !defaults_->synchronize()) {
+        NSLog("motion: the defaults could not be written");
     }
     stopMotion();
 }

@@ -16,7 +16,7 @@ class RXFoundationBridgeTest : public PlatformTestCase {
 protected:
     static Ref<NSString> temporaryFile(const std::string& name, const std::string& contents) {
         std::string path = NSTemporaryDirectory()->str() + "/rx-bridge-" + std::to_string(::getpid()) + "-" + name;
-        NSData::dataWithString(contents)->writeToFileAtomically(NSString::from(path), true);
+        EXPECT_TRUE(NSData::dataWithString(contents)->writeToFileAtomically(NSString::from(path), true)) << path;
         return NSString::from(path);
     }
 };
@@ -84,7 +84,7 @@ TEST_F(RXFoundationBridgeTest, ReadsFilesIntoReplaySubjects) {
     EXPECT_EQ(r.events(), (Events{"8", "completed", "hello", "completed", "error:260",
                                   "error:" + std::to_string(NSFileReadUnsupportedSchemeError)}));
     EXPECT_EQ(encoding, NSUTF8StringEncoding);
-    NSFileManager::defaultManager()->removeItemAtPathError(path, nullptr);
+    EXPECT_TRUE(NSFileManager::defaultManager()->removeItemAtPathError(path, nullptr));
 }
 
 TEST_F(RXFoundationBridgeTest, AFileHandleIsReadInChunksAndAReadErrorIsAnError) {
