@@ -1,5 +1,6 @@
 #include <UISupport/PGProgressHUD.h>
 
+#include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSNotificationCenter.h>
 #include <Foundation/NSRunLoop.h>
@@ -106,6 +107,7 @@ PGProgressHUD::~PGProgressHUD() {
 }
 
 void PGProgressHUD::commonInit() {
+    DX_ASSERT_MAIN_THREAD();
     contentColor_ = UIColor::colorWithWhiteAlpha(0.0, 0.7f);
     setOpaque(false);
     setBackgroundColor(UIColor::clearColor());
@@ -173,7 +175,7 @@ void PGProgressHUD::setupViews() {
 // MARK: Class operations
 
 Ref<PGProgressHUD> PGProgressHUD::showHUDAddedToAnimated(const Ref<UIView>& view, bool animated, Class cls) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     Ref<PGProgressHUD> hud;
     if (cls && cls != PGProgressHUD::class_()) {
         hud = cast<PGProgressHUD>(cls->createInstance());
@@ -193,7 +195,7 @@ Ref<PGProgressHUD> PGProgressHUD::showHUDAddedToAnimated(const Ref<UIView>& view
 }
 
 bool PGProgressHUD::hideHUDForViewAnimated(const Ref<UIView>& view, bool animated, Class cls) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     auto hud = HUDForView(view, cls);
     if (!hud) {
         return false;
@@ -204,6 +206,7 @@ bool PGProgressHUD::hideHUDForViewAnimated(const Ref<UIView>& view, bool animate
 }
 
 Ref<PGProgressHUD> PGProgressHUD::HUDForView(const Ref<UIView>& view, Class cls) {
+    DX_ASSERT_MAIN_THREAD();
     if (!view) {
         return nullptr;
     }
@@ -222,7 +225,7 @@ Ref<PGProgressHUD> PGProgressHUD::HUDForView(const Ref<UIView>& view, Class cls)
 // MARK: Showing and hiding
 
 void PGProgressHUD::showAnimated(bool animated) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     invalidate(minShowTimer_);
     cancelDelayedHides();
     useAnimation_ = animated;
@@ -236,7 +239,7 @@ void PGProgressHUD::showAnimated(bool animated) {
 }
 
 void PGProgressHUD::hideAnimated(bool animated) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     invalidate(graceTimer_);
     useAnimation_ = animated;
     finished_ = true;
@@ -251,7 +254,7 @@ void PGProgressHUD::hideAnimated(bool animated) {
 }
 
 void PGProgressHUD::hideAnimatedAfterDelay(bool animated, double delay) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     auto timer = scheduleTimer(delay, this, "handleHideTimer:", box(animated));
     hideDelayTimer_ = timer;
     pendingHideTimers_.erase(std::remove_if(pendingHideTimers_.begin(), pendingHideTimers_.end(),
@@ -378,6 +381,7 @@ void PGProgressHUD::setCompletionBlock(CompletionBlock block) {
 }
 
 void PGProgressHUD::setMode(PGProgressHUDMode mode) {
+    DX_ASSERT_MAIN_THREAD();
     if (mode != mode_) {
         mode_ = mode;
         updateIndicators();
@@ -385,6 +389,7 @@ void PGProgressHUD::setMode(PGProgressHUDMode mode) {
 }
 
 void PGProgressHUD::setCustomView(const Ref<UIView>& view) {
+    DX_ASSERT_MAIN_THREAD();
     if (view != customView_) {
         customView_ = view;
         if (mode_ == PGProgressHUDModeCustomView) {
@@ -394,6 +399,7 @@ void PGProgressHUD::setCustomView(const Ref<UIView>& view) {
 }
 
 void PGProgressHUD::setOffset(CGPoint offset) {
+    DX_ASSERT_MAIN_THREAD();
     if (!CGPointEqualToPoint(offset, offset_)) {
         offset_ = offset;
         setNeedsUpdateConstraints();
@@ -401,6 +407,7 @@ void PGProgressHUD::setOffset(CGPoint offset) {
 }
 
 void PGProgressHUD::setMargin(CGFloat margin) {
+    DX_ASSERT_MAIN_THREAD();
     if (margin != margin_) {
         margin_ = margin;
         setNeedsUpdateConstraints();
@@ -408,6 +415,7 @@ void PGProgressHUD::setMargin(CGFloat margin) {
 }
 
 void PGProgressHUD::setMinSize(CGSize size) {
+    DX_ASSERT_MAIN_THREAD();
     if (!CGSizeEqualToSize(size, minSize_)) {
         minSize_ = size;
         setNeedsUpdateConstraints();
@@ -415,6 +423,7 @@ void PGProgressHUD::setMinSize(CGSize size) {
 }
 
 void PGProgressHUD::setSquare(bool square) {
+    DX_ASSERT_MAIN_THREAD();
     if (square != square_) {
         square_ = square;
         setNeedsUpdateConstraints();
@@ -422,6 +431,7 @@ void PGProgressHUD::setSquare(bool square) {
 }
 
 void PGProgressHUD::setProgress(float progress) {
+    DX_ASSERT_MAIN_THREAD();
     if (progress != progress_) {
         progress_ = progress;
         if (indicator_ && indicator_->respondsToSelector("setProgress:")) {
@@ -431,6 +441,7 @@ void PGProgressHUD::setProgress(float progress) {
 }
 
 void PGProgressHUD::setContentColor(const Ref<UIColor>& color) {
+    DX_ASSERT_MAIN_THREAD();
     if (color != contentColor_ && !NSObjectsEqual(color, contentColor_)) {
         contentColor_ = color;
         updateViewsForColor(color);
@@ -438,6 +449,7 @@ void PGProgressHUD::setContentColor(const Ref<UIColor>& color) {
 }
 
 void PGProgressHUD::setDefaultMotionEffectsEnabled(bool enabled) {
+    DX_ASSERT_MAIN_THREAD();
     if (enabled != defaultMotionEffectsEnabled_) {
         defaultMotionEffectsEnabled_ = enabled;
         updateBezelMotionEffects();
@@ -445,6 +457,7 @@ void PGProgressHUD::setDefaultMotionEffectsEnabled(bool enabled) {
 }
 
 void PGProgressHUD::setProgressObject(const Ref<NSProgress>& progress) {
+    DX_ASSERT_MAIN_THREAD();
     if (progress != progressObject_) {
         progressObject_ = progress;
         setNSProgressDisplayLinkEnabled(true);

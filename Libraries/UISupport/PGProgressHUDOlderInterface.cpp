@@ -19,7 +19,7 @@ Ref<NSArray> PGProgressHUD::allHUDsForView(const Ref<UIView>& view, Class cls) {
 }
 
 NSUInteger PGProgressHUD::hideAllHUDsForViewAnimated(const Ref<UIView>& view, bool animated) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     auto huds = allHUDsForView(view);
     for (const id& object : *huds) {
         auto hud = cast<PGProgressHUD>(object);
@@ -62,7 +62,7 @@ void PGProgressHUD::showAnimatedWhileExecutingBlockOnQueue(bool animated, std::f
 void PGProgressHUD::showAnimatedWhileExecutingBlockOnQueueCompletionBlock(bool animated, std::function<void()> block,
                                                                           const dispatch_queue_t& queue,
                                                                           CompletionBlock completion) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     setTaskInProgress(true);
     setCompletionBlock(std::move(completion));
     Ref<PGProgressHUD> self(this);

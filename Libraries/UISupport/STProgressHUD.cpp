@@ -90,6 +90,8 @@ bool hasText(const Ref<NSString>& text) {
 // MARK: Class operations
 
 Ref<STProgressHUD> STProgressHUD::sharedView() {
+    // The one overlay is a view of the main thread's: every class operation comes through here.
+    DX_ASSERT_MAIN_THREAD();
     static Ref<STProgressHUD> shared;
     static dispatch_once_t once;
     dispatch_once(&once, [] { shared = make<STProgressHUD>(UIScreen::mainScreen()->bounds()); });
@@ -97,6 +99,7 @@ Ref<STProgressHUD> STProgressHUD::sharedView() {
 }
 
 STProgressHUD::STProgressHUD(CGRect frame) : UIView(frame) {
+    DX_ASSERT_MAIN_THREAD();
     setUserInteractionEnabled(false);
     UIView::setBackgroundColor(UIColor::clearColor());
     setAlpha(0);
@@ -615,7 +618,7 @@ void STProgressHUD::applyTouchesAndAccessibility(const Ref<NSString>& status) {
 
 void STProgressHUD::doShowProgressStatusMaskType(float progress, const Ref<NSString>& status,
                                                  STProgressHUDMaskType maskType) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     ++showCount_;
     auto overlay = overlayView();
     if (!overlay->superview()) {
@@ -697,7 +700,7 @@ void STProgressHUD::doShowProgressStatusMaskType(float progress, const Ref<NSStr
 
 void STProgressHUD::doShowImageStatusDurationMaskType(const Ref<UIImage>& image, const Ref<NSString>& status,
                                                       double duration, STProgressHUDMaskType maskType) {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     progress_ = -1;
     changeMaskType(maskType);
     cancelRingLayerAnimation();
@@ -788,7 +791,7 @@ void STProgressHUD::drawRect(CGRect) {
 // MARK: Dismissing
 
 void STProgressHUD::doDismiss() {
-    dispatch_assert_main();
+    DX_ASSERT_MAIN_THREAD();
     if (!shown_) {
         return;
     }

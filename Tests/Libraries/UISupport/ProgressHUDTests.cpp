@@ -342,3 +342,30 @@ TEST_F(ProgressHUDTests, ShowingOrHidingOffTheMainThreadIsCaught) {
     EXPECT_TRUE(caughtShow);
     EXPECT_TRUE(caughtHide);
 }
+
+TEST_F(ProgressHUDTests, EveryViewChangeOffTheMainThreadIsCaughtInDebugBuilds) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the main-thread check is a debug-build check";
+#endif
+    auto hud = show(false);
+    std::vector<std::string> missed;
+    std::thread([&] {
+        auto expectCaught = [&](const char* what, const std::function<void()>& call) {
+            try {
+                call();
+                missed.push_back(what);
+            } catch (const NSException& e) {
+                if (e.name() != NSInternalInconsistencyException) {
+                    missed.push_back(what);
+                }
+            }
+        };
+        expectCaught("make", [&] { make<PGProgressHUD>(host); });
+        expectCaught("HUDForView", [&] { PGProgressHUD::HUDForView(host); });
+        expectCaught("setMode", [&] { hud->setMode(PGProgressHUDModeDeterminate); });
+        expectCaught("setProgress", [&] { hud->setProgress(0.5f); });
+        expectCaught("setOffset", [&] { hud->setOffset(CGPointMake(1, 2)); });
+        expectCaught("hideAfterDelay", [&] { hud->hideAnimatedAfterDelay(false, 1); });
+    }).join();
+    EXPECT_TRUE(missed.empty()) << missed.front();
+}

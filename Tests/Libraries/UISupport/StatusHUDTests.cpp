@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -284,4 +285,28 @@ TEST_F(StatusHUDTests, ThousandShowsAndHidesLeaveNothingBehind) {
     EXPECT_EQ(alive, 0u);
     EXPECT_EQ(host->subviewList().size(), 0u);
     EXPECT_EQ(status->superview(), nullptr);
+}
+
+TEST_F(StatusHUDTests, TheOverlayIsUsedFromTheMainThreadOnlyInDebugBuilds) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the main-thread check is a debug-build check";
+#endif
+    STProgressHUD::show();
+    int caught = 0;
+    std::thread([&] {
+        for (const auto& call : std::vector<std::function<void()>>{
+                 [] { STProgressHUD::showWithStatus("Off the main thread"_ns); },
+                 [] { STProgressHUD::dismiss(); },
+                 [] { STProgressHUD::setStatus("x"_ns); },
+             }) {
+            try {
+                call();
+            } catch (const NSException& e) {
+                caught += e.name() == NSInternalInconsistencyException ? 1 : 0;
+            }
+        }
+    }).join();
+    EXPECT_EQ(caught, 3);
+    STProgressHUD::dismiss();
+    advance(1);
 }
