@@ -4,8 +4,8 @@
 #   DX_TEST_LABEL=name  builds only the test binaries labelled `name` (target tests-name) and runs
 #                       only their tests, e.g. DX_TEST_LABEL=threaded for the parts shared by threads.
 #
-# A test that fails is run once more before it counts as failed: a few tests have failed once under
-# heavy machine load without a cause found yet (docs/ci.md); a second failure is a failure.
+# A test that fails is run once more before it counts as failed, and a test that passes only on that
+# second run is named in a warning (a test that needs a second run has a fault to find; docs/ci.md).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 san="${DX_SANITIZE:-address}"
@@ -14,12 +14,34 @@ dir="$root/build/test-$san"
 # Races inside libraries built without the sanitizer (pango's fontconfig thread, glib's own locks).
 export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp ${TSAN_OPTIONS:-}"
 "$root/scripts/deps.sh"
+filter=()
 if [[ -n "$label" ]]; then
     "$root/scripts/build.sh" "$dir" "$san" "tests-$label"
-    cd "$dir"
-    ctest --output-on-failure -j "$(nproc)" --timeout 120 --repeat until-pass:2 -L "^$label\$"
+    filter=(-L "^$label\$")
 else
     "$root/scripts/build.sh" "$dir" "$san"
-    cd "$dir"
-    ctest --output-on-failure -j "$(nproc)" --timeout 120 --repeat until-pass:2
 fi
+cd "$dir"
+failedLog=Testing/Temporary/LastTestsFailed.log
+rm -f "$failedLog"
+if ctest --output-on-failure -j "$(nproc)" --timeout 120 "${filter[@]}"; then
+    exit 0
+fi
+# The names of the tests that failed ("12:Suite.Name" lines); none when ctest failed before running.
+mapfile -t firstFailures < <(sed 's/^[0-9]*://' "$failedLog" 2>/dev/null || true)
+if ((${#firstFailures[@]} == 0)); then
+    exit 1
+fi
+echo "== ${#firstFailures[@]} failed test(s) run once more"
+status=0
+ctest --output-on-failure --timeout 120 --rerun-failed || status=$?
+mapfile -t secondFailures < <(if ((status != 0)); then sed 's/^[0-9]*://' "$failedLog" 2>/dev/null; fi)
+for name in "${firstFailures[@]}"; do
+    if ! printf '%s\n' "${secondFailures[@]}" | grep -qxF -- "$name"; then
+        echo "WARNING: $name passed only on its second run (a flaky test is a fault to find)"
+        if [[ -n "${GITHUB_ACTIONS:-}" ]]; then
+            echo "::warning title=Flaky test::$name passed only on its second run"
+        fi
+    fi
+done
+exit "$status"

@@ -350,7 +350,10 @@ SimVector SimSensors::noise(Part part, double time, double sigma) const {
     if (sigma == 0) {
         return {};
     }
-    uint64_t seed = (static_cast<uint64_t>(std::llround(time * 1e6)) * 8 + index(part)) * 4;
+    // The noise is a function of the date of the reading, not of the machine's uptime: on the virtual
+    // clock every run starts at the same date, so a test sees the same noise every time it runs.
+    double date = time + (DispatchClock::now() - DispatchClock::uptime());
+    uint64_t seed = (static_cast<uint64_t>(std::llround(date * 1e6)) * 8 + index(part)) * 4;
     return {sigma * gaussian(seed), sigma * gaussian(seed + 1), sigma * gaussian(seed + 2)};
 }
 
