@@ -89,10 +89,11 @@ void describeController(std::ostringstream& out, const Ref<UIViewController>& vc
 
 Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& controller) {
     // The driver keeps its windows, as an application delegate keeps its window. When the test ends it
-    // hides them, while the test's own state still exists to hear of it: a hidden window is left alone
-    // by later tests (hiding every window again, showing their own), so no screen of one test is told
-    // of another test's changes when the tests of a binary share a process. The windows are kept, not
-    // freed: freeing them would run deallocation code that may reach the ended test's locals.
+    // puts them out of sight without telling their screens (the test's own locals, which the screens'
+    // callbacks may reach, are gone by then): a window already hidden is left alone by later tests
+    // (hiding every window, reading the screen), so no screen of an ended test hears of another test
+    // when the tests of a binary share a process. The windows are kept, not freed, for the same
+    // reason: deallocation runs code too.
     static auto* windows = [] {
         auto* kept = new std::vector<Ref<UIWindow>>;
         auto* current = new size_t(0); // the windows before this index belong to ended tests
@@ -100,7 +101,7 @@ Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& 
             std::vector<Ref<UIWindow>> ending(kept->begin() + static_cast<std::ptrdiff_t>(*current), kept->end());
             *current = kept->size();
             for (const auto& window : ending) {
-                window->setHidden(true);
+                window->UIView::setHidden(true); // the view's flag only: no appearance callbacks
             }
         });
         return kept;
