@@ -1,7 +1,7 @@
 #include "RunSession.h"
-#include "OperatorPowerRadio.h"
 #include "DeviceFaults.h"
 #include "Drive.h"
+#include "OperatorPowerRadio.h"
 
 #include "OperatorAudio.h"
 #include "ScriptedOperator.h"
@@ -126,7 +126,8 @@ int runQuestionTests(const RunOptions& options) {
         auto screenClass = text(record->controllerName());
         if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
             !ScriptedOperator::isSensorScreen(screenClass) && !isAudioScreen(screenClass) &&
-            !operator_power_radio::isPowerRadioScreen(screenClass) && !ScriptedOperator::isTouchKeyScreen(screenClass)) {
+            !operator_power_radio::isPowerRadioScreen(screenClass) &&
+            !ScriptedOperator::isTouchKeyScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;
         }

@@ -1,5 +1,6 @@
 // SimAudio: the acoustic side of the simulated device (see SimAudio.h).
 #include <Device/SimAudio.h>
+#include <Device/SimFaults.h>
 
 #include <Device/SimDevice.h>
 #include <Dispatch/Clock.h>
@@ -89,12 +90,7 @@ const char* SimAudio::partName(Part part) {
 }
 
 std::optional<SimAudio::Part> SimAudio::partNamed(const std::string& name) {
-    for (size_t i = 0; i < kPartCount; ++i) {
-        if (name == kPartNames[i]) {
-            return static_cast<Part>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<Part>(kPartNames, name);
 }
 
 const char* SimAudio::stateName(State state) {
@@ -102,12 +98,7 @@ const char* SimAudio::stateName(State state) {
 }
 
 std::optional<SimAudio::State> SimAudio::stateNamed(const std::string& name) {
-    for (size_t i = 0; i < std::size(kStateNames); ++i) {
-        if (name == kStateNames[i]) {
-            return static_cast<State>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<State>(kStateNames, name);
 }
 
 bool SimAudio::isMicrophone(Part part) {
@@ -235,29 +226,7 @@ void SimAudio::setState(Part part, State state) {
 
 bool SimAudio::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    try {
-        json root = json::parse(text);
-        if (!root.is_object()) {
-            throw std::invalid_argument("the faults overlay is not a JSON object");
-        }
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            auto part = partNamed(it.key());
-            if (!part) {
-                continue;
-            }
-            if (!it->is_string()) {
-                throw std::invalid_argument("the state of \"" + it.key() + "\" is not a text");
-            }
-            auto state = stateNamed(it->get<std::string>());
-            if (!state) {
-                throw std::invalid_argument("unknown state \"" + it->get<std::string>() + "\" of \"" + it.key() + "\"");
-            }
-            changes.emplace_back(*part, *state);
-        }
-    } catch (const std::exception& e) {
-        if (error) {
-            *error = std::string("bad faults overlay: ") + e.what();
-        }
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -267,16 +236,8 @@ bool SimAudio::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimAudio::loadFaults(const std::string& path, std::string* error) {
-    std::ifstream in(path);
-    if (!in) {
-        if (error) {
-            *error = "cannot read the faults overlay " + path;
-        }
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return applyFaults(text.str(), error);
+    std::string text;
+    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
 }
 
 // MARK: Headset

@@ -1,6 +1,7 @@
 // SimCamera: scene rendering with cairo, the QR code card (libqrencode), white balance, torch,
 // flash and the display's faults.
 #include <Device/SimCamera.h>
+#include <Device/SimFaults.h>
 
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchQueue.h>
@@ -190,16 +191,8 @@ bool SimCamera::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimCamera::loadFaults(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) {
-            *error = "no faults overlay at " + path;
-        }
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return applyFaults(text.str(), error);
+    std::string text;
+    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
 }
 
 void SimCamera::reset() {

@@ -1,3 +1,4 @@
+#include <Device/SimFaults.h>
 #include <Device/SimPower.h>
 
 #include <Device/SimDevice.h>
@@ -76,12 +77,7 @@ const char* SimPower::partName(Part part) {
 }
 
 std::optional<SimPower::Part> SimPower::partNamed(const std::string& name) {
-    for (size_t i = 0; i < 4; ++i) {
-        if (name == kPartNames[i]) {
-            return static_cast<Part>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<Part>(kPartNames, name);
 }
 
 const char* SimPower::stateName(State state) {
@@ -89,12 +85,7 @@ const char* SimPower::stateName(State state) {
 }
 
 std::optional<SimPower::State> SimPower::stateNamed(const std::string& name) {
-    for (size_t i = 0; i < 4; ++i) {
-        if (name == kStateNames[i]) {
-            return static_cast<State>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<State>(kStateNames, name);
 }
 
 SimPower& SimPower::current() {
@@ -199,29 +190,9 @@ void SimPower::setState(Part part, State state) {
 
 bool SimPower::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    try {
-        json root = json::parse(text);
-        if (!root.is_object()) {
-            throw std::invalid_argument("the faults overlay is not a JSON object");
-        }
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            auto part = partNamed(it.key());
-            if (!part) {
-                continue;
-            }
-            if (!it->is_string()) {
-                throw std::invalid_argument("the state of \"" + it.key() + "\" is not a text");
-            }
-            auto state = stateNamed(it->get<std::string>());
-            if (!state || (*state == State::Worn && *part != Part::Battery)) {
-                throw std::invalid_argument("unknown state \"" + it->get<std::string>() + "\" of \"" + it.key() + "\"");
-            }
-            changes.emplace_back(*part, *state);
-        }
-    } catch (const std::exception& e) {
-        if (error) {
-            *error = std::string("bad faults overlay: ") + e.what();
-        }
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error, [](Part part, State state) {
+            return state != State::Worn || part == Part::Battery;
+        })) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -231,16 +202,8 @@ bool SimPower::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimPower::loadFaults(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) {
-            *error = "no faults overlay at " + path;
-        }
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return applyFaults(text.str(), error);
+    std::string text;
+    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
 }
 
 // The clock.

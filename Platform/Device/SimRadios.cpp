@@ -1,3 +1,4 @@
+#include <Device/SimFaults.h>
 #include <Device/SimRadios.h>
 
 #include <Device/SimDevice.h>
@@ -75,12 +76,7 @@ const char* SimRadios::partName(Part part) {
 }
 
 std::optional<SimRadios::Part> SimRadios::partNamed(const std::string& name) {
-    for (size_t i = 0; i < 5; ++i) {
-        if (name == kPartNames[i]) {
-            return static_cast<Part>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<Part>(kPartNames, name);
 }
 
 const char* SimRadios::stateName(State state) {
@@ -88,12 +84,7 @@ const char* SimRadios::stateName(State state) {
 }
 
 std::optional<SimRadios::State> SimRadios::stateNamed(const std::string& name) {
-    for (size_t i = 0; i < 8; ++i) {
-        if (name == kStateNames[i]) {
-            return static_cast<State>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<State>(kStateNames, name);
 }
 
 SimRadios& SimRadios::current() {
@@ -208,29 +199,7 @@ bool SimRadios::setState(Part part, State state) {
 
 bool SimRadios::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    try {
-        json root = json::parse(text);
-        if (!root.is_object()) {
-            throw std::invalid_argument("the faults overlay is not a JSON object");
-        }
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            auto part = partNamed(it.key());
-            if (!part) {
-                continue;
-            }
-            if (!it->is_string()) {
-                throw std::invalid_argument("the state of \"" + it.key() + "\" is not a text");
-            }
-            auto state = stateNamed(it->get<std::string>());
-            if (!state || !allowed(*part, *state)) {
-                throw std::invalid_argument("unknown state \"" + it->get<std::string>() + "\" of \"" + it.key() + "\"");
-            }
-            changes.emplace_back(*part, *state);
-        }
-    } catch (const std::exception& e) {
-        if (error) {
-            *error = std::string("bad faults overlay: ") + e.what();
-        }
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error, allowed)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -240,16 +209,8 @@ bool SimRadios::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimRadios::loadFaults(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) {
-            *error = "no faults overlay at " + path;
-        }
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return applyFaults(text.str(), error);
+    std::string text;
+    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
 }
 
 bool SimRadios::interfaceTableReadable() const {

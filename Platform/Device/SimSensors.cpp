@@ -1,3 +1,4 @@
+#include <Device/SimFaults.h>
 #include <Device/SimSensors.h>
 
 #include <Device/SimDevice.h>
@@ -80,12 +81,7 @@ std::vector<std::string> SimSensors::partNames() {
 }
 
 std::optional<SimSensors::Part> SimSensors::partNamed(const std::string& name) {
-    for (size_t i = 0; i < kPartCount; ++i) {
-        if (name == kPartNames[i]) {
-            return static_cast<Part>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<Part>(kPartNames, name);
 }
 
 const char* SimSensors::stateName(State state) {
@@ -93,12 +89,7 @@ const char* SimSensors::stateName(State state) {
 }
 
 std::optional<SimSensors::State> SimSensors::stateNamed(const std::string& name) {
-    for (size_t i = 0; i < std::size(kStateNames); ++i) {
-        if (name == kStateNames[i]) {
-            return static_cast<State>(i);
-        }
-    }
-    return std::nullopt;
+    return sim_faults::named<State>(kStateNames, name);
 }
 
 SimSensors& SimSensors::current() {
@@ -232,29 +223,7 @@ void SimSensors::setState(Part part, State state) {
 
 bool SimSensors::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    try {
-        json root = json::parse(text);
-        if (!root.is_object()) {
-            throw std::invalid_argument("the faults overlay is not a JSON object");
-        }
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            auto part = partNamed(it.key());
-            if (!part) {
-                continue;
-            }
-            if (!it->is_string()) {
-                throw std::invalid_argument("the state of \"" + it.key() + "\" is not a text");
-            }
-            auto state = stateNamed(it->get<std::string>());
-            if (!state) {
-                throw std::invalid_argument("unknown state \"" + it->get<std::string>() + "\" of \"" + it.key() + "\"");
-            }
-            changes.emplace_back(*part, *state);
-        }
-    } catch (const std::exception& e) {
-        if (error) {
-            *error = std::string("bad faults overlay: ") + e.what();
-        }
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -264,16 +233,8 @@ bool SimSensors::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimSensors::loadFaults(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) {
-            *error = "no faults overlay at " + path;
-        }
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return applyFaults(text.str(), error);
+    std::string text;
+    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
 }
 
 // The body.

@@ -1,6 +1,7 @@
 // SimTouchKeys: the digitizer, the keys and the ring/silent switch of the simulated device.
 #include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
+#include <Device/SimFaults.h>
 #include <Device/SimTouchKeys.h>
 #include <Dispatch/Clock.h>
 
@@ -230,16 +231,8 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimTouchKeys::loadFaults(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) {
-            *error = "no faults overlay at " + path;
-        }
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    return applyFaults(text.str(), error);
+    std::string text;
+    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
 }
 
 // The digitizer.
