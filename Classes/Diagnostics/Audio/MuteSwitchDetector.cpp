@@ -99,6 +99,9 @@ void MuteSwitchDetector::loopCheck() {
 }
 
 void MuteSwitchDetector::complete() {
+    // The report may drop the last reference to the detector (its owner stops watching): it stays
+    // alive until the probe is over.
+    Ref<MuteSwitchDetector> keep(this);
     setIsPlaying(false);
     bool silent = NSDate::now() - interval() < kSilentLimit;
     if (silent == isMute_ && !forceEmit()) {

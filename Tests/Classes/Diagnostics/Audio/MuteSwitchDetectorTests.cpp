@@ -61,6 +61,22 @@ TEST_F(MuteSwitchDetectorTests, ABrokenSwitchNeverReportsSilent) {
     d->stopDetect();
 }
 
+TEST_F(MuteSwitchDetectorTests, AReportThatDropsTheDetectorEndsItCleanly) {
+    // The owner stops watching from inside the report, as a key screen does when its rows are done.
+    auto d = make<MuteSwitchDetector>();
+    int reports = 0;
+    d->setSilentNotify([&](bool) {
+        ++reports;
+        d->stopDetect();
+        d = nullptr;
+    });
+    advance(1.5);
+    EXPECT_EQ(reports, 1);
+    EXPECT_FALSE(d);
+    advance(5); // nothing of the detector runs any more
+    EXPECT_EQ(reports, 1);
+}
+
 TEST_F(MuteSwitchDetectorTests, StoppingOneDetectorDoesNotHoldUpAnother) {
     std::vector<bool> first, second;
     auto a = detector(first);
