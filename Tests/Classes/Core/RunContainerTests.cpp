@@ -57,9 +57,16 @@ TEST_F(RunContainerTest, ATestEndingWhileItsPageSlidesInLeavesTheNextPageOnTop) 
     ASSERT_TRUE(UITestDriver::tapButtonTitled("Start"));
     UITestDriver::settle();
     advance(0.1); // A's screen is still sliding in when its test ends (a missing part ends it at once)
-    auto screenA = c->currentScreen();
-    ASSERT_TRUE(cast<WaterDamgeViewController>(screenA));
-    c->testViewControllerWithResultEndTest(screenA, 3, true);
+    Ref<UIViewController> screenA;
+    auto children = c->childViewControllers();
+    for (const id& child : *children) {
+        if (cast<WaterDamgeViewController>(child)) {
+            screenA = cast<UIViewController>(child);
+        }
+    }
+    ASSERT_TRUE(screenA) << UITestDriver::describeScreen();
+    ASSERT_NE(page().get(), screenA.get()); // still sliding in
+    c->testViewControllerWithResultEndTest(screenA, 3, false);
     settle();
     settle();
     ASSERT_TRUE(startScreen()) << UITestDriver::describeScreen();

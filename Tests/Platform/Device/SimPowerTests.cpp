@@ -97,6 +97,7 @@ TEST_F(SimPowerTests, RegistryNamesTheServiceByModelAndLosesItWithTheBattery) {
 TEST_F(SimPowerTests, OlderPhonesHaveTheChargerService) {
     auto profile = nlohmann::json::parse(device.profileJSON());
     profile["identifier"] = "iPhone7,2";
+    profile["battery"].erase("designCapacity"); // the base device's own battery
     ASSERT_TRUE(device.loadProfileJSON(profile.dump()));
     EXPECT_EQ(power.services(), std::vector<std::string>{"AppleARMPMUCharger"});
     EXPECT_EQ((*power.serviceProperties("AppleARMPMUCharger"))["MaxCapacity"], 1756);

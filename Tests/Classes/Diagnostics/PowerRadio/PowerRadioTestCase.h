@@ -27,6 +27,9 @@ protected:
     // The default profile with some members changed ({"systemVersion": "9.3"}).
     static void useProfile(const nlohmann::json& changes) {
         auto profile = nlohmann::json::parse(SimDevice::current().profileJSON());
+        if (changes.contains("identifier") && profile.contains("battery")) {
+            profile["battery"].erase("designCapacity"); // the base device's own battery
+        }
         for (auto& [key, value] : changes.items()) {
             profile[key] = value;
         }
