@@ -50,6 +50,12 @@ dispatch_queue_t scriptQueue() {
     return *queue;
 }
 
+std::vector<SimRadios::BLEPeripheral> defaultPeripherals() {
+    return {
+        {"6F2C1A3E-8B1D-4C57-9E0A-52D3B7C41F08", "HMSoft", -58, {{"FFE0", {"FFE1"}}}},
+        {"A41B7C92-3D5E-4F60-8172-9C0DE3F4A5B6", "Polar H7", -71, {{"180D", {"2A37", "2A38"}}, {"180F", {"2A19"}}}}};
+}
+
 // What the profile gave, to put back when a part works again.
 struct Saved {
     std::vector<SimDevice::NetworkInterface> interfaces;
@@ -92,7 +98,7 @@ SimRadios& SimRadios::current() {
     return *radios;
 }
 
-SimRadios::SimRadios() {
+SimRadios::SimRadios() : peripherals_(defaultPeripherals()) {
     saveProfile();
     states_[index(Part::Jailbroken)] = State::No;
     deviceListener_ = SimDevice::current().addListener([this](SimDevice::Change change) {
@@ -114,6 +120,7 @@ void SimRadios::reset() {
         forcedError_.reset();
         promptAnswer_ = PromptAnswer::Present;
         promptDelay_ = 1.0;
+        peripherals_ = defaultPeripherals();
     }
     notify(Change::Parts);
 }
@@ -244,6 +251,19 @@ std::vector<std::string> SimRadios::nearbyPeers() const {
         return {};
     }
     return {"Store iPad"};
+}
+
+std::vector<SimRadios::BLEPeripheral> SimRadios::nearbyPeripherals() const {
+    std::lock_guard lock(mutex_);
+    if (states_[index(Part::Bluetooth)] != State::Working) {
+        return {};
+    }
+    return peripherals_;
+}
+
+void SimRadios::setNearbyPeripherals(std::vector<BLEPeripheral> peripherals) {
+    std::lock_guard lock(mutex_);
+    peripherals_ = std::move(peripherals);
 }
 
 SimRadios::Biometry SimRadios::biometry() const {

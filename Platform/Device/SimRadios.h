@@ -1,8 +1,8 @@
 // SimRadios: the radios and the identity hardware of the simulated device beyond what SimDevice
 // holds (interfaces, Wi-Fi network, carrier): the parts a faults overlay breaks ("wifi",
 // "carrier", "bluetooth", "biometrics", "jailbroken"), the cellular signal, Bluetooth's power and
-// the nearby peers, the biometric sensor (Face ID or Touch ID by model) with its enrolment and the
-// person's answer to its prompt, the telephone calls and text messages the device really made, and
+// the nearby peers and Bluetooth Low Energy peripherals, the biometric sensor (Face ID or Touch ID by model) with its
+// enrolment and the person's answer to its prompt, the telephone calls and text messages the device really made, and
 // the system pages the app opened (the phone, the settings).
 //
 // Breaking a part changes the device as the world would: Wi-Fi switched off loses its address and
@@ -82,6 +82,24 @@ public:
     bool bluetoothPoweredOn() const;
     std::vector<std::string> nearbyPeers() const;
 
+    // A Bluetooth Low Energy device in reach: its fixed identifier (a UUID text), advertised name,
+    // signal (dBm), and services by UUID text ("FFE0"), each with its characteristics' UUIDs.
+    struct BLEService {
+        std::string uuid;
+        std::vector<std::string> characteristics;
+    };
+    struct BLEPeripheral {
+        std::string identifier;
+        std::string name;
+        int rssi = -60;
+        std::vector<BLEService> services;
+    };
+    // The low-energy devices a scan finds: none unless Bluetooth works (off, absent or dead finds
+    // nobody). The profile's list is a serial-port module and a heart-rate belt; a test may set its own
+    // (a scan reads the list when it starts).
+    std::vector<BLEPeripheral> nearbyPeripherals() const;
+    void setNearbyPeripherals(std::vector<BLEPeripheral> peripherals);
+
     // Biometrics. `canEvaluateError` is 0 when the device can evaluate the owner policy, else the
     // platform's error code (-7 not enrolled, -5 no passcode, -6 not available); a test may force
     // any code, known or not.
@@ -144,6 +162,7 @@ private:
     std::vector<std::string> systemPages_;
     ComposeResult composeResult_ = ComposeResult::Sent;
     std::vector<Message> messages_;
+    std::vector<BLEPeripheral> peripherals_;
     SimListeners<Change> listeners_;
     uint64_t deviceListener_ = 0;
 };

@@ -33,6 +33,15 @@ NS_IMPLEMENT_CLASS(BluetoothViewController, DXBaseViewController) {
     b.method("peerPickerController:didConnectPeer:toSession:", &B::peerPickerControllerDidConnectPeerToSession);
     b.method("peerPickerControllerDidCancel:", &B::peerPickerControllerDidCancel);
     b.method("session:peer:didChangeState:", &B::sessionPeerDidChangeState);
+    b.property("cm", &B::cm, &B::setCm);
+    b.conformsTo(NS_PROTOCOL(CBCentralManagerDelegate));
+    b.conformsTo(NS_PROTOCOL(CBPeripheralDelegate));
+    b.method("centralManagerDidUpdateState:", &B::centralManagerDidUpdateState);
+    b.method("centralManager:didDiscoverPeripheral:advertisementData:RSSI:",
+             &B::centralManagerDidDiscoverPeripheralAdvertisementDataRSSI);
+    b.method("centralManager:didConnectPeripheral:", &B::centralManagerDidConnectPeripheral);
+    b.method("peripheral:didDiscoverServices:", &B::peripheralDidDiscoverServices);
+    b.method("centralManager:didRetrievePeripherals:", &B::centralManagerDidRetrievePeripherals);
 }
 
 namespace {
@@ -118,6 +127,9 @@ void BluetoothViewController::viewDidLoad() {
             self->hidenButtons(true);
             return;
         }
+        if (auto cm = self->cm()) {
+            cm->stopScan();
+        }
         if (auto session = self->session()) {
             session->setAvailable(false);
         }
@@ -150,6 +162,9 @@ void BluetoothViewController::viewDidLoad() {
             spin(self->activityIndicator2(), false);
             spin(self->activityIndicator3(), true);
             done(self->step2());
+            if (auto cm = self->cm()) {
+                cm->stopScan();
+            }
             // Communications: a peer has really connected.
             return rx_valuesForKeyPathObserver(self, "hasConnectedPeer"_ns, self)
                 ->filter([](const id& value) { return value && unbox<bool>(value); })
@@ -232,6 +247,76 @@ void BluetoothViewController::sessionPeerDidChangeState(const Ref<GKSession>& se
     } else if (state == GKPeerStateDisconnected) {
         outMessage("session was disconnected."_ns);
     }
+}
+
+void BluetoothViewController::centralManagerDidUpdateState(const Ref<CBCentralManager>& central) {
+    static const char* const texts[] = {
+        "State unknown, update imminent.",
+        "The connection with the system service was momentarily lost, update imminent.",
+        "The platform doesn't support Bluetooth Low Energy",
+        "The app is not authorized to use Bluetooth Low Energy",
+        "Bluetooth is currently powered off.",
+        "Bluetooth is currently powered on and available to use.",
+    };
+    NSInteger state = central ? central->state() : CBCentralManagerStateUnknown;
+    NSLog("%@", NSString::from(state >= 0 && state <= 5 ? texts[state] : texts[0]));
+    if (state == CBCentralManagerStatePoweredOn) {
+        setHasPowerOn(true);
+        central->scanForPeripheralsWithServicesOptions(nullptr, nullptr);
+        setCanScanPeripherals(true);
+    } else if (state == CBCentralManagerStatePoweredOff) {
+        failureEnding(false);
+    }
+}
+
+void BluetoothViewController::centralManagerDidDiscoverPeripheralAdvertisementDataRSSI(
+    const Ref<CBCentralManager>& central, const Ref<CBPeripheral>& peripheral,
+    const Ref<NSDictionary>& advertisementData, const Ref<NSNumber>&) {
+    NSLog("%@", advertisementData);
+    if (central && peripheral) {
+        central->connectPeripheralOptions(peripheral, nullptr);
+    }
+}
+
+void BluetoothViewController::centralManagerDidConnectPeripheral(const Ref<CBCentralManager>& central,
+                                                                 const Ref<CBPeripheral>& peripheral) {
+    NSLog("Did connect to peripheral: %@", peripheral);
+    if (peripheral) {
+        peripheral->setDelegate(Ref<BluetoothViewController>(this));
+    }
+    if (central) {
+        central->stopScan();
+    }
+    if (peripheral) {
+        peripheral->discoverServices(nullptr);
+    }
+}
+
+void BluetoothViewController::peripheralDidDiscoverServices(const Ref<CBPeripheral>& peripheral,
+                                                            const Ref<NSError>& error) {
+    if (!peripheral) {
+        return;
+    }
+    if (error) {
+        NSLog("Discovered services for %@ with error: %@", peripheral->name(), error->localizedDescription());
+        return;
+    }
+    auto wanted = CBUUID::UUIDWithString("FFE0"_ns);
+    auto services = peripheral->services();
+    for (NSUInteger i = 0; services && i < services->count(); ++i) {
+        auto service = cast<CBService>(services->objectAtIndex(i));
+        if (!service) {
+            continue;
+        }
+        NSLog("Service found with UUID: %@", service->UUID());
+        if (service->UUID()->isEqual(wanted)) {
+            peripheral->discoverCharacteristicsForService(nullptr, service);
+        }
+    }
+}
+
+void BluetoothViewController::centralManagerDidRetrievePeripherals(const Ref<CBCentralManager>&, const Ref<NSArray>&) {
+    NSLog("This is it!");
 }
 
 void BluetoothViewController::outMessage(const Ref<NSString>& text) {

@@ -5,9 +5,14 @@
 // cancelled picker (the person turns it away, Bluetooth is off, nothing was found) fails the test
 // and ends it. The operator does not answer; leaving the screen stops the chain and dismisses the
 // picker.
+//
+// The screen also answers a Bluetooth Low Energy central manager and its peripherals: powered on it
+// counts Bluetooth as on, scans and connects to what it finds; powered off fails the test. Its own
+// flow never makes a manager (`cm` stays nil unless someone gives it one).
 #pragma once
 
 #include <Core/DXBaseViewController.h>
+#include <CoreBluetooth/CBCentralManager.h>
 #include <GameKit/GKPeerPicker.h>
 #include <UIKit/UIActivityIndicatorView.h>
 #include <UIKit/UIImageView.h>
@@ -24,6 +29,7 @@ public:
     NS_PROPERTY(bool, hasConnectedPeer, setHasConnectedPeer)
     NS_PROPERTY(Ref<GKPeerPickerController>, peerPicker, setPeerPicker)
     NS_PROPERTY(Ref<GKSession>, session, setSession)
+    NS_PROPERTY(Ref<CBCentralManager>, cm, setCm)
     NS_WEAK_PROPERTY(UIImageView, step1, setStep1)
     NS_WEAK_PROPERTY(UIImageView, step2, setStep2)
     NS_WEAK_PROPERTY(UIImageView, step3, setStep3)
@@ -42,6 +48,16 @@ public:
                                                      const Ref<GKSession>& session);
     void peerPickerControllerDidCancel(const id& picker);
     void sessionPeerDidChangeState(const Ref<GKSession>& session, const Ref<NSString>& peer, NSInteger state);
+    // Central-manager and peripheral delegate.
+    void centralManagerDidUpdateState(const Ref<CBCentralManager>& central);
+    void centralManagerDidDiscoverPeripheralAdvertisementDataRSSI(const Ref<CBCentralManager>& central,
+                                                                  const Ref<CBPeripheral>& peripheral,
+                                                                  const Ref<NSDictionary>& advertisementData,
+                                                                  const Ref<NSNumber>& RSSI);
+    void centralManagerDidConnectPeripheral(const Ref<CBCentralManager>& central, const Ref<CBPeripheral>& peripheral);
+    void peripheralDidDiscoverServices(const Ref<CBPeripheral>& peripheral, const Ref<NSError>& error);
+    void centralManagerDidRetrievePeripherals(const Ref<CBCentralManager>& central, const Ref<NSArray>& peripherals);
+
     // Appends a line to the log view unless it is empty or already there.
     void outMessage(const Ref<NSString>& text);
 
