@@ -127,12 +127,32 @@ Ref<T> presentedBy(const Ref<UINavigationController>& navigation) {
 
 } // namespace
 
+namespace {
+std::vector<std::string>& narrowedSession() {
+    static std::vector<std::string> keys;
+    return keys;
+}
+} // namespace
+
+void setSessionKeys(std::vector<std::string> keys) {
+    narrowedSession() = std::move(keys);
+}
+
 const char* const* defaultSessionKeys() {
-    // Kept per device for the life of the process, so the pointers stay valid.
+    // Kept per device and session for the life of the process, so the pointers stay valid.
     static std::map<std::string, std::pair<std::vector<std::string>, std::vector<const char*>>> sessions;
-    auto& [keys, pointers] = sessions[SimDevice::current().identity().hardwareIdentifier];
+    const auto& narrowed = narrowedSession();
+    std::string id = SimDevice::current().identity().hardwareIdentifier;
+    for (const auto& key : narrowed) {
+        id += "," + key;
+    }
+    auto& [keys, pointers] = sessions[id];
     if (pointers.empty()) {
-        keys = supportedSessionKeys();
+        for (auto& key : supportedSessionKeys()) {
+            if (narrowed.empty() || std::find(narrowed.begin(), narrowed.end(), key) != narrowed.end()) {
+                keys.push_back(std::move(key));
+            }
+        }
         for (const auto& key : keys) {
             pointers.push_back(key.c_str());
         }

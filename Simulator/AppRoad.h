@@ -36,8 +36,13 @@ struct RoadReport {
 };
 
 // The keys of the default session on the current device: every test it supports that the app has
-// a screen for (supportedSessionKeys), null-terminated.
+// a screen for (supportedSessionKeys), null-terminated; or, while a narrower session is set, those of
+// its keys the device supports.
 const char* const* defaultSessionKeys();
+// Narrows the default session to `keys` (in the device's order; keys the device does not support are
+// left out), or, with an empty list, widens it again. Road tests walk the family they test with it:
+// a whole session of every test costs minutes under the sanitizers.
+void setSessionKeys(std::vector<std::string> keys);
 
 // Walks the road; the process's exit status (0 when the road completed).
 int runAppRoad(const RoadOptions& options, RoadReport* report = nullptr);

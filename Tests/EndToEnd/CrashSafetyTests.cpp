@@ -3,6 +3,7 @@
 // the relaunch completes a whole new run, every transaction the service received is well formed,
 // and no run ever sends its final transaction twice. The kill points are spread over the lines the
 // simulator prints (launch, join, each finished test, the result screen), each with a seeded delay.
+#include "../Simulator/RoadSessions.h"
 #include "DeviceSession.h"
 
 #include <Device/SimDevice.h>
@@ -129,7 +130,7 @@ protected:
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
-        service_.setCompanySettings(LoopbackTransactionService::companySettingsFor(supportedSessionKeys()));
+        service_.setCompanySettings(LoopbackTransactionService::companySettingsFor(road_sessions::sensors()));
         service_.setModelList(shippedModelList());
         service_.start();
     }

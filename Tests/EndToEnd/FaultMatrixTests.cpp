@@ -2,6 +2,7 @@
 // and one run per breakable part (dependents.json) where exactly the tests that depend on the part
 // fail and all others pass. Each run is checked three ways: the table the simulator prints, the run
 // stored on the device, and the final transaction the loopback service received.
+#include "../Simulator/RoadSessions.h"
 #include "AppRoad.h"
 #include "DeviceFaults.h"
 #include "DeviceSession.h"
@@ -106,6 +107,7 @@ std::string resultCodeName(long long code) {
 class FaultMatrixTest : public testing::TestWithParam<MatrixCase> {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::sensors());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();
@@ -128,7 +130,12 @@ TEST_P(FaultMatrixTest, ExactlyTheDependentTestsFail) {
         session.emplace_back(*key);
     }
     ASSERT_FALSE(session.empty());
-    EXPECT_EQ(session, supportedSessionKeys());
+    // The matrix walks the questions and the sensors; each family's road tests break its own parts.
+    for (const auto& key : session) {
+        EXPECT_NE(std::find(supportedSessionKeys().begin(), supportedSessionKeys().end(), key),
+                  supportedSessionKeys().end())
+            << key;
+    }
 
     RoadReport report;
     testing::internal::CaptureStdout();

@@ -1,6 +1,7 @@
 // Whole roads that must not complete: bad input to the simulator ends with a clear error and status
 // 2 before anything runs, a start transaction that fails shows the operator its message and ends
 // the road at once, and an operator who leaves a timed screen alone gets a time-out, not a pass.
+#include "../Simulator/RoadSessions.h"
 #include "AppRoad.h"
 
 #include <Device/SimDevice.h>
@@ -20,6 +21,7 @@ namespace {
 class RoadInputTest : public testing::Test {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::sensors());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

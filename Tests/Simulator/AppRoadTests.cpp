@@ -2,6 +2,7 @@
 // transaction, the run with the scripted operator, the result screen and the final transaction,
 // against the loopback transaction service.
 #include "AppRoad.h"
+#include "RoadSessions.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Device/SimDevice.h>
@@ -20,6 +21,7 @@ namespace {
 class AppRoadTest : public testing::Test {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::sensors());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

@@ -2,6 +2,7 @@
 // speaks and listens, and a faults overlay that breaks one microphone or transducer fails exactly
 // the tests that use it, in the final transaction.
 #include "AppRoad.h"
+#include "RoadSessions.h"
 
 #include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
@@ -33,6 +34,7 @@ void PrintTo(const BrokenAudioPart& broken, std::ostream* out) {
 class AudioRoadTest : public testing::TestWithParam<BrokenAudioPart> {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::audio());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

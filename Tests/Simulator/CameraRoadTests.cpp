@@ -3,6 +3,7 @@
 // that breaks a camera, the torch, the backlight or the display fails exactly the tests that use
 // it, in the printed table and in the final transaction.
 #include "AppRoad.h"
+#include "RoadSessions.h"
 
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
@@ -43,6 +44,7 @@ void PrintTo(const BrokenPart& broken, std::ostream* out) {
 class CameraRoadTest : public testing::TestWithParam<BrokenPart> {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::cameraDisplay());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

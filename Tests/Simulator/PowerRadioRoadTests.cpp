@@ -3,6 +3,7 @@
 // and enrols when asked, and a faults overlay that breaks one part fails exactly the tests that
 // use it.
 #include "AppRoad.h"
+#include "RoadSessions.h"
 
 #include <Device/SimDevice.h>
 #include <Device/SimPower.h>
@@ -32,6 +33,7 @@ void PrintTo(const BrokenPart& broken, std::ostream* out) {
 class PowerRadioRoadTest : public testing::TestWithParam<BrokenPart> {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::powerRadio());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

@@ -2,6 +2,7 @@
 // operator tries each sensor out on the device, and a faults overlay that breaks one part fails
 // exactly the tests that use it, in the printed table and in the final transaction.
 #include "AppRoad.h"
+#include "RoadSessions.h"
 
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
@@ -35,6 +36,7 @@ void PrintTo(const BrokenPart& broken, std::ostream* out) {
 class SensorRoadTest : public testing::TestWithParam<BrokenPart> {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::sensors());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

@@ -3,6 +3,7 @@
 // sensing fails exactly the tests that use the broken part.
 #include "AppRoad.h"
 #include "CoreTestCase.h"
+#include "RoadSessions.h"
 #include "RunSession.h"
 
 #include <Core/DXTestModel.h>
@@ -30,6 +31,7 @@ const char* const kTouchKeys[] = {"TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST",  "TOUC
 class TouchKeyRoadTest : public testing::Test {
 protected:
     void SetUp() override {
+        setSessionKeys(road_sessions::touchKeys());
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();

@@ -1,0 +1,43 @@
+// The sessions road tests walk: the operator's questions and one family of test screens. A road of
+// every test of a device takes minutes under the sanitizers; each family's own road shows that a
+// broken part fails exactly its tests, and the questions that the rest of the run still passes.
+#pragma once
+
+#include <AppRoad.h>
+
+#include <string>
+#include <vector>
+
+namespace road_sessions {
+
+inline std::vector<std::string> with(std::vector<std::string> family) {
+    std::vector<std::string> keys = {"DECORATION_TEST", "CRASH_SCREEN_TEST",     "WATER_DAMAGE_TEST",
+                                     "ENGRAVING_TEST",  "REMOVE_ACCESSORY_TEST", "POWER_ON_OFF_TEST",
+                                     "SIM_TRAY_TEST"};
+    keys.insert(keys.end(), family.begin(), family.end());
+    return keys;
+}
+
+inline std::vector<std::string> sensors() {
+    return with({"COMPASS_TEST", "MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "GYROSCOPE_TEST", "BAROMETER_TEST",
+                 "PROXIMITY_TEST", "AMBIENT_LIGHT_TEST", "GPS_TEST", "VIBRATION"});
+}
+inline std::vector<std::string> audio() {
+    return with({"LOUDSPEAKER", "LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST",
+                 "MIC_LOOPBACK_TEST", "AUDIO_OPERATOR_CHECK", "HEADSET_TEST", "HEADSET_MEDIA_BUTTON_TEST"});
+}
+inline std::vector<std::string> cameraDisplay() {
+    return with({"LCD_FILL_COLOR_TEST", "LCD_BACKLIGHT_TEST", "GHOST_SCREEN_TEST", "LCD_CRACK_TEST", "FLASH_TEST",
+                 "BACK_CAMERA_PATTERN_TEST", "FRONT_CAMERA_WHITE_TEST", "BACK_CAMERA_PICTURE_TEST",
+                 "FRONT_CAMERA_PICTURE_TEST", "WHITE_BALANCE_TEST"});
+}
+inline std::vector<std::string> touchKeys() {
+    return with({"TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
+                 "FORCE_TOUCH_TEST", "PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST"});
+}
+inline std::vector<std::string> powerRadio() {
+    return with({"JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST",
+                 "BATTERY_TEST", "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", "BLUETOOTH_TEST"});
+}
+
+} // namespace road_sessions
