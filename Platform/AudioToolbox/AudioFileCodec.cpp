@@ -94,6 +94,9 @@ struct AVIOFreer {
 };
 
 void readMetadata(AVFormatContext* format, AudioFileData& out) {
+    if (format->iformat && format->iformat->name) {
+        out.container = format->iformat->name;
+    }
     for (AVDictionary* dict : {format->metadata}) {
         for (const char* key : {"title", "artist", "album"}) {
             if (AVDictionaryEntry* e = av_dict_get(dict, key, nullptr, 0); e && e->value) {
@@ -297,7 +300,31 @@ std::optional<AudioFileData> AudioFileDecode(const std::string& path, std::strin
     return decodeOpened(format.get(), error);
 }
 
-std::optional<AudioFileData> AudioFileDecodeMemory(const uint8_t* data, size_t size, std::string* error) {
+namespace {
+
+// Reads the container's facts of an opened file: duration and metadata, without decoding.
+std::optional<AudioFileData> probeOpened(AVFormatContext* format, double* duration, std::string* error) {
+    if (int rc = avformat_find_stream_info(format, nullptr); rc < 0) {
+        fail(error, "cannot read the stream information: " + averror(rc));
+        return std::nullopt;
+    }
+    int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (stream < 0) {
+        fail(error, "the file holds no audio stream");
+        return std::nullopt;
+    }
+    AudioFileData out;
+    readMetadata(format, out);
+    out.channels = std::min(2, std::max(1, format->streams[stream]->codecpar->ch_layout.nb_channels));
+    if (duration) {
+        *duration = format->duration > 0 ? static_cast<double>(format->duration) / AV_TIME_BASE : 0.0;
+    }
+    return out;
+}
+
+// Opens a file held in memory and hands the opened container to `use`.
+template <typename Use>
+std::optional<AudioFileData> withMemoryFile(const uint8_t* data, size_t size, std::string* error, Use use) {
     av_log_set_level(AV_LOG_QUIET);
     if (!data || size == 0) {
         fail(error, "the file is empty");
@@ -329,9 +356,15 @@ std::optional<AudioFileData> AudioFileDecodeMemory(const uint8_t* data, size_t s
         return std::nullopt;
     }
     FormatPtr format(raw);
-    auto result = decodeOpened(format.get(), error);
+    auto result = use(format.get());
     format.reset();
     return result;
+}
+
+} // namespace
+
+std::optional<AudioFileData> AudioFileDecodeMemory(const uint8_t* data, size_t size, std::string* error) {
+    return withMemoryFile(data, size, error, [error](AVFormatContext* format) { return decodeOpened(format, error); });
 }
 
 std::optional<AudioFileData> AudioFileProbe(const std::string& path, double* duration, std::string* error) {
@@ -342,22 +375,13 @@ std::optional<AudioFileData> AudioFileProbe(const std::string& path, double* dur
         return std::nullopt;
     }
     FormatPtr format(raw);
-    if (int rc = avformat_find_stream_info(format.get(), nullptr); rc < 0) {
-        fail(error, "cannot read the stream information: " + averror(rc));
-        return std::nullopt;
-    }
-    int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (stream < 0) {
-        fail(error, "the file holds no audio stream");
-        return std::nullopt;
-    }
-    AudioFileData out;
-    readMetadata(format.get(), out);
-    out.channels = std::min(2, std::max(1, format->streams[stream]->codecpar->ch_layout.nb_channels));
-    if (duration) {
-        *duration = format->duration > 0 ? static_cast<double>(format->duration) / AV_TIME_BASE : 0.0;
-    }
-    return out;
+    return probeOpened(format.get(), duration, error);
+}
+
+std::optional<AudioFileData> AudioFileProbeMemory(const uint8_t* data, size_t size, double* duration,
+                                                  std::string* error) {
+    return withMemoryFile(data, size, error,
+                          [duration, error](AVFormatContext* format) { return probeOpened(format, duration, error); });
 }
 
 bool AudioFileEncode(const std::string& path, const std::string& container, const AudioFileData& audio, int sampleRate,
@@ -409,6 +433,34 @@ bool AudioFileEncode(const std::string& path, const std::string& container, cons
     if (!stream || !codec) {
         return fail(error, "out of memory");
     }
+    // The artwork rides as a one-packet picture stream the muxer turns into an ID3 picture or a cover.
+    AVStream* picture = nullptr;
+    if (!audio.artwork.empty() && (container == "mp3" || container == "m4a")) {
+        const auto& art = audio.artwork;
+        bool png = art.size() > 24 && art.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
+        bool jpeg = art.size() > 3 && static_cast<uint8_t>(art[0]) == 0xFF && static_cast<uint8_t>(art[1]) == 0xD8;
+        if (!png && !jpeg) {
+            return fail(error, "the artwork is neither PNG nor JPEG");
+        }
+        picture = avformat_new_stream(format.get(), nullptr);
+        if (!picture) {
+            return fail(error, "out of memory");
+        }
+        picture->disposition = AV_DISPOSITION_ATTACHED_PIC;
+        picture->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+        picture->codecpar->codec_id = png ? AV_CODEC_ID_PNG : AV_CODEC_ID_MJPEG;
+        if (png) {
+            auto be32 = [&](size_t at) {
+                return static_cast<int>(static_cast<uint32_t>(static_cast<uint8_t>(art[at])) << 24 |
+                                        static_cast<uint32_t>(static_cast<uint8_t>(art[at + 1])) << 16 |
+                                        static_cast<uint32_t>(static_cast<uint8_t>(art[at + 2])) << 8 |
+                                        static_cast<uint32_t>(static_cast<uint8_t>(art[at + 3])));
+            };
+            picture->codecpar->width = be32(16);
+            picture->codecpar->height = be32(20);
+        }
+        picture->time_base = AVRational{1, 90000};
+    }
     AVSampleFormat sampleFormat = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     codec->sample_fmt = sampleFormat;
     codec->sample_rate = sampleRate;
@@ -430,6 +482,19 @@ bool AudioFileEncode(const std::string& path, const std::string& container, cons
     }
     if (int rc = avformat_write_header(format.get(), nullptr); rc < 0) {
         return fail(error, "cannot write the header: " + averror(rc));
+    }
+    if (picture) {
+        PacketPtr art(av_packet_alloc());
+        if (!art || av_new_packet(art.get(), static_cast<int>(audio.artwork.size())) < 0) {
+            return fail(error, "out of memory");
+        }
+        std::memcpy(art->data, audio.artwork.data(), audio.artwork.size());
+        art->stream_index = picture->index;
+        art->flags |= AV_PKT_FLAG_KEY;
+        art->pts = art->dts = 0;
+        if (int rc = av_write_frame(format.get(), art.get()); rc < 0) {
+            return fail(error, "cannot write the artwork: " + averror(rc));
+        }
     }
 
     SwrContext* rawSwr = nullptr;

@@ -19,9 +19,12 @@ struct AudioFileData {
     static constexpr double kSampleRate = 44100.0;
     int channels = 0;
     std::vector<float> samples; // interleaved, kSampleRate
-    // Metadata: "title", "artist", "album", and the attached picture's bytes (empty: none).
+    // Metadata: "title", "artist", "album", and the attached picture's bytes (empty: none). When
+    // writing, artwork (PNG or JPEG bytes) goes into MP3 (ID3 picture) and M4A (cover) files only.
     std::map<std::string, std::string> metadata;
     std::string artwork;
+    // The container the file was read from (FFmpeg's demuxer name, e.g. "mp3", "mov,mp4,m4a,3gp,3g2,mj2").
+    std::string container;
 
     size_t frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
     double duration() const { return static_cast<double>(frames()) / kSampleRate; }
@@ -39,6 +42,8 @@ std::optional<AudioFileData> AudioFileDecode(const std::string& path, std::strin
 std::optional<AudioFileData> AudioFileDecodeMemory(const uint8_t* data, size_t size, std::string* error = nullptr);
 // Only the container's facts, without decoding: the duration (seconds) and the metadata.
 std::optional<AudioFileData> AudioFileProbe(const std::string& path, double* duration, std::string* error = nullptr);
+std::optional<AudioFileData> AudioFileProbeMemory(const uint8_t* data, size_t size, double* duration,
+                                                  std::string* error = nullptr);
 
 // Writes `audio` to `path` in the format of `container`: "m4a" (AAC), "mp3", "wav" or "caf";
 // `sampleRate` is the file's rate (the data is resampled from 44100 Hz). False with a reason when

@@ -1,6 +1,7 @@
 // Fuzzes sound-file decoding: any bytes through the decoder the players and system sounds use (a
 // whole sound or an error, never a crash); what decodes must be well formed and is written out and
-// read back as WAV.
+// read back as WAV. The same bytes go through the metadata reader of assets (tags and artwork
+// without decoding).
 #include <AudioToolbox/AudioFileCodec.h>
 
 #include <cmath>
@@ -12,6 +13,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     std::string error;
+    double seconds = -1;
+    if (auto probed = AudioFileProbeMemory(bytes, size, &seconds, &error)) {
+        if (probed->channels < 1 || probed->channels > 2 || !std::isfinite(seconds) || seconds < 0 ||
+            probed->artwork.size() > size) {
+            __builtin_trap();
+        }
+    } else if (error.empty()) {
+        __builtin_trap();
+    }
+    error.clear();
     auto audio = AudioFileDecodeMemory(bytes, size, &error);
     if (!audio) {
         if (error.empty()) {

@@ -2,6 +2,7 @@
 
 #include "AudioScreenSupport.h"
 
+#include <AVFoundation/AVAsset.h>
 #include <AVFoundation/AVAudioSession.h>
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/NSObject+AssociatedObject.h>
@@ -25,6 +26,8 @@
 #include <UIKit/UIEvent.h>
 #include <UIKit/UIImage.h>
 #include <UISupport/STProgressHUD.h>
+
+#include <cmath>
 
 NS_IMPLEMENT_CLASS(HeadsetPlugViewController, DXBaseViewController) {
     using H = HeadsetPlugViewController;
@@ -550,10 +553,8 @@ Ref<RXSignal> HeadsetPlugViewController::detectMediaButtonEventWithType(NSIntege
             silence->setNumberOfLoops(-1);
             silence->prepareToPlay();
             silence->play();
-            auto info = NSMutableDictionary::dictionary();
-            info->setObjectForKey(box(silence->duration()), MPMediaItemPropertyPlaybackDuration());
-            MPNowPlayingInfoCenter::defaultCenter()->setNowPlayingInfo(info);
         }
+        self->showMusicInfo();
         self->setPlayer4(silence);
         auto pressed = self->subjectOfPlayPause()->take(1)->subscribeNext([subscriber](const id&) {
             UIApplication::sharedApplication()->registerForRemoteNotifications();
@@ -611,4 +612,55 @@ void HeadsetPlugViewController::stopEverything() {
             p->stop();
         }
     }
+}
+
+void HeadsetPlugViewController::showMusicInfo() {
+    DX_ASSERT_MAIN_THREAD();
+    auto asset = AVURLAsset::URLAssetWithURLOptions(dx_audio::bundleSound("10-seconds-of-silence", "mp3"));
+    double duration = CMTimeGetSeconds(asset->duration());
+    Ref<UIImage> image;
+    Ref<NSString> title;
+    Ref<NSString> artist;
+    Ref<NSString> album;
+    Ref<NSArray> formats = asset->availableMetadataFormats();
+    for (const id& format : *formats) {
+        Ref<NSArray> items = asset->metadataForFormat(cast<NSString>(format));
+        for (const id& entry : *items) {
+            auto item = cast<AVMetadataItem>(entry);
+            const Ref<NSString>& key = item ? item->commonKey() : Ref<NSString>();
+            if (!key) {
+                continue;
+            }
+            if (key->isEqualToString(AVMetadataCommonKeyArtwork())) {
+                if (auto data = item->dataValue()) {
+                    image = UIImage::imageWithData(data);
+                }
+            } else if (key->isEqualToString(AVMetadataCommonKeyTitle())) {
+                title = item->stringValue();
+            } else if (key->isEqualToString(AVMetadataCommonKeyArtist())) {
+                artist = item->stringValue();
+            } else if (key->isEqualToString(AVMetadataCommonKeyAlbumName())) {
+                album = item->stringValue();
+            }
+        }
+    }
+    auto info = NSMutableDictionary::dictionary();
+    if (title) {
+        info->setObjectForKey(title, MPMediaItemPropertyTitle());
+    }
+    if (album) {
+        info->setObjectForKey(album, MPMediaItemPropertyAlbumTitle());
+    }
+    if (artist) {
+        info->setObjectForKey(artist, MPMediaItemPropertyAlbumArtist());
+    }
+    // Artwork that does not decode as an image is left out like a missing one.
+    if (image) {
+        info->setObjectForKey(make<MPMediaItemArtwork>(image), MPMediaItemPropertyArtwork());
+    }
+    // An unreadable sound has no duration; announcing 0 or NaN seconds would be wrong.
+    if (std::isfinite(duration) && duration > 0) {
+        info->setObjectForKey(box(duration), MPMediaItemPropertyPlaybackDuration());
+    }
+    MPNowPlayingInfoCenter::defaultCenter()->setNowPlayingInfo(info);
 }

@@ -61,6 +61,9 @@ public:
     Ref<RXSignal> makeStereoPlayerSignalWithChannel(NSInteger channel);
     Ref<RXSignal> detectMediaButtonEventWithType(NSInteger type);
     Ref<RXSignal> detectTapWithButton(const Ref<UIButton>& button);
+    // Announces the looping silence as now playing (title, album, artist, artwork and duration
+    // from the sound's own metadata), so the headset's play/pause key comes to this screen.
+    void showMusicInfo();
 
 private:
     void permissionAnswered(bool granted);

@@ -3,6 +3,8 @@
 #include "AudioScreenTestCase.h"
 
 #include <Diagnostics/Audio/HeadsetPlugViewController.h>
+#include <Foundation/NSNumber.h>
+#include <MediaPlayer/MPNowPlayingInfoCenter.h>
 
 class HeadsetScreenTests : public AudioScreenTestCase {
 protected:
@@ -135,4 +137,37 @@ TEST_F(HeadsetScreenTests, ARefusedPermissionFails) {
     advance(0.5);
     tapAlert("YES");
     EXPECT_EQ(result(), 2);
+}
+
+TEST_F(HeadsetScreenTests, TheMediaKeyStepAnnouncesTheSilenceFromItsOwnMetadata) {
+    start();
+    auto center = MPNowPlayingInfoCenter::defaultCenter();
+    center->setNowPlayingInfo(nullptr);
+    plugIn();
+    answerEar(2);
+    answerEar(0);
+    answerEar(1);
+    press(SimAudio::HeadsetKey::VolumeUp);
+    EXPECT_FALSE(center->nowPlayingInfo()) << "nothing is announced before the media-key step";
+    press(SimAudio::HeadsetKey::VolumeDown);
+    auto info = center->nowPlayingInfo();
+    ASSERT_TRUE(info);
+    auto string = [&](const Ref<NSString>& key) {
+        auto value = cast<NSString>(info->objectForKey(key));
+        return value ? value->str() : std::string("<none>");
+    };
+    EXPECT_EQ(string(MPMediaItemPropertyTitle()), "10 Seconds of Silence");
+    EXPECT_EQ(string(MPMediaItemPropertyAlbumTitle()), "Diagnostics");
+    EXPECT_EQ(string(MPMediaItemPropertyAlbumArtist()), "Celvix");
+    EXPECT_FALSE(info->objectForKey(MPMediaItemPropertyArtist()));
+    auto artwork = cast<MPMediaItemArtwork>(info->objectForKey(MPMediaItemPropertyArtwork()));
+    ASSERT_TRUE(artwork);
+    ASSERT_TRUE(artwork->image());
+    EXPECT_EQ(artwork->image()->size().width, 64);
+    auto duration = cast<NSNumber>(info->objectForKey(MPMediaItemPropertyPlaybackDuration()));
+    ASSERT_TRUE(duration);
+    EXPECT_NEAR(duration->doubleValue(), 10.0, 0.1);
+    EXPECT_EQ(info->count(), 5u);
+    press(SimAudio::HeadsetKey::PlayPause);
+    EXPECT_EQ(subResult("HEADSET_TEST_MEDIABUTTON"), "SUCCESS");
 }
