@@ -99,6 +99,9 @@ void MuteSwitchDetector::loopCheck() {
 }
 
 void MuteSwitchDetector::complete() {
+    // The listener may stop the probe and let go of the last reference to this detector: it stays
+    // alive until this call is over.
+    Ref<MuteSwitchDetector> keep(this);
     setIsPlaying(false);
     bool silent = NSDate::now() - interval() < kSilentLimit;
     if (silent == isMute_ && !forceEmit()) {

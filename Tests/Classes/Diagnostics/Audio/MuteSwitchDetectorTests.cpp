@@ -112,3 +112,21 @@ TEST_F(MuteSwitchDetectorTests, NoProbeRunsAfterTheDetectorIsStoppedOrReleased) 
     t0 = DispatchClock::uptime();
     EXPECT_FALSE(audio.heard(t0 - 5, t0));
 }
+
+TEST_F(MuteSwitchDetectorTests, AListenerThatStopsAndDropsTheDetectorOnItsReportIsSafe) {
+    // As a key screen does once the switch has moved: it stops watching inside the report and lets
+    // go of the only reference to the detector.
+    std::vector<bool> reports;
+    auto d = make<MuteSwitchDetector>();
+    Ref<MuteSwitchDetector>* held = &d;
+    d->setSilentNotify([&reports, held](bool silent) {
+        reports.push_back(silent);
+        (*held)->stopDetect();
+        *held = nullptr;
+    });
+    advance(1.5);
+    EXPECT_EQ(reports, std::vector<bool>{false});
+    EXPECT_FALSE(d);
+    advance(3); // no further probe
+    EXPECT_EQ(reports.size(), 1u);
+}
