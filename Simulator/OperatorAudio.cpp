@@ -17,6 +17,13 @@ constexpr double kReaction = 0.3;
 struct Listening {
     const void* screen = nullptr; // the test record of the screen being worked on
     double since = -1;            // when the answer bar was first seen since the last answer
+    // The wired-headset screen: whether the headset went in, the questions answered so far (the
+    // first one twice over when the operator did not hear its own voice), the keys pressed.
+    bool plugged = false;
+    int answered = 0;
+    bool voiceMissed = false;
+    int pressed = 0;
+    double last = 0; // the operator's last answer or press
 };
 
 Listening& state() {
@@ -33,13 +40,68 @@ bool visible(const Ref<UIView>& view) {
     return view != nullptr;
 }
 
+// The wired-headset screen: plug the headset in, say whether one's voice comes back in both ears
+// (and, when it did not, whether the sample does), then whether the left and the right earpiece
+// alone play, press volume up, volume down and play/pause on the headset, and unplug it.
+bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
+    using Part = SimAudio::Part;
+    auto& audio = SimAudio::current();
+    auto& listening = state();
+    if (!listening.plugged) {
+        listening.plugged = true;
+        audio.scheduleHeadset(1.0, true);
+        return true;
+    }
+    if (visible(page->answerView())) {
+        if (listening.since < 0) {
+            listening.since = now;
+            return false;
+        }
+        if (now - listening.since < kListen) {
+            return false;
+        }
+        double from = listening.since + kReaction;
+        bool left = audio.playedLevel(Part::HeadphoneLeft, from, now) > SimAudio::kAudibleLevel;
+        bool right = audio.playedLevel(Part::HeadphoneRight, from, now) > SimAudio::kAudibleLevel;
+        int earQuestion = listening.answered - (listening.voiceMissed ? 2 : 1);
+        bool heard = earQuestion < 0 ? left && right : earQuestion == 0 ? left : right;
+        if (listening.answered == 0 && !heard) {
+            listening.voiceMissed = true;
+        }
+        ++listening.answered;
+        listening.since = -1;
+        listening.last = now;
+        return UITestDriver::tapButtonTitled(heard ? "YES" : "NO");
+    }
+    listening.since = -1;
+    if (listening.answered < (listening.voiceMissed ? 4 : 3) || now - listening.last < 0.5 || listening.pressed > 3) {
+        return false;
+    }
+    listening.last = now;
+    switch (listening.pressed++) {
+    case 0:
+        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp);
+        break;
+    case 1:
+        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeDown);
+        break;
+    case 2:
+        audio.pressHeadsetKey(SimAudio::HeadsetKey::PlayPause);
+        break;
+    default:
+        audio.plugHeadset(false);
+        break;
+    }
+    return true;
+}
+
 } // namespace
 
 bool isAudioScreen(const std::string& screenClass) {
     static const std::set<std::string> screens = {
         "LowFrequencyAudioViewController",  "LouderSpeakerViewController",    "AudioOperatorCheckViewController",
         "MicrophoneLoopBackViewController", "MicrophoneRecordViewController", "MicLoopBackViewController",
-        "HeadsetMdeiaButtonViewController",
+        "HeadsetMdeiaButtonViewController", "HeadsetPlugViewController",
     };
     return screens.count(screenClass) != 0;
 }
@@ -52,7 +114,8 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
     const void* screen = page->info().get();
     if (screen != listening.screen) {
         // A new screen: talk to the phone for as long as it may listen.
-        listening = {screen, -1};
+        listening = {};
+        listening.screen = screen;
         audio.speak(now, 120);
         return true;
     }
@@ -70,6 +133,9 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
         audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp);
         audio.plugHeadset(false);
         return true;
+    }
+    if (page->getClass()->name() == std::string("HeadsetPlugViewController")) {
+        return actOnHeadsetScreen(page, now);
     }
     if (!visible(page->answerView())) {
         listening.since = -1;
