@@ -44,16 +44,8 @@ protected:
 
     // Walks the default session with the overlay; the results of the final transaction.
     nlohmann::json walk(const std::string& overlay) {
-        RoadOptions options;
-        if (!overlay.empty()) {
-            options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
-            std::ofstream(options.faultsFile) << overlay;
-        }
         RoadReport report;
-        testing::internal::CaptureStdout();
-        int status = runAppRoad(options, &report);
-        auto printed = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(status, 0) << printed;
+        auto printed = road_sessions::walk(overlay, report);
         if (report.transactions.size() != 2) {
             ADD_FAILURE() << printed;
             return nlohmann::json::object();

@@ -56,18 +56,7 @@ protected:
         SimCamera::current().reset();
     }
 
-    std::string walk(const std::string& overlay, RoadReport& report) {
-        RoadOptions options;
-        if (!overlay.empty()) {
-            options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
-            std::ofstream(options.faultsFile) << overlay;
-        }
-        testing::internal::CaptureStdout();
-        int status = runAppRoad(options, &report);
-        auto printed = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(status, 0) << printed;
-        return printed;
-    }
+    std::string walk(const std::string& overlay, RoadReport& report) { return road_sessions::walk(overlay, report); }
     static std::string resultOf(const RoadReport& report, const std::string& key) {
         for (const auto& [k, result] : report.table) {
             if (k == key) {

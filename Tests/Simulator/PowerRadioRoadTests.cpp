@@ -40,16 +40,8 @@ protected:
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
     RoadReport walk(const std::string& overlay) {
-        RoadOptions options;
-        if (!overlay.empty()) {
-            options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
-            std::ofstream(options.faultsFile) << overlay;
-        }
         RoadReport report;
-        testing::internal::CaptureStdout();
-        int status = runAppRoad(options, &report);
-        auto printed = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(status, 0) << printed;
+        road_sessions::walk(overlay, report);
         return report;
     }
     static std::string resultOf(const RoadReport& report, const std::string& key) {

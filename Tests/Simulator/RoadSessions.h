@@ -5,6 +5,11 @@
 
 #include <AppRoad.h>
 
+#include <Foundation/NSFileManager.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +43,21 @@ inline std::vector<std::string> touchKeys() {
 inline std::vector<std::string> powerRadio() {
     return with({"JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST",
                  "BATTERY_TEST", "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", "BLUETOOTH_TEST"});
+}
+
+// Walks the road of the session in force with `overlay` as the faults file (none when empty) and
+// expects it to complete; answers what the simulator printed.
+inline std::string walk(const std::string& overlay, RoadReport& report) {
+    RoadOptions options;
+    if (!overlay.empty()) {
+        options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
+        std::ofstream(options.faultsFile) << overlay;
+    }
+    testing::internal::CaptureStdout();
+    int status = runAppRoad(options, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 0) << printed;
+    return printed;
 }
 
 } // namespace road_sessions
