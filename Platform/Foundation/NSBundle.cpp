@@ -342,16 +342,23 @@ Ref<NSBundle> NSBundle::bundleWithPath(const Ref<NSString>& path) {
 }
 
 Ref<NSBundle> NSBundle::mainBundle() {
-    std::string p = normalised(NSSandbox::bundlePath()->str());
-    if (auto bundle = bundleWithPath(NSString::from(p))) {
-        return bundle;
-    }
-    // A bundle folder that does not exist still answers, with no resources.
+    // One bundle per path, whether its folder exists or not (a missing folder answers with no
+    // resources): the last answer is kept for the path it was made for, since the localized-string
+    // look-ups ask for the main bundle on every text.
+    std::string raw = NSSandbox::bundlePath()->str();
+    static std::string lastPath;
+    static Ref<NSBundle> last;
     std::lock_guard lock(globalLock);
+    if (last && raw == lastPath) {
+        return last;
+    }
+    std::string p = normalised(raw);
     auto& bundle = bundles()[p];
     if (!bundle) {
         bundle = make<NSBundle>(NSString::from(p));
     }
+    lastPath = raw;
+    last = bundle;
     return bundle;
 }
 
@@ -391,18 +398,30 @@ Ref<NSString> NSBundle::developmentLocalization() const {
 
 std::string NSBundle::language() const {
     std::vector<std::string> candidates;
+    std::string requested;
     if (auto o = languageOverride()) {
-        candidates.push_back(o->str());
+        requested = o->str();
+        candidates.push_back(requested);
     }
-    candidates.push_back(developmentLocalization()->str());
-    candidates.push_back("Base");
-    for (const auto& language : candidates) {
-        bool isDirectory = false;
-        if (exists(path_->str() + "/" + language + ".lproj", &isDirectory) && isDirectory) {
-            return language;
+    {
+        std::lock_guard lock(lock_);
+        if (auto it = languages_.find(requested); it != languages_.end()) {
+            return it->second;
         }
     }
-    return {};
+    auto found = [&]() -> std::string {
+        candidates.push_back(developmentLocalization()->str());
+        candidates.push_back("Base");
+        for (const auto& language : candidates) {
+            bool isDirectory = false;
+            if (exists(path_->str() + "/" + language + ".lproj", &isDirectory) && isDirectory) {
+                return language;
+            }
+        }
+        return {};
+    }();
+    std::lock_guard lock(lock_);
+    return languages_.try_emplace(requested, found).first->second;
 }
 
 Ref<NSArray> NSBundle::localizations() const {

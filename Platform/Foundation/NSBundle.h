@@ -83,6 +83,9 @@ private:
     mutable std::mutex lock_;
     mutable Ref<NSDictionary> info_;
     mutable std::map<std::string, std::shared_ptr<const Table>> tables_;
+    // The language found for an override ("" for none): a bundle's folders, like its tables, are
+    // read once.
+    mutable std::map<std::string, std::string> languages_;
 };
 
 // `NSLocalizedString(key, comment)`: the main bundle's Localizable table, the key when missing.

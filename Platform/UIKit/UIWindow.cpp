@@ -36,6 +36,10 @@ struct Registry {
     std::vector<Weak<UIWindow>> windows;
     Weak<UIWindow> key;
     bool layoutScheduled = false;
+    // Set whenever a view in a window asks for layout, constraints or display (every such request
+    // schedules a pass), cleared by a full pass: a pass with nothing asked has nothing to do, and the
+    // test driver asks for one before every look at the screen.
+    bool layoutRequested = true;
     bool keyboardVisible = false;
 };
 
@@ -175,6 +179,7 @@ Ref<UIResponder> UIWindow::nextResponder() const {
 
 void UIWindow::scheduleLayoutPass() {
     auto& r = registry();
+    r.layoutRequested = true;
     if (r.layoutScheduled) {
         return;
     }
@@ -186,6 +191,12 @@ void UIWindow::scheduleLayoutPass() {
 }
 
 void UIWindow::layoutAllWindows() {
+    auto& r = registry();
+    if (!r.layoutRequested) {
+        return;
+    }
+    // Cleared first: what this pass's own layout code asks for sets it again, for the next pass.
+    r.layoutRequested = false;
     std::function<void(const Ref<UIView>&)> display = [&](const Ref<UIView>& view) {
         view->displayIfNeeded();
         for (const auto& sub : std::vector<Ref<UIView>>(view->subviewList())) {
