@@ -86,6 +86,22 @@ bool readOperatorScript(const std::string& path, std::map<std::string, bool>& sc
     return true;
 }
 
+} // namespace
+
+bool showsErrorCode(const std::string& shown) {
+    auto open = shown.rfind(" (");
+    if (open == std::string::npos || shown.size() < open + 4 || shown.back() != ')') {
+        return false;
+    }
+    auto code = shown.substr(open + 2, shown.size() - open - 3);
+    if (code.front() == '-') {
+        code.erase(0, 1);
+    }
+    return !code.empty() && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+namespace {
+
 class Screenshots {
 public:
     explicit Screenshots(std::string dir) : dir_(std::move(dir)) {
@@ -171,11 +187,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         watched.push_back(DXLocalizedString(key)->str());
     }
     auto watch = [&] {
-        // A failed request shows "<description> (<code>)".
+        // A failed request shows "<description> (<code>)"; a title such as "Display colours (step
+        // by step)" is no message.
         for (const auto& shown : UITestDriver::visibleTexts()) {
-            auto open = shown.rfind(" (");
-            if (open != std::string::npos && shown.size() > open + 3 && shown.back() == ')' &&
-                std::find(watched.begin(), watched.end(), shown) == watched.end()) {
+            if (showsErrorCode(shown) && std::find(watched.begin(), watched.end(), shown) == watched.end()) {
                 watched.push_back(shown);
             }
         }

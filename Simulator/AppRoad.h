@@ -44,5 +44,9 @@ const char* const* defaultSessionKeys();
 // a whole session of every test costs minutes under the sanitizers.
 void setSessionKeys(std::vector<std::string> keys);
 
+// Whether a text on the screen is a failed request's message, "<description> (<code>)" with a
+// whole number as the code.
+bool showsErrorCode(const std::string& shown);
+
 // Walks the road; the process's exit status (0 when the road completed).
 int runAppRoad(const RoadOptions& options, RoadReport* report = nullptr);

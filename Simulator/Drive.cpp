@@ -18,14 +18,26 @@ constexpr double kLookInterval = 0.05;
 constexpr double kNetworkLook = 0.005;
 constexpr auto kWallGuard = std::chrono::seconds(120);
 
+std::function<std::chrono::steady_clock::time_point()>& wallClock() {
+    static std::function<std::chrono::steady_clock::time_point()> clock;
+    return clock;
+}
+
+std::chrono::steady_clock::time_point wallNow() {
+    return wallClock() ? wallClock()() : std::chrono::steady_clock::now();
+}
+
 bool awaitingNetwork() {
     return ns_net::transfersInFlight() > 0;
 }
 
 } // namespace
 
+void setDriveWallClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock) {
+    wallClock() = std::move(clock);
+}
+
 bool driveUntil(const std::function<bool()>& done, double seconds) {
-    auto wallLimit = std::chrono::steady_clock::now() + kWallGuard;
     if (!DispatchClock::isVirtual()) {
         auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         auto loop = NSRunLoop::mainRunLoop();
@@ -38,8 +50,15 @@ bool driveUntil(const std::function<bool()>& done, double seconds) {
         return true;
     }
     double end = DispatchClock::uptime() + seconds;
+    // The guard counts wall time in which the platform clock stands still: a long wait whose clock
+    // moves (a whole run, on a machine slowed down by other work) is not cut short.
+    double seen = DispatchClock::uptime();
+    auto wallLimit = wallNow() + kWallGuard;
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= wallLimit) {
+        if (DispatchClock::uptime() != seen) {
+            seen = DispatchClock::uptime();
+            wallLimit = wallNow() + kWallGuard;
+        } else if (wallNow() >= wallLimit) {
             return done();
         }
         if (awaitingNetwork()) {

@@ -5,13 +5,18 @@
 // still govern.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 // Runs the app until `done` answers true or `seconds` have passed on the platform clock (virtual
 // seconds on virtual time, real ones on real time); `done` is asked after every step of the
 // app (at least every 50 ms of platform time) and may act on the screen. Answers `done`'s last answer. On virtual time
-// a wall-clock guard of two minutes ends a wait whose clock cannot move (a request that never ends).
+// a wall-clock guard ends a wait whose clock has not moved for two minutes of wall time (a request
+// that never ends); a wait whose clock moves may take as long as the machine needs.
 bool driveUntil(const std::function<bool()>& done, double seconds);
+
+// Tests: the wall clock the guard reads (the steady clock when null).
+void setDriveWallClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
 
 // Lets `seconds` pass with the app running.
 inline void settle(double seconds) {

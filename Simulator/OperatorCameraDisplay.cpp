@@ -35,6 +35,7 @@ struct Memory {
     bool luminanceMoved = false;
     NSInteger shownColour = -1;
     std::vector<uint32_t> firstPreview;
+    bool previewMoved = false; // a later look at the live picture differed from the first
 };
 Memory memory;
 
@@ -332,16 +333,21 @@ bool act(const Ref<DXBaseViewController>& screen,
             memory.firstPreview = samplesOf(UIScreenshotImage(), b);
             return true;
         }
+        // A live picture moves: the marker on the chart's card goes on between looks. The operator
+        // watches for that at every look, not only at the last one: the marker sweeps the card once
+        // a second, so two looks a whole sweep apart find it in the same place.
+        auto shot = UIScreenshotImage();
+        auto area = model->previewImageView();
+        if (area && camera.scene() == SimCamera::Scene::Chart && !memory.previewMoved) {
+            CGRect b = area->convertRectToView(area->bounds(), nullptr);
+            memory.previewMoved = moved(memory.firstPreview, samplesOf(shot, b));
+        }
         if (onScreen < 1.6) {
             return false;
         }
-        auto shot = UIScreenshotImage();
-        auto area = model->previewImageView();
         bool right = pictureLooksRight(shot, area, camera.scene());
         if (right && camera.scene() == SimCamera::Scene::Chart) {
-            // A live picture moves: the marker on the chart's card has gone on since the first look.
-            CGRect b = area->convertRectToView(area->bounds(), nullptr);
-            right = moved(memory.firstPreview, samplesOf(shot, b));
+            right = memory.previewMoved;
         }
         return answerTap(screen, right, scripted);
     }
@@ -367,10 +373,12 @@ bool act(const Ref<DXBaseViewController>& screen,
             memory.firstPreview = samplesOf(UIScreenshotImage(), b);
             return true;
         }
+        if (memory.step == 1 && camera.scene() == SimCamera::Scene::Chart && !memory.previewMoved) {
+            memory.previewMoved = moved(memory.firstPreview, samplesOf(UIScreenshotImage(), b));
+        }
         if (memory.step == 1 && onScreen >= 1.0) {
             // Only the chart has something that moves; a plain surface looks the same when live.
-            memory.even = camera.scene() != SimCamera::Scene::Chart ||
-                          moved(memory.firstPreview, samplesOf(UIScreenshotImage(), b));
+            memory.even = camera.scene() != SimCamera::Scene::Chart || memory.previewMoved;
             memory.step = 2;
             return UITestDriver::tapView(capture);
         }

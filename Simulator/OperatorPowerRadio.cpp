@@ -99,7 +99,10 @@ bool isPowerRadioScreen(const std::string& screenClass) {
 
 bool answerAlert() {
     auto alert = UITestDriver::topAlert();
-    auto title = alert && alert->title() ? alert->title()->str() : std::string();
+    if (!alert || !alert->title()) {
+        return false; // the usual case, asked after every step: no strings looked up
+    }
+    auto title = alert->title()->str();
     if (title != text(DXLocalizedString("ROOTLIST_TITLE_FACEID")) &&
         title != text(DXLocalizedString("ROOTLIST_TITLE_FINGERPRINT"))) {
         return false;

@@ -101,5 +101,13 @@ TEST(DeviceResourcesTest, EveryProfileHasItsSupportRowAndBatteryCapacity) {
         EXPECT_EQ(supported("LIVECALL"), cellular);
         EXPECT_EQ(supported("SMS_TEST"), cellular);
         EXPECT_EQ(supported("FORCE_TOUCH_TEST"), profile["screen"].value("forceTouch", false));
+        // The torch is the back camera's flash: a phone has one unless its profile says otherwise.
+        bool torch = !tablet;
+        for (const auto& camera : profile.value("cameras", nlohmann::json::array())) {
+            if (camera.value("position", "") == "back") {
+                torch = camera.value("present", true) && camera.value("flash", !tablet);
+            }
+        }
+        EXPECT_EQ(supported("FLASH_TEST"), torch);
     }
 }

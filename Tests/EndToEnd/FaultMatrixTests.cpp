@@ -1,7 +1,10 @@
-// The fault matrix: on every shipped device, a clean run where every test of the session passes,
-// and one run per breakable part (dependents.json) where exactly the tests that depend on the part
-// fail and all others pass. Each run is checked three ways: the table the simulator prints, the run
-// stored on the device, and the final transaction the loopback service received.
+// The fault matrix: on every shipped device, a clean run of the whole default session where every
+// test passes, and one run per breakable part (dependents.json) where exactly the tests that depend
+// on the part fail and all others pass. A part's run walks the operator's questions plus the family
+// of tests the part belongs to (a whole session of every test costs minutes under the sanitizers);
+// dependents outside the session walked are not expected. Each run is checked three ways: the table
+// the simulator prints, the run stored on the device, and the final transaction the loopback
+// service received.
 #include "../Simulator/RoadSessions.h"
 #include "AppRoad.h"
 #include "DeviceFaults.h"
@@ -9,8 +12,11 @@
 
 #include <Core/DXProfileManager.h>
 #include <Core/DXTestModel.h>
+#include <Device/SimAudio.h>
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
+#include <Device/SimTouchKeys.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSUserDefaults.h>
@@ -29,9 +35,11 @@ namespace {
 
 struct MatrixCase {
     std::string device;
-    std::string part;  // "" for the clean run
-    std::string fault; // the part's state in the overlay
+    std::string part;   // "" for the clean run
+    std::string fault;  // the part's state in the overlay
+    std::string family; // the family of tests the run walks besides the questions
     std::set<std::string> dependents;
+    std::set<std::string> leftOut; // tests the app drops from the run with the part broken
 };
 
 void PrintTo(const MatrixCase& c, std::ostream* out) {
@@ -47,21 +55,29 @@ std::vector<MatrixCase> matrixCases() {
     std::vector<MatrixCase> cases;
     auto table = dependentsTable();
     for (const auto& device : SimDevice::availableProfiles()) {
-        cases.push_back({device, "", "", {}});
+        cases.push_back({device, "", "", "", {}, {}});
         if (!table.is_object()) {
             continue;
         }
+        bool everyDevice = table.value("everyDevice", false);
         for (const auto& row : table["parts"]) {
             if (row.value("question", false) && device != SimDevice::defaultProfile) {
                 continue; // the operator's answer does not depend on the device
             }
-            MatrixCase c{device, row["part"], row["fault"], {}};
+            bool ownPath = row.contains("devices") && row["devices"].contains(device);
+            if (!everyDevice && !ownPath && device != SimDevice::defaultProfile) {
+                continue; // the same path as on the default device, which runs it
+            }
+            MatrixCase c{device, row["part"], row["fault"], row.value("family", ""), {}, {}};
             auto tests = row["tests"];
             if (row.contains("devices") && row["devices"].contains(device)) {
                 tests = row["devices"][device];
             }
             for (const auto& key : tests) {
                 c.dependents.insert(key.get<std::string>());
+            }
+            for (const auto& key : row.value("leavesOut", nlohmann::json::array())) {
+                c.leftOut.insert(key.get<std::string>());
             }
             cases.push_back(c);
         }
@@ -107,13 +123,20 @@ std::string resultCodeName(long long code) {
 class FaultMatrixTest : public testing::TestWithParam<MatrixCase> {
 protected:
     void SetUp() override {
-        setSessionKeys(road_sessions::sensors());
+        // The clean run walks the whole session of the device.
+        setSessionKeys(GetParam().part.empty() ? std::vector<std::string>{} : road_sessions::family(GetParam().family));
         dispatch_adopt_current_thread_as_main();
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();
         ASSERT_TRUE(SimDevice::current().loadProfile(GetParam().device));
     }
-    void TearDown() override { SimSensors::current().reset(); }
+    void TearDown() override {
+        setSessionKeys({});
+        SimSensors::current().reset();
+        SimAudio::current().reset();
+        SimCamera::current().reset();
+        SimTouchKeys::current().reset();
+    }
 };
 
 } // namespace
@@ -127,10 +150,11 @@ TEST_P(FaultMatrixTest, ExactlyTheDependentTestsFail) {
     }
     std::vector<std::string> session;
     for (auto key = defaultSessionKeys(); *key; ++key) {
-        session.emplace_back(*key);
+        if (!c.leftOut.count(*key)) {
+            session.emplace_back(*key);
+        }
     }
     ASSERT_FALSE(session.empty());
-    // The matrix walks the questions and the sensors; each family's road tests break its own parts.
     for (const auto& key : session) {
         EXPECT_NE(std::find(supportedSessionKeys().begin(), supportedSessionKeys().end(), key),
                   supportedSessionKeys().end())
@@ -163,6 +187,8 @@ TEST_P(FaultMatrixTest, ExactlyTheDependentTestsFail) {
     bool anyFails = false;
     ASSERT_EQ(report.table.size(), session.size());
     for (const auto& [key, result] : report.table) {
+        EXPECT_EQ(c.leftOut.count(key), 0u) << key << " was to be left out of the run";
+        // A dependent outside the session is not walked and not expected.
         bool fails = c.dependents.count(key) != 0;
         anyFails = anyFails || fails;
         EXPECT_EQ(result != "PASS", fails) << key << " " << result;
@@ -181,14 +207,34 @@ TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalo
     ASSERT_TRUE(table.is_object()) << "dependents.json does not parse";
     auto known = knownFaultParts();
     auto keys = catalogueKeys();
+    auto devices = SimDevice::availableProfiles();
+    auto isKey = [&](const nlohmann::json& key) {
+        return std::find(keys.begin(), keys.end(), key.get<std::string>()) != keys.end();
+    };
     std::set<std::string> parts;
     for (const auto& row : table["parts"]) {
         auto part = row["part"].get<std::string>();
         EXPECT_TRUE(parts.insert(part).second) << part << " is listed twice";
         EXPECT_NE(std::find(known.begin(), known.end(), part), known.end()) << part;
+        EXPECT_FALSE(road_sessions::family(row.value("family", "")).empty()) << part << ": no such family";
         EXPECT_FALSE(row["tests"].empty()) << part;
         for (const auto& key : row["tests"]) {
-            EXPECT_NE(std::find(keys.begin(), keys.end(), key.get<std::string>()), keys.end()) << key;
+            EXPECT_TRUE(isKey(key)) << key;
         }
+        for (const auto& key : row.value("leavesOut", nlohmann::json::array())) {
+            EXPECT_TRUE(isKey(key)) << key;
+        }
+        auto overrides = row.value("devices", nlohmann::json::object());
+        for (const auto& [device, tests] : overrides.items()) {
+            EXPECT_NE(std::find(devices.begin(), devices.end(), device), devices.end()) << part << ": " << device;
+            for (const auto& key : tests) {
+                EXPECT_TRUE(isKey(key)) << key;
+            }
+        }
+    }
+    // Every part the simulator can break has its row, or says why a run cannot be walked with it.
+    auto unwalkable = table.value("unwalkable", nlohmann::json::object());
+    for (const auto& part : known) {
+        EXPECT_TRUE(parts.count(part) || unwalkable.contains(part)) << part << " has no row";
     }
 }

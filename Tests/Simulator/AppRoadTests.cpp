@@ -156,3 +156,14 @@ TEST_F(AppRoadTest, ATimeOutReachesTheOperator) {
     EXPECT_NE(status, 0);
     EXPECT_TRUE(contains(messages, "(-1001)"));
 }
+
+TEST(AppRoadMessagesTest, OnlyAWholeNumberInParenthesesMarksAFailedRequest) {
+    EXPECT_TRUE(showsErrorCode("The request timed out. (-1001)"));
+    EXPECT_TRUE(showsErrorCode("Server error (500)"));
+    // Titles of test screens and rows of the result list are not messages.
+    EXPECT_FALSE(showsErrorCode("Display colours (step by step)"));
+    EXPECT_FALSE(showsErrorCode("Back camera video (with retry)"));
+    EXPECT_FALSE(showsErrorCode("Odd (-)"));
+    EXPECT_FALSE(showsErrorCode("()"));
+    EXPECT_FALSE(showsErrorCode("No code"));
+}

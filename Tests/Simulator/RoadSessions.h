@@ -45,6 +45,43 @@ inline std::vector<std::string> powerRadio() {
                  "BATTERY_TEST", "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", "BLUETOOTH_TEST"});
 }
 
+inline std::vector<std::string> questions() {
+    return with({});
+}
+
+// The session of a family by its name in the fault matrix (Tests/EndToEnd/dependents.json): the
+// questions plus every test of the family, also those the family's own road leaves to runs of their
+// own (the Home key, Touch ID, the camera tests beyond the road's). A key without a screen or that the
+// device does not support drops out of the session. Empty for an unknown name.
+inline std::vector<std::string> family(const std::string& name) {
+    auto extend = [](std::vector<std::string> keys, std::vector<std::string> more) {
+        keys.insert(keys.end(), more.begin(), more.end());
+        return keys;
+    };
+    if (name == "questions") {
+        return questions();
+    }
+    if (name == "sensors") {
+        return sensors();
+    }
+    if (name == "audio") {
+        return audio();
+    }
+    if (name == "cameraDisplay") {
+        return extend(cameraDisplay(), {"LCD_FILL_COLOR_STEP_TEST", "BACK_CAMERA_WHITE_TEST", "FRONT_CAMERA_BLACK_TEST",
+                                        "BACK_CAMERA_BLACK_TEST", "FRONT_CAMERA_PATTERN_TEST", "FRONT_CAMERA_ADV_TEST",
+                                        "BACK_CAMERA_ADV_TEST", "FRONT_CAMERA_VIDEO_TEST", "BACK_CAMERA_VIDEO_TEST",
+                                        "BACK_CAMERA_VIDEO_STEP_TEST"});
+    }
+    if (name == "touchKeys") {
+        return extend(touchKeys(), {"HOME_KEYS_TEST"});
+    }
+    if (name == "powerRadio") {
+        return extend(powerRadio(), {"FINGERPRINT"});
+    }
+    return {};
+}
+
 // Walks the road of the session in force with `overlay` as the faults file (none when empty) and
 // expects it to complete; answers what the simulator printed.
 inline std::string walk(const std::string& overlay, RoadReport& report) {
