@@ -237,8 +237,9 @@ NSNumber::NSNumber(Kind kind, long long i, unsigned long long u, double d)
 }
 
 Ref<NSNumber> NSNumber::numberWithBool(bool v) {
-    static const Ref<NSNumber> yes = makeNumber(Kind::Bool, 1, 1, 1);
-    static const Ref<NSNumber> no = makeNumber(Kind::Bool, 0, 0, 0);
+    // Never destroyed, as the cached integers: a thread may still read JSON while the process exits.
+    static const Ref<NSNumber>& yes = *new Ref<NSNumber>(makeNumber(Kind::Bool, 1, 1, 1));
+    static const Ref<NSNumber>& no = *new Ref<NSNumber>(makeNumber(Kind::Bool, 0, 0, 0));
     return v ? yes : no;
 }
 Ref<NSNumber> NSNumber::numberWithChar(char v) {
@@ -408,7 +409,7 @@ Ref<NSString> NSNumber::description() const {
 // MARK: - NSNull
 
 Ref<NSNull> NSNull::null() {
-    static const Ref<NSNull> shared = make<NSNull>();
+    static const Ref<NSNull>& shared = *new Ref<NSNull>(make<NSNull>()); // never destroyed, as the numbers
     return shared;
 }
 
