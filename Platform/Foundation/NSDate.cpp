@@ -62,11 +62,11 @@ Ref<NSDate> NSDate::dateWithTimeIntervalSinceDate(NSTimeInterval seconds, const 
     return make<NSDate>(date->t_ + seconds);
 }
 Ref<NSDate> NSDate::distantFuture() {
-    static const Ref<NSDate> d = make<NSDate>(kDistantFuture);
+    static const Ref<NSDate>& d = *new Ref<NSDate>(make<NSDate>(kDistantFuture)); // never destroyed
     return d;
 }
 Ref<NSDate> NSDate::distantPast() {
-    static const Ref<NSDate> d = make<NSDate>(kDistantPast);
+    static const Ref<NSDate>& d = *new Ref<NSDate>(make<NSDate>(kDistantPast)); // never destroyed
     return d;
 }
 

@@ -13,8 +13,7 @@ NS_IMPLEMENT_CLASS(NSNull, NSObject) {}
 // MARK: - NSValue
 
 NSValue::NSValue(const void* bytes, size_t size, std::string objCType)
-    : bytes_(static_cast<const unsigned char*>(bytes), static_cast<const unsigned char*>(bytes) + size),
-      type_(std::move(objCType)) {}
+    : bytes_(bytes ? std::string(static_cast<const char*>(bytes), size) : std::string()), type_(std::move(objCType)) {}
 
 Ref<NSValue> NSValue::valueWithPointer(const void* pointer) {
     return valueWithValue(pointer);
@@ -45,7 +44,7 @@ bool NSValue::isEqual(const id& other) const {
 }
 
 NSUInteger NSValue::hash() const {
-    return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()));
+    return std::hash<std::string_view>()(bytes_);
 }
 
 Ref<NSString> NSValue::description() const {
@@ -55,7 +54,7 @@ Ref<NSString> NSValue::description() const {
         if (i && i % 4 == 0) {
             hex += ' ';
         }
-        std::snprintf(buf, sizeof buf, "%02x", bytes_[i]);
+        std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes_[i]));
         hex += buf;
     }
     return NSString::from(hex + ">");
@@ -229,16 +228,17 @@ NSNumber::NSNumber(Kind kind, long long i, unsigned long long u, double d)
     switch (kind) {
     case Kind::Float:
     case Kind::Double:
-        bytes_.assign(reinterpret_cast<const unsigned char*>(&d_), reinterpret_cast<const unsigned char*>(&d_) + 8);
+        bytes_.assign(reinterpret_cast<const char*>(&d_), 8);
         break;
     default:
-        bytes_.assign(reinterpret_cast<const unsigned char*>(&i_), reinterpret_cast<const unsigned char*>(&i_) + 8);
+        bytes_.assign(reinterpret_cast<const char*>(&i_), 8);
     }
 }
 
 Ref<NSNumber> NSNumber::numberWithBool(bool v) {
-    static const Ref<NSNumber> yes = makeNumber(Kind::Bool, 1, 1, 1);
-    static const Ref<NSNumber> no = makeNumber(Kind::Bool, 0, 0, 0);
+    // Never destroyed, as the cached integers: a thread may still read JSON while the process exits.
+    static const Ref<NSNumber>& yes = *new Ref<NSNumber>(makeNumber(Kind::Bool, 1, 1, 1));
+    static const Ref<NSNumber>& no = *new Ref<NSNumber>(makeNumber(Kind::Bool, 0, 0, 0));
     return v ? yes : no;
 }
 Ref<NSNumber> NSNumber::numberWithChar(char v) {
@@ -408,7 +408,7 @@ Ref<NSString> NSNumber::description() const {
 // MARK: - NSNull
 
 Ref<NSNull> NSNull::null() {
-    static const Ref<NSNull> shared = make<NSNull>();
+    static const Ref<NSNull>& shared = *new Ref<NSNull>(make<NSNull>()); // never destroyed, as the numbers
     return shared;
 }
 

@@ -4,6 +4,7 @@
 #include <Foundation/NSString.h>
 
 #include <cstring>
+#include <span>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -33,7 +34,9 @@ public:
     static Ref<NSValue> valueWithRange(NSRange range);
 
     const char* objCType() const noexcept { return type_.c_str(); }
-    const std::vector<unsigned char>& bytes() const noexcept { return bytes_; }
+    std::span<const unsigned char> bytes() const noexcept {
+        return {reinterpret_cast<const unsigned char*>(bytes_.data()), bytes_.size()};
+    }
     // Copies the bytes out; false (and nothing written) when the type encoding differs.
     template <class T>
     bool getValue(T& out) const {
@@ -58,7 +61,8 @@ public:
     id copy() const override;
 
 protected:
-    std::vector<unsigned char> bytes_;
+    // Held in a string, so that a scalar (a number's eight bytes) needs no allocation of its own.
+    std::string bytes_;
     std::string type_;
 };
 

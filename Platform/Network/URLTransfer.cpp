@@ -358,26 +358,36 @@ struct BodyPump : std::enable_shared_from_this<BodyPump> {
 };
 
 // Transfers started and not yet ended, plus commands posted to the network thread and not yet run
-// (see transfersInFlight), and who waits for them all to end.
-static std::atomic<size_t> gTransfersInFlight{0};
-static std::mutex gTransfersMutex;
-static std::condition_variable gTransfersEnded;
+// (see transfersInFlight), and who waits for them all to end. Never destroyed: the network thread
+// is never joined, so it may end a load while the exiting process runs its static destructors.
+struct NetworkWork {
+    std::atomic<size_t> inFlight{0};
+    std::mutex mutex;
+    std::condition_variable ended;
+};
+
+static NetworkWork& networkWork() {
+    static NetworkWork* work = new NetworkWork;
+    return *work;
+}
 
 static void countNetworkWork() {
-    std::lock_guard lock(gTransfersMutex);
-    gTransfersInFlight.fetch_add(1);
+    auto& work = networkWork();
+    std::lock_guard lock(work.mutex);
+    work.inFlight.fetch_add(1);
 }
 
 static void networkWorkDone() {
-    std::lock_guard lock(gTransfersMutex);
-    if (gTransfersInFlight.fetch_sub(1) == 1) {
-        gTransfersEnded.notify_all();
+    auto& work = networkWork();
+    std::lock_guard lock(work.mutex);
+    if (work.inFlight.fetch_sub(1) == 1) {
+        work.ended.notify_all();
     }
 }
 
 struct Transfer::State {
     mutable std::mutex mutex; // guards the requests, read from other threads
-    // Counted in gTransfersInFlight: from start() until the end reached its client (or a cancel).
+    // Counted in networkWork(): from start() until the end reached its client (or a cancel).
     std::atomic<bool> inFlight{false};
     void ended() {
         if (inFlight.exchange(false)) {
@@ -1580,13 +1590,14 @@ Ref<NSURLRequest> Transfer::currentRequest() const {
 }
 
 size_t transfersInFlight() {
-    return gTransfersInFlight.load();
+    return networkWork().inFlight.load();
 }
 
 bool waitForTransfersToEnd(double seconds) {
-    std::unique_lock lock(gTransfersMutex);
-    return gTransfersEnded.wait_for(lock, std::chrono::duration<double>(seconds),
-                                    [] { return gTransfersInFlight.load() == 0; });
+    auto& work = networkWork();
+    std::unique_lock lock(work.mutex);
+    return work.ended.wait_for(lock, std::chrono::duration<double>(seconds),
+                               [&work] { return work.inFlight.load() == 0; });
 }
 
 Ref<NSThread> networkThread() {

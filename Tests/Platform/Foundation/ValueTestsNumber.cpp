@@ -117,6 +117,39 @@ TEST(NSValueTest, BytesWithTypeTag) {
     EXPECT_EQ(NSValue::valueWithPointer(&x)->pointerValue(), &x);
 }
 
+namespace {
+struct Quad {
+    double a, b, c, d;
+    bool operator==(const Quad&) const = default;
+};
+} // namespace
+template <>
+struct NSObjCType<Quad> {
+    static std::string encoding() { return "{Quad=dddd}"; }
+};
+
+TEST(NSValueTest, BytesOfAnySizeAndZeroBytesRoundTrip) {
+    // Zero bytes inside, and more bytes than a number's, are kept exactly.
+    Quad q{0.0, -1.5, 0.0, 1e300};
+    auto v = NSValue::valueWithValue(q);
+    EXPECT_EQ(v->bytes().size(), sizeof(Quad));
+    EXPECT_EQ(v->value<Quad>(), q);
+    EXPECT_TRUE(v->isEqual(NSValue::valueWithValue(q)));
+    EXPECT_EQ(v->hash(), NSValue::valueWithValue(q)->hash());
+    Quad other = q;
+    other.d = 1e299;
+    EXPECT_FALSE(v->isEqual(NSValue::valueWithValue(other)));
+    EXPECT_FALSE(v->isEqual(box(0)));
+
+    NSRange zero{0, 0};
+    auto z = NSValue::valueWithRange(zero);
+    EXPECT_EQ(z->bytes().size(), sizeof(NSRange));
+    EXPECT_EQ(z->rangeValue(), zero);
+    EXPECT_FALSE(z->isEqual(NSValue::valueWithRange({0, 1})));
+    EXPECT_EQ(box(0.0)->doubleValue(), 0.0);
+    EXPECT_TRUE(box(0)->isEqual(box(0.0)));
+}
+
 TEST(NSNullTest, IsASingleton) {
     EXPECT_EQ(NSNull::null(), NSNull::null());
     EXPECT_EQ(NSNull::null()->description()->str(), "<null>");

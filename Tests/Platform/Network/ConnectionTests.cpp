@@ -29,6 +29,7 @@ public:
     int64_t lastExpected = 0;
     std::function<Ref<NSURLRequest>(const Ref<NSURLRequest>&, const Ref<NSURLResponse>&)> onRedirect;
     std::function<void(const Ref<NSURLAuthenticationChallenge>&)> onChallenge;
+    std::function<void(NSURLConnection*)> onFinish;
     std::vector<Ref<NSURLAuthenticationChallenge>> challenges;
 
     void note(const std::string& event) {
@@ -45,9 +46,12 @@ public:
         }
         body += data->stringValue();
     }
-    void connectionDidFinishLoading(NSURLConnection*) override {
+    void connectionDidFinishLoading(NSURLConnection* c) override {
         note("finish");
         done = true;
+        if (onFinish) {
+            onFinish(c);
+        }
     }
     void connectionDidFailWithError(NSURLConnection*, const Ref<NSError>& e) override {
         note("fail");
@@ -217,6 +221,23 @@ TEST_F(Connection, RefusedConnectionAndTimeOut) {
     auto unsupported = load(requestFor("ftp://127.0.0.1/x"));
     ASSERT_TRUE(unsupported->error);
     EXPECT_EQ(unsupported->error->code(), NSURLErrorUnsupportedURL);
+}
+
+// The network thread is never joined, so it may still be ending a load while the process exits and
+// runs its static destructors: nothing it touches then may have been torn down (the thread
+// sanitizer sees it, and the child's exit status carries its report).
+TEST_F(Connection, ExitingAsALoadEndsIsClean) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EXIT(
+            {
+                // A cancel from the last callback still sends the network thread a command.
+                load(requestFor(url("/hello")),
+                     [](Recorder& r) { r.onFinish = [](NSURLConnection* c) { c->cancel(); }; });
+                std::exit(0);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
 }
 
 TEST_F(Connection, CancelSilencesTheDelegate) {
