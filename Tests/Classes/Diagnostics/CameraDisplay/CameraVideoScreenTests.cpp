@@ -10,9 +10,11 @@
 #include <Diagnostics/CameraDisplay/CameraVideoViewController.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSNotificationCenter.h>
+#include <UIKit/UIApplication.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -249,6 +251,48 @@ TEST_F(CameraVideoScreenTest, StepVariantShowsTheShortWaitAndRetryRunsANewPass) 
     EXPECT_NEAR(info->duration, 2.0, 0.06);
     answer(true);
     EXPECT_EQ(result(), 1);
+}
+
+TEST_F(CameraVideoScreenTest, GoingToTheBackgroundStartsTheClipAgainAndACorruptClipFails) {
+    auto screen = start("CameraVideoViewController", "back", 0);
+    ASSERT_TRUE(screen);
+    advance(3.5); // recorded by 3.0, playing
+    ASSERT_TRUE(screen->isPlaying());
+    auto first = screen->player()->currentItem();
+    ASSERT_TRUE(first);
+    EXPECT_GT(screen->player()->currentSeconds(), 0.2);
+    UIApplication::sharedApplication()->enterBackground();
+    advance(0.1);
+    auto second = screen->player()->currentItem();
+    EXPECT_NE(second, first);
+    EXPECT_NEAR(screen->player()->currentSeconds(), 0.1, 0.02);
+    UIApplication::sharedApplication()->enterForeground();
+    // The clip goes bad on the disk: the next pass cannot play it and the test fails, no crash.
+    {
+        std::ofstream out(movie(), std::ios::binary | std::ios::trunc);
+        out << "this is no longer a movie";
+    }
+    advance(2.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 2);
+}
+
+TEST_F(CameraVideoScreenTest, RetryDuringPlayBackRecordsANewClip) {
+    auto screen = cast<CameraVideo4ItouchuViewController>(start("CameraVideo4ItouchuViewController", "back", 1));
+    ASSERT_TRUE(screen);
+    advance(4.0); // one tick, a second, two seconds of recording
+    ASSERT_TRUE(screen->isPlaying());
+    auto written = std::filesystem::last_write_time(movie());
+    tap(screen->retryButton());
+    EXPECT_FALSE(screen->isPlaying());
+    EXPECT_EQ(label(screen), "");
+    EXPECT_FALSE(answerBarShown(screen));
+    EXPECT_EQ(screen->player()->rate(), 0);
+    advance(5.0);
+    ASSERT_TRUE(screen->isPlaying());
+    EXPECT_NE(std::filesystem::last_write_time(movie()), written);
+    answer(false);
+    EXPECT_EQ(result(), 2);
 }
 
 } // namespace
