@@ -2,6 +2,7 @@
 #include "OperatorCameraDisplay.h"
 
 #include <Categorys/DXLocalizedString.h>
+#include <Core/DXTestViewController.h>
 #include <CoreGraphics/CGImage.h>
 #include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
@@ -327,10 +328,25 @@ bool actOnImagePicker() {
     if (now - pickerMemory.since < 0.5) {
         return false;
     }
-    // Zoom and focus show on a live picture only; the flash lights or not.
+    // Zoom and focus show on a live picture only, and only of the camera the test is about (the
+    // screen's title says which); the flash lights or not.
     bool camera = picker->sourceType() == UIImagePickerControllerSourceTypeCamera;
     bool front = camera && picker->cameraDevice() == UIImagePickerControllerCameraDeviceFront;
-    pickerMemory.live = camera && cameraIsLive(front ? SimCamera::Position::Front : SimCamera::Position::Back);
+    bool frontWanted = front;
+    Ref<UIViewController> beneath = picker->presentingViewController();
+    if (auto navigation = cast<UINavigationController>(beneath)) {
+        beneath = navigation->topViewController();
+    }
+    if (auto container = cast<DXTestViewController>(beneath)) {
+        beneath = container->oldViewController();
+    }
+    if (auto screen = cast<DXBaseViewController>(beneath); screen && screen->info()) {
+        auto params = screen->info()->params();
+        auto direction = params ? cast<NSString>(params->objectForKey("direction"_ns)) : nullptr;
+        frontWanted = direction && direction->str() == "front";
+    }
+    pickerMemory.live =
+        camera && front == frontWanted && cameraIsLive(front ? SimCamera::Position::Front : SimCamera::Position::Back);
     pickerMemory.flashLit = camera && !front && SimCamera::current().hasFlash() && SimCamera::current().fireFlash();
     // Without a picture from the camera the operator cancels.
     return UITestDriver::takePicture() || UITestDriver::cancelImagePicker();
