@@ -384,8 +384,9 @@ std::optional<MovieFileInfo> MovieFileRead(const std::string& path, std::string*
     info.framesPerSecond = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
     info.frameCount = static_cast<int>(v->nb_frames);
     double videoLength = v->duration > 0 ? static_cast<double>(v->duration) * av_q2d(v->time_base) : 0;
-    if (videoLength <= 0 && info.framesPerSecond > 0) {
-        videoLength = info.frameCount / info.framesPerSecond;
+    if (videoLength <= 0 && info.frameCount > 0) {
+        // A movie of a single frame has no rate to read: it shows for one frame of the usual 30.
+        videoLength = info.frameCount / (info.framesPerSecond > 0 ? info.framesPerSecond : 30.0);
     }
     info.duration = videoLength;
     int sound = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -475,7 +476,13 @@ bool MovieFrameReader::restart() {
     s.next.reset();
     s.currentAt = s.nextAt = -1;
     s.ended = false;
-    return decodeNext() && (s.current = std::move(s.next), s.currentAt = s.nextAt, s.next.reset(), true);
+    if (!decodeNext()) {
+        return false;
+    }
+    s.current = std::move(s.next);
+    s.currentAt = s.nextAt;
+    s.next.reset();
+    return true;
 }
 
 // Decodes the next frame into `next`; false at the end of the track.

@@ -417,4 +417,27 @@ TEST_F(MovieTest, TruncatedMovieDoesNotCrashTheReaders) {
     }
 }
 
+TEST_F(MovieTest, WriterRefusesBadSizesAndUnwritablePlaces) {
+    std::string error;
+    EXPECT_FALSE(MovieFileWriter::create(path(), 481, 640, 20, false, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(MovieFileWriter::create(path(), 0, 640, 20, false));
+    EXPECT_FALSE(MovieFileWriter::create(path(), 480, 640, 0, false));
+    EXPECT_FALSE(MovieFileWriter::create("/no/such/folder/output.mov", 480, 640, 20, true, &error));
+    // A frame of another size is scaled to the movie's; a frame without pixels is refused.
+    auto writer = MovieFileWriter::create(path(), 64, 48, 10, false);
+    ASSERT_TRUE(writer);
+    auto frame = SimCamera::current().frame(SimCamera::Position::Back, 120, 90, SimCamera::current().neutralGains(), 0);
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(writer->addFrame(*frame));
+    EXPECT_FALSE(writer->addFrame(SimFrame{}));
+    EXPECT_TRUE(writer->finish({}));
+    EXPECT_FALSE(writer->finish({}));
+    auto info = MovieFileRead(path(), &error);
+    ASSERT_TRUE(info) << error;
+    EXPECT_EQ(info->width, 64);
+    EXPECT_EQ(info->height, 48);
+    EXPECT_EQ(info->frameCount, 1);
+}
+
 } // namespace
