@@ -36,7 +36,10 @@ const std::vector<FaultDomain>& faultDomains() {
         {"audio", [] { return numberedPartNames<SimAudio>(SimAudio::kPartCount); },
          [](const std::string& path, std::string* error) { return SimAudio::current().loadFaults(path, error); }},
         {"cameras and display",
-         [] { return std::vector<std::string>{"backCamera", "frontCamera", "torch", "flash", "display", "backlight"}; },
+         [] {
+             return std::vector<std::string>{"backCamera", "frontCamera", "torch",  "flash",
+                                             "display",    "backlight",   "storage"};
+         },
          [](const std::string& path, std::string* error) { return SimCamera::current().loadFaults(path, error); }},
         {"touch and keys", [] { return SimTouchKeys::partNames(); },
          [](const std::string& path, std::string* error) { return SimTouchKeys::current().loadFaults(path, error); }},

@@ -14,10 +14,9 @@
 
 namespace {
 
-// Tests the simulated session cannot pass on a sound device: the camera attribute tests go through
-// the system's camera screen, which the scripted operator does not work yet, and the call test dials
-// the number the station's profile gives, which the loopback back office has none of.
-const std::string kNotWalkable[] = {"FRONT_CAMERA_ADV_TEST", "BACK_CAMERA_ADV_TEST", "LIVECALL"};
+// Tests the simulated session cannot pass on a sound device: the call test dials the number the
+// station's profile gives, which the loopback back office has none of.
+const std::string kNotWalkable[] = {"LIVECALL"};
 
 Ref<NSDictionary> bundlePropertyList(const char* name) {
     auto path = NSBundle::mainBundle()->pathForResourceOfType(NSString::from(name), "plist"_ns);

@@ -1,10 +1,15 @@
 // The scripted operator on the camera and display screens (see OperatorCameraDisplay.h).
 #include "OperatorCameraDisplay.h"
 
+#include <Categorys/DXLocalizedString.h>
+#include <Core/DXTestViewController.h>
 #include <CoreGraphics/CGImage.h>
+#include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
+#include <Diagnostics/CameraDisplay/CameraAttributeViewController.h>
 #include <Diagnostics/CameraDisplay/CameraModelViewController.h>
 #include <Diagnostics/CameraDisplay/CameraPictureViewController.h>
+#include <Diagnostics/CameraDisplay/DXCameraVideoScreen.h>
 #include <Diagnostics/CameraDisplay/FillColorViewController.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDictionary.h>
@@ -36,8 +41,18 @@ struct Memory {
     NSInteger shownColour = -1;
     std::vector<uint32_t> firstPreview;
     bool previewMoved = false; // a later look at the live picture differed from the first
+    double playingSince = -1;  // when the clip's play-back began to show
 };
 Memory memory;
+
+// What the operator saw in the system camera screen last.
+struct PickerMemory {
+    const void* picker = nullptr;
+    double since = 0;
+    bool live = false;     // the camera's picture moved while the operator tried zoom and focus
+    bool flashLit = false; // the flash lit when the operator tried it
+};
+PickerMemory pickerMemory;
 
 bool visible(const Ref<UIView>& view) {
     return view && !view->isHidden() && view->window();
@@ -232,13 +247,120 @@ bool pictureLooksRight(const Ref<UIImage>& shot, const Ref<UIView>& area, SimCam
     return false;
 }
 
+// Whether a camera shows a live picture: what it sees changes over half a second and is not black.
+bool cameraIsLive(SimCamera::Position position) {
+    auto& camera = SimCamera::current();
+    auto gains = camera.neutralGains();
+    double now = DispatchClock::uptime();
+    auto a = camera.frame(position, 48, 64, gains, now - 0.5);
+    auto b = camera.frame(position, 48, 64, gains, now);
+    if (!a || !b) {
+        return false;
+    }
+    auto mean = b->mean(0, 0, 1, 1);
+    return a->pixels != b->pixels && mean.r + mean.g + mean.b > 60;
+}
+
+// The video screens: the operator talks while the clip is recorded, then watches and listens to
+// the play-back for a little over a second and answers whether picture and sound were right.
+bool actOnVideo(const Ref<DXCameraVideoScreen>& video, bool answerShown, double now,
+                const std::function<std::optional<bool>(const std::string&)>& scripted) {
+    if (memory.step == 0) {
+        memory.step = 1;
+        SimAudio::current().speak(now, 30);
+        return true;
+    }
+    if (!answerShown || !video->isPlaying()) {
+        return false;
+    }
+    auto area = video->previewImageView();
+    CGRect b = area && area->window() ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
+    if (memory.playingSince < 0) {
+        memory.playingSince = now;
+        return true;
+    }
+    // A first look once the clip is under way, a second one a second later: a live clip moves.
+    if (memory.firstPreview.empty()) {
+        if (now - memory.playingSince < 0.4) {
+            return false;
+        }
+        memory.firstPreview = samplesOf(UIScreenshotImage(), b);
+        return true;
+    }
+    if (now - memory.playingSince < 1.4) {
+        return false;
+    }
+    auto shot = UIScreenshotImage();
+    bool picture =
+        pictureLooksRight(shot, area, SimCamera::current().scene()) && moved(memory.firstPreview, samplesOf(shot, b));
+    bool sound = SimAudio::current().heard(memory.playingSince, now);
+    return answerTap(video, picture && sound, scripted);
+}
+
+// The camera attribute screen: back from the system camera screen, the operator answers each
+// question from what it saw there.
+bool actOnAttributes(const Ref<CameraAttributeViewController>& screen, bool answerShown,
+                     const std::function<std::optional<bool>(const std::string&)>& scripted) {
+    if (!answerShown || !visible(screen->tipLabel())) {
+        return false;
+    }
+    auto tip = screen->tipLabel()->text();
+    bool yes = pickerMemory.live;
+    if (tip && tip->isEqual(DXLocalizedString("CAMERA_ATTRIBUTE_CONTROLLER_ANSWER_FLASH"))) {
+        yes = pickerMemory.flashLit;
+    }
+    return answerTap(screen, yes, scripted);
+}
+
 } // namespace
+
+bool actOnImagePicker() {
+    auto picker = UITestDriver::topImagePicker();
+    if (!picker) {
+        return false;
+    }
+    double now = DispatchClock::uptime();
+    if (pickerMemory.picker != picker.get()) {
+        pickerMemory = PickerMemory{};
+        pickerMemory.picker = picker.get();
+        pickerMemory.since = now;
+        return false;
+    }
+    if (now - pickerMemory.since < 0.5) {
+        return false;
+    }
+    // Zoom and focus show on a live picture only, and only of the camera the test is about (the
+    // screen's title says which); the flash lights or not.
+    bool camera = picker->sourceType() == UIImagePickerControllerSourceTypeCamera;
+    bool front = camera && picker->cameraDevice() == UIImagePickerControllerCameraDeviceFront;
+    bool frontWanted = front;
+    Ref<UIViewController> beneath = picker->presentingViewController();
+    if (auto navigation = cast<UINavigationController>(beneath)) {
+        beneath = navigation->topViewController();
+    }
+    if (auto container = cast<DXTestViewController>(beneath)) {
+        beneath = container->oldViewController();
+    }
+    if (auto screen = cast<DXBaseViewController>(beneath); screen && screen->info()) {
+        auto params = screen->info()->params();
+        auto direction = params ? cast<NSString>(params->objectForKey("direction"_ns)) : nullptr;
+        frontWanted = direction && direction->str() == "front";
+    }
+    pickerMemory.live =
+        camera && front == frontWanted && cameraIsLive(front ? SimCamera::Position::Front : SimCamera::Position::Back);
+    pickerMemory.flashLit = camera && !front && SimCamera::current().hasFlash() && SimCamera::current().fireFlash();
+    // Without a picture from the camera the operator cancels.
+    return UITestDriver::takePicture() || UITestDriver::cancelImagePicker();
+}
 
 bool isCameraDisplayScreen(const std::string& screenClass) {
     static const std::set<std::string> screens = {
-        "GhostScreenViewController", "LCDCrackViewController",          "BrightnessViewController",
-        "FillColorViewController",   "FillColor4ItouchuViewController", "FlashModelViewController",
-        "CameraModelViewController", "CameraPictureViewController",     "WhiteBalanceViewController",
+        "GhostScreenViewController",         "LCDCrackViewController",
+        "BrightnessViewController",          "FillColorViewController",
+        "FillColor4ItouchuViewController",   "FlashModelViewController",
+        "CameraModelViewController",         "CameraPictureViewController",
+        "WhiteBalanceViewController",        "CameraVideoViewController",
+        "CameraVideo4ItouchuViewController", "CameraAttributeViewController",
     };
     return screens.count(screenClass) != 0;
 }
@@ -317,6 +439,12 @@ bool act(const Ref<DXBaseViewController>& screen,
             return false;
         }
         return answerTap(screen, camera.torchLit(), scripted);
+    }
+    if (auto video = cast<DXCameraVideoScreen>(screen)) {
+        return actOnVideo(video, answerShown, now, scripted);
+    }
+    if (auto attributes = cast<CameraAttributeViewController>(screen)) {
+        return actOnAttributes(attributes, answerShown, scripted);
     }
     if (screenClass == "CameraModelViewController") {
         auto model = cast<CameraModelViewController>(screen);

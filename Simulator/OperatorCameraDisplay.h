@@ -14,6 +14,10 @@
 
 namespace camera_operator {
 
+// The system camera screen (UIImagePickerController) on top: the operator tries the camera's zoom,
+// focus and flash, then takes the picture, or cancels when the camera gives none. Answers whether
+// it did anything; false when no such screen is shown.
+bool actOnImagePicker();
 // Whether the operator handles the screen class here.
 bool isCameraDisplayScreen(const std::string& screenClass);
 // One step on such a screen; `scripted` answers a test key's scripted answer, if any. Answers

@@ -117,6 +117,9 @@ bool ScriptedOperator::act() {
         // A failed-test alert: the operator leaves the test rather than trying again.
         return UITestDriver::tapAlertButtonTitled("Exit") || UITestDriver::tapAlertButtonAtIndex(0);
     }
+    if (UITestDriver::topImagePicker()) {
+        return camera_operator::actOnImagePicker();
+    }
     auto container = cast<DXTestViewController>(UITestDriver::topViewController());
     if (!container) {
         if (auto navigation = cast<UINavigationController>(UITestDriver::topViewController())) {

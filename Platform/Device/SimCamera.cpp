@@ -143,6 +143,7 @@ bool SimCamera::applyFaults(const std::string& text, std::string* error) {
     static const std::vector<std::string> lightStates = {"working", "absent", "dead"};
     static const std::vector<std::string> displayStates = {"working", "deadArea", "ghost", "crack"};
     static const std::vector<std::string> backlightStates = {"working", "stuck"};
+    static const std::vector<std::string> storageStates = {"working", "full"};
     for (auto it = root.begin(); it != root.end(); ++it) {
         const std::vector<std::string>* states = nullptr;
         const std::string& part = it.key();
@@ -154,6 +155,8 @@ bool SimCamera::applyFaults(const std::string& text, std::string* error) {
             states = &displayStates;
         } else if (part == "backlight") {
             states = &backlightStates;
+        } else if (part == "storage") {
+            states = &storageStates;
         } else {
             continue; // another component's part
         }
@@ -185,6 +188,11 @@ bool SimCamera::applyFaults(const std::string& text, std::string* error) {
                                                   : DisplayFault::None);
         } else if (c.part == "backlight") {
             setBacklightStuck(c.state == "stuck");
+        } else if (c.part == "storage" && c.state == "full") {
+            // Movies and pictures are what fill a phone: the storage keeps too little room to record.
+            auto storage = SimDevice::current().storage();
+            storage.freeBytes = std::min<int64_t>(storage.freeBytes, kFullStorageFreeBytes);
+            SimDevice::current().setStorage(storage);
         }
     }
     return true;

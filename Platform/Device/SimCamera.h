@@ -14,7 +14,8 @@
 //
 // Parts of a faults overlay (docs/device.md): "backCamera", "frontCamera" (working, absent, dead,
 // frozen), "torch" and "flash" (working, absent, dead), "display" (working, deadArea, ghost,
-// crack), "backlight" (working, stuck). Names of other components' parts are left to them.
+// crack), "backlight" (working, stuck), "storage" (working, full: the device's storage keeps only
+// kFullStorageFreeBytes free, too little to record a movie). Names of other components' parts are left to them.
 //
 // Thread-safe: frames are rendered on whatever thread asks (the capture threads of the platform).
 #pragma once
@@ -56,6 +57,8 @@ public:
         float red = 1, green = 1, blue = 1;
     };
     static constexpr float kMaxWhiteBalanceGain = 4.0f;
+    // The free bytes of a full storage.
+    static constexpr int64_t kFullStorageFreeBytes = 512 * 1024;
 
     // The chart's patches, left to right then top to bottom, and where each lies in the frame (as
     // fractions of its width and height, upright). Their true colours (0..1).

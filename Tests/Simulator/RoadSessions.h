@@ -34,7 +34,8 @@ inline std::vector<std::string> audio() {
 inline std::vector<std::string> cameraDisplay() {
     return with({"LCD_FILL_COLOR_TEST", "LCD_BACKLIGHT_TEST", "GHOST_SCREEN_TEST", "LCD_CRACK_TEST", "FLASH_TEST",
                  "BACK_CAMERA_PATTERN_TEST", "FRONT_CAMERA_WHITE_TEST", "BACK_CAMERA_PICTURE_TEST",
-                 "FRONT_CAMERA_PICTURE_TEST", "WHITE_BALANCE_TEST"});
+                 "FRONT_CAMERA_PICTURE_TEST", "WHITE_BALANCE_TEST", "FRONT_CAMERA_VIDEO_TEST", "BACK_CAMERA_VIDEO_TEST",
+                 "BACK_CAMERA_VIDEO_STEP_TEST", "FRONT_CAMERA_ADV_TEST", "BACK_CAMERA_ADV_TEST"});
 }
 inline std::vector<std::string> touchKeys() {
     return with({"TOUCH_SCREEN_TEST", "TOUCH_DRAW_TEST", "TOUCH_PANEL_TEST", "MULTI_TOUCH_TEST", "STYLUS_TEST",
