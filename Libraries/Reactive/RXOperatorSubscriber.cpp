@@ -7,32 +7,6 @@
 
 namespace rx_detail {
 
-void RecursiveLockWord::lockSlow(const void* me) noexcept {
-    for (int spin = 0; spin < 64; ++spin) {
-        const void* expected = nullptr;
-        if (owner_.load(std::memory_order_relaxed) == nullptr &&
-            owner_.compare_exchange_weak(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
-            return;
-        }
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-    waiters_.fetch_add(1, std::memory_order_seq_cst);
-    while (true) {
-        const void* current = owner_.load(std::memory_order_seq_cst);
-        if (current == nullptr) {
-            const void* expected = nullptr;
-            if (owner_.compare_exchange_strong(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
-                break;
-            }
-            continue;
-        }
-        owner_.wait(current, std::memory_order_seq_cst);
-    }
-    waiters_.fetch_sub(1, std::memory_order_relaxed);
-}
-
 void OperatorSubscriberBase::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
     if (!disposable || disposable == outer_) {
         return;
@@ -133,6 +107,11 @@ Ref<RXTuple> ReusableTuple::update(const std::vector<id>& values, size_t index) 
     array_ = storage;
     tuple_ = make<RXTuple>(array_);
     return tuple_;
+}
+
+bool deliversSerially(const Ref<RXSignal>& signal) noexcept {
+    auto* op = dynamic_cast<OperatorSignal*>(signal.get());
+    return op && op->deliversSerially();
 }
 
 Ref<RXDisposable> OperatorSignal::subscribe(const Ref<RXSubscriber>& subscriber) {

@@ -1,12 +1,13 @@
 // The subscriber the operators subscribe to their sources with, and the signal class that operators
 // return. Internal to the signal library.
 //
-// A user-level subscription (RXBlockSubscriber through createSignal) pays for a recursive mutex, a
-// compound disposable of its own, a removal link and boxed blocks. An operator level needs none of
-// that: its subscriber holds the downstream subscriber and the operator's step inline, serialises its
-// events with a one-word recursive lock (a source may be a subject fed from several threads, and a
-// step may send back into its own source), and keeps the source's subscription in the one compound
-// disposable that the operator's subscription answers anyway.
+// A user-level subscription (RXBlockSubscriber through createSignal) pays for a recursive lock, a
+// compound disposable of its own and boxed blocks. An operator level needs none of that: its
+// subscriber holds the downstream subscriber and the operator's step inline, and keeps the source's
+// subscription in the one compound disposable that the operator's subscription answers anyway. Over
+// a source that may send from several threads at once (a subject, a block signal) it serialises its
+// events with a one-word recursive lock (recursive: a step may send back into its own source); over
+// another operator, which already delivers one event at a time, it takes no lock.
 //
 // What a subscriber observes is unchanged: nothing reaches it once its subscription is disposed, an
 // operator that finishes early ends its source's subscription before it sends the completion, and
@@ -15,6 +16,7 @@
 #pragma once
 
 #include <Reactive/RXCompoundDisposable.h>
+#include <Reactive/RXLockWord.h>
 #include <Reactive/RXSignal.h>
 
 #include <atomic>
@@ -27,57 +29,6 @@ class NSError;
 class RXTuple;
 
 namespace rx_detail {
-
-// A recursive lock in one pointer-sized word (plus a depth and a waiter count): uncontended, a lock
-// is one compare-and-swap and an unlock one store. A contended lock spins briefly, then sleeps on the
-// word.
-class RecursiveLockWord {
-public:
-    void lock() noexcept {
-        const void* me = self();
-        if (owner_.load(std::memory_order_relaxed) == me) {
-            ++depth_;
-            return;
-        }
-        const void* expected = nullptr;
-        if (!owner_.compare_exchange_strong(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
-            lockSlow(me);
-        }
-    }
-    void unlock() noexcept {
-        if (depth_ > 0) {
-            --depth_;
-            return;
-        }
-        owner_.store(nullptr, std::memory_order_seq_cst);
-        if (waiters_.load(std::memory_order_seq_cst) > 0) {
-            owner_.notify_all();
-        }
-    }
-
-private:
-    static const void* self() noexcept {
-        thread_local char token;
-        return &token;
-    }
-    void lockSlow(const void* me) noexcept;
-
-    std::atomic<const void*> owner_{nullptr};
-    uint32_t depth_ = 0; // touched by the owner only
-    std::atomic<uint32_t> waiters_{0};
-};
-
-// Holds a RecursiveLockWord for a scope.
-class LockWordGuard {
-public:
-    explicit LockWordGuard(RecursiveLockWord& lock) noexcept : lock_(lock) { lock_.lock(); }
-    ~LockWordGuard() { lock_.unlock(); }
-    LockWordGuard(const LockWordGuard&) = delete;
-    LockWordGuard& operator=(const LockWordGuard&) = delete;
-
-private:
-    RecursiveLockWord& lock_;
-};
 
 // The operator's side of one subscription: the downstream subscriber, the operator's subscription
 // (`outer`: answered to the caller and reported downstream) and the source's subscription in it.
@@ -124,8 +75,8 @@ private:
 // An operator subscriber with its step inline. Step provides
 //   void next(const id& value, OperatorSubscriberBase& op);
 // and optionally error(error, op) and completed(op) (by default they forward). With Locked false
-// the step serialises its events itself (a state shared by the sources of a combining operator
-// has one lock for all of them).
+// the source delivers serially, or the step serialises its events itself (a state shared by the
+// sources of a combining operator has one lock for all of them).
 template <class Step, bool Locked = true>
 class OperatorSubscriber final : public OperatorSubscriberBase {
 public:
@@ -194,27 +145,45 @@ private:
 };
 
 // The signal an operator returns: its subscription is one compound disposable, reported to the
-// subscriber, and the block connects the subscriber to the sources.
+// subscriber, and the block connects the subscriber to the sources. A signal made `serial` delivers
+// the events of each subscription one at a time (its subscriber forwards them under a lock of its
+// own or under one held further up), so an operator on it needs no lock of its own.
 class OperatorSignal final : public RXSignal {
 public:
     using Connect = std::function<void(const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer)>;
-    explicit OperatorSignal(Connect connect) : connect_(std::move(connect)) {}
+    explicit OperatorSignal(Connect connect, bool serial = false) : connect_(std::move(connect)), serial_(serial) {}
     Ref<RXDisposable> subscribe(const Ref<RXSubscriber>& subscriber) override;
+    bool deliversSerially() const noexcept { return serial_; }
 
 private:
     Connect connect_;
+    bool serial_;
 };
 
+// Whether the signal is known to deliver each subscription's events one at a time.
+bool deliversSerially(const Ref<RXSignal>& signal) noexcept;
+
 // A one-source operator: each subscription subscribes an OperatorSubscriber<Step> made by the
-// factory to the source.
+// factory to the source. Over a source that delivers serially the subscriber takes no lock: the
+// source's own serialisation covers it (a chain of operators over a subject locks once, at its
+// head). The result delivers serially either way.
 template <class Factory>
 Ref<RXSignal> operatorSignal(const Ref<RXSignal>& source, Factory factory) {
     using Step = decltype(factory());
+    if (deliversSerially(source)) {
+        return make<OperatorSignal>(
+            [source, factory](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+                auto op = make<OperatorSubscriber<Step, false>>(downstream, outer, factory());
+                op->attach(source->subscribe(op));
+            },
+            true);
+    }
     return make<OperatorSignal>(
         [source, factory](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
-            auto op = make<OperatorSubscriber<Step>>(downstream, outer, factory());
+            auto op = make<OperatorSubscriber<Step, true>>(downstream, outer, factory());
             op->attach(source->subscribe(op));
-        });
+        },
+        true);
 }
 
 } // namespace rx_detail

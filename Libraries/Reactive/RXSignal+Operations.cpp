@@ -201,21 +201,22 @@ Ref<RXSignal> RXSignal::combineLatest(const std::vector<Ref<RXSignal>>& signals)
         return RXSignal::empty();
     }
     std::vector<Ref<RXSignal>> copy = signals;
-    return make<rx_detail::OperatorSignal>([copy](const Ref<RXSubscriber>& downstream,
-                                                  const Ref<RXCompoundDisposable>& outer) {
-               const size_t count = copy.size();
-               auto state = std::make_shared<CombineAllState>();
-               state->latest.resize(count);
-               state->hasValue.assign(count, false);
-               state->completed.assign(count, false);
-               state->sources = make<RXCompoundDisposable>();
-               outer->addDisposable(state->sources);
-               for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
-                   auto op = make<rx_detail::OperatorSubscriber<CombineAllStep, false>>(downstream, state->sources,
-                                                                                        CombineAllStep{state, index});
-                   op->attach(copy[index]->subscribe(op));
-               }
-           })
+    return make<rx_detail::OperatorSignal>(
+               [copy](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+                   const size_t count = copy.size();
+                   auto state = std::make_shared<CombineAllState>();
+                   state->latest.resize(count);
+                   state->hasValue.assign(count, false);
+                   state->completed.assign(count, false);
+                   state->sources = make<RXCompoundDisposable>();
+                   outer->addDisposable(state->sources);
+                   for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
+                       auto op = make<rx_detail::OperatorSubscriber<CombineAllStep, false>>(
+                           downstream, state->sources, CombineAllStep{state, index});
+                       op->attach(copy[index]->subscribe(op));
+                   }
+               },
+               true) // every event goes out under the state's lock
         ->named("+combineLatest: %@", arrayOfSignals(signals));
 }
 
