@@ -18,22 +18,20 @@ void OperatorSubscriberBase::attach(const Ref<RXDisposable>& disposable) {
     if (!disposable || disposable == source_) {
         return;
     }
-    bool first = false;
     {
         LockWordGuard guard(lock_);
         if (!source_) {
             source_ = disposable;
-            first = true;
         }
     }
     outer_->addDisposable(disposable);
-    if (done_.load(std::memory_order_acquire)) {
+    if (done_.load(std::memory_order_acquire) || sourceEnded_.load(std::memory_order_acquire)) {
         disposable->dispose(); // finished while the source was still subscribing
     }
-    (void)first;
 }
 
 void OperatorSubscriberBase::endSource() {
+    sourceEnded_.store(true, std::memory_order_release);
     Ref<RXDisposable> source;
     {
         LockWordGuard guard(lock_);

@@ -54,6 +54,8 @@ public:
     void finish();
     // Ends the source's subscription, then fails downstream.
     void fail(const Ref<NSError>& error);
+    // Ends the source's subscription and sends nothing.
+    void endSource();
 
     const Ref<RXSubscriber>& downstream() const noexcept { return downstream_; }
     const Ref<RXCompoundDisposable>& outer() const noexcept { return outer_; }
@@ -61,7 +63,6 @@ public:
 protected:
     // Marks the subscription finished; false when it already was.
     bool markDone() noexcept { return !done_.exchange(true, std::memory_order_acq_rel); }
-    void endSource();
 
     RecursiveLockWord lock_;
 
@@ -70,6 +71,7 @@ private:
     Ref<RXCompoundDisposable> outer_;
     Ref<RXDisposable> source_;
     std::atomic<bool> done_{false};
+    std::atomic<bool> sourceEnded_{false};
 };
 
 // An operator subscriber with its step inline. Step provides
@@ -184,6 +186,20 @@ Ref<RXSignal> operatorSignal(const Ref<RXSignal>& source, Factory factory) {
             op->attach(source->subscribe(op));
         },
         true);
+}
+
+// Subscribes an OperatorSubscriber<Step> to `source` for the operator subscription `outer`: locked
+// unless the source delivers serially.
+template <class Step>
+void subscribeStep(const Ref<RXSignal>& source, const Ref<RXSubscriber>& downstream,
+                   const Ref<RXCompoundDisposable>& outer, Step step) {
+    if (deliversSerially(source)) {
+        auto op = make<OperatorSubscriber<Step, false>>(downstream, outer, std::move(step));
+        op->attach(source->subscribe(op));
+    } else {
+        auto op = make<OperatorSubscriber<Step, true>>(downstream, outer, std::move(step));
+        op->attach(source->subscribe(op));
+    }
 }
 
 } // namespace rx_detail

@@ -172,76 +172,96 @@ Ref<RXStream> RXSignal::zipWithStream(const Ref<RXStream>& stream) {
 // ---- Primitives ----
 
 namespace {
-// The signals a bind subscription still waits for (the receiver and every live inner signal). Only
-// their number matters, so the state holds no signal: an inner signal's subscription must not keep
-// the signal (and what it captured) alive.
+// One subscription to bind: how many signals it still waits for (the receiver and every live
+// inner signal). Only their number matters, so the state holds no signal: an inner signal's
+// subscription must not keep the signal (and what it captured) alive.
 struct BindState {
-    std::recursive_mutex lock;
-    NSUInteger active = 1;
+    rx_detail::RecursiveLockWord lock;
+    NSUInteger active = 1; // guarded by lock
+    RXSignalBindBlock bindingBlock;
+    Ref<RXSubscriber> downstream;
+    Ref<RXCompoundDisposable> compound; // the operator's subscription: every other one is in it
+
+    // A signal finished (`finished`: an inner signal's subscription, nil for the receiver): the
+    // completion goes out once none is left.
+    void finishOne(const Ref<RXCompoundDisposable>& finished) {
+        {
+            rx_detail::LockWordGuard guard(lock);
+            if (--active == 0) {
+                downstream->sendCompleted();
+                compound->dispose();
+                return;
+            }
+        }
+        if (finished) {
+            compound->removeDisposable(finished);
+            finished->dispose();
+        }
+    }
+    void fail(const Ref<NSError>& error) {
+        compound->dispose(); // every other subscription first
+        downstream->sendError(error);
+    }
+};
+
+// An inner signal's events: values pass straight on (the downstream subscriber serialises what
+// several inner signals send at once).
+struct BindInnerStep {
+    std::shared_ptr<BindState> state;
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) { op.forwardNext(value); }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase&) { state->fail(error); }
+    void completed(rx_detail::OperatorSubscriberBase& op) { state->finishOne(op.outer()); }
+};
+
+// The receiver's events: each value is bound to a signal, subscribed at once.
+struct BindSourceStep {
+    std::shared_ptr<BindState> state;
+    bool stopped = false; // by the binding block: the receiver's later events count no more
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) {
+        if (stopped) {
+            return;
+        }
+        bool stop = false;
+        Ref<RXSignal> signal = state->bindingBlock ? state->bindingBlock(value, &stop) : nullptr;
+        if (signal) {
+            {
+                rx_detail::LockWordGuard guard(state->lock);
+                ++state->active;
+            }
+            auto inner = make<RXCompoundDisposable>();
+            state->compound->addDisposable(inner);
+            rx_detail::subscribeStep(signal, state->downstream, inner, BindInnerStep{state});
+        }
+        if (!signal || stop) {
+            stopped = true;
+            op.endSource();
+            state->finishOne(nullptr);
+        }
+    }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase&) {
+        if (!stopped) {
+            state->fail(error);
+        }
+    }
+    void completed(rx_detail::OperatorSubscriberBase&) {
+        if (!stopped) {
+            stopped = true;
+            state->finishOne(nullptr);
+        }
+    }
 };
 } // namespace
 
 Ref<RXSignal> RXSignal::bind(std::function<RXSignalBindBlock()> block) {
     Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
-               RXSignalBindBlock bindingBlock = block();
-               auto state = std::make_shared<BindState>();
-               auto compound = make<RXCompoundDisposable>();
-
-               auto completeSignal = [state, compound, subscriber](const Ref<RXDisposable>& finished) {
-                   {
-                       std::lock_guard<std::recursive_mutex> guard(state->lock);
-                       if (--state->active == 0) {
-                           subscriber->sendCompleted();
-                           compound->dispose();
-                           return;
-                       }
-                   }
-                   compound->removeDisposable(finished);
-               };
-
-               auto addSignal = [state, compound, subscriber, completeSignal](const Ref<RXSignal>& signal) {
-                   {
-                       std::lock_guard<std::recursive_mutex> guard(state->lock);
-                       ++state->active;
-                   }
-                   auto serial = make<RXSerialDisposable>();
-                   compound->addDisposable(serial);
-                   Ref<RXDisposable> disposable = signal->subscribeNextErrorCompleted(
-                       [subscriber](const id& value) { subscriber->sendNext(value); },
-                       [compound, subscriber](const Ref<NSError>& error) {
-                           compound->dispose();
-                           subscriber->sendError(error);
-                       },
-                       [completeSignal, serial] { completeSignal(serial); });
-                   serial->setDisposable(disposable);
-               };
-
-               auto selfDisposable = make<RXSerialDisposable>();
-               compound->addDisposable(selfDisposable);
-               Ref<RXDisposable> disposable = self->subscribeNextErrorCompleted(
-                   [compound, bindingBlock, addSignal, completeSignal, selfDisposable](const id& value) {
-                       if (compound->isDisposed()) {
-                           return;
-                       }
-                       bool stop = false;
-                       Ref<RXSignal> signal = bindingBlock ? bindingBlock(value, &stop) : nullptr;
-                       if (signal) {
-                           addSignal(signal);
-                       }
-                       if (!signal || stop) {
-                           selfDisposable->dispose();
-                           completeSignal(selfDisposable);
-                       }
-                   },
-                   [compound, subscriber](const Ref<NSError>& error) {
-                       compound->dispose();
-                       subscriber->sendError(error);
-                   },
-                   [completeSignal, selfDisposable] { completeSignal(selfDisposable); });
-               selfDisposable->setDisposable(disposable);
-               return compound;
-           })
+    return make<rx_detail::OperatorSignal>(
+               [self, block](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+                   auto state = std::make_shared<BindState>();
+                   state->bindingBlock = block();
+                   state->downstream = downstream;
+                   state->compound = outer;
+                   rx_detail::subscribeStep(self, downstream, outer, BindSourceStep{state});
+               })
         ->named("[%@] -bind:", name());
 }
 
