@@ -255,3 +255,53 @@ TEST(RXFastPaths, ADisposableMadeWithABlockRunsItOnceFromManyThreadsOrNeverWhenL
     EXPECT_EQ(*kept, 0);
     EXPECT_TRUE(make<RXDisposable>(RXDisposableBlock())->isDisposed());
 }
+
+// ---- Reused tuples ----
+
+TEST(RXFastPaths, AZipTupleASubscriberKeepsIsNeverChangedByLaterPairs) {
+    auto a = RXSubject::subject(), b = RXSubject::subject(), c = RXSubject::subject();
+    std::vector<Ref<RXTuple>> kept;
+    std::vector<std::string> seen;
+    auto subscription =
+        RXSignal::zip({Ref<RXSignal>(a), Ref<RXSignal>(b), Ref<RXSignal>(c)})->subscribeNext([&](const id& v) {
+            seen.push_back(text(v));
+            if (seen.size() % 2 == 0) {
+                kept.push_back(cast<RXTuple>(v));
+            }
+        });
+    for (int i = 1; i <= 6; ++i) {
+        a->sendNext(box(i));
+        b->sendNext(i == 3 ? id() : box(10 * i));
+        c->sendNext(box(100 * i));
+    }
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[2], "(3,nil,300)");
+    ASSERT_EQ(kept.size(), 3u);
+    for (size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(text(kept[i]), seen[2 * i + 1]);
+    }
+    subscription->dispose();
+}
+
+TEST(RXFastPaths, ZipWithPairsInOrderAndCompletesWhenAFinishedSideHasNothingLeft) {
+    auto a = RXSubject::subject(), b = RXSubject::subject();
+    std::vector<std::string> seen;
+    auto subscription = a->zipWith(b)->subscribeNextCompleted([&](const id& v) { seen.push_back(text(v)); },
+                                                              [&] { seen.push_back("completed"); });
+    a->sendNext(box(1));
+    a->sendNext(box(2));
+    a->sendCompleted(); // 2 still waits for its pair
+    EXPECT_TRUE(seen.empty());
+    b->sendNext(box(10));
+    b->sendNext(box(20));
+    EXPECT_EQ(seen, (std::vector<std::string>{"(1,10)", "(2,20)", "completed"}));
+    EXPECT_TRUE(b->subscribers().empty()); // the other side released before the completion
+    subscription->dispose();
+
+    std::vector<std::string> alone;
+    a = RXSubject::subject();
+    a->zipWith(nullptr)->subscribeNextCompleted([&](const id& v) { alone.push_back(text(v)); },
+                                                [&] { alone.push_back("completed"); });
+    a->sendCompleted();
+    EXPECT_EQ(alone, (std::vector<std::string>{"completed"}));
+}
