@@ -107,6 +107,135 @@ Ref<RXTuple> ReusableTuple::update(const std::vector<id>& values, size_t index) 
     return tuple_;
 }
 
+BlockSink::~BlockSink() {
+    endSubscriptions();
+}
+
+bool BlockSink::terminate() {
+    if (done_) {
+        return false;
+    }
+    done_ = true;
+    endSubscriptions();
+    return true;
+}
+
+void BlockSink::endSubscriptions() {
+    Ref<RXCompoundDisposable> first, more;
+    {
+        SpinGuard guard(subscriptionsLock_);
+        ended_ = true;
+        first = std::move(subscription_);
+        more = std::move(more_);
+        subscription_ = nullptr;
+        more_ = nullptr;
+    }
+    if (first) {
+        first->dispose();
+    }
+    if (more) {
+        more->dispose();
+    }
+}
+
+void BlockSink::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
+    if (!disposable || disposable->isDisposed()) {
+        return;
+    }
+    bool ended = false;
+    Ref<RXCompoundDisposable> more;
+    {
+        SpinGuard guard(subscriptionsLock_);
+        ended = ended_;
+        if (!ended) {
+            if (!subscription_ || subscription_ == disposable) {
+                subscription_ = disposable;
+                return;
+            }
+            if (!more_) {
+                more_ = make<RXCompoundDisposable>(); // a second subscription with one sink: rare
+            }
+            more = more_;
+        }
+    }
+    if (ended) {
+        disposable->dispose();
+    } else {
+        more->addDisposable(disposable);
+    }
+}
+
+// Counts a block call for its scope, and unlocks at its end.
+class BlockSink::Call {
+public:
+    explicit Call(BlockSink& sink) noexcept : sink_(sink) {
+        sink_.lock();
+        ++sink_.calls_;
+    }
+    ~Call() {
+        --sink_.calls_;
+        sink_.unlock();
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+private:
+    BlockSink& sink_;
+};
+
+void BlockSink::sendNext(const id& value) {
+    Call call(*this);
+    if (!done_ && next_) {
+        next_(value);
+    }
+}
+
+void BlockSink::releaseBlocksAfterTermination(RXNextBlock& next, RXCompletedBlock& completed, RXErrorBlock& error) {
+    // A block still running further up this thread's stack (the termination came from inside it) is
+    // left for the sink's own end.
+    if (calls_ == 1) {
+        next = std::move(next_);
+        completed = std::move(completed_);
+        error = std::move(error_);
+    }
+}
+
+void BlockSink::sendError(const Ref<NSError>& error) {
+    Call call(*this);
+    if (!terminate()) {
+        return;
+    }
+    RXErrorBlock block = std::move(error_);
+    RXNextBlock next;
+    RXCompletedBlock completed;
+    RXErrorBlock unused;
+    releaseBlocksAfterTermination(next, completed, unused);
+    if (block) {
+        block(error);
+    }
+}
+
+void BlockSink::sendCompleted() {
+    Call call(*this);
+    if (!terminate()) {
+        return;
+    }
+    RXCompletedBlock block = std::move(completed_);
+    RXNextBlock next;
+    RXCompletedBlock unused;
+    RXErrorBlock error;
+    releaseBlocksAfterTermination(next, unused, error);
+    if (block) {
+        block();
+    }
+}
+
+Ref<RXDisposable> subscribeNextErrorCompleted(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error,
+                                              RXCompletedBlock completed) {
+    auto sink = make<BlockSink>(std::move(next), std::move(error), std::move(completed), !deliversSerially(source));
+    return source->subscribe(sink);
+}
+
 bool deliversSerially(const Ref<RXSignal>& signal) noexcept {
     auto* op = dynamic_cast<OperatorSignal*>(signal.get());
     return op && op->deliversSerially();

@@ -15,6 +15,7 @@
 // createSignal.
 #pragma once
 
+#include <Reactive/RXBlockSubscriber.h>
 #include <Reactive/RXCompoundDisposable.h>
 #include <Reactive/RXLockWord.h>
 #include <Reactive/RXSignal.h>
@@ -186,6 +187,79 @@ Ref<RXSignal> operatorSignal(const Ref<RXSignal>& source, Factory factory) {
             op->attach(source->subscribe(op));
         },
         true);
+}
+
+// The subscriber of an operator built from blocks (one that forwards from its blocks to a
+// subscriber of its own, schedules, or keeps state across sources): the three blocks inline, a
+// one-word lock only when the source may send from several threads at once, and the reported
+// subscription kept by itself instead of in a compound with a removal link. Like the public block
+// subscriber it drops everything after its first termination, ends the subscription before the
+// termination's block runs (and when it goes away), and releases its blocks once terminated.
+class BlockSink final : public NSObject, public RXSubscriber {
+public:
+    BlockSink(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed, bool locked)
+        : RXSubscriber(this), locked_(locked), next_(std::move(next)), error_(std::move(error)),
+          completed_(std::move(completed)) {}
+    ~BlockSink() override;
+
+    void sendNext(const id& value) override;
+    void sendError(const Ref<NSError>& error) override;
+    void sendCompleted() override;
+    void didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) override;
+
+private:
+    void lock() noexcept {
+        if (locked_) {
+            lock_.lock();
+        }
+    }
+    void unlock() noexcept {
+        if (locked_) {
+            lock_.unlock();
+        }
+    }
+    class Call;
+    // Marks the sink terminated and ends its subscriptions; false when it already was terminated.
+    bool terminate();
+    void endSubscriptions();
+    // With a termination under way: moves the blocks out, to be released after it.
+    void releaseBlocksAfterTermination(RXNextBlock& next, RXCompletedBlock& completed, RXErrorBlock& error);
+
+    RecursiveLockWord lock_;
+    const bool locked_;
+    bool done_ = false; // under the lock (or the source's serial delivery)
+    int calls_ = 0;     // blocks running (nested through a recursive delivery)
+    RXNextBlock next_;
+    RXErrorBlock error_;
+    RXCompletedBlock completed_;
+    SpinLockByte subscriptionsLock_;
+    bool ended_ = false;                     // under subscriptionsLock_
+    Ref<RXCompoundDisposable> subscription_; // the first reported subscription
+    Ref<RXCompoundDisposable> more_;         // any further ones (rare)
+};
+
+// The subscribe family for operators: subscribes a BlockSink to `source`.
+Ref<RXDisposable> subscribeNextErrorCompleted(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error,
+                                              RXCompletedBlock completed);
+inline Ref<RXDisposable> subscribeNext(const Ref<RXSignal>& source, RXNextBlock next) {
+    return subscribeNextErrorCompleted(source, std::move(next), nullptr, nullptr);
+}
+inline Ref<RXDisposable> subscribeNextCompleted(const Ref<RXSignal>& source, RXNextBlock next,
+                                                RXCompletedBlock completed) {
+    return subscribeNextErrorCompleted(source, std::move(next), nullptr, std::move(completed));
+}
+inline Ref<RXDisposable> subscribeNextError(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error) {
+    return subscribeNextErrorCompleted(source, std::move(next), std::move(error), nullptr);
+}
+inline Ref<RXDisposable> subscribeError(const Ref<RXSignal>& source, RXErrorBlock error) {
+    return subscribeNextErrorCompleted(source, nullptr, std::move(error), nullptr);
+}
+inline Ref<RXDisposable> subscribeCompleted(const Ref<RXSignal>& source, RXCompletedBlock completed) {
+    return subscribeNextErrorCompleted(source, nullptr, nullptr, std::move(completed));
+}
+inline Ref<RXDisposable> subscribeErrorCompleted(const Ref<RXSignal>& source, RXErrorBlock error,
+                                                 RXCompletedBlock completed) {
+    return subscribeNextErrorCompleted(source, nullptr, std::move(error), std::move(completed));
 }
 
 // Subscribes an OperatorSubscriber<Step> to `source` for the operator subscription `outer`: locked

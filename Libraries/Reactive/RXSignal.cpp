@@ -270,8 +270,8 @@ Ref<RXSignal> RXSignal::concat(const Ref<RXSignal>& signal) {
     return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                // One disposable for both subscriptions, whichever order they come in.
                auto disposable = make<RXCompoundDisposable>();
-               disposable->addDisposable(self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
+               disposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+                   self, [subscriber](const id& value) { subscriber->sendNext(value); },
                    [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
                    [subscriber, signal, disposable] {
                        if (signal) {
