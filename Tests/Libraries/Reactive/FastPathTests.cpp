@@ -305,3 +305,29 @@ TEST(RXFastPaths, ZipWithPairsInOrderAndCompletesWhenAFinishedSideHasNothingLeft
     a->sendCompleted();
     EXPECT_EQ(alone, (std::vector<std::string>{"completed"}));
 }
+
+// ---- Operators built from blocks ----
+
+TEST(RXFastPaths, ASourceThatEndsFromInsideItsOwnValueLeavesTheOperatorsSound) {
+    auto first = RXSubject::subject(), second = RXSubject::subject(), trigger = RXSubject::subject();
+    std::vector<std::string> seen;
+    auto subscription = first->concat(second)->takeUntil(trigger)->subscribeNextCompleted(
+        [&](const id& v) {
+            seen.push_back(text(v));
+            if (unbox<int>(v) == 1) {
+                first->sendCompleted(); // ends the source while its value is delivered
+                second->sendNext(box(2));
+            } else {
+                trigger->sendNext(box(0)); // ends the whole chain from inside a value
+                second->sendNext(box(4));
+            }
+        },
+        [&] { seen.push_back("completed"); });
+    first->sendNext(box(1));
+    second->sendNext(box(3));
+    EXPECT_EQ(seen, (std::vector<std::string>{"1", "2", "completed"}));
+    EXPECT_TRUE(first->subscribers().empty());
+    EXPECT_TRUE(second->subscribers().empty());
+    EXPECT_TRUE(trigger->subscribers().empty());
+    subscription->dispose();
+}
