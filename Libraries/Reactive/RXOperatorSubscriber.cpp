@@ -15,11 +15,14 @@ void OperatorSubscriberBase::didSubscribeWithDisposable(const Ref<RXCompoundDisp
 }
 
 void OperatorSubscriberBase::attach(const Ref<RXDisposable>& disposable) {
-    if (!disposable || disposable == source_) {
+    if (!disposable) {
         return;
     }
     {
         LockWordGuard guard(lock_);
+        if (disposable == source_) {
+            return;
+        }
         if (!source_) {
             source_ = disposable;
         }
