@@ -47,34 +47,34 @@ Ref<RXBlockSubscriber> RXBlockSubscriber::subscriberWithNextErrorCompleted(RXNex
 }
 
 RXNextBlock RXBlockSubscriber::next() const {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     return cleared_ ? nullptr : next_;
 }
 
 void RXBlockSubscriber::setNext(RXNextBlock next) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     retire(std::move(next_));
     next_ = std::move(next);
 }
 
 RXErrorBlock RXBlockSubscriber::error() const {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     return cleared_ ? nullptr : error_;
 }
 
 void RXBlockSubscriber::setError(RXErrorBlock error) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     retire(std::move(error_));
     error_ = std::move(error);
 }
 
 RXCompletedBlock RXBlockSubscriber::completed() const {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     return cleared_ ? nullptr : completed_;
 }
 
 void RXBlockSubscriber::setCompleted(RXCompletedBlock completed) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     retire(std::move(completed_));
     completed_ = std::move(completed);
 }
@@ -87,7 +87,7 @@ void RXBlockSubscriber::clearBlocks() {
     RXErrorBlock error;
     RXCompletedBlock completed;
     {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        rx_detail::LockWordGuard guard(lock_);
         cleared_ = true;
         if (calls_ > 0) {
             return; // finishCall releases them once the running block has returned
@@ -105,7 +105,7 @@ void RXBlockSubscriber::clearBlocks() {
 void RXBlockSubscriber::finishCall() {
     // Called with the lock held, after a block returned.
     if (--calls_ == 0) {
-        retired_.clear();
+        retired_.reset();
         if (cleared_) {
             next_ = nullptr;
             error_ = nullptr;
@@ -115,7 +115,7 @@ void RXBlockSubscriber::finishCall() {
 }
 
 void RXBlockSubscriber::sendNext(const id& value) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     if (cleared_ || !next_) {
         return;
     }
@@ -130,7 +130,7 @@ void RXBlockSubscriber::sendNext(const id& value) {
 }
 
 void RXBlockSubscriber::sendError(const Ref<NSError>& error) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     if (cleared_) {
         disposable_->dispose();
         return;
@@ -149,7 +149,7 @@ void RXBlockSubscriber::sendError(const Ref<NSError>& error) {
 }
 
 void RXBlockSubscriber::sendCompleted() {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    rx_detail::LockWordGuard guard(lock_);
     if (cleared_) {
         disposable_->dispose();
         return;
@@ -172,6 +172,17 @@ void RXBlockSubscriber::didSubscribeWithDisposable(const Ref<RXCompoundDisposabl
         return;
     }
     disposable_->addDisposable(disposable);
-    disposable->addDisposable(make<rx_detail::RemovalDisposable>(
-        rx_detail::RemovalDisposable::Key(), disposable_, disposable, rx_detail::RemovalDisposable::Owner::Strong));
+    // The subscription takes itself out of this subscriber's compound when it ends (holding the
+    // compound until then).
+    switch (disposable->linkOwner(RXCompoundDisposable::OwnerKey(), disposable_)) {
+    case RXCompoundDisposable::OwnerLink::Linked:
+        break;
+    case RXCompoundDisposable::OwnerLink::AlreadyDisposed:
+        disposable_->removeDisposable(disposable);
+        break;
+    case RXCompoundDisposable::OwnerLink::AlreadyLinked: // reported to another subscriber as well
+        disposable->addDisposable(make<rx_detail::RemovalDisposable>(
+            rx_detail::RemovalDisposable::Key(), disposable_, disposable, rx_detail::RemovalDisposable::Owner::Strong));
+        break;
+    }
 }

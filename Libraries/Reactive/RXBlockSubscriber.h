@@ -8,10 +8,11 @@
 #pragma once
 
 #include <Reactive/RXCompoundDisposable.h>
+#include <Reactive/RXLockWord.h>
 #include <Reactive/RXSubscriber.h>
 
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <vector>
 
 class NSError;
@@ -54,15 +55,18 @@ private:
     template <class Block>
     void retire(Block&& block) {
         if (calls_ > 0 && block) {
-            retired_.push_back([keep = std::move(block)] {});
+            if (!retired_) {
+                retired_ = std::make_unique<std::vector<std::function<void()>>>();
+            }
+            retired_->push_back([keep = std::move(block)] {});
         }
     }
 
-    mutable std::recursive_mutex lock_;
+    mutable rx_detail::RecursiveLockWord lock_;
     RXNextBlock next_;
     RXErrorBlock error_;
     RXCompletedBlock completed_;
-    std::vector<std::function<void()>> retired_;
+    std::unique_ptr<std::vector<std::function<void()>>> retired_; // made when a block is replaced
     int calls_ = 0;        // blocks running (nested on this thread through the recursive lock)
     bool cleared_ = false; // the blocks are cleared, or will be once the running ones return
     bool deallocating_ = false;

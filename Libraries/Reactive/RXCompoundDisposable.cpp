@@ -108,9 +108,24 @@ void RXCompoundDisposable::addDisposable(const Ref<RXDisposable>& disposable) {
 }
 
 void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable) {
-    if (!disposable) {
-        return;
+    if (disposable) {
+        removeMember(disposable.get());
     }
+}
+
+RXCompoundDisposable::OwnerLink RXCompoundDisposable::linkOwner(OwnerKey, const Ref<RXCompoundDisposable>& owner) {
+    Guard guard(*this);
+    if (disposed_.load(std::memory_order_relaxed)) {
+        return OwnerLink::AlreadyDisposed;
+    }
+    if (owner_) {
+        return OwnerLink::AlreadyLinked;
+    }
+    owner_ = owner;
+    return OwnerLink::Linked;
+}
+
+void RXCompoundDisposable::removeMember(const RXDisposable* disposable) {
     // Removed members are released after the lock is left: a release may deallocate, and the
     // deallocation may come back here.
     Ref<RXDisposable> removed[2];
@@ -123,7 +138,7 @@ void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable)
             return;
         }
         for (int i = 0; i < 2; ++i) {
-            if (inline_[i] == disposable) {
+            if (inline_[i].get() == disposable) {
                 removed[i] = std::move(inline_[i]);
                 inline_[i] = nullptr;
             }
@@ -131,7 +146,7 @@ void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable)
         if (more_ && !more_->empty()) {
             auto& members = *more_;
             for (size_t i = members.size(); i-- > 0;) {
-                if (members[i] == disposable) {
+                if (members[i].get() == disposable) {
                     // Kept aside and released after the lock (the vector grows here, rarely).
                     removedFromArray.push_back(std::move(members[i]));
                     members.erase(members.begin() + static_cast<std::ptrdiff_t>(i));
@@ -143,19 +158,16 @@ void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable)
     }
     if (traced) {
         if (RXTracer* tracer = RXTracer::tracer()) {
-            tracer->compoundRemoved(RXTracer::probeDescription(id(this)), RXTracer::probeDescription(disposable),
-                                    count);
+            tracer->compoundRemoved(RXTracer::probeDescription(id(this)),
+                                    RXTracer::probeDescription(id(const_cast<RXDisposable*>(disposable))), count);
         }
     }
-}
-
-bool RXCompoundDisposable::isDisposed() const {
-    return disposed_.load(std::memory_order_acquire);
 }
 
 void RXCompoundDisposable::dispose() {
     Ref<RXDisposable> first, second;
     std::unique_ptr<std::vector<Ref<RXDisposable>>> more;
+    Ref<RXCompoundDisposable> owner;
     {
         Guard guard(*this);
         disposed_.store(true, std::memory_order_release);
@@ -164,6 +176,11 @@ void RXCompoundDisposable::dispose() {
         inline_[0] = nullptr;
         inline_[1] = nullptr;
         more = std::move(more_);
+        owner = std::move(owner_);
+        owner_ = nullptr;
+    }
+    if (owner) {
+        owner->removeMember(this);
     }
     if (first) {
         first->dispose();

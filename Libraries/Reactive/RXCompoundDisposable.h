@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+class RXBlockSubscriber;
+
 class RXCompoundDisposable : public RXDisposable {
     NS_OBJECT(RXCompoundDisposable, RXDisposable)
 public:
@@ -29,13 +31,25 @@ public:
     // Removes every occurrence, without disposing it; nothing once the compound is disposed.
     void removeDisposable(const Ref<RXDisposable>& disposable);
 
-    bool isDisposed() const override;
+    // Final, and inline: senders check it for every event.
+    bool isDisposed() const final { return disposed_.load(std::memory_order_acquire); }
     void dispose() override;
+
+    // For the subscribers that keep their subscriptions in a compound of their own: the receiver (a
+    // subscription) takes itself out of `owner` when it is disposed, without a member to do it.
+    class OwnerKey {
+        friend class ::RXBlockSubscriber;
+        OwnerKey() = default;
+    };
+    enum class OwnerLink { Linked, AlreadyLinked, AlreadyDisposed };
+    [[nodiscard]] OwnerLink linkOwner(OwnerKey, const Ref<RXCompoundDisposable>& owner);
 
 private:
     class Guard;
+    void removeMember(const RXDisposable* disposable);
     mutable std::atomic<bool> locked_{false};
     std::atomic<bool> disposed_{false};
     Ref<RXDisposable> inline_[2];
     std::unique_ptr<std::vector<Ref<RXDisposable>>> more_; // members beyond the two inline slots
+    Ref<RXCompoundDisposable> owner_;                      // see linkOwner
 };

@@ -30,9 +30,21 @@ public:
     // A scoped disposable that disposes the receiver when its last reference goes.
     virtual Ref<RXScopedDisposable> asScopedDisposable();
 
+protected:
+    // For a subclass that keeps the block in its own storage (`slot`, constructed after this base):
+    // the disposable is live, with a block to run when `hasBlock`, disposed otherwise.
+    struct BlockSlot {
+        RXDisposableBlock* slot;
+        bool hasBlock;
+    };
+    explicit RXDisposable(BlockSlot block) noexcept;
+
 private:
     enum : uint8_t { Disposed = 0, Live = 1, LiveWithBlock = 2 };
-    // Only the thread that moves the state away from LiveWithBlock touches block_ afterwards.
+    // The block's storage: the subclass's slot, or one of its own (owned) for initWithBlock:. A
+    // disposable without a block (compound, serial, ...) pays one pointer for it. Only the thread
+    // that moves the state away from LiveWithBlock touches the block afterwards.
+    RXDisposableBlock* block_ = nullptr;
     std::atomic<uint8_t> state_;
-    RXDisposableBlock block_;
+    bool ownsBlock_ = false;
 };

@@ -16,12 +16,17 @@ Ref<RXDisposable> RXDynamicSignal::subscribe(const Ref<RXSubscriber>& subscriber
     auto disposable = make<RXCompoundDisposable>();
     Ref<RXSubscriber> passthrough = make<RXPassthroughSubscriber>(subscriber, this, disposable);
     if (didSubscribe_) {
-        auto* scheduler = static_cast<RXSubscriptionScheduler*>(RXScheduler::subscriptionScheduler().get());
-        Ref<RXDisposable> scheduling =
-            scheduler->scheduleWork([self = Ref<RXDynamicSignal>(this), passthrough, disposable] {
-                disposable->addDisposable(self->didSubscribe_(passthrough));
-            });
-        disposable->addDisposable(scheduling);
+        if (RXScheduler::hasCurrentScheduler()) {
+            // Run at once, as the subscription scheduler would: nothing to keep for later.
+            disposable->addDisposable(didSubscribe_(passthrough));
+        } else {
+            auto* scheduler = static_cast<RXSubscriptionScheduler*>(RXScheduler::subscriptionScheduler().get());
+            Ref<RXDisposable> scheduling =
+                scheduler->scheduleWork([self = Ref<RXDynamicSignal>(this), passthrough, disposable] {
+                    disposable->addDisposable(self->didSubscribe_(passthrough));
+                });
+            disposable->addDisposable(scheduling);
+        }
     }
     return disposable;
 }

@@ -7,32 +7,6 @@
 
 namespace rx_detail {
 
-void RecursiveLockWord::lockSlow(const void* me) noexcept {
-    for (int spin = 0; spin < 64; ++spin) {
-        const void* expected = nullptr;
-        if (owner_.load(std::memory_order_relaxed) == nullptr &&
-            owner_.compare_exchange_weak(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
-            return;
-        }
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-    waiters_.fetch_add(1, std::memory_order_seq_cst);
-    while (true) {
-        const void* current = owner_.load(std::memory_order_seq_cst);
-        if (current == nullptr) {
-            const void* expected = nullptr;
-            if (owner_.compare_exchange_strong(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
-                break;
-            }
-            continue;
-        }
-        owner_.wait(current, std::memory_order_seq_cst);
-    }
-    waiters_.fetch_sub(1, std::memory_order_relaxed);
-}
-
 void OperatorSubscriberBase::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
     if (!disposable || disposable == outer_) {
         return;
@@ -41,25 +15,26 @@ void OperatorSubscriberBase::didSubscribeWithDisposable(const Ref<RXCompoundDisp
 }
 
 void OperatorSubscriberBase::attach(const Ref<RXDisposable>& disposable) {
-    if (!disposable || disposable == source_) {
+    if (!disposable) {
         return;
     }
-    bool first = false;
     {
         LockWordGuard guard(lock_);
+        if (disposable == source_) {
+            return;
+        }
         if (!source_) {
             source_ = disposable;
-            first = true;
         }
     }
     outer_->addDisposable(disposable);
-    if (done_.load(std::memory_order_acquire)) {
+    if (done_.load(std::memory_order_acquire) || sourceEnded_.load(std::memory_order_acquire)) {
         disposable->dispose(); // finished while the source was still subscribing
     }
-    (void)first;
 }
 
 void OperatorSubscriberBase::endSource() {
+    sourceEnded_.store(true, std::memory_order_release);
     Ref<RXDisposable> source;
     {
         LockWordGuard guard(lock_);
@@ -133,6 +108,140 @@ Ref<RXTuple> ReusableTuple::update(const std::vector<id>& values, size_t index) 
     array_ = storage;
     tuple_ = make<RXTuple>(array_);
     return tuple_;
+}
+
+BlockSink::~BlockSink() {
+    endSubscriptions();
+}
+
+bool BlockSink::terminate() {
+    if (done_) {
+        return false;
+    }
+    done_ = true;
+    endSubscriptions();
+    return true;
+}
+
+void BlockSink::endSubscriptions() {
+    Ref<RXCompoundDisposable> first, more;
+    {
+        SpinGuard guard(subscriptionsLock_);
+        ended_ = true;
+        first = std::move(subscription_);
+        more = std::move(more_);
+        subscription_ = nullptr;
+        more_ = nullptr;
+    }
+    if (first) {
+        first->dispose();
+    }
+    if (more) {
+        more->dispose();
+    }
+}
+
+void BlockSink::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
+    if (!disposable || disposable->isDisposed()) {
+        return;
+    }
+    bool ended = false;
+    Ref<RXCompoundDisposable> more;
+    {
+        SpinGuard guard(subscriptionsLock_);
+        ended = ended_;
+        if (!ended) {
+            if (!subscription_ || subscription_ == disposable) {
+                subscription_ = disposable;
+                return;
+            }
+            if (!more_) {
+                more_ = make<RXCompoundDisposable>(); // a second subscription with one sink: rare
+            }
+            more = more_;
+        }
+    }
+    if (ended) {
+        disposable->dispose();
+    } else {
+        more->addDisposable(disposable);
+    }
+}
+
+// Counts a block call for its scope, and unlocks at its end.
+class BlockSink::Call {
+public:
+    explicit Call(BlockSink& sink) noexcept : sink_(sink) {
+        sink_.lock();
+        ++sink_.calls_;
+    }
+    ~Call() {
+        --sink_.calls_;
+        sink_.unlock();
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+private:
+    BlockSink& sink_;
+};
+
+void BlockSink::sendNext(const id& value) {
+    Call call(*this);
+    if (!done_ && next_) {
+        next_(value);
+    }
+}
+
+void BlockSink::releaseBlocksAfterTermination(RXNextBlock& next, RXCompletedBlock& completed, RXErrorBlock& error) {
+    // A block still running further up this thread's stack (the termination came from inside it) is
+    // left for the sink's own end.
+    if (calls_ == 1) {
+        next = std::move(next_);
+        completed = std::move(completed_);
+        error = std::move(error_);
+    }
+}
+
+void BlockSink::sendError(const Ref<NSError>& error) {
+    Call call(*this);
+    if (!terminate()) {
+        return;
+    }
+    RXErrorBlock block = std::move(error_);
+    RXNextBlock next;
+    RXCompletedBlock completed;
+    RXErrorBlock unused;
+    releaseBlocksAfterTermination(next, completed, unused);
+    if (block) {
+        block(error);
+    }
+}
+
+void BlockSink::sendCompleted() {
+    Call call(*this);
+    if (!terminate()) {
+        return;
+    }
+    RXCompletedBlock block = std::move(completed_);
+    RXNextBlock next;
+    RXCompletedBlock unused;
+    RXErrorBlock error;
+    releaseBlocksAfterTermination(next, unused, error);
+    if (block) {
+        block();
+    }
+}
+
+Ref<RXDisposable> subscribeNextErrorCompleted(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error,
+                                              RXCompletedBlock completed) {
+    auto sink = make<BlockSink>(std::move(next), std::move(error), std::move(completed), !deliversSerially(source));
+    return source->subscribe(sink);
+}
+
+bool deliversSerially(const Ref<RXSignal>& signal) noexcept {
+    auto* op = dynamic_cast<OperatorSignal*>(signal.get());
+    return op && op->deliversSerially();
 }
 
 Ref<RXDisposable> OperatorSignal::subscribe(const Ref<RXSubscriber>& subscriber) {

@@ -1,12 +1,13 @@
 // The subscriber the operators subscribe to their sources with, and the signal class that operators
 // return. Internal to the signal library.
 //
-// A user-level subscription (RXBlockSubscriber through createSignal) pays for a recursive mutex, a
-// compound disposable of its own, a removal link and boxed blocks. An operator level needs none of
-// that: its subscriber holds the downstream subscriber and the operator's step inline, serialises its
-// events with a one-word recursive lock (a source may be a subject fed from several threads, and a
-// step may send back into its own source), and keeps the source's subscription in the one compound
-// disposable that the operator's subscription answers anyway.
+// A user-level subscription (RXBlockSubscriber through createSignal) pays for a recursive lock, a
+// compound disposable of its own and boxed blocks. An operator level needs none of that: its
+// subscriber holds the downstream subscriber and the operator's step inline, and keeps the source's
+// subscription in the one compound disposable that the operator's subscription answers anyway. Over
+// a source that may send from several threads at once (a subject, a block signal) it serialises its
+// events with a one-word recursive lock (recursive: a step may send back into its own source); over
+// another operator, which already delivers one event at a time, it takes no lock.
 //
 // What a subscriber observes is unchanged: nothing reaches it once its subscription is disposed, an
 // operator that finishes early ends its source's subscription before it sends the completion, and
@@ -14,7 +15,9 @@
 // createSignal.
 #pragma once
 
+#include <Reactive/RXBlockSubscriber.h>
 #include <Reactive/RXCompoundDisposable.h>
+#include <Reactive/RXLockWord.h>
 #include <Reactive/RXSignal.h>
 
 #include <atomic>
@@ -27,57 +30,6 @@ class NSError;
 class RXTuple;
 
 namespace rx_detail {
-
-// A recursive lock in one pointer-sized word (plus a depth and a waiter count): uncontended, a lock
-// is one compare-and-swap and an unlock one store. A contended lock spins briefly, then sleeps on the
-// word.
-class RecursiveLockWord {
-public:
-    void lock() noexcept {
-        const void* me = self();
-        if (owner_.load(std::memory_order_relaxed) == me) {
-            ++depth_;
-            return;
-        }
-        const void* expected = nullptr;
-        if (!owner_.compare_exchange_strong(expected, me, std::memory_order_acquire, std::memory_order_relaxed)) {
-            lockSlow(me);
-        }
-    }
-    void unlock() noexcept {
-        if (depth_ > 0) {
-            --depth_;
-            return;
-        }
-        owner_.store(nullptr, std::memory_order_seq_cst);
-        if (waiters_.load(std::memory_order_seq_cst) > 0) {
-            owner_.notify_all();
-        }
-    }
-
-private:
-    static const void* self() noexcept {
-        thread_local char token;
-        return &token;
-    }
-    void lockSlow(const void* me) noexcept;
-
-    std::atomic<const void*> owner_{nullptr};
-    uint32_t depth_ = 0; // touched by the owner only
-    std::atomic<uint32_t> waiters_{0};
-};
-
-// Holds a RecursiveLockWord for a scope.
-class LockWordGuard {
-public:
-    explicit LockWordGuard(RecursiveLockWord& lock) noexcept : lock_(lock) { lock_.lock(); }
-    ~LockWordGuard() { lock_.unlock(); }
-    LockWordGuard(const LockWordGuard&) = delete;
-    LockWordGuard& operator=(const LockWordGuard&) = delete;
-
-private:
-    RecursiveLockWord& lock_;
-};
 
 // The operator's side of one subscription: the downstream subscriber, the operator's subscription
 // (`outer`: answered to the caller and reported downstream) and the source's subscription in it.
@@ -103,6 +55,8 @@ public:
     void finish();
     // Ends the source's subscription, then fails downstream.
     void fail(const Ref<NSError>& error);
+    // Ends the source's subscription and sends nothing.
+    void endSource();
 
     const Ref<RXSubscriber>& downstream() const noexcept { return downstream_; }
     const Ref<RXCompoundDisposable>& outer() const noexcept { return outer_; }
@@ -110,7 +64,6 @@ public:
 protected:
     // Marks the subscription finished; false when it already was.
     bool markDone() noexcept { return !done_.exchange(true, std::memory_order_acq_rel); }
-    void endSource();
 
     RecursiveLockWord lock_;
 
@@ -119,13 +72,14 @@ private:
     Ref<RXCompoundDisposable> outer_;
     Ref<RXDisposable> source_;
     std::atomic<bool> done_{false};
+    std::atomic<bool> sourceEnded_{false};
 };
 
 // An operator subscriber with its step inline. Step provides
 //   void next(const id& value, OperatorSubscriberBase& op);
 // and optionally error(error, op) and completed(op) (by default they forward). With Locked false
-// the step serialises its events itself (a state shared by the sources of a combining operator
-// has one lock for all of them).
+// the source delivers serially, or the step serialises its events itself (a state shared by the
+// sources of a combining operator has one lock for all of them).
 template <class Step, bool Locked = true>
 class OperatorSubscriber final : public OperatorSubscriberBase {
 public:
@@ -194,27 +148,132 @@ private:
 };
 
 // The signal an operator returns: its subscription is one compound disposable, reported to the
-// subscriber, and the block connects the subscriber to the sources.
+// subscriber, and the block connects the subscriber to the sources. A signal made `serial` delivers
+// the events of each subscription one at a time (its subscriber forwards them under a lock of its
+// own or under one held further up), so an operator on it needs no lock of its own.
 class OperatorSignal final : public RXSignal {
 public:
     using Connect = std::function<void(const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer)>;
-    explicit OperatorSignal(Connect connect) : connect_(std::move(connect)) {}
+    explicit OperatorSignal(Connect connect, bool serial = false) : connect_(std::move(connect)), serial_(serial) {}
     Ref<RXDisposable> subscribe(const Ref<RXSubscriber>& subscriber) override;
+    bool deliversSerially() const noexcept { return serial_; }
 
 private:
     Connect connect_;
+    bool serial_;
 };
 
+// Whether the signal is known to deliver each subscription's events one at a time.
+bool deliversSerially(const Ref<RXSignal>& signal) noexcept;
+
 // A one-source operator: each subscription subscribes an OperatorSubscriber<Step> made by the
-// factory to the source.
+// factory to the source. Over a source that delivers serially the subscriber takes no lock: the
+// source's own serialisation covers it (a chain of operators over a subject locks once, at its
+// head). The result delivers serially either way.
 template <class Factory>
 Ref<RXSignal> operatorSignal(const Ref<RXSignal>& source, Factory factory) {
     using Step = decltype(factory());
+    if (deliversSerially(source)) {
+        return make<OperatorSignal>(
+            [source, factory](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+                auto op = make<OperatorSubscriber<Step, false>>(downstream, outer, factory());
+                op->attach(source->subscribe(op));
+            },
+            true);
+    }
     return make<OperatorSignal>(
         [source, factory](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
-            auto op = make<OperatorSubscriber<Step>>(downstream, outer, factory());
+            auto op = make<OperatorSubscriber<Step, true>>(downstream, outer, factory());
             op->attach(source->subscribe(op));
-        });
+        },
+        true);
+}
+
+// The subscriber of an operator built from blocks (one that forwards from its blocks to a
+// subscriber of its own, schedules, or keeps state across sources): the three blocks inline, a
+// one-word lock only when the source may send from several threads at once, and the reported
+// subscription kept by itself instead of in a compound with a removal link. Like the public block
+// subscriber it drops everything after its first termination, ends the subscription before the
+// termination's block runs (and when it goes away), and releases its blocks once terminated.
+class BlockSink final : public NSObject, public RXSubscriber {
+public:
+    BlockSink(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed, bool locked)
+        : RXSubscriber(this), locked_(locked), next_(std::move(next)), error_(std::move(error)),
+          completed_(std::move(completed)) {}
+    ~BlockSink() override;
+
+    void sendNext(const id& value) override;
+    void sendError(const Ref<NSError>& error) override;
+    void sendCompleted() override;
+    void didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) override;
+
+private:
+    void lock() noexcept {
+        if (locked_) {
+            lock_.lock();
+        }
+    }
+    void unlock() noexcept {
+        if (locked_) {
+            lock_.unlock();
+        }
+    }
+    class Call;
+    // Marks the sink terminated and ends its subscriptions; false when it already was terminated.
+    bool terminate();
+    void endSubscriptions();
+    // With a termination under way: moves the blocks out, to be released after it.
+    void releaseBlocksAfterTermination(RXNextBlock& next, RXCompletedBlock& completed, RXErrorBlock& error);
+
+    RecursiveLockWord lock_;
+    const bool locked_;
+    bool done_ = false; // under the lock (or the source's serial delivery)
+    int calls_ = 0;     // blocks running (nested through a recursive delivery)
+    RXNextBlock next_;
+    RXErrorBlock error_;
+    RXCompletedBlock completed_;
+    SpinLockByte subscriptionsLock_;
+    bool ended_ = false;                     // under subscriptionsLock_
+    Ref<RXCompoundDisposable> subscription_; // the first reported subscription
+    Ref<RXCompoundDisposable> more_;         // any further ones (rare)
+};
+
+// The subscribe family for operators: subscribes a BlockSink to `source`.
+Ref<RXDisposable> subscribeNextErrorCompleted(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error,
+                                              RXCompletedBlock completed);
+inline Ref<RXDisposable> subscribeNext(const Ref<RXSignal>& source, RXNextBlock next) {
+    return subscribeNextErrorCompleted(source, std::move(next), nullptr, nullptr);
+}
+inline Ref<RXDisposable> subscribeNextCompleted(const Ref<RXSignal>& source, RXNextBlock next,
+                                                RXCompletedBlock completed) {
+    return subscribeNextErrorCompleted(source, std::move(next), nullptr, std::move(completed));
+}
+inline Ref<RXDisposable> subscribeNextError(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error) {
+    return subscribeNextErrorCompleted(source, std::move(next), std::move(error), nullptr);
+}
+inline Ref<RXDisposable> subscribeError(const Ref<RXSignal>& source, RXErrorBlock error) {
+    return subscribeNextErrorCompleted(source, nullptr, std::move(error), nullptr);
+}
+inline Ref<RXDisposable> subscribeCompleted(const Ref<RXSignal>& source, RXCompletedBlock completed) {
+    return subscribeNextErrorCompleted(source, nullptr, nullptr, std::move(completed));
+}
+inline Ref<RXDisposable> subscribeErrorCompleted(const Ref<RXSignal>& source, RXErrorBlock error,
+                                                 RXCompletedBlock completed) {
+    return subscribeNextErrorCompleted(source, nullptr, std::move(error), std::move(completed));
+}
+
+// Subscribes an OperatorSubscriber<Step> to `source` for the operator subscription `outer`: locked
+// unless the source delivers serially.
+template <class Step>
+void subscribeStep(const Ref<RXSignal>& source, const Ref<RXSubscriber>& downstream,
+                   const Ref<RXCompoundDisposable>& outer, Step step) {
+    if (deliversSerially(source)) {
+        auto op = make<OperatorSubscriber<Step, false>>(downstream, outer, std::move(step));
+        op->attach(source->subscribe(op));
+    } else {
+        auto op = make<OperatorSubscriber<Step, true>>(downstream, outer, std::move(step));
+        op->attach(source->subscribe(op));
+    }
 }
 
 } // namespace rx_detail

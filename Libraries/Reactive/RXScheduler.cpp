@@ -61,6 +61,10 @@ Ref<RXScheduler> RXScheduler::currentScheduler() {
     return nullptr;
 }
 
+bool RXScheduler::hasCurrentScheduler() {
+    return currentOfThread || isOnMainThread();
+}
+
 Ref<NSString> RXScheduler::description() const {
     return NSString::stringWithFormat("<%@: %p> %@", NSStringFromClass(getClass()), static_cast<const void*>(this),
                                       name_);

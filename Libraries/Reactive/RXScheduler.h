@@ -45,6 +45,8 @@ public:
     // The scheduler whose work the calling thread runs; on the main thread by default the
     // main-thread scheduler; nil elsewhere.
     static Ref<RXScheduler> currentScheduler();
+    // Whether currentScheduler would answer one (without making a reference to it).
+    static bool hasCurrentScheduler();
 
     Ref<NSString> name() const { return name_; }
     // "<Class: address> name"

@@ -164,7 +164,8 @@ Ref<RXSignal> RXSignal::groupByTransform(std::function<id(const id& value)> keyB
     Ref<RXSignal> self(this);
     return createSignal([self, keyBlock, transformBlock](const Ref<RXSubscriber>& subscriber) {
                auto groups = std::make_shared<Groups>();
-               return self->subscribeNextErrorCompleted(
+               return rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [groups, keyBlock, transformBlock, subscriber](const id& value) {
                        id key = keyBlock(value);
                        id lookup = key ? key : id(NSNull::null());

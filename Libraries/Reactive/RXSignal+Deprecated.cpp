@@ -1,6 +1,8 @@
 // Deprecated RXSignal operations, kept as part of the library's interface.
 #include <Reactive/RXSignal.h>
 
+#include <Reactive/RXOperatorSubscriber.h>
+
 #include <Reactive/RXInternal.h>
 
 #include <Foundation/NSError.h>
@@ -111,8 +113,9 @@ Ref<RXSignal> RXSignal::windowWithStartClose(const Ref<RXSignal>& openSignal,
                                    state->closeWindow();
                                }
                            };
-                           Ref<RXDisposable> closeSubscription = closeSignal->subscribeNextErrorCompleted(
-                               [close](const id&) { close(); }, [close](const Ref<NSError>&) { close(); }, close);
+                           Ref<RXDisposable> closeSubscription = rx_detail::subscribeNextErrorCompleted(
+                               closeSignal, [close](const id&) { close(); }, [close](const Ref<NSError>&) { close(); },
+                               close);
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            if (state->window == window) {
                                state->closeDisposable = closeSubscription;
@@ -121,7 +124,8 @@ Ref<RXSignal> RXSignal::windowWithStartClose(const Ref<RXSignal>& openSignal,
                            }
                        },
                        nullptr, nullptr));
-               Ref<RXDisposable> selfDisposable = self->subscribeNextErrorCompleted(
+               Ref<RXDisposable> selfDisposable = rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [state](const id& value) {
                        Ref<RXSubject> window;
                        {
@@ -167,21 +171,22 @@ Ref<RXSignal> RXSignal::buffer(NSUInteger count) {
                auto state = std::make_shared<BatchState>();
                state->values.reserve(count);
                auto closeTrigger = RXSubject::subject();
-               Ref<RXDisposable> closeDisposable = closeTrigger->subscribeNext([state, subscriber](const id&) {
-                   std::vector<id> batch;
-                   {
-                       std::lock_guard<std::mutex> guard(state->lock);
-                       batch.swap(state->values);
-                   }
-                   subscriber->sendNext(RXTuple::tupleWithObjectsFromArray(make<NSArray>(std::move(batch))));
-               });
+               Ref<RXDisposable> closeDisposable =
+                   rx_detail::subscribeNext(closeTrigger, [state, subscriber](const id&) {
+                       std::vector<id> batch;
+                       {
+                           std::lock_guard<std::mutex> guard(state->lock);
+                           batch.swap(state->values);
+                       }
+                       subscriber->sendNext(RXTuple::tupleWithObjectsFromArray(make<NSArray>(std::move(batch))));
+                   });
                Ref<RXDisposable> windowsDisposable =
                    self->windowWithStartClose(self, [closeTrigger](const Ref<RXSubject>&) { return closeTrigger; })
                        ->subscribeNextErrorCompleted(
                            [state, closeTrigger, count](const id& value) {
                                auto window = cast<RXSubject>(value);
                                Ref<RXDisposable> windowSubscription =
-                                   window->subscribeNext([state, closeTrigger, count](const id& element) {
+                                   rx_detail::subscribeNext(window, [state, closeTrigger, count](const id& element) {
                                        bool full;
                                        {
                                            std::lock_guard<std::mutex> guard(state->lock);

@@ -1,6 +1,8 @@
 // RXSignal operators for errors, repetition, sharing and waiting.
 #include <Reactive/RXSignal.h>
 
+#include <Reactive/RXOperatorSubscriber.h>
+
 #include <Reactive/RXInternal.h>
 
 #include <Dispatch/DispatchSemaphore.h>
@@ -21,18 +23,18 @@ Ref<RXSignal> RXSignal::catch_(std::function<Ref<RXSignal>(const Ref<NSError>& e
     Ref<RXSignal> self(this);
     return createSignal([self, block](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                auto catchDisposable = make<RXSerialDisposable>();
-               Ref<RXDisposable> subscription =
-                   self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
-                                                     [block, subscriber, catchDisposable](const Ref<NSError>& error) {
-                                                         Ref<RXSignal> signal = block ? block(error) : nullptr;
-                                                         if (!signal) {
-                                                             // Nothing to continue with: the error stands.
-                                                             subscriber->sendError(error);
-                                                             return;
-                                                         }
-                                                         catchDisposable->setDisposable(signal->subscribe(subscriber));
-                                                     },
-                                                     [subscriber] { subscriber->sendCompleted(); });
+               Ref<RXDisposable> subscription = rx_detail::subscribeNextErrorCompleted(
+                   self, [subscriber](const id& value) { subscriber->sendNext(value); },
+                   [block, subscriber, catchDisposable](const Ref<NSError>& error) {
+                       Ref<RXSignal> signal = block ? block(error) : nullptr;
+                       if (!signal) {
+                           // Nothing to continue with: the error stands.
+                           subscriber->sendError(error);
+                           return;
+                       }
+                       catchDisposable->setDisposable(signal->subscribe(subscriber));
+                   },
+                   [subscriber] { subscriber->sendCompleted(); });
                return RXDisposable::disposableWithBlock([catchDisposable, subscription] {
                    catchDisposable->dispose();
                    rx_detail::dispose(subscription);
@@ -100,8 +102,8 @@ Ref<RXCompoundDisposable> subscribeForever(const Ref<RXSignal>& signal, RXNextBl
             }
             recurse();
         };
-        passDisposable->addDisposable(signal->subscribeNextErrorCompleted(
-            next,
+        passDisposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+            signal, next,
             [error, weakLoop, finish](const Ref<NSError>& e) {
                 if (auto loop = weakLoop.lock()) {
                     error(e, loop);
@@ -212,7 +214,8 @@ Ref<RXSignal> RXSignal::takeLast(NSUInteger count) {
     Ref<RXSignal> self(this);
     return createSignal([self, count](const Ref<RXSubscriber>& subscriber) {
                auto values = std::make_shared<std::deque<id>>();
-               return self->subscribeNextErrorCompleted(
+               return rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [values, count](const id& value) {
                        values->push_back(RXTupleNil::wrap(value));
                        while (values->size() > count) {
@@ -261,7 +264,8 @@ struct FirstState {
 id RXSignal::firstOrDefaultSuccessError(const id& defaultValue, bool* success, Ref<NSError>* error) {
     auto state = std::make_shared<FirstState>();
     state->value = defaultValue;
-    take(1)->subscribeNextErrorCompleted(
+    rx_detail::subscribeNextErrorCompleted(
+        take(1),
         [state](const id& value) {
             std::lock_guard<std::mutex> guard(state->lock);
             if (state->done) {

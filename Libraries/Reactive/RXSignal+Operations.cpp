@@ -110,7 +110,8 @@ Ref<RXSignal> RXSignal::combineLatestWith(const Ref<RXSignal>& signal) {
                auto disposable = make<RXCompoundDisposable>();
                auto state = std::make_shared<CombineState>();
                auto side = [state, subscriber](int index, const Ref<RXSignal>& source) {
-                   return source->subscribeNextErrorCompleted(
+                   return rx_detail::subscribeNextErrorCompleted(
+                       source,
                        [state, subscriber, index](const id& value) {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
                            state->latest[index] = RXTupleNil::wrap(value);
@@ -201,21 +202,22 @@ Ref<RXSignal> RXSignal::combineLatest(const std::vector<Ref<RXSignal>>& signals)
         return RXSignal::empty();
     }
     std::vector<Ref<RXSignal>> copy = signals;
-    return make<rx_detail::OperatorSignal>([copy](const Ref<RXSubscriber>& downstream,
-                                                  const Ref<RXCompoundDisposable>& outer) {
-               const size_t count = copy.size();
-               auto state = std::make_shared<CombineAllState>();
-               state->latest.resize(count);
-               state->hasValue.assign(count, false);
-               state->completed.assign(count, false);
-               state->sources = make<RXCompoundDisposable>();
-               outer->addDisposable(state->sources);
-               for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
-                   auto op = make<rx_detail::OperatorSubscriber<CombineAllStep, false>>(downstream, state->sources,
-                                                                                        CombineAllStep{state, index});
-                   op->attach(copy[index]->subscribe(op));
-               }
-           })
+    return make<rx_detail::OperatorSignal>(
+               [copy](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+                   const size_t count = copy.size();
+                   auto state = std::make_shared<CombineAllState>();
+                   state->latest.resize(count);
+                   state->hasValue.assign(count, false);
+                   state->completed.assign(count, false);
+                   state->sources = make<RXCompoundDisposable>();
+                   outer->addDisposable(state->sources);
+                   for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
+                       auto op = make<rx_detail::OperatorSubscriber<CombineAllStep, false>>(
+                           downstream, state->sources, CombineAllStep{state, index});
+                       op->attach(copy[index]->subscribe(op));
+                   }
+               },
+               true) // every event goes out under the state's lock
         ->named("+combineLatest: %@", arrayOfSignals(signals));
 }
 
@@ -405,7 +407,8 @@ Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
                    state->queue.clear();
                }));
                std::weak_ptr<FlattenState> weakState = state;
-               Ref<RXDisposable> sourceDisposable = self->subscribeNextErrorCompleted(
+               Ref<RXDisposable> sourceDisposable = rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [weakState](const id& value) {
                        auto state = weakState.lock();
                        auto signal = cast<RXSignal>(value);
@@ -537,12 +540,12 @@ Ref<RXSignal> RXSignal::takeUntil(const Ref<RXSignal>& trigger) {
                    subscriber->sendCompleted();
                };
                if (trigger) {
-                   disposable->addDisposable(
-                       trigger->subscribeNextCompleted([triggered](const id&) { triggered(); }, triggered));
+                   disposable->addDisposable(rx_detail::subscribeNextCompleted(
+                       trigger, [triggered](const id&) { triggered(); }, triggered));
                }
                if (!disposable->isDisposed()) {
-                   disposable->addDisposable(self->subscribeNextErrorCompleted(
-                       [subscriber](const id& value) { subscriber->sendNext(value); },
+                   disposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+                       self, [subscriber](const id& value) { subscriber->sendNext(value); },
                        [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
                        [disposable, subscriber] {
                            disposable->dispose();
@@ -559,7 +562,8 @@ Ref<RXSignal> RXSignal::takeUntilReplacement(const Ref<RXSignal>& replacement) {
     return createSignal([self, replacement](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
         auto selfDisposable = make<RXSerialDisposable>();
         Ref<RXSignal> other = replacement ? replacement : RXSignal::never();
-        Ref<RXDisposable> replacementDisposable = other->subscribeNextErrorCompleted(
+        Ref<RXDisposable> replacementDisposable = rx_detail::subscribeNextErrorCompleted(
+            other,
             [selfDisposable, subscriber](const id& value) {
                 selfDisposable->dispose();
                 subscriber->sendNext(value);
@@ -596,7 +600,8 @@ Ref<RXSignal> RXSignal::sample(const Ref<RXSignal>& sampler) {
                auto state = std::make_shared<SampleState>();
                auto samplerDisposable = make<RXSerialDisposable>();
                auto sourceDisposable = make<RXSerialDisposable>();
-               sourceDisposable->setDisposable(self->subscribeNextErrorCompleted(
+               sourceDisposable->setDisposable(rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [state](const id& value) {
                        std::lock_guard<std::mutex> guard(state->lock);
                        state->latest = value;
@@ -610,7 +615,8 @@ Ref<RXSignal> RXSignal::sample(const Ref<RXSignal>& sampler) {
                        samplerDisposable->dispose();
                        subscriber->sendCompleted();
                    }));
-               samplerDisposable->setDisposable(sampler->subscribeNextErrorCompleted(
+               samplerDisposable->setDisposable(rx_detail::subscribeNextErrorCompleted(
+                   sampler,
                    [state, subscriber](const id&) {
                        id value;
                        bool hasValue;

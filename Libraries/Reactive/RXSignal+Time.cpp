@@ -1,6 +1,8 @@
 // RXSignal operators for time and threads.
 #include <Reactive/RXSignal.h>
 
+#include <Reactive/RXOperatorSubscriber.h>
+
 #include <Reactive/RXInternal.h>
 
 #include <Dispatch/DispatchQueue.h>
@@ -48,16 +50,16 @@ Ref<RXSignal> RXSignal::timeoutOnScheduler(NSTimeInterval interval, const Ref<RX
                    subscriber->sendError(
                        NSError::errorWithDomainCodeUserInfo(RXSignalErrorDomain(), RXSignalErrorTimedOut, nullptr));
                }));
-               disposable->addDisposable(
-                   self->subscribeNextErrorCompleted([subscriber](const id& value) { subscriber->sendNext(value); },
-                                                     [disposable, subscriber](const Ref<NSError>& error) {
-                                                         disposable->dispose();
-                                                         subscriber->sendError(error);
-                                                     },
-                                                     [disposable, subscriber] {
-                                                         disposable->dispose();
-                                                         subscriber->sendCompleted();
-                                                     }));
+               disposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+                   self, [subscriber](const id& value) { subscriber->sendNext(value); },
+                   [disposable, subscriber](const Ref<NSError>& error) {
+                       disposable->dispose();
+                       subscriber->sendError(error);
+                   },
+                   [disposable, subscriber] {
+                       disposable->dispose();
+                       subscriber->sendCompleted();
+                   }));
                return disposable;
            })
         ->named("[%@] -timeout: %f onScheduler: %@", name(), interval, scheduler);
@@ -75,7 +77,8 @@ Ref<RXSignal> RXSignal::delay(NSTimeInterval interval) {
                    }
                    disposable->addDisposable(scheduler->afterDelaySchedule(interval, std::move(block)));
                };
-               disposable->addDisposable(self->subscribeNextErrorCompleted(
+               disposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [schedule, subscriber](const id& value) {
                        schedule([subscriber, value] { subscriber->sendNext(value); });
                    },
@@ -126,7 +129,8 @@ Ref<RXSignal> RXSignal::throttleValuesPassingTest(NSTimeInterval interval,
                auto state = std::make_shared<ThrottleState>();
                state->subscriber = subscriber;
                disposable->addDisposable(state->timer);
-               disposable->addDisposable(self->subscribeNextErrorCompleted(
+               disposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [state, background, interval, predicate](const id& value) {
                        Ref<RXScheduler> scheduler = RXScheduler::currentScheduler();
                        if (!scheduler) {
@@ -193,7 +197,8 @@ Ref<RXSignal> RXSignal::bufferWithTimeOnScheduler(NSTimeInterval interval, const
     return createSignal([self, interval, scheduler](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                auto state = std::make_shared<BufferState>();
                state->subscriber = subscriber;
-               Ref<RXDisposable> source = self->subscribeNextErrorCompleted(
+               Ref<RXDisposable> source = rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [state, scheduler, interval](const id& value) {
                        std::lock_guard<std::recursive_mutex> guard(state->lock);
                        if (state->values.empty()) {
@@ -223,7 +228,8 @@ Ref<RXSignal> RXSignal::deliverOn(const Ref<RXScheduler>& scheduler) {
     requireScheduler(scheduler, "-deliverOn:");
     Ref<RXSignal> self(this);
     return createSignal([self, scheduler](const Ref<RXSubscriber>& subscriber) {
-               return self->subscribeNextErrorCompleted(
+               return rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [scheduler, subscriber](const id& value) {
                        scheduler->schedule([subscriber, value] { subscriber->sendNext(value); });
                    },
@@ -265,7 +271,8 @@ Ref<RXSignal> RXSignal::deliverOnMainThread() {
                        });
                    }
                };
-               return self->subscribeNextErrorCompleted(
+               return rx_detail::subscribeNextErrorCompleted(
+                   self,
                    [deliver, subscriber](const id& value) {
                        deliver([subscriber, value] { subscriber->sendNext(value); });
                    },

@@ -172,76 +172,96 @@ Ref<RXStream> RXSignal::zipWithStream(const Ref<RXStream>& stream) {
 // ---- Primitives ----
 
 namespace {
-// The signals a bind subscription still waits for (the receiver and every live inner signal). Only
-// their number matters, so the state holds no signal: an inner signal's subscription must not keep
-// the signal (and what it captured) alive.
+// One subscription to bind: how many signals it still waits for (the receiver and every live
+// inner signal). Only their number matters, so the state holds no signal: an inner signal's
+// subscription must not keep the signal (and what it captured) alive.
 struct BindState {
-    std::recursive_mutex lock;
-    NSUInteger active = 1;
+    rx_detail::RecursiveLockWord lock;
+    NSUInteger active = 1; // guarded by lock
+    RXSignalBindBlock bindingBlock;
+    Ref<RXSubscriber> downstream;
+    Ref<RXCompoundDisposable> compound; // the operator's subscription: every other one is in it
+
+    // A signal finished (`finished`: an inner signal's subscription, nil for the receiver): the
+    // completion goes out once none is left.
+    void finishOne(const Ref<RXCompoundDisposable>& finished) {
+        {
+            rx_detail::LockWordGuard guard(lock);
+            if (--active == 0) {
+                downstream->sendCompleted();
+                compound->dispose();
+                return;
+            }
+        }
+        if (finished) {
+            compound->removeDisposable(finished);
+            finished->dispose();
+        }
+    }
+    void fail(const Ref<NSError>& error) {
+        compound->dispose(); // every other subscription first
+        downstream->sendError(error);
+    }
+};
+
+// An inner signal's events: values pass straight on (the downstream subscriber serialises what
+// several inner signals send at once).
+struct BindInnerStep {
+    std::shared_ptr<BindState> state;
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) { op.forwardNext(value); }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase&) { state->fail(error); }
+    void completed(rx_detail::OperatorSubscriberBase& op) { state->finishOne(op.outer()); }
+};
+
+// The receiver's events: each value is bound to a signal, subscribed at once.
+struct BindSourceStep {
+    std::shared_ptr<BindState> state;
+    bool stopped = false; // by the binding block: the receiver's later events count no more
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) {
+        if (stopped) {
+            return;
+        }
+        bool stop = false;
+        Ref<RXSignal> signal = state->bindingBlock ? state->bindingBlock(value, &stop) : nullptr;
+        if (signal) {
+            {
+                rx_detail::LockWordGuard guard(state->lock);
+                ++state->active;
+            }
+            auto inner = make<RXCompoundDisposable>();
+            state->compound->addDisposable(inner);
+            rx_detail::subscribeStep(signal, state->downstream, inner, BindInnerStep{state});
+        }
+        if (!signal || stop) {
+            stopped = true;
+            op.endSource();
+            state->finishOne(nullptr);
+        }
+    }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase&) {
+        if (!stopped) {
+            state->fail(error);
+        }
+    }
+    void completed(rx_detail::OperatorSubscriberBase&) {
+        if (!stopped) {
+            stopped = true;
+            state->finishOne(nullptr);
+        }
+    }
 };
 } // namespace
 
 Ref<RXSignal> RXSignal::bind(std::function<RXSignalBindBlock()> block) {
     Ref<RXSignal> self(this);
-    return createSignal([self, block](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
-               RXSignalBindBlock bindingBlock = block();
-               auto state = std::make_shared<BindState>();
-               auto compound = make<RXCompoundDisposable>();
-
-               auto completeSignal = [state, compound, subscriber](const Ref<RXDisposable>& finished) {
-                   {
-                       std::lock_guard<std::recursive_mutex> guard(state->lock);
-                       if (--state->active == 0) {
-                           subscriber->sendCompleted();
-                           compound->dispose();
-                           return;
-                       }
-                   }
-                   compound->removeDisposable(finished);
-               };
-
-               auto addSignal = [state, compound, subscriber, completeSignal](const Ref<RXSignal>& signal) {
-                   {
-                       std::lock_guard<std::recursive_mutex> guard(state->lock);
-                       ++state->active;
-                   }
-                   auto serial = make<RXSerialDisposable>();
-                   compound->addDisposable(serial);
-                   Ref<RXDisposable> disposable = signal->subscribeNextErrorCompleted(
-                       [subscriber](const id& value) { subscriber->sendNext(value); },
-                       [compound, subscriber](const Ref<NSError>& error) {
-                           compound->dispose();
-                           subscriber->sendError(error);
-                       },
-                       [completeSignal, serial] { completeSignal(serial); });
-                   serial->setDisposable(disposable);
-               };
-
-               auto selfDisposable = make<RXSerialDisposable>();
-               compound->addDisposable(selfDisposable);
-               Ref<RXDisposable> disposable = self->subscribeNextErrorCompleted(
-                   [compound, bindingBlock, addSignal, completeSignal, selfDisposable](const id& value) {
-                       if (compound->isDisposed()) {
-                           return;
-                       }
-                       bool stop = false;
-                       Ref<RXSignal> signal = bindingBlock ? bindingBlock(value, &stop) : nullptr;
-                       if (signal) {
-                           addSignal(signal);
-                       }
-                       if (!signal || stop) {
-                           selfDisposable->dispose();
-                           completeSignal(selfDisposable);
-                       }
-                   },
-                   [compound, subscriber](const Ref<NSError>& error) {
-                       compound->dispose();
-                       subscriber->sendError(error);
-                   },
-                   [completeSignal, selfDisposable] { completeSignal(selfDisposable); });
-               selfDisposable->setDisposable(disposable);
-               return compound;
-           })
+    return make<rx_detail::OperatorSignal>(
+               [self, block](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+                   auto state = std::make_shared<BindState>();
+                   state->bindingBlock = block();
+                   state->downstream = downstream;
+                   state->compound = outer;
+                   rx_detail::subscribeStep(self, downstream, outer, BindSourceStep{state});
+               })
         ->named("[%@] -bind:", name());
 }
 
@@ -250,8 +270,8 @@ Ref<RXSignal> RXSignal::concat(const Ref<RXSignal>& signal) {
     return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
                // One disposable for both subscriptions, whichever order they come in.
                auto disposable = make<RXCompoundDisposable>();
-               disposable->addDisposable(self->subscribeNextErrorCompleted(
-                   [subscriber](const id& value) { subscriber->sendNext(value); },
+               disposable->addDisposable(rx_detail::subscribeNextErrorCompleted(
+                   self, [subscriber](const id& value) { subscriber->sendNext(value); },
                    [subscriber](const Ref<NSError>& error) { subscriber->sendError(error); },
                    [subscriber, signal, disposable] {
                        if (signal) {
@@ -266,73 +286,113 @@ Ref<RXSignal> RXSignal::concat(const Ref<RXSignal>& signal) {
 }
 
 namespace {
-struct ZipState {
-    std::recursive_mutex lock;
-    std::deque<id> left, right;
-    bool leftCompleted = false, rightCompleted = false, done = false;
+// One subscription to a zip: the values each source sent that are not paired yet, under one lock
+// for all the sources' events.
+struct ZipAllState {
+    rx_detail::RecursiveLockWord lock;
+    std::vector<std::deque<id>> queues; // nil as RXTupleNil
+    std::vector<bool> completed;
+    std::vector<id> row; // the values of the tuple being sent
+    bool done = false;
+    rx_detail::ReusableTuple tuple;
+    Ref<RXCompoundDisposable> sources; // every source's subscription
+
+    // With the lock held: no source that completed has a value left to pair.
+    bool exhausted() const {
+        for (size_t i = 0; i < queues.size(); ++i) {
+            if (completed[i] && queues[i].empty()) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // With the lock held: the sources' subscriptions end, then the completion goes out.
+    void complete(const Ref<RXSubscriber>& downstream) {
+        done = true;
+        sources->dispose();
+        downstream->sendCompleted();
+    }
 };
+
+struct ZipAllStep {
+    std::shared_ptr<ZipAllState> state;
+    size_t index;
+
+    void next(const id& value, rx_detail::OperatorSubscriberBase& op) {
+        rx_detail::LockWordGuard guard(state->lock);
+        if (state->done) {
+            return;
+        }
+        auto& queues = state->queues;
+        queues[index].push_back(RXTupleNil::wrap(value));
+        for (const auto& queue : queues) {
+            if (queue.empty()) {
+                return;
+            }
+        }
+        for (size_t i = 0; i < queues.size(); ++i) {
+            state->row[i] = std::move(queues[i].front());
+            queues[i].pop_front();
+        }
+        Ref<RXTuple> tuple = state->tuple.update(state->row, std::vector<id>::size_type(-1));
+        for (auto& item : state->row) {
+            item = nullptr; // the tuple holds them now
+        }
+        op.forwardNext(tuple);
+        if (!state->done && state->exhausted()) {
+            state->complete(op.downstream());
+        }
+    }
+    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase& op) {
+        {
+            rx_detail::LockWordGuard guard(state->lock);
+            if (state->done) {
+                return;
+            }
+            state->done = true;
+        }
+        state->sources->dispose(); // the other sources first
+        op.downstream()->sendError(error);
+    }
+    void completed(rx_detail::OperatorSubscriberBase& op) {
+        rx_detail::LockWordGuard guard(state->lock);
+        if (state->done) {
+            return;
+        }
+        state->completed[index] = true;
+        if (state->queues[index].empty()) {
+            state->complete(op.downstream());
+        }
+    }
+};
+
+// The tuples of the sources' n-th values, n = 1, 2, ...: one flat tuple per event, the previous
+// one reused when the subscriber did not keep it. Completes once a source that completed has no
+// value left to pair.
+Ref<RXSignal> zipAll(const std::vector<Ref<RXSignal>>& signals) {
+    return make<rx_detail::OperatorSignal>(
+        [signals](const Ref<RXSubscriber>& downstream, const Ref<RXCompoundDisposable>& outer) {
+            const size_t count = signals.size();
+            auto state = std::make_shared<ZipAllState>();
+            state->queues.resize(count);
+            state->completed.assign(count, false);
+            state->row.resize(count);
+            state->sources = make<RXCompoundDisposable>();
+            outer->addDisposable(state->sources);
+            for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
+                auto op = make<rx_detail::OperatorSubscriber<ZipAllStep, false>>(downstream, state->sources,
+                                                                                 ZipAllStep{state, index});
+                op->attach(signals[index]->subscribe(op));
+            }
+        },
+        true); // every event goes out under the state's lock
+}
 } // namespace
 
+// The pairs of both signals' n-th values; without a signal to pair with, nothing is sent and the
+// result completes once the receiver has (a value never finds its pair).
 Ref<RXSignal> RXSignal::zipWith(const Ref<RXSignal>& signal) {
-    Ref<RXSignal> self(this);
-    return createSignal([self, signal](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
-               auto state = std::make_shared<ZipState>();
-               // Both sides' subscriptions: ended before the termination goes out.
-               auto disposable = make<RXCompoundDisposable>();
-               // Both run with the lock held.
-               auto checkCompletion = [state, subscriber, disposable] {
-                   if (state->done) {
-                       return;
-                   }
-                   if ((state->leftCompleted && state->left.empty()) ||
-                       (state->rightCompleted && state->right.empty())) {
-                       state->done = true;
-                       disposable->dispose();
-                       subscriber->sendCompleted();
-                   }
-               };
-               auto sendPair = [state, subscriber, checkCompletion] {
-                   if (state->left.empty() || state->right.empty()) {
-                       return;
-                   }
-                   id first = std::move(state->left.front());
-                   id second = std::move(state->right.front());
-                   state->left.pop_front();
-                   state->right.pop_front();
-                   subscriber->sendNext(RXTuple::tupleWithObjectsFromArray(NSArray::arrayWithObjects({first, second})));
-                   checkCompletion();
-               };
-               auto side = [state, subscriber, sendPair, checkCompletion, disposable](bool left,
-                                                                                      const Ref<RXSignal>& source) {
-                   return source->subscribeNextErrorCompleted(
-                       [state, sendPair, left](const id& value) {
-                           std::lock_guard<std::recursive_mutex> guard(state->lock);
-                           (left ? state->left : state->right).push_back(RXTupleNil::wrap(value));
-                           sendPair();
-                       },
-                       [state, subscriber, disposable](const Ref<NSError>& error) {
-                           {
-                               std::lock_guard<std::recursive_mutex> guard(state->lock);
-                               if (state->done) {
-                                   return;
-                               }
-                               state->done = true;
-                           }
-                           disposable->dispose();
-                           subscriber->sendError(error);
-                       },
-                       [state, checkCompletion, left] {
-                           std::lock_guard<std::recursive_mutex> guard(state->lock);
-                           (left ? state->leftCompleted : state->rightCompleted) = true;
-                           checkCompletion();
-                       });
-               };
-               disposable->addDisposable(side(true, self));
-               if (signal) {
-                   disposable->addDisposable(side(false, signal));
-               }
-               return disposable;
-           })
+    return zipAll({Ref<RXSignal>(this), signal ? signal : RXSignal::never()})
         ->named("[%@] -zipWith: %@", name(), signal);
 }
 
@@ -586,10 +646,13 @@ RXSignal::joinBlock(const std::vector<Ref<RXSignal>>& signals,
     return current->map([](const id& value) { return flattenJoinedTuple(value); });
 }
 
+// The result is that of joining the signals pairwise with zipWith and flattening the nested pairs,
+// computed in one step.
 Ref<RXSignal> RXSignal::zip(const std::vector<Ref<RXSignal>>& signals) {
-    return joinBlock(signals,
-                     [](const Ref<RXSignal>& left, const Ref<RXSignal>& right) { return left->zipWith(right); })
-        ->named("+zip: %@", arrayOfSignals(signals));
+    if (signals.empty()) {
+        return RXSignal::empty();
+    }
+    return zipAll(signals)->named("+zip: %@", arrayOfSignals(signals));
 }
 
 Ref<RXSignal> RXSignal::zip(const Ref<NSArray>& signals) {

@@ -2,6 +2,7 @@
 
 #include <Foundation/NSError.h>
 #include <Reactive/RXInternal.h>
+#include <Reactive/RXLockWord.h>
 #include <Runtime/ClassBuilder.h>
 
 NS_IMPLEMENT_CLASS(RXSubject, RXSignal) {
@@ -12,37 +13,77 @@ NS_IMPLEMENT_CLASS(RXSubject, RXSignal) {
     b.method("sendCompleted", &RXSubject::sendCompleted);
 }
 
+// The subscriber list. Events go to the list as it was when they were sent, outside the lock:
+// a sender takes a counted reference to the current list, and a change copies the list first
+// while anyone still holds it. While the list does not change a send copies and retains nothing.
 struct RXSubject::Subscribers {
-    std::mutex lock;
-    std::vector<Ref<RXSubscriber>> list;
+    struct List {
+        std::atomic<uint32_t> holders{1}; // the Subscribers object and every sender using it
+        std::vector<Ref<RXSubscriber>> items;
+    };
+
+    Subscribers() : list(new List) {}
+    ~Subscribers() { release(list); }
+    Subscribers(const Subscribers&) = delete;
+    Subscribers& operator=(const Subscribers&) = delete;
+
+    // The current list, held until release.
+    List* take() {
+        rx_detail::SpinGuard guard(lock);
+        list->holders.fetch_add(1, std::memory_order_relaxed);
+        return list;
+    }
+    static void release(List* list) {
+        if (list->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            delete list;
+        }
+    }
+    // With the lock held: the list, copied first when a sender still holds it (the list it
+    // replaces is handed back, to be released after the lock is left).
+    std::vector<Ref<RXSubscriber>>& writable(List** replaced) {
+        if (list->holders.load(std::memory_order_acquire) != 1) {
+            auto* copy = new List;
+            copy->items = list->items;
+            *replaced = list;
+            list = copy;
+        }
+        return list->items;
+    }
+
+    rx_detail::SpinLockByte lock;
+    List* list; // guarded by lock
 };
 
 namespace {
-// Snapshot buffers of the calling thread: one per nesting level of deliveries (a subscriber may send
-// to another subject while it is being sent to), reused across deliveries.
-class SnapshotBuffer {
+// Holds a taken list for a scope.
+class TakenList {
 public:
-    SnapshotBuffer() {
-        auto& free = pool();
-        if (!free.empty()) {
-            items = std::move(free.back());
-            free.pop_back();
-        }
-    }
-    ~SnapshotBuffer() {
-        items.clear();
-        pool().push_back(std::move(items));
-    }
-    SnapshotBuffer(const SnapshotBuffer&) = delete;
-    SnapshotBuffer& operator=(const SnapshotBuffer&) = delete;
-
-    std::vector<Ref<RXSubscriber>> items;
+    explicit TakenList(RXSubject::Subscribers& subscribers) : list_(subscribers.take()) {}
+    ~TakenList() { RXSubject::Subscribers::release(list_); }
+    TakenList(const TakenList&) = delete;
+    TakenList& operator=(const TakenList&) = delete;
+    const std::vector<Ref<RXSubscriber>>& items() const noexcept { return list_->items; }
 
 private:
-    static std::vector<std::vector<Ref<RXSubscriber>>>& pool() {
-        thread_local std::vector<std::vector<Ref<RXSubscriber>>> buffers;
-        return buffers;
+    RXSubject::Subscribers::List* list_;
+};
+
+// A list replaced by a change, released after the lock is left (releasing it may deallocate
+// subscribers, whose deallocation may come back to the subject).
+class ReplacedList {
+public:
+    ReplacedList() = default;
+    ~ReplacedList() {
+        if (list_) {
+            RXSubject::Subscribers::release(list_);
+        }
     }
+    ReplacedList(const ReplacedList&) = delete;
+    ReplacedList& operator=(const ReplacedList&) = delete;
+    RXSubject::Subscribers::List** slot() noexcept { return &list_; }
+
+private:
+    RXSubject::Subscribers::List* list_ = nullptr;
 };
 
 // A subscription to a subject: its compound disposable, which also takes the subscriber off the
@@ -68,9 +109,11 @@ private:
         if (!subscribers || !identity_) {
             return;
         }
-        Ref<RXSubscriber> removed; // released outside the lock
-        std::lock_guard<std::mutex> guard(subscribers->lock);
-        auto& list = subscribers->list;
+        // Released outside the lock: the removed subscriber, then a replaced list.
+        ReplacedList replaced;
+        Ref<RXSubscriber> removed;
+        rx_detail::SpinGuard guard(subscribers->lock);
+        auto& list = subscribers->writable(replaced.slot());
         for (size_t i = list.size(); i-- > 0;) {
             if (list[i].get() == identity_) {
                 removed = std::move(list[i]);
@@ -88,12 +131,8 @@ private:
 
 template <class Block>
 void RXSubject::forEachSubscriber(Block&& block) const {
-    SnapshotBuffer snapshot;
-    {
-        std::lock_guard<std::mutex> guard(subscribers_->lock);
-        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
-    }
-    for (const auto& subscriber : snapshot.items) {
+    TakenList taken(*subscribers_);
+    for (const auto& subscriber : taken.items()) {
         block(*subscriber);
     }
 }
@@ -122,9 +161,10 @@ Ref<RXCompoundDisposable> RXSubject::addSubscriber(const Ref<RXSubscriber>& subs
     {
         // Checked again under the lock that the termination's snapshot is taken under: a subscriber
         // is either in that snapshot or sees the subject terminated.
-        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        ReplacedList replaced;
+        rx_detail::SpinGuard guard(subscribers_->lock);
         if (!hasTerminated()) {
-            subscribers_->list.push_back(std::move(passthrough));
+            subscribers_->writable(replaced.slot()).push_back(std::move(passthrough));
             added = true;
         }
     }
@@ -151,17 +191,13 @@ Ref<RXDisposable> RXSubject::subscribe(const Ref<RXSubscriber>& subscriber) {
 }
 
 std::vector<Ref<RXSubscriber>> RXSubject::subscribers() const {
-    std::lock_guard<std::mutex> guard(subscribers_->lock);
-    return subscribers_->list;
+    TakenList taken(*subscribers_);
+    return taken.items();
 }
 
 void RXSubject::enumerateSubscribersUsingBlock(const std::function<void(const Ref<RXSubscriber>&)>& block) const {
-    SnapshotBuffer snapshot;
-    {
-        std::lock_guard<std::mutex> guard(subscribers_->lock);
-        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
-    }
-    for (const auto& subscriber : snapshot.items) {
+    TakenList taken(*subscribers_);
+    for (const auto& subscriber : taken.items()) {
         block(subscriber);
     }
 }
@@ -175,9 +211,9 @@ void RXSubject::sendNext(const id& value) {
 
 template <class Send>
 void RXSubject::terminate(const Ref<NSError>* error, Send&& send) {
-    SnapshotBuffer snapshot;
+    Subscribers::List* list;
     {
-        std::lock_guard<std::mutex> guard(subscribers_->lock);
+        rx_detail::SpinGuard guard(subscribers_->lock);
         if (hasTerminated()) {
             return;
         }
@@ -186,10 +222,15 @@ void RXSubject::terminate(const Ref<NSError>* error, Send&& send) {
             error_ = *error;
         }
         terminated_.store(true, std::memory_order_release);
-        snapshot.items.assign(subscribers_->list.begin(), subscribers_->list.end());
+        list = subscribers_->list;
+        list->holders.fetch_add(1, std::memory_order_relaxed);
     }
+    struct Release {
+        Subscribers::List* list;
+        ~Release() { Subscribers::release(list); }
+    } release{list};
     disposable_->dispose();
-    for (const auto& subscriber : snapshot.items) {
+    for (const auto& subscriber : list->items) {
         send(*subscriber);
     }
 }

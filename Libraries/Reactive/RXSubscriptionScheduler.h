@@ -20,7 +20,7 @@ public:
     // (and nil answered) when there is a current scheduler, else handed to the background scheduler.
     template <class Work>
     Ref<RXDisposable> scheduleWork(Work&& work) {
-        if (RXScheduler::currentScheduler()) {
+        if (RXScheduler::hasCurrentScheduler()) {
             work();
             return nullptr;
         }
