@@ -15,6 +15,11 @@
 
 namespace {
 
+// Animation time is the clock's uptime in seconds, which goes on from the machine's: after hours of
+// uptime a double carries picoseconds of rounding, which a fast animation turns into a few billionths
+// of a point. Values are compared to a millionth.
+constexpr double kNear = 1e-6;
+
 Ref<CABasicAnimation> basic(const char* keyPath, const id& from, const id& to, double duration) {
     auto a = CABasicAnimation::animationWithKeyPath(NSString::from(keyPath));
     a->setFromValue(from);
@@ -55,7 +60,7 @@ TEST_F(AnimationTests, TimingFunctionsFollowTheirCurves) {
     EXPECT_FLOAT_EQ(point[0], 1.0f);
 
     for (double x : {0.0, 0.1, 0.37, 0.5, 0.9, 1.0}) {
-        EXPECT_NEAR(linear->solveForInput(x), x, 1e-9);
+        EXPECT_NEAR(linear->solveForInput(x), x, kNear);
     }
     EXPECT_LT(easeIn->solveForInput(0.5), 0.4) << "slow at first";
     EXPECT_GT(easeOut->solveForInput(0.5), 0.6) << "fast at first";
@@ -117,10 +122,10 @@ TEST_F(AnimationTests, FromToAndByValuesCombineAsDocumented) {
     layer->addAnimationForKey(fromBy, "fromBy"_ns);
     advance(0.5);
     auto shown = layer->presentationLayer();
-    EXPECT_NEAR(shown->position().x, 60, 1e-9) << "the layer's value plus half of by";
-    EXPECT_NEAR(shown->position().y, 10, 1e-9) << "the other field keeps the model value";
-    EXPECT_NEAR(shown->cornerRadius(), 10, 1e-9) << "from the layer's value to toValue";
-    EXPECT_NEAR(shown->borderWidth(), 4, 1e-9) << "from fromValue to fromValue + byValue";
+    EXPECT_NEAR(shown->position().x, 60, kNear) << "the layer's value plus half of by";
+    EXPECT_NEAR(shown->position().y, 10, kNear) << "the other field keeps the model value";
+    EXPECT_NEAR(shown->cornerRadius(), 10, kNear) << "from the layer's value to toValue";
+    EXPECT_NEAR(shown->borderWidth(), 4, kNear) << "from fromValue to fromValue + byValue";
 }
 
 TEST_F(AnimationTests, StructuresColoursAndTransformsInterpolate) {
@@ -139,11 +144,11 @@ TEST_F(AnimationTests, StructuresColoursAndTransformsInterpolate) {
     EXPECT_EQ(shown->position(), CGPointMake(50, 25));
     EXPECT_EQ(shown->bounds().size, CGSizeMake(20, 30));
     ASSERT_TRUE(shown->backgroundColor());
-    EXPECT_NEAR(shown->backgroundColor()->red(), 0.5, 1e-9);
-    EXPECT_NEAR(shown->backgroundColor()->blue(), 0.5, 1e-9);
-    EXPECT_NEAR(shown->backgroundColor()->alpha(), 0.5, 1e-9);
-    EXPECT_NEAR(shown->affineTransform().a, 2, 1e-9);
-    EXPECT_NEAR(shown->affineTransform().d, 2, 1e-9);
+    EXPECT_NEAR(shown->backgroundColor()->red(), 0.5, kNear);
+    EXPECT_NEAR(shown->backgroundColor()->blue(), 0.5, kNear);
+    EXPECT_NEAR(shown->backgroundColor()->alpha(), 0.5, kNear);
+    EXPECT_NEAR(shown->affineTransform().a, 2, kNear);
+    EXPECT_NEAR(shown->affineTransform().d, 2, kNear);
 
     // A half turn stays a turn on the way, instead of shrinking through zero.
     auto turn = CALayer::layer();
@@ -152,8 +157,8 @@ TEST_F(AnimationTests, StructuresColoursAndTransformsInterpolate) {
                              "t"_ns);
     advance(0.5);
     CGAffineTransform t = turn->presentationLayer()->affineTransform();
-    EXPECT_NEAR(std::hypot(t.a, t.b), 1, 1e-9);
-    EXPECT_NEAR(std::atan2(t.b, t.a), std::numbers::pi / 4, 1e-9);
+    EXPECT_NEAR(std::hypot(t.a, t.b), 1, kNear);
+    EXPECT_NEAR(std::atan2(t.b, t.a), std::numbers::pi / 4, kNear);
 }
 
 TEST_F(AnimationTests, RotationKeyPathSpinsWithoutEndAndFillsForwards) {
@@ -197,12 +202,12 @@ TEST_F(AnimationTests, GroupDrivesItsMembersOnItsOwnTime) {
     advance(0.5);
     auto shown = cast<StrokeLayer>(ring->presentationLayer());
     ASSERT_TRUE(shown) << "the presentation layer is of the layer's class";
-    EXPECT_NEAR(shown->strokeStart(), 0.265, 1e-9);
-    EXPECT_NEAR(shown->strokeEnd(), 0.735, 1e-9);
+    EXPECT_NEAR(shown->strokeStart(), 0.265, kNear);
+    EXPECT_NEAR(shown->strokeEnd(), 0.735, kNear);
     advance(7.75);
     shown = cast<StrokeLayer>(ring->presentationLayer());
-    EXPECT_NEAR(shown->strokeStart(), 0.14, 1e-9) << "a quarter into the ninth pass";
-    EXPECT_NEAR(shown->strokeEnd(), 0.61, 1e-9);
+    EXPECT_NEAR(shown->strokeStart(), 0.14, kNear) << "a quarter into the ninth pass";
+    EXPECT_NEAR(shown->strokeEnd(), 0.61, kNear);
     EXPECT_EQ(ring->strokeEnd(), 1);
 
     // A member shorter than the group ends within it; the group's length cuts a longer one off.
@@ -214,8 +219,8 @@ TEST_F(AnimationTests, GroupDrivesItsMembersOnItsOwnTime) {
     cut->setDuration(2);
     layer->addAnimationForKey(cut, "cut"_ns);
     advance(1);
-    EXPECT_NEAR(opacityShown(layer), 1.0, 1e-9) << "the finished member shows the model value";
-    EXPECT_NEAR(layer->presentationLayer()->position().x, 25, 1e-9);
+    EXPECT_NEAR(opacityShown(layer), 1.0, kNear) << "the finished member shows the model value";
+    EXPECT_NEAR(layer->presentationLayer()->position().x, 25, kNear);
     advance(1);
     EXPECT_FALSE(layer->animationForKey("cut"_ns)) << "the group ends at its duration";
     EXPECT_EQ(layer->presentationLayer()->position().x, 0);
@@ -229,11 +234,11 @@ TEST_F(AnimationTests, KeyframesFollowKeyTimesModesAndTimingFunctions) {
     path->setDuration(1);
     layer->addAnimationForKey(path, "path"_ns);
     advance(0.1);
-    EXPECT_NEAR(layer->presentationLayer()->position().x, 50, 1e-9);
+    EXPECT_NEAR(layer->presentationLayer()->position().x, 50, kNear);
     EXPECT_EQ(layer->presentationLayer()->position().y, 0);
     advance(0.5);
     EXPECT_EQ(layer->presentationLayer()->position().x, 100);
-    EXPECT_NEAR(layer->presentationLayer()->position().y, 50, 1e-9);
+    EXPECT_NEAR(layer->presentationLayer()->position().y, 50, kNear);
 
     auto steps = CAKeyframeAnimation::animationWithKeyPath("opacity"_ns);
     steps->setValues(list({box(0.1), box(0.5), box(0.9)}));
@@ -257,9 +262,9 @@ TEST_F(AnimationTests, KeyframesFollowKeyTimesModesAndTimingFunctions) {
     auto even = CALayer::layer();
     even->addAnimationForKey(paced, "paced"_ns);
     advance(1);
-    EXPECT_NEAR(even->presentationLayer()->position().x, 100, 1e-9);
+    EXPECT_NEAR(even->presentationLayer()->position().x, 100, kNear);
     advance(1);
-    EXPECT_NEAR(even->presentationLayer()->position().x, 200, 1e-9);
+    EXPECT_NEAR(even->presentationLayer()->position().x, 200, kNear);
 
     // A segment's timing function paces that segment only.
     auto eased = CAKeyframeAnimation::animationWithKeyPath("position.x"_ns);
@@ -272,7 +277,7 @@ TEST_F(AnimationTests, KeyframesFollowKeyTimesModesAndTimingFunctions) {
     advance(0.5);
     EXPECT_LT(easedLayer->presentationLayer()->position().x, 40);
     advance(1);
-    EXPECT_NEAR(easedLayer->presentationLayer()->position().x, 150, 1e-9);
+    EXPECT_NEAR(easedLayer->presentationLayer()->position().x, 150, kNear);
 
     // Key times of the wrong length are ignored: the values are spread evenly.
     auto uneven = CAKeyframeAnimation::animationWithKeyPath("position.y"_ns);
@@ -282,7 +287,7 @@ TEST_F(AnimationTests, KeyframesFollowKeyTimesModesAndTimingFunctions) {
     auto unevenLayer = CALayer::layer();
     unevenLayer->addAnimationForKey(uneven, "u"_ns);
     advance(0.25);
-    EXPECT_NEAR(unevenLayer->presentationLayer()->position().y, 5, 1e-9);
+    EXPECT_NEAR(unevenLayer->presentationLayer()->position().y, 5, kNear);
 }
 
 TEST_F(AnimationTests, RepeatAutoreverseSpeedAndOffset) {
@@ -311,7 +316,7 @@ TEST_F(AnimationTests, RepeatAutoreverseSpeedAndOffset) {
     auto quick = CALayer::layer();
     quick->addAnimationForKey(fast, "fast"_ns);
     advance(0.25);
-    EXPECT_NEAR(quick->presentationLayer()->position().x, 50, 1e-9) << "0.25 s at double speed, plus 0.5 s";
+    EXPECT_NEAR(quick->presentationLayer()->position().x, 50, kNear) << "0.25 s at double speed, plus 0.5 s";
     advance(0.75);
     EXPECT_FALSE(quick->animationForKey("fast"_ns)) << "two seconds of animation in one";
 
@@ -322,7 +327,7 @@ TEST_F(AnimationTests, RepeatAutoreverseSpeedAndOffset) {
     auto climbing = CALayer::layer();
     climbing->addAnimationForKey(steps, "climb"_ns);
     advance(2.5);
-    EXPECT_NEAR(climbing->presentationLayer()->position().y, 25, 1e-9);
+    EXPECT_NEAR(climbing->presentationLayer()->position().y, 25, kNear);
 
     // Additive: added to the model value.
     auto shake = basic("position.x", box(-5.0), box(5.0), 1);
@@ -331,7 +336,7 @@ TEST_F(AnimationTests, RepeatAutoreverseSpeedAndOffset) {
     shaken->setPosition(CGPointMake(100, 0));
     shaken->addAnimationForKey(shake, "shake"_ns);
     advance(0.25);
-    EXPECT_NEAR(shaken->presentationLayer()->position().x, 97.5, 1e-9);
+    EXPECT_NEAR(shaken->presentationLayer()->position().x, 97.5, kNear);
 }
 
 TEST_F(AnimationTests, FillModesHoldValuesOutsideTheActiveTime) {
@@ -436,7 +441,7 @@ TEST_F(AnimationTests, SpringsSettleAndOvershootWhenWeaklyDamped) {
     EXPECT_LT(settle, 2.0);
     spring->setDamping(20); // critical
     for (int i = 0; i < 200; ++i) {
-        EXPECT_LE(spring->springPosition(i / 100.0), 1 + 1e-9) << "a critically damped spring does not overshoot";
+        EXPECT_LE(spring->springPosition(i / 100.0), 1 + kNear) << "a critically damped spring does not overshoot";
     }
     spring->setMass(-1);
     EXPECT_EQ(spring->mass(), 1) << "a mass that is not positive is ignored";

@@ -144,7 +144,7 @@ TEST_F(TransactionTests, DurationAndTimingFunctionApplyToImplicitAnimations) {
     CATransaction::commit();
     EXPECT_EQ(CATransaction::animationDuration(), 0.25) << "the setting ends with its transaction";
     advance(0.5);
-    EXPECT_NEAR(layer->presentationLayer()->position().x, 25, 1e-9);
+    EXPECT_NEAR(layer->presentationLayer()->position().x, 25, 1e-6);
     advance(1.5);
     EXPECT_FALSE(layer->animationKeys());
     CATransaction::commit(); // nothing open: harmless
@@ -157,12 +157,12 @@ TEST_F(TransactionTests, ShapeLayerStrokeChangesAnimateImplicitly) {
     EXPECT_EQ(shape->strokeEnd(), 0.5);
     ASSERT_TRUE(shape->animationForKey("strokeEnd"_ns));
     auto shown = [&] { return unbox<double>(shape->presentationValueForKeyPath("strokeEnd"_ns)); };
-    EXPECT_NEAR(shown(), 1.0, 1e-9);
+    EXPECT_NEAR(shown(), 1.0, 1e-6);
     advance(0.125);
     EXPECT_GT(shown(), 0.5);
     EXPECT_LT(shown(), 1.0);
     advance(0.125);
-    EXPECT_NEAR(shown(), 0.5, 1e-9);
+    EXPECT_NEAR(shown(), 0.5, 1e-6);
 
     CATransaction::begin();
     CATransaction::setDisableActions(true);

@@ -49,10 +49,10 @@ TEST_F(AnimationTests, BlockAnimationsInterpolateOnThePresentationLayerAndComple
     EXPECT_EQ(v->center(), CGPointMake(105, 5)) << "the model value changes at once";
     EXPECT_EQ(shownCenter(v), CGPointMake(5, 5));
     advance(0.25);
-    EXPECT_NEAR(shownCenter(v).x, 30, 1e-9);
+    EXPECT_NEAR(shownCenter(v).x, 30, 1e-6);
     EXPECT_NEAR(shownAlpha(v), 0.75, 1e-6);
     advance(0.5);
-    EXPECT_NEAR(shownCenter(v).x, 80, 1e-9);
+    EXPECT_NEAR(shownCenter(v).x, 80, 1e-6);
     EXPECT_TRUE(results.empty());
     advance(0.25);
     EXPECT_EQ(results, (std::vector<bool>{true}));
@@ -96,8 +96,8 @@ TEST_F(AnimationTests, FramesTransformsAndColoursAnimate) {
     auto shown = v->layer()->presentationLayer();
     EXPECT_EQ(shown->position(), CGPointMake(125, 50));
     EXPECT_EQ(shown->bounds().size, CGSizeMake(150, 100));
-    EXPECT_NEAR(shown->affineTransform().a, 0.75, 1e-9);
-    EXPECT_NEAR(shown->backgroundColor()->red(), 0.5, 1e-9);
+    EXPECT_NEAR(shown->affineTransform().a, 0.75, 1e-6);
+    EXPECT_NEAR(shown->backgroundColor()->red(), 0.5, 1e-6);
     EXPECT_EQ(v->frame().size.width, 100) << "the model: 200 wide, scaled by a half";
 }
 
@@ -211,7 +211,7 @@ TEST_F(AnimationTests, OlderInterfaceAnimatesBetweenBeginAndCommit) {
     EXPECT_EQ(root->hitTestWithEvent(CGPointMake(216, 16), nullptr), button) << "taken at its new place";
     advance(0.25);
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"will move"}));
-    EXPECT_NEAR(shownCenter(button).x, 116, 1e-9);
+    EXPECT_NEAR(shownCenter(button).x, 116, 1e-6);
     advance(0.25);
     EXPECT_EQ(delegate->events, (std::vector<std::string>{"will move", "did move finished"}));
 
