@@ -73,10 +73,21 @@ class TouchKeysPlatformTests : public PlatformTestCase {
 protected:
     void SetUp() override {
         PlatformTestCase::SetUp();
+        keys.reset();
         lockCalls = 0;
         screen = make<FingerScreen>();
         UITestDriver::showRootViewController(screen);
         UITestDriver::layout();
+    }
+    void TearDown() override {
+        screen = nullptr;
+        PlatformTestCase::TearDown();
+        // The device, its digitizer and its keys are the process's: the profile, dead areas and
+        // limits a test set must not reach the next test of the binary.
+        if (!SimDevice::current().loadProfile(SimDevice::defaultProfile)) {
+            ADD_FAILURE() << "the default device profile did not load";
+        }
+        keys.reset();
     }
     SimTouchKeys& keys = SimTouchKeys::current();
     Ref<FingerScreen> screen;
