@@ -1,6 +1,8 @@
 // MovieFileCodec: QuickTime movies with FFmpeg (see MovieFileCodec.h).
 #include <AVFoundation/MovieFileCodec.h>
 
+#include <AudioToolbox/FFmpegHandles.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -18,48 +20,7 @@ namespace {
 
 constexpr int kSoundRate = 44100;
 
-std::string averror(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-bool fail(std::string* error, const std::string& message) {
-    if (error) {
-        *error = message;
-    }
-    return false;
-}
-
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct ScaleFreer {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct InputCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct OutputFreer {
-    void operator()(AVFormatContext* f) const {
-        if (f->pb) {
-            avio_closep(&f->pb);
-        }
-        avformat_free_context(f);
-    }
-};
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using ScalePtr = std::unique_ptr<SwsContext, ScaleFreer>;
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-using OutputPtr = std::unique_ptr<AVFormatContext, OutputFreer>;
+using namespace ffmpeg_handles;
 
 // Sends one frame (nil: the end) to an encoder and writes what comes out.
 bool encode(AVFormatContext* format, AVCodecContext* codec, AVStream* stream, AVFrame* frame) {

@@ -1,5 +1,6 @@
 // AudioFileCodec: sound files read and written with libavformat, libavcodec and libswresample.
 #include <AudioToolbox/AudioFileCodec.h>
+#include <AudioToolbox/FFmpegHandles.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,39 +17,8 @@ extern "C" {
 
 namespace {
 
-std::string averror(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-bool fail(std::string* error, const std::string& message) {
-    if (error) {
-        *error = message;
-    }
-    return false;
-}
-
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using namespace ffmpeg_handles;
+using FormatPtr = InputPtr;
 
 // A file in memory read through a custom I/O context.
 struct MemoryReader {
