@@ -1,6 +1,8 @@
 // AVCaptureVideoPreviewLayer: draws the session's frames with cairo.
 #include <AVFoundation/AVCaptureVideoPreviewLayer.h>
 
+#include <AVFoundation/VideoDrawing.h>
+
 #include <CoreGraphics/CGContext.h>
 #include <Runtime/ClassBuilder.h>
 
@@ -8,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 NS_IMPLEMENT_CLASS(AVCaptureVideoPreviewLayer, CALayer) {}
 
@@ -67,11 +68,7 @@ void AVCaptureVideoPreviewLayer::drawInContext(const CGContextRef& context) {
         return;
     }
     cairo_t* cr = context->cairo();
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
-    cairo_fill(cr);
-    cairo_restore(cr);
+    av_video::fillBlack(cr, b);
     // A presentation copy draws with its model's session.
     auto model = cast<AVCaptureVideoPreviewLayer>(modelLayer());
     auto session = model ? model->session_ : session_;
@@ -81,40 +78,16 @@ void AVCaptureVideoPreviewLayer::drawInContext(const CGContextRef& context) {
     }
     int fw = 0, fh = 0;
     session->frameSize(&fw, &fh);
-    double w = fw, h = fh;
-    Ref<NSString> gravity = model && model->gravity_ ? model->gravity_ : AVLayerVideoGravityResizeAspect();
-    if (gravity->isEqual(AVLayerVideoGravityResize())) {
-        w = b.size.width;
-        h = b.size.height;
-    } else {
-        double scale = gravity->isEqual(AVLayerVideoGravityResizeAspectFill())
-                           ? std::max(b.size.width / fw, b.size.height / fh)
-                           : std::min(b.size.width / fw, b.size.height / fh);
-        w = fw * scale;
-        h = fh * scale;
-    }
-    int rw = std::clamp(static_cast<int>(std::ceil(w)), 1, 4096);
-    int rh = std::clamp(static_cast<int>(std::ceil(h)), 1, 4096);
-    bool mirrored = device->position() == AVCaptureDevicePositionFront;
-    auto frame = session->currentFrame(rw, rh, mirrored);
-    if (!frame) {
+    if (fw < 1 || fh < 1) {
         return;
     }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height);
-    unsigned char* pixels = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < frame->height; ++y) {
-        std::memcpy(pixels + static_cast<ptrdiff_t>(y) * stride, &frame->pixels[static_cast<size_t>(y) * frame->width],
-                    static_cast<size_t>(frame->width) * 4);
+    Ref<NSString> gravity = model && model->gravity_ ? model->gravity_ : AVLayerVideoGravityResizeAspect();
+    CGSize size = av_video::drawnSize(gravity, b, fw, fh);
+    // The camera renders at the size shown, so the picture is as sharp as the screen.
+    int rw = std::clamp(static_cast<int>(std::ceil(size.width)), 1, 4096);
+    int rh = std::clamp(static_cast<int>(std::ceil(size.height)), 1, 4096);
+    bool mirrored = device->position() == AVCaptureDevicePositionFront;
+    if (auto frame = session->currentFrame(rw, rh, mirrored)) {
+        av_video::paintFrame(cr, b, *frame, size);
     }
-    cairo_surface_mark_dirty(surface);
-    cairo_save(cr);
-    cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
-    cairo_clip(cr);
-    cairo_translate(cr, b.origin.x + (b.size.width - w) / 2, b.origin.y + (b.size.height - h) / 2);
-    cairo_scale(cr, w / rw, h / rh);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(surface);
 }

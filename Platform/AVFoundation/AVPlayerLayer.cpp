@@ -2,13 +2,11 @@
 #include <AVFoundation/AVPlayerLayer.h>
 
 #include <AVFoundation/AVCaptureVideoPreviewLayer.h>
+#include <AVFoundation/VideoDrawing.h>
 #include <CoreGraphics/CGContext.h>
 #include <Runtime/ClassBuilder.h>
 
 #include <cairo.h>
-
-#include <algorithm>
-#include <cstring>
 
 NS_IMPLEMENT_CLASS(AVPlayerLayer, CALayer) {}
 
@@ -39,11 +37,7 @@ void AVPlayerLayer::drawInContext(const CGContextRef& context) {
         return;
     }
     cairo_t* cr = context->cairo();
-    cairo_save(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
-    cairo_fill(cr);
-    cairo_restore(cr);
+    av_video::fillBlack(cr, b);
     // A presentation copy draws with its model's player.
     auto model = cast<AVPlayerLayer>(modelLayer());
     auto player = model ? model->player_ : player_;
@@ -55,33 +49,6 @@ void AVPlayerLayer::drawInContext(const CGContextRef& context) {
     if (!frame || frame->width < 1 || frame->height < 1) {
         return;
     }
-    double fw = frame->width, fh = frame->height;
     Ref<NSString> gravity = model && model->gravity_ ? model->gravity_ : AVLayerVideoGravityResizeAspect();
-    double sx, sy;
-    if (gravity->isEqual(AVLayerVideoGravityResize())) {
-        sx = b.size.width / fw;
-        sy = b.size.height / fh;
-    } else {
-        double scale = gravity->isEqual(AVLayerVideoGravityResizeAspectFill())
-                           ? std::max(b.size.width / fw, b.size.height / fh)
-                           : std::min(b.size.width / fw, b.size.height / fh);
-        sx = sy = scale;
-    }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height);
-    unsigned char* pixels = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < frame->height; ++y) {
-        std::memcpy(pixels + static_cast<ptrdiff_t>(y) * stride, &frame->pixels[static_cast<size_t>(y) * frame->width],
-                    static_cast<size_t>(frame->width) * 4);
-    }
-    cairo_surface_mark_dirty(surface);
-    cairo_save(cr);
-    cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
-    cairo_clip(cr);
-    cairo_translate(cr, b.origin.x + (b.size.width - fw * sx) / 2, b.origin.y + (b.size.height - fh * sy) / 2);
-    cairo_scale(cr, sx, sy);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(surface);
+    av_video::paintFrame(cr, b, *frame, av_video::drawnSize(gravity, b, frame->width, frame->height));
 }
