@@ -10,33 +10,6 @@ NS_IMPLEMENT_CLASS(RXCompoundDisposable, RXDisposable) {
     b.method("removeDisposable:", &RXCompoundDisposable::removeDisposable);
 }
 
-// Holds the compound's lock byte. The critical sections move a few pointers (at most grow the
-// overflow vector), so a waiter spins, yielding the processor after a short while.
-class RXCompoundDisposable::Guard {
-public:
-    explicit Guard(const RXCompoundDisposable& owner) noexcept : locked_(owner.locked_) {
-        for (int spins = 0; locked_.exchange(true, std::memory_order_acquire); ++spins) {
-            while (locked_.load(std::memory_order_relaxed)) {
-                if (++spins > 64) {
-                    std::this_thread::yield();
-                } else {
-#if defined(__x86_64__) || defined(__i386__)
-                    __builtin_ia32_pause();
-#endif
-                }
-            }
-        }
-    }
-    ~Guard() {
-        locked_.store(false, std::memory_order_release);
-    }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    std::atomic<bool>& locked_;
-};
-
 RXCompoundDisposable::RXCompoundDisposable(const std::vector<Ref<RXDisposable>>& disposables) {
     for (size_t i = 0; i < disposables.size(); ++i) {
         if (i < 2) {
@@ -72,7 +45,7 @@ void RXCompoundDisposable::addDisposable(const Ref<RXDisposable>& disposable) {
     std::unique_ptr<std::vector<Ref<RXDisposable>>> storage; // allocated outside the lock
     while (true) {
         {
-            Guard guard(*this);
+            rx_detail::SpinGuard guard(lock_);
             if (disposed_.load(std::memory_order_relaxed)) {
                 disposeNow = true;
                 break;
@@ -114,7 +87,7 @@ void RXCompoundDisposable::removeDisposable(const Ref<RXDisposable>& disposable)
 }
 
 RXCompoundDisposable::OwnerLink RXCompoundDisposable::linkOwner(OwnerKey, const Ref<RXCompoundDisposable>& owner) {
-    Guard guard(*this);
+    rx_detail::SpinGuard guard(lock_);
     if (disposed_.load(std::memory_order_relaxed)) {
         return OwnerLink::AlreadyDisposed;
     }
@@ -133,7 +106,7 @@ void RXCompoundDisposable::removeMember(const RXDisposable* disposable) {
     bool traced = false;
     NSUInteger count = 0;
     {
-        Guard guard(*this);
+        rx_detail::SpinGuard guard(lock_);
         if (disposed_.load(std::memory_order_relaxed)) {
             return;
         }
@@ -169,7 +142,7 @@ void RXCompoundDisposable::dispose() {
     std::unique_ptr<std::vector<Ref<RXDisposable>>> more;
     Ref<RXCompoundDisposable> owner;
     {
-        Guard guard(*this);
+        rx_detail::SpinGuard guard(lock_);
         disposed_.store(true, std::memory_order_release);
         first = std::move(inline_[0]);
         second = std::move(inline_[1]);

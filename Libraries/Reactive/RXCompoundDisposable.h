@@ -6,6 +6,7 @@
 #pragma once
 
 #include <Reactive/RXDisposable.h>
+#include <Reactive/RXLockWord.h>
 
 #include <atomic>
 #include <memory>
@@ -45,9 +46,9 @@ public:
     [[nodiscard]] OwnerLink linkOwner(OwnerKey, const Ref<RXCompoundDisposable>& owner);
 
 private:
-    class Guard;
     void removeMember(const RXDisposable* disposable);
-    mutable std::atomic<bool> locked_{false};
+    // The critical sections move a few pointers (at most grow the overflow vector): waiters spin.
+    mutable rx_detail::SpinLockByte lock_;
     std::atomic<bool> disposed_{false};
     Ref<RXDisposable> inline_[2];
     std::unique_ptr<std::vector<Ref<RXDisposable>>> more_; // members beyond the two inline slots
