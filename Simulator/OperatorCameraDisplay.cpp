@@ -62,6 +62,40 @@ std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
+// What the operator saw of the screen: a picture of all of it or of the part it looked at.
+struct Shot {
+    Ref<UIImage> image;
+    CGPoint origin{}; // the screen point at the picture's top-left corner
+
+    // The colour at a screen point; false where the picture does not show it.
+    bool pixel(CGFloat x, CGFloat y, uint8_t rgba[4]) const {
+        if (!image || !(x >= origin.x) || !(y >= origin.y)) {
+            return false;
+        }
+        CGFloat scale = image->scale();
+        return CGImageGetPixel(image->CGImage(), static_cast<size_t>((x - origin.x) * scale),
+                               static_cast<size_t>((y - origin.y) * scale), rgba);
+    }
+};
+
+Shot wholeScreen() {
+    return {UIScreenshotImage(), CGPointZero};
+}
+
+// A look at one part of the screen: only that part is rendered, as the whole screen shows it.
+Shot screenPart(CGRect r) {
+    CGRect cut = CGRectIntegral(CGRectIntersection(r, UIScreen::mainScreen()->bounds()));
+    if (CGRectIsNull(cut) || CGRectIsEmpty(cut)) {
+        return {};
+    }
+    return {UIScreenshotImageInRect(cut), cut.origin};
+}
+
+// A look at the part of the screen a view covers; nothing when it is not on screen.
+Shot viewPart(const Ref<UIView>& view) {
+    return view && view->window() ? screenPart(view->convertRectToView(view->bounds(), nullptr)) : Shot{};
+}
+
 // What a rectangle of the screen (points) looks like.
 struct Look {
     std::array<double, 3> mean{};
@@ -73,18 +107,16 @@ struct Look {
     double darkMinX = 1e9, darkMaxX = -1, darkMinY = 1e9, darkMaxY = -1;
 };
 
-Look lookAt(const Ref<UIImage>& shot, CGRect r) {
+Look lookAt(const Shot& shot, CGRect r) {
     Look look;
-    if (!shot) {
+    if (!shot.image) {
         return look;
     }
-    CGFloat scale = shot->scale();
     std::vector<std::array<int, 3>> px;
     for (CGFloat y = r.origin.y; y < r.origin.y + r.size.height; y += 3) {
         for (CGFloat x = r.origin.x; x < r.origin.x + r.size.width; x += 3) {
             uint8_t rgba[4];
-            if (CGImageGetPixel(shot->CGImage(), static_cast<size_t>(x * scale), static_cast<size_t>(y * scale),
-                                rgba)) {
+            if (shot.pixel(x, y, rgba)) {
                 px.push_back({rgba[0], rgba[1], rgba[2]});
                 for (int c = 0; c < 3; ++c) {
                     look.mean[c] += rgba[c];
@@ -138,16 +170,15 @@ Look lookAt(const Ref<UIImage>& shot, CGRect r) {
 }
 
 // The colours of a grid of points of the screen (points), to tell a moving picture from a still one.
-std::vector<uint32_t> samplesOf(const Ref<UIImage>& shot, CGRect r) {
+std::vector<uint32_t> samplesOf(const Shot& shot, CGRect r) {
     std::vector<uint32_t> out;
-    if (!shot) {
+    if (!shot.image) {
         return out;
     }
-    CGFloat scale = shot->scale();
     for (CGFloat y = r.origin.y; y < r.origin.y + r.size.height; y += 2) {
         for (CGFloat x = r.origin.x; x < r.origin.x + r.size.width; x += 2) {
             uint8_t rgba[4] = {0, 0, 0, 0};
-            CGImageGetPixel(shot->CGImage(), static_cast<size_t>(x * scale), static_cast<size_t>(y * scale), rgba);
+            shot.pixel(x, y, rgba);
             out.push_back((uint32_t(rgba[0]) << 16) | (uint32_t(rgba[1]) << 8) | rgba[2]);
         }
     }
@@ -171,7 +202,7 @@ CGRect screenBounds() {
 }
 
 // The whole screen shows one even colour.
-bool evenFill(const Ref<UIImage>& shot) {
+bool evenFill(const Shot& shot) {
     CGRect b = screenBounds();
     auto look = lookAt(shot, b);
     return look.samples > 0 && look.off == 0 && look.faint < look.samples / 200;
@@ -179,9 +210,13 @@ bool evenFill(const Ref<UIImage>& shot) {
 
 // The empty part of a question screen between its texts and its answer bar: an after-image shows
 // there as a faint pattern, a crack as thin dark lines (a dead block of pixels is neither).
-Look questionArea(const Ref<UIImage>& shot) {
+CGRect questionRect() {
     CGRect b = screenBounds();
-    return lookAt(shot, CGRectMake(0, b.size.height * 0.55, b.size.width, b.size.height * 0.30));
+    return CGRectMake(0, b.size.height * 0.55, b.size.width, b.size.height * 0.30);
+}
+
+Look questionArea(const Shot& shot) {
+    return lookAt(shot, questionRect());
 }
 
 bool cracked(const Look& look) {
@@ -213,7 +248,7 @@ void pointCamera(const Ref<DXTestModel>& record) {
 
 // How the picture area shows what the camera looks at: right when it shows the scene the camera
 // points at (a chart with its red patch where it belongs, a bright or a dark surface).
-bool pictureLooksRight(const Ref<UIImage>& shot, const Ref<UIView>& area, SimCamera::Scene scene) {
+bool pictureLooksRight(const Shot& shot, const Ref<UIView>& area, SimCamera::Scene scene) {
     if (!area || !area->window()) {
         return false;
     }
@@ -234,9 +269,7 @@ bool pictureLooksRight(const Ref<UIImage>& shot, const Ref<UIView>& area, SimCam
         for (CGFloat y = b.origin.y; y < b.origin.y + b.size.height; y += 6) {
             for (CGFloat x = b.origin.x; x < b.origin.x + b.size.width; x += 6) {
                 uint8_t rgba[4];
-                CGFloat s = shot->scale();
-                if (CGImageGetPixel(shot->CGImage(), static_cast<size_t>(x * s), static_cast<size_t>(y * s), rgba) &&
-                    rgba[0] > 150 && rgba[1] < 70 && rgba[2] < 70) {
+                if (shot.pixel(x, y, rgba) && rgba[0] > 150 && rgba[1] < 70 && rgba[2] < 70) {
                     ++strong;
                 }
             }
@@ -284,13 +317,13 @@ bool actOnVideo(const Ref<DXCameraVideoScreen>& video, bool answerShown, double 
         if (now - memory.playingSince < 0.4) {
             return false;
         }
-        memory.firstPreview = samplesOf(UIScreenshotImage(), b);
+        memory.firstPreview = samplesOf(screenPart(b), b);
         return true;
     }
     if (now - memory.playingSince < 1.4) {
         return false;
     }
-    auto shot = UIScreenshotImage();
+    auto shot = viewPart(area);
     bool picture =
         pictureLooksRight(shot, area, SimCamera::current().scene()) && moved(memory.firstPreview, samplesOf(shot, b));
     bool sound = SimAudio::current().heard(memory.playingSince, now);
@@ -394,7 +427,7 @@ bool act(const Ref<DXBaseViewController>& screen,
         if (onScreen < 0.5 || !answerShown) {
             return false;
         }
-        auto look = questionArea(UIScreenshotImage());
+        auto look = questionArea(screenPart(questionRect()));
         bool clean = screenClass == "GhostScreenViewController" ? look.faint < look.samples / 100 : !cracked(look);
         return answerTap(screen, clean, scripted);
     }
@@ -418,7 +451,7 @@ bool act(const Ref<DXBaseViewController>& screen,
         // Look at the colour shown, then tap on to the next.
         if (memory.shownColour != fill->count()) {
             memory.shownColour = fill->count();
-            memory.even = evenFill(UIScreenshotImage()) && memory.even;
+            memory.even = evenFill(wholeScreen()) && memory.even;
             return true;
         }
         return UITestDriver::tapView(fill->view());
@@ -428,7 +461,7 @@ bool act(const Ref<DXBaseViewController>& screen,
         if (!answerShown) {
             if (memory.shownColour != fill->count()) {
                 memory.shownColour = fill->count();
-                memory.even = evenFill(UIScreenshotImage());
+                memory.even = evenFill(wholeScreen());
             }
             return false;
         }
@@ -458,14 +491,14 @@ bool act(const Ref<DXBaseViewController>& screen,
             memory.step = 1;
             auto area = model->previewImageView();
             CGRect b = area ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
-            memory.firstPreview = samplesOf(UIScreenshotImage(), b);
+            memory.firstPreview = samplesOf(screenPart(b), b);
             return true;
         }
         // A live picture moves: the marker on the chart's card goes on between looks. The operator
         // watches for that at every look, not only at the last one: the marker sweeps the card once
         // a second, so two looks a whole sweep apart find it in the same place.
-        auto shot = UIScreenshotImage();
         auto area = model->previewImageView();
+        auto shot = viewPart(area);
         if (area && camera.scene() == SimCamera::Scene::Chart && !memory.previewMoved) {
             CGRect b = area->convertRectToView(area->bounds(), nullptr);
             memory.previewMoved = moved(memory.firstPreview, samplesOf(shot, b));
@@ -485,8 +518,8 @@ bool act(const Ref<DXBaseViewController>& screen,
             if (onScreen < 0.5) {
                 return false;
             }
-            bool right =
-                memory.even && pictureLooksRight(UIScreenshotImage(), picture->previewImageView(), camera.scene());
+            bool right = memory.even && pictureLooksRight(viewPart(picture->previewImageView()),
+                                                          picture->previewImageView(), camera.scene());
             return answerTap(screen, right, scripted);
         }
         auto capture = picture->captureButton();
@@ -498,11 +531,11 @@ bool act(const Ref<DXBaseViewController>& screen,
         CGRect b = area && area->window() ? area->convertRectToView(area->bounds(), nullptr) : CGRectZero;
         if (memory.step == 0) {
             memory.step = 1;
-            memory.firstPreview = samplesOf(UIScreenshotImage(), b);
+            memory.firstPreview = samplesOf(screenPart(b), b);
             return true;
         }
         if (memory.step == 1 && camera.scene() == SimCamera::Scene::Chart && !memory.previewMoved) {
-            memory.previewMoved = moved(memory.firstPreview, samplesOf(UIScreenshotImage(), b));
+            memory.previewMoved = moved(memory.firstPreview, samplesOf(screenPart(b), b));
         }
         if (memory.step == 1 && onScreen >= 1.0) {
             // Only the chart has something that moves; a plain surface looks the same when live.

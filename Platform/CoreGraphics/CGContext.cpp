@@ -48,6 +48,10 @@ struct ContextState {
     CGBitmapInfo info = 0;
     GState g;
     std::vector<GState> stack;
+    // Images made from the context share its pixels until it is next used; `shared` says an image
+    // may still hold them, and `sharedBase` is the surface's reference count without any image.
+    bool shared = false;
+    unsigned sharedBase = 0;
 
     ~ContextState() {
         if (cr) {
@@ -70,7 +74,87 @@ NS_IMPLEMENT_CLASS(CGContext, NSObject) {}
 CGContext::CGContext() : state_(std::make_unique<ContextState>()) {}
 CGContext::~CGContext() = default;
 
+namespace {
+
+// A new cairo context on `target` in the state of `from` (matrix, clip, current path, line and
+// fill settings, source), or null when that state cannot be carried over: a saved state or a
+// clip that is not a set of whole-pixel rectangles lives only in `from`.
+cairo_t* carryOver(cairo_t* from, cairo_surface_t* target) {
+    cairo_matrix_t matrix;
+    cairo_get_matrix(from, &matrix);
+    cairo_identity_matrix(from);
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(from);
+    cairo_path_t* path = cairo_copy_path(from);
+    cairo_set_matrix(from, &matrix);
+    cairo_t* cr = nullptr;
+    if (clip->status == CAIRO_STATUS_SUCCESS && path->status == CAIRO_STATUS_SUCCESS) {
+        cr = cairo_create(target);
+        for (int i = 0; i < clip->num_rectangles; ++i) {
+            const cairo_rectangle_t& r = clip->rectangles[i];
+            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+        }
+        if (clip->num_rectangles == 0) {
+            cairo_rectangle(cr, 0, 0, 0, 0); // everything is clipped away
+        }
+        cairo_clip(cr);
+        cairo_append_path(cr, path);
+        cairo_set_matrix(cr, &matrix);
+        cairo_set_line_width(cr, cairo_get_line_width(from));
+        cairo_set_line_cap(cr, cairo_get_line_cap(from));
+        cairo_set_line_join(cr, cairo_get_line_join(from));
+        cairo_set_miter_limit(cr, cairo_get_miter_limit(from));
+        std::vector<double> dashes(static_cast<size_t>(cairo_get_dash_count(from)));
+        double offset = 0;
+        cairo_get_dash(from, dashes.data(), &offset);
+        cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), offset);
+        cairo_set_antialias(cr, cairo_get_antialias(from));
+        cairo_set_tolerance(cr, cairo_get_tolerance(from));
+        cairo_set_fill_rule(cr, cairo_get_fill_rule(from));
+        cairo_set_operator(cr, cairo_get_operator(from));
+        cairo_set_source(cr, cairo_get_source(from));
+    }
+    cairo_rectangle_list_destroy(clip);
+    cairo_path_destroy(path);
+    return cr;
+}
+
+// Copy-on-write: before the context is used again after an image was made from it, it moves to
+// a copy of its pixels if an image still holds them.
+void ownPixels(ContextState& s) {
+    if (!s.shared || !s.cr) {
+        return;
+    }
+    s.shared = false;
+    if (cairo_surface_get_reference_count(s.surface) <= s.sharedBase) {
+        return; // the images are gone
+    }
+    cairo_surface_flush(s.surface);
+    int h = cairo_image_surface_get_height(s.surface);
+    cairo_surface_t* copy = cairo_image_surface_create(cairo_image_surface_get_format(s.surface),
+                                                       cairo_image_surface_get_width(s.surface), h);
+    cairo_t* cr = cairo_surface_status(copy) == CAIRO_STATUS_SUCCESS ? carryOver(s.cr, copy) : nullptr;
+    if (!cr) {
+        // Cannot happen for a context an image shares (see CGBitmapContextCreateImage) short of
+        // memory; the context then stops drawing rather than change the image.
+        NSLog("CGContext: cannot copy %d rows of shared pixels; the context no longer draws", h);
+        cairo_surface_destroy(copy);
+        cairo_destroy(s.cr);
+        s.cr = nullptr;
+        return;
+    }
+    std::memcpy(cairo_image_surface_get_data(copy), cairo_image_surface_get_data(s.surface),
+                static_cast<size_t>(cairo_image_surface_get_stride(s.surface)) * static_cast<size_t>(h));
+    cairo_surface_mark_dirty(copy);
+    cairo_destroy(s.cr);
+    cairo_surface_destroy(s.surface);
+    s.cr = cr;
+    s.surface = copy;
+}
+
+} // namespace
+
 cairo_t* CGContext::cairo() const noexcept {
+    ownPixels(*state_);
     return state_->cr;
 }
 
@@ -474,11 +558,25 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
 }
 
 CGImageRef CGBitmapContextCreateImage(const CGContextRef& c) {
-    ContextState* s = stateOf(c);
-    if (!s) {
+    if (!c || !c->state().cr) {
         return nullptr;
     }
+    ContextState* s = &c->state();
     cairo_surface_flush(s->surface);
+    // The image shares the pixels while the context is left as it is (see ownPixels). A context
+    // with a saved state or a clip that cannot be carried to a new surface gives a copy at once.
+    if (!s->shared && s->stack.empty()) {
+        cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(s->cr);
+        bool plain = clip->status == CAIRO_STATUS_SUCCESS;
+        cairo_rectangle_list_destroy(clip);
+        if (plain) {
+            s->shared = true;
+            s->sharedBase = cairo_surface_get_reference_count(s->surface);
+        }
+    }
+    if (s->shared) {
+        return make<CGImage>(cairo_surface_reference(s->surface), s->space, s->info);
+    }
     cairo_format_t format = cairo_image_surface_get_format(s->surface);
     int w = static_cast<int>(s->width), h = static_cast<int>(s->height);
     cairo_surface_t* copy = cairo_image_surface_create(format, w, h);

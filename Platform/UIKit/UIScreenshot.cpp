@@ -29,15 +29,19 @@ Recorder& recorder() {
 
 } // namespace
 
-Ref<UIImage> UIScreenshotImage() {
-    CGRect screen = UIScreen::mainScreen()->bounds();
+namespace {
+
+// Renders `rect` of the screen (points, already cut to it) as the whole screen would show it.
+Ref<UIImage> renderScreen(CGRect screen, CGRect rect) {
     UIWindow::layoutAllWindows();
-    UIGraphicsBeginImageContextWithOptions(screen.size, true, UIScreen::mainScreen()->scale());
+    UIGraphicsBeginImageContextWithOptions(rect.size, true, UIScreen::mainScreen()->scale());
     auto c = UIGraphicsGetCurrentContext();
     if (!c) {
         UIGraphicsEndImageContext();
         return nullptr;
     }
+    CGContextTranslateCTM(c, -rect.origin.x, -rect.origin.y);
+    CGContextClipToRect(c, rect);
     CGContextSetRGBFillColor(c, 0, 0, 0, 1);
     CGContextFillRect(c, screen);
     for (const auto& window : UIWindow::windowsFromBackToFront()) {
@@ -59,6 +63,22 @@ Ref<UIImage> UIScreenshotImage() {
     auto image = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return image;
+}
+
+} // namespace
+
+Ref<UIImage> UIScreenshotImage() {
+    CGRect screen = UIScreen::mainScreen()->bounds();
+    return renderScreen(screen, screen);
+}
+
+Ref<UIImage> UIScreenshotImageInRect(CGRect rect) {
+    CGRect screen = UIScreen::mainScreen()->bounds();
+    CGRect cut = CGRectIntegral(CGRectIntersection(rect, screen));
+    if (CGRectIsNull(cut) || CGRectIsEmpty(cut)) {
+        return nullptr;
+    }
+    return renderScreen(screen, cut);
 }
 
 void UIScreenshotRecordToDirectory(const std::string& directory) {

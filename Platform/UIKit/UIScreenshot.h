@@ -11,6 +11,11 @@ class UIViewController;
 // The visible windows rendered back to front over black, the size of the main screen; nil when
 // the screen has no size.
 Ref<UIImage> UIScreenshotImage();
+// The part of the screen inside `rect` (points, made integral and cut to the screen), exactly as
+// it shows in UIScreenshotImage but only that part rendered (a blurred shadow crossing its edge
+// blurs only what lies inside); nil when the rectangle misses the screen. Its pixel (0, 0) is the
+// rectangle's top-left corner.
+Ref<UIImage> UIScreenshotImageInRect(CGRect rect);
 
 // Starts (a non-empty folder) or stops (empty) recording. While recording, each time a view
 // controller without child controllers finishes appearing in a visible window, the screen is

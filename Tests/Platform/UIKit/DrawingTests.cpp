@@ -306,6 +306,40 @@ TEST_F(DrawingTests, AWholeScreenRendersAtTheDeviceScale) {
     EXPECT_EQ(back->size(), bounds.size);
 }
 
+TEST_F(DrawingTests, APartOfTheScreenRendersAsTheWholeScreenShowsIt) {
+    auto screen = make<UIViewController>();
+    UITestDriver::showRootViewController(screen);
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto title = make<UILabel>(CGRectMake(20, 100, 300, 40));
+    title->setText("Diagnostics"_ns);
+    screen->view()->addSubview(title);
+    auto bar = make<UIView>(CGRectMake(10, 130, 100, 30));
+    bar->setBackgroundColor(UIColor::redColor());
+    bar->setAlpha(0.5);
+    screen->view()->addSubview(bar);
+
+    auto whole = UIScreenshotImage();
+    CGFloat scale = UIScreen::mainScreen()->scale();
+    CGRect part = CGRectMake(15.4, 95, 120, 70.2); // made integral: 15, 95, 121 x 71
+    auto image = UIScreenshotImageInRect(part);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(CGImageGetWidth(image->CGImage()), static_cast<size_t>(121 * scale));
+    ASSERT_EQ(CGImageGetHeight(image->CGImage()), static_cast<size_t>(71 * scale));
+    for (size_t y = 0; y < CGImageGetHeight(image->CGImage()); ++y) {
+        for (size_t x = 0; x < CGImageGetWidth(image->CGImage()); ++x) {
+            ASSERT_EQ(at(image, x, y),
+                      at(whole, x + static_cast<size_t>(15 * scale), y + static_cast<size_t>(95 * scale)))
+                << x << ", " << y;
+        }
+    }
+    CGRect bounds = UIScreen::mainScreen()->bounds();
+    auto corner = UIScreenshotImageInRect(CGRectMake(bounds.size.width - 10, -20, 50, 30));
+    ASSERT_TRUE(corner) << "cut to the screen";
+    EXPECT_EQ(corner->size(), CGSizeMake(10, 10));
+    EXPECT_FALSE(UIScreenshotImageInRect(CGRectMake(-50, -50, 20, 20)));
+    EXPECT_FALSE(UIScreenshotImageInRect(CGRectMake(10, 10, 0, 0)));
+}
+
 TEST_F(DrawingTests, TheRecorderWritesAShotPerScreen) {
     auto dir = std::filesystem::temp_directory_path() /
                ("celvix-shots-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
