@@ -338,18 +338,34 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     size_t total = run ? run->count() : 0;
     std::printf("session joined: %zu tests\n", total);
 
-    // The run: the operator answers each screen; one line per finished test.
+    // The run: the operator answers each screen; one line per finished test. A test is finished
+    // when the container has stored its result and moved on (or the result screen is up): until
+    // then its screen may still change the record (a screen covered by the system camera screen
+    // marks itself failed until the answers come).
     std::map<const void*, double> started;
     std::map<const void*, double> took;
     size_t reported = 0;
     double clockStart = DispatchClock::uptime();
+    auto isFinal = [&](size_t i) {
+        if (results()) {
+            return true;
+        }
+        auto current = container();
+        return current && i < current->indexOfHandle();
+    };
     auto reportFinished = [&] {
         if (!run) {
             return;
         }
         for (size_t i = 0; i < run->count(); ++i) {
             auto record = cast<DXTestModel>(run->objectAtIndex(i));
-            if (record->result() != DXTestResultNotRun && !took.count(record.get())) {
+            if (record->result() == DXTestResultNotRun && took.count(record.get())) {
+                // Back cleared it: it runs again and is reported again.
+                took.erase(record.get());
+                started.erase(record.get());
+                --reported;
+            }
+            if (record->result() != DXTestResultNotRun && !took.count(record.get()) && isFinal(i)) {
                 double begin = started.count(record.get()) ? started[record.get()] : clockStart;
                 took[record.get()] = DispatchClock::uptime() - begin;
                 std::printf("[%zu/%zu] %-24s %-7s %5.1f s\n", ++reported, total, text(record->profilekey()).c_str(),

@@ -31,6 +31,17 @@ Listening& state() {
     return listening;
 }
 
+// What the operator remembers of the whole session: whether the loudspeaker was ever heard to play
+// while it listened on an audio screen.
+struct Memory {
+    bool heardLoudspeaker = false;
+};
+
+Memory& memory() {
+    static Memory remembered;
+    return remembered;
+}
+
 bool visible(const Ref<UIView>& view) {
     for (auto v = view; v; v = v->superview()) {
         if (v->isHidden()) {
@@ -149,6 +160,14 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
         return false;
     }
     bool heard = audio.heard(listening.since + kReaction, now);
+    if (audio.playedLevel(SimAudio::Part::Speaker, listening.since + kReaction, now) > SimAudio::kAudibleLevel) {
+        memory().heardLoudspeaker = true;
+    }
+    if (page->getClass()->name() == std::string("AudioOperatorCheckViewController")) {
+        // "Did you hear the music from the loudspeaker?": this screen plays nothing itself; the
+        // operator answers from what the loudspeaker played earlier in the session.
+        heard = memory().heardLoudspeaker;
+    }
     if (auto it = script.find(key); it != script.end()) {
         heard = it->second;
     }

@@ -1,4 +1,7 @@
+#include <CoreGraphics/CGContext.h>
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
+#include <Dispatch/Clock.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSURL.h>
 #include <Foundation/NSUUID.h>
@@ -8,8 +11,11 @@
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UIKitProtocols.h>
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 UIKIT_STRING_CONSTANT(UIImagePickerControllerMediaType)
 UIKIT_STRING_CONSTANT(UIImagePickerControllerOriginalImage)
@@ -44,6 +50,128 @@ std::optional<SimDevice::Camera> presentCamera(UIImagePickerControllerCameraDevi
     return std::nullopt;
 }
 
+// The camera screen's live picture: what the picker's camera sees now (SimCamera), under the
+// light's own gains (the camera balances white by itself), filling the area (aspect fill), the
+// front camera mirrored as a selfie view is. Black without a camera; a dead camera's frames are
+// black, a frozen one's never change.
+class PickerViewfinderLayer : public CALayer {
+    NS_OBJECT(PickerViewfinderLayer, CALayer)
+public:
+    PickerViewfinderLayer() = default;
+    void setPicker(const Ref<UIImagePickerController>& picker) { picker_ = picker; }
+    void drawInContext(const CGContextRef& context) override {
+        CGRect b = bounds();
+        if (!context || b.size.width < 1 || b.size.height < 1) {
+            return;
+        }
+        cairo_t* cr = context->cairo();
+        cairo_save(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
+        cairo_fill(cr);
+        cairo_restore(cr);
+        // A presentation copy draws with its model's picker.
+        auto model = cast<PickerViewfinderLayer>(modelLayer());
+        auto picker = model ? model->picker_.lock() : picker_.lock();
+        if (!picker || picker->sourceType() != UIImagePickerControllerSourceTypeCamera) {
+            return;
+        }
+        auto device = picker->cameraDevice();
+        auto camera = SimDevice::current().camera(positionOf(device));
+        if (!camera || !camera->present || camera->pictureWidth < 1 || camera->pictureHeight < 1) {
+            return;
+        }
+        double scale = std::max(b.size.width / camera->pictureWidth, b.size.height / camera->pictureHeight);
+        CGSize size = CGSizeMake(camera->pictureWidth * scale, camera->pictureHeight * scale);
+        int width = std::clamp(static_cast<int>(std::ceil(size.width)), 1, 4096);
+        int height = std::clamp(static_cast<int>(std::ceil(size.height)), 1, 4096);
+        auto& sim = SimCamera::current();
+        auto frame = sim.frame(positionOf(device), width, height, sim.neutralGains(), DispatchClock::uptime(),
+                               device == UIImagePickerControllerCameraDeviceFront);
+        if (!frame || frame->width < 1 || frame->height < 1) {
+            return;
+        }
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height);
+        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(surface);
+            return;
+        }
+        unsigned char* pixels = cairo_image_surface_get_data(surface);
+        int stride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < frame->height; ++y) {
+            std::memcpy(pixels + static_cast<ptrdiff_t>(y) * stride,
+                        &frame->pixels[static_cast<size_t>(y) * frame->width], static_cast<size_t>(frame->width) * 4);
+        }
+        cairo_surface_mark_dirty(surface);
+        cairo_save(cr);
+        cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
+        cairo_clip(cr);
+        cairo_translate(cr, b.origin.x + (b.size.width - size.width) / 2,
+                        b.origin.y + (b.size.height - size.height) / 2);
+        cairo_scale(cr, size.width / frame->width, size.height / frame->height);
+        cairo_set_source_surface(cr, surface, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(surface);
+    }
+
+private:
+    Weak<UIImagePickerController> picker_;
+};
+
+// The view that holds the live picture; its layer follows its bounds.
+class PickerViewfinderView : public UIView {
+    NS_OBJECT(PickerViewfinderView, UIView)
+public:
+    PickerViewfinderView() = default;
+    explicit PickerViewfinderView(CGRect frame) : UIView(frame) {}
+    void attach(const Ref<UIImagePickerController>& picker) {
+        if (!picture_) {
+            picture_ = make<PickerViewfinderLayer>();
+            layer()->addSublayer(picture_);
+        }
+        picture_->setPicker(picker);
+        picture_->setFrame(bounds());
+    }
+    void layoutSubviews() override {
+        UIView::layoutSubviews();
+        if (picture_) {
+            picture_->setFrame(bounds());
+        }
+    }
+
+private:
+    Ref<PickerViewfinderLayer> picture_;
+};
+
+// What the camera takes when no picture is scripted: the scene it sees, rendered at a quarter of
+// the camera's resolution (a full 12-megapixel rendering costs a quarter of a second and 100 MB for
+// a picture nobody looks at closely) and carried at scale 0.25, so the picture's size in points is
+// the camera's own. Nil when the camera renders nothing.
+Ref<UIImage> renderedPicture(SimDevice::CameraPosition position, const SimDevice::Camera& camera) {
+    constexpr int kReduction = 4;
+    int width = std::max(1, static_cast<int>(camera.pictureWidth / kReduction));
+    int height = std::max(1, static_cast<int>(camera.pictureHeight / kReduction));
+    auto& sim = SimCamera::current();
+    auto frame = sim.frame(position, width, height, sim.neutralGains(), DispatchClock::uptime());
+    if (!frame) {
+        return nullptr;
+    }
+    auto context = CGBitmapContextCreate(nullptr, static_cast<size_t>(width), static_cast<size_t>(height), 8, 0,
+                                         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaNoneSkipFirst);
+    if (!context) {
+        return nullptr;
+    }
+    auto* data = static_cast<unsigned char*>(CGBitmapContextGetData(context));
+    size_t stride = CGBitmapContextGetBytesPerRow(context);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(data + static_cast<size_t>(y) * stride, &frame->pixels[static_cast<size_t>(y) * width],
+                    static_cast<size_t>(width) * 4);
+    }
+    return UIImage::imageWithCGImageScaleOrientation(CGBitmapContextCreateImage(context), 1.0 / kReduction,
+                                                     UIImageOrientationUp);
+}
+
 const char* sourceName(UIImagePickerControllerSourceType type) {
     switch (type) {
     case UIImagePickerControllerSourceTypeCamera:
@@ -57,6 +185,9 @@ const char* sourceName(UIImagePickerControllerSourceType type) {
 }
 
 } // namespace
+
+NS_IMPLEMENT_CLASS(PickerViewfinderLayer, CALayer) {}
+NS_IMPLEMENT_CLASS(PickerViewfinderView, UIView) {}
 
 NS_IMPLEMENT_CLASS(UIImagePickerController, UINavigationController) {
     b.property("sourceType", &UIImagePickerController::sourceType, &UIImagePickerController::setSourceType);
@@ -245,6 +376,15 @@ void UIImagePickerController::rebuildScreen() {
                                 UIViewAutoresizingFlexibleRightMargin;
     if (camera) {
         content->setBackgroundColor(UIColor::blackColor());
+        // The live picture above the controls' bar (all of the screen without the controls).
+        CGFloat bar = showsCameraControls_ ? 96 : 0;
+        auto viewfinder =
+            make<PickerViewfinderView>(CGRectMake(0, 0, b.size.width, std::max<CGFloat>(0, b.size.height - bar)));
+        viewfinder->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        viewfinder->setUserInteractionEnabled(false);
+        viewfinder->attach(self);
+        content->insertSubviewAtIndex(viewfinder, 0);
+        screenViews_.push_back(viewfinder);
         if (showsCameraControls_) {
             addButton("Cancel", "cancelPicking", CGRectMake(16, b.size.height - 80, 80, 44), bottom);
             addButton("Take Photo", "takePicture", CGRectMake(b.size.width / 2 - 50, b.size.height - 80, 100, 44),
@@ -292,6 +432,9 @@ bool UIImagePickerController::captureFromCamera() {
         image = UIImage::imageWithData(NSData::dataWithBytesLength(bytes.data(), bytes.size()));
     }
     if (!image) {
+        image = renderedPicture(position, *camera);
+    }
+    if (!image) {
         image = make<UIImage>(CGSizeMake(camera->pictureWidth, camera->pictureHeight), 1.0);
     }
     return finishPicking(image, true);
@@ -315,7 +458,17 @@ bool UIImagePickerController::finishPicking(const Ref<UIImage>& image, bool from
         CGFloat side = std::min(s.width, s.height);
         CGRect crop = CGRectMake(std::floor((s.width - side) / 2 * scale), std::floor((s.height - side) / 2 * scale),
                                  side * scale, side * scale);
-        info->setObjectForKey(make<UIImage>(CGSizeMake(side, side), scale), UIImagePickerControllerEditedImage());
+        // The square the editor starts with, cut from the picture's pixels.
+        Ref<UIImage> edited;
+        if (auto pixels = image->CGImage()) {
+            if (auto square = CGImageCreateWithImageInRect(pixels, crop)) {
+                edited = UIImage::imageWithCGImageScaleOrientation(square, scale, image->imageOrientation());
+            }
+        }
+        if (!edited) {
+            edited = make<UIImage>(CGSizeMake(side, side), scale);
+        }
+        info->setObjectForKey(edited, UIImagePickerControllerEditedImage());
         info->setObjectForKey(NSValue::valueWithValue(crop), UIImagePickerControllerCropRect());
     }
     if (fromCamera) {

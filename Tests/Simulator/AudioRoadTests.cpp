@@ -74,14 +74,15 @@ TEST_P(AudioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Parts, AudioRoadTest,
-    testing::Values(
-        BrokenAudioPart{
-            "SpeakerDead", R"({"speaker": "dead"})", {"LOUDSPEAKER", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
-        BrokenAudioPart{"ReceiverDead",
-                        R"({"receiver": "dead"})",
-                        {"LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_LOOPBACK_TEST"}},
-        BrokenAudioPart{"BottomMicrophoneDead",
-                        R"({"bottomMicrophone": "dead"})",
-                        {"MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
-        BrokenAudioPart{"FrontMicrophoneAbsent", R"({"frontMicrophone": "absent"})", {"MIC_LOOPBACK_TEST"}}),
+    testing::Values(BrokenAudioPart{"SpeakerDead",
+                                    R"({"speaker": "dead"})",
+                                    {"LOUDSPEAKER", "AUDIO_OPERATOR_CHECK", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
+                    BrokenAudioPart{"ReceiverDead",
+                                    R"({"receiver": "dead"})",
+                                    {"LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_LOOPBACK_TEST"}},
+                    BrokenAudioPart{"BottomMicrophoneDead",
+                                    R"({"bottomMicrophone": "dead"})",
+                                    {"MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
+                    BrokenAudioPart{
+                        "FrontMicrophoneAbsent", R"({"frontMicrophone": "absent"})", {"MIC_LOOPBACK_TEST"}}),
     [](const testing::TestParamInfo<BrokenAudioPart>& info) { return std::string(info.param.name); });

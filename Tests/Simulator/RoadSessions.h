@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -83,8 +85,43 @@ inline std::vector<std::string> family(const std::string& name) {
     return {};
 }
 
+// The result each test's progress line ("[n/N] KEY RESULT time") gave last.
+inline std::map<std::string, std::string> progressResults(const std::string& printed) {
+    std::map<std::string, std::string> results;
+    std::istringstream lines(printed);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] != '[' || line.find("] ") == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(line.substr(line.find("] ") + 2));
+        std::string key;
+        std::string result;
+        if (fields >> key >> result) {
+            results[key] = result;
+        }
+    }
+    return results;
+}
+
+// Every finished test's progress line says what the results table (and so the stored run and the
+// final transaction) says: a line is printed only once the result is final.
+inline void expectProgressMatchesTable(const std::string& printed, const RoadReport& report) {
+    auto progress = progressResults(printed);
+    for (const auto& [key, result] : report.table) {
+        if (result == "NOT RUN") {
+            EXPECT_EQ(progress.count(key), 0u) << key;
+            continue;
+        }
+        auto it = progress.find(key);
+        ASSERT_NE(it, progress.end()) << key << " has no progress line\n" << printed;
+        EXPECT_EQ(it->second, result) << key << ": the progress line and the table disagree";
+    }
+}
+
 // Walks the road of the session in force with `overlay` as the faults file (none when empty) and
-// expects it to complete; answers what the simulator printed.
+// expects it to complete, each progress line agreeing with the results table; answers what the
+// simulator printed.
 inline std::string walk(const std::string& overlay, RoadReport& report) {
     RoadOptions options;
     if (!overlay.empty()) {
@@ -95,6 +132,7 @@ inline std::string walk(const std::string& overlay, RoadReport& report) {
     int status = runAppRoad(options, &report);
     auto printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, 0) << printed;
+    expectProgressMatchesTable(printed, report);
     return printed;
 }
 

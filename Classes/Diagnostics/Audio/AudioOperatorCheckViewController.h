@@ -1,6 +1,7 @@
-// AudioOperatorCheckViewController: the operator-audit question of the audio tests. It shows the
-// loudspeaker screen's title and question but plays nothing, so an honest operator answers NO,
-// which passes (result 1); YES, a claim to have heard a sound that never played, fails (2).
+// AudioOperatorCheckViewController: the operator's own word on the loudspeaker. It shows the
+// loudspeaker screen's title and question ("did you hear the music from the loudspeaker?") but
+// plays nothing itself: the operator answers from what the loudspeaker played before (the
+// loudspeaker test's music), and the answer counts as given: YES passes (1), NO fails (2).
 #pragma once
 
 #include <AVFoundation/AVAudioPlayer.h>

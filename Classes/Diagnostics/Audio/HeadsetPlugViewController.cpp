@@ -9,6 +9,7 @@
 #include <Categorys/RXSignal+TakeUntil.h>
 #include <Categorys/UIAlertView+Blocks.h>
 #include <Core/AdditionalTestManager.h>
+#include <Core/DXLayoutResource.h>
 #include <Diagnostics/Sensors/SensorLayout.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSDictionary.h>
@@ -22,9 +23,13 @@
 #include <Reactive/RXScheduler.h>
 #include <Reactive/UIControl+RXSignalSupport.h>
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/NSText.h>
 #include <UIKit/UIApplication.h>
 #include <UIKit/UIEvent.h>
+#include <UIKit/UIFont.h>
 #include <UIKit/UIImage.h>
+#include <UIKit/UINib.h>
+#include <UIKit/UIScreen.h>
 #include <UISupport/STProgressHUD.h>
 
 #include <cmath>
@@ -47,6 +52,19 @@ NS_IMPLEMENT_CLASS(HeadsetPlugViewController, DXBaseViewController) {
     b.property("button7", &H::button7, &H::setButton7, "weak");
     b.property("button8", &H::button8, &H::setButton8, "weak");
     b.property("tipLabel", &H::tipLabel, &H::setTipLabel, "weak");
+    for (auto [name, getter, setter] :
+         {std::tuple{"stepInsertHeadset", &H::stepInsertHeadset, &H::setStepInsertHeadset},
+          {"stepSpeakIntoHeadsetMic", &H::stepSpeakIntoHeadsetMic, &H::setStepSpeakIntoHeadsetMic},
+          {"stepPlayingBack", &H::stepPlayingBack, &H::setStepPlayingBack},
+          {"stepPlayingMusic", &H::stepPlayingMusic, &H::setStepPlayingMusic},
+          {"stepLeftChannel", &H::stepLeftChannel, &H::setStepLeftChannel},
+          {"stepRightChannel", &H::stepRightChannel, &H::setStepRightChannel},
+          {"stepVolumeUpChannel", &H::stepVolumeUpChannel, &H::setStepVolumeUpChannel},
+          {"stepVolumeDownChannel", &H::stepVolumeDownChannel, &H::setStepVolumeDownChannel},
+          {"stepMediaButtonChannel", &H::stepMediaButtonChannel, &H::setStepMediaButtonChannel},
+          {"stepUnplugHeadset", &H::stepUnplugHeadset, &H::setStepUnplugHeadset}}) {
+        b.property(name, getter, setter, "weak");
+    }
     b.property("launchVolume", &H::launchVolume, &H::setLaunchVolume);
     b.method("stepButton:", &H::stepButton);
     b.classMethod("extraMessage", [] {
@@ -57,16 +75,85 @@ NS_IMPLEMENT_CLASS(HeadsetPlugViewController, DXBaseViewController) {
 
 namespace {
 
+// The steps in the order they run: the caption (its outlet and text), the mark of its result and
+// the fail button, where it has them.
+struct StepRow {
+    const char* caption;
+    const char* text;
+    const char* mark;
+    const char* button;
+};
+const StepRow kStepRows[] = {
+    {"stepInsertHeadset", "HEADSET_CONTROLLER_INSRT_HEADSET", "step1", "button1"},
+    {"stepSpeakIntoHeadsetMic", "HEADSET_CONTROLLER_SPEAK_INTO", "step2", nullptr},
+    {"stepPlayingBack", "HEADSET_CONTROLLER_PLAY_AUDIO", nullptr, nullptr},
+    {"stepPlayingMusic", "HEADSET_CONTROLLER_PLAY_MUSIC", "step3", nullptr},
+    {"stepLeftChannel", "HEADSET_CONTROLLER_LEFT_CHANNEL", "step4", nullptr},
+    {"stepRightChannel", "HEADSET_CONTROLLER_RIGHT_CHANNEL", "step5", nullptr},
+    {"stepVolumeUpChannel", "HEADSET_CONTROLLER_VOLUME_UP", "step6", "button6"},
+    {"stepVolumeDownChannel", "HEADSET_CONTROLLER_VOLUME_DOWN", "step7", "button7"},
+    {"stepMediaButtonChannel", "HEADSET_CONTROLLER_MEDIABUTTON_CHANNEL", "step8", "button8"},
+    {"stepUnplugHeadset", "HEADSET_CONTROLLER_UNPLUG", "step9", nullptr},
+};
+
+// The layout: the title (hidden) and the instruction, then one compact row per step: its mark at
+// the left, its caption, its fail button at the right. Every row fits above the answer bar on the
+// smallest screen (320 x 568).
 const bool layoutRegistered = [] {
-    using namespace dx_sensors;
-    std::vector<Outlet> outlets{{"labelTitle", Kind::Label, true}, {"tipLabel", Kind::Label}};
-    for (const char* button : {"button1", "button6", "button7", "button8"}) {
-        outlets.push_back({button, Kind::Button});
-    }
-    for (int i = 1; i <= 9; ++i) {
-        outlets.push_back({"step" + std::to_string(i), Kind::Image, true});
-    }
-    registerLayout("HeadsetPlugViewController", outlets);
+    UINib::registerNibNamed("HeadsetPlugViewController", [](const id& owner) -> Ref<NSArray> {
+        using namespace dx_layout;
+        CGRect screen = UIScreen::mainScreen()->bounds();
+        auto root = make<UIView>(screen);
+        root->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        auto connect = [&](const Ref<UIView>& view, const char* key) {
+            if (owner) {
+                owner->setValueForKey(view, NSString::from(key));
+            }
+        };
+        auto label = [&](CGFloat fontSize, NSTextAlignment alignment, CGFloat left, CGFloat right) {
+            auto l = make<UILabel>();
+            l->setNumberOfLines(0);
+            l->setTextAlignment(alignment);
+            l->setFont(UIFont::systemFontOfSize(fontSize));
+            l->setPreferredMaxLayoutWidth(screen.size.width - left - right);
+            place(root, l);
+            pin(root, l, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, left);
+            pin(root, l, NSLayoutAttributeRight, root, NSLayoutAttributeRight, -right);
+            return l;
+        };
+        auto title = label(24, NSTextAlignmentCenter, 24, 24);
+        title->setHidden(true);
+        pin(root, title, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 16);
+        connect(title, "labelTitle");
+        auto tip = label(15, NSTextAlignmentCenter, 24, 24);
+        pin(root, tip, NSLayoutAttributeTop, title, NSLayoutAttributeBottom, 8);
+        connect(tip, "tipLabel");
+        Ref<UIView> above = tip;
+        for (const auto& row : kStepRows) {
+            auto caption = label(12, NSTextAlignmentLeft, 40, 72);
+            pin(root, caption, NSLayoutAttributeTop, above, NSLayoutAttributeBottom, above == tip ? 12 : 6);
+            connect(caption, row.caption);
+            if (row.mark) {
+                auto mark = make<UIImageView>();
+                mark->setHidden(true);
+                place(root, mark);
+                size(root, mark, NSLayoutAttributeWidth, 22);
+                size(root, mark, NSLayoutAttributeHeight, 22);
+                pin(root, mark, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 10);
+                pin(root, mark, NSLayoutAttributeCenterY, caption, NSLayoutAttributeCenterY, 0);
+                connect(mark, row.mark);
+            }
+            if (row.button) {
+                auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+                place(root, button);
+                pin(root, button, NSLayoutAttributeRight, root, NSLayoutAttributeRight, -10);
+                pin(root, button, NSLayoutAttributeCenterY, caption, NSLayoutAttributeCenterY, 0);
+                connect(button, row.button);
+            }
+            above = caption;
+        }
+        return NSArray::arrayWithObjects({root});
+    });
     return true;
 }();
 
@@ -119,6 +206,11 @@ void HeadsetPlugViewController::viewDidLoad() {
                                                    static_cast<STProgressHUDMaskType>(3));
     }
     tip("HEADSET_CONTROLLER_INSRT_HEADSET");
+    for (const auto& row : kStepRows) {
+        if (auto caption = cast<UILabel>(valueForKey(NSString::from(row.caption)))) {
+            caption->setText(DXLocalizedString(row.text));
+        }
+    }
     Ref<UIButton> buttons[] = {button1(), button6(), button7(), button8()};
     NSInteger tags[] = {100, 600, 700, 800};
     for (int i = 0; i < 4; ++i) {
@@ -136,9 +228,14 @@ void HeadsetPlugViewController::viewDidLoad() {
     mediaRemoved_ = removed && removed->containsObject("HEADSET_TEST_MEDIABUTTON"_ns);
     if (mediaRemoved_) {
         setSub("HEADSET_TEST_MEDIABUTTON", "REMOVED");
+        // The media-key row collapses.
         if (auto b = button8()) {
             b->setHidden(true);
         }
+        if (auto caption = stepMediaButtonChannel()) {
+            caption->setText(""_ns);
+        }
+        view()->setNeedsLayout();
     }
     auto session = AVAudioSession::sharedInstance();
     setLaunchVolume(session->outputVolume());

@@ -109,6 +109,7 @@ void AudioOperatorCheckViewController::viewDidLoad() {
     (void)layoutsRegistered;
     DXBaseViewController::viewDidLoad();
     setTexts(this);
-    // Nothing plays here: YES claims a sound that never sounded.
-    answer(this, 2);
+    // Nothing plays here: the operator says whether the loudspeaker played the music, and the
+    // answer counts as given.
+    answer(this, 1);
 }

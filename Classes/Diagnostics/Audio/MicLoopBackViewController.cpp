@@ -32,13 +32,13 @@ const bool layoutRegistered = [] {
     using namespace dx_sensors;
     registerLayout("MicLoopBackViewController", {{"labelTitle", Kind::Label},
                                                  {"speakerMicLabel", Kind::Label},
-                                                 {"step1", Kind::Image},
+                                                 {"step1", Kind::Mark},
                                                  {"primarySpeakerLabel", Kind::Label},
-                                                 {"step2", Kind::Image},
+                                                 {"step2", Kind::Mark},
                                                  {"secondMicLabel", Kind::Label},
-                                                 {"step3", Kind::Image},
+                                                 {"step3", Kind::Mark},
                                                  {"loudSpeakerLabel", Kind::Label},
-                                                 {"step4", Kind::Image},
+                                                 {"step4", Kind::Mark},
                                                  {"questionLabel", Kind::Label}});
     return true;
 }();

@@ -3,7 +3,9 @@
 // (front camera: tap to focus; back camera: zoom, tap to focus and, with a flash, the flash), then
 // answers one question per item on this screen, which shows the picture. Each item has a sub-test
 // key set to "SUCCESS" or "FAIL"; the record's result follows from all items. Cancel in the camera
-// screen ends the test as failed (no item answered), as does leaving before the last answer.
+// screen ends the test as failed (no item answered), as does leaving before the last answer. When
+// the record's camera is missing, the camera screen is not opened on the other camera: the test
+// fails a second later.
 #pragma once
 
 #include <Core/DXBaseViewController.h>

@@ -76,6 +76,15 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
             place(column, view);
             std::string columnKey = outlet.parent;
             auto above = lastIn[columnKey];
+            if (above && outlet.slot == Slot::InPlaceOfPrevious) {
+                // Shares the slot of the view before it; the column goes on below that one.
+                pin(column, view, NSLayoutAttributeTop, above, NSLayoutAttributeTop, 0);
+                pin(column, view, NSLayoutAttributeCenterX, column, NSLayoutAttributeCenterX, 0);
+                if (owner) {
+                    owner->setValueForKey(view, NSString::from(outlet.key));
+                }
+                continue;
+            }
             if (above) {
                 pin(column, view, NSLayoutAttributeTop, above, NSLayoutAttributeBottom, withPanel ? 4 : 8);
             } else {

@@ -14,13 +14,21 @@ namespace dx_camera {
 
 enum class Kind { Label, Button, Picture, Activity, Segmented, Slider, Panel };
 
+// Where a view lies in its column.
+enum class Slot {
+    Below,             // under the view before it
+    InPlaceOfPrevious, // where the view before it lies (the two are never shown together)
+};
+
 struct Outlet {
-    Outlet(std::string key, Kind kind = Kind::Label, bool hidden = false, std::string parent = {})
-        : key(std::move(key)), kind(kind), hidden(hidden), parent(std::move(parent)) {}
+    Outlet(std::string key, Kind kind = Kind::Label, bool hidden = false, std::string parent = {},
+           Slot slot = Slot::Below)
+        : key(std::move(key)), kind(kind), hidden(hidden), parent(std::move(parent)), slot(slot) {}
     std::string key; // the screen's property ("labelTitle" for the base's title line)
     Kind kind = Kind::Label;
     bool hidden = false;
     std::string parent; // the key of the panel it lies in; empty: the screen's own column
+    Slot slot = Slot::Below;
 };
 
 // Registers the layout resource `name` (the screen's class name).

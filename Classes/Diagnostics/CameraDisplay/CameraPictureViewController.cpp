@@ -28,7 +28,7 @@ const bool layoutRegistered = [] {
                                                    {"previewImageView", Kind::Picture},
                                                    {"waitProgress", Kind::Activity, true},
                                                    {"captureButton", Kind::Button},
-                                                   {"retakeButton", Kind::Button, true}});
+                                                   {"retakeButton", Kind::Button, true, {}, Slot::InPlaceOfPrevious}});
     return true;
 }();
 

@@ -370,8 +370,35 @@ void DXCameraVideoScreen::startPass(const Ref<RXSignal>& steps) {
     });
 }
 
+void DXCameraVideoScreen::connectAnswerButtons() {
+    // The answer buttons are the answer bar's: NO fails, YES passes. They stay hidden until the
+    // clip plays, so nobody judges a clip before it exists.
+    auto bar = answerView();
+    if (!bar) {
+        return;
+    }
+    auto views = bar->subviews();
+    for (const id& view : *views) {
+        auto button = cast<UIButton>(view);
+        if (!button) {
+            continue;
+        }
+        if (button->tag() == DXAnswerTagNo && !failButton()) {
+            setFailButton(button);
+        } else if (button->tag() == DXAnswerTagYes && !successButton()) {
+            setSuccessButton(button);
+        }
+    }
+    for (const auto& button : {failButton(), successButton()}) {
+        if (button) {
+            button->setHidden(true);
+        }
+    }
+}
+
 void DXCameraVideoScreen::viewDidLoad() {
     DXBaseViewController::viewDidLoad();
+    connectAnswerButtons();
     setRecording(false);
     setPlaying(false);
     if (auto label = testLabel()) {

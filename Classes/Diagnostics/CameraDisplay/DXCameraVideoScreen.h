@@ -74,6 +74,8 @@ protected:
 
 private:
     void recordingFinished(const Ref<NSError>& error);
+    // Makes the answer bar's NO and YES buttons `failButton` and `successButton`.
+    void connectAnswerButtons();
 
     bool left_ = false;
     Ref<RXSignal> disappearSignal_;

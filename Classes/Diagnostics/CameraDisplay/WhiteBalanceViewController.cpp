@@ -55,8 +55,9 @@ const bool layoutRegistered = [] {
                     {"tintNameLabel", Kind::Label, false, "manualHUDWhiteBalanceView"},
                     {"tintSlider", Kind::Slider, false, "manualHUDWhiteBalanceView"},
                     {"tintValueLabel", Kind::Label, false, "manualHUDWhiteBalanceView"},
-                    {"captureButton", Kind::Button},
-                    {"retakeButton", Kind::Button, true}});
+                    // Retake shows while the panel is hidden: in its place, right under the picture.
+                    {"retakeButton", Kind::Button, true, {}, Slot::InPlaceOfPrevious},
+                    {"captureButton", Kind::Button}});
     return true;
 }();
 

@@ -23,6 +23,23 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
         root->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
         Ref<UIView> above;
         for (const Outlet& outlet : outlets) {
+            if (outlet.kind == Kind::Mark) {
+                auto mark = make<UIImageView>();
+                mark->setHidden(outlet.hidden);
+                place(root, mark);
+                size(root, mark, NSLayoutAttributeWidth, 20);
+                size(root, mark, NSLayoutAttributeHeight, 20);
+                pin(root, mark, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 2);
+                if (above) {
+                    pin(root, mark, NSLayoutAttributeCenterY, above, NSLayoutAttributeCenterY, 0);
+                } else {
+                    pin(root, mark, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 24);
+                }
+                if (owner) {
+                    owner->setValueForKey(mark, NSString::from(outlet.key));
+                }
+                continue;
+            }
             Ref<UIView> view;
             switch (outlet.kind) {
             case Kind::Label: {
@@ -46,6 +63,8 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
                 break;
             case Kind::Activity:
                 view = make<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
+                break;
+            case Kind::Mark:
                 break;
             case Kind::Map: {
                 auto map = make<MKMapView>();

@@ -12,7 +12,9 @@
 
 namespace dx_sensors {
 
-enum class Kind { Label, Button, Image, Activity, Map };
+// Mark: a small image (a step's result mark) at the left of the view before it, in that view's row;
+// it takes no height of the column.
+enum class Kind { Label, Button, Image, Activity, Map, Mark };
 
 struct Outlet {
     std::string key; // the screen's property ("labelTitle" for the base's title line)

@@ -1,13 +1,18 @@
 #include <CoreGraphics/CGContext.h>
 #include <CoreGraphics/CGImageCoding.h>
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSURL.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIImagePickerController.h>
+#include <UIKit/UIScreen.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -138,8 +143,10 @@ TEST_F(ImagePickerTests, TakingAPictureTellsTheDelegateWithTheInfo) {
     auto edited = cast<UIImage>(info->objectForKey(UIImagePickerControllerEditedImage()));
     ASSERT_TRUE(edited);
     EXPECT_EQ(edited->size(), CGSizeMake(3024, 3024));
+    // The picture is rendered at a quarter of the camera's resolution (scale 0.25): the crop rect
+    // is in its pixels.
     EXPECT_EQ(cast<NSValue>(info->objectForKey(UIImagePickerControllerCropRect()))->value<CGRect>(),
-              CGRectMake(0, 504, 3024, 3024));
+              CGRectMake(0, 126, 756, 756));
     EXPECT_TRUE(info->objectForKey(UIImagePickerControllerMediaMetadata()));
     EXPECT_FALSE(info->objectForKey(UIImagePickerControllerReferenceURL()));
 
@@ -204,4 +211,83 @@ TEST_F(ImagePickerTests, WithoutDelegateMethodsThePickerDismissesItself) {
     EXPECT_TRUE(UITestDriver::cancelImagePicker());
     advance(UIModalTransitionDuration);
     EXPECT_FALSE(screen_->presentedViewController());
+}
+
+namespace {
+
+// The mean colour (0..255) of a few pixels around a point of an image given in points.
+std::array<double, 3> colourAt(const Ref<UIImage>& image, CGPoint point) {
+    std::array<double, 3> sum{};
+    double n = 0;
+    CGFloat scale = image->scale();
+    for (int dy = -2; dy <= 2; ++dy) {
+        for (int dx = -2; dx <= 2; ++dx) {
+            uint8_t rgba[4];
+            if (CGImageGetPixel(image->CGImage(), static_cast<size_t>(point.x * scale) + dx,
+                                static_cast<size_t>(point.y * scale) + dy, rgba)) {
+                for (int c = 0; c < 3; ++c) {
+                    sum[c] += rgba[c];
+                }
+                n += 1;
+            }
+        }
+    }
+    for (auto& v : sum) {
+        v = n > 0 ? v / n : 0;
+    }
+    return sum;
+}
+
+// Where the centre of the chart's red patch shows on the camera screen: the live picture fills the
+// screen above the 96-point bar of the controls (aspect fill), the front camera mirrored.
+CGPoint redPatchOnScreen(CGSize picture, bool mirrored) {
+    CGSize screen = UIScreen::mainScreen()->bounds().size;
+    CGSize area = CGSizeMake(screen.width, screen.height - 96);
+    double scale = std::max(area.width / picture.width, area.height / picture.height);
+    double w = picture.width * scale, h = picture.height * scale;
+    const auto& red = SimCamera::patchNamed("red");
+    double fx = red.x + red.w / 2;
+    return CGPointMake((area.width - w) / 2 + (mirrored ? 1 - fx : fx) * w,
+                       (area.height - h) / 2 + (red.y + red.h / 2) * h);
+}
+
+bool isRed(const std::array<double, 3>& c) {
+    return c[0] > 140 && c[1] < 90 && c[2] < 90;
+}
+
+} // namespace
+
+TEST_F(ImagePickerTests, TheCameraScreenShowsWhatTheCameraSeesAndThePictureIsIt) {
+    SimCamera::current().reset();
+    auto delegate = make<PickerTestDelegate>();
+    auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
+    picker->setAllowsEditing(true);
+    auto live = colourAt(UIScreenshotImage(), redPatchOnScreen(CGSizeMake(3024, 4032), false));
+    EXPECT_TRUE(isRed(live)) << live[0] << " " << live[1] << " " << live[2];
+
+    ASSERT_TRUE(UITestDriver::takePicture());
+    auto original = cast<UIImage>(delegate->lastInfo->objectForKey(UIImagePickerControllerOriginalImage()));
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->size(), CGSizeMake(3024, 4032));
+    const auto& red = SimCamera::patchNamed("red");
+    CGPoint centre = CGPointMake((red.x + red.w / 2) * 3024, (red.y + red.h / 2) * 4032);
+    EXPECT_TRUE(isRed(colourAt(original, centre)));
+    // The edited picture is the centred square: 504 points cut from the top.
+    auto edited = cast<UIImage>(delegate->lastInfo->objectForKey(UIImagePickerControllerEditedImage()));
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->size(), CGSizeMake(3024, 3024));
+    EXPECT_TRUE(isRed(colourAt(edited, CGPointMake(centre.x, centre.y - 504))));
+}
+
+TEST_F(ImagePickerTests, TheFrontCameraScreenIsMirroredAndADeadCameraShowsBlack) {
+    SimCamera::current().reset();
+    auto delegate = make<PickerTestDelegate>();
+    auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
+    picker->setCameraDevice(UIImagePickerControllerCameraDeviceFront);
+    auto front = colourAt(UIScreenshotImage(), redPatchOnScreen(CGSizeMake(2320, 3088), true));
+    EXPECT_TRUE(isRed(front)) << front[0] << " " << front[1] << " " << front[2];
+
+    SimCamera::current().setCameraState(SimCamera::Position::Front, SimCamera::CameraState::Dead);
+    auto dead = colourAt(UIScreenshotImage(), redPatchOnScreen(CGSizeMake(2320, 3088), true));
+    EXPECT_LT(dead[0] + dead[1] + dead[2], 10);
 }

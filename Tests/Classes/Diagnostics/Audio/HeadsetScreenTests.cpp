@@ -2,6 +2,7 @@
 // each earpiece, presses the headset's keys and unplugs it.
 #include "AudioScreenTestCase.h"
 
+#include <Categorys/DXLocalizedString.h>
 #include <Diagnostics/Audio/HeadsetPlugViewController.h>
 #include <Foundation/NSNumber.h>
 #include <MediaPlayer/MPNowPlayingInfoCenter.h>
@@ -170,4 +171,47 @@ TEST_F(HeadsetScreenTests, TheMediaKeyStepAnnouncesTheSilenceFromItsOwnMetadata)
     EXPECT_EQ(info->count(), 5u);
     press(SimAudio::HeadsetKey::PlayPause);
     EXPECT_EQ(subResult("HEADSET_TEST_MEDIABUTTON"), "SUCCESS");
+}
+
+TEST_F(HeadsetScreenTests, EveryStepIsCaptionedAndFitsAboveTheAnswerBarOnTheSmallestScreen) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPod7,1"));
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    plugIn(); // the loop-back question: the answer bar is up
+    ASSERT_FALSE(screen->answerView()->isHidden());
+    UITestDriver::layout();
+    auto inWindow = [](const Ref<UIView>& v) { return v->convertRectToView(v->bounds(), nullptr); };
+    CGRect bar = inWindow(screen->answerView());
+    CGFloat top = CGRectGetMaxY(inWindow(screen->tipLabel()));
+    struct Row {
+        Ref<UILabel> caption;
+        const char* key;
+        Ref<UIButton> button;
+    };
+    const Row rows[] = {{screen->stepInsertHeadset(), "HEADSET_CONTROLLER_INSRT_HEADSET", screen->button1()},
+                        {screen->stepSpeakIntoHeadsetMic(), "HEADSET_CONTROLLER_SPEAK_INTO", nullptr},
+                        {screen->stepPlayingBack(), "HEADSET_CONTROLLER_PLAY_AUDIO", nullptr},
+                        {screen->stepPlayingMusic(), "HEADSET_CONTROLLER_PLAY_MUSIC", nullptr},
+                        {screen->stepLeftChannel(), "HEADSET_CONTROLLER_LEFT_CHANNEL", nullptr},
+                        {screen->stepRightChannel(), "HEADSET_CONTROLLER_RIGHT_CHANNEL", nullptr},
+                        {screen->stepVolumeUpChannel(), "HEADSET_CONTROLLER_VOLUME_UP", screen->button6()},
+                        {screen->stepVolumeDownChannel(), "HEADSET_CONTROLLER_VOLUME_DOWN", screen->button7()},
+                        {screen->stepMediaButtonChannel(), "HEADSET_CONTROLLER_MEDIABUTTON_CHANNEL", screen->button8()},
+                        {screen->stepUnplugHeadset(), "HEADSET_CONTROLLER_UNPLUG", nullptr}};
+    for (const auto& row : rows) {
+        ASSERT_TRUE(row.caption) << row.key;
+        ASSERT_TRUE(row.caption->text());
+        EXPECT_TRUE(row.caption->text()->isEqual(DXLocalizedString(row.key))) << row.key;
+        EXPECT_FALSE(row.caption->isHidden()) << row.key;
+        CGRect frame = inWindow(row.caption);
+        EXPECT_GT(frame.size.height, 0) << row.key;
+        EXPECT_GE(frame.origin.y, top) << row.key << " overlaps the row above";
+        EXPECT_LE(CGRectGetMaxY(frame), CGRectGetMinY(bar)) << row.key << " lies under the answer bar";
+        top = CGRectGetMaxY(frame);
+        if (row.button) {
+            CGRect button = inWindow(row.button);
+            EXPECT_LE(CGRectGetMaxY(button), CGRectGetMinY(bar)) << row.key;
+            EXPECT_GE(CGRectGetMinX(button), CGRectGetMaxX(frame)) << row.key << ": the fail button covers the caption";
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include "AudioScreenTestCase.h"
 
 #include <AVFoundation/AVAudioSession.h>
+#include <Diagnostics/Audio/MicLoopBackViewController.h>
 
 class MicLoopBackScreenTests : public AudioScreenTestCase {
 protected:
@@ -93,4 +94,30 @@ TEST_F(MicLoopBackScreenTests, LeavingStopsTheLiveLoop) {
                   ->dataSourceName()
                   ->str(),
               "Bottom");
+}
+
+TEST_F(MicLoopBackScreenTests, TheQuestionAndTheMarksStayAboveTheAnswerBarOnTheSmallestScreen) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPod7,1"));
+    start();
+    auto screen = cast<MicLoopBackViewController>(testScreen());
+    ASSERT_TRUE(screen);
+    ASSERT_FALSE(screen->answerView()->isHidden());
+    UITestDriver::layout();
+    auto inWindow = [](const Ref<UIView>& v) { return v->convertRectToView(v->bounds(), nullptr); };
+    CGRect bar = inWindow(screen->answerView());
+    auto question = screen->questionLabel();
+    ASSERT_TRUE(question && question->text());
+    EXPECT_FALSE(question->isHidden());
+    CGRect frame = inWindow(question);
+    EXPECT_GT(frame.size.height, 0);
+    EXPECT_LE(CGRectGetMaxY(frame), CGRectGetMinY(bar)) << "the question lies under the answer bar";
+    // A step's mark shows beside its caption once the step has its answer.
+    answer(listen(2));
+    auto mark = screen->step1();
+    ASSERT_TRUE(mark);
+    EXPECT_FALSE(mark->isHidden());
+    CGRect markFrame = inWindow(mark);
+    CGRect caption = inWindow(screen->speakerMicLabel());
+    EXPECT_NEAR(CGRectGetMidY(markFrame), CGRectGetMidY(caption), 1);
+    EXPECT_LE(CGRectGetMaxY(markFrame), CGRectGetMinY(bar));
 }

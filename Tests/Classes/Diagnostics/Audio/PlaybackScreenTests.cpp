@@ -1,5 +1,5 @@
 // The screens that play a bundled sound and ask whether it was heard: the low-frequency tone, the
-// loudspeaker clip and the operator-audit question.
+// loudspeaker clip and the operator's own word on the loudspeaker.
 #include "AudioScreenTestCase.h"
 
 #include <AVFoundation/AVAudioSession.h>
@@ -83,14 +83,20 @@ TEST_F(LoudspeakerScreenTests, TheAuditCopyPlaysNothingAndPassesOnNo) {
     EXPECT_EQ(result(), 2);
 }
 
-TEST_F(LoudspeakerScreenTests, TheOperatorCheckDoesNotRewardAYesForNothing) {
+TEST_F(LoudspeakerScreenTests, TheOperatorCheckPlaysNothingAndTakesTheAnswerAsGiven) {
     run("AudioOperatorCheckViewController");
-    bool heard = listen(3);
-    EXPECT_FALSE(heard);
+    EXPECT_FALSE(listen(3)); // nothing of its own
     answer(true);
-    EXPECT_EQ(result(), 2);
+    EXPECT_EQ(result(), 1);
 
     run("AudioOperatorCheckViewController");
-    answerHonestly(3);
+    answer(false);
+    EXPECT_EQ(result(), 2);
+}
+
+TEST_F(LoudspeakerScreenTests, TheOperatorCheckIsNotInvertedForAnAuditCopy) {
+    run("AudioOperatorCheckViewController", 0, true);
+    EXPECT_FALSE(listen(3));
+    answer(true);
     EXPECT_EQ(result(), 1);
 }

@@ -113,4 +113,40 @@ TEST_F(CameraAttributeScreenTest, PickerIconSitsInTheCorner) {
     EXPECT_EQ(icon->frame(), CGRectMake(320, 5, 50, 40));
 }
 
+TEST_F(CameraAttributeScreenTest, AMissingCameraIsNotStoodInForByTheOtherOne) {
+    // Without its own camera a record fails a second later: the camera screen never opens on the
+    // other camera, whose picture would pass under this camera's name.
+    struct Case {
+        const char* direction;
+        SimDevice::CameraPosition missing;
+    };
+    for (const auto& c :
+         {Case{"front", SimDevice::CameraPosition::Front}, Case{"back", SimDevice::CameraPosition::Back}}) {
+        SimDevice::current().setCameraPresent(SimDevice::CameraPosition::Front, true);
+        SimDevice::current().setCameraPresent(SimDevice::CameraPosition::Back, true);
+        SimDevice::current().setCameraPresent(c.missing, false);
+        auto screen = open(c.direction);
+        ASSERT_TRUE(screen);
+        EXPECT_FALSE(UITestDriver::topImagePicker()) << c.direction;
+        EXPECT_FALSE(ended());
+        advance(1.0);
+        settle();
+        EXPECT_TRUE(ended()) << c.direction;
+        EXPECT_EQ(result(), 2) << c.direction;
+        EXPECT_EQ(storedResults(), std::vector<NSInteger>{2});
+    }
+}
+
+TEST_F(CameraAttributeScreenTest, TheOtherCameraMissingChangesNothing) {
+    SimDevice::current().setCameraPresent(SimDevice::CameraPosition::Back, false);
+    auto screen = open("front");
+    ASSERT_TRUE(screen);
+    auto picker = UITestDriver::topImagePicker();
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->cameraDevice(), UIImagePickerControllerCameraDeviceFront);
+    takeThePicture();
+    answer(true);
+    EXPECT_EQ(result(), 1);
+}
+
 } // namespace

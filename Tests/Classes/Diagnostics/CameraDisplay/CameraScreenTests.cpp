@@ -204,4 +204,19 @@ TEST_F(CameraScreenTest, SessionThatCannotStartFailsTheCapture) {
     EXPECT_EQ(result(), 2);
 }
 
+TEST_F(CameraScreenTest, RetakeTakesTheCaptureButtonsPlace) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPod7,1"));
+    auto screen = cast<CameraPictureViewController>(run(cameraRecord("PIC", "CameraPictureViewController")));
+    ASSERT_TRUE(screen);
+    tap(screen->captureButton());
+    runUntil([&] { return screen->previewImageView()->image() != nullptr; });
+    auto retake = screen->retakeButton();
+    ASSERT_FALSE(retake->isHidden());
+    CGRect button = windowRect(retake, retake->bounds());
+    CGRect capture = windowRect(screen->captureButton(), screen->captureButton()->bounds());
+    EXPECT_DOUBLE_EQ(button.origin.y, capture.origin.y);
+    CGRect bar = windowRect(screen->answerView(), screen->answerView()->bounds());
+    EXPECT_LE(CGRectGetMaxY(button), CGRectGetMinY(bar));
+}
+
 } // namespace

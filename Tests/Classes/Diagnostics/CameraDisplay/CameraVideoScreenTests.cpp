@@ -295,4 +295,45 @@ TEST_F(CameraVideoScreenTest, RetryDuringPlayBackRecordsANewClip) {
     EXPECT_EQ(result(), 2);
 }
 
+TEST_F(CameraVideoScreenTest, TheAnswerButtonsAreTheBarsAndShowOnlyWithThePlayBack) {
+    for (bool yes : {false, true}) {
+        auto screen = start("CameraVideoViewController", "back", 1);
+        ASSERT_TRUE(screen);
+        auto no = screen->failButton();
+        auto ok = screen->successButton();
+        ASSERT_TRUE(no);
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(no->superview(), screen->answerView());
+        EXPECT_EQ(ok->superview(), screen->answerView());
+        EXPECT_EQ(no->titleForState(UIControlStateNormal)->str(), "NO");
+        EXPECT_EQ(ok->titleForState(UIControlStateNormal)->str(), "YES");
+        EXPECT_TRUE(no->isHidden());
+        EXPECT_TRUE(ok->isHidden());
+        advance(4.0);
+        ASSERT_TRUE(screen->isPlaying());
+        EXPECT_FALSE(no->isHidden());
+        EXPECT_FALSE(ok->isHidden());
+        tap(yes ? ok : no);
+        EXPECT_TRUE(ended());
+        EXPECT_EQ(result(), yes ? 1 : 2);
+    }
+}
+
+TEST_F(CameraVideoScreenTest, RetryLeavesTheStepVariantsAnswerButtonsToTheNextPlayBack) {
+    auto screen = cast<CameraVideo4ItouchuViewController>(start("CameraVideo4ItouchuViewController", "back", 1));
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(screen->successButton());
+    EXPECT_TRUE(screen->successButton()->isHidden());
+    advance(4.0);
+    ASSERT_TRUE(screen->isPlaying());
+    tap(screen->retryButton());
+    EXPECT_FALSE(answerBarShown(screen));
+    advance(5.0);
+    ASSERT_TRUE(screen->isPlaying());
+    EXPECT_TRUE(answerBarShown(screen));
+    EXPECT_FALSE(screen->successButton()->isHidden());
+    tap(screen->successButton());
+    EXPECT_EQ(result(), 1);
+}
+
 } // namespace

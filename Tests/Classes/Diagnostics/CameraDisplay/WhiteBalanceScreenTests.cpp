@@ -155,4 +155,21 @@ TEST_F(WhiteBalanceScreenTest, NotSupportedBeforeSystemEight) {
     EXPECT_FALSE(unbox<bool>(WhiteBalanceViewController::isSupport()));
 }
 
+TEST_F(WhiteBalanceScreenTest, RetakeIsWithinReachOnTheSmallestScreen) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPod7,1"));
+    auto screen = open();
+    ASSERT_TRUE(screen);
+    capture(screen);
+    auto retake = screen->retakeButton();
+    ASSERT_FALSE(retake->isHidden());
+    CGRect button = windowRect(retake, retake->bounds());
+    CGRect bar = windowRect(screen->answerView(), screen->answerView()->bounds());
+    EXPECT_LE(CGRectGetMaxY(button), CGRectGetMinY(bar)) << "Retake lies under the answer bar";
+    EXPECT_GT(button.size.height, 0);
+    tap(retake);
+    EXPECT_FALSE(ended());
+    EXPECT_FALSE(screen->manualHUDWhiteBalanceView()->isHidden());
+    EXPECT_FALSE(screen->captureButton()->isHidden());
+}
+
 } // namespace
