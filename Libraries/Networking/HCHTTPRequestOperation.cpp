@@ -1,5 +1,7 @@
 #include <Networking/HCHTTPRequestOperation.h>
 
+#include <Networking/HCJSONResponseSerializer.h>
+
 #include <Foundation/NSNumber.h>
 
 #include <cstdlib>
@@ -105,7 +107,7 @@ void HCHTTPRequestOperation::setCompletionBlockWithSuccessFailure(HCHTTPRequestO
         dispatch_group_t group = self->completionGroup();
         dispatch_group_t handling = group ? group : defaultCompletionGroupForHandling();
         dispatch_group_enter(handling);
-        dispatch_async(processingQueue(), [self, success, failure, group, handling] {
+        auto process = [self, success, failure, group, handling] {
             self->postDidFinishNotification();
             dispatch_queue_t queue = self->completionQueue();
             if (!queue) {
@@ -129,8 +131,35 @@ void HCHTTPRequestOperation::setCompletionBlockWithSuccessFailure(HCHTTPRequestO
                 dispatch_group_async(deliveryGroup, queue, [self, failure, error] { failure(self.get(), error); });
             }
             dispatch_group_leave(handling);
-        });
+        };
+        // A small reply on a network thread with nothing else to do is processed right there, as
+        // a block of the processing queue (the processing queue is concurrent: a synchronous
+        // submission runs on the submitting thread): waking a worker for it would cost more than
+        // the work, and no other load waits meanwhile. Anything else goes to a worker.
+        if (self->processesInPlace()) {
+            dispatch_sync(processingQueue(), process);
+        } else {
+            dispatch_async(processingQueue(), std::move(process));
+        }
     });
+}
+
+bool HCHTTPRequestOperation::processesInPlace() const {
+    if (!NSURLConnection::networkThreadIsIdle()) {
+        return false;
+    }
+    // Only the library's own plain serializers, whose work on a small reply is short and never
+    // waits: a subclass may block (on another load, even), which on the network thread would hold
+    // up every load of the process.
+    auto serializer = responseSerializer();
+    if (serializer) {
+        Class kind = serializer->getClass();
+        if (kind != HCHTTPResponseSerializer::class_() && kind != HCJSONResponseSerializer::class_()) {
+            return false;
+        }
+    }
+    auto data = responseData();
+    return !data || data->length() <= kInPlaceProcessingLimit;
 }
 
 void HCHTTPRequestOperation::pause() {

@@ -41,6 +41,11 @@ public:
     void connectionDidReceiveResponse(NSURLConnection* connection, const Ref<NSURLResponse>& response) override;
 
 private:
+    // Replies up to this size may be processed on the network thread when it is idle.
+    static constexpr NSUInteger kInPlaceProcessingLimit = 16 * 1024;
+    // Whether the finished reply is processed where the operation finished (see the completion).
+    bool processesInPlace() const;
+
     Ref<HCHTTPResponseSerializer> responseSerializer_;
     id responseObject_;
     Ref<NSError> responseSerializationError_;

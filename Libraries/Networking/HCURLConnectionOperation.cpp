@@ -202,6 +202,10 @@ void HCURLConnectionOperation::performOnNetworkThread(std::function<void()> bloc
     NSURLConnection::performOnNetworkThread(std::move(block));
 }
 
+void HCURLConnectionOperation::submitStart(std::function<void()> start) {
+    performOnNetworkThread(std::move(start));
+}
+
 // MARK: - Properties
 
 Ref<NSURLRequest> HCURLConnectionOperation::request() const {

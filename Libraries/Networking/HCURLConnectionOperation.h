@@ -140,6 +140,9 @@ public:
                                                          const Ref<NSCachedURLResponse>& cachedResponse) override;
 
 protected:
+    // A queue has start() called on the network-request thread itself: start() only hands over to
+    // that thread, so going through a worker thread first would cost a hand-over for nothing.
+    void submitStart(std::function<void()> start) override;
     // A state change by the transition rule; refused changes are dropped.
     void setState(HCConnectionOperationState state);
     void setRequest(const Ref<NSURLRequest>& request);

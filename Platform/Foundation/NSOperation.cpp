@@ -126,6 +126,10 @@ void NSOperation::start() {
     finishExecution();
 }
 
+void NSOperation::submitStart(std::function<void()> start) {
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(start));
+}
+
 void NSOperation::finishExecution() {
     willChangeValueForKey(keyExecuting());
     willChangeValueForKey(keyFinished());

@@ -77,6 +77,13 @@ public:
     void observeValueForKeyPathOfObjectChangeContext(const Ref<NSString>& keyPath, const id& object,
                                                      const Ref<NSDictionary>& change, void* context) override;
 
+protected:
+    // Where a queue other than the main one has start() called: by default on a thread of the
+    // default global queue. An asynchronous operation whose start() only hands its work to a thread
+    // of its own, and never blocks there, may have start() called on that thread instead, which
+    // spares the load one hand-over between threads.
+    virtual void submitStart(std::function<void()> start);
+
 private:
     friend class NSOperationQueue;
     void finishExecution();

@@ -281,11 +281,15 @@ void NSOperationQueue::schedule() {
 
 void NSOperationQueue::launch(const Ref<NSOperation>& operation) {
     Ref<NSOperationQueue> self(this);
-    auto queue = isMain_ ? dispatch_get_main_queue() : dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0);
-    dispatch_async(queue, [self, operation] {
+    auto start = [self, operation] {
         CurrentQueueScope scope(self.get());
         operation->start();
-    });
+    };
+    if (isMain_) {
+        dispatch_async(dispatch_get_main_queue(), std::move(start));
+    } else {
+        operation->submitStart(std::move(start));
+    }
 }
 
 void NSOperationQueue::operationDidFinish(NSOperation* operation) {

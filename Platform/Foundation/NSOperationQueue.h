@@ -1,6 +1,7 @@
 // NSOperationQueue: runs operations as they become ready, by priority and then in the order they
 // were added, up to a number at a time. The main queue runs its operations one at a time on the
-// main thread (through the main dispatch queue); other queues run them on the default global queue.
+// main thread (through the main dispatch queue); other queues run them on the default global queue
+// (or on the thread an operation names through NSOperation::submitStart).
 //
 // A queue holds its operations until they finish. It starts an operation by calling start() on a
 // thread of its own (the main thread for the main queue); an operation whose start() returns before

@@ -416,6 +416,10 @@ void NSURLConnection::performOnNetworkThread(std::function<void()> block) {
     ns_net::performOnNetworkThread(std::move(block));
 }
 
+bool NSURLConnection::networkThreadIsIdle() {
+    return ns_net::networkThreadIsIdle();
+}
+
 Ref<NSURLRequest> NSURLConnection::originalRequest() const {
     std::lock_guard lock(core_->mutex);
     return core_->original;

@@ -84,6 +84,9 @@ public:
     // on that thread, in order.
     static Ref<NSThread> networkThread();
     static void performOnNetworkThread(std::function<void()> block);
+    // Answers, on the network thread, whether it has nothing else waiting: no other load running or
+    // held, no block posted to it. A short piece of work done there now delays nobody. Elsewhere NO.
+    static bool networkThreadIsIdle();
 
     struct Core;
 

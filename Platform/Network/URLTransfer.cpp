@@ -498,6 +498,13 @@ public:
         }
     }
     bool onThread() const { return std::this_thread::get_id() == threadID_; }
+    bool idle() {
+        if (!onThread() || laterInBatch_ != 0 || !running_.empty() || !parked_.empty() || !deliveries_.empty()) {
+            return false;
+        }
+        std::lock_guard lock(mutex_);
+        return commands_.empty();
+    }
     const Ref<NSThread>& thread() const { return thread_; }
     const Ref<NSRunLoop>& runLoop() const { return runLoop_; }
 
@@ -566,6 +573,7 @@ private:
     Ref<NSThread> thread_;
     Ref<NSRunLoop> runLoop_;
     std::vector<std::function<void()>> deliveries_;
+    size_t laterInBatch_ = 0; // commands taken with the one running, still to run
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::unordered_map<CURL*, std::shared_ptr<Transfer>> running_;
@@ -592,11 +600,13 @@ void Engine::run() {
             std::lock_guard lock(mutex_);
             batch.swap(commands_);
         }
-        for (auto& command : batch) {
-            command();
+        for (size_t i = 0; i < batch.size(); ++i) {
+            laterInBatch_ = batch.size() - i - 1;
+            batch[i]();
             runDeliveries();
             networkWorkDone();
         }
+        laterInBatch_ = 0;
         batch.clear();
         int stillRunning = 0;
         curl_multi_perform(multi_, &stillRunning);
@@ -1610,6 +1620,10 @@ Ref<NSRunLoop> networkRunLoop() {
 
 bool isNetworkThread() {
     return Engine::shared().onThread();
+}
+
+bool networkThreadIsIdle() {
+    return Engine::shared().idle();
 }
 
 void performOnNetworkThread(std::function<void()> block) {

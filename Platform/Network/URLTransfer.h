@@ -117,6 +117,9 @@ Ref<NSThread> networkThread();
 // The run loop object of the network thread (a connection scheduled in it reports inline).
 Ref<NSRunLoop> networkRunLoop();
 bool isNetworkThread();
+// On the network thread: no transfer running or held and nothing posted or queued to run on it
+// besides the caller. Elsewhere false.
+bool networkThreadIsIdle();
 void performOnNetworkThread(std::function<void()> block);
 // On the network thread: runs the block after the current round of transfer work (never inside a
 // curl callback). From another thread: as performOnNetworkThread.

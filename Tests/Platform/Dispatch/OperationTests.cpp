@@ -75,6 +75,32 @@ private:
     std::atomic<int> state_{1};
 };
 
+// An asynchronous operation that has its start() called on a queue of its own.
+class OwnThreadOperation : public AsyncOperation {
+    NS_OBJECT(OwnThreadOperation, AsyncOperation)
+public:
+    OwnThreadOperation(double seconds, dispatch_queue_t queue, Log& log)
+        : AsyncOperation(seconds), queue_(std::move(queue)), log_(log) {}
+    void start() override {
+        bool onOwnQueue = dispatch_get_specific(this) == this;
+        bool queueIsCurrent = NSOperationQueue::currentQueue() == expectedQueue;
+        log_.add(std::string("start") + (onOwnQueue ? " on own queue" : "") + (queueIsCurrent ? " in queue" : ""));
+        AsyncOperation::start();
+    }
+    Ref<NSOperationQueue> expectedQueue;
+
+protected:
+    void submitStart(std::function<void()> start) override {
+        log_.add("submitted");
+        dispatch_queue_set_specific(queue_, this, this, nullptr);
+        dispatch_async(queue_, std::move(start));
+    }
+
+private:
+    dispatch_queue_t queue_;
+    Log& log_;
+};
+
 template <class F>
 bool raises(F&& f, const char* name) {
     try {
@@ -89,6 +115,7 @@ bool raises(F&& f, const char* name) {
 
 NS_IMPLEMENT_CLASS(KeyRecorder, NSObject) {}
 NS_IMPLEMENT_CLASS(AsyncOperation, NSOperation) {}
+NS_IMPLEMENT_CLASS(OwnThreadOperation, AsyncOperation) {}
 
 TEST_F(OperationTests, BlockOperationRunsItsBlocksThenItsCompletionBlock) {
     Log log;
@@ -237,6 +264,47 @@ TEST_F(OperationTests, AsynchronousOperationHoldsItsSlotUntilItAnnouncesTheEnd) 
     queue->addOperation(waited);
     waited->waitUntilFinished();
     EXPECT_DOUBLE_EQ(elapsed(), 8.0);
+}
+
+TEST_F(OperationTests, AnOperationMayNameWhereItsQueueStartsIt) {
+    Log log;
+    auto queue = make<NSOperationQueue>();
+    queue->setMaxConcurrentOperationCount(1);
+    auto own = dispatch_queue_create("test.own-start", nullptr);
+    auto first = make<OwnThreadOperation>(1.0, own, log);
+    first->expectedQueue = queue;
+    first->setCompletionBlock([&] { log.add("first done"); });
+    // A plain operation behind it still starts on the queue's own threads, after the first ends.
+    std::atomic<bool> plainOnOwnQueue{true};
+    auto second = NSBlockOperation::blockOperationWithBlock([&] {
+        plainOnOwnQueue = dispatch_get_specific(first.get()) == first.get();
+        log.add("second ran");
+    });
+    queue->addOperation(first);
+    queue->addOperation(second);
+    advance(2);
+    auto lines = log.get();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "submitted");
+    EXPECT_EQ(lines[1], "start on own queue in queue");
+    std::sort(lines.begin() + 2, lines.end());
+    EXPECT_EQ(lines[2], "first done");
+    EXPECT_EQ(lines[3], "second ran");
+    EXPECT_FALSE(plainOnOwnQueue.load());
+    EXPECT_TRUE(first->isFinished());
+    EXPECT_EQ(queue->operationCount(), 0u);
+
+    // Cancelled before the queue starts it: it is still started where it asks, and ends at once.
+    Log cancelledLog;
+    auto cancelled = make<OwnThreadOperation>(1.0, own, cancelledLog);
+    cancelled->expectedQueue = queue;
+    queue->setSuspended(true);
+    queue->addOperation(cancelled);
+    cancelled->cancel();
+    queue->setSuspended(false);
+    runUntilIdle();
+    EXPECT_TRUE(cancelled->isFinished());
+    EXPECT_EQ(cancelledLog.get(), (std::vector<std::string>{"submitted", "start on own queue in queue"}));
 }
 
 TEST_F(OperationTests, MainQueueAndCurrentQueue) {
