@@ -242,7 +242,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     std::printf("transaction service: %s\n", server.c_str());
     if (!options.realTime) {
-        DispatchClock::useVirtualTime(NSDate::date()->timeIntervalSinceReferenceDate());
+        startVirtualClock();
     }
 
     std::optional<int> exitStatus;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -32,6 +33,10 @@ bool awaitingNetwork() {
 }
 
 } // namespace
+
+void startVirtualClock() {
+    DispatchClock::useVirtualTime(std::floor(NSDate::date()->timeIntervalSinceReferenceDate()));
+}
 
 void setDriveWallClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock) {
     wallClock() = std::move(clock);

@@ -30,11 +30,13 @@ bool visible(const Ref<UIView>& view) {
     return view && !view->isHidden() && view->window();
 }
 
-// The screen being worked on (by its record), and when it came.
+// The screen being worked on (by its record), when it came, and how many text messages the device
+// had sent before it (the record keeps those of earlier runs too).
 struct Seen {
     const void* record = nullptr;
     double since = 0;
     int step = 0;
+    size_t messagesBefore = 0;
 };
 Seen seen;
 
@@ -136,7 +138,7 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
     double now = DispatchClock::uptime();
     bool fresh = record != seen.record;
     if (fresh) {
-        seen = {record, now, 0};
+        seen = {record, now, 0, SimRadios::current().messages().size()};
     }
     double onScreen = now - seen.since;
     bool asking = visible(screen->answerView()) &&
@@ -192,9 +194,11 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (seen.step < 2 || !asking) {
             return false;
         }
+        // Only what this screen's Send did counts.
         bool sent = false;
-        for (const auto& message : SimRadios::current().messages()) {
-            sent = sent || message.sent;
+        auto messages = SimRadios::current().messages();
+        for (size_t i = seen.messagesBefore; i < messages.size(); ++i) {
+            sent = sent || messages[i].sent;
         }
         return tapAnswer(script, key, sent);
     }

@@ -112,7 +112,7 @@ int runQuestionTests(const RunOptions& options) {
     defaults->setObjectForKey("356789012345678"_ns, "uniqueid"_ns);
     defaults->setObjectForKey("SIMSERIAL0001"_ns, "serial"_ns);
     std::printf("transaction service: %s\n", service.baseURL().c_str());
-    DispatchClock::useVirtualTime(NSDate::date()->timeIntervalSinceReferenceDate());
+    startVirtualClock();
 
     buildTestList();
     auto manager = DXTestModelManager::sharedInstrance();

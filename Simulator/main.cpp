@@ -137,6 +137,11 @@ int main(int argc, char** argv) {
                      device.c_str());
         return 2;
     }
+    if (!list && (!run.keys.empty() || !road.realTime)) {
+        // A run on virtual time starts its clock before the device is made: nothing is stamped with the
+        // machine's own time, so the clock starts at the same reading and every run computes the same.
+        startVirtualClock();
+    }
     if (!SimDevice::current().loadProfile(device, &error)) {
         std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
         return 1;

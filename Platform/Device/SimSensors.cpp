@@ -315,10 +315,11 @@ SimVector SimSensors::noise(Part part, double time, double sigma) const {
     if (sigma == 0) {
         return {};
     }
-    // The noise is a function of the date of the reading, not of the machine's uptime: on the virtual
-    // clock every run starts at the same date, so a test sees the same noise every time it runs.
-    double date = time + (DispatchClock::now() - DispatchClock::uptime());
-    uint64_t seed = (static_cast<uint64_t>(std::llround(date * 1e6)) * 8 + index(part)) * 4;
+    // The noise is a function of the reading's time on the monotonic clock. A virtual clock started
+    // from real time starts that reading at a fixed value (not the machine's uptime), so every run on
+    // the virtual clock (a test, a session of the simulator, whatever the day) sees the same noise at
+    // the same moment of its run.
+    uint64_t seed = (static_cast<uint64_t>(std::llround(time * 1e6)) * 8 + index(part)) * 4;
     return {sigma * gaussian(seed), sigma * gaussian(seed + 1), sigma * gaussian(seed + 2)};
 }
 

@@ -18,6 +18,9 @@ namespace {
 // Seconds between the Unix epoch and 1 January 2001.
 constexpr double kReferenceOffset = 978307200.0;
 constexpr uint64_t kNever = TimerHeap::kNever;
+// Where a virtual clock puts the monotonic reading when nothing has read the real one yet: a phone
+// that has been up for an hour.
+constexpr uint64_t kVirtualStartUptime = 3600ULL * 1000000000ULL;
 
 struct ClockState {
     std::atomic<bool> isVirtual{false};
@@ -25,6 +28,8 @@ struct ClockState {
     std::atomic<uint64_t> virtualStartNanos{0};
     std::atomic<double> virtualStartDate{0};
     std::atomic<MainLoopRunner> runner{nullptr};
+    // Whether anything has read the real monotonic clock (a deadline, a time stamp) in this process.
+    std::atomic<bool> realUptimeSeen{false};
 };
 
 ClockState& clockState() {
@@ -105,6 +110,7 @@ uint64_t DispatchClock::uptimeNanoseconds() {
     if (c.isVirtual.load(std::memory_order_acquire)) {
         return c.virtualNanos.load();
     }
+    c.realUptimeSeen.store(true, std::memory_order_relaxed);
     return realUptime();
 }
 
@@ -121,9 +127,20 @@ void DispatchClock::useVirtualTime(double startDate) {
         NSException::raise(NSInvalidArgumentException, "DispatchClock::useVirtualTime: the start date must be finite");
     }
     auto& c = clockState();
-    // The virtual count continues from the real one, so entries scheduled before the switch keep
-    // their distance from now.
-    uint64_t start = c.isVirtual.load() ? c.virtualNanos.load() : realUptime();
+    // The virtual count goes on from the real one, so that what was stamped or scheduled before the
+    // switch keeps its distance from now; a virtual clock started again goes on from where it stands.
+    // But when nothing has read the real clock yet (a test's first step, a simulator run that starts
+    // virtual) nothing can tell, and the count starts at a fixed reading instead: how long the machine
+    // has been up then does not reach the run, which computes with the same numbers every time (an
+    // operator's "a second on screen", the sensors' noise).
+    uint64_t start;
+    if (c.isVirtual.load()) {
+        start = c.virtualNanos.load();
+    } else if (!c.realUptimeSeen.load() && TimerHeap::liveCount() == 0) {
+        start = kVirtualStartUptime;
+    } else {
+        start = realUptime();
+    }
     c.virtualStartNanos.store(start);
     c.virtualNanos.store(start);
     c.virtualStartDate.store(startDate);

@@ -22,6 +22,9 @@ class SessionRoadTest : public ShellTestCase {
 protected:
     void SetUp() override {
         ShellTestCase::SetUp();
+        // The road talks to the loopback service: real time from the start, so that nothing the screens
+        // time (the splash, the overlays, the requests' time-outs) moves when the clock changes.
+        DispatchClock::useRealTime();
         DXRootTableViewController::setCameraAuthorization({});
         DXRootTableViewController::setQRScannerFactory(nullptr);
     }

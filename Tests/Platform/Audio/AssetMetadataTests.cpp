@@ -3,8 +3,6 @@
 #include "AudioTestSupport.h"
 
 #include <AVFoundation/AVAsset.h>
-#include <Foundation/NSBundle.h>
-#include <Support/PlatformTestCase.h>
 #include <UIKit/UIImage.h>
 
 #include <fstream>
@@ -31,28 +29,12 @@ std::string text(const Ref<AVMetadataItem>& item) {
 
 } // namespace
 
-class AssetMetadataTests : public PlatformTestCase {
+class AssetMetadataTests : public audio_test::FolderTestCase {
 protected:
-    void SetUp() override {
-        PlatformTestCase::SetUp();
-        folder = audio_test::freshFolder();
-    }
-    void TearDown() override {
-        PlatformTestCase::TearDown();
-        std::filesystem::remove_all(folder);
-    }
-    Ref<NSURL> url(const std::string& name) const {
-        return NSURL::fileURLWithPath(NSString::from(folder + "/" + name));
-    }
-    static Ref<NSURL> bundled(const char* name, const char* type) {
-        return NSBundle::mainBundle()->URLForResourceWithExtension(NSString::from(name), NSString::from(type));
-    }
     static std::string bundledBytes(const char* name, const char* type) {
         std::ifstream in(bundled(name, type)->path()->str(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-
-    std::string folder;
 };
 
 TEST_F(AssetMetadataTests, TheBundledSilencesCarryTitleArtistAlbumAndArtwork) {
@@ -85,7 +67,7 @@ TEST_F(AssetMetadataTests, TagsAndArtworkWrittenToAnM4aReadBack) {
     ASSERT_TRUE(silence);
     data.artwork = silence->artwork;
     std::string error;
-    ASSERT_TRUE(AudioFileEncode(folder + "/tagged.m4a", "m4a", data, 44100, &error)) << error;
+    ASSERT_TRUE(AudioFileEncode(path("tagged.m4a"), "m4a", data, 44100, &error)) << error;
     auto asset = AVAsset::assetWithURL(url("tagged.m4a"));
     EXPECT_NEAR(CMTimeGetSeconds(asset->duration()), 0.5, 0.1);
     ASSERT_EQ(asset->availableMetadataFormats()->count(), 1u);
@@ -103,7 +85,7 @@ TEST_F(AssetMetadataTests, ArtworkThatIsNoImageIsRefused) {
     auto data = audio_test::tone(0.2, 440);
     data.artwork = "not a picture";
     std::string error;
-    EXPECT_FALSE(AudioFileEncode(folder + "/bad.mp3", "mp3", data, 44100, &error));
+    EXPECT_FALSE(AudioFileEncode(path("bad.mp3"), "mp3", data, 44100, &error));
     EXPECT_FALSE(error.empty());
 }
 
@@ -117,11 +99,11 @@ TEST_F(AssetMetadataTests, ASoundWithoutTagsHasADurationButNoMetadata) {
 }
 
 TEST_F(AssetMetadataTests, MissingEmptyAndCorruptFilesGiveAnEmptyAsset) {
-    std::ofstream(folder + "/empty.mp3").close();
-    std::ofstream(folder + "/garbage.mp3") << "this is not a sound file at all, only some words";
+    std::ofstream(path("empty.mp3")).close();
+    std::ofstream(path("garbage.mp3")) << "this is not a sound file at all, only some words";
     // The tag block of a real file cut short: the ID3 header promises more than there is.
     std::string head = bundledBytes("10-seconds-of-silence", "mp3").substr(0, 300);
-    std::ofstream(folder + "/truncated.mp3", std::ios::binary) << head;
+    std::ofstream(path("truncated.mp3"), std::ios::binary) << head;
     std::vector<Ref<AVAsset>> assets{AVAsset::assetWithURL(nullptr), AVAsset::assetWithURL(url("missing.mp3"))};
     for (const char* name : {"empty.mp3", "garbage.mp3", "truncated.mp3"}) {
         assets.push_back(AVURLAsset::URLAssetWithURLOptions(url(name)));

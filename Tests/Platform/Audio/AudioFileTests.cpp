@@ -7,9 +7,7 @@
 #include <AVFoundation/AVAudioSession.h>
 #include <Device/SimAudio.h>
 #include <Dispatch/Clock.h>
-#include <Foundation/NSBundle.h>
 #include <Runtime/ClassBuilder.h>
-#include <Support/PlatformTestCase.h>
 
 #include <fstream>
 
@@ -37,22 +35,8 @@ NS_IMPLEMENT_CLASS(Listener, NSObject) {
     b.method("audioRecorderDidFinishRecording:successfully:", &Listener::audioRecorderDidFinishRecordingSuccessfully);
 }
 
-class AudioFileTests : public PlatformTestCase {
+class AudioFileTests : public audio_test::FolderTestCase {
 protected:
-    void SetUp() override {
-        PlatformTestCase::SetUp();
-        folder = audio_test::freshFolder();
-    }
-    void TearDown() override {
-        PlatformTestCase::TearDown();
-        std::filesystem::remove_all(folder);
-    }
-    Ref<NSURL> url(const std::string& name) const {
-        return NSURL::fileURLWithPath(NSString::from(folder + "/" + name));
-    }
-    Ref<NSURL> bundled(const char* name, const char* type) const {
-        return NSBundle::mainBundle()->URLForResourceWithExtension(NSString::from(name), NSString::from(type));
-    }
     Ref<NSDictionary> settings(AudioFormatID format, double rate = 44100, int channels = 2) {
         auto s = NSMutableDictionary::dictionary();
         s->setObjectForKey(box(format), AVFormatIDKey());
@@ -62,15 +46,14 @@ protected:
     }
 
     SimAudio& audio = SimAudio::current();
-    std::string folder;
 };
 
 TEST_F(AudioFileTests, EachFormatRoundTripsItsTone) {
     for (const char* format : {"wav", "m4a", "mp3", "caf"}) {
-        std::string path = folder + "/tone." + format;
+        std::string file = path(std::string("tone.") + format);
         std::string error;
-        ASSERT_TRUE(AudioFileEncode(path, format, audio_test::tone(1.0, 440, 2, 0.5f, 1), 44100, &error)) << error;
-        auto back = AudioFileDecode(path, &error);
+        ASSERT_TRUE(AudioFileEncode(file, format, audio_test::tone(1.0, 440, 2, 0.5f, 1), 44100, &error)) << error;
+        auto back = AudioFileDecode(file, &error);
         ASSERT_TRUE(back) << format << ": " << error;
         EXPECT_EQ(back->channels, 2) << format;
         EXPECT_NEAR(back->duration(), 1.0, 0.08) << format;
@@ -79,8 +62,8 @@ TEST_F(AudioFileTests, EachFormatRoundTripsItsTone) {
         EXPECT_LT(audio_test::rms(back->channel(1)), 0.02) << format;
     }
     std::string error;
-    EXPECT_FALSE(AudioFileEncode(folder + "/x.ogg", "ogg", audio_test::tone(0.1, 440), 44100, &error));
-    EXPECT_FALSE(AudioFileEncode(folder + "/no/such/dir/x.wav", "wav", audio_test::tone(0.1, 440), 44100, &error));
+    EXPECT_FALSE(AudioFileEncode(path("x.ogg"), "ogg", audio_test::tone(0.1, 440), 44100, &error));
+    EXPECT_FALSE(AudioFileEncode(path("no/such/dir/x.wav"), "wav", audio_test::tone(0.1, 440), 44100, &error));
 }
 
 TEST_F(AudioFileTests, TheBundledSoundsAreWhatTheirNamesSay) {
@@ -104,8 +87,8 @@ TEST_F(AudioFileTests, TheBundledSoundsAreWhatTheirNamesSay) {
 }
 
 TEST_F(AudioFileTests, GarbageMissingAndEmptyFilesDoNotLoad) {
-    std::ofstream(folder + "/empty.mp3").close();
-    std::ofstream(folder + "/garbage.m4a") << "this is not a sound file at all, only some words";
+    std::ofstream(path("empty.mp3")).close();
+    std::ofstream(path("garbage.m4a")) << "this is not a sound file at all, only some words";
     for (const char* name : {"empty.mp3", "garbage.m4a", "missing.wav"}) {
         Ref<NSError> error;
         EXPECT_FALSE(AVAudioPlayer::playerWithContentsOfURLError(url(name), &error)) << name;
@@ -119,7 +102,7 @@ TEST_F(AudioFileTests, GarbageMissingAndEmptyFilesDoNotLoad) {
 
 TEST_F(AudioFileTests, APlayerSoundsOnTheRouteAndFinishesOnTheClock) {
     std::string error;
-    ASSERT_TRUE(AudioFileEncode(folder + "/t.wav", "wav", audio_test::tone(2.0, 440), 44100, &error));
+    ASSERT_TRUE(AudioFileEncode(path("t.wav"), "wav", audio_test::tone(2.0, 440), 44100, &error));
     auto player = AVAudioPlayer::playerWithContentsOfURLError(url("t.wav"), nullptr);
     ASSERT_TRUE(player);
     EXPECT_NEAR(player->duration(), 2.0, 0.01);
@@ -162,7 +145,7 @@ TEST_F(AudioFileTests, APlayerSoundsOnTheRouteAndFinishesOnTheClock) {
 
 TEST_F(AudioFileTests, PauseResumesWhereItStoppedAndVolumeScalesTheSound) {
     std::string error;
-    ASSERT_TRUE(AudioFileEncode(folder + "/t.wav", "wav", audio_test::tone(2.0, 440), 44100, &error));
+    ASSERT_TRUE(AudioFileEncode(path("t.wav"), "wav", audio_test::tone(2.0, 440), 44100, &error));
     auto player = AVAudioPlayer::playerWithContentsOfURLError(url("t.wav"), nullptr);
     auto listener = make<Listener>();
     player->setDelegate(listener);
@@ -207,7 +190,7 @@ TEST_F(AudioFileTests, TheRecorderWritesWhatTheMicrophoneHeard) {
     EXPECT_TRUE(listener->recordings.empty()); // the delegate hears it asynchronously
     runUntilIdle();
     ASSERT_EQ(listener->recordings, std::vector<bool>{true});
-    auto clip = AudioFileDecode(folder + "/sound1.m4a");
+    auto clip = AudioFileDecode(path("sound1.m4a"));
     ASSERT_TRUE(clip);
     EXPECT_EQ(clip->channels, 2);
     EXPECT_NEAR(clip->duration(), 2.0, 0.1);
@@ -220,7 +203,7 @@ TEST_F(AudioFileTests, TheRecorderWritesWhatTheMicrophoneHeard) {
     advance(2);
     recorder->stop();
     runUntilIdle();
-    clip = AudioFileDecode(folder + "/sound1.m4a");
+    clip = AudioFileDecode(path("sound1.m4a"));
     ASSERT_TRUE(clip);
     EXPECT_LT(audio_test::rms(clip->channel(0)), 0.001);
 }
@@ -233,7 +216,7 @@ TEST_F(AudioFileTests, RecorderFailuresAreReported) {
         AVAudioRecorder::recorderWithURLSettingsError(url("x.m4a"), settings(kAudioFormatMPEG4AAC, 1e9), nullptr));
 
     // An unwritable folder: nothing records.
-    auto unwritable = NSURL::fileURLWithPath(NSString::from(folder + "/missing/sound1.m4a"));
+    auto unwritable = url("missing/sound1.m4a");
     auto recorder = AVAudioRecorder::recorderWithURLSettingsError(unwritable, settings(kAudioFormatMPEG4AAC), nullptr);
     ASSERT_TRUE(recorder);
     EXPECT_FALSE(recorder->prepareToRecord());

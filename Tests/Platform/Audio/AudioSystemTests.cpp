@@ -13,7 +13,6 @@
 #include <Foundation/NSThread.h>
 #include <MediaPlayer/MPMusicPlayerController.h>
 #include <Runtime/ClassBuilder.h>
-#include <Support/PlatformTestCase.h>
 
 #include <atomic>
 #include <vector>
@@ -44,18 +43,13 @@ public:
 
 NS_IMPLEMENT_CLASS(VolumeObserver, NSObject) {}
 
-class AudioSystemTests : public PlatformTestCase {
+class AudioSystemTests : public audio_test::FolderTestCase {
 protected:
-    void SetUp() override {
-        PlatformTestCase::SetUp();
-        folder = audio_test::freshFolder();
-    }
     void TearDown() override {
         if (observer) {
             NSNotificationCenter::defaultCenter()->removeObserver(observer);
         }
-        PlatformTestCase::TearDown();
-        std::filesystem::remove_all(folder);
+        FolderTestCase::TearDown();
     }
 
     // Collects the system volume notifications from now on.
@@ -77,16 +71,15 @@ protected:
     }
 
     std::string writeTone(const std::string& name, double seconds) {
-        std::string path = folder + "/" + name;
+        std::string file = path(name);
         std::string error;
-        EXPECT_TRUE(AudioFileEncode(path, std::filesystem::path(name).extension().string().substr(1),
+        EXPECT_TRUE(AudioFileEncode(file, std::filesystem::path(name).extension().string().substr(1),
                                     audio_test::tone(seconds, 440), 44100, &error))
             << error;
-        return path;
+        return file;
     }
 
     SimAudio& audio = SimAudio::current();
-    std::string folder;
     id observer;
     std::vector<VolumePost> posts;
 };
@@ -218,8 +211,7 @@ TEST_F(AudioSystemTests, UserInterfaceSoundsAreSilencedByTheSwitch) {
 
     // Disposed: the registered completion no longer runs.
     AudioServicesDisposeSystemSoundID(sound);
-    EXPECT_EQ(AudioServicesCreateSystemSoundID(NSURL::fileURLWithPath(NSString::from(folder + "/missing.caf")), &sound),
-              kAudioServicesSystemSoundUnspecifiedError);
+    EXPECT_EQ(AudioServicesCreateSystemSoundID(url("missing.caf"), &sound), kAudioServicesSystemSoundUnspecifiedError);
 }
 
 namespace {
@@ -291,7 +283,7 @@ TEST_F(AudioSystemTests, FaultsOverlaysBreakPartsAndRejectUnknownStates) {
     EXPECT_NE(error.find("crackly"), std::string::npos);
     EXPECT_TRUE(audio.isWorking(Part::RingerSwitch)); // nothing of a rejected overlay applies
     EXPECT_FALSE(audio.applyFaults("[]", &error));
-    EXPECT_FALSE(audio.loadFaults(folder + "/none.json", &error));
+    EXPECT_FALSE(audio.loadFaults(path("none.json"), &error));
 
     // The front microphone is gone from the built-in microphone's data sources.
     auto route = AVAudioSession::sharedInstance()->currentRoute();

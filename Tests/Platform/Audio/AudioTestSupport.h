@@ -1,7 +1,11 @@
-// Helpers of the audio platform tests: tones written to real files in a fresh folder.
+// Helpers of the audio platform tests: the fixture that gives each test a fresh folder for real sound
+// files, and tones to write into it.
 #pragma once
 
 #include <AudioToolbox/AudioFileCodec.h>
+#include <Foundation/NSBundle.h>
+#include <Foundation/NSURL.h>
+#include <Support/PlatformTestCase.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,6 +20,32 @@ inline std::string freshFolder() {
     char* made = mkdtemp(pattern.data());
     return made ? std::string(made) : std::string();
 }
+
+// The platform fixture plus a folder of the test's own, removed after it.
+class FolderTestCase : public PlatformTestCase {
+protected:
+    void SetUp() override {
+        PlatformTestCase::SetUp();
+        folder = freshFolder();
+        ASSERT_FALSE(folder.empty()) << "no temporary folder could be made";
+    }
+    void TearDown() override {
+        PlatformTestCase::TearDown();
+        if (!folder.empty()) {
+            std::filesystem::remove_all(folder);
+        }
+    }
+
+    // A file of the folder, by its name: its path, its file URL.
+    std::string path(const std::string& name) const { return folder + "/" + name; }
+    Ref<NSURL> url(const std::string& name) const { return NSURL::fileURLWithPath(NSString::from(path(name))); }
+    // A sound of the app's bundle.
+    static Ref<NSURL> bundled(const char* name, const char* type) {
+        return NSBundle::mainBundle()->URLForResourceWithExtension(NSString::from(name), NSString::from(type));
+    }
+
+    std::string folder;
+};
 
 // A sine tone of `seconds` at `frequency`, `channels` channels (a stereo tone may sound on one side).
 inline AudioFileData tone(double seconds, double frequency, int channels = 1, float amplitude = 0.5f,

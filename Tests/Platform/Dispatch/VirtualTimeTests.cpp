@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -119,6 +120,23 @@ TEST_F(VirtualTimeTests, TheSameScenarioGivesTheSameResultEveryTime) {
     auto second = scenario();
     EXPECT_EQ(first.size(), 40u);
     EXPECT_EQ(first, second);
+}
+
+TEST_F(VirtualTimeTests, AProcessThatStartsOnTheVirtualClockStartsAtTheSameReading) {
+    // The statements run in a process of their own (the test run again): the fixture's clock is the
+    // first reading of the process, so the machine's uptime does not reach it; once the real clock
+    // has been read, a new virtual clock goes on from it instead, keeping what was stamped in order.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    constexpr uint64_t kAnHour = 3600ULL * 1000000000ULL;
+    EXPECT_EXIT(std::_Exit(DispatchClock::uptimeNanoseconds() == kAnHour ? 0 : 1), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            DispatchClock::useRealTime();
+            uint64_t real = DispatchClock::uptimeNanoseconds();
+            DispatchClock::useVirtualTime();
+            std::_Exit(DispatchClock::uptimeNanoseconds() >= real ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(VirtualTimeTests, RunUntilIdleRunsWhatIsDueButDoesNotMoveTheClock) {

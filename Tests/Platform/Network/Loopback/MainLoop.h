@@ -7,12 +7,22 @@
 #include <Foundation/NSPort.h>
 #include <Foundation/NSRunLoop.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 
 inline bool runMainLoopUntil(const std::function<bool()>& done, double seconds = 10.0) {
     if (DispatchClock::isVirtual()) {
-        DispatchClock::useRealTime(); // loopback servers live in real time
+        // Loopback servers live in real time. Switching here, with work already timed on the virtual
+        // clock (an overlay's delay, a request's time-out), would move that work by however far real
+        // time has run ahead of the virtual clock, which a loaded machine makes seconds: such a test
+        // switches to real time before it starts anything.
+        if (DispatchClock::pendingTimerCount() != 0) {
+            ADD_FAILURE() << "runMainLoopUntil on the virtual clock with " << DispatchClock::pendingTimerCount()
+                          << " timed entries pending: call DispatchClock::useRealTime() before the test starts them";
+        }
+        DispatchClock::useRealTime();
     }
     auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     auto runLoop = NSRunLoop::mainRunLoop();
