@@ -1,0 +1,128 @@
+// The block subscriber's subscriptions: kept by themselves until a compound is asked for, and ended
+// together however they were reported (before, during or after the subscriber's end).
+#include "ReactiveTestSupport.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace rxtest;
+
+namespace {
+// A signal whose every subscription counts its clean-up.
+Ref<RXSignal> countingSignal(std::atomic<int>& cleanUps) {
+    return RXSignal::createSignal([&cleanUps](const Ref<RXSubscriber>&) {
+        return RXDisposable::disposableWithBlock([&cleanUps] { cleanUps.fetch_add(1); });
+    });
+}
+} // namespace
+
+TEST(RXBlockSubscriberSubscriptions, ASubscriptionReportedAfterTheEndIsDisposedAtOnce) {
+    std::atomic<int> cleanUps{0};
+    auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, nullptr);
+    subscriber->sendCompleted();
+    auto late = countingSignal(cleanUps)->subscribe(subscriber);
+    EXPECT_EQ(cleanUps.load(), 1);
+    EXPECT_TRUE(late->isDisposed());
+    EXPECT_TRUE(subscriber->disposable()->isDisposed());
+    auto later = countingSignal(cleanUps)->subscribe(subscriber); // now through the compound
+    EXPECT_EQ(cleanUps.load(), 2);
+    EXPECT_TRUE(later->isDisposed());
+}
+
+TEST(RXBlockSubscriberSubscriptions, DisposingTheAskedForCompoundEndsTheSubscriptionKeptBefore) {
+    std::atomic<int> cleanUps{0};
+    Recorder recorder;
+    auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(recorder.next(), nullptr, nullptr);
+    auto subject = RXSubject::subject();
+    auto first = countingSignal(cleanUps)->subscribe(subscriber);
+    subject->subscribe(subscriber);
+    subject->sendNext(box(1));
+    subscriber->disposable()->dispose();
+    EXPECT_EQ(cleanUps.load(), 1);
+    EXPECT_TRUE(first->isDisposed());
+    EXPECT_FALSE(subscriber->next());
+    subject->sendNext(box(2));
+    EXPECT_EQ(recorder.events(), (Events{"1"}));
+}
+
+TEST(RXBlockSubscriberSubscriptions, TheCompoundAskedForAfterOneSubscriptionHoldsIt) {
+    std::atomic<int> cleanUps{0};
+    auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, nullptr);
+    auto subscription = countingSignal(cleanUps)->subscribe(subscriber);
+    const Ref<RXCompoundDisposable>& compound = subscriber->disposable();
+    EXPECT_EQ(compound.get(), subscriber->disposable().get()); // the same object on every call
+    EXPECT_FALSE(compound->isDisposed());
+    subscriber->sendError(makeError(1));
+    EXPECT_EQ(cleanUps.load(), 1);
+    EXPECT_TRUE(subscription->isDisposed());
+    EXPECT_TRUE(compound->isDisposed());
+}
+
+TEST(RXBlockSubscriberSubscriptions, ManySubscriptionsEndOnceEachWhetherEndedByTheCallerOrTheSubscriber) {
+    std::atomic<int> cleanUps{0};
+    auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, nullptr);
+    auto signal = countingSignal(cleanUps);
+    std::vector<Ref<RXDisposable>> subscriptions;
+    for (int i = 0; i < 100; ++i) {
+        subscriptions.push_back(signal->subscribe(subscriber));
+    }
+    for (size_t i = 0; i < subscriptions.size(); i += 2) {
+        subscriptions[i]->dispose();
+    }
+    EXPECT_EQ(cleanUps.load(), 50);
+    subscriber->sendCompleted();
+    EXPECT_EQ(cleanUps.load(), 100);
+    for (const auto& subscription : subscriptions) {
+        EXPECT_TRUE(subscription->isDisposed());
+    }
+}
+
+TEST(RXBlockSubscriberSubscriptions, AFinishedOnlySubscriptionMakesRoomForTheNextWithoutACompound) {
+    std::atomic<int> cleanUps{0};
+    auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, nullptr);
+    auto signal = countingSignal(cleanUps);
+    signal->subscribe(subscriber)->dispose();
+    auto second = signal->subscribe(subscriber);
+    EXPECT_EQ(cleanUps.load(), 1);
+    subscriber->sendCompleted();
+    EXPECT_EQ(cleanUps.load(), 2);
+    EXPECT_TRUE(second->isDisposed());
+}
+
+TEST(RXBlockSubscriberSubscriptions, SubscriptionsReportedWhileTheSubscriberEndsOnOtherThreadsAllEndOnce) {
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> cleanUps{0};
+        std::atomic<int> made{0};
+        auto subscriber = RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, nullptr);
+        std::atomic<bool> go{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 3; ++t) {
+            threads.emplace_back([&] {
+                while (!go.load()) {
+                    std::this_thread::yield();
+                }
+                for (int i = 0; i < 20; ++i) {
+                    auto subscription = RXCompoundDisposable::compoundDisposable();
+                    subscription->addDisposable(
+                        RXDisposable::disposableWithBlock([&cleanUps] { cleanUps.fetch_add(1); }));
+                    made.fetch_add(1);
+                    subscriber->didSubscribeWithDisposable(subscription);
+                }
+            });
+        }
+        std::thread asker([&] {
+            while (!go.load()) {
+                std::this_thread::yield();
+            }
+            EXPECT_TRUE(subscriber->disposable());
+        });
+        go = true;
+        subscriber->sendCompleted();
+        for (auto& thread : threads) {
+            thread.join();
+        }
+        asker.join();
+        EXPECT_EQ(cleanUps.load(), made.load());
+        EXPECT_TRUE(subscriber->disposable()->isDisposed());
+    }
+}
