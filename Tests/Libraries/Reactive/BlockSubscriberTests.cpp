@@ -3,6 +3,7 @@
 #include "ReactiveTestSupport.h"
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 using namespace rxtest;
@@ -125,4 +126,90 @@ TEST(RXBlockSubscriberSubscriptions, SubscriptionsReportedWhileTheSubscriberEnds
         EXPECT_EQ(cleanUps.load(), made.load());
         EXPECT_TRUE(subscriber->disposable()->isDisposed());
     }
+}
+
+TEST(RXBlockSubscriberSubscriptions, ABlockThatDisposesItsOnlySubscriptionGetsNothingMore) {
+    std::atomic<int> cleanUps{0};
+    Ref<RXSubscriber> sink;
+    Ref<RXDisposable> subscription;
+    std::vector<std::string> seen;
+    subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) {
+                       sink = subscriber;
+                       return RXDisposable::disposableWithBlock([&] { cleanUps.fetch_add(1); });
+                   })
+                       ->subscribeNextCompleted(
+                           [&](const id& value) {
+                               seen.push_back(text(value));
+                               subscription->dispose();
+                               seen.push_back("after");
+                           },
+                           [&] { seen.push_back("completed"); });
+    sink->sendNext(box(1));
+    sink->sendNext(box(2));
+    sink->sendCompleted();
+    EXPECT_EQ(seen, (Events{"1", "after"}));
+    EXPECT_EQ(cleanUps.load(), 1);
+}
+
+TEST(RXBlockSubscriberSubscriptions, DisposalFromAnotherThreadDuringDeliveryStopsABlockSignalOnce) {
+    for (int round = 0; round < 10; ++round) {
+        std::atomic<int> cleanUps{0};
+        Ref<RXSubscriber> sink;
+        std::promise<void> firstValue;
+        std::atomic<bool> announced{false};
+        std::vector<int> seen; // written by the subscriber's block only
+        auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) {
+                                sink = subscriber;
+                                return RXDisposable::disposableWithBlock([&] { cleanUps.fetch_add(1); });
+                            })->subscribeNext([&](const id& v) {
+            seen.push_back(unbox<int>(v));
+            if (!announced.exchange(true)) {
+                firstValue.set_value();
+            }
+        });
+        std::atomic<bool> disposed{false};
+        std::atomic<int> firstSentAfterDisposal{-1};
+        std::thread sender([&, sink] {
+            for (int i = 0; i < 3000; ++i) {
+                if (disposed.load() && firstSentAfterDisposal.load() < 0) {
+                    firstSentAfterDisposal = i;
+                }
+                sink->sendNext(box(i));
+            }
+        });
+        firstValue.get_future().wait();
+        subscription->dispose();
+        disposed = true;
+        sender.join();
+        EXPECT_EQ(cleanUps.load(), 1);
+        if (firstSentAfterDisposal.load() >= 0) {
+            for (int v : seen) {
+                ASSERT_LT(v, firstSentAfterDisposal.load()) << "a value sent after the disposal arrived";
+            }
+        }
+    }
+}
+
+TEST(RXBlockSubscriberSubscriptions, ACombineLatestTupleASubscriberKeepsIsNeverChangedByLaterEvents) {
+    auto a = RXSubject::subject(), b = RXSubject::subject();
+    std::vector<Ref<RXTuple>> kept;
+    std::vector<std::string> seen;
+    auto subscription = RXSignal::combineLatest({Ref<RXSignal>(a), Ref<RXSignal>(b)})->subscribeNext([&](const id& v) {
+        seen.push_back(text(v));
+        if (seen.size() == 1 || seen.size() == 3) {
+            kept.push_back(cast<RXTuple>(v));
+        }
+    });
+    a->sendNext(box(1));
+    b->sendNext(box(10));
+    a->sendNext(box(2));
+    b->sendNext(id());
+    a->sendNext(box(3));
+    a->sendNext(box(4));
+    EXPECT_EQ(seen, (Events{"(1,10)", "(2,10)", "(2,nil)", "(3,nil)", "(4,nil)"}));
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(text(kept[0]), "(1,10)");
+    EXPECT_EQ(text(kept[1]), "(2,nil)");
+    EXPECT_NE(kept[0].get(), kept[1].get());
+    subscription->dispose();
 }
