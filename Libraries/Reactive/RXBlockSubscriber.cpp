@@ -31,20 +31,24 @@ private:
 
 RXBlockSubscriber::RXBlockSubscriber() noexcept : RXSubscriber(this) {}
 
+RXBlockSubscriber::RXBlockSubscriber(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) noexcept
+    : RXSubscriber(this), next_(std::move(next)), error_(std::move(error)), completed_(std::move(completed)) {}
+
 RXBlockSubscriber::~RXBlockSubscriber() {
     // Nobody else can be sending to the subscriber any more: its blocks go with it, without taking
     // its lock (a deallocation may happen while another subscriber's lock is held).
+    // Nobody can report a subscription either: no lock for the subscriptions.
     deallocating_ = true;
-    disposeSubscriptions();
+    if (compoundMade_.load(std::memory_order_acquire)) {
+        compound_->dispose();
+    } else if (subscription_) {
+        subscription_->dispose();
+    }
 }
 
 Ref<RXBlockSubscriber> RXBlockSubscriber::subscriberWithNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
                                                                            RXCompletedBlock completed) {
-    auto subscriber = make<RXBlockSubscriber>();
-    subscriber->next_ = std::move(next);
-    subscriber->error_ = std::move(error);
-    subscriber->completed_ = std::move(completed);
-    return subscriber;
+    return make<RXBlockSubscriber>(std::move(next), std::move(error), std::move(completed));
 }
 
 RXNextBlock RXBlockSubscriber::next() const {

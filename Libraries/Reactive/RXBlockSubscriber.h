@@ -31,6 +31,7 @@ class RXBlockSubscriber : public NSObject, public RXSubscriber {
     NS_OBJECT(RXBlockSubscriber, NSObject)
 public:
     RXBlockSubscriber() noexcept;
+    RXBlockSubscriber(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) noexcept;
     ~RXBlockSubscriber() override;
 
     // Empty blocks are simply not called.
