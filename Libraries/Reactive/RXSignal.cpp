@@ -68,36 +68,38 @@ Ref<RXDisposable> RXSignal::subscribe(const Ref<RXSubscriber>&) {
     return nullptr;
 }
 
-Ref<RXDisposable> RXSignal::subscribeNext(RXNextBlock next) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, nullptr));
-}
-
-Ref<RXDisposable> RXSignal::subscribeNextCompleted(RXNextBlock next, RXCompletedBlock completed) {
-    return subscribe(
-        RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, std::move(completed)));
-}
-
-Ref<RXDisposable> RXSignal::subscribeNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
-                                                        RXCompletedBlock completed) {
+Ref<RXDisposable> RXSignal::subscribeBlocks(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) {
     return subscribe(
         RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), std::move(error), std::move(completed)));
 }
 
+Ref<RXDisposable> RXSignal::subscribeNext(RXNextBlock next) {
+    return subscribeBlocks(std::move(next), nullptr, nullptr);
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextCompleted(RXNextBlock next, RXCompletedBlock completed) {
+    return subscribeBlocks(std::move(next), nullptr, std::move(completed));
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
+                                                        RXCompletedBlock completed) {
+    return subscribeBlocks(std::move(next), std::move(error), std::move(completed));
+}
+
 Ref<RXDisposable> RXSignal::subscribeError(RXErrorBlock error) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, std::move(error), nullptr));
+    return subscribeBlocks(nullptr, std::move(error), nullptr);
 }
 
 Ref<RXDisposable> RXSignal::subscribeCompleted(RXCompletedBlock completed) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, std::move(completed)));
+    return subscribeBlocks(nullptr, nullptr, std::move(completed));
 }
 
 Ref<RXDisposable> RXSignal::subscribeNextError(RXNextBlock next, RXErrorBlock error) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), std::move(error), nullptr));
+    return subscribeBlocks(std::move(next), std::move(error), nullptr);
 }
 
 Ref<RXDisposable> RXSignal::subscribeErrorCompleted(RXErrorBlock error, RXCompletedBlock completed) {
-    return subscribe(
-        RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, std::move(error), std::move(completed)));
+    return subscribeBlocks(nullptr, std::move(error), std::move(completed));
 }
 
 Ref<NSString> RXSignal::description() const {

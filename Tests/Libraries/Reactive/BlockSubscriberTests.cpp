@@ -213,3 +213,64 @@ TEST(RXBlockSubscriberSubscriptions, ACombineLatestTupleASubscriberKeepsIsNeverC
     EXPECT_NE(kept[0].get(), kept[1].get());
     subscription->dispose();
 }
+
+// ---- The subscriber a block signal's block is given by the subscribe family ----
+
+TEST(RXBlockSignalSubscriber, ASubscriptionMadeWithTheGivenSubscriberEndsWithTheOuterOne) {
+    auto subject = RXSubject::subject();
+    Recorder recorder;
+    auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+                            subject->subscribe(subscriber); // told to the subscriber, not returned
+                            return nullptr;
+                        })->subscribeNextCompleted(recorder.next(), recorder.completed());
+    subject->sendNext(box(1));
+    EXPECT_EQ(subject->subscribers().size(), 1u);
+    subscription->dispose();
+    EXPECT_TRUE(subject->subscribers().empty());
+    subject->sendNext(box(2));
+    subject->sendCompleted();
+    EXPECT_EQ(recorder.events(), (Events{"1"}));
+}
+
+TEST(RXBlockSignalSubscriber, ATerminationThroughTheGivenSubscriberEndsTheSubscriptionOnce) {
+    std::atomic<int> cleanUps{0};
+    Ref<RXSubscriber> held;
+    Recorder recorder;
+    auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) {
+                            held = subscriber;
+                            return RXDisposable::disposableWithBlock([&] { cleanUps.fetch_add(1); });
+                        })->subscribeNextErrorCompleted(recorder.next(), recorder.error(), recorder.completed());
+    held->sendNext(box(1));
+    held->sendError(makeError(7));
+    held->sendNext(box(2)); // after the termination: dropped
+    EXPECT_EQ(recorder.events(), (Events{"1", "error:7"}));
+    EXPECT_EQ(cleanUps.load(), 1);
+    EXPECT_TRUE(subscription->isDisposed());
+    held = nullptr;
+    EXPECT_EQ(cleanUps.load(), 1);
+}
+
+namespace {
+struct CountingTracer : RXTracer {
+    std::atomic<int> nexts{0}, completions{0};
+    void signalNext(const std::string&, const std::string&, const std::string&) override { nexts.fetch_add(1); }
+    void signalCompleted(const std::string&, const std::string&) override { completions.fetch_add(1); }
+};
+} // namespace
+
+TEST(RXBlockSignalSubscriber, ATracerInstalledDuringASubscriptionSeesItsLaterEvents) {
+    Ref<RXSubscriber> held;
+    auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+                            held = subscriber;
+                            return nullptr;
+                        })->subscribeNext([](const id&) {});
+    held->sendNext(box(1));
+    CountingTracer tracer;
+    RXTracer::setTracer(&tracer);
+    held->sendNext(box(2));
+    held->sendCompleted();
+    held->sendNext(box(3)); // dropped: no probe either
+    RXTracer::setTracer(nullptr);
+    EXPECT_EQ(tracer.nexts.load(), 1);
+    EXPECT_EQ(tracer.completions.load(), 1);
+}
