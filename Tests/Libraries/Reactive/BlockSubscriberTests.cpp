@@ -155,38 +155,14 @@ TEST(RXBlockSubscriberSubscriptions, DisposalFromAnotherThreadDuringDeliveryStop
     for (int round = 0; round < 10; ++round) {
         std::atomic<int> cleanUps{0};
         Ref<RXSubscriber> sink;
-        std::promise<void> firstValue;
-        std::atomic<bool> announced{false};
-        std::vector<int> seen; // written by the subscriber's block only
+        DisposalDuringDelivery check;
         auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) {
                                 sink = subscriber;
                                 return RXDisposable::disposableWithBlock([&] { cleanUps.fetch_add(1); });
-                            })->subscribeNext([&](const id& v) {
-            seen.push_back(unbox<int>(v));
-            if (!announced.exchange(true)) {
-                firstValue.set_value();
-            }
-        });
-        std::atomic<bool> disposed{false};
-        std::atomic<int> firstSentAfterDisposal{-1};
-        std::thread sender([&, sink] {
-            for (int i = 0; i < 3000; ++i) {
-                if (disposed.load() && firstSentAfterDisposal.load() < 0) {
-                    firstSentAfterDisposal = i;
-                }
-                sink->sendNext(box(i));
-            }
-        });
-        firstValue.get_future().wait();
-        subscription->dispose();
-        disposed = true;
-        sender.join();
+                            })->subscribeNext([&](const id& v) { check.received(v); });
+        check.run([sink](int i) { sink->sendNext(box(i)); }, subscription);
         EXPECT_EQ(cleanUps.load(), 1);
-        if (firstSentAfterDisposal.load() >= 0) {
-            for (int v : seen) {
-                ASSERT_LT(v, firstSentAfterDisposal.load()) << "a value sent after the disposal arrived";
-            }
-        }
+        check.expectNothingSentAfterTheDisposal();
     }
 }
 
