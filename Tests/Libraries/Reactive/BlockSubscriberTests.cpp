@@ -15,6 +15,13 @@ Ref<RXSignal> countingSignal(std::atomic<int>& cleanUps) {
         return RXDisposable::disposableWithBlock([&cleanUps] { cleanUps.fetch_add(1); });
     });
 }
+// A signal that hands each subscription's subscriber to the test and counts its clean-ups.
+Ref<RXSignal> handingSignal(Ref<RXSubscriber>& held, std::atomic<int>& cleanUps) {
+    return RXSignal::createSignal([&held, &cleanUps](const Ref<RXSubscriber>& subscriber) {
+        held = subscriber;
+        return RXDisposable::disposableWithBlock([&cleanUps] { cleanUps.fetch_add(1); });
+    });
+}
 } // namespace
 
 TEST(RXBlockSubscriberSubscriptions, ASubscriptionReportedAfterTheEndIsDisposedAtOnce) {
@@ -156,10 +163,7 @@ TEST(RXBlockSubscriberSubscriptions, DisposalFromAnotherThreadDuringDeliveryStop
         std::atomic<int> cleanUps{0};
         Ref<RXSubscriber> sink;
         DisposalDuringDelivery check;
-        auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) {
-                                sink = subscriber;
-                                return RXDisposable::disposableWithBlock([&] { cleanUps.fetch_add(1); });
-                            })->subscribeNext([&](const id& v) { check.received(v); });
+        auto subscription = handingSignal(sink, cleanUps)->subscribeNext([&](const id& v) { check.received(v); });
         check.run([sink](int i) { sink->sendNext(box(i)); }, subscription);
         EXPECT_EQ(cleanUps.load(), 1);
         check.expectNothingSentAfterTheDisposal();
@@ -212,10 +216,8 @@ TEST(RXBlockSignalSubscriber, ATerminationThroughTheGivenSubscriberEndsTheSubscr
     std::atomic<int> cleanUps{0};
     Ref<RXSubscriber> held;
     Recorder recorder;
-    auto subscription = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) {
-                            held = subscriber;
-                            return RXDisposable::disposableWithBlock([&] { cleanUps.fetch_add(1); });
-                        })->subscribeNextErrorCompleted(recorder.next(), recorder.error(), recorder.completed());
+    auto subscription = handingSignal(held, cleanUps)
+                            ->subscribeNextErrorCompleted(recorder.next(), recorder.error(), recorder.completed());
     held->sendNext(box(1));
     held->sendError(makeError(7));
     held->sendNext(box(2)); // after the termination: dropped
