@@ -1,3 +1,4 @@
+// RXBlockSubscriber: the three-block subscriber, with its compound disposable made on demand.
 #include <Reactive/RXBlockSubscriber.h>
 
 #include <Foundation/NSError.h>
@@ -11,8 +12,8 @@ NS_IMPLEMENT_CLASS(RXBlockSubscriber, NSObject) {
     b.method("sendCompleted", &RXBlockSubscriber::sendCompleted);
 }
 
-// The subscriber's own compound disposable: its first member clears the subscriber's blocks. The
-// back pointer never dangles: the subscriber disposes this compound before it goes, and a disposed
+// The subscriber's own compound disposable: disposing it clears the subscriber's blocks. The back
+// pointer never dangles: the subscriber disposes this compound before it goes, and a disposed
 // compound never runs its members again.
 class RXBlockSubscriber::OwnDisposable final : public RXCompoundDisposable {
 public:
@@ -28,55 +29,151 @@ private:
     RXBlockSubscriber* owner_;
 };
 
-RXBlockSubscriber::RXBlockSubscriber() : RXSubscriber(this), disposable_(make<OwnDisposable>(this)) {}
+RXBlockSubscriber::RXBlockSubscriber() noexcept : RXSubscriber(this) {}
+
+RXBlockSubscriber::RXBlockSubscriber(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) noexcept
+    : RXSubscriber(this), next_(std::move(next)), error_(std::move(error)), completed_(std::move(completed)) {}
 
 RXBlockSubscriber::~RXBlockSubscriber() {
     // Nobody else can be sending to the subscriber any more: its blocks go with it, without taking
     // its lock (a deallocation may happen while another subscriber's lock is held).
+    // Nobody can report a subscription either: no lock for the subscriptions.
     deallocating_ = true;
-    disposable_->dispose();
+    if (compoundMade_.load(std::memory_order_acquire)) {
+        compound_->dispose();
+    } else if (subscription_) {
+        subscription_->dispose();
+    }
 }
 
 Ref<RXBlockSubscriber> RXBlockSubscriber::subscriberWithNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
                                                                            RXCompletedBlock completed) {
-    auto subscriber = make<RXBlockSubscriber>();
-    subscriber->next_ = std::move(next);
-    subscriber->error_ = std::move(error);
-    subscriber->completed_ = std::move(completed);
-    return subscriber;
+    return make<RXBlockSubscriber>(std::move(next), std::move(error), std::move(completed));
 }
 
 RXNextBlock RXBlockSubscriber::next() const {
-    rx_detail::LockWordGuard guard(lock_);
-    return cleared_ ? nullptr : next_;
+    return read(next_);
 }
 
 void RXBlockSubscriber::setNext(RXNextBlock next) {
-    rx_detail::LockWordGuard guard(lock_);
-    retire(std::move(next_));
-    next_ = std::move(next);
+    replace(next_, std::move(next));
 }
 
 RXErrorBlock RXBlockSubscriber::error() const {
-    rx_detail::LockWordGuard guard(lock_);
-    return cleared_ ? nullptr : error_;
+    return read(error_);
 }
 
 void RXBlockSubscriber::setError(RXErrorBlock error) {
-    rx_detail::LockWordGuard guard(lock_);
-    retire(std::move(error_));
-    error_ = std::move(error);
+    replace(error_, std::move(error));
 }
 
 RXCompletedBlock RXBlockSubscriber::completed() const {
-    rx_detail::LockWordGuard guard(lock_);
-    return cleared_ ? nullptr : completed_;
+    return read(completed_);
 }
 
 void RXBlockSubscriber::setCompleted(RXCompletedBlock completed) {
-    rx_detail::LockWordGuard guard(lock_);
-    retire(std::move(completed_));
-    completed_ = std::move(completed);
+    replace(completed_, std::move(completed));
+}
+
+const Ref<RXCompoundDisposable>& RXBlockSubscriber::disposable() const {
+    ensureCompound();
+    return compound_;
+}
+
+RXCompoundDisposable& RXBlockSubscriber::ensureCompound() const {
+    if (compoundMade_.load(std::memory_order_acquire)) {
+        return *compound_;
+    }
+    // Made outside the lock; dropped (after the lock) if another thread made one meanwhile.
+    Ref<RXCompoundDisposable> made = make<OwnDisposable>(const_cast<RXBlockSubscriber*>(this));
+    Ref<RXCompoundDisposable> kept;
+    bool ended = false;
+    {
+        rx_detail::SpinGuard guard(subscriptionsLock_);
+        if (compoundMade_.load(std::memory_order_relaxed)) {
+            return *compound_;
+        }
+        compound_ = std::move(made);
+        made = nullptr;
+        kept = std::move(subscription_);
+        subscription_ = nullptr;
+        ended = ended_;
+        compoundMade_.store(true, std::memory_order_release);
+    }
+    if (ended) {
+        compound_->dispose(); // the subscriber ended before anyone asked for its compound
+    } else if (kept) {
+        adopt(kept);
+    }
+    return *compound_;
+}
+
+void RXBlockSubscriber::adopt(const Ref<RXCompoundDisposable>& subscription) const {
+    compound_->addDisposable(subscription);
+    // The subscription takes itself out of this subscriber's compound when it ends (holding the
+    // compound until then).
+    switch (subscription->linkOwner(RXCompoundDisposable::OwnerKey(), compound_)) {
+    case RXCompoundDisposable::OwnerLink::Linked:
+        break;
+    case RXCompoundDisposable::OwnerLink::AlreadyDisposed:
+        compound_->removeDisposable(subscription);
+        break;
+    case RXCompoundDisposable::OwnerLink::AlreadyLinked: // reported to another subscriber as well
+        subscription->addDisposable(make<rx_detail::RemovalDisposable>(
+            rx_detail::RemovalDisposable::Key(), compound_, subscription, rx_detail::RemovalDisposable::Owner::Strong));
+        break;
+    }
+}
+
+void RXBlockSubscriber::disposeSubscriptions() {
+    Ref<RXCompoundDisposable> kept;
+    bool compound = false;
+    {
+        rx_detail::SpinGuard guard(subscriptionsLock_);
+        compound = compoundMade_.load(std::memory_order_relaxed);
+        if (!compound) {
+            ended_ = true;
+            kept = std::move(subscription_);
+            subscription_ = nullptr;
+        }
+    }
+    if (compound) {
+        compound_->dispose(); // clears the blocks first
+        return;
+    }
+    clearBlocks();
+    if (kept) {
+        kept->dispose();
+    }
+}
+
+void RXBlockSubscriber::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
+    if (!disposable || disposable->isDisposed()) {
+        return;
+    }
+    if (!compoundMade_.load(std::memory_order_acquire)) {
+        Ref<RXCompoundDisposable> finished; // released after the lock
+        bool ended = false;
+        {
+            rx_detail::SpinGuard guard(subscriptionsLock_);
+            if (!compoundMade_.load(std::memory_order_relaxed)) {
+                ended = ended_;
+                if (!ended && (!subscription_ || subscription_ == disposable || subscription_->isDisposed())) {
+                    // The only live subscription: kept by itself.
+                    finished = std::move(subscription_);
+                    subscription_ = disposable;
+                    return;
+                }
+            }
+        }
+        if (ended) {
+            disposable->dispose();
+            return;
+        }
+    }
+    // A second live subscription: both go into the compound.
+    ensureCompound();
+    adopt(disposable);
 }
 
 void RXBlockSubscriber::clearBlocks() {
@@ -129,60 +226,36 @@ void RXBlockSubscriber::sendNext(const id& value) {
     finishCall();
 }
 
-void RXBlockSubscriber::sendError(const Ref<NSError>& error) {
+template <class Call>
+void RXBlockSubscriber::terminate(Call&& call) {
     rx_detail::LockWordGuard guard(lock_);
     if (cleared_) {
-        disposable_->dispose();
+        disposeSubscriptions();
         return;
     }
     ++calls_;
     try {
-        disposable_->dispose(); // clears the blocks once this call has returned
+        disposeSubscriptions(); // clears the blocks once this call has returned
+        call();
+    } catch (...) {
+        finishCall();
+        throw;
+    }
+    finishCall();
+}
+
+void RXBlockSubscriber::sendError(const Ref<NSError>& error) {
+    terminate([&] {
         if (error_) {
             error_(error);
         }
-    } catch (...) {
-        finishCall();
-        throw;
-    }
-    finishCall();
+    });
 }
 
 void RXBlockSubscriber::sendCompleted() {
-    rx_detail::LockWordGuard guard(lock_);
-    if (cleared_) {
-        disposable_->dispose();
-        return;
-    }
-    ++calls_;
-    try {
-        disposable_->dispose();
+    terminate([&] {
         if (completed_) {
             completed_();
         }
-    } catch (...) {
-        finishCall();
-        throw;
-    }
-    finishCall();
-}
-
-void RXBlockSubscriber::didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) {
-    if (!disposable || disposable->isDisposed()) {
-        return;
-    }
-    disposable_->addDisposable(disposable);
-    // The subscription takes itself out of this subscriber's compound when it ends (holding the
-    // compound until then).
-    switch (disposable->linkOwner(RXCompoundDisposable::OwnerKey(), disposable_)) {
-    case RXCompoundDisposable::OwnerLink::Linked:
-        break;
-    case RXCompoundDisposable::OwnerLink::AlreadyDisposed:
-        disposable_->removeDisposable(disposable);
-        break;
-    case RXCompoundDisposable::OwnerLink::AlreadyLinked: // reported to another subscriber as well
-        disposable->addDisposable(make<rx_detail::RemovalDisposable>(
-            rx_detail::RemovalDisposable::Key(), disposable_, disposable, rx_detail::RemovalDisposable::Owner::Strong));
-        break;
-    }
+    });
 }

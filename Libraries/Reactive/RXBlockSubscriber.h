@@ -5,12 +5,18 @@
 // Events are serialised with the subscriber's own recursive lock, and the blocks run inside it. The
 // first termination disposes the subscriber's compound disposable, which clears the blocks and
 // disposes every subscription made with this subscriber: nothing reaches the blocks afterwards.
+//
+// The compound is made when it is first asked for (`disposable()`) or when a second live
+// subscription is reported; until then the subscriber keeps its one subscription by itself. What a
+// caller observes is the same either way: termination, disposal and deallocation end every
+// subscription, and a subscription reported after the end is disposed at once.
 #pragma once
 
 #include <Reactive/RXCompoundDisposable.h>
 #include <Reactive/RXLockWord.h>
 #include <Reactive/RXSubscriber.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -24,7 +30,8 @@ using RXCompletedBlock = std::function<void()>;
 class RXBlockSubscriber : public NSObject, public RXSubscriber {
     NS_OBJECT(RXBlockSubscriber, NSObject)
 public:
-    RXBlockSubscriber();
+    RXBlockSubscriber() noexcept;
+    RXBlockSubscriber(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) noexcept;
     ~RXBlockSubscriber() override;
 
     // Empty blocks are simply not called.
@@ -37,8 +44,9 @@ public:
     void setError(RXErrorBlock error);
     RXCompletedBlock completed() const;
     void setCompleted(RXCompletedBlock completed);
-    // Holds every live subscription made with this subscriber.
-    const Ref<RXCompoundDisposable>& disposable() const noexcept { return disposable_; }
+    // Holds every live subscription made with this subscriber (made on the first call; the same
+    // object afterwards). Disposing it ends the subscriber as a termination would, without a block.
+    const Ref<RXCompoundDisposable>& disposable() const;
 
     void sendNext(const id& value) override;
     void sendError(const Ref<NSError>& error) override;
@@ -48,19 +56,38 @@ public:
 private:
     class OwnDisposable;
     friend class OwnDisposable;
+    // The compound, made (and given the kept subscription) if there is none yet.
+    RXCompoundDisposable& ensureCompound() const;
+    // Ends every subscription and clears the blocks (the first termination, or deallocation).
+    void disposeSubscriptions();
+    // Puts a subscription into the compound (made), linked so that it leaves it when it ends.
+    void adopt(const Ref<RXCompoundDisposable>& subscription) const;
     // Clears the blocks; while a block runs, clearing waits until it has returned.
     void clearBlocks();
     void finishCall();
-    // A block replaced while blocks run is kept until they have returned: it may be the one running.
+    // Reads a block under the lock (nil once cleared).
     template <class Block>
-    void retire(Block&& block) {
-        if (calls_ > 0 && block) {
+    Block read(const Block& block) const {
+        rx_detail::LockWordGuard guard(lock_);
+        return cleared_ ? nullptr : block;
+    }
+    // Replaces a block under the lock. A block replaced while blocks run is kept until they have
+    // returned: it may be the one running.
+    template <class Block>
+    void replace(Block& slot, Block block) {
+        rx_detail::LockWordGuard guard(lock_);
+        if (calls_ > 0 && slot) {
             if (!retired_) {
                 retired_ = std::make_unique<std::vector<std::function<void()>>>();
             }
-            retired_->push_back([keep = std::move(block)] {});
+            retired_->push_back([keep = std::move(slot)] {});
         }
+        slot = std::move(block);
     }
+    // A termination: the subscriptions end (the blocks are cleared once this call has returned),
+    // then the termination's block runs, if the subscriber had not ended before.
+    template <class Call>
+    void terminate(Call&& call);
 
     mutable rx_detail::RecursiveLockWord lock_;
     RXNextBlock next_;
@@ -70,5 +97,12 @@ private:
     int calls_ = 0;        // blocks running (nested on this thread through the recursive lock)
     bool cleared_ = false; // the blocks are cleared, or will be once the running ones return
     bool deallocating_ = false;
-    Ref<RXCompoundDisposable> disposable_;
+
+    // The subscriptions, guarded by a spin lock of their own (never held while calling out): the
+    // only one while there is no compound, or the compound, which then holds them all.
+    mutable rx_detail::SpinLockByte subscriptionsLock_;
+    mutable bool ended_ = false;                     // no compound yet, and the subscriber ended
+    mutable Ref<RXCompoundDisposable> subscription_; // the one kept while there is no compound
+    mutable Ref<RXCompoundDisposable> compound_;     // set once, before compoundMade_ is
+    mutable std::atomic<bool> compoundMade_{false};
 };

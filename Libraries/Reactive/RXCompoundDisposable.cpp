@@ -6,7 +6,8 @@
 #include <thread>
 
 NS_IMPLEMENT_CLASS(RXCompoundDisposable, RXDisposable) {
-    b.method("addDisposable:", &RXCompoundDisposable::addDisposable);
+    b.method("addDisposable:", static_cast<void (RXCompoundDisposable::*)(const Ref<RXDisposable>&)>(
+                                   &RXCompoundDisposable::addDisposable));
     b.method("removeDisposable:", &RXCompoundDisposable::removeDisposable);
 }
 
@@ -35,7 +36,7 @@ RXCompoundDisposable::compoundDisposableWithDisposables(const std::vector<Ref<RX
     return make<RXCompoundDisposable>(disposables);
 }
 
-void RXCompoundDisposable::addDisposable(const Ref<RXDisposable>& disposable) {
+void RXCompoundDisposable::addDisposable(Ref<RXDisposable>&& disposable) {
     if (!disposable || disposable->isDisposed()) {
         return;
     }
@@ -51,11 +52,11 @@ void RXCompoundDisposable::addDisposable(const Ref<RXDisposable>& disposable) {
                 break;
             }
             if (!inline_[0]) {
-                inline_[0] = disposable;
+                inline_[0] = std::move(disposable);
                 break;
             }
             if (!inline_[1]) {
-                inline_[1] = disposable;
+                inline_[1] = std::move(disposable);
                 break;
             }
             if (more_ || storage) {
@@ -138,6 +139,9 @@ void RXCompoundDisposable::removeMember(const RXDisposable* disposable) {
 }
 
 void RXCompoundDisposable::dispose() {
+    if (disposed_.load(std::memory_order_acquire)) {
+        return; // the first disposal took every member (and the owner link) under the lock
+    }
     Ref<RXDisposable> first, second;
     std::unique_ptr<std::vector<Ref<RXDisposable>>> more;
     Ref<RXCompoundDisposable> owner;

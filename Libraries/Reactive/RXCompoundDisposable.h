@@ -28,7 +28,8 @@ public:
     compoundDisposableWithDisposables(const std::vector<Ref<RXDisposable>>& disposables);
 
     // A nil or already disposed disposable is ignored.
-    void addDisposable(const Ref<RXDisposable>& disposable);
+    void addDisposable(const Ref<RXDisposable>& disposable) { addDisposable(Ref<RXDisposable>(disposable)); }
+    void addDisposable(Ref<RXDisposable>&& disposable);
     // Removes every occurrence, without disposing it; nothing once the compound is disposed.
     void removeDisposable(const Ref<RXDisposable>& disposable);
 

@@ -16,6 +16,13 @@ public:
 
     Ref<RXDisposable> subscribe(const Ref<RXSubscriber>& subscriber) override;
 
+protected:
+    Ref<RXDisposable> subscribeBlocks(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) override;
+
 private:
+    // Runs the block with the subscriber now or on the subscription scheduler; what it answers
+    // goes into the subscription's compound.
+    void start(Ref<RXSubscriber> subscriber, const Ref<RXCompoundDisposable>& disposable);
+
     const RXSignalCreateBlock didSubscribe_;
 };

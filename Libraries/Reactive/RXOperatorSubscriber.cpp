@@ -110,6 +110,24 @@ Ref<RXTuple> ReusableTuple::update(const std::vector<id>& values, size_t index) 
     return tuple_;
 }
 
+void CombiningState::complete(const Ref<RXSubscriber>& downstream) {
+    done = true;
+    sources->dispose();
+    downstream->sendCompleted();
+}
+
+void CombiningState::fail(const Ref<NSError>& error, const Ref<RXSubscriber>& downstream) {
+    {
+        LockWordGuard guard(lock);
+        if (done) {
+            return;
+        }
+        done = true;
+    }
+    sources->dispose(); // the other sources first
+    downstream->sendError(error);
+}
+
 BlockSink::~BlockSink() {
     endSubscriptions();
 }
@@ -193,44 +211,34 @@ void BlockSink::sendNext(const id& value) {
     }
 }
 
-void BlockSink::releaseBlocksAfterTermination(RXNextBlock& next, RXCompletedBlock& completed, RXErrorBlock& error) {
-    // A block still running further up this thread's stack (the termination came from inside it) is
-    // left for the sink's own end.
+template <class Block, class... Args>
+void BlockSink::terminateWith(Block BlockSink::*member, const Args&... args) {
+    Call call(*this);
+    if (!terminate()) {
+        return;
+    }
+    Block block = std::move(this->*member);
+    // The other blocks go after the termination's block has run; one still running further up
+    // this thread's stack (the termination came from inside it) is left for the sink's own end.
+    RXNextBlock next;
+    RXErrorBlock error;
+    RXCompletedBlock completed;
     if (calls_ == 1) {
         next = std::move(next_);
-        completed = std::move(completed_);
         error = std::move(error_);
+        completed = std::move(completed_);
+    }
+    if (block) {
+        block(args...);
     }
 }
 
 void BlockSink::sendError(const Ref<NSError>& error) {
-    Call call(*this);
-    if (!terminate()) {
-        return;
-    }
-    RXErrorBlock block = std::move(error_);
-    RXNextBlock next;
-    RXCompletedBlock completed;
-    RXErrorBlock unused;
-    releaseBlocksAfterTermination(next, completed, unused);
-    if (block) {
-        block(error);
-    }
+    terminateWith(&BlockSink::error_, error);
 }
 
 void BlockSink::sendCompleted() {
-    Call call(*this);
-    if (!terminate()) {
-        return;
-    }
-    RXCompletedBlock block = std::move(completed_);
-    RXNextBlock next;
-    RXCompletedBlock unused;
-    RXErrorBlock error;
-    releaseBlocksAfterTermination(next, unused, error);
-    if (block) {
-        block();
-    }
+    terminateWith(&BlockSink::completed_);
 }
 
 Ref<RXDisposable> subscribeNextErrorCompleted(const Ref<RXSignal>& source, RXNextBlock next, RXErrorBlock error,

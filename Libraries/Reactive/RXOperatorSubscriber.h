@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -147,6 +148,44 @@ private:
     std::vector<id>* items_ = nullptr; // array_'s elements
 };
 
+// The state that the sources of a combining operator (combineLatest, zip) share: one lock for all
+// their events, the tuple reused between events, and every source's subscription.
+struct CombiningState {
+    RecursiveLockWord lock;
+    bool done = false;
+    ReusableTuple tuple;
+    Ref<RXCompoundDisposable> sources;
+
+    // With the lock held: the sources' subscriptions end, then the completion goes out.
+    void complete(const Ref<RXSubscriber>& downstream);
+    // The first termination from any source: the other sources' subscriptions end, then the error
+    // goes out.
+    void fail(const Ref<NSError>& error, const Ref<RXSubscriber>& downstream);
+};
+
+// The step of one source of a combining operator (State derives from CombiningState): an error
+// ends everything.
+template <class State>
+struct CombiningStep {
+    std::shared_ptr<State> state;
+    size_t index;
+
+    void error(const Ref<NSError>& error, OperatorSubscriberBase& op) { state->fail(error, op.downstream()); }
+};
+
+// Subscribes to every source with the step Step{{state, index}}; the sources' events go out under
+// the state's lock, so the subscribers take none of their own.
+template <class Step, class State>
+void subscribeCombining(const std::vector<Ref<RXSignal>>& signals, const Ref<RXSubscriber>& downstream,
+                        const Ref<RXCompoundDisposable>& outer, const std::shared_ptr<State>& state) {
+    state->sources = make<RXCompoundDisposable>();
+    outer->addDisposable(state->sources);
+    for (size_t index = 0; index < signals.size() && !state->sources->isDisposed(); ++index) {
+        auto op = make<OperatorSubscriber<Step, false>>(downstream, state->sources, Step{{state, index}});
+        op->attach(signals[index]->subscribe(op));
+    }
+}
+
 // The signal an operator returns: its subscription is one compound disposable, reported to the
 // subscriber, and the block connects the subscriber to the sources. A signal made `serial` delivers
 // the events of each subscription one at a time (its subscriber forwards them under a lock of its
@@ -222,8 +261,9 @@ private:
     // Marks the sink terminated and ends its subscriptions; false when it already was terminated.
     bool terminate();
     void endSubscriptions();
-    // With a termination under way: moves the blocks out, to be released after it.
-    void releaseBlocksAfterTermination(RXNextBlock& next, RXCompletedBlock& completed, RXErrorBlock& error);
+    // A termination: ends the subscriptions, then runs the block in `member` with `args`.
+    template <class Block, class... Args>
+    void terminateWith(Block BlockSink::*member, const Args&... args);
 
     RecursiveLockWord lock_;
     const bool locked_;

@@ -26,16 +26,38 @@ Ref<RXSignal> RXPassthroughSubscriber::signal() const {
     return signal_.lock();
 }
 
+void RXPassthroughSubscriber::probeNext(const id& signal, const id& subscriber, const id& value) {
+    if (RXTracer::isTracing()) {
+        if (RXTracer* tracer = RXTracer::tracer()) {
+            tracer->signalNext(RXTracer::signalProbeDescription(signal), RXTracer::probeDescription(subscriber),
+                               RXTracer::probeDescription(value));
+        }
+    }
+}
+
+void RXPassthroughSubscriber::probeError(const id& signal, const id& subscriber, const Ref<NSError>& error) {
+    if (RXTracer::isTracing()) {
+        if (RXTracer* tracer = RXTracer::tracer()) {
+            tracer->signalError(RXTracer::signalProbeDescription(signal), RXTracer::probeDescription(subscriber),
+                                RXTracer::probeDescription(id(error)));
+        }
+    }
+}
+
+void RXPassthroughSubscriber::probeCompleted(const id& signal, const id& subscriber) {
+    if (RXTracer::isTracing()) {
+        if (RXTracer* tracer = RXTracer::tracer()) {
+            tracer->signalCompleted(RXTracer::signalProbeDescription(signal), RXTracer::probeDescription(subscriber));
+        }
+    }
+}
+
 void RXPassthroughSubscriber::sendNext(const id& value) {
     if (disposable_->isDisposed() || !innerSubscriber_) {
         return;
     }
     if (RXTracer::isTracing()) {
-        if (RXTracer* tracer = RXTracer::tracer()) {
-            tracer->signalNext(RXTracer::signalProbeDescription(id(signal_.lock())),
-                               RXTracer::probeDescription(innerSubscriber_.object()),
-                               RXTracer::probeDescription(value));
-        }
+        probeNext(id(signal_.lock()), innerSubscriber_.object(), value);
     }
     innerSubscriber_->sendNext(value);
 }
@@ -45,11 +67,7 @@ void RXPassthroughSubscriber::sendError(const Ref<NSError>& error) {
         return;
     }
     if (RXTracer::isTracing()) {
-        if (RXTracer* tracer = RXTracer::tracer()) {
-            tracer->signalError(RXTracer::signalProbeDescription(id(signal_.lock())),
-                                RXTracer::probeDescription(innerSubscriber_.object()),
-                                RXTracer::probeDescription(id(error)));
-        }
+        probeError(id(signal_.lock()), innerSubscriber_.object(), error);
     }
     innerSubscriber_->sendError(error);
 }
@@ -59,10 +77,7 @@ void RXPassthroughSubscriber::sendCompleted() {
         return;
     }
     if (RXTracer::isTracing()) {
-        if (RXTracer* tracer = RXTracer::tracer()) {
-            tracer->signalCompleted(RXTracer::signalProbeDescription(id(signal_.lock())),
-                                    RXTracer::probeDescription(innerSubscriber_.object()));
-        }
+        probeCompleted(id(signal_.lock()), innerSubscriber_.object());
     }
     innerSubscriber_->sendCompleted();
 }

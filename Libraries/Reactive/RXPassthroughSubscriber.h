@@ -25,6 +25,11 @@ public:
     // Adds the disposable to this subscription's compound (unless it is that compound).
     void didSubscribeWithDisposable(const Ref<RXCompoundDisposable>& disposable) override;
 
+    // The trace probes of one event (signal may be nil); nothing while no tracer listens.
+    static void probeNext(const id& signal, const id& subscriber, const id& value);
+    static void probeError(const id& signal, const id& subscriber, const Ref<NSError>& error);
+    static void probeCompleted(const id& signal, const id& subscriber);
+
 private:
     Ref<RXSubscriber> innerSubscriber_;
     Weak<RXSignal> signal_;

@@ -141,20 +141,13 @@ Ref<RXSignal> RXSignal::combineLatestWith(const Ref<RXSignal>& signal) {
 
 namespace {
 // One subscription to combineLatest: one lock for all the sources' events.
-struct CombineAllState {
-    rx_detail::RecursiveLockWord lock;
+struct CombineAllState : rx_detail::CombiningState {
     std::vector<id> latest; // nil as RXTupleNil
     std::vector<bool> hasValue, completed;
     size_t valueCount = 0, completedCount = 0;
-    bool done = false;
-    rx_detail::ReusableTuple tuple;
-    Ref<RXCompoundDisposable> sources; // every source's subscription
 };
 
-struct CombineAllStep {
-    std::shared_ptr<CombineAllState> state;
-    size_t index;
-
+struct CombineAllStep : rx_detail::CombiningStep<CombineAllState> {
     void next(const id& value, rx_detail::OperatorSubscriberBase& op) {
         rx_detail::LockWordGuard guard(state->lock);
         if (state->done) {
@@ -169,17 +162,6 @@ struct CombineAllStep {
             op.forwardNext(state->tuple.update(state->latest, index));
         }
     }
-    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase& op) {
-        {
-            rx_detail::LockWordGuard guard(state->lock);
-            if (state->done) {
-                return;
-            }
-            state->done = true;
-        }
-        state->sources->dispose(); // the other sources first
-        op.downstream()->sendError(error);
-    }
     void completed(rx_detail::OperatorSubscriberBase& op) {
         rx_detail::LockWordGuard guard(state->lock);
         if (state->done || state->completed[index]) {
@@ -187,8 +169,7 @@ struct CombineAllStep {
         }
         state->completed[index] = true;
         if (++state->completedCount == state->latest.size()) {
-            state->done = true;
-            op.downstream()->sendCompleted();
+            state->complete(op.downstream());
         }
     }
 };
@@ -209,13 +190,7 @@ Ref<RXSignal> RXSignal::combineLatest(const std::vector<Ref<RXSignal>>& signals)
                    state->latest.resize(count);
                    state->hasValue.assign(count, false);
                    state->completed.assign(count, false);
-                   state->sources = make<RXCompoundDisposable>();
-                   outer->addDisposable(state->sources);
-                   for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
-                       auto op = make<rx_detail::OperatorSubscriber<CombineAllStep, false>>(
-                           downstream, state->sources, CombineAllStep{state, index});
-                       op->attach(copy[index]->subscribe(op));
-                   }
+                   rx_detail::subscribeCombining<CombineAllStep>(copy, downstream, outer, state);
                },
                true) // every event goes out under the state's lock
         ->named("+combineLatest: %@", arrayOfSignals(signals));

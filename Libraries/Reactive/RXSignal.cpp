@@ -68,36 +68,38 @@ Ref<RXDisposable> RXSignal::subscribe(const Ref<RXSubscriber>&) {
     return nullptr;
 }
 
-Ref<RXDisposable> RXSignal::subscribeNext(RXNextBlock next) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, nullptr));
-}
-
-Ref<RXDisposable> RXSignal::subscribeNextCompleted(RXNextBlock next, RXCompletedBlock completed) {
-    return subscribe(
-        RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), nullptr, std::move(completed)));
-}
-
-Ref<RXDisposable> RXSignal::subscribeNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
-                                                        RXCompletedBlock completed) {
+Ref<RXDisposable> RXSignal::subscribeBlocks(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed) {
     return subscribe(
         RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), std::move(error), std::move(completed)));
 }
 
+Ref<RXDisposable> RXSignal::subscribeNext(RXNextBlock next) {
+    return subscribeBlocks(std::move(next), nullptr, nullptr);
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextCompleted(RXNextBlock next, RXCompletedBlock completed) {
+    return subscribeBlocks(std::move(next), nullptr, std::move(completed));
+}
+
+Ref<RXDisposable> RXSignal::subscribeNextErrorCompleted(RXNextBlock next, RXErrorBlock error,
+                                                        RXCompletedBlock completed) {
+    return subscribeBlocks(std::move(next), std::move(error), std::move(completed));
+}
+
 Ref<RXDisposable> RXSignal::subscribeError(RXErrorBlock error) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, std::move(error), nullptr));
+    return subscribeBlocks(nullptr, std::move(error), nullptr);
 }
 
 Ref<RXDisposable> RXSignal::subscribeCompleted(RXCompletedBlock completed) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, nullptr, std::move(completed)));
+    return subscribeBlocks(nullptr, nullptr, std::move(completed));
 }
 
 Ref<RXDisposable> RXSignal::subscribeNextError(RXNextBlock next, RXErrorBlock error) {
-    return subscribe(RXBlockSubscriber::subscriberWithNextErrorCompleted(std::move(next), std::move(error), nullptr));
+    return subscribeBlocks(std::move(next), std::move(error), nullptr);
 }
 
 Ref<RXDisposable> RXSignal::subscribeErrorCompleted(RXErrorBlock error, RXCompletedBlock completed) {
-    return subscribe(
-        RXBlockSubscriber::subscriberWithNextErrorCompleted(nullptr, std::move(error), std::move(completed)));
+    return subscribeBlocks(nullptr, std::move(error), std::move(completed));
 }
 
 Ref<NSString> RXSignal::description() const {
@@ -288,14 +290,10 @@ Ref<RXSignal> RXSignal::concat(const Ref<RXSignal>& signal) {
 namespace {
 // One subscription to a zip: the values each source sent that are not paired yet, under one lock
 // for all the sources' events.
-struct ZipAllState {
-    rx_detail::RecursiveLockWord lock;
+struct ZipAllState : rx_detail::CombiningState {
     std::vector<std::deque<id>> queues; // nil as RXTupleNil
     std::vector<bool> completed;
     std::vector<id> row; // the values of the tuple being sent
-    bool done = false;
-    rx_detail::ReusableTuple tuple;
-    Ref<RXCompoundDisposable> sources; // every source's subscription
 
     // With the lock held: no source that completed has a value left to pair.
     bool exhausted() const {
@@ -306,18 +304,9 @@ struct ZipAllState {
         }
         return false;
     }
-    // With the lock held: the sources' subscriptions end, then the completion goes out.
-    void complete(const Ref<RXSubscriber>& downstream) {
-        done = true;
-        sources->dispose();
-        downstream->sendCompleted();
-    }
 };
 
-struct ZipAllStep {
-    std::shared_ptr<ZipAllState> state;
-    size_t index;
-
+struct ZipAllStep : rx_detail::CombiningStep<ZipAllState> {
     void next(const id& value, rx_detail::OperatorSubscriberBase& op) {
         rx_detail::LockWordGuard guard(state->lock);
         if (state->done) {
@@ -343,17 +332,6 @@ struct ZipAllStep {
             state->complete(op.downstream());
         }
     }
-    void error(const Ref<NSError>& error, rx_detail::OperatorSubscriberBase& op) {
-        {
-            rx_detail::LockWordGuard guard(state->lock);
-            if (state->done) {
-                return;
-            }
-            state->done = true;
-        }
-        state->sources->dispose(); // the other sources first
-        op.downstream()->sendError(error);
-    }
     void completed(rx_detail::OperatorSubscriberBase& op) {
         rx_detail::LockWordGuard guard(state->lock);
         if (state->done) {
@@ -377,13 +355,7 @@ Ref<RXSignal> zipAll(const std::vector<Ref<RXSignal>>& signals) {
             state->queues.resize(count);
             state->completed.assign(count, false);
             state->row.resize(count);
-            state->sources = make<RXCompoundDisposable>();
-            outer->addDisposable(state->sources);
-            for (size_t index = 0; index < count && !state->sources->isDisposed(); ++index) {
-                auto op = make<rx_detail::OperatorSubscriber<ZipAllStep, false>>(downstream, state->sources,
-                                                                                 ZipAllStep{state, index});
-                op->attach(signals[index]->subscribe(op));
-            }
+            rx_detail::subscribeCombining<ZipAllStep>(signals, downstream, outer, state);
         },
         true); // every event goes out under the state's lock
 }

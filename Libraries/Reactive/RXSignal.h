@@ -272,6 +272,10 @@ public:
     static Ref<NSArray> arrayOfSignals(const std::vector<Ref<RXSignal>>& signals);
 
 protected:
+    // What the subscribe family subscribes: a block subscriber made for this one subscription and
+    // held by nobody else. A signal class may give that subscription a cheaper form.
+    virtual Ref<RXDisposable> subscribeBlocks(RXNextBlock next, RXErrorBlock error, RXCompletedBlock completed);
+
     Ref<RXStream> emptyStream() const override;
     Ref<RXStream> returnStream(const id& value) const override;
     Ref<RXStream> bindStream(std::function<RXStreamBindBlock()> block) override;

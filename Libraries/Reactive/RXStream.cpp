@@ -24,17 +24,18 @@ Ref<NSArray> arrayOf(const std::vector<Ref<RXStream>>& streams) {
 }
 } // namespace
 
-RXStream::RXStream() : name_(emptyName()) {}
+RXStream::RXStream() = default;
 
 Ref<NSString> RXStream::name() const {
     std::lock_guard<std::mutex> guard(nameLock_);
-    return name_;
+    return named_ ? name_ : emptyName();
 }
 
 void RXStream::setName(const Ref<NSString>& name) {
     Ref<NSString> copy = name ? cast<NSString>(name->copy()) : nullptr;
     std::lock_guard<std::mutex> guard(nameLock_);
     name_.swap(copy);
+    named_ = true;
 }
 
 bool RXStream::debugSignalNamesEnabled() {

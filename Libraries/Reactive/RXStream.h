@@ -97,4 +97,5 @@ protected:
 private:
     mutable std::mutex nameLock_;
     Ref<NSString> name_;
+    bool named_ = false; // until setName, the name is the shared empty string (not retained here)
 };

@@ -10,9 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace rxtest {
@@ -105,6 +109,49 @@ inline Ref<RXSignal> values(std::vector<id> items) {
         return nullptr;
     });
 }
+
+// Disposal from another thread during delivery: a sender thread sends 0, 1, 2, ... while this
+// thread disposes the subscription as soon as the subscriber received its first value. Nothing
+// sent after the disposal may arrive.
+class DisposalDuringDelivery {
+public:
+    // For the subscriber's block (which runs one value at a time).
+    void received(const id& value) {
+        seen_.push_back(unbox<int>(value));
+        if (!announced_.exchange(true)) {
+            firstValue_.set_value();
+        }
+    }
+    // Sends the values with `send` on a thread of its own and disposes `subscription` once the
+    // first arrived; returns when the sender is done.
+    void run(const std::function<void(int)>& send, const Ref<RXDisposable>& subscription) {
+        std::thread sender([&] {
+            for (int i = 0; i < 3000; ++i) {
+                if (disposed_.load() && firstSentAfterDisposal_.load() < 0) {
+                    firstSentAfterDisposal_ = i;
+                }
+                send(i);
+            }
+        });
+        firstValue_.get_future().wait();
+        subscription->dispose();
+        disposed_ = true;
+        sender.join();
+    }
+    void expectNothingSentAfterTheDisposal() const {
+        if (firstSentAfterDisposal_.load() >= 0) {
+            for (int v : seen_) {
+                ASSERT_LT(v, firstSentAfterDisposal_.load()) << "a value sent after the disposal arrived";
+            }
+        }
+    }
+
+private:
+    std::promise<void> firstValue_;
+    std::atomic<bool> announced_{false}, disposed_{false};
+    std::atomic<int> firstSentAfterDisposal_{-1};
+    std::vector<int> seen_; // written by the subscriber's block only
+};
 
 inline std::vector<id> numbers(std::initializer_list<int> list) {
     std::vector<id> out;
