@@ -106,3 +106,12 @@ function(dx_add_benchmark name)
     dx_link_layers(${name} ${B_LAYERS})
     dx_use_precompiled(${name})
 endfunction()
+
+# dx_optimized_sources(file ...): sources whose loops run over every pixel or sample (the simulated
+# camera, image blurs, movie frames) compile with -O2 in every build type. Unoptimised, such a loop
+# calls a function for each element access and dominates every test that looks through a camera; the
+# sanitizers instrument optimised code all the same. These files do without the precompiled header,
+# which was compiled without optimisation. Call it in the folder that lists the files.
+function(dx_optimized_sources)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "-O2" SKIP_PRECOMPILE_HEADERS ON)
+endfunction()
