@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -241,6 +242,14 @@ bool sameUser(int connection) {
 std::string serverName(const std::string& executable) {
     char resolved[PATH_MAX];
     std::string path = ::realpath(executable.c_str(), resolved) != nullptr ? std::string(resolved) : executable;
+    // The file's identity too: a binary built again at the same path is a new file (or one written
+    // later), so a server of the old build that is still about never serves the new build's tests.
+    struct stat file {};
+    if (::stat(executable.c_str(), &file) == 0) {
+        path += "|" + std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino) + ":" +
+                std::to_string(file.st_size) + ":" + std::to_string(file.st_mtim.tv_sec) + "." +
+                std::to_string(file.st_mtim.tv_nsec);
+    }
     // The path itself may be longer than a socket name; its hash keeps names apart.
     return "dx-test-server/" + std::to_string(::getuid()) + "/" + std::to_string(std::hash<std::string>{}(path));
 }

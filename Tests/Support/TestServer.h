@@ -25,7 +25,8 @@ namespace dxtest {
 // client's; answers the child's exit code. args[0] is the program's name.
 using TestRunner = std::function<int(std::vector<std::string> args)>;
 
-// The socket name of the server for `executable` (resolved to its real path).
+// The socket name of the server for `executable`: its real path and the file's identity, so that a
+// binary built again gets a server of its own.
 [[nodiscard]] std::string serverName(const std::string& executable);
 
 // Serves requests on `name` until stopped or idle for `idleSeconds`. Writes 'y' to readyFd once it

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -266,4 +267,16 @@ TEST(TestServer, RefusesToServeFromAProcessWithThreads) {
 TEST(TestServer, NamesFollowTheBinarysRealPath) {
     EXPECT_EQ(dxtest::serverName("/proc/self/exe"), dxtest::serverName("/proc/" + std::to_string(::getpid()) + "/exe"));
     EXPECT_NE(dxtest::serverName("/bin/sh"), dxtest::serverName("/proc/self/exe"));
+}
+
+TEST(TestServer, ABinaryBuiltAgainAtTheSamePathGetsAServerOfItsOwn) {
+    // A server of the old build may still be about (an interrupted run): it must not serve the new one.
+    std::string path = "/tmp/dx-test-server-name-" + std::to_string(::getpid());
+    { std::ofstream(path) << "first build"; }
+    auto before = dxtest::serverName(path);
+    EXPECT_EQ(dxtest::serverName(path), before);
+    ::unlink(path.c_str());
+    { std::ofstream(path) << "second build, longer"; }
+    EXPECT_NE(dxtest::serverName(path), before);
+    ::unlink(path.c_str());
 }
