@@ -62,23 +62,41 @@ endfunction()
 # a binary compiles only what it tests. LABELS become the CTest labels of every test of the binary, and
 # the binary joins the target `tests-<label>`: `threaded` marks the parts that share data between threads
 # (run under the thread sanitizer too), and a build for one label builds only those binaries.
+#
+# With DX_TEST_SERVER (on by default) CTest runs each test through DXTestClient, which has the binary's
+# test server fork the test's process from a binary that has already started (Tests/Support/TestServer.h):
+# a sanitized binary of hundreds of megabytes costs a third of a CPU-second to start, more than many of
+# its tests. Two tests per binary, `<name>.StartServer` and `<name>.StopServer`, bracket its tests.
+option(DX_TEST_SERVER "Run each test in a process forked from its binary's test server" ON)
 function(dx_add_test name)
     cmake_parse_arguments(T "" "" "LAYERS;SOURCES;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE DXTestSupport GTest::gtest GTest::gmock)
     dx_link_layers(${name} ${T_LAYERS})
     dx_use_precompiled(${name} Tests)
+    set(properties "")
     if(T_LABELS)
-        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
-        foreach(label ${T_LABELS})
-            if(NOT TARGET tests-${label})
-                add_custom_target(tests-${label})
-            endif()
-            add_dependencies(tests-${label} ${name})
-        endforeach()
-    else()
-        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+        list(APPEND properties LABELS "${T_LABELS}")
     endif()
+    if(DX_TEST_SERVER)
+        set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR $<TARGET_FILE:DXTestClient>)
+        add_dependencies(${name} DXTestClient)
+        list(APPEND properties FIXTURES_REQUIRED ${name}.server)
+        add_test(NAME ${name}.StartServer COMMAND DXTestClient --start $<TARGET_FILE:${name}>)
+        add_test(NAME ${name}.StopServer COMMAND DXTestClient --stop $<TARGET_FILE:${name}>)
+        set_tests_properties(${name}.StartServer PROPERTIES FIXTURES_SETUP ${name}.server)
+        set_tests_properties(${name}.StopServer PROPERTIES FIXTURES_CLEANUP ${name}.server)
+        if(T_LABELS)
+            set_tests_properties(${name}.StartServer ${name}.StopServer PROPERTIES LABELS "${T_LABELS}")
+        endif()
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+    foreach(label ${T_LABELS})
+        if(NOT TARGET tests-${label})
+            add_custom_target(tests-${label})
+        endif()
+        add_dependencies(tests-${label} ${name})
+    endforeach()
 endfunction()
 
 function(dx_add_benchmark name)
@@ -87,4 +105,13 @@ function(dx_add_benchmark name)
     target_link_libraries(${name} PRIVATE benchmark::benchmark benchmark::benchmark_main)
     dx_link_layers(${name} ${B_LAYERS})
     dx_use_precompiled(${name})
+endfunction()
+
+# dx_optimized_sources(file ...): sources whose loops run over every pixel or sample (the simulated
+# camera, image blurs, movie frames) compile with -O2 in every build type. Unoptimised, such a loop
+# calls a function for each element access and dominates every test that looks through a camera; the
+# sanitizers instrument optimised code all the same. These files do without the precompiled header,
+# which was compiled without optimisation. Call it in the folder that lists the files.
+function(dx_optimized_sources)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "-O2" SKIP_PRECOMPILE_HEADERS ON)
 endfunction()

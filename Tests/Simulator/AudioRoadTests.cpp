@@ -72,17 +72,12 @@ TEST_P(AudioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Parts, AudioRoadTest,
-    testing::Values(BrokenAudioPart{"SpeakerDead",
-                                    R"({"speaker": "dead"})",
-                                    {"LOUDSPEAKER", "AUDIO_OPERATOR_CHECK", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
-                    BrokenAudioPart{"ReceiverDead",
-                                    R"({"receiver": "dead"})",
-                                    {"LOW_FREQUENCY_AUDIO_TEST", "MAIN_MIC_LOOPBACK_TEST", "MIC_LOOPBACK_TEST"}},
-                    BrokenAudioPart{"BottomMicrophoneDead",
-                                    R"({"bottomMicrophone": "dead"})",
-                                    {"MAIN_MIC_LOOPBACK_TEST", "MIC_RECORD_TEST", "MIC_LOOPBACK_TEST"}},
-                    BrokenAudioPart{
-                        "FrontMicrophoneAbsent", R"({"frontMicrophone": "absent"})", {"MIC_LOOPBACK_TEST"}}),
-    [](const testing::TestParamInfo<BrokenAudioPart>& info) { return std::string(info.param.name); });
+// A dead speaker, receiver or bottom microphone: the fault matrix (Tests/EndToEnd) walks each of these
+// with this same session on the same device and checks more (the table, the stored run). Here, only
+// the states the matrix does not break.
+INSTANTIATE_TEST_SUITE_P(Parts, AudioRoadTest,
+                         testing::Values(BrokenAudioPart{
+                             "FrontMicrophoneAbsent", R"({"frontMicrophone": "absent"})", {"MIC_LOOPBACK_TEST"}}),
+                         [](const testing::TestParamInfo<BrokenAudioPart>& info) {
+                             return std::string(info.param.name);
+                         });

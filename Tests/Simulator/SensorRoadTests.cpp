@@ -117,16 +117,10 @@ TEST_F(SensorRoadTest, ADeadOrAbsentGPSIsSkippedThroughTheHeaderAndFailsOnlyItsT
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Parts, SensorRoadTest,
-    testing::Values(BrokenPart{"GyroscopeStuck", R"({"gyroscope": "stuck"})", {"MOTION_SENSOR_TEST", "GYROSCOPE_TEST"}},
-                    BrokenPart{"BarometerAbsent", R"({"barometer": "absent"})", {"BAROMETER_TEST"}},
-                    BrokenPart{"MotorDead", R"({"vibrationMotor": "dead"})", {"VIBRATION"}},
-                    BrokenPart{
-                        "MagnetometerDead", R"({"magnetometer": "dead"})", {"COMPASS_TEST", "MOTION_SENSOR_TEST"}},
-                    BrokenPart{"MagnetometerStuck", R"({"magnetometer": "stuck"})", {"COMPASS_TEST"}},
-                    BrokenPart{"ProximityDead", R"({"proximity": "dead"})", {"PROXIMITY_TEST"}},
-                    BrokenPart{"AccelerometerAbsent",
-                               R"({"accelerometer": "absent"})",
-                               {"MOTION_SENSOR_TEST", "ACCELEROMETER_TEST", "COMPASS_TEST"}}),
-    [](const testing::TestParamInfo<BrokenPart>& info) { return std::string(info.param.name); });
+// A gyroscope stuck, an accelerometer or barometer absent, a magnetometer, proximity sensor or motor
+// dead: the fault matrix (Tests/EndToEnd) walks each of these with this same session on the same
+// device and checks more (the stored run too). Here, only the states the matrix does not break.
+INSTANTIATE_TEST_SUITE_P(Parts, SensorRoadTest,
+                         testing::Values(BrokenPart{
+                             "MagnetometerStuck", R"({"magnetometer": "stuck"})", {"COMPASS_TEST"}}),
+                         [](const testing::TestParamInfo<BrokenPart>& info) { return std::string(info.param.name); });
