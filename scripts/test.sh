@@ -5,7 +5,7 @@
 #                       only their tests, e.g. DX_TEST_LABEL=threaded for the parts shared by threads.
 #   DX_TEST_JOBS=n      runs n tests at a time; by default one and a half per core: a quarter of a
 #                       test's time is spent waiting (loopback servers winding down, the thread
-#                       sanitizer's pause at exit while threads still run), and another test uses it.
+#                       sanitizer's pause at exit), and another test uses it.
 #
 # A test that fails is run once more before it counts as failed, and a test that passes only on that
 # second run is named in a warning (a test that needs a second run has a fault to find; docs/ci.md).
@@ -15,7 +15,11 @@ san="${DX_SANITIZE:-address}"
 label="${DX_TEST_LABEL:-}"
 dir="$root/build/test-$san"
 # Races inside libraries built without the sanitizer (pango's fontconfig thread, glib's own locks).
-export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp ${TSAN_OPTIONS:-}"
+# The thread sanitizer pauses every process at exit, a second by default, so that threads still
+# running can report; every test would pay it. A tenth of a second still covers what our never-joined
+# threads (the network thread, the dispatch pool) do at exit: a load ending, a cancel the last
+# callback posted (docs/networking.md).
+export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp atexit_sleep_ms=100 ${TSAN_OPTIONS:-}"
 "$root/scripts/deps.sh"
 filter=()
 if [[ -n "$label" ]]; then
