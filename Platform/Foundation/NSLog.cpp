@@ -1,27 +1,58 @@
 #include <Foundation/NSLog.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
-std::mutex& logLock() {
-    static auto* lock = new std::mutex; // never destroyed: logging may happen during exit
-    return *lock;
+// The hook and the calls of it in flight. A call runs outside the lock (a hook may log, or take
+// locks of its own), so replacing the hook waits until every call of the old one has returned:
+// whoever removes a hook may then free what it points at.
+struct HookEntry {
+    NSLogHook function;
+    int calls = 0; // guarded by LogState::lock
+};
+struct LogState {
+    std::mutex lock;
+    std::condition_variable callsEnded;
+    std::shared_ptr<HookEntry> hook; // guarded by lock
+};
+LogState& logState() {
+    static auto* state = new LogState; // never destroyed: logging may happen during exit
+    return *state;
 }
-NSLogHook& logHook() {
-    static auto* hook = new NSLogHook;
-    return *hook;
-}
+// The hook calls running on this thread, innermost first, each on its caller's stack (nothing to
+// destroy at thread exit): a hook that replaces the hook does not wait for itself.
+struct RunningHook {
+    const HookEntry* entry;
+    const RunningHook* outer;
+};
+thread_local const RunningHook* hooksRunningHere = nullptr;
 } // namespace
 
 NSLogHook NSLogSetHook(NSLogHook hook) {
-    std::lock_guard lock(logLock());
-    return std::exchange(logHook(), std::move(hook));
+    auto& state = logState();
+    auto entry = hook ? std::make_shared<HookEntry>() : nullptr;
+    if (entry) {
+        entry->function = std::move(hook);
+    }
+    std::unique_lock lock(state.lock);
+    auto old = std::exchange(state.hook, std::move(entry));
+    if (!old) {
+        return nullptr;
+    }
+    int own = 0;
+    for (auto* running = hooksRunningHere; running; running = running->outer) {
+        own += running->entry == old.get() ? 1 : 0;
+    }
+    state.callsEnded.wait(lock, [&] { return old->calls == own; });
+    return old->function;
 }
 
 void NSLogv(const std::string& message) {
@@ -44,14 +75,32 @@ void NSLogv(const std::string& message) {
                   static_cast<int>(::getpid()), static_cast<long>(::syscall(SYS_gettid)));
     std::string line = prefix + text + "\n";
 
-    NSLogHook hook;
+    auto& state = logState();
+    std::shared_ptr<HookEntry> hook;
     {
-        std::lock_guard lock(logLock());
+        std::lock_guard lock(state.lock);
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
-        hook = logHook();
+        hook = state.hook;
+        if (hook) {
+            ++hook->calls;
+        }
     }
-    if (hook) {
-        hook(text);
+    if (!hook) {
+        return;
     }
+    struct CallEnd {
+        HookEntry& entry;
+        RunningHook running;
+        ~CallEnd() {
+            hooksRunningHere = running.outer;
+            auto& state = logState();
+            std::lock_guard lock(state.lock);
+            --entry.calls;
+            state.callsEnded.notify_all();
+        }
+    };
+    CallEnd end{*hook, {hook.get(), hooksRunningHere}};
+    hooksRunningHere = &end.running;
+    hook->function(text);
 }

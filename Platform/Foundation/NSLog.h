@@ -19,6 +19,7 @@ void NSLog(std::string_view format, const Args&... args) {
 }
 
 // For tests: every message (without the time stamp prefix) is handed to `hook` as well as written to
-// standard error; nullptr removes the hook. Returns the hook it replaced.
+// standard error; nullptr removes the hook. Returns the hook it replaced, once every call of it on
+// other threads has returned (so what it points at may be freed then); a hook may replace the hook.
 using NSLogHook = std::function<void(const std::string& message)>;
 NSLogHook NSLogSetHook(NSLogHook hook);

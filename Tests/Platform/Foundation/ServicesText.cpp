@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 // MARK: - Regular expressions
@@ -224,6 +228,51 @@ TEST(ServicesProcess, NSLogFormatsLikeThePlatform) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "DXRootViewController viewDidLoad.");
     EXPECT_EQ(lines[1], "profilekey[BATTERY].state = 1");
+}
+
+// Whoever removes a hook frees what it points at: removing it must wait for calls of it that other
+// threads are still making, and a hook may replace the hook (or log) without waiting for itself.
+TEST(ServicesProcess, NSLogHookRemovalWaitsForItsCallsInFlight) {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool entered = false, removed = false;
+    std::vector<std::string> order;
+    auto previous = NSLogSetHook([&](const std::string&) {
+        std::unique_lock guard(lock);
+        entered = true;
+        changed.notify_all();
+        // The removal must not return while this call runs: it gets a fair while to do so wrongly.
+        changed.wait_for(guard, std::chrono::milliseconds(200), [&] { return removed; });
+        order.push_back("hook returns");
+    });
+    std::thread logger([] { NSLog("from another thread"); });
+    {
+        std::unique_lock guard(lock);
+        changed.wait(guard, [&] { return entered; });
+    }
+    std::thread remover([&] {
+        NSLogSetHook(nullptr);
+        std::lock_guard guard(lock);
+        removed = true;
+        order.push_back("removal returns");
+        changed.notify_all();
+    });
+    remover.join();
+    logger.join();
+    EXPECT_EQ(order, (std::vector<std::string>{"hook returns", "removal returns"}));
+
+    std::vector<std::string> lines;
+    NSLogSetHook([&](const std::string& line) {
+        lines.push_back(line);
+        if (line == "replace") {
+            NSLogSetHook([&](const std::string& next) { lines.push_back("second: " + next); });
+            NSLog("inside");
+        }
+    });
+    NSLog("replace");
+    NSLog("after");
+    NSLogSetHook(previous);
+    EXPECT_EQ(lines, (std::vector<std::string>{"replace", "second: inside", "second: after"}));
 }
 
 // MARK: - XML
