@@ -229,14 +229,11 @@ void AVCaptureStillImageOutput::captureStillImageAsynchronouslyFromConnectionCom
             finish(nullptr, stillError(AVErrorDeviceWasDisconnected, "Cannot Complete Action"));
             return;
         }
-        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height);
-        unsigned char* pixels = cairo_image_surface_get_data(surface);
-        int stride = cairo_image_surface_get_stride(surface);
-        for (int y = 0; y < frame->height; ++y) {
-            std::memcpy(pixels + static_cast<ptrdiff_t>(y) * stride,
-                        &frame->pixels[static_cast<size_t>(y) * frame->width], static_cast<size_t>(frame->width) * 4);
+        cairo_surface_t* surface = frame->newSurface();
+        if (!surface) {
+            finish(nullptr, stillError(AVErrorUnknown, "Cannot Encode Image"));
+            return;
         }
-        cairo_surface_mark_dirty(surface);
         auto image = make<CGImage>(surface, CGColorSpaceCreateDeviceRGB(),
                                    static_cast<CGBitmapInfo>(kCGImageAlphaNoneSkipFirst) | kCGBitmapByteOrder32Little);
         auto jpeg = CGImageCreateJPEGData(image, 0.9, 1);

@@ -4,7 +4,6 @@
 #include <AVFoundation/AVCaptureVideoPreviewLayer.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace av_video {
 
@@ -27,21 +26,10 @@ CGSize drawnSize(const Ref<NSString>& gravity, CGRect bounds, double frameWidth,
 }
 
 void paintFrame(cairo_t* cr, CGRect bounds, const SimFrame& frame, CGSize size) {
-    if (frame.width < 1 || frame.height < 1) {
+    cairo_surface_t* surface = frame.newSurface();
+    if (!surface) {
         return;
     }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame.width, frame.height);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return;
-    }
-    unsigned char* pixels = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < frame.height; ++y) {
-        std::memcpy(pixels + static_cast<ptrdiff_t>(y) * stride, &frame.pixels[static_cast<size_t>(y) * frame.width],
-                    static_cast<size_t>(frame.width) * 4);
-    }
-    cairo_surface_mark_dirty(surface);
     cairo_save(cr);
     cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
     cairo_clip(cr);

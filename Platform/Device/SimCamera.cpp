@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -35,6 +36,25 @@ double uptimeNow() {
 }
 
 } // namespace
+
+cairo_surface_t* SimFrame::newSurface() const {
+    if (width < 1 || height < 1) {
+        return nullptr;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(data + static_cast<ptrdiff_t>(y) * stride, &pixels[static_cast<size_t>(y) * width],
+                    static_cast<size_t>(width) * 4);
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
 
 SimFrame::RGB SimFrame::mean(double x, double y, double w, double h) const {
     RGB out;

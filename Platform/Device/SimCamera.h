@@ -30,6 +30,7 @@
 #include <vector>
 
 typedef struct _cairo cairo_t;
+typedef struct _cairo_surface cairo_surface_t;
 
 // One rendered frame: cairo ARGB32 pixels (opaque), row after row.
 struct SimFrame {
@@ -42,6 +43,9 @@ struct SimFrame {
         double r = 0, g = 0, b = 0;
     };
     RGB mean(double x, double y, double w, double h) const;
+    // A new cairo RGB24 image surface holding the frame's pixels, for whoever draws or encodes it
+    // (the caller destroys it); nullptr for an empty frame or when cairo cannot make one.
+    cairo_surface_t* newSurface() const;
 };
 
 class SimCamera {

@@ -1,4 +1,5 @@
 #include <CoreGraphics/CGContext.h>
+#include <CoreGraphics/CGImage.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Dispatch/Clock.h>
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 UIKIT_STRING_CONSTANT(UIImagePickerControllerMediaType)
 UIKIT_STRING_CONSTANT(UIImagePickerControllerOriginalImage)
@@ -88,21 +88,10 @@ public:
         auto& sim = SimCamera::current();
         auto frame = sim.frame(positionOf(device), width, height, sim.neutralGains(), DispatchClock::uptime(),
                                device == UIImagePickerControllerCameraDeviceFront);
-        if (!frame || frame->width < 1 || frame->height < 1) {
+        cairo_surface_t* surface = frame ? frame->newSurface() : nullptr;
+        if (!surface) {
             return;
         }
-        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height);
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(surface);
-            return;
-        }
-        unsigned char* pixels = cairo_image_surface_get_data(surface);
-        int stride = cairo_image_surface_get_stride(surface);
-        for (int y = 0; y < frame->height; ++y) {
-            std::memcpy(pixels + static_cast<ptrdiff_t>(y) * stride,
-                        &frame->pixels[static_cast<size_t>(y) * frame->width], static_cast<size_t>(frame->width) * 4);
-        }
-        cairo_surface_mark_dirty(surface);
         cairo_save(cr);
         cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
         cairo_clip(cr);
@@ -157,19 +146,13 @@ Ref<UIImage> renderedPicture(SimDevice::CameraPosition position, const SimDevice
     if (!frame) {
         return nullptr;
     }
-    auto context = CGBitmapContextCreate(nullptr, static_cast<size_t>(width), static_cast<size_t>(height), 8, 0,
-                                         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaNoneSkipFirst);
-    if (!context) {
+    cairo_surface_t* surface = frame->newSurface();
+    if (!surface) {
         return nullptr;
     }
-    auto* data = static_cast<unsigned char*>(CGBitmapContextGetData(context));
-    size_t stride = CGBitmapContextGetBytesPerRow(context);
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride, &frame->pixels[static_cast<size_t>(y) * width],
-                    static_cast<size_t>(width) * 4);
-    }
-    return UIImage::imageWithCGImageScaleOrientation(CGBitmapContextCreateImage(context), 1.0 / kReduction,
-                                                     UIImageOrientationUp);
+    auto image = make<CGImage>(surface, CGColorSpaceCreateDeviceRGB(),
+                               static_cast<CGBitmapInfo>(kCGImageAlphaNoneSkipFirst) | kCGBitmapByteOrder32Little);
+    return UIImage::imageWithCGImageScaleOrientation(image, 1.0 / kReduction, UIImageOrientationUp);
 }
 
 const char* sourceName(UIImagePickerControllerSourceType type) {
