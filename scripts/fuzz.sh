@@ -16,17 +16,38 @@ if [[ ! -f "$dir/CMakeCache.txt" ]]; then
     export CC=clang CXX=clang++
 fi
 DX_CMAKE_ARGS="${DX_CMAKE_ARGS:-} -DDX_FUZZ=ON" "$root/scripts/build.sh" "$dir" address "${targets[@]}"
-status=0
-for target in "${targets[@]}"; do
-    corpus="$dir/corpus/$target"
+# One target per core at a time, each to a log of its own that is printed whole once it ends, so that
+# CI's few cores fuzz side by side and the output still reads one target after another.
+logs="$dir/fuzz-logs"
+rm -rf "$logs" && mkdir -p "$logs"
+run() {
+    local target=$1 corpus="$dir/corpus/$1" seeds=()
     mkdir -p "$corpus"
-    seeds=()
     [ -d "$root/Tests/Fuzz/corpus/$target" ] && seeds=("$root/Tests/Fuzz/corpus/$target")
-    echo "== $target (${seconds}s)"
-    if ! "$dir/Tests/Fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
-        -print_final_stats=1 "$corpus" "${seeds[@]}"; then
-        echo "fuzz.sh: $target found a fault (reproducer in $(pwd))" >&2
-        status=1
+    if "$dir/Tests/Fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+        -print_final_stats=1 "$corpus" "${seeds[@]}" >"$logs/$target.log" 2>&1; then
+        echo 0 >"$logs/$target.status"
+    else
+        echo 1 >"$logs/$target.status"
     fi
+}
+parallel="${DX_FUZZ_JOBS:-$(nproc)}"
+status=0
+pending=("${targets[@]}")
+while ((${#pending[@]})); do
+    batch=("${pending[@]:0:parallel}")
+    pending=("${pending[@]:parallel}")
+    for target in "${batch[@]}"; do
+        run "$target" &
+    done
+    wait
+    for target in "${batch[@]}"; do
+        echo "== $target (${seconds}s)"
+        cat "$logs/$target.log"
+        if [[ "$(cat "$logs/$target.status")" != 0 ]]; then
+            echo "fuzz.sh: $target found a fault (reproducer in $(pwd), log $logs/$target.log)" >&2
+            status=1
+        fi
+    done
 done
 exit $status

@@ -15,7 +15,7 @@ char kDownloadContext = 0;
 class HCProgressViewTaskObserver : public NSObject {
     NS_OBJECT(HCProgressViewTaskObserver, NSObject)
 public:
-    HCProgressViewTaskObserver(const Ref<UIProgressView>& view, bool upload) : view_(view), upload_(upload) {}
+    explicit HCProgressViewTaskObserver(const Ref<UIProgressView>& view) : view_(view) {}
 
     void observeValueForKeyPathOfObjectChangeContext(const Ref<NSString>& keyPath, const id& object,
                                                      const Ref<NSDictionary>&, void* context) override {
@@ -55,7 +55,6 @@ public:
 
 private:
     Weak<UIProgressView> view_;
-    bool upload_;
 };
 
 NS_IMPLEMENT_CLASS(HCProgressViewTaskObserver, NSObject) {}
@@ -72,7 +71,7 @@ void followTask(const Ref<UIProgressView>& self, const Ref<NSURLSessionTask>& ta
     const void* key = upload ? &kUploadObserverKey : &kDownloadObserverKey;
     auto observer = cast<HCProgressViewTaskObserver>(self->associatedObject(key));
     if (!observer) {
-        observer = make<HCProgressViewTaskObserver>(self, upload);
+        observer = make<HCProgressViewTaskObserver>(self);
         self->setAssociatedObject(key, observer, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
     }
     void* context = upload ? &kUploadContext : &kDownloadContext;

@@ -64,7 +64,7 @@ public:
     void viewWillAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
     void viewWillLayoutSubviews() override;
-    bool shouldAutorotate() const { return true; }
+    bool shouldAutorotate() override { return true; }
 
 private:
     void setupUIComponentsWithCancelButtonTitle(const Ref<NSString>& title);

@@ -117,7 +117,6 @@ private:
     mutable std::mutex mutex_;
     State states_[4] = {};
     Battery battery_;
-    bool profileBattery_ = true;
     std::string identifier_;
     double updatedAt_ = 0;
     double cycleCarry_ = 0; // discharge towards the next cycle, in full capacities

@@ -822,7 +822,7 @@ bool Engine::launch(const std::shared_ptr<Transfer>& transfer) {
                     });
                 }
             };
-            if (typeid(*s.bodyStream) == typeid(NSInputStream)) {
+            if (const NSInputStream& body = *s.bodyStream; typeid(body) == typeid(NSInputStream)) {
                 // The platform's own streams never block: memory and files always have their
                 // bytes, and a bound pair's reader says when its writer has written.
                 s.streamCanWait = s.bodyStream->setAvailabilityHandler(resumeUpload);

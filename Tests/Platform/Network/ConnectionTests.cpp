@@ -309,7 +309,7 @@ TEST_F(Connection, PasswordChallengesAndCredentialStorage) {
 
     // A wrong password, then the right one: the second challenge counts the failure.
     auto answered = load(requestFor(url("/auth")), [](Recorder& r) {
-        r.onChallenge = [&r](const Ref<NSURLAuthenticationChallenge>& c) {
+        r.onChallenge = [](const Ref<NSURLAuthenticationChallenge>& c) {
             auto password = c->previousFailureCount() == 0 ? "wrong"_ns : "secret"_ns;
             c->sender()->useCredentialForAuthenticationChallenge(
                 NSURLCredential::credentialWithUserPasswordPersistence("user"_ns, password,
