@@ -63,7 +63,7 @@ TEST_F(CameraVideoScreenTest, CountsDownRecordsTwoSecondsPlaysBackAndYESPasses) 
     EXPECT_FALSE(screen->movieFileOutput()->isRecording());
     advance(1.0); // 4.1: recording, second count-down
     EXPECT_TRUE(screen->movieFileOutput()->isRecording());
-    EXPECT_EQ(label(screen), "Playing the video \n 2");
+    EXPECT_EQ(label(screen), "Recording, playing back in \n 2");
     advance(2.0); // 6.1: recorded, playing
     EXPECT_FALSE(screen->movieFileOutput()->isRecording());
     EXPECT_TRUE(screen->isPlaying());
@@ -232,7 +232,7 @@ TEST_F(CameraVideoScreenTest, StepVariantShowsTheShortWaitAndRetryRunsANewPass) 
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->waitingTime(), 0);
     advance(0.6); // 1.1: the one tick, shown as the second step with 4
-    EXPECT_EQ(label(screen), "Playing the video \n 4");
+    EXPECT_EQ(label(screen), "Recording, playing back in \n 4");
     advance(1.0); // 2.1: recording
     ASSERT_TRUE(screen->movieFileOutput()->isRecording());
     auto firstSession = screen->session();
