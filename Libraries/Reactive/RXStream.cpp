@@ -6,6 +6,7 @@
 #include <Reactive/RXTupleNil.h>
 #include <Runtime/ClassBuilder.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 
@@ -17,6 +18,11 @@ namespace {
 const Ref<NSString>& emptyName() {
     static const Ref<NSString> name = NSString::from("");
     return name;
+}
+
+std::atomic<bool>& debugNames() {
+    static std::atomic<bool> enabled{std::getenv("RX_DEBUG_SIGNAL_NAMES") != nullptr};
+    return enabled;
 }
 
 Ref<NSArray> arrayOf(const std::vector<Ref<RXStream>>& streams) {
@@ -39,7 +45,11 @@ void RXStream::setName(const Ref<NSString>& name) {
 }
 
 bool RXStream::debugSignalNamesEnabled() {
-    return std::getenv("RX_DEBUG_SIGNAL_NAMES") != nullptr;
+    return debugNames().load(std::memory_order_relaxed);
+}
+
+void RXStream::setDebugSignalNamesEnabled(bool enabled) {
+    debugNames().store(enabled, std::memory_order_relaxed);
 }
 
 Ref<RXStream> RXStream::empty() {

@@ -1,7 +1,8 @@
 // RXStream: the abstract base of signals and sequences. Its operators are written only in terms of
 // five primitives that each concrete stream class supplies (`empty`, `return`, `bind`, `concat`,
 // `zipWith`); on RXStream itself the primitives are abstract and answer nil. Every operator names
-// its result, but names are only formed while the environment variable RX_DEBUG_SIGNAL_NAMES is set.
+// its result, but names are only formed while debug names are on: from the start when the environment
+// variable RX_DEBUG_SIGNAL_NAMES is set, or once setDebugSignalNamesEnabled switches them on.
 //
 // A concrete class supplies the primitives by overriding the protected hooks (emptyStream,
 // returnStream, bindStream, concatStream, zipWithStream); it may also hide an operator with a
@@ -29,7 +30,7 @@ public:
     // The stream's debug name; the empty string by default.
     virtual Ref<NSString> name() const;
     virtual void setName(const Ref<NSString>& name);
-    // Formats and stores the name only while RX_DEBUG_SIGNAL_NAMES is set; returns the receiver.
+    // Formats and stores the name only while debug names are on; returns the receiver.
     template <class... Args>
     RXStream* setNameWithFormat(std::string_view format, const Args&... args) {
         if (debugSignalNamesEnabled()) {
@@ -37,8 +38,12 @@ public:
         }
         return this;
     }
-    // Whether the environment variable RX_DEBUG_SIGNAL_NAMES is set (to any value).
+    // Whether debug names are on. The environment variable RX_DEBUG_SIGNAL_NAMES (set to any value)
+    // is read once, at the first call; streams are made on hot paths, which must not search the
+    // environment each time.
     static bool debugSignalNamesEnabled();
+    // Switches debug names on or off from now on, whatever the environment said.
+    static void setDebugSignalNamesEnabled(bool enabled);
 
     // The primitives. Abstract here: nil.
     static Ref<RXStream> empty();

@@ -239,7 +239,7 @@ TEST_F(RXControlSignalTests, TextSignalSendsTheTextAtOnceThenAfterEveryEdit) {
 }
 
 TEST_F(RXControlSignalTests, SignalNamesCarryTheMaskAndTheReceiver) {
-    setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
+    RXStream::setDebugSignalNamesEnabled(true);
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
     auto field = make<UITextField>();
     auto tap = make<UITapGestureRecognizer>();
@@ -249,7 +249,7 @@ TEST_F(RXControlSignalTests, SignalNamesCarryTheMaskAndTheReceiver) {
         prefix + " -rx_signalForControlEvents: 30000");
     EXPECT_EQ(rx_textSignal(field)->name()->str(), rx_description(field)->str() + " -rx_textSignal");
     EXPECT_EQ(rx_gestureSignal(tap)->name()->str(), rx_description(tap)->str() + " -rx_gestureSignal");
-    unsetenv("RX_DEBUG_SIGNAL_NAMES");
+    RXStream::setDebugSignalNamesEnabled(false);
 }
 
 using RXControlChannelTests = UIBridgeTest;

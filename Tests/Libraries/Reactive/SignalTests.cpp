@@ -6,14 +6,6 @@
 
 using namespace rxtest;
 
-namespace {
-// Switches signal names on for the scope of a test.
-struct DebugNames {
-    DebugNames() { setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1); }
-    ~DebugNames() { unsetenv("RX_DEBUG_SIGNAL_NAMES"); }
-};
-} // namespace
-
 TEST(RXSignalSubscription, OnTheMainThreadTheBlockRunsBeforeSubscribeReturns) {
     Recorder recorder;
     bool ran = false;
@@ -192,6 +184,7 @@ TEST(RXBuiltInSignals, EmptyReturnErrorAndNever) {
 
 TEST(RXSignalNames, WithoutTheEnvironmentVariableNamesStayEmpty) {
     unsetenv("RX_DEBUG_SIGNAL_NAMES");
+    ASSERT_FALSE(RXStream::debugSignalNamesEnabled());
     auto signal = RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
     EXPECT_EQ(signal->name()->str(), "");
     EXPECT_EQ(signal->map([](const id& v) { return v; })->name()->str(), "");
@@ -205,7 +198,7 @@ TEST(RXSignalNames, WithoutTheEnvironmentVariableNamesStayEmpty) {
 }
 
 TEST(RXSignalNames, WithTheEnvironmentVariableOperatorsNameTheirResults) {
-    DebugNames names;
+    setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
     auto signal = RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
     EXPECT_EQ(signal->name()->str(), "+createSignal:");
     EXPECT_EQ(signal->take(2)->name()->str(), "[+createSignal:] -take: 2");
@@ -220,6 +213,22 @@ TEST(RXSignalNames, WithTheEnvironmentVariableOperatorsNameTheirResults) {
     // The empty and return signals keep their fixed names.
     RXSignal::empty()->setName("other"_ns);
     EXPECT_EQ(RXSignal::empty()->name()->str(), "+empty");
+    unsetenv("RX_DEBUG_SIGNAL_NAMES");
+}
+
+TEST(RXSignalNames, TheEnvironmentIsReadOnceAndTheSwitchHoldsFromThenOn) {
+    auto create = [] {
+        return RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
+    };
+    setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
+    EXPECT_EQ(create()->name()->str(), "+createSignal:");
+    unsetenv("RX_DEBUG_SIGNAL_NAMES");
+    EXPECT_EQ(create()->name()->str(), "+createSignal:") << "the variable was read at the first signal";
+    RXStream::setDebugSignalNamesEnabled(false);
+    EXPECT_EQ(create()->name()->str(), "");
+    EXPECT_EQ(rx_description(make<NSObject>())->str(), "(description skipped)");
+    RXStream::setDebugSignalNamesEnabled(true);
+    EXPECT_EQ(create()->take(1)->name()->str(), "[+createSignal:] -take: 1");
 }
 
 TEST(RXSignalNames, DescriptionCarriesClassAndName) {

@@ -58,7 +58,7 @@ TEST(RXSignalStart, StartWithBlockReportsValueOrError) {
 }
 
 TEST(RXSignalLogging, LogAllWritesEveryEventAndKeepsTheName) {
-    setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
+    RXStream::setDebugSignalNamesEnabled(true);
     std::vector<std::string> lines;
     NSLogHook previous = NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
     auto signal = values(numbers({1}));
@@ -67,7 +67,7 @@ TEST(RXSignalLogging, LogAllWritesEveryEventAndKeepsTheName) {
     logged->subscribeNext(nullptr);
     RXSignal::error(makeError(4))->logError()->subscribeNext(nullptr);
     NSLogSetHook(previous);
-    unsetenv("RX_DEBUG_SIGNAL_NAMES");
+    RXStream::setDebugSignalNamesEnabled(false);
     EXPECT_EQ(logged->name()->str(), "numbers");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[0].find("name: numbers next: 1"), std::string::npos);
