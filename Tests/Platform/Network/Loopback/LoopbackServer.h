@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -48,4 +49,7 @@ private:
     std::condition_variable released_;
     bool isReleased_ = false;
     std::atomic<int> stalled_{0};
+    // The client ports of the connections with a request being answered now: stop() leaves them be.
+    std::mutex busyMutex_;
+    std::multiset<int> busyPorts_;
 };

@@ -37,7 +37,9 @@ inline bool runMainLoopUntil(const std::function<bool()>& done, double seconds =
         if (left <= 0) {
             return done();
         }
-        runLoop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(std::min(left, 0.5)));
+        // The condition is often met on another thread (a delegate queue, a server's worker), which
+        // does not wake the loop: look again at least every 20 ms.
+        runLoop->runModeBeforeDate(NSDefaultRunLoopMode(), NSDate::dateWithTimeIntervalSinceNow(std::min(left, 0.02)));
     }
     return true;
 }
