@@ -361,6 +361,9 @@ void UIImagePickerController::rebuildScreen() {
         content->setBackgroundColor(UIColor::blackColor());
         // The live picture above the controls' bar (all of the screen without the controls).
         CGFloat bar = showsCameraControls_ ? 96 : 0;
+        // The controls are 44 points high, in the middle of the bar; the shutter in the middle of
+        // the screen's width.
+        CGFloat controlsY = b.size.height - bar / 2 - 22;
         auto viewfinder =
             make<PickerViewfinderView>(CGRectMake(0, 0, b.size.width, std::max<CGFloat>(0, b.size.height - bar)));
         viewfinder->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
@@ -369,9 +372,8 @@ void UIImagePickerController::rebuildScreen() {
         content->insertSubviewAtIndex(viewfinder, 0);
         screenViews_.push_back(viewfinder);
         if (showsCameraControls_) {
-            addButton("Cancel", "cancelPicking", CGRectMake(16, b.size.height - 80, 80, 44), bottom);
-            addButton("Take Photo", "takePicture", CGRectMake(b.size.width / 2 - 50, b.size.height - 80, 100, 44),
-                      bottom);
+            addButton("Cancel", "cancelPicking", CGRectMake(16, controlsY, 80, 44), bottom);
+            addButton("Take Photo", "takePicture", CGRectMake(b.size.width / 2 - 50, controlsY, 100, 44), bottom);
         }
         if (overlayView_) {
             content->addSubview(overlayView_);

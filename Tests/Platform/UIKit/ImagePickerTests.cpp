@@ -291,3 +291,26 @@ TEST_F(ImagePickerTests, TheFrontCameraScreenIsMirroredAndADeadCameraShowsBlack)
     auto dead = colourAt(UIScreenshotImage(), redPatchOnScreen(CGSizeMake(2320, 3088), true));
     EXPECT_LT(dead[0] + dead[1] + dead[2], 10);
 }
+
+TEST_F(ImagePickerTests, TheShutterAndCancelSitInTheMiddleOfTheBarOnEveryScreen) {
+    for (const char* profile : {"iPhone10,3", "iPod7,1", "iPad7,5"}) {
+        ASSERT_TRUE(SimDevice::current().loadProfile(profile)) << profile;
+        presentPicker(UIImagePickerControllerSourceTypeCamera, make<PickerTestDelegate>());
+        CGSize screen = UIScreen::mainScreen()->bounds().size;
+        auto shutter = UITestDriver::findButton("Take Photo");
+        auto cancel = UITestDriver::findButton("Cancel");
+        ASSERT_TRUE(shutter && cancel) << profile;
+        CGRect s = shutter->convertRectToView(shutter->bounds(), nullptr);
+        CGRect c = cancel->convertRectToView(cancel->bounds(), nullptr);
+        // The black bar is the bottom 96 points, below the live picture.
+        double barMiddle = screen.height - 48;
+        EXPECT_DOUBLE_EQ(CGRectGetMidX(s), screen.width / 2) << profile;
+        EXPECT_DOUBLE_EQ(CGRectGetMidY(s), barMiddle) << profile;
+        EXPECT_DOUBLE_EQ(CGRectGetMidY(c), barMiddle) << profile;
+        EXPECT_LT(CGRectGetMaxX(c), CGRectGetMinX(s)) << profile << ": Cancel stays left of the shutter";
+        EXPECT_TRUE(UITestDriver::cancelImagePicker()) << profile;
+        for (const auto& window : UIWindow::allWindows()) {
+            window->setHidden(true);
+        }
+    }
+}
