@@ -3,9 +3,10 @@
 #   DX_SANITIZE=thread  selects the thread sanitizer instead (build folder build/test-thread);
 #   DX_TEST_LABEL=name  builds only the test binaries labelled `name` (target tests-name) and runs
 #                       only their tests, e.g. DX_TEST_LABEL=threaded for the parts shared by threads.
-#   DX_TEST_JOBS=n      runs n tests at a time; by default one and a half per core: a quarter of a
-#                       test's time is spent waiting (loopback servers winding down, the thread
-#                       sanitizer's pause at exit), and another test uses it.
+#   DX_TEST_JOBS=n      runs n tests at a time; by default one and a half per core: part of a
+#                       test's time is spent waiting (replies of loopback servers, time-outs that run
+#                       on the wall clock, the thread sanitizer's pause at exit), and another test
+#                       uses it.
 #
 # A test that fails is run once more before it counts as failed, and a test that passes only on that
 # second run is named in a warning (a test that needs a second run has a fault to find; docs/ci.md).
