@@ -32,6 +32,11 @@ protected:
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();
         SimDevice::current().loadProfile(SimDevice::defaultProfile);
+        // The app's managers live as long as the process; each test starts as a fresh launch would:
+        // no catalogue, no run in memory, the decoy drawn at random.
+        DXTestModelManager::sharedInstrance()->setTestModels(nullptr);
+        DXProfileManager::sharedManager()->setTestModels(nullptr);
+        DXProfileManager::sharedManager()->setRandomSource(nullptr);
         log_.emplace();
     }
     void TearDown() override {
