@@ -255,9 +255,23 @@ Ref<NSMutableDictionary> DXProfileManager::loadProfileWithPath(const Ref<NSStrin
     return root;
 }
 
+void DXProfileManager::dropProfileLocked() {
+    profileRoot_ = nullptr;
+    profiles_ = nullptr;
+    profilesLoaded_ = false;
+    testModelsOfSelected_ = nullptr;
+}
+
 Ref<NSDictionary> DXProfileManager::profileRootLocked() {
+    // What was read is the profile of the documents folder it was read from: a session over another
+    // sandbox root reads its own.
+    auto path = profilePath();
+    if (!NSObjectsEqual(path, profileReadFrom_)) {
+        dropProfileLocked();
+        profileReadFrom_ = path;
+    }
     if (!profileRoot_) {
-        profileRoot_ = loadProfileWithPath(profilePath());
+        profileRoot_ = loadProfileWithPath(path);
     }
     return profileRoot_;
 }
@@ -268,10 +282,10 @@ Ref<NSDictionary> DXProfileManager::profileRoot() {
 }
 
 Ref<NSMutableArray> DXProfileManager::profilesLocked() {
+    auto root = profileRootLocked(); // first, as it drops a list read over another sandbox root
     if (profilesLoaded_) {
         return profiles_;
     }
-    auto root = profileRootLocked();
     if (!root) {
         return nullptr; // tried again on the next use
     }
@@ -458,10 +472,7 @@ Ref<NSArray> DXProfileManager::buildRun(const Ref<NSArray>& testList) {
 Ref<NSDictionary> DXProfileManager::reloadProfileForRun() {
     // Every run follows the profile file as it stands now.
     std::lock_guard guard(lock_);
-    profileRoot_ = nullptr;
-    profiles_ = nullptr;
-    profilesLoaded_ = false;
-    testModelsOfSelected_ = nullptr;
+    dropProfileLocked();
     auto root = profileRootLocked();
     profilesLocked();
     return root;

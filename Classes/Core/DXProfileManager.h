@@ -126,6 +126,7 @@ public:
 private:
     Ref<NSString> profilePath() const;
     Ref<NSDictionary> profileRootLocked();
+    void dropProfileLocked();
     Ref<NSMutableArray> profilesLocked();
     // Building a run, in its steps: reload the profile and read its run-wide defaults; let the station
     // file add and skip tests; match the profile's entries to the supported tests; maybe insert the
@@ -148,6 +149,7 @@ private:
     mutable std::recursive_mutex lock_; // guards the fields below
     Ref<NSArray> testModels_;
     Ref<NSMutableDictionary> profileRoot_;
+    Ref<NSString> profileReadFrom_; // the profile file that profileRoot_ and profiles_ were read from
     Ref<NSMutableArray> profiles_;
     bool profilesLoaded_ = false;
     Ref<NSArray> testModelsOfSelected_;

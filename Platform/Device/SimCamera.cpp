@@ -99,8 +99,14 @@ const SimCamera::Patch& SimCamera::patchNamed(const std::string& name) {
 }
 
 SimCamera& SimCamera::current() {
-    static SimCamera camera;
-    return camera;
+    static SimCamera* camera = [] {
+        auto* made = new SimCamera;
+        // The camera does not follow the profile: a test that ends puts it back itself (as
+        // SimDevice::startAfresh does for the parts that do).
+        DispatchClock::addTestEndHandler([made] { made->reset(); });
+        return made;
+    }();
+    return *camera;
 }
 
 const char* SimCamera::cameraStateName(CameraState state) {

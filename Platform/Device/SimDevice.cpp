@@ -1,5 +1,7 @@
 #include <Device/SimDevice.h>
 
+#include <Dispatch/Clock.h>
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -89,11 +91,25 @@ const char* SimDeviceBatteryStateName(SimDevice::BatteryState state) {
 }
 
 SimDevice& SimDevice::current() {
-    static SimDevice* device = new SimDevice;
+    static SimDevice* device = [] {
+        auto* made = new SimDevice;
+        // The tests of a binary may share one process: when a test ends, the next one finds the
+        // device a fresh process would have.
+        DispatchClock::addTestEndHandler([made] { made->startAfresh(); });
+        return made;
+    }();
     return *device;
 }
 
 SimDevice::SimDevice() {
+    startAfresh();
+}
+
+void SimDevice::startAfresh() {
+    {
+        std::lock_guard lock(mutex_);
+        fileSystemRoot_.clear();
+    }
     std::string error;
     if (!loadProfile(defaultProfile, &error)) {
         loadProfileJSON(kBuiltInProfile, &error);

@@ -170,6 +170,10 @@ public:
     // file; `loadProfileJSON` the text itself. On failure the device is unchanged, the error says
     // why and false is returned. Values the profile leaves out take their defaults.
     static std::vector<std::string> availableProfiles();
+    // Back to the device of a fresh process: the default profile (which puts the components that
+    // follow the profile back to working, as their own reset does), no file-system root. Every test
+    // that ends through the platform test fixture (DispatchClock::endTest) leaves the device so.
+    void startAfresh();
     bool loadProfile(const std::string& identifierOrPath, std::string* error = nullptr);
     bool loadProfileJSON(const std::string& json, std::string* error = nullptr);
     // The text of the profile in force (for components that read their own sections).

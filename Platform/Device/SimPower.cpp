@@ -137,6 +137,7 @@ void SimPower::loadProfileLocked(const std::string& profileText) {
     for (auto& p : plugged_) {
         p = false;
     }
+    plugHistory_.clear();
     overrides_.clear();
     updatedAt_ = now();
     ++generation_;

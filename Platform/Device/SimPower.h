@@ -68,8 +68,8 @@ public:
     // parts is an error and changes nothing.
     bool applyFaults(const std::string& json, std::string* error = nullptr);
     bool loadFaults(const std::string& path, std::string* error = nullptr);
-    // Back to the profile in force: a battery as the profile describes it, nothing plugged, the
-    // registry's own properties.
+    // Back to the profile in force: a battery as the profile describes it, nothing plugged (and no
+    // history of plugging), the registry's own properties.
     void reset();
 
     // Plugging.

@@ -121,6 +121,17 @@ void SimRadios::reset() {
         promptAnswer_ = PromptAnswer::Present;
         promptDelay_ = 1.0;
         peripherals_ = defaultPeripherals();
+        // The record starts again; a prompt still waiting is never answered.
+        firstPromptId_ += prompts_.size();
+        prompts_.clear();
+        replies_.clear();
+        calls_.clear();
+        callDuration_ = 5.0;
+        settingsDuration_ = 3.0;
+        enrolInSettings_ = true;
+        systemPages_.clear();
+        composeResult_ = ComposeResult::Sent;
+        messages_.clear();
     }
     notify(Change::Parts);
 }
@@ -316,7 +327,7 @@ void SimRadios::evaluateBiometrics(const std::string& reason, std::function<void
         std::lock_guard lock(mutex_);
         prompts_.push_back({reason, DispatchClock::uptime(), false, false});
         replies_.push_back(std::move(reply));
-        id = prompts_.size() - 1;
+        id = firstPromptId_ + prompts_.size() - 1;
         answer = promptAnswer_;
         delay = promptDelay_;
     }
@@ -334,13 +345,17 @@ void SimRadios::finishPrompt(uint64_t id, bool present) {
     bool matched;
     {
         std::lock_guard lock(mutex_);
-        if (id >= prompts_.size() || prompts_[id].answered) {
+        if (id < firstPromptId_ || id - firstPromptId_ >= prompts_.size()) {
+            return; // a prompt of before a reset
+        }
+        size_t i = id - firstPromptId_;
+        if (prompts_[i].answered) {
             return;
         }
         matched = present && states_[index(Part::Biometrics)] == State::Working;
-        prompts_[id].answered = true;
-        prompts_[id].matched = matched;
-        reply = std::move(replies_[id]);
+        prompts_[i].answered = true;
+        prompts_[i].matched = matched;
+        reply = std::move(replies_[i]);
     }
     notify(Change::BiometricPrompt);
     if (reply) {
@@ -365,7 +380,7 @@ void SimRadios::answerPrompt(bool present) {
         std::lock_guard lock(mutex_);
         for (size_t i = 0; i < prompts_.size(); ++i) {
             if (!prompts_[i].answered) {
-                id = i;
+                id = firstPromptId_ + i;
                 break;
             }
         }

@@ -66,7 +66,8 @@ public:
     bool setState(Part part, State state);
     bool applyFaults(const std::string& json, std::string* error = nullptr);
     bool loadFaults(const std::string& path, std::string* error = nullptr);
-    // Back to the profile in force.
+    // Back to the profile in force, with every part working, the scripted answers at their defaults
+    // and an empty record (prompts, calls, pages opened, messages).
     void reset();
 
     // The interface table: when unreadable, getifaddrs fails.
@@ -154,6 +155,7 @@ private:
     PromptAnswer promptAnswer_ = PromptAnswer::Present;
     double promptDelay_ = 1.0;
     std::vector<BiometricPrompt> prompts_;
+    uint64_t firstPromptId_ = 0; // the id of prompts_[0]: ids stay unique across resets
     std::vector<std::function<void(bool, int)>> replies_;
     std::vector<Call> calls_;
     double callDuration_ = 5.0;

@@ -12,6 +12,7 @@
 #include <UIKit/UIWindow.h>
 
 #include <Dispatch/Clock.h>
+#include <Dispatch/DispatchQueue.h>
 
 #include <algorithm>
 #include <limits>
@@ -41,7 +42,16 @@ const Ref<NSString>& UIApplicationOpenSettingsURLString() {
 
 namespace {
 Ref<UIApplication>& sharedSlot() {
-    static Ref<UIApplication>* slot = new Ref<UIApplication>;
+    static Ref<UIApplication>* slot = [] {
+        auto* made = new Ref<UIApplication>;
+        // The tests of a binary may share one process: the application of a test that ends goes
+        // (its scheduled notifications and background time with it), and the next test's first use
+        // makes the application a fresh process would. It goes after the other test-end handlers
+        // (the screens they take away may still ask for it), from the main queue.
+        DispatchClock::addTestEndHandler(
+            [made] { dispatch_async(dispatch_get_main_queue(), [made] { *made = nullptr; }); });
+        return made;
+    }();
     return *slot;
 }
 } // namespace

@@ -89,11 +89,12 @@ void describeController(std::ostringstream& out, const Ref<UIViewController>& vc
 
 Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& controller) {
     // The driver keeps its windows, as an application delegate keeps its window. When the test ends it
-    // puts them out of sight without telling their screens (the test's own locals, which the screens'
-    // callbacks may reach, are gone by then): a window already hidden is left alone by later tests
-    // (hiding every window, reading the screen), so no screen of an ended test hears of another test
-    // when the tests of a binary share a process. The windows are kept, not freed, for the same
-    // reason: deallocation runs code too.
+    // hides them, and their screens disappear as they do when they leave: they stop their timers,
+    // sensor updates and listeners. So when the tests of a binary share a process, no screen of an
+    // ended test keeps running (a redraw timer, a manager it shares with the next test's screen), and
+    // a window already hidden is left alone by later tests (hiding every window, reading the
+    // screen). The windows are kept, not freed: deallocation runs code too, and what a test made for
+    // its screens' callbacks may be gone by then.
     static auto* windows = [] {
         auto* kept = new std::vector<Ref<UIWindow>>;
         auto* current = new size_t(0); // the windows before this index belong to ended tests
@@ -101,7 +102,7 @@ Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& 
             std::vector<Ref<UIWindow>> ending(kept->begin() + static_cast<std::ptrdiff_t>(*current), kept->end());
             *current = kept->size();
             for (const auto& window : ending) {
-                window->UIView::setHidden(true); // the view's flag only: no appearance callbacks
+                window->setHidden(true);
             }
         });
         return kept;

@@ -11,6 +11,7 @@
 
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSFileManager.h>
 #include <Foundation/NSRunLoop.h>
 
 #include <gtest/gtest.h>
@@ -34,6 +35,9 @@ protected:
         DispatchClock::endTest();
         DispatchClock::runUntilIdle();
         DispatchClock::discardPendingTimers();
+        // A test may read its resources from a bundle folder of its own; the next one reads the
+        // build's again.
+        NSSandbox::setBundlePath(nullptr);
     }
 
 public:

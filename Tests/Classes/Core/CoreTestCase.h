@@ -15,11 +15,12 @@
 #include <Foundation/NSPropertyListSerialization.h>
 #include <Foundation/NSUserDefaults.h>
 
+#include <Support/LogCapture.h>
 #include <Support/PlatformTestCase.h>
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,14 +32,16 @@ protected:
         NSSandbox::useTemporaryRoot();
         NSUserDefaults::resetStandardUserDefaults();
         SimDevice::current().loadProfile(SimDevice::defaultProfile);
-        previousHook_ = NSLogSetHook([this](const std::string& line) {
-            std::lock_guard guard(logLock_);
-            log_.push_back(line);
-        });
+        // The app's managers live as long as the process; each test starts as a fresh launch would:
+        // no catalogue, no run in memory, the decoy drawn at random.
+        DXTestModelManager::sharedInstrance()->setTestModels(nullptr);
+        DXProfileManager::sharedManager()->setTestModels(nullptr);
+        DXProfileManager::sharedManager()->setRandomSource(nullptr);
+        log_.emplace();
     }
     void TearDown() override {
         PlatformTestCase::TearDown();
-        NSLogSetHook(previousHook_);
+        log_.reset();
     }
 
     static Ref<NSString> documentsFile(const char* name) {
@@ -103,20 +106,10 @@ protected:
         return run;
     }
 
-    bool logged(const std::string& text) const {
-        std::lock_guard guard(logLock_);
-        for (const auto& line : log_) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool logged(const std::string& text) const { return log_ && log_->contains(text); }
 
 private:
-    mutable std::mutex logLock_;
-    std::vector<std::string> log_;
-    NSLogHook previousHook_;
+    std::optional<LogCapture> log_; // what the test logged, from any thread
 };
 
 // A seeded random source for the audit decoy.

@@ -202,6 +202,22 @@ TEST_F(DXProfileManagerTest, ManualTestsAndSpecialKeys) {
     EXPECT_EQ(questions->count(), 1u);
 }
 
+// The manager keeps the profile it read; a session over another sandbox root (a fresh documents
+// folder) must read that folder's profile, not the one kept from the first.
+TEST_F(DXProfileManagerTest, AnotherSandboxRootHasItsOwnProfile) {
+    writeProfile(R"({"language": "en", "profile": [{"profile_key": "GRADE_COMMENT"}]})");
+    EXPECT_TRUE(profiles->needGradeComment());
+    ASSERT_TRUE(profiles->profileRoot());
+    NSSandbox::useTemporaryRoot();
+    EXPECT_FALSE(profiles->isProfileExist());
+    EXPECT_FALSE(profiles->profileRoot());
+    EXPECT_FALSE(profiles->needGradeComment());
+    EXPECT_EQ(profiles->needCustomQuestion()->count(), 0u);
+    writeProfile(R"({"profile": [{"profile_key": "CUSTOM_QUESTION", "extra": {"questions": ["Colour?"]}}]})");
+    EXPECT_FALSE(profiles->needGradeComment());
+    EXPECT_EQ(profiles->needCustomQuestion()->count(), 1u);
+}
+
 TEST_F(DXProfileManagerTest, GradeCommentAndCustomQuestionDefaults) {
     EXPECT_FALSE(profiles->needGradeComment());
     EXPECT_EQ(profiles->needCustomQuestion()->count(), 0u);

@@ -4,6 +4,7 @@
 #include <Foundation/NSJSONSerialization.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSUserDefaults.h>
+#include <Support/LogCapture.h>
 
 #include <gtest/gtest.h>
 
@@ -64,10 +65,9 @@ TEST_F(DXUtilityTest, TimeStampIsGregorianAndPosix) {
 
 TEST_F(DXUtilityTest, JsonTextReader) {
     EXPECT_FALSE(DXUtility::dictionaryWithJsonString(nullptr));
-    std::vector<std::string> logged;
-    auto previous = NSLogSetHook([&](const std::string& line) { logged.push_back(line); });
+    LogCapture capture;
     EXPECT_FALSE(DXUtility::dictionaryWithJsonString("{not json"_ns));
-    NSLogSetHook(previous);
+    auto logged = capture.finish();
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_EQ(logged[0].rfind("json parse error\xEF\xBC\x9A", 0), 0u) << logged[0];
 

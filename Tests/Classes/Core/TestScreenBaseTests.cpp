@@ -5,6 +5,7 @@
 #include <Core/DXBaseViewController.h>
 #include <Core/DXLayoutResource.h>
 #include <Foundation/NSNotificationCenter.h>
+#include <Reactive/RXCompoundDisposable.h>
 #include <Reactive/RXDisposable.h>
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIApplication.h>
@@ -217,25 +218,31 @@ TEST_F(TestScreenBaseTest, ExitOnTheFailedTestAlertWritesTheMarkerAndEndsTheRun)
 
 TEST_F(TestScreenBaseTest, SignalsFollowTheScreen) {
     auto screen = show(makeRecord());
-    std::vector<bool> present, disappear, choose;
+    std::vector<bool> present, disappear, choose, second;
     int backgrounds = 0, foregrounds = 0;
-    screen->present()->subscribeNext([&](const id& v) { present.push_back(unbox<bool>(v)); });
+    // The subscriptions write into this test's locals: they end with them, before the screen is
+    // told of the test's end.
+    struct Subscriptions {
+        Ref<RXCompoundDisposable> all = RXCompoundDisposable::compoundDisposable();
+        ~Subscriptions() { all->dispose(); }
+    } subscriptions;
+    auto keep = [&](const Ref<RXDisposable>& d) { subscriptions.all->addDisposable(d); };
+    keep(screen->present()->subscribeNext([&](const id& v) { present.push_back(unbox<bool>(v)); }));
     EXPECT_EQ(screen->present().get(), screen->present().get());
-    screen->disappear()->subscribeNext([&](const id& v) { disappear.push_back(unbox<bool>(v)); });
-    screen->choose()->subscribeNextCompleted([&](const id& v) { choose.push_back(unbox<bool>(v)); },
-                                             [&] {
-                                                 choose.push_back(false);
-                                                 choose.push_back(true);
-                                             });
-    screen->enterToBackgound()->subscribeNext([&](const id&) { ++backgrounds; });
-    screen->enterToForeground()->subscribeNext([&](const id&) { ++foregrounds; });
+    keep(screen->disappear()->subscribeNext([&](const id& v) { disappear.push_back(unbox<bool>(v)); }));
+    keep(screen->choose()->subscribeNextCompleted([&](const id& v) { choose.push_back(unbox<bool>(v)); },
+                                                  [&] {
+                                                      choose.push_back(false);
+                                                      choose.push_back(true);
+                                                  }));
+    keep(screen->enterToBackgound()->subscribeNext([&](const id&) { ++backgrounds; }));
+    keep(screen->enterToForeground()->subscribeNext([&](const id&) { ++foregrounds; }));
 
     // One answer per subscription: YES, then completion.
     ASSERT_TRUE(UITestDriver::tapButtonTitled("YES"));
     ASSERT_TRUE(UITestDriver::tapButtonTitled("NO"));
     EXPECT_EQ(choose, (std::vector<bool>{true, false, true}));
-    std::vector<bool> second;
-    screen->choose()->subscribeNext([&](const id& v) { second.push_back(unbox<bool>(v)); });
+    keep(screen->choose()->subscribeNext([&](const id& v) { second.push_back(unbox<bool>(v)); }));
     ASSERT_TRUE(UITestDriver::tapButtonTitled("NO"));
     EXPECT_EQ(second, std::vector<bool>{false});
 

@@ -13,6 +13,7 @@
 #include <Foundation/NSLog.h>
 #include <Foundation/NSUserDefaults.h>
 #include <Reactive/RXDisposable.h>
+#include <Support/LogCapture.h>
 
 #include <httplib.h>
 
@@ -136,12 +137,11 @@ TEST_F(HttpClientTest, LoginPostsToTheAdminConsoleAndNeverLogsThePassword) {
         s.set_content(R"({"token": "t"})", "application/json");
     });
     start();
-    std::vector<std::string> lines;
-    auto previous = NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
     auto client = make<HttpClient>();
     client->setAdminconsoleserver(NSString::from(server_.url("/console/")));
     auto outcome = run(client->checkLoginPassword("operator"_ns, "s3cret-Pa55"_ns));
-    NSLogSetHook(previous);
+    auto lines = capture.finish();
     ASSERT_TRUE(outcome.completed);
     auto sent = cast<NSDictionary>(NSJSONSerialization::JSONObjectWithDataOptionsError(
         NSData::dataWithBytesLength(body.data(), body.size()), 0, nullptr));

@@ -3,6 +3,7 @@
 #include <Networking/HCSecurityPolicy.h>
 
 #include <Foundation/NSLog.h>
+#include <Support/LogCapture.h>
 
 #include <gtest/gtest.h>
 
@@ -55,12 +56,11 @@ TEST_F(SecurityPolicy, DefaultPolicyTrustsValidChainsForTheirHostOnly) {
 }
 
 TEST_F(SecurityPolicy, InvalidCertificatesNeedPinningWhenTheDomainIsValidated) {
-    std::vector<std::string> logged;
-    auto previous = NSLogSetHook([&](const std::string& line) { logged.push_back(line); });
+    LogCapture capture;
     auto policy = HCSecurityPolicy::defaultPolicy();
     policy->setAllowInvalidCertificates(true);
     EXPECT_FALSE(policy->evaluateServerTrustForDomain(serverTrust({&pki().selfSigned}), "127.0.0.1"_ns));
-    NSLogSetHook(previous);
+    auto logged = capture.finish();
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_NE(logged[0].find("you MUST use pinning"), std::string::npos);
 

@@ -2,6 +2,7 @@
 #include "ReactiveTestSupport.h"
 
 #include <Runtime/ClassBuilder.h>
+#include <Support/LogCapture.h>
 
 using namespace rxtest;
 
@@ -105,15 +106,14 @@ TEST(RXSignalSetKeyPath, BindsValuesUntilDisposedAndUsesTheNilValue) {
 }
 
 TEST(RXSignalSetKeyPath, AnErrorIsLoggedAndEndsTheBinding) {
-    std::vector<std::string> logged;
-    NSLogHook previous = NSLogSetHook([&](const std::string& line) { logged.push_back(line); });
+    LogCapture capture;
     auto target = make<RXBindingTarget>();
     auto source = RXSubject::subject();
     source->setKeyPathOnObject("level"_ns, target);
     source->sendNext(box(3));
     source->sendError(makeError(9));
     source->sendNext(box(4));
-    NSLogSetHook(previous);
+    auto logged = capture.finish();
     EXPECT_EQ(target->level(), 3);
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_NE(logged[0].find("in binding for key path \"level\""), std::string::npos);

@@ -4,6 +4,7 @@
 #include <Reactive/UIBarButtonItem+RXCommandSupport.h>
 #include <Reactive/UIButton+RXCommandSupport.h>
 #include <Reactive/UIRefreshControl+RXCommandSupport.h>
+#include <Support/LogCapture.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIScrollView.h>
 #include <UIKit/UITestDriver.h>
@@ -50,7 +51,6 @@ protected:
             window->setHidden(true); // when the tests share a process
         }
         screen_ = nullptr;
-        NSLogSetHook(nullptr);
         PlatformTestCase::TearDown();
     }
     Ref<UIButton> addButton(const char* title) {
@@ -133,18 +133,18 @@ TEST_F(RXCommandBindingTests, AnEnabledInputDisablesTheButton) {
 }
 
 TEST_F(RXCommandBindingTests, ABarButtonItemBecomesItsOwnTargetAndWarnsOnceWhenItHadOne) {
-    std::vector<std::string> log;
-    NSLogSetHook([&](const std::string& line) { log.push_back(line); });
+    LogCapture log;
     auto previousTarget = make<NSObject>();
     auto item = make<UIBarButtonItem>("Save"_ns, UIBarButtonItemStyleDone, previousTarget, "save:");
     ManualCommand save;
     setRx_command(item, save.command);
-    EXPECT_EQ(log, (std::vector<std::string>{
-                       "WARNING: UIBarButtonItem.rx_command hijacks the control's existing target and action."}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{
+                  "WARNING: UIBarButtonItem.rx_command hijacks the control's existing target and action."}));
     EXPECT_EQ(item->target(), item);
     EXPECT_EQ(item->action(), SEL("rx_commandPerformAction:"));
     setRx_command(item, save.command);
-    EXPECT_EQ(log.size(), 1u) << "its own target is not a hijack";
+    EXPECT_EQ(log.lines().size(), 1u) << "its own target is not a hijack";
 
     ASSERT_TRUE(UITestDriver::tapBarButtonItem(item));
     runUntilIdle();
@@ -158,7 +158,7 @@ TEST_F(RXCommandBindingTests, ABarButtonItemBecomesItsOwnTargetAndWarnsOnceWhenI
 
     auto plain = make<UIBarButtonItem>(UIBarButtonSystemItemDone, nullptr, SEL());
     setRx_command(plain, save.command);
-    EXPECT_EQ(log.size(), 1u) << "an item without a target has nothing to hijack";
+    EXPECT_EQ(log.lines().size(), 1u) << "an item without a target has nothing to hijack";
     ASSERT_TRUE(UITestDriver::tapBarButtonItem(plain));
     runUntilIdle();
     EXPECT_EQ(save.executions(), 2u);

@@ -1,5 +1,7 @@
 #include "ReactiveTestSupport.h"
 
+#include <Support/LogCapture.h>
+
 using namespace rxtest;
 
 TEST(RXSignalBuffer, SendsFullBatchesOnlyAndForwardsCompletion) {
@@ -129,13 +131,12 @@ TEST(RXSignalBinding, SetsEachValueUntilDisposedAndUsesTheNilValue) {
 }
 
 TEST(RXSignalBinding, AnErrorIsLoggedAndEndsTheBindingAndTheObjectsDeallocationEndsIt) {
-    std::vector<std::string> lines;
-    NSLogHook previous = NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
     auto subject = RXSubject::subject();
     auto target = make<BindingTarget>();
     subject->toPropertyOnObject("title"_ns, target);
     subject->sendError(makeError(1));
-    NSLogSetHook(previous);
+    auto lines = capture.finish();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("in binding for key path \"title\" on <BindingTarget"), std::string::npos);
 

@@ -1,5 +1,6 @@
 #include "ReactiveTestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -182,8 +183,8 @@ TEST(RXBuiltInSignals, EmptyReturnErrorAndNever) {
     EXPECT_EQ(unbox<int>(cast<RXReturnSignal>(RXSignal::return_(box(8)))->value()), 8);
 }
 
-TEST(RXSignalNames, WithoutTheEnvironmentVariableNamesStayEmpty) {
-    unsetenv("RX_DEBUG_SIGNAL_NAMES");
+TEST(RXSignalNames, WithoutDebugNamesNamesStayEmpty) {
+    RXStream::setDebugSignalNamesEnabled(false);
     ASSERT_FALSE(RXStream::debugSignalNamesEnabled());
     auto signal = RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
     EXPECT_EQ(signal->name()->str(), "");
@@ -197,8 +198,8 @@ TEST(RXSignalNames, WithoutTheEnvironmentVariableNamesStayEmpty) {
     EXPECT_EQ(rx_description(box(3))->str(), "3");
 }
 
-TEST(RXSignalNames, WithTheEnvironmentVariableOperatorsNameTheirResults) {
-    setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
+TEST(RXSignalNames, WithDebugNamesOperatorsNameTheirResults) {
+    RXStream::setDebugSignalNamesEnabled(true);
     auto signal = RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
     EXPECT_EQ(signal->name()->str(), "+createSignal:");
     EXPECT_EQ(signal->take(2)->name()->str(), "[+createSignal:] -take: 2");
@@ -213,22 +214,30 @@ TEST(RXSignalNames, WithTheEnvironmentVariableOperatorsNameTheirResults) {
     // The empty and return signals keep their fixed names.
     RXSignal::empty()->setName("other"_ns);
     EXPECT_EQ(RXSignal::empty()->name()->str(), "+empty");
-    unsetenv("RX_DEBUG_SIGNAL_NAMES");
+    RXStream::setDebugSignalNamesEnabled(false);
 }
 
+// The variable is read at the first signal of a process: the test runs in a process started for it.
 TEST(RXSignalNames, TheEnvironmentIsReadOnceAndTheSwitchHoldsFromThenOn) {
-    auto create = [] {
-        return RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
-    };
-    setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
-    EXPECT_EQ(create()->name()->str(), "+createSignal:");
-    unsetenv("RX_DEBUG_SIGNAL_NAMES");
-    EXPECT_EQ(create()->name()->str(), "+createSignal:") << "the variable was read at the first signal";
-    RXStream::setDebugSignalNamesEnabled(false);
-    EXPECT_EQ(create()->name()->str(), "");
-    EXPECT_EQ(rx_description(make<NSObject>())->str(), "(description skipped)");
-    RXStream::setDebugSignalNamesEnabled(true);
-    EXPECT_EQ(create()->take(1)->name()->str(), "[+createSignal:] -take: 1");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto create = [] {
+                return RXSignal::createSignal([](const Ref<RXSubscriber>&) -> Ref<RXDisposable> { return nullptr; });
+            };
+            setenv("RX_DEBUG_SIGNAL_NAMES", "1", 1);
+            bool named = create()->name()->str() == "+createSignal:";
+            unsetenv("RX_DEBUG_SIGNAL_NAMES");
+            bool stillNamed = create()->name()->str() == "+createSignal:"; // read at the first signal
+            RXStream::setDebugSignalNamesEnabled(false);
+            bool switchedOff =
+                create()->name()->str().empty() && rx_description(make<NSObject>())->str() == "(description skipped)";
+            RXStream::setDebugSignalNamesEnabled(true);
+            bool switchedOn = create()->take(1)->name()->str() == "[+createSignal:] -take: 1";
+            std::fprintf(stderr, "named %d, still %d, off %d, on %d\n", named, stillNamed, switchedOff, switchedOn);
+            std::exit(named && stillNamed && switchedOff && switchedOn ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "named 1, still 1, off 1, on 1");
 }
 
 TEST(RXSignalNames, DescriptionCarriesClassAndName) {

@@ -1,5 +1,7 @@
 #include "ReactiveTestSupport.h"
 
+#include <Support/LogCapture.h>
+
 using namespace rxtest;
 
 TEST(RXSignalStart, LazilyRunsTheBlockOnceAtTheFirstSubscription) {
@@ -59,14 +61,13 @@ TEST(RXSignalStart, StartWithBlockReportsValueOrError) {
 
 TEST(RXSignalLogging, LogAllWritesEveryEventAndKeepsTheName) {
     RXStream::setDebugSignalNamesEnabled(true);
-    std::vector<std::string> lines;
-    NSLogHook previous = NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
     auto signal = values(numbers({1}));
     signal->setName("numbers"_ns);
     Ref<RXSignal> logged = signal->logAll();
     logged->subscribeNext(nullptr);
     RXSignal::error(makeError(4))->logError()->subscribeNext(nullptr);
-    NSLogSetHook(previous);
+    auto lines = capture.finish();
     RXStream::setDebugSignalNamesEnabled(false);
     EXPECT_EQ(logged->name()->str(), "numbers");
     ASSERT_EQ(lines.size(), 3u);

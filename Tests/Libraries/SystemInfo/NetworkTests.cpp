@@ -5,6 +5,7 @@
 
 #include <Dispatch/Dispatch.h>
 #include <Foundation/NSLog.h>
+#include <Support/LogCapture.h>
 #include <SystemInfo/SICarrier.h>
 #include <SystemInfo/SINetwork.h>
 
@@ -46,13 +47,12 @@ TEST_F(NetworkTests, Addresses) {
 }
 
 TEST_F(NetworkTests, MacAddressFailuresAreNilAndLogged) {
-    std::vector<std::string> logged;
-    auto previous = NSLogSetHook([&](const std::string& message) { logged.push_back(message); });
+    LogCapture capture;
     setInterfaces({{"pdp_ip0", true, "", {{"100.64.1.2", ""}}, ""}});
     EXPECT_EQ(SINetwork::macAddress(), nullptr);
     setInterfaces({{"en0", true, "", {{"10.0.0.5", "255.255.255.0"}}, "10.0.0.1"}});
     EXPECT_EQ(SINetwork::macAddress(), nullptr); // no hardware address
-    NSLogSetHook(previous);
+    auto logged = capture.finish();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_EQ(logged[0], "Error: if_nametoindex failure");
     EXPECT_EQ(logged[1], "Error: sysctl msgBuffer failure");

@@ -4,6 +4,7 @@
 #include <Device/SimRadios.h>
 #include <Foundation/NSLog.h>
 #include <Runtime/ClassBuilder.h>
+#include <Support/LogCapture.h>
 #include <Support/PlatformTestCase.h>
 
 #include <string>
@@ -168,12 +169,11 @@ TEST_F(CBCentralManagerTests, AServiceFilterADeadRadioAndAPoweredOffRadioFindLes
     advance(5);
     EXPECT_EQ(recorder->found.size(), 1u);
 
-    std::vector<std::string> log;
-    auto previous = NSLogSetHook([&](const std::string& line) { log.push_back(line); });
+    LogCapture capture;
     radios().setState(SimRadios::Part::Bluetooth, State::Off);
     runUntilIdle();
     m->scanForPeripheralsWithServicesOptions(nullptr, nullptr);
-    NSLogSetHook(previous);
+    auto log = capture.finish();
     EXPECT_FALSE(m->isScanning());
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("API MISUSE"), std::string::npos);

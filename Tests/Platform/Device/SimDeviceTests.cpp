@@ -1,4 +1,9 @@
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
+#include <Device/SimPower.h>
+#include <Device/SimRadios.h>
+#include <Device/SimSensors.h>
+#include <Dispatch/Clock.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSNotificationCenter.h>
 #include <Support/PlatformTestCase.h>
@@ -202,4 +207,38 @@ TEST_F(SimDeviceTests, SystemSectionsOfProfiles) {
     EXPECT_EQ(changes, (std::vector<SimDevice::Change>{SimDevice::Change::Network, SimDevice::Change::Carrier,
                                                        SimDevice::Change::Accessories}));
     EXPECT_EQ(device.audioOutputs().at(0).type, "Headphones");
+}
+
+// The tests of a binary may share one process: a test that ends leaves the next one the device a
+// fresh process has, whatever it loaded, broke or plugged in.
+TEST_F(SimDeviceTests, AnEndedTestLeavesTheDeviceAsAFreshProcessHasIt) {
+    auto& device = SimDevice::current();
+    ASSERT_TRUE(device.loadProfile("iPad7,5"));
+    device.setFileSystemRoot("/nonexistent/root");
+    SimSensors::current().setState(SimSensors::Part::Gyroscope, SimSensors::State::Stuck);
+    SimPower::current().plug(SimPower::Source::Charger);
+    SimCamera::current().setDisplayFault(SimCamera::DisplayFault::Crack);
+    SimRadios::current().noteSystemPage("app-settings:");
+    SimRadios::current().setCallDuration(1);
+    SimRadios::current().setPromptAnswer(SimRadios::PromptAnswer::Wait);
+    SimRadios::current().evaluateBiometrics("unlock", [](bool, int) { FAIL() << "a prompt of an ended test"; });
+
+    DispatchClock::endTest();
+    runUntilIdle();
+    EXPECT_EQ(device.identity().hardwareIdentifier, SimDevice::defaultProfile);
+    EXPECT_EQ(device.fileSystemRoot(), "");
+    EXPECT_EQ(SimSensors::current().state(SimSensors::Part::Gyroscope), SimSensors::State::Working);
+    EXPECT_FALSE(SimPower::current().isPlugged(SimPower::Source::Charger));
+    EXPECT_TRUE(SimPower::current().plugHistory().empty());
+    EXPECT_EQ(device.batteryState(), SimDevice::BatteryState::Unplugged);
+    EXPECT_EQ(SimCamera::current().displayFault(), SimCamera::DisplayFault::None);
+    EXPECT_TRUE(SimRadios::current().openedSystemPages().empty());
+    EXPECT_TRUE(SimRadios::current().prompts().empty());
+    EXPECT_EQ(SimRadios::current().callDuration(), 5.0);
+    // The prompt of before is gone: answering the prompt of this test answers only that one.
+    bool answered = false;
+    SimRadios::current().evaluateBiometrics("unlock", [&](bool, int) { answered = true; });
+    advance(2);
+    EXPECT_TRUE(answered);
+    ASSERT_EQ(SimRadios::current().prompts().size(), 1u);
 }

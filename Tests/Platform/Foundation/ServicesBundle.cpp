@@ -2,6 +2,7 @@
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSURL.h>
+#include <Support/LogCapture.h>
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,6 @@ protected:
     void TearDown() override {
         NSBundle::setLanguageOverride(nullptr);
         NSSandbox::setBundlePath(nullptr);
-        NSLogSetHook(nullptr);
     }
     void file(const std::string& relative, const std::string& bytes) {
         std::string path = root_ + "/" + relative;
@@ -141,14 +141,13 @@ TEST_F(ServicesBundle, ResourcesAreFoundByNameTypeAndFolder) {
 }
 
 TEST_F(ServicesBundle, AMalformedTableIsLoggedAndIgnored) {
-    std::vector<std::string> lines;
-    NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
     NSBundle::setLanguageOverride("it"_ns);
     EXPECT_EQ(text("HELLO")->str(), "HELLO");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("malformed"), std::string::npos);
+    ASSERT_EQ(capture.lines().size(), 1u);
+    EXPECT_NE(capture.lines()[0].find("malformed"), std::string::npos);
     EXPECT_EQ(text("HELLO")->str(), "HELLO");
-    EXPECT_EQ(lines.size(), 1u) << "reported once";
+    EXPECT_EQ(capture.finish().size(), 1u) << "reported once";
 
     std::unordered_map<std::string, std::string> table;
     std::string reason;

@@ -6,6 +6,7 @@
 #include <Foundation/NSUUID.h>
 #include <Foundation/NSXMLParser.h>
 #include <Runtime/ClassBuilder.h>
+#include <Support/LogCapture.h>
 
 #include <gtest/gtest.h>
 
@@ -220,11 +221,10 @@ TEST(ServicesProcess, ProcessInfoDescribesThisProcess) {
 }
 
 TEST(ServicesProcess, NSLogFormatsLikeThePlatform) {
-    std::vector<std::string> lines;
-    auto previous = NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
     NSLog("%@ viewDidLoad.", "DXRootViewController"_ns);
     NSLog("profilekey[%@].state = %d\n", "BATTERY"_ns, 1);
-    NSLogSetHook(previous);
+    auto lines = capture.finish();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "DXRootViewController viewDidLoad.");
     EXPECT_EQ(lines[1], "profilekey[BATTERY].state = 1");

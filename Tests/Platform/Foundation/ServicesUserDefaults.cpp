@@ -5,6 +5,7 @@
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSPropertyListSerialization.h>
 #include <Foundation/NSUserDefaults.h>
+#include <Support/LogCapture.h>
 
 #include <gtest/gtest.h>
 
@@ -21,10 +22,7 @@ namespace {
 class ServicesUserDefaults : public ::testing::Test {
 protected:
     void SetUp() override { NSUserDefaults::resetStandardUserDefaults(); }
-    void TearDown() override {
-        NSLogSetHook(nullptr);
-        NSUserDefaults::resetStandardUserDefaults();
-    }
+    void TearDown() override { NSUserDefaults::resetStandardUserDefaults(); }
 };
 
 // Runs this test binary again, as a second process sharing the sandbox, for one test.
@@ -175,11 +173,11 @@ TEST(ServicesUserDefaultsChild, DISABLED_ReadsTheParentsStore) {
 TEST_F(ServicesUserDefaults, ADamagedFileIsSetAsideAndTheStoreStartsEmpty) {
     auto path = NSSandbox::preferencesPath()->str() + "/com.celvix.diagnostics.plist";
     ASSERT_TRUE(ns_file::writeAtomically(path, "<plist><dict><key>a</key>", nullptr));
-    std::vector<std::string> lines;
-    NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
 
     auto defaults = NSUserDefaults::standardUserDefaults();
     EXPECT_EQ(defaults->dictionaryRepresentation()->count(), 0u);
+    auto lines = capture.lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("damaged"), std::string::npos);
     auto names = NSFileManager::defaultManager()->contentsOfDirectoryAtPathError(NSSandbox::preferencesPath(), nullptr);
@@ -197,10 +195,10 @@ TEST_F(ServicesUserDefaults, AFailedWriteIsReportedAndRetried) {
     auto defaults = make<NSUserDefaults>("blocked"_ns);
     // A folder where the file should be: the rename over it fails.
     ASSERT_EQ(::mkdir(defaults->filePath().c_str(), 0755), 0);
-    std::vector<std::string> lines;
-    NSLogSetHook([&](const std::string& line) { lines.push_back(line); });
+    LogCapture capture;
     defaults->setObjectForKey("kept"_ns, "k"_ns);
     EXPECT_EQ(defaults->stringForKey("k"_ns)->str(), "kept") << "the value stays in memory";
+    auto lines = capture.lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines[0].find("could not write"), std::string::npos);
     EXPECT_FALSE(defaults->synchronize());

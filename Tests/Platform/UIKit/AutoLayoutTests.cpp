@@ -1,4 +1,5 @@
 #include <Foundation/NSLog.h>
+#include <Support/LogCapture.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/LayoutSolver.h>
 #include <UIKit/NSLayoutConstraint.h>
@@ -177,11 +178,10 @@ TEST_F(AutoLayoutTests, CompressionResistanceAndHuggingAreWeighedByPriority) {
     EXPECT_EQ(wide->frame().size.width, 80) << "750 wins over 250";
 
     label->setContentCompressionResistancePriorityForAxis(UILayoutPriorityRequired, UILayoutConstraintAxisHorizontal);
-    std::vector<std::string> log;
-    auto old = NSLogSetHook([&](const std::string& m) { log.push_back(m); });
+    LogCapture capture;
     root->setNeedsLayout();
     root->layoutIfNeeded();
-    NSLogSetHook(old);
+    auto log = capture.finish();
     ASSERT_FALSE(log.empty()) << "two required constraints conflict: one is left out and logged";
     EXPECT_NE(log.front().find("Unable to simultaneously satisfy constraints"), std::string::npos);
 }

@@ -77,17 +77,19 @@ TEST_F(NavigationTests, ScreensKnowTheirNavigationControllerWhileOnTheStack) {
 
 TEST_F(NavigationTests, TheDriversWindowsAreOutOfReachOnceTheTestEnds) {
     // Screens refer to their test's state (here the log); when the tests of the binary share a
-    // process, a later test must not reach them. At the test's end the driver's windows go out of
-    // sight without a word to their screens, and a later test hiding every window tells them nothing.
+    // process, a later test must not reach them. At the test's end (while its fixture still stands)
+    // the driver's windows are hidden and their screens disappear, so that they stop what they run;
+    // a later test hiding every window tells them nothing more.
     auto root = screen("Start");
     auto window = UITestDriver::showRootViewController(make<UINavigationController>(root));
     EXPECT_FALSE(window->isHidden());
     DispatchClock::endTest();
     EXPECT_TRUE(window->isHidden());
+    EXPECT_EQ(log, (Log{"Start appeared", "Start disappeared"}));
     for (const auto& w : UIWindow::allWindows()) {
         w->setHidden(true); // what a later test's clean-up does
     }
-    EXPECT_EQ(log, (Log{"Start appeared"}));
+    EXPECT_EQ(log, (Log{"Start appeared", "Start disappeared"}));
 }
 
 TEST_F(NavigationTests, PopToRootAndToAScreenAnswerWhatWasPopped) {

@@ -11,6 +11,7 @@
 #include <Foundation/NSLog.h>
 #include <Reactive/NSObject+RXSelectorSignal.h>
 #include <Reactive/RXTuple.h>
+#include <Support/LogCapture.h>
 
 class BluetoothScreenTests : public PowerRadioTestCase {
 protected:
@@ -184,19 +185,19 @@ TEST_F(BluetoothScreenTests, TheCheckerLogsEachStateOfItsQuietManager) {
     runUntilIdle();
     EXPECT_EQ(manager->state(), CBCentralManagerStatePoweredOn);
 
-    std::vector<std::string> lines;
-    auto previous = NSLogSetHook([&](const std::string& line) {
-        if (line.rfind("Bluetooth State: ", 0) == 0) {
-            lines.push_back(line);
-        }
-    });
+    LogCapture capture;
     for (auto state : {SimRadios::State::Off, SimRadios::State::Absent, SimRadios::State::Working}) {
         SimRadios::current().setState(SimRadios::Part::Bluetooth, state);
         runUntilIdle();
     }
     // A manager that has not reported yet is in the unknown state.
     checker->centralManagerDidUpdateState(make<CBCentralManager>(nullptr, nullptr));
-    NSLogSetHook(previous);
+    std::vector<std::string> lines;
+    for (const auto& line : capture.finish()) {
+        if (line.rfind("Bluetooth State: ", 0) == 0) {
+            lines.push_back(line);
+        }
+    }
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "Bluetooth State: Bluetooth is currently powered off.",
                          "Bluetooth State: The platform doesn't support Bluetooth Low Energy.",
