@@ -5,6 +5,7 @@
 #include <AudioToolbox/AudioRoute.h>
 #include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
+#include <Dispatch/Clock.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Dispatch/DispatchTime.h>
 #include <Foundation/NSDictionary.h>
@@ -203,21 +204,31 @@ AVAudioSessionRouteDescription::AVAudioSessionRouteDescription(Ref<NSArray> inpu
     : inputs_(std::move(inputs)), outputs_(std::move(outputs)) {}
 
 Ref<AVAudioSession> AVAudioSession::sharedInstance() {
-    static const Ref<AVAudioSession>& shared = *new Ref<AVAudioSession>(make<AVAudioSession>());
+    static const Ref<AVAudioSession>& shared = []() -> const Ref<AVAudioSession>& {
+        auto* made = new Ref<AVAudioSession>(make<AVAudioSession>());
+        // Registered after the device's own handler (the session's constructor reached the device
+        // first), so the session reads the fresh device's volume and headset.
+        DispatchClock::addTestEndHandler([session = made->get()] { session->readDevice(); });
+        return *made;
+    }();
     return shared;
 }
 
 AVAudioSession::AVAudioSession() {
-    auto& audio = SimAudio::current();
-    outputVolume_ = audio.outputVolume();
-    headsetIn_ = audio.headsetPlugged();
+    readDevice();
     avsystem_detail::startSystemVolumeNotifications();
     Weak<AVAudioSession> weak(this);
-    listener_ = audio.addListener([weak](SimAudio::Event event) {
+    listener_ = SimAudio::current().addListener([weak](SimAudio::Event event) {
         if (auto session = weak.lock()) {
             session->deviceChanged(static_cast<int>(event.change), event.plugged, event.volume, 0);
         }
     });
+}
+
+void AVAudioSession::readDevice() {
+    auto& audio = SimAudio::current();
+    outputVolume_ = audio.outputVolume();
+    headsetIn_ = audio.headsetPlugged();
 }
 
 AVAudioSession::~AVAudioSession() {

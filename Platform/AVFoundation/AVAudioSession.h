@@ -182,6 +182,9 @@ public:
     void applyOutputVolume(float volume);
 
 private:
+    // Takes the device's output volume and headset as they are now (when made, and when a test
+    // ends and the device starts afresh).
+    void readDevice();
     void deviceChanged(int change, bool plugged, float volume, int reason);
     void postRouteChange(AVAudioSessionRouteChangeReason reason, const Ref<AVAudioSessionRouteDescription>& previous);
     uint64_t listener_ = 0;

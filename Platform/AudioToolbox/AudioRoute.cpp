@@ -2,6 +2,7 @@
 #include <AudioToolbox/AudioRoute.h>
 
 #include <AudioToolbox/AudioFileCodec.h>
+#include <Dispatch/Clock.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +22,12 @@ struct State {
 };
 
 State& state() {
-    static State* s = new State;
+    static State* s = [] {
+        // What the system decided for one test's session must not carry into the next test of the
+        // same process, which starts on a fresh device.
+        DispatchClock::addTestEndHandler([] { reset(); });
+        return new State;
+    }();
     return *s;
 }
 

@@ -39,7 +39,7 @@ DataSource dataSource();
 void setDataSource(DataSource source);
 
 // Back to the system's defaults (category "AVAudioSessionCategorySoloAmbient", no override, the
-// bottom microphone, inactive). Tests' fresh processes start there anyway.
+// bottom microphone, inactive), where a process starts; also done when a test ends.
 void reset();
 
 // Where sound goes now: one transducer, or the two earpieces (left first).

@@ -1,3 +1,4 @@
+#include <Dispatch/Clock.h>
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIApplication.h>
 #include <UIKit/UIControl.h>
@@ -43,8 +44,15 @@ struct Registry {
     bool keyboardVisible = false;
 };
 
+void putKeyboardAway();
+
 Registry& registry() {
-    static Registry* r = new Registry;
+    static Registry* r = [] {
+        // A test may end with a text input still first responder and the keyboard up; the next test
+        // starts as a fresh process does, with neither.
+        DispatchClock::addTestEndHandler([] { putKeyboardAway(); });
+        return new Registry;
+    }();
     return *r;
 }
 
@@ -238,6 +246,17 @@ void announceKeyboard(bool show) {
     UIRemoteKeyboardWindow::sharedWindow()->setKeyboardShown(show, shown);
     uikit_detail::post(UIKeyboardDidChangeFrameNotification(), nullptr, info);
     uikit_detail::post(show ? UIKeyboardDidShowNotification() : UIKeyboardDidHideNotification(), nullptr, info);
+}
+
+// Quietly, without notifications: nobody of the ended test is to hear of it.
+void putKeyboardAway() {
+    if (auto responder = UIResponder::currentFirstResponder()) {
+        (void)responder->resignFirstResponder();
+    }
+    if (registry().keyboardVisible) {
+        registry().keyboardVisible = false;
+        UIRemoteKeyboardWindow::sharedWindow()->setKeyboardShown(false, CGRect{});
+    }
 }
 
 bool textInputIsFirstResponder() {

@@ -17,6 +17,17 @@ const Ref<NSString>& IOKitListenerNewDataNotification() {
 
 IOKitListener::IOKitListener() {
     (void)IOMasterPort(bootstrap_port, &masterPort_);
+    matchService();
+}
+
+void IOKitListener::matchService() {
+    // While listening, the registration holds on to the entry it was made for.
+    if (listenerActive_) {
+        return;
+    }
+    if (chargerEntry_ != 0) {
+        (void)IOObjectRelease(chargerEntry_);
+    }
     const char* service = FunctionHelper::greaterthaniPhone8() ? "AppleSmartBattery" : "AppleARMPMUCharger";
     chargerEntry_ = IOServiceGetMatchingService(masterPort_, IOServiceMatching(service));
 }
@@ -29,6 +40,7 @@ Ref<IOKitListener> IOKitListener::sharedIOKitListener() {
 }
 
 void IOKitListener::startListener() {
+    matchService();
     if (listenerActive_ || chargerEntry_ == 0) {
         return;
     }
@@ -61,6 +73,7 @@ void IOKitListener::stopListener() {
 }
 
 void IOKitListener::chargerObjectRefreshed() {
+    matchService();
     if (chargerEntry_ == 0) {
         return;
     }

@@ -1,6 +1,7 @@
 // IOKitListener: reads the battery's registry service ("AppleSmartBattery" on iPhone10,x and later,
 // "AppleARMPMUCharger" before) and posts "IOKitListenerNewDataNotification" with its properties
-// whenever the service reports a change, on the thread that started listening. One per process.
+// whenever the service reports a change, on the thread that started listening. One per process; the
+// service is matched again whenever it is not listening, never kept from an earlier session.
 #pragma once
 
 #include <Foundation/NSDictionary.h>
@@ -20,7 +21,8 @@ public:
     void startListener();
     // Removes it again, on the thread that started it.
     void stopListener();
-    // Reads the service's properties and posts them; nothing without a matched service.
+    // Reads the service's properties and posts them; nothing without a matched service. Outside a
+    // listening period the service is matched afresh first.
     void chargerObjectRefreshed();
     void requestDataRefresh() { chargerObjectRefreshed(); }
 
@@ -30,6 +32,9 @@ public:
     io_registry_entry_t chargerEntry() const noexcept { return chargerEntry_; }
 
 private:
+    // Looks the battery service up again when not listening: the listener lives as long as the
+    // process, the service it finds is the one the device has now (none when it has none).
+    void matchService();
     mach_port_t masterPort_ = 0;
     io_registry_entry_t chargerEntry_ = 0;
     bool listenerActive_ = false;

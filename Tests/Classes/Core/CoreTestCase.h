@@ -37,6 +37,11 @@ protected:
         DXTestModelManager::sharedInstrance()->setTestModels(nullptr);
         DXProfileManager::sharedManager()->setTestModels(nullptr);
         DXProfileManager::sharedManager()->setRandomSource(nullptr);
+        // Nor a station's add/skip lists from an earlier test.
+        auto station = AdditionalTestManager::sharedInstance();
+        station->setAddKeys(nullptr);
+        station->setRemoveKeys(nullptr);
+        station->setModelNumber(nullptr);
         log_.emplace();
     }
     void TearDown() override {

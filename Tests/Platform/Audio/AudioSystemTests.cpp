@@ -397,3 +397,27 @@ TEST_F(AudioSystemTests, ActivationCanBeRefused) {
     EXPECT_FALSE(AVAudioSession::sharedInstance()->isActive());
     EXPECT_TRUE(AVAudioSession::sharedInstance()->setActiveError(false, nullptr));
 }
+
+TEST_F(AudioSystemTests, TheNextTestFindsTheSessionAsAFreshProcessHasIt) {
+    auto session = AVAudioSession::sharedInstance();
+    float fresh = session->outputVolume();
+    ASSERT_TRUE(session->setCategoryError(AVAudioSessionCategoryPlayAndRecord(), nullptr));
+    ASSERT_TRUE(session->setModeError(AVAudioSessionModeMeasurement(), nullptr));
+    ASSERT_TRUE(session->setActiveError(true, nullptr));
+    ASSERT_TRUE(session->overrideOutputAudioPortError(AVAudioSessionPortOverrideSpeaker, nullptr));
+    ASSERT_TRUE(audio.pressVolumeKey(true));
+    ASSERT_TRUE(runUntil([&] { return session->outputVolume() != fresh; }));
+    // What one test's session decided stays with that test.
+    DispatchClock::endTest();
+    EXPECT_EQ(session->category()->str(), "AVAudioSessionCategorySoloAmbient");
+    EXPECT_EQ(session->mode()->str(), "AVAudioSessionModeDefault");
+    EXPECT_FALSE(session->isActive());
+    EXPECT_FLOAT_EQ(session->outputVolume(), SimAudio::current().outputVolume());
+    EXPECT_FLOAT_EQ(session->outputVolume(), fresh);
+    // The override to the speaker went with it: play-and-record uses the receiver again.
+    ASSERT_TRUE(session->setCategoryError(AVAudioSessionCategoryPlayAndRecord(), nullptr));
+    auto outputs = session->currentRoute()->outputs();
+    ASSERT_EQ(outputs->count(), 1u);
+    EXPECT_EQ(cast<AVAudioSessionPortDescription>(outputs->objectAtIndex(0))->portType()->str(),
+              AVAudioSessionPortBuiltInReceiver()->str());
+}

@@ -1,11 +1,13 @@
 // Text input as the entry screens use it: the delegate's veto over beginning, changing and ending an
 // edit, the ranges it is asked about, deleting whole characters, the return key and the clear button,
 // and one first responder at a time.
+#include <Dispatch/Clock.h>
 #include <Foundation/NSNotificationCenter.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UITestDriver.h>
 #include <UIKit/UITextField.h>
+#include <UIKit/UIWindow.h>
 
 #include <algorithm>
 #include <string>
@@ -190,4 +192,21 @@ TEST_F(TextInputTests, ClearsOnBeginEditingAndDisabledFieldsTakeNoText) {
     other->setEnabled(false);
     EXPECT_FALSE(other->insertText("x"_ns));
     EXPECT_EQ(other->text()->str(), "");
+}
+
+TEST_F(TextInputTests, ATestEndingWhileEditingLeavesNoKeyboardForTheNext) {
+    ASSERT_TRUE(field->becomeFirstResponder());
+    ASSERT_TRUE(UIWindow::isKeyboardVisible());
+    DispatchClock::endTest();
+    EXPECT_FALSE(UIWindow::isKeyboardVisible());
+    EXPECT_FALSE(UIResponder::currentFirstResponder());
+    // The next test's first edit brings the keyboard up, and says so.
+    int shown = 0;
+    auto observer = NSNotificationCenter::defaultCenter()->addObserverForNameObjectQueueUsingBlock(
+        UIKeyboardWillShowNotification(), nullptr, nullptr, [&](const Ref<NSNotification>&) { ++shown; });
+    UITestDriver::showRootViewController(screen);
+    ASSERT_TRUE(other->becomeFirstResponder());
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(UIWindow::isKeyboardVisible());
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
 }

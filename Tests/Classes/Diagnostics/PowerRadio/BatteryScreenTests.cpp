@@ -56,6 +56,22 @@ TEST_F(BatteryScreenTests, NoBatteryServiceLeavesZerosForTheOperator) {
     EXPECT_EQ(result(), DXTestResultFail);
 }
 
+TEST_F(BatteryScreenTests, ALaterSessionOnADeviceWithoutTheServiceFindsNone) {
+    // The listener outlives a session: the next one, on a device without the battery service, must
+    // not read the service the first one found.
+    battery();
+    answer(true);
+    ASSERT_EQ(result(), DXTestResultPass);
+    TearDown();
+    SetUp();
+    power().setState(SimPower::Part::Battery, SimPower::State::Absent);
+    auto screen = battery();
+    EXPECT_EQ(screen->rowTexts(), (Rows{{"Charge", "0/0 mAh"}, {"Voltage", "0.00 V"}}));
+    EXPECT_FALSE(ended());
+    answer(false);
+    EXPECT_EQ(result(), DXTestResultFail);
+}
+
 TEST_F(BatteryScreenTests, GarbageFromTheRegistryFailsTheTest) {
     const nlohmann::json garbage[] = {
         {{"Voltage", "4100"}, {"AppleRawMaxCapacity", 2600}, {"AppleRawCurrentCapacity", 2000}}, // text

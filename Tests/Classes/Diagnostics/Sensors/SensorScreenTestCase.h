@@ -6,6 +6,7 @@
 
 #include <Device/SimDevice.h>
 #include <Device/SimSensors.h>
+#include <Diagnostics/Sensors/CLMManager.h>
 
 class SensorScreenTestCase : public RunTestCase {
 protected:
@@ -13,6 +14,14 @@ protected:
     using State = SimSensors::State;
 
     SimSensors& sensors = SimSensors::current();
+
+    void SetUp() override {
+        RunTestCase::SetUp();
+        // The shared motion and location managers keep their last readings (a heading, a field)
+        // for as long as they live; each test starts as a fresh launch does, with none made yet.
+        CLMManager::sharedManager()->setMotionManager(nullptr);
+        CLMManager::sharedManager()->setLocationManager(nullptr);
+    }
 
     Ref<DXBaseViewController> run(const char* controller, NSInteger timeout) {
         auto r = record("SENSOR", controller);
