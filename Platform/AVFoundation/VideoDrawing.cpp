@@ -26,20 +26,8 @@ CGSize drawnSize(const Ref<NSString>& gravity, CGRect bounds, double frameWidth,
 }
 
 void paintFrame(cairo_t* cr, CGRect bounds, const SimFrame& frame, CGSize size) {
-    cairo_surface_t* surface = frame.newSurface();
-    if (!surface) {
-        return;
-    }
-    cairo_save(cr);
-    cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
-    cairo_clip(cr);
-    cairo_translate(cr, bounds.origin.x + (bounds.size.width - size.width) / 2,
-                    bounds.origin.y + (bounds.size.height - size.height) / 2);
-    cairo_scale(cr, size.width / frame.width, size.height / frame.height);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(surface);
+    frame.paintCentred(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height, size.width,
+                       size.height);
 }
 
 } // namespace av_video

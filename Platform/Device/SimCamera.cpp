@@ -56,6 +56,23 @@ cairo_surface_t* SimFrame::newSurface() const {
     return surface;
 }
 
+void SimFrame::paintCentred(cairo_t* cr, double x, double y, double boxWidth, double boxHeight, double drawnWidth,
+                            double drawnHeight) const {
+    cairo_surface_t* surface = newSurface();
+    if (!surface) {
+        return;
+    }
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, boxWidth, boxHeight);
+    cairo_clip(cr);
+    cairo_translate(cr, x + (boxWidth - drawnWidth) / 2, y + (boxHeight - drawnHeight) / 2);
+    cairo_scale(cr, drawnWidth / width, drawnHeight / height);
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(surface);
+}
+
 SimFrame::RGB SimFrame::mean(double x, double y, double w, double h) const {
     RGB out;
     int x0 = std::clamp(static_cast<int>(x * width), 0, width);

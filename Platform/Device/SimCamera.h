@@ -46,6 +46,10 @@ struct SimFrame {
     // A new cairo RGB24 image surface holding the frame's pixels, for whoever draws or encodes it
     // (the caller destroys it); nullptr for an empty frame or when cairo cannot make one.
     cairo_surface_t* newSurface() const;
+    // Paints the frame scaled to drawnWidth x drawnHeight, centred on the box (x, y, width, height)
+    // and clipped to it; nothing for an empty frame.
+    void paintCentred(cairo_t* cr, double x, double y, double width, double height, double drawnWidth,
+                      double drawnHeight) const;
 };
 
 class SimCamera {

@@ -88,20 +88,9 @@ public:
         auto& sim = SimCamera::current();
         auto frame = sim.frame(positionOf(device), width, height, sim.neutralGains(), DispatchClock::uptime(),
                                device == UIImagePickerControllerCameraDeviceFront);
-        cairo_surface_t* surface = frame ? frame->newSurface() : nullptr;
-        if (!surface) {
-            return;
+        if (frame) {
+            frame->paintCentred(cr, b.origin.x, b.origin.y, b.size.width, b.size.height, size.width, size.height);
         }
-        cairo_save(cr);
-        cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
-        cairo_clip(cr);
-        cairo_translate(cr, b.origin.x + (b.size.width - size.width) / 2,
-                        b.origin.y + (b.size.height - size.height) / 2);
-        cairo_scale(cr, size.width / frame->width, size.height / frame->height);
-        cairo_set_source_surface(cr, surface, 0, 0);
-        cairo_paint(cr);
-        cairo_restore(cr);
-        cairo_surface_destroy(surface);
     }
 
 private:
