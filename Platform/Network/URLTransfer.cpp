@@ -4,6 +4,7 @@
 #include <Foundation/NSRunLoop.h>
 #include <Foundation/NSThread.h>
 #include <Network/NSURLCredentialStorage.h>
+#include <Network/SpinBeforeSleep.h>
 #include <Security/SecTrust.h>
 
 #include <curl/curl.h>
@@ -569,6 +570,7 @@ private:
 
     CURLM* multi_;
     int wakeFd_ = -1;
+    SpinBeforeSleep spin_;
     std::thread::id threadID_;
     Ref<NSThread> thread_;
     Ref<NSRunLoop> runLoop_;
@@ -643,8 +645,18 @@ void Engine::run() {
             waitMs = std::min<long>(waitMs, std::max<long>(until, 0));
         }
         curl_waitfd wakeFd{wakeFd_, CURL_WAIT_POLLIN, 0};
-        curl_multi_poll(multi_, wakeFd_ >= 0 ? &wakeFd : nullptr, wakeFd_ >= 0 ? 1 : 0, static_cast<int>(waitMs),
-                        nullptr);
+        // A look before sleeping needs the eventfd: curl's own wake-up is not counted among the
+        // ready descriptors, and a look would swallow it.
+        bool ready = wakeFd_ >= 0 && waitMs > 0 && spin_.lookBeforeSleeping([&] {
+            int found = 0;
+            curl_multi_poll(multi_, &wakeFd, 1, 0, &found);
+            return found > 0;
+        });
+        if (!ready) {
+            curl_multi_poll(multi_, wakeFd_ >= 0 ? &wakeFd : nullptr, wakeFd_ >= 0 ? 1 : 0, static_cast<int>(waitMs),
+                            nullptr);
+            spin_.woke();
+        }
         if (wakeFd_ >= 0 && wakeFd.revents) {
             uint64_t count = 0;
             [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
