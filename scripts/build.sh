@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds into a build folder. Usage: build.sh BUILD_DIR [SANITIZE] [targets...]
+# Configures and builds into a build folder.
+# Usage: build.sh BUILD_DIR [SANITIZE] [targets...] [-jN] [-- native build tool options...]
 #   SANITIZE: "" (none), "address" (address + undefined behaviour) or "thread".
+#   -jN (or -j N) sets the number of parallel jobs; what follows `--` goes to ninja itself.
 # Environment: CC/CXX choose the compiler when a folder is first configured; DX_CMAKE_ARGS adds
 # configure options (such as -DDX_FUZZ=ON).
 set -euo pipefail
@@ -19,8 +21,15 @@ command -v ccache >/dev/null &&
 read -r -a extra <<< "${DX_CMAKE_ARGS:-}"
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDX_SANITIZE="$san" "${launcher[@]}" "${extra[@]}" \
     >/dev/null
-if (($#)); then
-    cmake --build "$dir" --target "$@"
-else
-    cmake --build "$dir"
-fi
+targets=() options=() native=()
+while (($#)); do
+    case "$1" in
+    --) shift; native=("$@"); break ;;
+    -j) options+=(-j "${2:?-j needs a number}"); shift ;;
+    -j*) options+=(-j "${1#-j}") ;;
+    -*) echo "build.sh: unknown option $1 (build tool options go after --)" >&2; exit 2 ;;
+    *) targets+=("$1") ;;
+    esac
+    shift
+done
+cmake --build "$dir" "${options[@]}" ${targets[@]+--target "${targets[@]}"} ${native[@]+-- "${native[@]}"}
