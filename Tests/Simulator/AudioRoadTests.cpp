@@ -72,6 +72,21 @@ TEST_P(AudioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
     }
 }
 
+// A second run in the same process, as a second trade-in at the same desk: the operator of the
+// second run has not heard the loudspeaker that played in the first.
+TEST_F(AudioRoadTest, ADeadSpeakerAfterAWorkingOneIsStillHeardAsDead) {
+    auto first = walk("");
+    EXPECT_EQ(first["AUDIO_OPERATOR_CHECK"], "SUCCESS");
+
+    SimAudio::current().reset();
+    NSSandbox::useTemporaryRoot();
+    NSUserDefaults::resetStandardUserDefaults();
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    auto second = walk(R"({"speaker": "dead"})");
+    EXPECT_EQ(second["LOUDSPEAKER"], "FAIL");
+    EXPECT_EQ(second["AUDIO_OPERATOR_CHECK"], "FAIL");
+}
+
 // A dead speaker, receiver or bottom microphone: the fault matrix (Tests/EndToEnd) walks each of these
 // with this same session on the same device and checks more (the table, the stored run). Here, only
 // the states the matrix does not break.
