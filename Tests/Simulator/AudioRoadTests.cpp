@@ -40,7 +40,10 @@ protected:
         NSUserDefaults::resetStandardUserDefaults();
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
-    void TearDown() override { SimAudio::current().reset(); }
+    void TearDown() override {
+        road_sessions::endTest();
+        SimAudio::current().reset();
+    }
 
     // Walks the default session with the overlay; the results of the final transaction.
     nlohmann::json walk(const std::string& overlay) {
@@ -78,6 +81,7 @@ TEST_F(AudioRoadTest, ADeadSpeakerAfterAWorkingOneIsStillHeardAsDead) {
     auto first = walk("");
     EXPECT_EQ(first["AUDIO_OPERATOR_CHECK"], "SUCCESS");
 
+    road_sessions::endTest();
     SimAudio::current().reset();
     NSSandbox::useTemporaryRoot();
     NSUserDefaults::resetStandardUserDefaults();
