@@ -117,6 +117,11 @@ bool isAudioScreen(const std::string& screenClass) {
     return screens.count(screenClass) != 0;
 }
 
+void forgetAudioScreens() {
+    state() = {};
+    memory() = {};
+}
+
 bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& page,
                       const std::map<std::string, bool>& script) {
     auto& audio = SimAudio::current();

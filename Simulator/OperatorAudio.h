@@ -13,6 +13,9 @@
 
 // Whether the screen class is an audio screen the operator listens to.
 bool isAudioScreen(const std::string& screenClass);
+// A new operator starts with nothing heard: it forgets the screen it listened to and whether the
+// loudspeaker played in an earlier session of the same process.
+void forgetAudioScreens();
 // One step on the audio screen shown now; answers whether the operator did anything.
 bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& page,
                       const std::map<std::string, bool>& script);

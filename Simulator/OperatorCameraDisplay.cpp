@@ -398,6 +398,11 @@ bool isCameraDisplayScreen(const std::string& screenClass) {
     return screens.count(screenClass) != 0;
 }
 
+void forget() {
+    memory = Memory{};
+    pickerMemory = PickerMemory{};
+}
+
 bool act(const Ref<DXBaseViewController>& screen,
          const std::function<std::optional<bool>(const std::string&)>& scripted) {
     auto record = screen->info();

@@ -14,6 +14,9 @@
 
 namespace camera_operator {
 
+// A new operator starts with nothing seen: it forgets the screen and the camera screen it looked at
+// in an earlier session of the same process.
+void forget();
 // The system camera screen (UIImagePickerController) on top: the operator tries the camera's zoom,
 // focus and flash, then takes the picture, or cancels when the camera gives none. Answers whether
 // it did anything; false when no such screen is shown.

@@ -47,6 +47,14 @@ bool visible(const Ref<UIView>& view) {
 
 } // namespace
 
+ScriptedOperator::ScriptedOperator(std::map<std::string, std::string> faults, std::map<std::string, bool> script)
+    : faults_(std::move(faults)), script_(std::move(script)) {
+    // What the audio and camera screens' operator noted lives beside those screens' steps; a run
+    // begun after another in the same process must not answer from what the earlier one heard.
+    forgetAudioScreens();
+    camera_operator::forget();
+}
+
 bool ScriptedOperator::readFaults(const std::string& path, std::map<std::string, std::string>& faults,
                                   std::string* error) {
     std::ifstream file(path);

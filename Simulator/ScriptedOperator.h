@@ -20,9 +20,8 @@
 class ScriptedOperator {
 public:
     // `faults`: part name -> state, as in a faults overlay file. `script`: test key -> true (YES)
-    // or false (NO).
-    ScriptedOperator(std::map<std::string, std::string> faults, std::map<std::string, bool> script)
-        : faults_(std::move(faults)), script_(std::move(script)) {}
+    // or false (NO). The operator remembers nothing of an earlier operator's session.
+    ScriptedOperator(std::map<std::string, std::string> faults, std::map<std::string, bool> script);
 
     // Reads a faults overlay ({"part": "state", ...}); false with the reason in `error`.
     static bool readFaults(const std::string& path, std::map<std::string, std::string>& faults, std::string* error);

@@ -79,10 +79,11 @@ NS_IMPLEMENT_CLASS(UIApplication, UIResponder) {
 
 UIApplication::UIApplication()
     : schemes_{"http", "https", "tel", "telprompt", "sms", "mailto", "app-settings", "App-Prefs", "prefs"} {
-    uikit_detail::listenToHardware();
+    hardwareListener_ = uikit_detail::listenToHardware(Weak<UIApplication>(this));
 }
 
 UIApplication::~UIApplication() {
+    uikit_detail::stopListeningToHardware(hardwareListener_);
     for (auto& [n, cancel] : scheduled_) {
         *cancel = false;
     }

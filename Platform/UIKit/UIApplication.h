@@ -222,6 +222,7 @@ private:
     std::vector<std::pair<Ref<UILocalNotification>, std::shared_ptr<std::atomic<bool>>>> scheduled_;
     std::vector<Ref<UILocalNotification>> delivered_;
     mutable Ref<UIWindow> statusBarWindow_;
+    uint64_t hardwareListener_ = 0; // the device's keys and ghost touches, while this application lives
 };
 
 // Starts the application: makes the shared application (of the principal class, when named), the

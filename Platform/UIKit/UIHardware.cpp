@@ -9,8 +9,6 @@
 #include <UIKit/UITouch.h>
 #include <UIKit/UIWindow.h>
 
-#include <atomic>
-
 const Ref<NSString>& UIHardwareLockCompleteNotificationName() {
     static const Ref<NSString> name = NSString::from("com.apple.springboard.lockcomplete");
     return name;
@@ -23,10 +21,10 @@ void postLockComplete() {
                                          UIHardwareLockCompleteNotificationName().get(), nullptr, nullptr, true);
 }
 
-void deliverGhostTouches() {
+void deliverGhostTouches(const Ref<UIApplication>& app) {
     auto window = UIWindow::keyWindow();
     auto ghosts = SimTouchKeys::current().takeGhostTouches();
-    if (!window || UIApplication::sharedApplication()->applicationState() == UIApplicationStateBackground) {
+    if (!window || app->applicationState() == UIApplicationStateBackground) {
         return;
     }
     for (const auto& p : ghosts) {
@@ -43,8 +41,7 @@ void deliverGhostTouches() {
     }
 }
 
-void react(SimTouchKeys::Event event) {
-    auto app = UIApplication::sharedApplication();
+void react(const Ref<UIApplication>& app, SimTouchKeys::Event event) {
     auto& keys = SimTouchKeys::current();
     switch (event) {
     case SimTouchKeys::Event::Lock:
@@ -68,7 +65,7 @@ void react(SimTouchKeys::Event event) {
         }
         break;
     case SimTouchKeys::Event::GhostTouch:
-        deliverGhostTouches();
+        deliverGhostTouches(app);
         break;
     default:
         break;
@@ -79,12 +76,18 @@ void react(SimTouchKeys::Event event) {
 
 namespace uikit_detail {
 
-void listenToHardware() {
-    static std::atomic<bool> listening{false};
-    if (listening.exchange(true)) {
-        return;
-    }
-    SimTouchKeys::current().addListener([](SimTouchKeys::Event event) { onMain([event] { react(event); }); });
+uint64_t listenToHardware(const Weak<UIApplication>& app) {
+    return SimTouchKeys::current().addListener([app](SimTouchKeys::Event event) {
+        onMain([app, event] {
+            if (auto alive = app.lock()) {
+                react(alive, event);
+            }
+        });
+    });
+}
+
+void stopListeningToHardware(uint64_t token) {
+    SimTouchKeys::current().removeListener(token);
 }
 
 } // namespace uikit_detail

@@ -15,7 +15,12 @@
 // "com.apple.springboard.lockcomplete".
 const Ref<NSString>& UIHardwareLockCompleteNotificationName();
 
+class UIApplication;
+
 namespace uikit_detail {
-// Starts listening to the device's keys (once per process); the application calls it when made.
-void listenToHardware();
+// Starts listening to the device's keys for `app`: the application calls it when made and stops
+// (with the token answered) when it goes, so that an application that is gone, and the device's
+// ghost touches with it, are left alone. Events that arrive after `app` went are dropped.
+uint64_t listenToHardware(const Weak<UIApplication>& app);
+void stopListeningToHardware(uint64_t token);
 } // namespace uikit_detail

@@ -131,6 +131,7 @@ protected:
         ASSERT_TRUE(SimDevice::current().loadProfile(GetParam().device));
     }
     void TearDown() override {
+        road_sessions::endTest();
         setSessionKeys({});
         SimSensors::current().reset();
         SimAudio::current().reset();

@@ -29,6 +29,7 @@ protected:
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
     void TearDown() override {
+        road_sessions::endTest();
         setSessionKeys({});
         SimSensors::current().reset();
     }

@@ -27,6 +27,7 @@ protected:
         NSUserDefaults::resetStandardUserDefaults();
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
+    void TearDown() override { road_sessions::endTest(); }
 
     std::string writeFile(const std::string& name, const std::string& content) {
         auto path = NSSandbox::rootPath()->str() + "/" + name;

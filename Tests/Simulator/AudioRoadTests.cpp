@@ -40,7 +40,10 @@ protected:
         NSUserDefaults::resetStandardUserDefaults();
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
-    void TearDown() override { SimAudio::current().reset(); }
+    void TearDown() override {
+        road_sessions::endTest();
+        SimAudio::current().reset();
+    }
 
     // Walks the default session with the overlay; the results of the final transaction.
     nlohmann::json walk(const std::string& overlay) {
@@ -70,6 +73,22 @@ TEST_P(AudioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {
         bool fails = broken.failing.count(key) != 0;
         EXPECT_EQ(values[key] != "SUCCESS", fails) << broken.overlay << " " << key << " " << values[key];
     }
+}
+
+// A second run in the same process, as a second trade-in at the same desk: the operator of the
+// second run has not heard the loudspeaker that played in the first.
+TEST_F(AudioRoadTest, ADeadSpeakerAfterAWorkingOneIsStillHeardAsDead) {
+    auto first = walk("");
+    EXPECT_EQ(first["AUDIO_OPERATOR_CHECK"], "SUCCESS");
+
+    road_sessions::endTest();
+    SimAudio::current().reset();
+    NSSandbox::useTemporaryRoot();
+    NSUserDefaults::resetStandardUserDefaults();
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    auto second = walk(R"({"speaker": "dead"})");
+    EXPECT_EQ(second["LOUDSPEAKER"], "FAIL");
+    EXPECT_EQ(second["AUDIO_OPERATOR_CHECK"], "FAIL");
 }
 
 // A dead speaker, receiver or bottom microphone: the fault matrix (Tests/EndToEnd) walks each of these

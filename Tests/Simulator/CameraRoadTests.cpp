@@ -57,6 +57,7 @@ protected:
         SimCamera::current().reset();
     }
     void TearDown() override {
+        road_sessions::endTest();
         SimSensors::current().reset();
         SimCamera::current().reset();
     }

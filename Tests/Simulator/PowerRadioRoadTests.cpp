@@ -40,6 +40,7 @@ protected:
         NSUserDefaults::resetStandardUserDefaults();
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
+    void TearDown() override { road_sessions::endTest(); }
     RoadReport walk(const std::string& overlay) {
         RoadReport report;
         road_sessions::walk(overlay, report);

@@ -5,6 +5,7 @@
 
 #include <AppRoad.h>
 
+#include <Dispatch/Clock.h>
 #include <Foundation/NSFileManager.h>
 
 #include <gtest/gtest.h>
@@ -134,6 +135,17 @@ inline std::string walk(const std::string& overlay, RoadReport& report) {
     EXPECT_EQ(status, 0) << printed;
     expectProgressMatchesTable(printed, report);
     return printed;
+}
+
+// Ends a road's test as the platform fixture ends its tests: what is ready runs, the test-end
+// handlers take away what the road left (the application, and with it the app delegate's window and
+// screens; the driver's windows; the device's state), and nothing timed of the road reaches the next
+// test. A road's fixture calls it first in its TearDown.
+inline void endTest() {
+    DispatchClock::runUntilIdle();
+    DispatchClock::endTest();
+    DispatchClock::runUntilIdle();
+    DispatchClock::discardPendingTimers();
 }
 
 } // namespace road_sessions

@@ -42,7 +42,10 @@ protected:
         NSUserDefaults::resetStandardUserDefaults();
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
-    void TearDown() override { SimSensors::current().reset(); }
+    void TearDown() override {
+        road_sessions::endTest();
+        SimSensors::current().reset();
+    }
 
     // Walks the default session with the overlay; the printed output.
     std::string walk(const std::string& overlay, RoadReport& report) { return road_sessions::walk(overlay, report); }

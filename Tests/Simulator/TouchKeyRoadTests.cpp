@@ -38,6 +38,7 @@ protected:
         ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     }
     void TearDown() override {
+        road_sessions::endTest();
         SimSensors::current().reset();
         SimTouchKeys::current().reset();
         SimAudio::current().reset();

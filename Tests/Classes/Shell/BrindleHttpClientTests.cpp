@@ -228,7 +228,7 @@ TEST_F(BrindleHttpClientTests, RefusalsAreRepliesWithTheirMessages) {
 
 TEST_F(BrindleHttpClientTests, FailuresArriveAsOneError) {
     auto& service = startService();
-    client()->requestManager()->requestSerializer()->setTimeoutInterval(0.5);
+    shortenClientTimeout(0.5);
     struct Case {
         const char* what;
         std::function<void()> arrange;

@@ -313,7 +313,7 @@ TEST_F(FinalTransactionTests, EvaluateLeavesTheScreenOpen) {
 
 TEST_F(FinalTransactionTests, RefusalsAndFailuresReachTheOperator) {
     auto& service = startService();
-    client()->requestManager()->requestSerializer()->setTimeoutInterval(0.5);
+    shortenClientTimeout(0.5);
     showResults({test("A", 1), test("B", 2)});
     struct Case {
         std::function<void()> arrange;

@@ -1,7 +1,8 @@
 // Fixture of the shell tests: the screen fixture (sandbox, user defaults, device, window) plus a
 // loopback transaction service whose address is stored as the session's web service. The service
-// runs in real time, so tests that talk to it turn the main loop in real time; the client's
-// time-out is shortened for them instead of waiting 15 seconds.
+// runs in real time, so tests that talk to it turn the main loop in real time; tests that wait for
+// the client's time-out shorten it (`shortenClientTimeout`) instead of waiting 15 seconds, and the
+// fixture puts it back when the test ends.
 #pragma once
 
 #include "MainLoop.h"
@@ -18,7 +19,18 @@ protected:
         if (service_) {
             service_->stop();
         }
+        if (clientTimeoutShortened_) {
+            // The client is one per process: the next test sends with the time-out the app has.
+            client()->requestManager()->requestSerializer()->setTimeoutInterval(BrindleTransactionTimeout);
+            clientTimeoutShortened_ = false;
+        }
         ScreenTestCase::TearDown();
+    }
+
+    // Shortens the shared client's time-out for this test, for cases that wait for one to run out.
+    void shortenClientTimeout(double seconds) {
+        client()->requestManager()->requestSerializer()->setTimeoutInterval(seconds);
+        clientTimeoutShortened_ = true;
     }
 
     // Starts the service and stores the session the way the session join does.
@@ -53,4 +65,5 @@ protected:
     }
 
     std::unique_ptr<LoopbackTransactionService> service_;
+    bool clientTimeoutShortened_ = false;
 };

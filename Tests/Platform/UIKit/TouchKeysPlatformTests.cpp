@@ -263,3 +263,28 @@ TEST_F(TouchKeysPlatformTests, AGhostTouchIsATapNobodyMade) {
     EXPECT_DOUBLE_EQ(screen->began[0].y, 70);
     EXPECT_EQ(screen->ended, 1u);
 }
+
+// The system listens to the device for the application in front: once that application is gone
+// (as at the end of a test, when the next one starts with none) the device's ghost touches wait for
+// whoever takes them.
+TEST_F(TouchKeysPlatformTests, AnApplicationThatIsGoneNoLongerListensToTheDevice) {
+    Weak<UIApplication> first(UIApplication::sharedApplication().get());
+    UIApplication::sharedApplication()->launchWithOptions(nullptr);
+    DispatchClock::endTest();
+    DispatchClock::runUntilIdle();
+    ASSERT_FALSE(first.lock()) << "the application went with the test-end handlers";
+
+    keys.injectGhostTouch(60, 70);
+    auto ghosts = keys.takeGhostTouches();
+    ASSERT_EQ(ghosts.size(), 1u);
+    EXPECT_DOUBLE_EQ(ghosts[0].x, 60);
+    EXPECT_TRUE(screen->began.empty());
+
+    // The next application listens again.
+    UIApplication::sharedApplication()->launchWithOptions(nullptr);
+    UITestDriver::showRootViewController(screen);
+    keys.injectGhostTouch(30, 40);
+    EXPECT_TRUE(keys.takeGhostTouches().empty());
+    ASSERT_EQ(screen->began.size(), 1u);
+    EXPECT_DOUBLE_EQ(screen->began[0].y, 40);
+}
