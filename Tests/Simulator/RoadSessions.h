@@ -5,8 +5,8 @@
 
 #include <AppRoad.h>
 
-#include <Dispatch/Clock.h>
 #include <Foundation/NSFileManager.h>
+#include <Support/PlatformTestCase.h>
 
 #include <gtest/gtest.h>
 
@@ -137,15 +137,12 @@ inline std::string walk(const std::string& overlay, RoadReport& report) {
     return printed;
 }
 
-// Ends a road's test as the platform fixture ends its tests: what is ready runs, the test-end
-// handlers take away what the road left (the application, and with it the app delegate's window and
-// screens; the driver's windows; the device's state), and nothing timed of the road reaches the next
-// test. A road's fixture calls it first in its TearDown.
+// Ends a road's test as the platform fixture ends its tests: the test-end handlers take away what
+// the road left (the application, and with it the app delegate's window and screens; the driver's
+// windows; the device's state), and nothing timed of the road reaches the next test. A road's
+// fixture calls it first in its TearDown.
 inline void endTest() {
-    DispatchClock::runUntilIdle();
-    DispatchClock::endTest();
-    DispatchClock::runUntilIdle();
-    DispatchClock::discardPendingTimers();
+    PlatformTestCase::endTestOfProcess();
 }
 
 } // namespace road_sessions

@@ -27,20 +27,25 @@ protected:
     }
 
     void TearDown() override {
-        // Finish what is ready now and drop what waits for a later time, so that nothing of this test
-        // runs during the next one.
-        DispatchClock::runUntilIdle();
-        // What test helpers kept for this test (the UI driver's windows) goes now, and whatever its
-        // release starts runs now too.
-        DispatchClock::endTest();
-        DispatchClock::runUntilIdle();
-        DispatchClock::discardPendingTimers();
+        endTestOfProcess();
         // A test may read its resources from a bundle folder of its own; the next one reads the
         // build's again.
         NSSandbox::setBundlePath(nullptr);
     }
 
 public:
+    // Ends a test so that the next one in the same process starts as a fresh process would: finishes
+    // what is ready now, runs the test-end handlers (the UI driver's windows, the application, the
+    // device's state) and whatever they start, and drops what waits for a later time, so that nothing
+    // of this test runs during the next one. Fixtures not built on this one (the simulator's roads)
+    // call it from their own TearDown.
+    static void endTestOfProcess() {
+        DispatchClock::runUntilIdle();
+        DispatchClock::endTest();
+        DispatchClock::runUntilIdle();
+        DispatchClock::discardPendingTimers();
+    }
+
     // Moves the virtual clock forward, running everything that falls due on the way.
     static void advance(double seconds) { DispatchClock::advance(seconds); }
     // Runs everything that is ready now, without moving the clock.
