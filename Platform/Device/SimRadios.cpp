@@ -119,15 +119,15 @@ void SimRadios::reset() {
         interfaceTableReadable_ = true;
         forcedError_.reset();
         promptAnswer_ = PromptAnswer::Present;
-        promptDelay_ = 1.0;
+        promptDelay_ = kPromptDelay;
         peripherals_ = defaultPeripherals();
         // The record starts again; a prompt still waiting is never answered.
         firstPromptId_ += prompts_.size();
         prompts_.clear();
         replies_.clear();
         calls_.clear();
-        callDuration_ = 5.0;
-        settingsDuration_ = 3.0;
+        callDuration_ = kCallDuration;
+        settingsDuration_ = kSettingsDuration;
         enrolInSettings_ = true;
         systemPages_.clear();
         composeResult_ = ComposeResult::Sent;

@@ -148,18 +148,23 @@ private:
     void notify(Change change);
     void finishPrompt(uint64_t id, bool present);
 
+    // The scripted answers' defaults, where a fresh device and every reset start.
+    static constexpr double kPromptDelay = 1.0;
+    static constexpr double kCallDuration = 5.0;
+    static constexpr double kSettingsDuration = 3.0;
+
     mutable std::mutex mutex_;
     State states_[5] = {};
     bool interfaceTableReadable_ = true;
     std::optional<int> forcedError_;
     PromptAnswer promptAnswer_ = PromptAnswer::Present;
-    double promptDelay_ = 1.0;
+    double promptDelay_ = kPromptDelay;
     std::vector<BiometricPrompt> prompts_;
     uint64_t firstPromptId_ = 0; // the id of prompts_[0]: ids stay unique across resets
     std::vector<std::function<void(bool, int)>> replies_;
     std::vector<Call> calls_;
-    double callDuration_ = 5.0;
-    double settingsDuration_ = 3.0;
+    double callDuration_ = kCallDuration;
+    double settingsDuration_ = kSettingsDuration;
     bool enrolInSettings_ = true;
     std::vector<std::string> systemPages_;
     ComposeResult composeResult_ = ComposeResult::Sent;
