@@ -129,8 +129,6 @@ TEST_F(CameraAttributeScreenTest, PickerIconOnTheSmallestScreenSitsAtTheTopEdge)
     auto icon = pickerIcon(screen);
     ASSERT_TRUE(icon);
     EXPECT_EQ(icon->frame(), CGRectMake(270, 0, 50, 40));
-    ASSERT_TRUE(icon->image());
-    EXPECT_EQ(icon->image(), UIImage::imageNamed("icon_picture_app_front_advanced"_ns));
 }
 
 TEST_F(CameraAttributeScreenTest, NoPickerIconOnATablet) {

@@ -175,6 +175,7 @@ TEST_F(DisplayScreenTest, TheStepFillsQuestionIsBlackOnWhiteAndWhiteOnBlack) {
     EXPECT_FALSE(step->label()->isHidden());
     tap(step->hideButtons()); // Retry keeps the colour, and the label's with it
     EXPECT_TRUE(step->label()->textColor()->isEqual(UIColor::whiteColor()));
+    advance(1.5);
     answer(true);
     EXPECT_EQ(result(), 1);
 }

@@ -97,7 +97,7 @@ TEST_F(CombineKeyScreenTests, AStartAtVolumeZeroIsRaisedSoThatBothKeysCount) {
     ASSERT_TRUE(UITestDriver::tapView(screen->nextBtn()));
     settle();
     EXPECT_TRUE(ended());
-    EXPECT_EQ(result(), DXTestResultFail); // the chord was never pressed
+    EXPECT_EQ(result(), DXTestResultFail);       // the chord was never pressed
     EXPECT_FLOAT_EQ(audio.outputVolume(), left); // not put back to 0.0
 }
 
