@@ -354,11 +354,8 @@ void CombineKeyViewController::passAction(const id& sender) {
     }
     auto row = cast<CombineKeyModel>(itemList()->objectAtIndex(static_cast<NSUInteger>(path->row())));
     row->setPassstate(row->passstate() == 1 ? 2 : 1);
-    bool failed = row->passstate() == 2;
+    // The row's sub-result stays as it was ("NOT_TEST"): the test's result carries the failure.
     auto key = row->subtestkey();
-    if (info() && info()->subTestItemsResult() && key) {
-        info()->subTestItemsResult()->setObjectForKey(failed ? "FAIL"_ns : "NOT_TEST"_ns, key);
-    }
     const std::string k = key ? key->str() : "";
     if (k == kVolumeUpKey) {
         setIsStopVolumeUp(!isStopVolumeUp());
