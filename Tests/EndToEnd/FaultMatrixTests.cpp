@@ -73,8 +73,8 @@ std::vector<MatrixCase> matrixCases() {
             if (!everyDevice && !ownPath && device != SimDevice::defaultProfile) {
                 continue; // the same path as on the default device, which runs it
             }
-            MatrixCase c{device, row["part"], row["fault"], rowsOfPart[row["part"]] > 1, row.value("family", ""),
-                         {},     {}};
+            MatrixCase c{device, row["part"], row["fault"], false, row.value("family", ""), {}, {}};
+            c.namedByFault = rowsOfPart[c.part] > 1;
             auto tests = row["tests"];
             if (row.contains("devices") && row["devices"].contains(device)) {
                 tests = row["devices"][device];

@@ -45,7 +45,7 @@ Ref<NSString> MakeCallViewController::dialableNumber(const Ref<DXTestModel>& rec
     id extra = params ? params->objectForKey("extra"_ns) : nullptr;
     auto extras = cast<NSDictionary>(extra);
     if (extra && !extras) {
-        return nullptr; // a profile that gives something else than a dictionary there is broken
+        return nullptr; // a profile that gives anything but a dictionary there is broken
     }
     id given = extras ? extras->objectForKey("liveCallNum"_ns) : nullptr;
     auto text = cast<NSString>(given);
