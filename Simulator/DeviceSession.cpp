@@ -14,10 +14,6 @@
 
 namespace {
 
-// Tests the simulated session cannot pass on a sound device: the call test dials the number the
-// station's profile gives, which the loopback back office has none of.
-const std::string kNotWalkable[] = {"LIVECALL"};
-
 Ref<NSDictionary> bundlePropertyList(const char* name) {
     auto path = NSBundle::mainBundle()->pathForResourceOfType(NSString::from(name), "plist"_ns);
     auto data = path ? NSData::dataWithContentsOfFile(path) : nullptr;
@@ -79,9 +75,6 @@ std::vector<std::string> supportedSessionKeys() {
         Class cls = entry.controller ? NSClassFromString(entry.controller) : nullptr;
         if (!cls) {
             continue; // no screen for it yet
-        }
-        if (std::find(std::begin(kNotWalkable), std::end(kNotWalkable), entry.key) != std::end(kNotWalkable)) {
-            continue;
         }
         switch (manager->isSupportWithKeySupportList(NSString::from(entry.key), support)) {
         case DXSupportNo:

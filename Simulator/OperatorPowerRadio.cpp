@@ -172,9 +172,10 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (!asking) {
             return false;
         }
+        // The screen dials as it appears, a moment before the operator looks at it.
         bool connected = false;
         for (const auto& call : SimRadios::current().calls()) {
-            if (call.at >= seen.since) {
+            if (call.at >= seen.since - 1.0) {
                 connected = call.connected;
             }
         }

@@ -178,6 +178,9 @@ bool SimCamera::applyFaults(const std::string& text, std::string* error) {
         }
         return false;
     };
+    if (text.find('\0') != std::string::npos) {
+        return fail("the faults overlay holds a NUL byte"); // the JSON reader stops at one
+    }
     json root = json::parse(text, nullptr, false);
     if (!root.is_object()) {
         return fail("the faults overlay is not a JSON object");

@@ -156,6 +156,10 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
     std::vector<Camera> cameras;
     SystemState system;
     try {
+        // The JSON reader takes a NUL byte for the end of the text: a profile ends at its last byte.
+        if (text.find('\0') != std::string::npos) {
+            throw std::invalid_argument("the profile holds a NUL byte");
+        }
         json root = json::parse(text);
         if (!root.is_object()) {
             throw std::invalid_argument("the profile is not a JSON object");

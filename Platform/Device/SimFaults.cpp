@@ -30,6 +30,10 @@ bool parse(const std::string& text, const std::function<bool(const std::string&)
         }
         return false;
     };
+    if (text.find('\0') != std::string::npos) {
+        // The JSON reader would take it for the end of the text and read what came before alone.
+        return fail("the faults overlay holds a NUL byte");
+    }
     auto root = nlohmann::ordered_json::parse(text, nullptr, false);
     if (root.is_discarded() || !root.is_object()) {
         return fail("the faults overlay is not a JSON object");

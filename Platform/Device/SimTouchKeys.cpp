@@ -149,6 +149,9 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
     std::optional<ForceState> force;
     std::vector<std::pair<Key, KeyState>> keys;
     try {
+        if (text.find('\0') != std::string::npos) {
+            throw std::invalid_argument("the faults overlay holds a NUL byte"); // the JSON reader stops at one
+        }
         json root = json::parse(text);
         if (!root.is_object()) {
             throw std::invalid_argument("the faults overlay is not a JSON object");

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -436,6 +437,14 @@ id NSJSONSerialization::JSONObjectWithDataOptionsError(const Ref<NSData>& data, 
     }
     Builder builder(options);
     const auto* first = reinterpret_cast<const char*>(data->bytes());
+    // The parser takes a NUL byte for the end of its input and would accept what came before it
+    // alone. JSON has no place for one (within a string it must be escaped), and the document ends at
+    // its last byte: a NUL anywhere is an error.
+    if (const void* nul = std::memchr(first, 0, data->length())) {
+        setError(error,
+                 "Unexpected NUL byte (around byte " + std::to_string(static_cast<const char*>(nul) - first) + ").");
+        return nullptr;
+    }
     bool ok = false;
     try {
         ok = JSON::sax_parse(first, first + data->length(), &builder);

@@ -32,6 +32,11 @@ bool send(const id& target, SEL selector, const std::vector<id>& args, id* resul
 
 } // namespace
 
+const Ref<NSString>& GKSessionErrorDomain() {
+    static const Ref<NSString>& domain = *new Ref<NSString>(NSString::from("com.apple.gamekit.GKSessionErrorDomain"));
+    return domain;
+}
+
 GKSession::GKSession(const Ref<NSString>&, const Ref<NSString>&, GKSessionMode) {}
 
 Ref<NSArray> GKSession::connectedPeers() const {
@@ -46,14 +51,32 @@ Ref<NSString> GKSession::displayNameForPeer(const Ref<NSString>& peerID) const {
     return peerID;
 }
 
-void GKSession::connectToPeerWithTimeout(const Ref<NSString>& peerID, double) {
+bool GKSession::connect(const Ref<NSString>& peerID) {
     auto peers = SimRadios::current().nearbyPeers();
     if (!peerID || std::find(peers.begin(), peers.end(), peerID->str()) == peers.end()) {
-        return;
+        return false;
+    }
+    if (std::find(connected_.begin(), connected_.end(), peerID->str()) != connected_.end()) {
+        return true; // connected already
     }
     connected_.push_back(peerID->str());
     send(delegate(), "session:peer:didChangeState:",
          {Ref<GKSession>(this), peerID, NSNumber::numberWithInteger(GKPeerStateConnected)});
+    return true;
+}
+
+void GKSession::connectToPeerWithTimeout(const Ref<NSString>& peerID, double) {
+    (void)connect(peerID);
+}
+
+bool GKSession::acceptConnectionFromPeerError(const Ref<NSString>& peerID, Ref<NSError>* error) {
+    if (connect(peerID)) {
+        return true;
+    }
+    if (error) {
+        *error = NSError::errorWithDomainCodeUserInfo(GKSessionErrorDomain(), GKSessionPeerNotFoundError, nullptr);
+    }
+    return false;
 }
 
 bool GKSession::sendDataToAllPeersWithDataModeError(const Ref<NSData>&, GKSendDataMode, Ref<NSError>* error) {

@@ -5,6 +5,11 @@
 // (`peerPickerController:didConnectPeer:toSession:`). With Bluetooth off, or when nothing is found
 // within `kPatience` seconds, the person cancels (`peerPickerControllerDidCancel:`). Delegates are
 // held weakly and called by selector on the main thread; a dismissed picker tells nothing more.
+//
+// A session reaches the devices in Bluetooth range (SimRadios' nearby peers): connecting to one, or
+// accepting its request, connects it and tells the session's delegate
+// (`session:peer:didChangeState:` with GKPeerStateConnected); a peer out of reach is not connected
+// (accepting it fails with GKSessionPeerNotFoundError).
 #pragma once
 
 #include <Foundation/NSArray.h>
@@ -24,6 +29,9 @@ enum GKPeerConnectionState : NSInteger {
 };
 enum GKSessionMode : NSInteger { GKSessionModeServer = 0, GKSessionModeClient = 1, GKSessionModePeer = 2 };
 enum GKSendDataMode : NSInteger { GKSendDataReliable = 0, GKSendDataUnreliable = 1 };
+// The session's errors (domain `GKSessionErrorDomain()`).
+enum GKSessionError : NSInteger { GKSessionPeerNotFoundError = 30501 };
+const Ref<NSString>& GKSessionErrorDomain(); // "com.apple.gamekit.GKSessionErrorDomain"
 
 class GKSession : public NSObject {
     NS_OBJECT(GKSession, NSObject)
@@ -39,12 +47,17 @@ public:
     Ref<NSArray> connectedPeers() const;
     Ref<NSString> displayNameForPeer(const Ref<NSString>& peerID) const;
     void connectToPeerWithTimeout(const Ref<NSString>& peerID, double timeout);
+    // Accepts a peer's request to connect: YES once it is connected, NO (with the error) when the
+    // peer is not in reach.
+    bool acceptConnectionFromPeerError(const Ref<NSString>& peerID, Ref<NSError>* error);
     bool sendDataToAllPeersWithDataModeError(const Ref<NSData>& data, GKSendDataMode mode, Ref<NSError>* error);
     void disconnectFromAllPeers();
     // The session's record: the data it sent.
     size_t sentCount() const noexcept { return sent_; }
 
 private:
+    // Connects a peer in reach and tells the delegate; false when it is not in reach.
+    bool connect(const Ref<NSString>& peerID);
     Weak<NSObject> delegate_;
     bool available_ = true;
     std::vector<std::string> connected_;

@@ -37,6 +37,7 @@ struct MatrixCase {
     std::string device;
     std::string part;   // "" for the clean run
     std::string fault;  // the part's state in the overlay
+    bool namedByFault;  // the part has rows for more than one fault: the case's name says which
     std::string family; // the family of tests the run walks besides the questions
     std::set<std::string> dependents;
     std::set<std::string> leftOut; // tests the app drops from the run with the part broken
@@ -55,11 +56,15 @@ std::vector<MatrixCase> matrixCases() {
     std::vector<MatrixCase> cases;
     auto table = dependentsTable();
     for (const auto& device : SimDevice::availableProfiles()) {
-        cases.push_back({device, "", "", "", {}, {}});
+        cases.push_back({device, "", "", false, "", {}, {}});
         if (!table.is_object()) {
             continue;
         }
         bool everyDevice = table.value("everyDevice", false);
+        std::map<std::string, int> rowsOfPart;
+        for (const auto& row : table["parts"]) {
+            ++rowsOfPart[row["part"].get<std::string>()];
+        }
         for (const auto& row : table["parts"]) {
             if (row.value("question", false) && device != SimDevice::defaultProfile) {
                 continue; // the operator's answer does not depend on the device
@@ -68,7 +73,8 @@ std::vector<MatrixCase> matrixCases() {
             if (!everyDevice && !ownPath && device != SimDevice::defaultProfile) {
                 continue; // the same path as on the default device, which runs it
             }
-            MatrixCase c{device, row["part"], row["fault"], row.value("family", ""), {}, {}};
+            MatrixCase c{device, row["part"], row["fault"], false, row.value("family", ""), {}, {}};
+            c.namedByFault = rowsOfPart[c.part] > 1;
             auto tests = row["tests"];
             if (row.contains("devices") && row["devices"].contains(device)) {
                 tests = row["devices"][device];
@@ -87,6 +93,9 @@ std::vector<MatrixCase> matrixCases() {
 
 std::string caseName(const testing::TestParamInfo<MatrixCase>& info) {
     std::string name = info.param.device + "_" + (info.param.part.empty() ? "clean" : info.param.part);
+    if (info.param.namedByFault) {
+        name += "_" + info.param.fault;
+    }
     for (auto& ch : name) {
         if (!std::isalnum(static_cast<unsigned char>(ch))) {
             ch = '_';
@@ -213,9 +222,12 @@ TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalo
         return std::find(keys.begin(), keys.end(), key.get<std::string>()) != keys.end();
     };
     std::set<std::string> parts;
+    std::set<std::pair<std::string, std::string>> rows;
     for (const auto& row : table["parts"]) {
         auto part = row["part"].get<std::string>();
-        EXPECT_TRUE(parts.insert(part).second) << part << " is listed twice";
+        parts.insert(part);
+        EXPECT_TRUE(rows.insert({part, row["fault"].get<std::string>()}).second)
+            << part << " is listed twice with the fault " << row["fault"];
         EXPECT_NE(std::find(known.begin(), known.end(), part), known.end()) << part;
         EXPECT_FALSE(road_sessions::family(row.value("family", "")).empty()) << part << ": no such family";
         EXPECT_FALSE(row["tests"].empty()) << part;

@@ -1,7 +1,8 @@
 // Fuzzes the HTTP client's response serializers with what a server may send. The first byte picks
 // the serializer and its settings, the second the status code and the content type; the rest is
 // the body. An XML reply is also parsed to the end. Any reply must give an object, an error or
-// both, never a crash or a leak.
+// both, never a crash or a leak; a JSON reply with a NUL byte anywhere (no place in a JSON text, nor
+// its end) gives no object.
 #include <Networking/HCCompoundResponseSerializer.h>
 #include <Networking/HCHTTPResponseSerializer.h>
 #include <Networking/HCImageResponseSerializer.h>
@@ -19,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -73,6 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     auto body = NSData::dataWithBytesLength(bytes + 2, size - 2);
     Ref<NSError> error;
     id object = serializer->responseObjectForResponseDataError(response, body, &error);
+    bool json = bytes[0] % 7 == 1 || bytes[0] % 7 == 2;
+    if (json && object && std::memchr(bytes + 2, 0, size - 2)) {
+        __builtin_trap();
+    }
     if (auto parser = cast<NSXMLParser>(object)) {
         parser->parse();
     }

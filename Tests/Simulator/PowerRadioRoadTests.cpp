@@ -1,7 +1,7 @@
 // The power, radio and status tests of the default session on the simulated phone, end to end: the
-// scripted operator plugs the charger and the computer, lays the phone on the pad, sends the text
-// and enrols when asked, and a faults overlay that breaks one part fails exactly the tests that
-// use it. A part the device lacks takes the tests that need it out of the session instead.
+// scripted operator plugs the charger and the computer, lays the phone on the pad, speaks on the
+// call to the carrier's service number, sends the text and enrols when asked, and a faults overlay that breaks one part
+// fails exactly the tests that use it. A part the device lacks takes the tests that need it out of the session instead.
 #include "AppRoad.h"
 #include "RoadSessions.h"
 
@@ -64,7 +64,8 @@ TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUse
     for (auto key = defaultSessionKeys(); *key; ++key) {
         EXPECT_EQ(resultOf(report, *key), "PASS") << *key;
     }
-    // The charger, the computer and the pad were plugged in turn; the message went out.
+    // The charger, the computer and the pad were plugged in turn; the carrier's service number was
+    // called (the session's profile gives no number), and the message went out.
     std::set<SimPower::Source> plugged;
     for (const auto& event : SimPower::current().plugHistory()) {
         if (event.plugged) {
@@ -72,6 +73,9 @@ TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUse
         }
     }
     EXPECT_EQ(plugged.size(), 3u);
+    ASSERT_EQ(SimRadios::current().calls().size(), 1u);
+    EXPECT_EQ(SimRadios::current().calls()[0].number, "611");
+    EXPECT_TRUE(SimRadios::current().calls()[0].connected);
     ASSERT_FALSE(SimRadios::current().messages().empty());
     EXPECT_TRUE(SimRadios::current().messages().back().sent);
 }
@@ -115,8 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenPart{"DeadUSBPort", R"({"computerUSB": "dead"})", {"COMPUTER_USB_PLUG_TEST"}, {}},
                     BrokenPart{"DeadPad", R"({"wirelessCharging": "dead"})", {"WIRELESS_CHARGING_TEST"}, {}},
                     BrokenPart{"WiFiOff", R"({"wifi": "off"})", {"WIFI_TEST"}, {}},
+                    BrokenPart{"DeadWiFi", R"({"wifi": "dead"})", {"WIFI_TEST"}, {}},
                     BrokenPart{"BluetoothOff", R"({"bluetooth": "off"})", {"BLUETOOTH_TEST"}, {}},
-                    BrokenPart{"NoCarrier", R"({"carrier": "absent"})", {"SMS_TEST"}, {"SIM_TRAY_TEST", "RF"}},
+                    BrokenPart{
+                        "NoCarrier", R"({"carrier": "absent"})", {"LIVECALL", "SMS_TEST"}, {"SIM_TRAY_TEST", "RF"}},
+                    BrokenPart{"DeadCarrier", R"({"carrier": "dead"})", {"LIVECALL", "RF"}, {}},
                     BrokenPart{"DeadBiometrics", R"({"biometrics": "dead"})", {"FACEID"}, {}},
                     BrokenPart{"NotEnrolled", R"({"biometrics": "notEnrolled"})", {}, {}},
                     BrokenPart{"Jailbroken", R"({"jailbroken": "yes"})", {"JAILBREAK_TEST"}, {}}),

@@ -46,7 +46,7 @@ inline std::vector<std::string> touchKeys() {
 }
 inline std::vector<std::string> powerRadio() {
     return with({"JAILBREAK_TEST", "WIFI_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "DEVICE_INFO_TEST",
-                 "BATTERY_TEST", "WIRELESS_CHARGING_TEST", "SMS_TEST", "FACEID", "RF", "BLUETOOTH_TEST"});
+                 "BATTERY_TEST", "WIRELESS_CHARGING_TEST", "LIVECALL", "SMS_TEST", "FACEID", "RF", "BLUETOOTH_TEST"});
 }
 
 inline std::vector<std::string> questions() {

@@ -33,6 +33,9 @@ NS_IMPLEMENT_CLASS(BluetoothViewController, DXBaseViewController) {
     b.method("peerPickerController:didConnectPeer:toSession:", &B::peerPickerControllerDidConnectPeerToSession);
     b.method("peerPickerControllerDidCancel:", &B::peerPickerControllerDidCancel);
     b.method("session:peer:didChangeState:", &B::sessionPeerDidChangeState);
+    b.method("session:didReceiveConnectionRequestFromPeer:", &B::sessionDidReceiveConnectionRequestFromPeer);
+    b.method("receiveData:fromPeer:inSession:context:", &B::receiveDataFromPeerInSessionContext);
+    b.method("translatePeerIdToDisplayname:", &B::translatePeerIdToDisplayname);
     b.property("cm", &B::cm, &B::setCm);
     b.conformsTo(NS_PROTOCOL(CBCentralManagerDelegate));
     b.conformsTo(NS_PROTOCOL(CBPeripheralDelegate));
@@ -218,15 +221,21 @@ void BluetoothViewController::peerPickerControllerDidConnectPeerToSession(const 
     if (session) {
         session->setDelegate(Ref<BluetoothViewController>(this));
         outMessage(
-            NSString::stringWithFormat("connect peer(%@) successed.send data.", session->displayNameForPeer(peer)));
-        Ref<NSError> error;
-        if (session->sendDataToAllPeersWithDataModeError(peerMessage(), GKSendDataReliable, &error)) {
-            setHasConnectedPeer(true);
-        }
+            NSString::stringWithFormat("connect peer(%@) successed.send data.", translatePeerIdToDisplayname(peer)));
+        sendPeerMessage(session);
     }
     if (auto p = cast<GKPeerPickerController>(picker); p && p->isVisible()) {
         NSLog("[self.peerPicker dismiss];");
         p->dismiss();
+    }
+}
+
+void BluetoothViewController::sendPeerMessage(const Ref<GKSession>& session) {
+    Ref<NSError> error;
+    if (session->sendDataToAllPeersWithDataModeError(peerMessage(), GKSendDataReliable, &error)) {
+        setHasConnectedPeer(true);
+    } else {
+        NSLog("The peer message was not sent: %@", error);
     }
 }
 
@@ -241,12 +250,53 @@ void BluetoothViewController::peerPickerControllerDidCancel(const id& picker) {
 void BluetoothViewController::sessionPeerDidChangeState(const Ref<GKSession>& session, const Ref<NSString>& peer,
                                                         NSInteger state) {
     setSession(session);
-    auto name = session ? session->displayNameForPeer(peer) : "unknown device."_ns;
-    if (state == GKPeerStateConnected) {
-        outMessage(NSString::stringWithFormat("connect peer(%@) successed.send data.", name));
-    } else if (state == GKPeerStateDisconnected) {
+    switch (state) {
+    case GKPeerStateAvailable:
+        outMessage(NSString::stringWithFormat("find a peer(%@) at there.", translatePeerIdToDisplayname(peer)));
+        if (session) {
+            session->connectToPeerWithTimeout(peer, 10.0);
+        }
+        break;
+    case GKPeerStateConnected:
+        outMessage(
+            NSString::stringWithFormat("connect peer(%@) successed.send data.", translatePeerIdToDisplayname(peer)));
+        if (session) {
+            sendPeerMessage(session);
+        }
+        break;
+    case GKPeerStateDisconnected:
         outMessage("session was disconnected."_ns);
+        if (session) {
+            session->disconnectFromAllPeers();
+        }
+        break;
+    default:
+        break;
     }
+}
+
+void BluetoothViewController::sessionDidReceiveConnectionRequestFromPeer(const Ref<GKSession>& session,
+                                                                         const Ref<NSString>& peer) {
+    outMessage(
+        NSString::stringWithFormat("receive a connection request from peer(%@).", translatePeerIdToDisplayname(peer)));
+    Ref<NSError> error;
+    if (session && !session->acceptConnectionFromPeerError(peer, &error)) {
+        NSLog("The connection of peer %@ was not accepted: %@", peer, error);
+    }
+}
+
+void BluetoothViewController::receiveDataFromPeerInSessionContext(const Ref<NSData>& data, const Ref<NSString>& peer,
+                                                                  const Ref<GKSession>&, const id&) {
+    outMessage(NSString::stringWithFormat("receive data from peer(%@)", translatePeerIdToDisplayname(peer)));
+    setHasReceiveData(true);
+    if (data && data->isEqual(peerMessage())) {
+        NSLog("Yey!");
+    }
+}
+
+Ref<NSString> BluetoothViewController::translatePeerIdToDisplayname(const Ref<NSString>& peer) {
+    auto current = session();
+    return current ? current->displayNameForPeer(peer) : "unknown device."_ns;
 }
 
 void BluetoothViewController::centralManagerDidUpdateState(const Ref<CBCentralManager>& central) {

@@ -6,9 +6,11 @@
 // and ends it. The operator does not answer; leaving the screen stops the chain and dismisses the
 // picker.
 //
-// The screen also answers a Bluetooth Low Energy central manager and its peripherals: powered on it
-// counts Bluetooth as on, scans and connects to what it finds; powered off fails the test. Its own
-// flow never makes a manager (`cm` stays nil unless someone gives it one).
+// The screen also answers a peer session as its delegate and data handler (connects a peer in view,
+// sends a connected one the peer message, accepts a connection request, notes data from a peer),
+// and a Bluetooth Low Energy central manager and its peripherals: powered on it counts Bluetooth as
+// on, scans and connects to what it finds; powered off fails the test. Its own flow never makes a
+// manager (`cm` stays nil unless someone gives it one) nor hands a session those calls.
 #pragma once
 
 #include <Core/DXBaseViewController.h>
@@ -47,7 +49,16 @@ public:
     void peerPickerControllerDidConnectPeerToSession(const id& picker, const Ref<NSString>& peer,
                                                      const Ref<GKSession>& session);
     void peerPickerControllerDidCancel(const id& picker);
+    // A peer in view is connected (10 s), a connected one is sent the peer message, and a
+    // disconnection ends the session's other connections too.
     void sessionPeerDidChangeState(const Ref<GKSession>& session, const Ref<NSString>& peer, NSInteger state);
+    // A peer's request to connect is accepted.
+    void sessionDidReceiveConnectionRequestFromPeer(const Ref<GKSession>& session, const Ref<NSString>& peer);
+    // Data from a peer: noted in the log and in `hasReceiveData`.
+    void receiveDataFromPeerInSessionContext(const Ref<NSData>& data, const Ref<NSString>& peer,
+                                             const Ref<GKSession>& session, const id& context);
+    // The name `session` knows the peer by; "unknown device." without a session.
+    Ref<NSString> translatePeerIdToDisplayname(const Ref<NSString>& peer);
     // Central-manager and peripheral delegate.
     void centralManagerDidUpdateState(const Ref<CBCentralManager>& central);
     void centralManagerDidDiscoverPeripheralAdvertisementDataRSSI(const Ref<CBCentralManager>& central,
@@ -66,5 +77,7 @@ public:
 
 private:
     Ref<RXSignal> flagSignal(const char* key);
+    // Sends the peer message to every connected peer; a message taken counts as a connected peer.
+    void sendPeerMessage(const Ref<GKSession>& session);
     void failureEnding(bool markItem);
 };

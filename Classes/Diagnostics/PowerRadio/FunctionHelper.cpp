@@ -70,6 +70,22 @@ bool FunctionHelper::hasSim() {
     return code && code->length() > 0;
 }
 
+bool FunctionHelper::hasCameraWithPosition(AVCaptureDevicePosition position) {
+    auto devices = AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo());
+    for (const id& item : *devices) {
+        auto device = cast<AVCaptureDevice>(item);
+        if (device && device->position() == position) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FunctionHelper::hasFlash() {
+    auto device = AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo());
+    return device && device->hasFlash();
+}
+
 bool FunctionHelper::hasGyroscope() {
     return make<CMMotionManager>()->isGyroAvailable();
 }

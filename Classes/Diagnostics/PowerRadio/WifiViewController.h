@@ -2,9 +2,10 @@
 // the chipset (a 3-second pause), the Wi-Fi interface's IPv4 address ("en0"), the public address
 // (an HTTPS page that names the caller's address between `class="ip ipv4">` and "</a></p>", within
 // 15 seconds) and a last 2-second pause. All four done passes; otherwise the item that failed is
-// marked 2 (a missing interface address is the Wi-Fi item's failure, a page that does not come, is
-// not text, is over a megabyte or has no address between the markers is the internet item's) and
-// the test fails. Leaving the screen stops the chain.
+// marked 2 (a missing interface address is the Wi-Fi item's failure, a page request that fails or
+// does not come within the time is the internet item's) and the test fails. A page that came but
+// names no address between the markers (or is not UTF-8 text) gives an empty public address, and
+// the step is done. Leaving the screen stops the chain.
 #pragma once
 
 #include <Core/DXBaseViewController.h>
@@ -42,8 +43,8 @@ public:
     // The public-address page (the deployment's; the simulator points it at its loopback service).
     static Ref<NSString> addressPageURL();
     static void setAddressPageURL(const Ref<NSString>& url);
-    // The address in a reply body, or nil when the body is not the page's (not UTF-8, too big, no
-    // markers, nothing between them).
+    // The address in a reply body: the text between the markers, or the empty text when the body is
+    // not UTF-8, lacks a marker or has nothing between them.
     static Ref<NSString> addressInPage(const Ref<NSData>& body);
 
 private:

@@ -1,8 +1,11 @@
-// The radios' parts as a faults overlay breaks them, the biometric prompt and its reply off the main
+// The radios' parts as a faults overlay breaks them (and an overlay with a NUL byte, refused by every
+// domain that reads one itself), the biometric prompt and its reply off the main
 // thread, calls and settings visits that send the application away and back, and the signal item.
 #include <Darwin/Darwin.h>
+#include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimRadios.h>
+#include <Device/SimTouchKeys.h>
 #include <Foundation/NSThread.h>
 #include <LocalAuthentication/LAContext.h>
 #include <Support/PlatformTestCase.h>
@@ -52,6 +55,41 @@ TEST_F(SimRadiosTests, TheOverlayRefusesStatesAPartCannotHave) {
     EXPECT_FALSE(radios.applyFaults(R"({"bluetooth": false})", &error));
     EXPECT_FALSE(radios.setState(Part::Jailbroken, State::Off));
     EXPECT_EQ(radios.state(Part::Carrier), State::Working);
+}
+
+TEST_F(SimRadiosTests, ADeadWiFiTakesItsInterfaceDownWithItsAddress) {
+    ASSERT_TRUE(radios.applyFaults(R"({"wifi": "dead"})"));
+    EXPECT_EQ(radios.state(Part::WiFi), State::Dead);
+    bool found = false;
+    for (const auto& i : device.networkInterfaces()) {
+        if (i.name == "en0") {
+            found = true; // the chip is there
+            EXPECT_FALSE(i.up);
+            EXPECT_TRUE(i.addresses.empty());
+        }
+    }
+    EXPECT_TRUE(found);
+    EXPECT_FALSE(CNCopyCurrentNetworkInfo("en0"_ns));
+    EXPECT_TRUE(radios.setState(Part::WiFi, State::Working));
+    EXPECT_TRUE(CNCopyCurrentNetworkInfo("en0"_ns));
+}
+
+TEST_F(SimRadiosTests, AnOverlayEndsAtItsLastByte) {
+    // The JSON reader would stop at a NUL byte and read the overlay before it alone.
+    std::string error;
+    EXPECT_FALSE(radios.applyFaults(std::string(R"({"wifi": "off"})") + '\0' + "junk", &error));
+    EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+    EXPECT_FALSE(radios.applyFaults(std::string(R"({"wifi": "off"})") + '\0', &error));
+    EXPECT_EQ(radios.state(Part::WiFi), State::Working);
+    EXPECT_FALSE(SimCamera::current().applyFaults(std::string(R"({"torch": "dead"})") + '\0', &error));
+    EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+    EXPECT_FALSE(SimTouchKeys::current().applyFaults(std::string(R"({"powerKey": "dead"})") + '\0', &error));
+    EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+    // A profile, too.
+    auto profile = device.profileJSON();
+    EXPECT_FALSE(device.loadProfileJSON(profile + '\0', &error));
+    EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+    EXPECT_TRUE(device.loadProfileJSON(profile + "\n", &error)) << error;
 }
 
 TEST_F(SimRadiosTests, BiometricsByModelAndTheirCodes) {

@@ -159,6 +159,34 @@ TEST(ServicesJSON, MalformedInputGivesAnErrorAndNothingElse) {
     EXPECT_FALSE(NSJSONSerialization::JSONObjectWithDataOptionsError(nullptr, 0, nullptr));
 }
 
+TEST(ServicesJSON, ADocumentEndsAtItsLastByte) {
+    // After the value only white space may follow; a NUL byte is no end of the document.
+    const std::vector<std::string> bad = {
+        std::string("123\0", 4),
+        std::string("{}\0", 3),
+        std::string("[1]\0junk", 8),
+        std::string("[1] \0", 5),
+        std::string("\"a\0b\"", 5),
+        std::string("{\"a\":\0}", 7),
+        std::string("\0[1]", 4),
+        std::string("true\0\0", 6),
+        "123 4",
+        "[1]]",
+    };
+    for (const auto& text : bad) {
+        Ref<NSError> error;
+        EXPECT_FALSE(parse(text, NSJSONReadingAllowFragments, &error)) << testing::PrintToString(text);
+        ASSERT_TRUE(error) << testing::PrintToString(text);
+        EXPECT_EQ(error->code(), 3840);
+    }
+    Ref<NSError> error;
+    EXPECT_FALSE(parse(std::string("{\"a\":1}\0", 8), 0, &error));
+    EXPECT_NE(debugText(error).find("NUL byte (around byte 7)"), std::string::npos) << debugText(error);
+    // White space after the value is part of the document.
+    EXPECT_EQ(unbox<long long>(parse("123 \r\n\t", NSJSONReadingAllowFragments)), 123);
+    EXPECT_TRUE(cast<NSArray>(parse(" [1] \n")));
+}
+
 TEST(ServicesJSON, NestingIsBoundedReadingAndWriting) {
     std::string deep(100000, '[');
     Ref<NSError> error;

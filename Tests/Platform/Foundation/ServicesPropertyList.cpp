@@ -130,6 +130,33 @@ TEST(ServicesPropertyList, MalformedInputGivesAnError) {
     }
 }
 
+TEST(ServicesPropertyList, ADocumentEndsAtItsLastByte) {
+    // A list read as text ends with its root element (white space may follow); a NUL byte or anything
+    // else after it, or a NUL within it, is no list.
+    const std::string list = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>"
+                             "<string>b</string></dict></plist>";
+    ASSERT_TRUE(cast<NSDictionary>(read(NSData::dataWithString(list + "\n  \n"))));
+    auto binary = NSPropertyListSerialization::dataWithPropertyListFormatOptionsError(
+        sample(), NSPropertyListBinaryFormat_v1_0, 0, nullptr);
+    ASSERT_TRUE(binary);
+    auto binaryWithNul = NSMutableData::dataWithData(binary);
+    binaryWithNul->appendBytesLength("\0", 1);
+    const std::vector<Ref<NSData>> bad = {
+        NSData::dataWithString(list + std::string("\0", 1)),
+        NSData::dataWithString(list + std::string("\0<plist/>", 9)),
+        NSData::dataWithString(list + "x"),
+        NSData::dataWithString("<?xml version=\"1.0\"?><plist><string>a" + std::string("\0", 1) + "b</string></plist>"),
+        NSData::dataWithString(std::string("\0", 1) + list),
+        binaryWithNul,
+    };
+    for (const auto& data : bad) {
+        Ref<NSError> error;
+        EXPECT_FALSE(read(data, NSPropertyListImmutable, nullptr, &error)) << data->length();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
+    }
+}
+
 TEST(ServicesPropertyList, DamagedBinaryListsNeverCrash) {
     auto binary = NSPropertyListSerialization::dataWithPropertyListFormatOptionsError(
         sample(), NSPropertyListBinaryFormat_v1_0, 0, nullptr);

@@ -337,6 +337,15 @@ TEST(ServicesXMLParser, MalformedDocumentsReportAnError) {
     EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), "end document"), 0);
 }
 
+TEST(ServicesXMLParser, ADocumentEndsWithItsRootElement) {
+    for (const auto& text : {std::string("<a>1</a>\0", 9), std::string("<a>1\0</a>", 9), std::string("<a/><b/>")}) {
+        auto parser = make<NSXMLParser>(NSData::dataWithString(text));
+        EXPECT_FALSE(parser->parse()) << testing::PrintToString(text);
+        EXPECT_TRUE(parser->parserError());
+    }
+    EXPECT_TRUE(make<NSXMLParser>(NSData::dataWithString("<a>1</a>\n "))->parse());
+}
+
 TEST(ServicesXMLParser, EntitiesAndExternalFilesAreRefused) {
     std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 "
                          "\"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]><lolz>&lol2;</lolz>";

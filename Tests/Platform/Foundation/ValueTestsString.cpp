@@ -156,8 +156,15 @@ TEST(NSStringTest, StrictUTF8Decoding) {
     };
     EXPECT_EQ(decode("plain")->str(), "plain");
     EXPECT_EQ(decode("\xF0\x9F\x98\x80")->str(), "\U0001F600");
-    EXPECT_FALSE(decode("\xC0\xAF"));         // overlong "/"
-    EXPECT_FALSE(decode("\xE0\x80\xAF"));     // overlong
+    EXPECT_FALSE(decode("\xC0\xAF"));               // overlong "/"
+    EXPECT_FALSE(decode("\xE0\x80\xAF"));           // overlong
+    EXPECT_FALSE(decode("\xC1\x81"));               // overlong "A"
+    EXPECT_FALSE(decode("\xE0\x90\x80"));           // overlong U+0400
+    EXPECT_FALSE(decode("\xE0\x9F\xBF"));           // overlong U+07FF, the last of them
+    EXPECT_FALSE(decode("\xF0\x8F\xBF\xBF"));       // overlong U+FFFF
+    EXPECT_EQ(decode("\xC2\x80")->str(), "\u0080"); // the shortest forms just past them read
+    EXPECT_EQ(decode("\xE0\xA0\x80")->str(), "\u0800");
+    EXPECT_EQ(decode("\xF0\x90\x80\x80")->str(), "\U00010000");
     EXPECT_FALSE(decode("\xED\xA0\x80"));     // a surrogate
     EXPECT_FALSE(decode("\xF4\x90\x80\x80")); // above U+10FFFF
     EXPECT_FALSE(decode("abc\xE2\x82"));      // truncated
@@ -179,6 +186,10 @@ TEST(NSStringTest, BytesThatAreNotUTF8ReadAsOneReplacementCharacterEach) {
              {"a\xE5\xA6z", "a" + r + r + "z"},
              {"\x80x", r + "x"},
              {"\xC0\xAF", r + r},
+             {"\xC1\x81", r + r}, // every overlong form, not only that of "/": never an "A"
+             {"\xE0\x90\x80", r + r + r},
+             {"\xE0\x80\xAF", r + r + r},
+             {"\xF0\x8F\xBF\xBF", r + r + r + r},
              {"\xED\xA0\x80!", r + r + r + "!"},
              {"\xFF\xC3\xA9", r + "\xC3\xA9"},
              {"abc\xE2\x82", "abc" + r + r},

@@ -1,11 +1,17 @@
 // The battery screen on each system's data source, with a healthy and a worn battery, a battery
-// service that is missing, and a registry that reports garbage.
+// service that is missing, a registry that reports garbage, a gauge a little over its full
+// capacity, and the temperature and capacity rows at their limits.
 #include "PowerRadioTestCase.h"
 
+#include <Core/NormalTableViewCell.h>
 #include <Diagnostics/PowerRadio/BatteryCells.h>
 #include <Diagnostics/PowerRadio/BatteryViewController.h>
 #include <UIKit/NSIndexPath.h>
+#include <UIKit/UIColor.h>
 #include <UIKit/UIDevice.h>
+
+#include <array>
+#include <cmath>
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
@@ -89,6 +95,27 @@ TEST_F(BatteryScreenTests, GarbageFromTheRegistryFailsTheTest) {
         TearDown();
         SetUp();
     }
+}
+
+TEST_F(BatteryScreenTests, AChargeUpTo105PercentIsAGaugeSettlingAndAboveItFails) {
+    // 2730 of 2600 mAh (105%): the gauge settles; the operator still judges.
+    power().overrideServiceProperties(
+        "AppleSmartBattery",
+        nlohmann::json{{"Voltage", 4100}, {"AppleRawMaxCapacity", 2600}, {"AppleRawCurrentCapacity", 2730}});
+    auto screen = battery();
+    EXPECT_FALSE(ended());
+    EXPECT_EQ(screen->rowTexts()[0].second, "2730/2600 mAh");
+    answer(true);
+    EXPECT_EQ(result(), DXTestResultPass);
+    TearDown();
+    SetUp();
+    // 2860 of 2600 mAh (110%): nonsense.
+    power().overrideServiceProperties(
+        "AppleSmartBattery",
+        nlohmann::json{{"Voltage", 4100}, {"AppleRawMaxCapacity", 2600}, {"AppleRawCurrentCapacity", 2860}});
+    battery();
+    EXPECT_EQ(result(), DXTestResultFail);
+    EXPECT_TRUE(ended());
 }
 
 TEST_F(BatteryScreenTests, GarbageArrivingLaterFailsOnce) {
@@ -184,6 +211,65 @@ TEST_F(OldBatteryScreenTests, CapacityAboveTheDesignIsCappedAndTheBarGoesGreen) 
     // 40.01 ℃ goes on the red badge.
     EXPECT_TRUE(shown(screen->highTemperatureLabel()));
     EXPECT_EQ(labelText(screen->highTemperatureLabel()), "40.01 ℃");
+}
+
+TEST_F(OldBatteryScreenTests, FortyDegreesIsShownPlainlyWithoutTheBadge) {
+    power().overrideServiceProperties("AppleARMPMUCharger", nlohmann::json{{"IOClass", "AppleARMPMUCharger"},
+                                                                           {"AppleRawMaxCapacity", 1700},
+                                                                           {"AppleRawCurrentCapacity", 1500},
+                                                                           {"DesignCapacity", 1715},
+                                                                           {"CycleCount", 3},
+                                                                           {"Voltage", 4123},
+                                                                           {"Temperature", 4000},
+                                                                           {"InstantAmperage", -300}});
+    auto screen = battery();
+    plugAndWait();
+    auto cell = cast<NormalTableViewCell>(
+        screen->tableView()->cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(4, 0)));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(labelText(cell->fieldValue()), "40.00 ℃");
+    EXPECT_TRUE(shown(cell->fieldValue()));
+    EXPECT_FALSE(shown(screen->highTemperatureLabel()));
+}
+
+TEST_F(OldBatteryScreenTests, TheCapacityBarTurnsRedBelowEightyPercentOfTheDesign) {
+    auto properties = [](int maximum) {
+        return nlohmann::json{{"IOClass", "AppleARMPMUCharger"},
+                              {"AppleRawMaxCapacity", maximum},
+                              {"AppleRawCurrentCapacity", 1200},
+                              {"DesignCapacity", 1715},
+                              {"CycleCount", 300},
+                              {"Voltage", 4000},
+                              {"Temperature", 3000},
+                              {"InstantAmperage", -300}};
+    };
+    auto barColour = [&](const Ref<BatteryViewController>& screen) {
+        auto cell = cast<CapacityTableViewCell>(
+            screen->tableView()->cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(1, 0)));
+        EXPECT_TRUE(cell);
+        auto tint = cell ? cast<UIColor>(cell->progressBar()->progressTintColors()->firstObject()) : nullptr;
+        CGFloat r = 0, g = 0, b = 0, a = 0;
+        if (tint) {
+            tint->getRedGreenBlueAlpha(&r, &g, &b, &a);
+        }
+        return std::array<long, 3>{std::lround(r * 255), std::lround(g * 255), std::lround(b * 255)};
+    };
+    const std::array<long, 3> green = {152, 190, 0};
+    const std::array<long, 3> red = {217, 56, 41};
+    power().overrideServiceProperties("AppleARMPMUCharger", properties(1500)); // 0.87 of the design
+    auto screen = battery();
+    plugAndWait();
+    EXPECT_EQ(screen->rowTexts()[1].second, "1500/1715 mAh");
+    EXPECT_EQ(barColour(screen), green);
+    power().overrideServiceProperties("AppleARMPMUCharger", properties(1372)); // 0.80: still green
+    power().unplug(SimPower::Source::Charger);
+    runUntil([&] { return screen->rowTexts()[1].second == "1372/1715 mAh"; }, 2);
+    EXPECT_EQ(barColour(screen), green);
+    power().overrideServiceProperties("AppleARMPMUCharger", properties(1300)); // 0.76: the same bar turns red
+    power().plug(SimPower::Source::Charger);
+    runUntil([&] { return screen->rowTexts()[1].second == "1300/1715 mAh"; }, 2);
+    EXPECT_EQ(screen->rowTexts()[1].second, "1300/1715 mAh");
+    EXPECT_EQ(barColour(screen), red);
 }
 
 TEST_F(OldBatteryScreenTests, AWornBatteryHasARedCapacityBar) {

@@ -1,7 +1,8 @@
 // The Bluetooth screen over the simulated radio and the peer picker: a pass needs a connected
-// peer; Bluetooth off, a search that finds nobody and leaving the screen. Then the screen as a
-// central manager's delegate (with a manager the test makes, as the screen makes none), and the
-// process-wide Bluetooth checker's log.
+// peer; Bluetooth off, a search that finds nobody and leaving the screen. Then the screen as a peer
+// session's delegate and data handler (with a session the test makes, as the picker's own flow
+// never reaches those calls), as a central manager's delegate (with a manager the test makes, as the screen makes
+// none), and the process-wide Bluetooth checker's log.
 #include "PowerRadioTestCase.h"
 
 #include <CoreBluetooth/CBCentralManager.h>
@@ -88,6 +89,90 @@ TEST_F(BluetoothScreenTests, TheLogKeepsEachLineOnceAndThePeerMessageIs1337) {
     ASSERT_EQ(message->length(), 4u);
     EXPECT_EQ(message->bytes()[0], 0x39);
     EXPECT_EQ(message->bytes()[1], 0x05);
+}
+
+TEST_F(BluetoothScreenTests, ASessionsPeerInViewIsConnectedAndSentThePeerMessage) {
+    // The screen's own flow makes no session its delegate: the test does, and the session's
+    // events reach the screen by selector.
+    auto s = bluetooth();
+    EXPECT_EQ(s->translatePeerIdToDisplayname("Store iPad"_ns)->str(), "unknown device.");
+    auto session = make<GKSession>(nullptr, nullptr, GKSessionModePeer);
+    session->setDelegate(s);
+    s->performSelectorWithArguments("session:peer:didChangeState:",
+                                    {session, "Store iPad"_ns, NSNumber::numberWithInteger(GKPeerStateAvailable)});
+    EXPECT_EQ(s->session(), session);
+    ASSERT_EQ(session->connectedPeers()->count(), 1u); // connected, and the delegate heard of it
+    EXPECT_EQ(session->sentCount(), 1u);
+    EXPECT_TRUE(s->hasConnectedPeer());
+    EXPECT_EQ(s->outMessageTextView()->text()->str(),
+              "find a peer(Store iPad) at there.\nconnect peer(Store iPad) successed.send data.\n");
+    // A disconnection ends every connection of the session.
+    s->performSelectorWithArguments("session:peer:didChangeState:",
+                                    {session, "Store iPad"_ns, NSNumber::numberWithInteger(GKPeerStateDisconnected)});
+    EXPECT_EQ(session->connectedPeers()->count(), 0u);
+    EXPECT_TRUE(s->outMessageTextView()->text()->hasSuffix("session was disconnected.\n"_ns));
+    // Other states change nothing.
+    s->performSelectorWithArguments("session:peer:didChangeState:",
+                                    {session, "Store iPad"_ns, NSNumber::numberWithInteger(GKPeerStateConnecting)});
+    EXPECT_EQ(session->sentCount(), 1u);
+}
+
+TEST_F(BluetoothScreenTests, APeerOutOfReachIsNotConnected) {
+    auto s = bluetooth();
+    auto session = make<GKSession>(nullptr, nullptr, GKSessionModePeer);
+    session->setDelegate(s);
+    s->performSelectorWithArguments("session:peer:didChangeState:",
+                                    {session, "Far away"_ns, NSNumber::numberWithInteger(GKPeerStateAvailable)});
+    EXPECT_EQ(session->connectedPeers()->count(), 0u);
+    EXPECT_EQ(session->sentCount(), 0u);
+    EXPECT_FALSE(s->hasConnectedPeer());
+    // Connected but without a radio: the message does not go, and that is logged.
+    SimRadios::current().setState(SimRadios::Part::Bluetooth, SimRadios::State::Off);
+    s->sessionPeerDidChangeState(session, "Store iPad"_ns, GKPeerStateConnected);
+    EXPECT_EQ(session->sentCount(), 0u);
+    EXPECT_FALSE(s->hasConnectedPeer());
+    EXPECT_TRUE(logged("The peer message was not sent"));
+}
+
+TEST_F(BluetoothScreenTests, AConnectionRequestIsAccepted) {
+    auto s = bluetooth();
+    auto session = make<GKSession>(nullptr, nullptr, GKSessionModePeer);
+    session->setDelegate(s);
+    s->setSession(session);
+    s->performSelectorWithArguments("session:didReceiveConnectionRequestFromPeer:", {session, "Store iPad"_ns});
+    ASSERT_EQ(session->connectedPeers()->count(), 1u);
+    EXPECT_EQ(cast<NSString>(session->connectedPeers()->objectAtIndex(0))->str(), "Store iPad");
+    EXPECT_EQ(session->sentCount(), 1u); // the connected peer was sent the message
+    EXPECT_TRUE(s->outMessageTextView()->text()->hasPrefix("receive a connection request from peer(Store iPad).\n"_ns));
+    // A request from a peer that is not in reach cannot be accepted.
+    Ref<NSError> error;
+    EXPECT_FALSE(session->acceptConnectionFromPeerError("Far away"_ns, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), GKSessionPeerNotFoundError);
+    s->sessionDidReceiveConnectionRequestFromPeer(session, "Far away"_ns);
+    EXPECT_EQ(session->connectedPeers()->count(), 1u);
+    EXPECT_TRUE(logged("The connection of peer Far away was not accepted"));
+}
+
+TEST_F(BluetoothScreenTests, DataFromAPeerIsNotedAndThePeerMessageIsRecognised) {
+    auto s = bluetooth();
+    EXPECT_FALSE(s->hasReceiveData());
+    uint8_t other[] = {1, 2, 3, 4};
+    s->performSelectorWithArguments("receiveData:fromPeer:inSession:context:",
+                                    {NSData::dataWithBytesLength(other, 4), "Store iPad"_ns, nullptr, nullptr});
+    EXPECT_TRUE(s->hasReceiveData());
+    EXPECT_FALSE(logged("Yey!"));
+    EXPECT_EQ(s->outMessageTextView()->text()->str(), "receive data from peer(unknown device.)\n");
+    auto session = make<GKSession>(nullptr, nullptr, GKSessionModePeer);
+    s->setSession(session);
+    s->performSelectorWithArguments("receiveData:fromPeer:inSession:context:",
+                                    {BluetoothViewController::peerMessage(), "Store iPad"_ns, session, nullptr});
+    EXPECT_TRUE(logged("Yey!"));
+    EXPECT_TRUE(s->outMessageTextView()->text()->hasSuffix("receive data from peer(Store iPad)\n"_ns));
+    EXPECT_EQ(cast<NSString>(s->performSelectorWithObject("translatePeerIdToDisplayname:", "Store iPad"_ns))->str(),
+              "Store iPad");
+    // The data alone does not end the test.
+    EXPECT_FALSE(ended());
 }
 
 TEST_F(BluetoothScreenTests, APoweredOnManagerScansConnectsAndLooksForTheSerialService) {

@@ -1,6 +1,7 @@
 // The call and text-message screens against the simulated telephony: a call that sends the app to
-// the background and back, numbers that must not be dialled, the old count-down; the composer sent,
-// cancelled, unavailable, and Send used twice.
+// the background and back, the service number dialled when the profile gives none, numbers that
+// must not be dialled, the old count-down; the composer sent, cancelled, unavailable, and Send used
+// twice.
 #include "PowerRadioTestCase.h"
 
 #include <Device/SimRadios.h>
@@ -19,15 +20,19 @@ protected:
         }
     }
     SimRadios& radios = SimRadios::current();
-    Ref<MakeCallViewController> call(const char* number) {
+    Ref<MakeCallViewController> call(const char* number, NSInteger waitingTime = -1) {
+        return callWithExtra(number ? NSDictionary::dictionaryWithEntries({{"liveCallNum"_ns, NSString::from(number)}})
+                                    : nullptr,
+                             waitingTime);
+    }
+    Ref<MakeCallViewController> callWithExtra(const id& extra, NSInteger waitingTime = -1) {
         auto r = record("LIVECALL", "MakeCallViewController");
         auto params = NSMutableDictionary::dictionary();
-        if (number) {
-            params->setObjectForKey(NSDictionary::dictionaryWithEntries({{"liveCallNum"_ns, NSString::from(number)}}),
-                                    "extra"_ns);
+        if (extra) {
+            params->setObjectForKey(extra, "extra"_ns);
         }
         r->setParams(params);
-        r->setWaitingTime(-1);
+        r->setWaitingTime(waitingTime);
         startRun({r}, DXRunTypeProfile);
         return cast<MakeCallViewController>(testScreen());
     }
@@ -59,8 +64,47 @@ TEST_F(TelephonyScreenTests, WithoutACarrierTheCallDoesNotConnectAndTheOperatorS
     EXPECT_EQ(result(), DXTestResultFail);
 }
 
+TEST_F(TelephonyScreenTests, WithoutANumberInTheProfileTheServiceNumberIsDialled) {
+    const id extras[] = {
+        nullptr,                                                          // no "extra"
+        NSDictionary::dictionary(),                                       // no number in it
+        NSDictionary::dictionaryWithEntries({{"liveCallNum"_ns, ""_ns}}), // an empty one
+    };
+    int index = 0;
+    for (const auto& extra : extras) {
+        callWithExtra(extra);
+        ASSERT_EQ(radios.calls().size(), 1u) << index;
+        EXPECT_EQ(radios.calls()[0].number, "611") << index;
+        EXPECT_TRUE(radios.calls()[0].connected) << index;
+        advance(5);
+        EXPECT_FALSE(ended()) << index; // the operator's answer decides
+        answer(true);
+        EXPECT_EQ(result(), DXTestResultPass) << index;
+        ++index;
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(TelephonyScreenTests, ADeadCarrierDoesNotConnectTheServiceNumber) {
+    radios.setState(SimRadios::Part::Carrier, SimRadios::State::Dead);
+    call(nullptr);
+    ASSERT_EQ(radios.calls().size(), 1u);
+    EXPECT_EQ(radios.calls()[0].number, "611");
+    EXPECT_FALSE(radios.calls()[0].connected);
+}
+
 TEST_F(TelephonyScreenTests, NumbersThatCannotBeDialledFailWithoutACall) {
-    for (const char* number : {static_cast<const char*>(nullptr), "", "12", "555 1234; rm", "tel://611", "abcdefg"}) {
+    // A number given as something else than text, or "extra" that is not a dictionary, is broken too.
+    auto r = record("LIVECALL", "MakeCallViewController");
+    r->setParams(NSMutableDictionary::dictionary());
+    r->params()->setObjectForKey(NSDictionary::dictionaryWithEntries({{"liveCallNum"_ns, box(5551234)}}), "extra"_ns);
+    EXPECT_FALSE(MakeCallViewController::dialableNumber(r));
+    r->params()->setObjectForKey("611"_ns, "extra"_ns);
+    EXPECT_FALSE(MakeCallViewController::dialableNumber(r));
+    r->params()->setObjectForKey(NSDictionary::dictionary(), "extra"_ns);
+    EXPECT_EQ(MakeCallViewController::dialableNumber(r)->str(), "611");
+    for (const char* number : {"12", "555 1234; rm", "tel://611", "abcdefg", "123456789012345678901"}) {
         call(number); // the run settles for half a second
         advance(0.1);
         EXPECT_EQ(result(), DXTestResultFail) << (number ? number : "none");
@@ -84,6 +128,20 @@ TEST_F(TelephonyScreenTests, OldSystemsCountDownThenLeaveANotificationAndCall) {
     EXPECT_EQ(UIApplication::sharedApplication()->scheduledLocalNotifications()->count(), 1u);
     advance(0.1);
     EXPECT_EQ(radios.calls().size(), 1u);
+}
+
+TEST_F(TelephonyScreenTests, OldSystemsCountDownOneSecondWhenTheWaitIsZero) {
+    useProfile({{"systemVersion", "7.1"}});
+    auto screen = call("5551234", 0); // the run settled for half a second
+    advance(0.6);
+    EXPECT_EQ(labelText(screen->callprogressLabel()), "Calling 5551234 in 1");
+    EXPECT_EQ(UIApplication::sharedApplication()->scheduledLocalNotifications()->count(), 0u);
+    advance(0.95); // the second tick ends the count-down
+    EXPECT_EQ(UIApplication::sharedApplication()->scheduledLocalNotifications()->count(), 1u);
+    EXPECT_TRUE(radios.calls().empty());
+    advance(0.1);
+    ASSERT_EQ(radios.calls().size(), 1u);
+    EXPECT_EQ(radios.calls()[0].number, "5551234");
 }
 
 TEST_F(TelephonyScreenTests, LeavingDuringTheCountDownFails) {

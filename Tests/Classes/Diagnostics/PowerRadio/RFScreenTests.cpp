@@ -2,6 +2,7 @@
 // readings by system version, and the result is the operator's alone.
 #include "PowerRadioTestCase.h"
 
+#include <Device/SimDevice.h>
 #include <Device/SimRadios.h>
 #include <Diagnostics/PowerRadio/RFTestViewController.h>
 #include <UISupport/STProgressHUD.h>
@@ -34,6 +35,35 @@ TEST_F(RFScreenTests, ASIMOnLTEShowsTheLinesAndTheOperatorDecides) {
     answer(false);
     EXPECT_EQ(result(), DXTestResultFail);
     EXPECT_TRUE(RFTestViewController::isSupport()->boolValue());
+}
+
+TEST_F(RFScreenTests, TheLinesAreReadAgainEveryThreeSeconds) {
+    auto s = rf(); // the run settled for half a second
+    SimDevice::current().setRadioAccessTechnology("CTRadioAccessTechnologyWCDMA");
+    advance(2.4);
+    EXPECT_EQ(labelText(s->newtworkType()), "Network type: LTE"); // not read again yet
+    advance(0.2);                                                 // 3 s after the load
+    EXPECT_EQ(labelText(s->newtworkType()), "Network type: WCDMA");
+    EXPECT_EQ(labelText(s->carrier()), "Carrier: Celvix Mobile");
+    EXPECT_EQ(labelText(s->signalStrength()), "Signal strength: 4 bars");
+    // The network goes: at the next reading the lines empty and the signal line goes away.
+    SimRadios::current().setState(SimRadios::Part::Carrier, SimRadios::State::Dead);
+    advance(2.8);
+    EXPECT_TRUE(shown(s->signalStrength()));
+    EXPECT_EQ(labelText(s->newtworkType()), "Network type: WCDMA");
+    advance(0.2); // 6 s after the load
+    EXPECT_EQ(labelText(s->newtworkType()), "Network type: ");
+    EXPECT_EQ(labelText(s->carrier()), "Carrier: ");
+    EXPECT_EQ(labelText(s->signalStrength()), "Signal strength: 0 bars");
+    EXPECT_FALSE(shown(s->signalStrength()));
+    // And back.
+    SimRadios::current().setState(SimRadios::Part::Carrier, SimRadios::State::Working);
+    advance(3); // 9 s
+    EXPECT_EQ(labelText(s->newtworkType()), "Network type: LTE");
+    EXPECT_EQ(labelText(s->carrier()), "Carrier: Celvix Mobile");
+    EXPECT_EQ(labelText(s->signalStrength()), "Signal strength: 4 bars");
+    EXPECT_TRUE(shown(s->signalStrength()));
+    EXPECT_FALSE(ended()); // the operator still decides
 }
 
 TEST_F(RFScreenTests, OlderSystemsReadTheRawLevelInDBm) {

@@ -1,6 +1,7 @@
 // The Wi-Fi screen against the simulated interfaces and a real public-address page on the loopback
-// service: pass, no Wi-Fi, an unreadable interface table, a page that errs, times out, lacks the
-// markers, is binary or is huge. The pauses run on virtual time; the page comes in real time.
+// service: pass, no Wi-Fi (off, dead, absent), an unreadable interface table, a request that fails
+// (an error status, nothing listening) or times out, and pages that came without an address (no
+// markers, nothing between them, binary). The pauses run on virtual time; the page comes in real time.
 #include "PowerRadioTestCase.h"
 
 #include <Device/SimRadios.h>
@@ -79,12 +80,14 @@ TEST_F(WifiScreenTests, PassesAfterThePausesWithBothAddresses) {
 }
 
 TEST_F(WifiScreenTests, NoWiFiAddressFailsTheWiFiItemAfterThreeSeconds) {
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 4; ++c) {
         auto& radios = SimRadios::current();
         if (c == 0) {
             radios.setState(SimRadios::Part::WiFi, SimRadios::State::Off);
         } else if (c == 1) {
             radios.setState(SimRadios::Part::WiFi, SimRadios::State::Absent);
+        } else if (c == 2) {
+            radios.setState(SimRadios::Part::WiFi, SimRadios::State::Dead); // there, but without a link
         } else {
             radios.setInterfaceTableReadable(false);
         }
@@ -104,28 +107,57 @@ TEST_F(WifiScreenTests, NoWiFiAddressFailsTheWiFiItemAfterThreeSeconds) {
     }
 }
 
-TEST_F(WifiScreenTests, APageThatIsNotTheAddressPageFailsTheInternetItem) {
+TEST_F(WifiScreenTests, APageWithoutAnAddressStillPassesWithAnEmptyAddress) {
     std::string huge(10 << 20, 'x');
     huge += R"(<p><a class="ip ipv4">1.2.3.4</a></p>)";
-    const std::pair<std::string, int> pages[] = {
-        {"<html>no address here</html>", 200},
-        {R"(<p class="ip ipv4"></a></p>)", 200},
-        {std::string("\xff\xfe\x00\x01 binary", 10), 200},
-        {huge, 200},
-        {"oops", 500},
+    struct Page {
+        std::string body;
+        int status;
+        std::string shown; // the internet caption at the end
     };
-    for (const auto& [body, status] : pages) {
-        page(body, status);
-        wifi();
+    const Page pages[] = {
+        {"<html>no address here</html>", 200, "Internet address "},
+        {R"(<p class="ip ipv4"></a></p>)", 200, "Internet address "},    // nothing between the markers
+        {R"(<p class="ip ipv4">9.9.9.9</p>)", 200, "Internet address "}, // no end marker
+        {std::string("\xff\xfe\x00\x01 binary", 10), 200, "Internet address "},
+        {huge, 200, "Internet address 1.2.3.4"},
+    };
+    for (const auto& p : pages) {
+        page(p.body, p.status);
+        auto screen = wifi();
         advance(4.0);
         ASSERT_TRUE(waitForPage(20));
-        EXPECT_EQ(item(2), 2) << body.substr(0, 40);
-        EXPECT_EQ(result(), DXTestResultFail);
-        EXPECT_EQ(item(1), 1);
-        EXPECT_TRUE(ended());
+        EXPECT_EQ(item(2), 1) << p.body.substr(0, 40);
+        EXPECT_EQ(labelText(screen->internetAddress()), p.shown);
+        EXPECT_TRUE(runUntil([&] { return ended(); }, 2.1));
+        EXPECT_EQ(item(3), 1);
+        EXPECT_EQ(result(), DXTestResultPass) << p.body.substr(0, 40);
         TearDown();
         SetUp();
     }
+}
+
+TEST_F(WifiScreenTests, ARequestThatFailsFailsTheInternetItem) {
+    // The server answers with an error status: the request failed.
+    page("oops", 500);
+    wifi();
+    advance(4.0);
+    ASSERT_TRUE(waitForPage());
+    EXPECT_EQ(item(2), 2);
+    EXPECT_EQ(result(), DXTestResultFail);
+    TearDown();
+    SetUp();
+    auto url = service_.addressPageURL();
+    service_.stop(); // nothing answers there any more
+    WifiViewController::setAddressPageURL(NSString::from(url));
+    wifi();
+    advance(4.0);
+    ASSERT_TRUE(waitForPage());
+    EXPECT_EQ(item(1), 1);
+    EXPECT_EQ(item(2), 2);
+    EXPECT_EQ(item(3), 0);
+    EXPECT_EQ(result(), DXTestResultFail);
+    EXPECT_TRUE(ended());
 }
 
 TEST_F(WifiScreenTests, APageThatDoesNotComeTimesOutAfterFifteenSeconds) {
@@ -152,8 +184,8 @@ TEST_F(WifiScreenTests, LeavingStopsTheChain) {
 TEST_F(WifiScreenTests, TheAddressIsBetweenTheMarkersAndTheWarningFollowsTheLocalLink) {
     auto data = [](const char* s) { return NSData::dataWithString(s); };
     EXPECT_EQ(WifiViewController::addressInPage(data(R"(<a class="ip ipv4">8.8.4.4</A></P> tail)"))->str(), "8.8.4.4");
-    EXPECT_FALSE(WifiViewController::addressInPage(data(R"(class="ip ipv4">8.8.4.4)")));
-    EXPECT_FALSE(WifiViewController::addressInPage(nullptr));
+    EXPECT_EQ(WifiViewController::addressInPage(data(R"(class="ip ipv4">8.8.4.4)"))->str(), "");
+    EXPECT_EQ(WifiViewController::addressInPage(nullptr)->str(), "");
     EXPECT_EQ(WifiViewController::getIPAddress()->str(), "10.0.0.5");
     SimRadios::current().setState(SimRadios::Part::WiFi, SimRadios::State::Off);
     EXPECT_EQ(WifiViewController::getIPAddress()->str(), "error");
