@@ -216,7 +216,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    ScriptedOperator person(faults, script);
+    ScriptedOperator person(casingLooks(faults), script);
     person.leaveAlone(leftAlone);
     Screenshots screenshots(options.screenshotsDir);
 
@@ -266,8 +266,17 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     std::printf("opened %s\n", identifiers.c_str());
     settle(0.5);
 
-    if (!UITestDriver::tapButtonTitled(text(DXLocalizedString("STARTVIEWCONTROLLER_STARTBUTTON")))) {
-        std::fprintf(stderr, "cannot press Start\n%s", UITestDriver::describeScreen().c_str());
+    auto startTitle = text(DXLocalizedString("STARTVIEWCONTROLLER_STARTBUTTON"));
+    if (!UITestDriver::tapButtonTitled(startTitle)) {
+        if (UITestDriver::isTextVisible(startTitle)) {
+            // The button is there, but the screen senses no finger on it: the road ends here, as it
+            // would in a person's hands.
+            auto first = service ? defaultSessionKeys()[0] : nullptr;
+            std::fprintf(stderr, "the road stopped: the start page's Start button does not answer a touch; %s\n",
+                         first ? (std::string("no test has run, ") + first + " was next").c_str() : "no test has run");
+        } else {
+            std::fprintf(stderr, "cannot press Start\n%s", UITestDriver::describeScreen().c_str());
+        }
         return 1;
     }
     // The scanner comes up: the operator holds the session's QR code card before the camera. A camera
@@ -390,9 +399,14 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             }
             reportFinished();
             person.act();
-            return false;
+            return !person.stoppedBecause().empty();
         },
         3600);
+    if (!person.stoppedBecause().empty()) {
+        std::fprintf(stderr, "the run stopped after %zu of %zu tests: %s\n", reported, total,
+                     person.stoppedBecause().c_str());
+        return 1;
+    }
     if (!finished) {
         std::fprintf(stderr, "the run did not reach the result screen\n%s", UITestDriver::describeScreen().c_str());
         return 1;

@@ -3,16 +3,18 @@
 
 #include "ScriptedOperator.h"
 
-#include "OperatorPowerRadio.h"
-
 #include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
+#include <Device/SimDevice.h>
 #include <Device/SimPower.h>
 #include <Device/SimRadios.h>
 #include <Device/SimSensors.h>
 #include <Device/SimTouchKeys.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 namespace {
@@ -27,21 +29,60 @@ std::vector<std::string> numberedPartNames(size_t count) {
     return names;
 }
 
+bool cameraFitted(const std::string& part) {
+    auto& device = SimDevice::current();
+    if (part == "backCamera" || part == "frontCamera") {
+        auto camera =
+            device.camera(part == "backCamera" ? SimDevice::CameraPosition::Back : SimDevice::CameraPosition::Front);
+        return camera && camera->present;
+    }
+    if (part == "torch" || part == "flash") {
+        auto back = device.camera(SimDevice::CameraPosition::Back);
+        return back && back->present && back->hasFlash;
+    }
+    return true; // the display, its backlight and the storage
+}
+
+bool powerRadioFitted(const std::string& part) {
+    auto& device = SimDevice::current();
+    if (part == "battery") {
+        return device.hasBattery();
+    }
+    if (part == "carrier") {
+        // A device with a cellular radio has a SIM's carrier or a cellular interface; a Wi-Fi-only
+        // tablet or an iPod touch has neither.
+        auto interfaces = device.networkInterfaces();
+        return device.carrier().has_value() ||
+               std::any_of(interfaces.begin(), interfaces.end(), [](const auto& i) { return i.name == "pdp_ip0"; });
+    }
+    return true;
+}
+
 } // namespace
 
 const std::vector<FaultDomain>& faultDomains() {
     static const std::vector<FaultDomain> domains = {
         {"sensors", &SimSensors::partNames,
+         [](const std::string& part) {
+             auto p = SimSensors::partNamed(part);
+             return !p || SimSensors::current().fitted(*p);
+         },
          [](const std::string& path, std::string* error) { return SimSensors::current().loadFaults(path, error); }},
         {"audio", [] { return numberedPartNames<SimAudio>(SimAudio::kPartCount); },
+         [](const std::string& part) {
+             auto p = SimAudio::partNamed(part);
+             return !p || SimAudio::current().fitted(*p);
+         },
          [](const std::string& path, std::string* error) { return SimAudio::current().loadFaults(path, error); }},
         {"cameras and display",
          [] {
              return std::vector<std::string>{"backCamera", "frontCamera", "torch",  "flash",
                                              "display",    "backlight",   "storage"};
          },
+         &cameraFitted,
          [](const std::string& path, std::string* error) { return SimCamera::current().loadFaults(path, error); }},
         {"touch and keys", [] { return SimTouchKeys::partNames(); },
+         [](const std::string& part) { return SimTouchKeys::current().fitted(part); },
          [](const std::string& path, std::string* error) { return SimTouchKeys::current().loadFaults(path, error); }},
         {"power and radios",
          [] {
@@ -50,7 +91,10 @@ const std::vector<FaultDomain>& faultDomains() {
              names.insert(names.end(), radios.begin(), radios.end());
              return names;
          },
-         [](const std::string& path, std::string* error) { return operator_power_radio::loadFaults(path, error); }},
+         &powerRadioFitted,
+         [](const std::string& path, std::string* error) {
+             return SimPower::current().loadFaults(path, error) && SimRadios::current().loadFaults(path, error);
+         }},
     };
     return domains;
 }
@@ -66,20 +110,67 @@ std::vector<std::string> knownFaultParts() {
     return parts;
 }
 
+bool readFaultsOverlay(const std::string& path, std::map<std::string, std::string>& faults, std::string* error) {
+    std::ifstream file(path);
+    if (!file) {
+        if (error) {
+            *error = "cannot open " + path;
+        }
+        return false;
+    }
+    auto document = nlohmann::json::parse(file, nullptr, false);
+    if (!document.is_object()) {
+        if (error) {
+            *error = path + " is not a JSON object of part names and states";
+        }
+        return false;
+    }
+    for (auto& [part, state] : document.items()) {
+        faults[part] = state.is_string() ? state.get<std::string>() : state.dump();
+    }
+    return true;
+}
+
+namespace {
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string list;
+    for (const auto& name : names) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    return list;
+}
+
+} // namespace
+
 bool loadDeviceFaults(const std::string& path, std::map<std::string, std::string>& faults, std::string* error) {
     std::map<std::string, std::string> read;
-    if (!ScriptedOperator::readFaults(path, read, error)) {
+    if (!readFaultsOverlay(path, read, error)) {
         return false;
     }
     auto known = knownFaultParts();
+    auto questions = ScriptedOperator::questionParts();
+    std::string device = SimDevice::current().identity().hardwareIdentifier;
     for (const auto& [part, state] : read) {
         if (!std::binary_search(known.begin(), known.end(), part)) {
-            std::string list;
-            for (const auto& name : known) {
-                list += (list.empty() ? "" : ", ") + name;
-            }
-            *error = path + ": unknown part \"" + part + "\" (known parts: " + list + ")";
+            *error = path + ": unknown part \"" + part + "\" (known parts: " + joined(known) + ")";
             return false;
+        }
+        if (std::find(questions.begin(), questions.end(), part) != questions.end()) {
+            auto states = ScriptedOperator::lookStates(part);
+            if (std::find(states.begin(), states.end(), state) == states.end()) {
+                *error =
+                    path + ": unknown state \"" + state + "\" of \"" + part + "\" (its states: " + joined(states) + ")";
+                return false;
+            }
+            continue;
+        }
+        for (const auto& domain : faultDomains()) {
+            auto names = domain.partNames();
+            if (std::find(names.begin(), names.end(), part) != names.end() && !domain.fitted(part)) {
+                *error = path + ": the " + device + " has no part \"" + part + "\" to break";
+                return false;
+            }
         }
     }
     for (const auto& domain : faultDomains()) {
@@ -89,4 +180,14 @@ bool loadDeviceFaults(const std::string& path, std::map<std::string, std::string
     }
     faults = std::move(read);
     return true;
+}
+
+std::map<std::string, std::string> casingLooks(const std::map<std::string, std::string>& faults) {
+    std::map<std::string, std::string> looks;
+    for (const auto& part : ScriptedOperator::questionParts()) {
+        if (auto it = faults.find(part); it != faults.end()) {
+            looks.insert(*it);
+        }
+    }
+    return looks;
 }

@@ -2,6 +2,7 @@
 #include "OperatorAudio.h"
 
 #include <Device/SimAudio.h>
+#include <Diagnostics/Audio/HeadsetPlugViewController.h>
 #include <Dispatch/Clock.h>
 #include <UIKit/UITestDriver.h>
 
@@ -51,17 +52,31 @@ bool visible(const Ref<UIView>& view) {
     return view != nullptr;
 }
 
-// The wired-headset screen: plug the headset in, say whether one's voice comes back in both ears
-// (and, when it did not, whether the sample does), then whether the left and the right earpiece
-// alone play, press volume up, volume down and play/pause on the headset, and unplug it.
+bool shownOnScreen(const Ref<UIView>& view) {
+    return visible(view) && view->window() && view->bounds().size.height >= 1;
+}
+
+// The wired-headset screen: plug the headset in (and, when the screen never sees it, fail the
+// plug-in step with its button), say whether one's voice comes back in both ears (and, when it did
+// not, whether the sample does), then whether the left and the right earpiece alone play, press
+// volume up, volume down and play/pause on the headset, marking FAILED each key whose step did not
+// tick, and unplug it.
 bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
     using Part = SimAudio::Part;
     auto& audio = SimAudio::current();
     auto& listening = state();
+    auto headset = cast<HeadsetPlugViewController>(page);
     if (!listening.plugged) {
         listening.plugged = true;
+        listening.last = now;
         audio.scheduleHeadset(1.0, true);
         return true;
+    }
+    if (headset && listening.answered == 0 && !shownOnScreen(headset->step1()) && now - listening.last >= 4 &&
+        shownOnScreen(headset->button1())) {
+        // The plug is in, but the screen still asks for it: the device does not see the headset.
+        listening.last = now;
+        return UITestDriver::tapView(headset->button1());
     }
     if (visible(page->answerView())) {
         if (listening.since < 0) {
@@ -85,24 +100,42 @@ bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
         return UITestDriver::tapButtonTitled(heard ? "YES" : "NO");
     }
     listening.since = -1;
-    if (listening.answered < (listening.voiceMissed ? 4 : 3) || now - listening.last < 0.5 || listening.pressed > 3) {
+    if (listening.answered < (listening.voiceMissed ? 4 : 3) || now - listening.last < 0.5 || listening.pressed > 6) {
         return false;
     }
-    listening.last = now;
-    switch (listening.pressed++) {
-    case 0:
-        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp);
-        break;
-    case 1:
-        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeDown);
-        break;
-    case 2:
-        audio.pressHeadsetKey(SimAudio::HeadsetKey::PlayPause);
-        break;
-    default:
-        audio.plugHeadset(false);
-        break;
+    // The keys: each is pressed, and a second later the operator looks whether its step ticked;
+    // when it did not, the key did nothing and the operator marks it FAILED.
+    static const SimAudio::HeadsetKey kKeys[] = {SimAudio::HeadsetKey::VolumeUp, SimAudio::HeadsetKey::VolumeDown,
+                                                 SimAudio::HeadsetKey::PlayPause};
+    if (listening.pressed < 6) {
+        int key = listening.pressed / 2;
+        Ref<UIImageView> mark = headset ? (key == 0   ? headset->step6()
+                                           : key == 1 ? headset->step7()
+                                                      : headset->step8())
+                                        : nullptr;
+        Ref<UIButton> failed = headset ? (key == 0   ? headset->button6()
+                                          : key == 1 ? headset->button7()
+                                                     : headset->button8())
+                                       : nullptr;
+        if (listening.pressed % 2 == 0) {
+            ++listening.pressed;
+            listening.last = now;
+            audio.pressHeadsetKey(kKeys[key]);
+            return true;
+        }
+        if (now - listening.last < 1.0) {
+            return false;
+        }
+        ++listening.pressed;
+        listening.last = now;
+        if (!shownOnScreen(mark) && shownOnScreen(failed)) {
+            return UITestDriver::tapView(failed);
+        }
+        return true;
     }
+    ++listening.pressed;
+    listening.last = now;
+    audio.plugHeadset(false);
     return true;
 }
 
@@ -136,15 +169,18 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
         return true;
     }
     if (page->getClass()->name() == std::string("HeadsetMdeiaButtonViewController")) {
-        // Plug the headset in, press its volume keys down and up, and take it out again.
-        if (!audio.headsetPlugged()) {
+        // Plug the headset in, press its volume keys down and up, and take it out again; once. A
+        // screen that has not ended then is left to the operator's patience (ScriptedOperator).
+        if (listening.pressed == 0) {
+            listening.pressed = 1;
             audio.plugHeadset(true);
             listening.since = now;
             return true;
         }
-        if (now - listening.since < 1.0) {
+        if (listening.pressed > 1 || now - listening.since < 1.0) {
             return false;
         }
+        listening.pressed = 2;
         audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeDown);
         audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp);
         audio.plugHeadset(false);

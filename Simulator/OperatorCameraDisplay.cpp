@@ -49,8 +49,12 @@ Memory memory;
 struct PickerMemory {
     const void* picker = nullptr;
     double since = 0;
-    bool live = false;     // the camera's picture moved while the operator tried zoom and focus
-    bool flashLit = false; // the flash lit when the operator tried it
+    int looks = 0;
+    std::vector<uint32_t> firstLook; // the live picture at the first look
+    bool moved = false;              // a later look differed from the first
+    double brightness = -1;          // how bright the live picture was, 0..255
+    bool live = false;               // the camera's picture moved while the operator tried zoom and focus
+    bool flashTried = false;         // the picture was taken with the back camera, flash on
 };
 PickerMemory pickerMemory;
 
@@ -280,18 +284,16 @@ bool pictureLooksRight(const Shot& shot, const Ref<UIView>& area, SimCamera::Sce
     return false;
 }
 
-// Whether a camera shows a live picture: what it sees changes over half a second and is not black.
-bool cameraIsLive(SimCamera::Position position) {
-    auto& camera = SimCamera::current();
-    auto gains = camera.neutralGains();
-    double now = DispatchClock::uptime();
-    auto a = camera.frame(position, 48, 64, gains, now - 0.5);
-    auto b = camera.frame(position, 48, 64, gains, now);
-    if (!a || !b) {
-        return false;
-    }
-    auto mean = b->mean(0, 0, 1, 1);
-    return a->pixels != b->pixels && mean.r + mean.g + mean.b > 60;
+// How bright the middle of a rectangle of the screen looks (0..255): the middle half each way.
+double brightnessOf(const Shot& shot, CGRect r) {
+    auto look = lookAt(shot, CGRectInset(r, r.size.width / 4, r.size.height / 4));
+    return look.samples > 0 ? (look.mean[0] + look.mean[1] + look.mean[2]) / 3 : -1;
+}
+
+// Where the system camera screen shows the live picture: all of the screen above its controls' bar.
+CGRect viewfinderRect() {
+    CGRect b = screenBounds();
+    return CGRectMake(0, 0, b.size.width, std::max<CGFloat>(0, b.size.height - 96));
 }
 
 // The video screens: the operator talks while the clip is recorded, then watches and listens to
@@ -340,7 +342,14 @@ bool actOnAttributes(const Ref<CameraAttributeViewController>& screen, bool answ
     auto tip = screen->tipLabel()->text();
     bool yes = pickerMemory.live;
     if (tip && tip->isEqual(DXLocalizedString("CAMERA_ATTRIBUTE_CONTROLLER_ANSWER_FLASH"))) {
-        yes = pickerMemory.flashLit;
+        // The flash lit the picture: it shows far brighter than the live picture did before it.
+        auto area = screen->previewImageView();
+        double picture = -1;
+        if (area && area->window()) {
+            CGRect r = area->convertRectToView(area->bounds(), nullptr);
+            picture = brightnessOf(screenPart(r), r);
+        }
+        yes = pickerMemory.flashTried && pickerMemory.brightness >= 0 && picture - pickerMemory.brightness > 35;
     }
     return answerTap(screen, yes, scripted);
 }
@@ -359,12 +368,29 @@ bool actOnImagePicker() {
         pickerMemory.since = now;
         return false;
     }
+    // The operator looks at the live picture three times, half a second apart, while it tries zoom
+    // and focus: a live camera's picture moves (the marker on the chart's card) and is not black.
+    bool camera = picker->sourceType() == UIImagePickerControllerSourceTypeCamera;
+    if (camera && pickerMemory.looks < 3) {
+        if (now - pickerMemory.since < 0.5 * (pickerMemory.looks + 1)) {
+            return false;
+        }
+        CGRect r = viewfinderRect();
+        auto shot = screenPart(r);
+        auto samples = samplesOf(shot, r);
+        if (pickerMemory.looks == 0) {
+            pickerMemory.firstLook = samples;
+            pickerMemory.brightness = brightnessOf(shot, r);
+        } else if (moved(pickerMemory.firstLook, samples)) {
+            pickerMemory.moved = true;
+        }
+        ++pickerMemory.looks;
+        return true;
+    }
     if (now - pickerMemory.since < 0.5) {
         return false;
     }
-    // Zoom and focus show on a live picture only, and only of the camera the test is about (the
-    // screen's title says which); the flash lights or not.
-    bool camera = picker->sourceType() == UIImagePickerControllerSourceTypeCamera;
+    // Zoom and focus count only on the camera the test is about (the screen's title says which).
     bool front = camera && picker->cameraDevice() == UIImagePickerControllerCameraDeviceFront;
     bool frontWanted = front;
     Ref<UIViewController> beneath = picker->presentingViewController();
@@ -379,9 +405,13 @@ bool actOnImagePicker() {
         auto direction = params ? cast<NSString>(params->objectForKey("direction"_ns)) : nullptr;
         frontWanted = direction && direction->str() == "front";
     }
-    pickerMemory.live =
-        camera && front == frontWanted && cameraIsLive(front ? SimCamera::Position::Front : SimCamera::Position::Back);
-    pickerMemory.flashLit = camera && !front && SimCamera::current().hasFlash() && SimCamera::current().fireFlash();
+    pickerMemory.live = camera && front == frontWanted && pickerMemory.moved && pickerMemory.brightness > 20;
+    // The flash: switched on for the picture where the camera screen offers it.
+    pickerMemory.flashTried =
+        camera && !front && UIImagePickerController::isFlashAvailableForCameraDevice(picker->cameraDevice());
+    if (pickerMemory.flashTried) {
+        picker->setCameraFlashMode(UIImagePickerControllerCameraFlashModeOn);
+    }
     // Without a picture from the camera the operator cancels.
     return UITestDriver::takePicture() || UITestDriver::cancelImagePicker();
 }

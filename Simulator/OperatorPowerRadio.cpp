@@ -5,7 +5,9 @@
 #include <Device/SimDevice.h>
 #include <Device/SimPower.h>
 #include <Device/SimRadios.h>
+#include <Diagnostics/PowerRadio/BatteryViewController.h>
 #include <Diagnostics/PowerRadio/DeviceInfoViewController.h>
+#include <Diagnostics/PowerRadio/RFTestViewController.h>
 #include <Diagnostics/PowerRadio/SMSViewController.h>
 #include <Diagnostics/PowerRadio/WifiViewController.h>
 #include <Dispatch/Clock.h>
@@ -13,7 +15,11 @@
 #include <UIKit/UIButton.h>
 #include <UIKit/UITestDriver.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
+#include <cstdio>
+#include <optional>
 #include <set>
 
 namespace operator_power_radio {
@@ -69,12 +75,76 @@ bool tapAnswer(const std::map<std::string, bool>& script, const std::string& key
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
 }
 
-} // namespace
-
-bool loadFaults(const std::string& faultsFile, std::string* error) {
-    return faultsFile.empty() ||
-           (SimPower::current().loadFaults(faultsFile, error) && SimRadios::current().loadFaults(faultsFile, error));
+// The figures of the battery screen: a charge row "<charge>/<full> mAh" and, where the system gives
+// it, a voltage row "<volts> V". A sound battery holds at least 80 % of what it was made for (the
+// capacity printed on it, its profile's design capacity), holds some charge, and gives a voltage a
+// cell can have.
+bool batteryLooksSound(const std::vector<std::pair<std::string, std::string>>& rows) {
+    double design = 0;
+    auto profile = nlohmann::json::parse(SimDevice::current().profileJSON(), nullptr, false);
+    if (profile.is_object() && profile.contains("battery") && profile["battery"].is_object()) {
+        design = profile["battery"].value("designCapacity", 0.0);
+    }
+    std::optional<double> charge, full, volts;
+    for (const auto& [name, value] : rows) {
+        double a = 0, b = 0;
+        if (std::sscanf(value.c_str(), "%lf/%lf mAh", &a, &b) == 2) {
+            charge = a;
+            full = b;
+        } else if (std::sscanf(value.c_str(), "%lf V", &a) == 1 && value.find(" V") != std::string::npos) {
+            volts = a;
+        }
+    }
+    if (!charge || !full || *charge <= 0 || *full <= 0) {
+        return false;
+    }
+    if (volts && *volts < 3.0) {
+        return false;
+    }
+    return design <= 0 || *full >= 0.8 * design;
 }
+
+// What the box and the settings say of the device in hand: its model name and its capacity, the
+// nominal size ("64GB") of its storage.
+struct Identity {
+    std::string modelName;
+    std::string capacity;
+};
+
+Identity identityOfDeviceInHand() {
+    Identity identity;
+    auto profile = nlohmann::json::parse(SimDevice::current().profileJSON(), nullptr, false);
+    if (profile.is_object()) {
+        identity.modelName = profile.value("modelName", std::string());
+    }
+    double gib = std::ldexp(static_cast<double>(SimDevice::current().storage().totalBytes), -30);
+    for (int size = 16; size <= 1024; size *= 2) {
+        if (gib <= size) {
+            identity.capacity = std::to_string(size) + "GB";
+            break;
+        }
+    }
+    return identity;
+}
+
+// Whether the signal test's lines show service: a carrier named, and a signal reading that is not
+// nothing ("Signal strength: 4 bars", "-85 dbm").
+bool showsService(const Ref<RFTestViewController>& rf) {
+    auto line = [](const Ref<UILabel>& label) {
+        return visible(label) && label->text() ? label->text()->str() : std::string();
+    };
+    auto carrier = line(rf->carrier());
+    auto signal = line(rf->signalStrength());
+    auto colon = [](const std::string& text) {
+        auto at = text.find(": ");
+        return at == std::string::npos ? std::string() : text.substr(at + 2);
+    };
+    long reading = 0;
+    bool read = std::sscanf(colon(signal).c_str(), "%ld", &reading) == 1;
+    return !colon(carrier).empty() && read && reading != 0;
+}
+
+} // namespace
 
 void useAddressPage(const std::string& url) {
     WifiViewController::setAddressPageURL(NSString::from(url));
@@ -145,14 +215,12 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
                   UIApplication::sharedApplication()->applicationState() != UIApplicationStateBackground;
 
     if (screenClass == "BatteryViewController") {
-        // Reads the figures, then judges the battery in hand: it holds at least 80% of its design.
-        if (onScreen < 1.5 || !asking) {
+        // Reads the figures the screen draws and judges the battery in hand from them.
+        auto battery = cast<BatteryViewController>(screen);
+        if (!battery || onScreen < 1.5 || !asking) {
             return false;
         }
-        auto battery = SimPower::current().battery();
-        bool good = battery.present && SimPower::current().state(SimPower::Part::Battery) != SimPower::State::Dead &&
-                    battery.health() >= 0.8;
-        return tapAnswer(script, key, good);
+        return tapAnswer(script, key, batteryLooksSound(battery->rowTexts()));
     }
     if (screenClass == "WirelessChargingViewController") {
         // Lays the device on the pad and watches whether it charges.
@@ -163,7 +231,9 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (onScreen < 2 || !asking) {
             return false;
         }
-        bool charging = SimPower::current().battery().externalConnected;
+        // The battery icon shows whether the phone charges.
+        auto shown = SimDevice::current().batteryState();
+        bool charging = shown == SimDevice::BatteryState::Charging || shown == SimDevice::BatteryState::Full;
         only(std::nullopt);
         return tapAnswer(script, key, charging);
     }
@@ -219,23 +289,28 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         return tapAnswer(script, key, matched);
     }
     if (screenClass == "DeviceInfoViewController") {
-        // Compares the capacity shown with the device in hand (the model name is the app's own
-        // look-up; the IMEI comes from the station, when there is one).
+        // Compares the model and the capacity shown with the device in hand, as its box and its
+        // settings give them (the IMEI comes from the station, when there is one).
         auto info = cast<DeviceInfoViewController>(screen);
         if (!info || !asking || onScreen < 1) {
             return false;
         }
-        double gib = std::ldexp(static_cast<double>(SimDevice::current().storage().totalBytes), -30);
-        bool matches = info->capacitylValue() && info->capacitylValue()->text() &&
-                       info->capacitylValue()->text()->str() == DeviceInfoViewController::capacityText(gib)->str();
+        auto shown = [](const Ref<UILabel>& label) {
+            return label && label->text() ? label->text()->str() : std::string();
+        };
+        auto identity = identityOfDeviceInHand();
+        bool matches = !identity.modelName.empty() && shown(info->modelValue()) == identity.modelName &&
+                       shown(info->capacitylValue()) == identity.capacity;
         return tapAnswer(script, key, matches);
     }
     if (screenClass == "RFTestViewController") {
-        // Looks at the signal line and the carrier: answers whether the phone has service.
-        if (!asking || onScreen < 1.5) {
+        // Reads the carrier and signal lines: the phone has service when a carrier is named and the
+        // signal line shows a reading.
+        auto rf = cast<RFTestViewController>(screen);
+        if (!rf || !asking || onScreen < 1.5) {
             return false;
         }
-        return tapAnswer(script, key, SimRadios::current().signalBars() > 0);
+        return tapAnswer(script, key, showsService(rf));
     }
     // The charging plugs, Wi-Fi, Bluetooth and jailbreak screens run by themselves.
     return false;

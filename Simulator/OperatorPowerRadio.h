@@ -1,9 +1,10 @@
 // The scripted operator on the power, radio and device-status screens: it plugs the charger or a
 // computer's USB cable before the tests that need them (it reads the test list ahead, as a person
 // does), lays the device on the wireless pad, types a number and sends the message, goes to the
-// settings to enrol a face or finger when asked, and answers each question from what the device
-// really did (it charged, the call connected, the message went out, the sensor matched, the battery
-// holds enough), never from the faults overlay. A script of answers by test key overrides it.
+// settings to enrol a face or finger when asked, and answers each question from what the screen
+// showed (the battery's figures, the signal lines, the model and capacity against the device's box)
+// and what the device really did (it charged, the call connected, the message went out, the sensor
+// matched), never from the faults overlay. A script of answers by test key overrides it.
 #pragma once
 
 #include <Core/DXBaseViewController.h>
@@ -15,9 +16,7 @@
 namespace operator_power_radio {
 
 bool isPowerRadioScreen(const std::string& screenClass);
-// Breaks the device's power and radio parts as a faults overlay says, and points the Wi-Fi test at
-// the loopback service's public-address page (when given).
-bool loadFaults(const std::string& faultsFile, std::string* error);
+// Points the Wi-Fi test at the loopback service's public-address page.
 void useAddressPage(const std::string& url);
 // Answers an alert of these screens (the biometric screens' way to the settings); false for others.
 bool answerAlert();

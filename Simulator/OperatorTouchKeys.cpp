@@ -1,9 +1,9 @@
 // The scripted operator on the touch and key screens: it draws over the grid and the canvas, puts
 // three fingers on the circles, taps the arrow in each corner, presses the image firmly, presses
 // and releases the keys, takes the screenshot chord, flips the switch, locks and presses Home,
-// all through the test driver and the device's keys. It sees only the screen: when a screen does
-// not pass after it did what was asked, it uses the screen's own way out (Skip, NO, NEXT) or the
-// run's menu (Skip). It never looks at the faults overlay.
+// presses the power key when asked whether it works, all through the test driver and the device's
+// keys. It sees only the screen and what the keys did: when a screen does not pass after it did what
+// was asked, it uses the screen's own way out (Skip, NO, FAILED and NEXT) or the run's menu (Skip).
 #include "ScriptedOperator.h"
 
 #include <Categorys/DXLocalizedString.h>
@@ -17,6 +17,7 @@
 #include <Diagnostics/TouchKeys/StylusViewController.h>
 #include <Diagnostics/TouchKeys/TouchScreenViewController.h>
 #include <Dispatch/Clock.h>
+#include <UIKit/NSIndexPath.h>
 #include <UIKit/UIApplication.h>
 #include <UIKit/UITestDriver.h>
 
@@ -82,6 +83,31 @@ bool press(const Ref<UIButton>& button) {
     CGRect b = button->bounds();
     return UITestDriver::tapAtPoint(
         button->convertPointToView(CGPointMake(b.size.width * 0.2, b.size.height / 2), nullptr));
+}
+
+// The FAILED button of the first row of the combined keys screen that never ticked, nil when every
+// row ticked or is marked.
+Ref<UIButton> untickedRowButton(const Ref<CombineKeyViewController>& combine) {
+    auto table = combine ? combine->tableView() : nullptr;
+    if (!table) {
+        return nullptr;
+    }
+    auto failed = DXLocalizedString("COMBINE_KEY_TESTS_BUTTON_FAILED")->str();
+    NSInteger rows = combine->tableViewNumberOfRowsInSection(table, 0);
+    for (NSInteger i = 0; i < rows; ++i) {
+        auto cell =
+            cast<CombineKeyTableViewCell>(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(i, 0)));
+        auto button = cell ? cell->passbtn() : nullptr;
+        auto title = button ? button->titleForState(UIControlStateNormal) : nullptr;
+        if (shown(button) && title && title->str() == failed) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+std::string text(const Ref<NSString>& s) {
+    return s ? s->str() : std::string();
 }
 
 // Skip from the run's header menu, confirmed.
@@ -220,8 +246,38 @@ bool ScriptedOperator::actOnTouchKeyScreen(const std::string& screenClass, const
             step = 5;
             return true;
         }
-        // Rows that never ticked: the operator marks them and goes on.
-        return at(5, 8) && (step = 6, press(combine->nextBtn()));
+        // Rows that never ticked: the operator marks each FAILED, then goes on.
+        if (!at(5, 8)) {
+            return false;
+        }
+        if (auto row = untickedRowButton(combine)) {
+            return press(row);
+        }
+        step = 6;
+        return press(combine->nextBtn());
+    }
+    if (screenClass == "PowerOnOffViewController") {
+        // "Does the power button work?": the operator presses it; a working key locks the screen (the
+        // app leaves the front), and a second press wakes it. Answers from what the first press did.
+        auto app = UIApplication::sharedApplication();
+        if (at(0, 0.5)) {
+            keys.pressKey(Key::Power);
+            step = 1;
+            return true;
+        }
+        if (at(1, 1.5)) {
+            powerKeyLocked_ = app->applicationState() != UIApplicationStateActive;
+            if (powerKeyLocked_) {
+                keys.pressKey(Key::Power);
+            }
+            step = 2;
+            return true;
+        }
+        if (at(2, 2.5) && app->applicationState() == UIApplicationStateActive && shown(page->answerView())) {
+            step = 3;
+            return tapAnswer(text(page->info()->profilekey()), powerKeyLocked_);
+        }
+        return false;
     }
     if (screenClass == "PhysicalKeyViewController") {
         if (at(0, 1.0)) {

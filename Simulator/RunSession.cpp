@@ -101,7 +101,7 @@ int runQuestionTests(const RunOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    ScriptedOperator person(faults, options.answers);
+    ScriptedOperator person(casingLooks(faults), options.answers);
 
     LoopbackTransactionService service;
     service.start();
@@ -125,8 +125,8 @@ int runQuestionTests(const RunOptions& options) {
         }
         auto screenClass = text(record->controllerName());
         if (ScriptedOperator::partAskedBy(screenClass).empty() && screenClass != "ManualTestViewController" &&
-            !ScriptedOperator::isSensorScreen(screenClass) && !isAudioScreen(screenClass) &&
-            !operator_power_radio::isPowerRadioScreen(screenClass) &&
+            !ScriptedOperator::isPlainQuestionScreen(screenClass) && !ScriptedOperator::isSensorScreen(screenClass) &&
+            !isAudioScreen(screenClass) && !operator_power_radio::isPowerRadioScreen(screenClass) &&
             !ScriptedOperator::isTouchKeyScreen(screenClass)) {
             std::printf("  %-28s not a question test (%s)\n", key.c_str(), screenClass.c_str());
             continue;

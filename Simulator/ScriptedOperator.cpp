@@ -19,10 +19,7 @@
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UITestDriver.h>
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
-#include <fstream>
 #include <set>
 
 namespace {
@@ -47,61 +44,74 @@ bool visible(const Ref<UIView>& view) {
 
 } // namespace
 
-ScriptedOperator::ScriptedOperator(std::map<std::string, std::string> faults, std::map<std::string, bool> script)
-    : faults_(std::move(faults)), script_(std::move(script)) {
+ScriptedOperator::ScriptedOperator(std::map<std::string, std::string> looks, std::map<std::string, bool> script)
+    : script_(std::move(script)) {
+    for (const auto& part : questionParts()) {
+        if (auto it = looks.find(part); it != looks.end()) {
+            looks_.insert(*it);
+        }
+    }
     // What the audio and camera screens' operator noted lives beside those screens' steps; a run
     // begun after another in the same process must not answer from what the earlier one heard.
     forgetAudioScreens();
     camera_operator::forget();
 }
 
-bool ScriptedOperator::readFaults(const std::string& path, std::map<std::string, std::string>& faults,
-                                  std::string* error) {
-    std::ifstream file(path);
-    if (!file) {
-        if (error) {
-            *error = "cannot open " + path;
-        }
-        return false;
-    }
-    auto document = nlohmann::json::parse(file, nullptr, false);
-    if (!document.is_object()) {
-        if (error) {
-            *error = path + " is not a JSON object of part names and states";
-        }
-        return false;
-    }
-    for (auto& [part, state] : document.items()) {
-        faults[part] = state.is_string() ? state.get<std::string>() : state.dump();
-    }
-    return true;
-}
-
 namespace {
 
-const std::map<std::string, std::string>& questionScreens() {
-    static const std::map<std::string, std::string> parts = {
-        {"WaterDamgeViewController", "liquidIndicator"}, {"CrashScreenViewController", "screen"},
-        {"DecorationViewController", "decoration"},      {"EngravingViewController", "engraving"},
-        {"RemoveAttachedViewController", "accessory"},   {"PowerOnOffViewController", "powerButton"},
-        {"TrueToneViewController", "trueTone"},          {"SimTrayViewController", "simTray"},
-    };
-    return parts;
+// The question screens about what a person inspects by eye, the look each asks about, and the one
+// way that look shows a fault.
+struct Look {
+    const char* screen;
+    const char* part;
+    const char* fault;
+};
+constexpr Look kLooks[] = {
+    {"WaterDamgeViewController", "liquidIndicator", "tripped"},
+    {"CrashScreenViewController", "screen", "cracked"},
+    {"DecorationViewController", "decoration", "scratched"},
+    {"EngravingViewController", "engraving", "engraved"},
+};
+
+// The question screens about no look: the operator does what the screen asks and answers YES (the
+// accessories taken off, True Tone switched on and off, the SIM tray that holds the SIM the device
+// reads), or, for the power key, answers from what the key it pressed did (OperatorTouchKeys.cpp).
+const std::set<std::string>& plainQuestionScreens() {
+    static const std::set<std::string> screens = {"RemoveAttachedViewController", "TrueToneViewController",
+                                                  "SimTrayViewController", "PowerOnOffViewController"};
+    return screens;
 }
 
 } // namespace
 
 std::vector<std::string> ScriptedOperator::questionParts() {
     std::vector<std::string> parts;
-    for (const auto& [screen, part] : questionScreens()) {
-        parts.push_back(part);
+    for (const auto& look : kLooks) {
+        parts.emplace_back(look.part);
     }
     return parts;
 }
 
+std::vector<std::string> ScriptedOperator::lookStates(const std::string& part) {
+    for (const auto& look : kLooks) {
+        if (part == look.part) {
+            return {"working", "ok", look.fault};
+        }
+    }
+    return {};
+}
+
 std::string ScriptedOperator::partAskedBy(const std::string& screenClass) {
-    auto it = questionScreens().find(screenClass);
-    return it == questionScreens().end() ? std::string() : it->second;
+    for (const auto& look : kLooks) {
+        if (screenClass == look.screen) {
+            return look.part;
+        }
+    }
+    return {};
+}
+
+bool ScriptedOperator::isPlainQuestionScreen(const std::string& screenClass) {
+    return plainQuestionScreens().count(screenClass) != 0;
 }
 
 bool ScriptedOperator::answer(const std::string& key, const std::string& screenClass) const {
@@ -109,8 +119,8 @@ bool ScriptedOperator::answer(const std::string& key, const std::string& screenC
         return it->second;
     }
     auto part = partAskedBy(screenClass);
-    auto fault = part.empty() ? faults_.end() : faults_.find(part);
-    return fault == faults_.end() || fault->second == "ok" || fault->second == "working";
+    auto look = part.empty() ? looks_.end() : looks_.find(part);
+    return look == looks_.end() || look->second == "ok" || look->second == "working";
 }
 
 bool ScriptedOperator::act() {
@@ -140,7 +150,7 @@ bool ScriptedOperator::act() {
     operator_power_radio::prepareForUpcomingTest(container);
     auto page = container->oldViewController();
     if (auto start = cast<DXStartViewController>(page)) {
-        return start->startButton() && UITestDriver::tapView(start->startButton());
+        return actOnStartPage(start);
     }
     auto screen = cast<DXBaseViewController>(page);
     if (!screen || screen->isCompleted() || !screen->info()) {
@@ -164,13 +174,37 @@ bool ScriptedOperator::act() {
         return actOnSensorScreen(text(screen->info()->profilekey()), screenClass, screen);
     }
     if (isAudioScreen(screenClass)) {
-        return actOnAudioScreen(text(screen->info()->profilekey()), screen, script_);
+        if (actOnAudioScreen(text(screen->info()->profilekey()), screen, script_)) {
+            return true;
+        }
+        // The media-button screen's answer bar takes no answer: once the keys were tried, a screen
+        // that did not end is skipped in the end.
+        return screenClass == "HeadsetMdeiaButtonViewController" && patience_.act(true);
     }
-    if (isTouchKeyScreen(screenClass)) {
+    if (isTouchKeyScreen(screenClass) || screenClass == "PowerOnOffViewController") {
         return actOnTouchKeyScreen(screenClass, screen);
     }
     bool yes = answer(text(screen->info()->profilekey()), screenClass);
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
+}
+
+bool ScriptedOperator::actOnStartPage(const Ref<DXStartViewController>& start) {
+    double now = DispatchClock::uptime();
+    if (start.get() != startPage_) {
+        startPage_ = start.get();
+        startPageSince_ = now;
+    }
+    if (start->startButton() && UITestDriver::tapView(start->startButton())) {
+        return true;
+    }
+    // The button is there but nothing answers the finger: after a few seconds of trying, the
+    // operator gives up, and the run cannot go on.
+    if (visible(start->startButton()) && now - startPageSince_ >= 5 && stopped_.empty()) {
+        auto record = start->testModel();
+        stopped_ = "the Start button of the instruction page does not answer a touch; " +
+                   (record ? text(record->profilekey()) : std::string("a test")) + " was next";
+    }
+    return false;
 }
 
 bool ScriptedOperator::isSensorScreen(const std::string& screenClass) {

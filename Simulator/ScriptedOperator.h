@@ -1,16 +1,19 @@
-// ScriptedOperator: the person in front of the simulated device during a run of question tests.
-// It sees the screen only through the test driver (start pages, YES/NO answer bars, alerts). On a
-// question screen about a part it cannot try out (liquid indicator, casing, ...) it answers from
-// the faults overlay: a part marked anything but "ok" is answered NO, any other YES. On a sensor
-// screen it does what the screen asks with the device in its hands (turns it, covers the proximity
-// sensor, changes the light, lays it flat) and answers from what it saw the device do (the compass
-// arrow turned, the brightness followed the light, the motor shook the body), never from the
-// overlay. A script of answers by test key overrides both, to play a careless or dishonest operator.
+// ScriptedOperator: the person in front of the simulated device during a run. It sees the screen
+// only through the test driver (start pages, YES/NO answer bars, alerts) and the device only through
+// what it does with it and what the device did (the record: sounds played, the light that lit, the
+// keys that gave). On a question screen about the casing or the glass (liquid indicator, screen,
+// decoration, engraving) it answers from what it sees of them, the looks it is handed: a look
+// marked anything but "ok" or "working" is answered NO. Every other screen it works through the
+// device: it does what the screen asks (turns the device, covers the proximity sensor, presses the
+// keys, takes the picture) and answers from what the screen showed and the device did, never from
+// the faults overlay, which it is never given. A script of answers by test key overrides both, to
+// play a careless or dishonest operator.
 #pragma once
 
 #include "OperatorPatience.h"
 
 #include <Core/DXBaseViewController.h>
+#include <Core/DXStartViewController.h>
 
 #include <map>
 #include <set>
@@ -19,18 +22,23 @@
 
 class ScriptedOperator {
 public:
-    // `faults`: part name -> state, as in a faults overlay file. `script`: test key -> true (YES)
-    // or false (NO). The operator remembers nothing of an earlier operator's session.
-    ScriptedOperator(std::map<std::string, std::string> faults, std::map<std::string, bool> script);
+    // `looks`: what the operator sees of the casing and the glass, look -> state (questionParts;
+    // other names are passed over). `script`: test key -> true (YES) or false (NO). The operator
+    // remembers nothing of an earlier operator's session.
+    ScriptedOperator(std::map<std::string, std::string> looks, std::map<std::string, bool> script);
 
-    // Reads a faults overlay ({"part": "state", ...}); false with the reason in `error`.
-    static bool readFaults(const std::string& path, std::map<std::string, std::string>& faults, std::string* error);
-
-    // The parts the operator's questions ask about (liquidIndicator, screen, ...): faults of these
-    // are the operator's answers, not a state of the device.
+    // The looks the operator's questions ask about (liquidIndicator, screen, decoration, engraving):
+    // what a person inspects by eye. Their states are the operator's answers, not a state of the
+    // device.
     static std::vector<std::string> questionParts();
-    // The part a question screen asks about ("" when none is known).
+    // The states a look can be in: "working" and "ok" (answered YES) and its one fault ("tripped",
+    // "cracked", "scratched", "engraved"); empty for a name that is no look.
+    static std::vector<std::string> lookStates(const std::string& part);
+    // The look a question screen asks about ("" when none is known).
     static std::string partAskedBy(const std::string& screenClass);
+    // Whether the screen class is a question screen about no look (accessories, True Tone, the SIM
+    // tray, the power key).
+    static bool isPlainQuestionScreen(const std::string& screenClass);
 
     // The answer to the question of the test `key` shown by `screenClass`.
     bool answer(const std::string& key, const std::string& screenClass) const;
@@ -44,12 +52,16 @@ public:
     // neither asked anything nor ended for a while (OperatorPatience). Answers whether it did
     // anything.
     bool act();
+    // Why the operator cannot go on ("" while it can): a test's Start that does not answer a touch.
+    // The run has then come to a stop, as it would in a person's hands.
+    const std::string& stoppedBecause() const noexcept { return stopped_; }
     // The tests skipped because their screen never ended, in order.
     const std::vector<std::string>& skippedTests() const noexcept { return patience_.skipped(); }
 
     // Whether the screen class is a sensor screen the operator works through the device.
     static bool isSensorScreen(const std::string& screenClass);
-    // Whether the screen class is a touch or key screen (OperatorTouchKeys.cpp).
+    // Whether the screen class is a touch or key screen (OperatorTouchKeys.cpp; the power key's
+    // question is answered there too).
     static bool isTouchKeyScreen(const std::string& screenClass);
 
 private:
@@ -57,8 +69,9 @@ private:
                            const Ref<DXBaseViewController>& page);
     bool tapAnswer(const std::string& key, bool yes);
     bool actOnTouchKeyScreen(const std::string& screenClass, const Ref<DXBaseViewController>& page);
+    bool actOnStartPage(const Ref<DXStartViewController>& start);
 
-    std::map<std::string, std::string> faults_;
+    std::map<std::string, std::string> looks_;
     // The sensor screen being worked on (by its test record): when it came, and what the operator
     // noted before acting.
     const void* sensorScreen_ = nullptr;
@@ -73,5 +86,10 @@ private:
     const void* touchKeyScreen_ = nullptr;
     double touchKeyScreenSince_ = 0;
     int touchKeyStep_ = 0;
+    bool powerKeyLocked_ = false; // the power key's press locked the screen
     std::set<std::string> leftAlone_;
+    // The start page the operator tries to start from, since when, and why it gave up.
+    const void* startPage_ = nullptr;
+    double startPageSince_ = 0;
+    std::string stopped_;
 };

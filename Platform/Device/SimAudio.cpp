@@ -21,9 +21,9 @@ using json = nlohmann::json;
 using Part = SimAudio::Part;
 using State = SimAudio::State;
 
-constexpr const char* kPartNames[SimAudio::kPartCount] = {"bottomMicrophone", "frontMicrophone", "headsetMicrophone",
-                                                          "receiver",         "speaker",         "headphoneLeft",
-                                                          "headphoneRight",   "ringerSwitch"};
+constexpr const char* kPartNames[SimAudio::kPartCount] = {
+    "bottomMicrophone", "frontMicrophone", "headsetMicrophone", "receiver",    "speaker",
+    "headphoneLeft",    "headphoneRight",  "ringerSwitch",      "headsetKeys", "headsetJack"};
 constexpr const char* kStateNames[] = {"working", "absent", "dead"};
 
 // How much of a transducer's signal reaches each microphone (bottom, front, headset): the loudspeaker
@@ -105,6 +105,15 @@ bool SimAudio::isMicrophone(Part part) {
     return part == Part::BottomMicrophone || part == Part::FrontMicrophone || part == Part::HeadsetMicrophone;
 }
 
+bool SimAudio::allows(Part part, State state) {
+    return state != State::Absent || (part != Part::HeadsetKeys && part != Part::HeadsetJack);
+}
+
+bool SimAudio::fitted(Part part) const {
+    std::lock_guard lock(mutex_);
+    return fitted_[index(part)];
+}
+
 SimAudio& SimAudio::current() {
     static SimAudio* audio = new SimAudio;
     return *audio;
@@ -152,7 +161,7 @@ void SimAudio::loadProfile() {
         json root = json::parse(profile);
         if (auto a = root.find("audio"); a != root.end() && a->is_object()) {
             for (auto it = a->begin(); it != a->end(); ++it) {
-                if (auto part = partNamed(it.key())) {
+                if (auto part = partNamed(it.key()); part && allows(*part, State::Absent)) {
                     bool present = true;
                     if (it->is_boolean()) {
                         present = it->get<bool>();
@@ -172,6 +181,9 @@ void SimAudio::loadProfile() {
     } catch (const std::exception&) {
         // The device checked the profile when it loaded it; sections of other shapes keep defaults.
     }
+    for (size_t i = 0; i < kPartCount; ++i) {
+        fitted_[i] = states_[i] != State::Absent;
+    }
     volume_ = profileVolume_;
     ringerSilent_ = profileRingerSilent_;
     permission_ = Permission::Undetermined;
@@ -190,7 +202,7 @@ void SimAudio::loadProfile() {
 
 void SimAudio::reset() {
     loadProfile();
-    if (headsetPlugged()) {
+    if (headsetPlugged() || headsetInserted()) {
         plugHeadset(false);
     }
     {
@@ -219,6 +231,9 @@ void SimAudio::setState(Part part, State state) {
         }
         states_[index(part)] = state;
     }
+    if (part == Part::HeadsetJack) {
+        routeHeadset(); // a jack that breaks loses the headset in it
+    }
     Event event;
     event.change = Change::Parts;
     notify(event);
@@ -226,7 +241,7 @@ void SimAudio::setState(Part part, State state) {
 
 bool SimAudio::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error)) {
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error, &SimAudio::allows)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -246,8 +261,28 @@ bool SimAudio::headsetPlugged() const {
     return headphonesIn(SimDevice::current());
 }
 
+bool SimAudio::headsetInserted() const {
+    std::lock_guard lock(mutex_);
+    return headsetInserted_;
+}
+
 void SimAudio::plugHeadset(bool plugged) {
-    SimDevice::current().setHeadphonesPlugged(plugged);
+    {
+        std::lock_guard lock(mutex_);
+        headsetInserted_ = plugged;
+    }
+    routeHeadset();
+}
+
+void SimAudio::routeHeadset() {
+    bool seen;
+    {
+        std::lock_guard lock(mutex_);
+        seen = headsetInserted_ && states_[index(Part::HeadsetJack)] == State::Working;
+    }
+    if (seen != headsetPlugged()) {
+        SimDevice::current().setHeadphonesPlugged(seen);
+    }
 }
 
 void SimAudio::scheduleHeadset(double delay, bool plugged) {
@@ -269,7 +304,7 @@ void SimAudio::scheduleHeadset(double delay, bool plugged) {
 }
 
 bool SimAudio::pressHeadsetKey(HeadsetKey key) {
-    if (!headsetPlugged()) {
+    if (!headsetPlugged() || state(Part::HeadsetKeys) != State::Working) {
         return false;
     }
     Event event;

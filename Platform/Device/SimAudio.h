@@ -1,7 +1,9 @@
 // SimAudio: the acoustic side of the simulated device. It holds
 //   - the parts: microphones (bottom, front, the headset's), transducers (receiver, loudspeaker, the
-//     headset's left and right earpieces) and the ring/silent switch, each working, dead or absent;
-//   - the headset: plugged in or not, and its keys;
+//     headset's left and right earpieces), the ring/silent switch, the headset's keys and the
+//     headset jack, each working, dead or absent (the headset's keys and the jack are never absent);
+//   - the headset: its plug in the jack or not (the device sees it only through a working jack), and
+//     its keys (a dead key set sends nothing);
 //   - the output volume, moved by the volume keys (steps of 1/16) or by the system and applications;
 //   - the ring/silent switch position;
 //   - the microphone permission and the answer the operator gives to its prompt;
@@ -43,19 +45,27 @@ public:
         HeadphoneLeft,
         HeadphoneRight,
         RingerSwitch,
+        HeadsetKeys,
+        HeadsetJack,
     };
-    static constexpr size_t kPartCount = 8;
+    static constexpr size_t kPartCount = 10;
     // A dead switch no longer moves: its position stays where it was.
     enum class State { Working, Absent, Dead };
 
     // Part and state names of profiles and faults overlays: "bottomMicrophone", "frontMicrophone",
-    // "headsetMicrophone", "receiver", "speaker", "headphoneLeft", "headphoneRight", "ringerSwitch";
-    // "working", "absent", "dead".
+    // "headsetMicrophone", "receiver", "speaker", "headphoneLeft", "headphoneRight", "ringerSwitch",
+    // "headsetKeys", "headsetJack"; "working", "absent", "dead" ("headsetKeys" and "headsetJack": only
+    // "working" and "dead").
     static const char* partName(Part part);
     static std::optional<Part> partNamed(const std::string& name);
     static const char* stateName(State state);
     static std::optional<State> stateNamed(const std::string& name);
     static bool isMicrophone(Part part);
+    // Whether a part may be in a state: the headset's keys and the jack are working or dead.
+    static bool allows(Part part, State state);
+    // Whether the device is built with the part (its profile; a tablet has no receiver), whatever a
+    // faults overlay did to it since.
+    bool fitted(Part part) const;
 
     // Why the output volume changed: a press of a hardware volume key, or a change the system or an
     // application made (a player's volume, a start-up adjustment).
@@ -91,14 +101,17 @@ public:
     // Back to the profile in force: parts, volume, switch, headset out, permission, failures, record.
     void reset();
 
-    // The headset. Plugging it in makes the headphones the device's audio route (SimDevice); it
-    // carries the headset microphone and the keys. `scheduleHeadset` plugs or unplugs it `delay`
+    // The headset. Plugging it into a working jack makes the headphones the device's audio route
+    // (SimDevice); it carries the headset microphone and the keys. A dead jack leaves the device
+    // without a headset however the plug sits. `headsetPlugged` is what the device sees,
+    // `headsetInserted` where the operator's plug is. `scheduleHeadset` plugs or unplugs it `delay`
     // seconds from now on the platform clock.
     bool headsetPlugged() const;
+    bool headsetInserted() const;
     void plugHeadset(bool plugged);
     void scheduleHeadset(double delay, bool plugged);
-    // A press of a headset key; nothing happens while no headset is plugged in. Answers whether the
-    // press happened.
+    // A press of a headset key; nothing happens while the device sees no headset, or when the keys
+    // are dead. Answers whether the press reached the device.
     bool pressHeadsetKey(HeadsetKey key);
 
     // The output volume, 0..1.
@@ -173,6 +186,8 @@ private:
     SimAudio();
     void loadProfile();
     void notify(Event event);
+    // Puts the device's audio route where the plug and the jack say.
+    void routeHeadset();
 
     struct Emission {
         uint64_t id = 0;
@@ -188,6 +203,8 @@ private:
 
     mutable std::mutex mutex_;
     std::array<State, kPartCount> states_{};
+    std::array<bool, kPartCount> fitted_{};
+    bool headsetInserted_ = false;
     float volume_ = 0.5f;
     float profileVolume_ = 0.5f;
     bool ringerSilent_ = false;

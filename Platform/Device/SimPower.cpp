@@ -175,7 +175,10 @@ void SimPower::setState(Part part, State state) {
             if (state == State::Worn) {
                 battery_.maxCapacity = std::round(battery_.designCapacity * kWornHealth);
                 battery_.cycleCount = std::max(battery_.cycleCount, kWornCycles);
-            } else if (before == State::Worn) {
+            } else if (state == State::Dead) {
+                // A dead cell holds nothing: its gauge reads no capacity, no charge and no voltage.
+                battery_.maxCapacity = 0;
+            } else if (before == State::Worn || before == State::Dead) {
                 battery_.maxCapacity = std::round(battery_.designCapacity * 0.97);
             }
             battery_.present = state != State::Absent;

@@ -33,7 +33,7 @@ public:
     // Parts: the battery and the three feeds.
     enum class Part { Battery, Charger, ComputerUSB, WirelessPad };
     // working; worn (battery only: it holds much less than it was made for); absent; dead (present
-    // but gives or takes no power).
+    // but gives or takes no power; a dead battery's gauge reads no capacity, charge or voltage).
     enum class State { Working, Worn, Absent, Dead };
     enum class Change { Battery, Registry, Plugs, Parts };
 

@@ -465,6 +465,10 @@ bool SimRadios::canSendText() const {
     return state(Part::Carrier) != State::Absent && SimDevice::current().carrier().has_value();
 }
 
+bool SimRadios::carriesText() const {
+    return state(Part::Carrier) == State::Working && SimDevice::current().carrier().has_value();
+}
+
 SimRadios::ComposeResult SimRadios::composeResult() const {
     std::lock_guard lock(mutex_);
     return composeResult_;

@@ -131,9 +131,11 @@ public:
     std::vector<std::string> openedSystemPages() const;
     void noteSystemPage(const std::string& url);
 
-    // Messages: whether the device can send text; how the person finishes the composer; what was
-    // really sent.
+    // Messages: whether the device can send text (it has a SIM: the composer comes up); whether a
+    // message really goes out (only over a working carrier's network, as calls); how the person
+    // finishes the composer; what was really sent.
     bool canSendText() const;
+    bool carriesText() const;
     ComposeResult composeResult() const;
     void setComposeResult(ComposeResult result);
     void recordMessage(Message message);

@@ -180,6 +180,14 @@ void SimSensors::loadProfileLocked(const std::string& profileText) {
     } catch (const std::exception&) {
         // The device checked the profile when it loaded it; sections of other shapes keep defaults.
     }
+    for (size_t i = 0; i < kPartCount; ++i) {
+        fitted_[i] = states_[i] != State::Absent;
+    }
+}
+
+bool SimSensors::fitted(Part part) const {
+    std::lock_guard lock(mutex_);
+    return fitted_[index(part)];
 }
 
 void SimSensors::reset() {

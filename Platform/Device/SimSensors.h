@@ -97,6 +97,9 @@ public:
     State state(Part part) const;
     bool isPresent(Part part) const { return state(part) != State::Absent; }
     void setState(Part part, State state);
+    // Whether the device is built with the part (its profile: a tablet has no vibration motor),
+    // whatever a faults overlay did to it since.
+    bool fitted(Part part) const;
     // A faults overlay: {"gyroscope": "stuck", ...}. Names of other components are ignored (they
     // belong to other parts of the device); an unknown state is an error and changes nothing.
     bool applyFaults(const std::string& json, std::string* error = nullptr);
@@ -184,6 +187,7 @@ private:
 
     mutable std::mutex mutex_;
     std::array<State, kPartCount> states_{};
+    std::array<bool, kPartCount> fitted_{};
     std::array<SimVector, kPartCount> stuck_{};
     std::array<std::vector<Injected>, kPartCount> injected_{};
     std::array<bool, kPartCount> burst_{};

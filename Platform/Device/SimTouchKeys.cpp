@@ -102,6 +102,17 @@ const char* SimTouchKeys::keyPartName(Key key) {
     return "";
 }
 
+bool SimTouchKeys::fitted(const std::string& part) const {
+    std::lock_guard lock(mutex_);
+    if (part == "homeKey") {
+        return homeButton_;
+    }
+    if (part == "forceTouch") {
+        return forceTouch_;
+    }
+    return true;
+}
+
 void SimTouchKeys::loadProfileLocked(const std::string& profileText) {
     const SimDevice& device = SimDevice::current();
     auto screen = device.screen();
@@ -164,6 +175,8 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
                     digitizer = DigitizerState::Working;
                 } else if (s == "dead") {
                     digitizer = DigitizerState::Dead;
+                } else if (s == "singleTouch") {
+                    digitizer = DigitizerState::SingleTouch;
                 } else {
                     unknownState(s, part);
                 }
@@ -295,6 +308,9 @@ bool SimTouchKeys::senses(double x, double y) const {
 
 size_t SimTouchKeys::maximumTouches() const {
     std::lock_guard lock(mutex_);
+    if (digitizer_ == DigitizerState::SingleTouch) {
+        return 1;
+    }
     return pad_ ? 11 : 5;
 }
 

@@ -3,9 +3,9 @@
 //
 // The digitizer turns a finger on the glass into what the system reports: a point is sensed only
 // inside the screen, outside every dead area, with finite coordinates, and for no more fingers than
-// the digitizer tracks (5 on a phone, 11 on a tablet). Force is sensed only by a display with force
-// touch whose force sensor works; it is clamped to 0..kMaximumPossibleForce. A ghost touch (a
-// cracked or wet glass) is a touch nobody made, injected for the system to deliver.
+// the digitizer tracks (5 on a phone, 11 on a tablet; 1 on a digitizer that takes a single finger). Force is sensed
+// only by a display with force touch whose force sensor works; it is clamped to 0..kMaximumPossibleForce. A ghost touch
+// (a cracked or wet glass) is a touch nobody made, injected for the system to deliver.
 //
 // The keys (volume up, volume down, power, Home) are physical: a press of a working key reaches the
 // system (the volume keys step the output volume of the audio side, SimAudio; the power key locks or
@@ -34,7 +34,7 @@ class SimTouchKeys {
 public:
     enum class Key { VolumeUp, VolumeDown, Power, Home };
     enum class KeyState { Working, Dead, Stuck };
-    enum class DigitizerState { Working, Dead };
+    enum class DigitizerState { Working, Dead, SingleTouch };
     enum class ForceState { Working, Dead };
 
     // The maximum force a force-sensing display reports (the platform's figure).
@@ -78,6 +78,9 @@ public:
     // "volumeDownKey", "powerKey", "homeKey".
     static const std::vector<std::string>& partNames();
     static const char* keyPartName(Key key);
+    // Whether the device is built with the part of that name (a phone with the tall screen has no
+    // Home key, a display without force touch no force sensor), whatever a faults overlay did since.
+    bool fitted(const std::string& part) const;
 
     // A faults overlay: {"volumeUpKey": "dead", "screenArea": [0, 0, 375, 100], ...}. Names of parts
     // that other components own are left to them; an unknown state rejects the whole overlay.
@@ -94,7 +97,7 @@ public:
     void addDeadArea(Rect area);
     // Whether a finger at (x, y) in screen points is sensed.
     bool senses(double x, double y) const;
-    // How many fingers the digitizer tracks at once.
+    // How many fingers the digitizer tracks at once (one when it takes a single finger).
     size_t maximumTouches() const;
     // Force sensing: the display has it (profile) and its sensor works.
     bool hasForceTouch() const;

@@ -43,7 +43,8 @@ void MFMessageComposeViewController::finish() {
     finished_ = true;
     auto& radios = SimRadios::current();
     auto result = radios.composeResult();
-    if (result == SimRadios::ComposeResult::Sent && !canSendText()) {
+    // Without a SIM, or with a SIM whose carrier gives no network, the message does not go out.
+    if (result == SimRadios::ComposeResult::Sent && !radios.carriesText()) {
         result = SimRadios::ComposeResult::Failed;
     }
     SimRadios::Message message;

@@ -122,11 +122,32 @@ private:
     Ref<PickerViewfinderLayer> picture_;
 };
 
+// The light of a flash that lit for the picture: every pixel goes towards white, most in the middle
+// of the picture (where the flash points) and less towards the corners.
+void lightByFlash(SimFrame& frame) {
+    double cx = frame.width / 2.0;
+    double cy = frame.height / 2.0;
+    double reach = std::hypot(cx, cy);
+    for (int y = 0; y < frame.height; ++y) {
+        for (int x = 0; x < frame.width; ++x) {
+            double share = 0.65 - 0.3 * std::hypot(x - cx, y - cy) / reach;
+            uint32_t& p = frame.pixels[static_cast<size_t>(y) * frame.width + x];
+            uint32_t out = p & 0xff000000u;
+            for (int shift : {16, 8, 0}) {
+                double c = (p >> shift) & 0xffu;
+                out |= static_cast<uint32_t>(std::lround(c + (255 - c) * share)) << shift;
+            }
+            p = out;
+        }
+    }
+}
+
 // What the camera takes when no picture is scripted: the scene it sees, rendered at a quarter of
 // the camera's resolution (a full 12-megapixel rendering costs a quarter of a second and 100 MB for
 // a picture nobody looks at closely) and carried at scale 0.25, so the picture's size in points is
-// the camera's own. Nil when the camera renders nothing.
-Ref<UIImage> renderedPicture(SimDevice::CameraPosition position, const SimDevice::Camera& camera) {
+// the camera's own; lit by the flash when it fired and lit. A camera that is there but broken takes
+// a black picture. Nil when the camera renders nothing.
+Ref<UIImage> renderedPicture(SimDevice::CameraPosition position, const SimDevice::Camera& camera, bool flashLit) {
     constexpr int kReduction = 4;
     int width = std::max(1, static_cast<int>(camera.pictureWidth / kReduction));
     int height = std::max(1, static_cast<int>(camera.pictureHeight / kReduction));
@@ -134,6 +155,9 @@ Ref<UIImage> renderedPicture(SimDevice::CameraPosition position, const SimDevice
     auto frame = sim.frame(position, width, height, sim.neutralGains(), DispatchClock::uptime());
     if (!frame) {
         return nullptr;
+    }
+    if (flashLit && camera.working) {
+        lightByFlash(*frame);
     }
     cairo_surface_t* surface = frame->newSurface();
     if (!surface) {
@@ -395,18 +419,20 @@ bool UIImagePickerController::captureFromCamera() {
         NSLog("UIImagePickerController: the camera is not there");
         return false;
     }
-    if (!camera->working) {
-        NSLog("UIImagePickerController: the %s camera is not working; no picture",
-              position == SimDevice::CameraPosition::Front ? "front" : "back");
-        return false;
-    }
+    // The flash fires for a picture of the back camera when it is switched on (in automatic mode it
+    // stays dark: the scene before the camera is lit well enough); whether it really lights is the
+    // flash's own business.
+    auto& sim = SimCamera::current();
+    bool flashLit = position == SimDevice::CameraPosition::Back &&
+                    flashMode_ == UIImagePickerControllerCameraFlashModeOn && sim.hasFlash() && sim.fireFlash();
     Ref<UIImage> image;
-    std::string bytes = SimDevice::current().cameraPicture(position);
+    // A broken camera takes a black picture, whatever was scripted for a working one.
+    std::string bytes = camera->working ? SimDevice::current().cameraPicture(position) : std::string();
     if (!bytes.empty()) {
         image = UIImage::imageWithData(NSData::dataWithBytesLength(bytes.data(), bytes.size()));
     }
     if (!image) {
-        image = renderedPicture(position, *camera);
+        image = renderedPicture(position, *camera, flashLit);
     }
     if (!image) {
         image = make<UIImage>(CGSizeMake(camera->pictureWidth, camera->pictureHeight), 1.0);

@@ -1,5 +1,6 @@
 // The fault matrix: on every shipped device, a clean run of the whole default session where every
-// test passes, and one run per breakable part (dependents.json) where exactly the tests that depend
+// test passes (but those dependents.json lists as failing on that device with nothing broken), and
+// one run per breakable part (dependents.json) where exactly the tests that depend
 // on the part fail and all others pass. A part's run walks the operator's questions plus the family
 // of tests the part belongs to (a whole session of every test costs minutes under the sanitizers);
 // dependents outside the session walked are not expected. Each run is checked three ways: the table
@@ -56,7 +57,14 @@ std::vector<MatrixCase> matrixCases() {
     std::vector<MatrixCase> cases;
     auto table = dependentsTable();
     for (const auto& device : SimDevice::availableProfiles()) {
-        cases.push_back({device, "", "", false, "", {}, {}});
+        // What fails on this device with nothing broken: in every run of it.
+        std::set<std::string> failsClean;
+        if (table.is_object() && table.contains("failsClean") && table["failsClean"].contains(device)) {
+            for (const auto& key : table["failsClean"][device]) {
+                failsClean.insert(key.get<std::string>());
+            }
+        }
+        cases.push_back({device, "", "", false, "", failsClean, {}});
         if (!table.is_object()) {
             continue;
         }
@@ -69,11 +77,15 @@ std::vector<MatrixCase> matrixCases() {
             if (row.value("question", false) && device != SimDevice::defaultProfile) {
                 continue; // the operator's answer does not depend on the device
             }
+            auto notOn = row.value("notOn", nlohmann::json::array());
+            if (std::find(notOn.begin(), notOn.end(), device) != notOn.end()) {
+                continue; // the device is built without the part
+            }
             bool ownPath = row.contains("devices") && row["devices"].contains(device);
             if (!everyDevice && !ownPath && device != SimDevice::defaultProfile) {
                 continue; // the same path as on the default device, which runs it
             }
-            MatrixCase c{device, row["part"], row["fault"], false, row.value("family", ""), {}, {}};
+            MatrixCase c{device, row["part"], row["fault"], false, row.value("family", ""), failsClean, {}};
             c.namedByFault = rowsOfPart[c.part] > 1;
             auto tests = row["tests"];
             if (row.contains("devices") && row["devices"].contains(device)) {
@@ -213,6 +225,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, FaultMatrixTest, testing::ValuesIn(matrixCases
 
 TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalogue) {
     dispatch_adopt_current_thread_as_main();
+    NSSandbox::useTemporaryRoot();
     auto table = dependentsTable();
     ASSERT_TRUE(table.is_object()) << "dependents.json does not parse";
     auto known = knownFaultParts();
@@ -243,6 +256,28 @@ TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalo
             for (const auto& key : tests) {
                 EXPECT_TRUE(isKey(key)) << key;
             }
+        }
+    }
+    // A part a device is built without is refused there: the overlay names the part and the device.
+    for (const auto& row : table["parts"]) {
+        auto part = row["part"].get<std::string>();
+        for (const auto& device : row.value("notOn", nlohmann::json::array())) {
+            ASSERT_TRUE(SimDevice::current().loadProfile(device.get<std::string>())) << device;
+            auto path = NSSandbox::temporaryPath()->stringByAppendingPathComponent("lacking.json"_ns)->str();
+            std::ofstream(path) << nlohmann::json{{part, row["fault"]}}.dump();
+            std::map<std::string, std::string> faults;
+            std::string error;
+            EXPECT_FALSE(loadDeviceFaults(path, faults, &error)) << part << " on " << device;
+            EXPECT_NE(error.find("\"" + part + "\""), std::string::npos) << error;
+            EXPECT_NE(error.find(device.get<std::string>()), std::string::npos) << error;
+        }
+    }
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    auto failsClean = table.value("failsClean", nlohmann::json::object());
+    for (const auto& [device, tests] : failsClean.items()) {
+        EXPECT_NE(std::find(devices.begin(), devices.end(), device), devices.end()) << device;
+        for (const auto& key : tests) {
+            EXPECT_TRUE(isKey(key)) << key;
         }
     }
     // Every part the simulator can break has its row, or says why a run cannot be walked with it.

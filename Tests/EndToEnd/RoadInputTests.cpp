@@ -13,8 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -79,6 +82,74 @@ TEST_F(RoadInputTest, AnUnknownPartInTheFaultsIsBadInput) {
     EXPECT_EQ(walk(options, report, &errors), 2);
     EXPECT_NE(errors.find("unknown part \"gyroscop\""), std::string::npos) << errors;
     EXPECT_TRUE(report.transactions.empty());
+}
+
+TEST_F(RoadInputTest, APartTheDeviceLacksOrAStateAPartCannotBeInIsBadInput) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPad7,5"));
+    RoadOptions options;
+    options.faultsFile = writeFile("faults.json", R"({"receiver": "dead"})");
+    RoadReport report;
+    std::string errors;
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_NE(errors.find("the iPad7,5 has no part \"receiver\""), std::string::npos) << errors;
+    EXPECT_TRUE(report.transactions.empty());
+
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    options.faultsFile = writeFile("faults.json", R"({"screen": "melted"})");
+    EXPECT_EQ(walk(options, report, &errors), 2) << "a look takes only its documented states";
+    EXPECT_NE(errors.find("unknown state \"melted\" of \"screen\""), std::string::npos) << errors;
+    options.faultsFile = writeFile("faults.json", R"({"accessory": "attached"})");
+    EXPECT_EQ(walk(options, report, &errors), 2) << "what the operator does is no part of the device";
+    EXPECT_NE(errors.find("unknown part \"accessory\""), std::string::npos) << errors;
+}
+
+namespace {
+
+// The reason the road gave on its one line of stderr that is not the app's own log.
+std::string reasonLine(const std::string& errors, const std::string& start) {
+    std::istringstream lines(errors);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(start, 0) == 0) {
+            return line;
+        }
+    }
+    return "<none>";
+}
+
+} // namespace
+
+TEST_F(RoadInputTest, AStartThatSensesNoFingerStopsTheRoadWithOneLineNamingTheNextTest) {
+    // Over the start page's Start: nothing has run.
+    RoadOptions options;
+    options.faultsFile = writeFile("faults.json", R"({"screenArea": [120, 450, 135, 40]})");
+    RoadReport report;
+    std::string errors;
+    EXPECT_EQ(walk(options, report, &errors), 1);
+    EXPECT_EQ(reasonLine(errors, "the road stopped"),
+              std::string("the road stopped: the start page's Start button does not answer a touch; no test has "
+                          "run, ") +
+                  defaultSessionKeys()[0] + " was next");
+    EXPECT_TRUE(report.transactions.empty());
+}
+
+TEST_F(RoadInputTest, AnInstructionPagesStartThatSensesNoFingerStopsTheRunThere) {
+    // Over the Start of a test's instruction page (below the start page's own): the run stops at the
+    // first test that has one, which the line names.
+    RoadOptions options;
+    options.faultsFile = writeFile("faults.json", R"({"screenArea": [100, 710, 175, 50]})");
+    RoadReport report;
+    std::string errors;
+    EXPECT_EQ(walk(options, report, &errors), 1);
+    auto line = reasonLine(errors, "the run stopped");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(line, match,
+                                 std::regex("the run stopped after ([0-9]+) of ([0-9]+) tests: the Start button of "
+                                            "the instruction page does not answer a touch; ([A-Z_0-9]+) was next")))
+        << line;
+    auto keys = road_sessions::questions();
+    EXPECT_NE(std::find(keys.begin(), keys.end(), match[3].str()), keys.end()) << line;
+    EXPECT_TRUE(report.table.empty()) << "the run began, and never came to its results";
 }
 
 TEST_F(RoadInputTest, AnUnknownTestKeyInTheOperatorScriptIsBadInput) {

@@ -4,6 +4,8 @@
 #include "AppRoad.h"
 #include "RoadSessions.h"
 
+#include <Core/DXProfileManager.h>
+#include <Core/DXTestModel.h>
 #include <Device/SimAudio.h>
 #include <Device/SimDevice.h>
 #include <Dispatch/DispatchQueue.h>
@@ -89,6 +91,60 @@ TEST_F(AudioRoadTest, ADeadSpeakerAfterAWorkingOneIsStillHeardAsDead) {
     auto second = walk(R"({"speaker": "dead"})");
     EXPECT_EQ(second["LOUDSPEAKER"], "FAIL");
     EXPECT_EQ(second["AUDIO_OPERATOR_CHECK"], "FAIL");
+}
+
+namespace {
+
+// The sub-results of a test of the run stored on the device.
+std::map<std::string, std::string> storedSubResults(const std::string& key) {
+    std::map<std::string, std::string> results;
+    auto tasks = DXProfileManager::sharedManager()->loadPersistentTasks();
+    for (const auto& item : *tasks) {
+        auto record = cast<DXTestModel>(item);
+        auto subResults = record->subTestItemsResult();
+        if (record->profilekey()->str() != key || !subResults) {
+            continue;
+        }
+        for (const auto& [k, v] : *subResults) {
+            auto name = cast<NSString>(k);
+            auto value = cast<NSString>(v);
+            if (name && value) {
+                results[name->str()] = value->str();
+            }
+        }
+    }
+    return results;
+}
+
+} // namespace
+
+// The headset's own keys and its jack, on a phone that has a headset jack: the operator presses each
+// key, marks FAILED the steps that did not tick, and fails the plug-in step when the phone never
+// sees the headset.
+TEST_F(AudioRoadTest, DeadHeadsetKeysFailTheirStepsAndADeadJackThePlugIn) {
+    setSessionKeys({"HEADSET_TEST", "HEADSET_MEDIA_BUTTON_TEST"});
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPhone7,2"));
+    auto keys = walk(R"({"headsetKeys": "dead"})");
+    EXPECT_EQ(keys["HEADSET_TEST"], "FAIL");
+    EXPECT_EQ(keys["HEADSET_MEDIA_BUTTON_TEST"], "FAIL");
+    auto steps = storedSubResults("HEADSET_TEST");
+    EXPECT_EQ(steps["HEADSET_TEST_PLUG"], "SUCCESS");
+    EXPECT_EQ(steps["HEADSET_TEST_LEFT_AUDIO"], "SUCCESS");
+    EXPECT_EQ(steps["HEADSET_TEST_RIGHT_AUDIO"], "SUCCESS");
+    EXPECT_EQ(steps["HEADSET_TEST_VOLUMEUP"], "FAIL");
+    EXPECT_EQ(steps["HEADSET_TEST_VOLUMEDOWN"], "FAIL");
+    EXPECT_EQ(steps["HEADSET_TEST_MEDIABUTTON"], "FAIL");
+    EXPECT_EQ(steps["HEADSET_TEST_UNPLUG"], "SUCCESS");
+
+    road_sessions::endTest();
+    SimAudio::current().reset();
+    NSSandbox::useTemporaryRoot();
+    NSUserDefaults::resetStandardUserDefaults();
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPhone7,2"));
+    auto jack = walk(R"({"headsetJack": "dead"})");
+    EXPECT_EQ(jack["HEADSET_TEST"], "FAIL");
+    EXPECT_EQ(jack["HEADSET_MEDIA_BUTTON_TEST"], "FAIL");
+    EXPECT_EQ(storedSubResults("HEADSET_TEST")["HEADSET_TEST_PLUG"], "FAIL");
 }
 
 // A dead speaker, receiver or bottom microphone: the fault matrix (Tests/EndToEnd) walks each of these

@@ -123,7 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenPart{"BluetoothOff", R"({"bluetooth": "off"})", {"BLUETOOTH_TEST"}, {}},
                     BrokenPart{
                         "NoCarrier", R"({"carrier": "absent"})", {"LIVECALL", "SMS_TEST"}, {"SIM_TRAY_TEST", "RF"}},
-                    BrokenPart{"DeadCarrier", R"({"carrier": "dead"})", {"LIVECALL", "RF"}, {}},
+                    BrokenPart{"DeadCarrier", R"({"carrier": "dead"})", {"LIVECALL", "SMS_TEST", "RF"}, {}},
+                    // A dead battery shows no capacity or voltage, and takes no charge from any feed.
+                    BrokenPart{"DeadBattery",
+                               R"({"battery": "dead"})",
+                               {"BATTERY_TEST", "AC_USB_PLUG_TEST", "COMPUTER_USB_PLUG_TEST", "WIRELESS_CHARGING_TEST"},
+                               {}},
                     BrokenPart{"DeadBiometrics", R"({"biometrics": "dead"})", {"FACEID"}, {}},
                     BrokenPart{"NotEnrolled", R"({"biometrics": "notEnrolled"})", {}, {}},
                     BrokenPart{"Jailbroken", R"({"jailbroken": "yes"})", {"JAILBREAK_TEST"}, {}}),

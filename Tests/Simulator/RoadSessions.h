@@ -52,6 +52,11 @@ inline std::vector<std::string> powerRadio() {
 inline std::vector<std::string> questions() {
     return with({});
 }
+// The headset's own tests: the fault matrix breaks the headset's parts with these alone (the rest of
+// the audio family does not use them).
+inline std::vector<std::string> headset() {
+    return with({"HEADSET_TEST", "HEADSET_MEDIA_BUTTON_TEST"});
+}
 
 // The session of a family by its name in the fault matrix (Tests/EndToEnd/dependents.json): the
 // questions plus every test of the family, also those the family's own road leaves to runs of their
@@ -70,6 +75,9 @@ inline std::vector<std::string> family(const std::string& name) {
     }
     if (name == "audio") {
         return audio();
+    }
+    if (name == "headset") {
+        return headset();
     }
     if (name == "cameraDisplay") {
         return extend(cameraDisplay(), {"LCD_FILL_COLOR_STEP_TEST", "BACK_CAMERA_WHITE_TEST", "FRONT_CAMERA_BLACK_TEST",

@@ -1,6 +1,7 @@
 // The simulator's run of question and sensor tests: the scripted operator's answers, and a whole run from the
 // container to the final transaction (real time: the transaction service is a real server).
 #include "CoreTestCase.h"
+#include "DeviceFaults.h"
 #include "RunSession.h"
 #include "ScriptedOperator.h"
 
@@ -46,7 +47,7 @@ TEST_F(ScriptedRunTests, APartMarkedWorkingInAFaultsFileIsAnsweredYes) {
     std::ofstream(path) << R"({"screen": "working", "liquidIndicator": "tripped"})";
     std::map<std::string, std::string> faults;
     std::string error;
-    ASSERT_TRUE(ScriptedOperator::readFaults(path, faults, &error)) << error;
+    ASSERT_TRUE(readFaultsOverlay(path, faults, &error)) << error;
     ScriptedOperator person(faults, {});
     EXPECT_TRUE(person.answer("CRASH_SCREEN_TEST", "CrashScreenViewController")) << "a part marked working";
     EXPECT_FALSE(person.answer("WATER_DAMAGE_TEST", "WaterDamgeViewController")) << "a broken part";

@@ -111,6 +111,24 @@ TEST_F(TouchKeyRoadTest, ADeadVolumeKeyFailsBothKeyTests) {
     const char* overlay = R"({"volumeUpKey": "dead"})";
     auto report = walk(overlay);
     expectFailing(report, {"PHYSICAL_KEYS_TEST2", "PHYSICAL_KEYS_TEST"}, overlay);
+    // On the combined keys screen the operator marked FAILED each row whose key did nothing: volume
+    // up, and the screenshot chord that needs it on a phone without a Home button.
+    std::map<std::string, std::string> rows;
+    auto tasks = DXProfileManager::sharedManager()->loadPersistentTasks();
+    for (const auto& item : *tasks) {
+        auto record = cast<DXTestModel>(item);
+        auto subResults = record->subTestItemsResult();
+        if (record->profilekey()->str() != "PHYSICAL_KEYS_TEST2" || !subResults) {
+            continue;
+        }
+        for (const auto& [k, v] : *subResults) {
+            rows[cast<NSString>(k)->str()] = cast<NSString>(v) ? cast<NSString>(v)->str() : "";
+        }
+    }
+    EXPECT_EQ(rows["PHYSICAL_KEYS_TEST2_VOLUMEUP"], "FAIL");
+    EXPECT_EQ(rows["PHYSICAL_KEYS_TEST2_HOMEANDPOWER"], "FAIL");
+    EXPECT_EQ(rows["PHYSICAL_KEYS_TEST2_VOLUMEDOWN"], "SUCCESS");
+    EXPECT_EQ(rows["PHYSICAL_KEYS_TEST2_MUTE"], "SUCCESS");
 }
 
 TEST_F(TouchKeyRoadTest, ABrokenSwitchFailsBothKeyTests) {
@@ -122,10 +140,13 @@ TEST_F(TouchKeyRoadTest, ABrokenSwitchFailsBothKeyTests) {
 TEST_F(TouchKeyRoadTest, AnUnknownStateOfATouchPartIsRefused) {
     RoadOptions options;
     options.faultsFile = NSSandbox::rootPath()->str() + "/faults.json";
-    std::ofstream(options.faultsFile) << R"({"homeKey": "wobbly"})";
+    // (A key the phone has: one it lacks is refused for that, whatever its state.)
+    std::ofstream(options.faultsFile) << R"({"volumeUpKey": "wobbly"})";
     testing::internal::CaptureStderr();
     EXPECT_EQ(runAppRoad(options, nullptr), 2);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("homeKey"), std::string::npos);
+    auto errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("volumeUpKey"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("wobbly"), std::string::npos) << errors;
 }
 
 // The Home key test on a phone with a Home button, in a run of its own: the operator presses Home

@@ -7,6 +7,7 @@
 #include <AudioToolbox/AudioServices.h>
 #include <AudioToolbox/AudioSession.h>
 #include <Device/SimAudio.h>
+#include <Device/SimDevice.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSNotificationCenter.h>
@@ -329,6 +330,45 @@ TEST_F(AudioSystemTests, PluggingAHeadsetChangesTheRouteWithItsReasons) {
     EXPECT_EQ(changes[2].first, 3u);
     EXPECT_FALSE(session->setCategoryError("NoSuchCategory"_ns, nullptr));
     NSNotificationCenter::defaultCenter()->removeObserver(token);
+}
+
+TEST_F(AudioSystemTests, ADeadJackNeverSeesTheHeadsetAndDeadKeysSendNothing) {
+    std::string error;
+    EXPECT_FALSE(audio.applyFaults(R"({"headsetJack": "absent"})", &error)) << "a headset jack is never absent";
+    EXPECT_FALSE(audio.applyFaults(R"({"headsetKeys": "loose"})", &error));
+    ASSERT_TRUE(audio.applyFaults(R"({"headsetJack": "dead"})", &error)) << error;
+    audio.plugHeadset(true);
+    EXPECT_TRUE(audio.headsetInserted()) << "the plug is in";
+    EXPECT_FALSE(audio.headsetPlugged()) << "but the device does not see it";
+    EXPECT_FALSE(audio.pressHeadsetKey(SimAudio::HeadsetKey::PlayPause));
+    // Mended, the jack finds the plug that is in it; broken again, the device loses it.
+    audio.setState(Part::HeadsetJack, SimAudio::State::Working);
+    EXPECT_TRUE(audio.headsetPlugged());
+    audio.setState(Part::HeadsetJack, SimAudio::State::Dead);
+    EXPECT_FALSE(audio.headsetPlugged());
+    audio.setState(Part::HeadsetJack, SimAudio::State::Working);
+
+    ASSERT_TRUE(audio.applyFaults(R"({"headsetKeys": "dead"})", &error)) << error;
+    float volume = audio.outputVolume();
+    EXPECT_FALSE(audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp));
+    EXPECT_EQ(audio.outputVolume(), volume) << "a dead volume key moves nothing";
+    audio.setState(Part::HeadsetKeys, SimAudio::State::Working);
+    EXPECT_TRUE(audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp));
+    EXPECT_GT(audio.outputVolume(), volume);
+    audio.plugHeadset(false);
+    EXPECT_FALSE(audio.headsetInserted());
+    EXPECT_FALSE(audio.headsetPlugged());
+}
+
+TEST_F(AudioSystemTests, TheDeviceIsBuiltWithThePartsOfItsProfile) {
+    EXPECT_TRUE(audio.fitted(Part::Receiver));
+    audio.setState(Part::Receiver, SimAudio::State::Absent);
+    EXPECT_TRUE(audio.fitted(Part::Receiver)) << "a fault takes a part out; the device was built with it";
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPad7,5"));
+    EXPECT_FALSE(audio.fitted(Part::Receiver));
+    EXPECT_FALSE(audio.fitted(Part::RingerSwitch));
+    EXPECT_TRUE(audio.fitted(Part::HeadsetJack));
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
 }
 
 TEST_F(AudioSystemTests, TheSpeakerOverrideAndDataSourcesChooseTheParts) {

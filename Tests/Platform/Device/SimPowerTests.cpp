@@ -154,3 +154,23 @@ TEST_F(SimPowerTests, InterestNotificationsArriveOnTheRunLoopUntilReleased) {
     IONotificationPortDestroy(port);
     EXPECT_EQ(IOObjectRelease(service), KERN_SUCCESS);
 }
+
+TEST_F(SimPowerTests, ADeadBatteryShowsItInEveryFigureTheGaugeGives) {
+    power.setState(Part::Battery, State::Dead);
+    auto battery = power.battery();
+    EXPECT_EQ(battery.maxCapacity, 0) << "a dead cell holds nothing";
+    EXPECT_EQ(battery.charge, 0);
+    EXPECT_EQ(battery.voltage, 0);
+    auto properties = power.serviceProperties("AppleSmartBattery");
+    ASSERT_TRUE(properties);
+    EXPECT_EQ((*properties)["AppleRawMaxCapacity"], 0);
+    EXPECT_EQ((*properties)["MaxCapacity"], 0) << "the smart gauge's health, in percent";
+    EXPECT_EQ((*properties)["Voltage"], 0);
+    power.plug(Source::Charger);
+    advance(600);
+    EXPECT_EQ(power.battery().charge, 0) << "it takes nothing";
+    power.unplug(Source::Charger);
+    // Mended, it holds what a working battery holds again.
+    power.setState(Part::Battery, State::Working);
+    EXPECT_NEAR(power.battery().health(), 0.97, 0.001);
+}

@@ -173,3 +173,16 @@ TEST_F(SimRadiosTests, AnUnreadableInterfaceTableFailsGetifaddrs) {
     ASSERT_EQ(darwin::getifaddrs(&list), 0);
     darwin::freeifaddrs(list);
 }
+
+TEST_F(SimRadiosTests, AMessageGoesOutOnlyOverAWorkingCarrier) {
+    EXPECT_TRUE(radios.canSendText());
+    EXPECT_TRUE(radios.carriesText());
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Dead));
+    EXPECT_TRUE(radios.canSendText()) << "the SIM is there: the composer comes up";
+    EXPECT_FALSE(radios.carriesText()) << "but there is no network to carry the message";
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Absent));
+    EXPECT_FALSE(radios.canSendText());
+    EXPECT_FALSE(radios.carriesText());
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Working));
+    EXPECT_TRUE(radios.carriesText());
+}

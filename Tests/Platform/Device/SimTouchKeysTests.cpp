@@ -156,6 +156,27 @@ TEST_F(SimTouchKeysTests, AFaultsOverlayBreaksPartsByName) {
     EXPECT_EQ(keys.deadAreas().size(), 2u);
 }
 
+TEST_F(SimTouchKeysTests, ASingleTouchDigitizerTracksOneFingerAndSensesEveryPoint) {
+    std::string error;
+    ASSERT_TRUE(keys.applyFaults(R"({"digitizer": "singleTouch"})", &error)) << error;
+    EXPECT_EQ(keys.maximumTouches(), 1u);
+    EXPECT_TRUE(keys.senses(200, 400));
+    EXPECT_FALSE(keys.applyFaults(R"({"digitizer": "twoFingers"})", &error));
+    EXPECT_EQ(keys.maximumTouches(), 1u) << "a bad overlay changes nothing";
+    ASSERT_TRUE(keys.applyFaults(R"({"digitizer": "working"})", &error)) << error;
+    EXPECT_EQ(keys.maximumTouches(), 5u);
+}
+
+TEST_F(SimTouchKeysTests, TheDeviceIsBuiltWithTheKeysOfItsModel) {
+    EXPECT_FALSE(keys.fitted("homeKey")) << "the tall screen has no Home button";
+    EXPECT_TRUE(keys.fitted("forceTouch"));
+    EXPECT_TRUE(keys.fitted("powerKey"));
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPhone7,2"));
+    EXPECT_TRUE(keys.fitted("homeKey"));
+    EXPECT_FALSE(keys.fitted("forceTouch"));
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+}
+
 TEST_F(SimTouchKeysTests, ABadOverlayChangesNothing) {
     for (const char* bad :
          {R"({"homeKey": "wobbly"})", R"({"volumeUpKey": "dead", "homeKey": 3})", R"({"screenArea": [0, 0, -5, 10]})",

@@ -1,4 +1,5 @@
 #include <CoreGraphics/CGContext.h>
+#include <CoreGraphics/CGImage.h>
 #include <CoreGraphics/CGImageCoding.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
@@ -169,15 +170,68 @@ TEST_F(ImagePickerTests, TheFrontCameraGivesTheScriptedPicture) {
     EXPECT_FALSE(delegate->lastInfo->objectForKey(UIImagePickerControllerEditedImage())) << "no editing asked for";
 }
 
-TEST_F(ImagePickerTests, ABrokenCameraTakesNoPicture) {
+TEST_F(ImagePickerTests, ABrokenCameraTakesABlackPictureWhateverWasScripted) {
+    SimDevice::current().setCameraPicture(SimDevice::CameraPosition::Back, pngPicture(640, 480));
     SimDevice::current().setCameraWorking(SimDevice::CameraPosition::Back, false);
     auto delegate = make<PickerTestDelegate>();
     presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
-    EXPECT_FALSE(UITestDriver::takePicture());
-    EXPECT_TRUE(delegate->calls.empty());
+    ASSERT_TRUE(UITestDriver::takePicture());
+    ASSERT_EQ(delegate->calls, (std::vector<std::string>{"didFinishPickingMediaWithInfo"}));
+    auto picture = cast<UIImage>(delegate->lastInfo->objectForKey(UIImagePickerControllerOriginalImage()));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->size(), CGSizeMake(3024, 4032)) << "the camera's own picture, not the scripted one";
+    uint8_t rgba[4];
+    for (CGFloat y : {0.2, 0.5, 0.8}) {
+        ASSERT_TRUE(
+            CGImageGetPixel(picture->CGImage(), static_cast<size_t>(756 * 0.5), static_cast<size_t>(1008 * y), rgba));
+        EXPECT_LT(rgba[0] + rgba[1] + rgba[2], 10);
+    }
+    // Cancel still works from the screen.
+    auto again = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
     EXPECT_TRUE(UITestDriver::cancelImagePicker());
-    EXPECT_EQ(delegate->calls, (std::vector<std::string>{"didCancel"}));
-    EXPECT_FALSE(screen_->presentedViewController());
+    EXPECT_EQ(delegate->calls.back(), "didCancel");
+}
+
+namespace {
+
+// The mean brightness (0..255) of the middle of a picture.
+double middleBrightness(const Ref<UIImage>& picture) {
+    auto image = picture->CGImage();
+    size_t width = CGImageGetWidth(image);
+    size_t height = CGImageGetHeight(image);
+    double sum = 0;
+    int count = 0;
+    for (size_t y = height / 4; y < height * 3 / 4; y += 16) {
+        for (size_t x = width / 4; x < width * 3 / 4; x += 16) {
+            uint8_t rgba[4];
+            if (CGImageGetPixel(image, x, y, rgba)) {
+                sum += (rgba[0] + rgba[1] + rgba[2]) / 3.0;
+                ++count;
+            }
+        }
+    }
+    return count ? sum / count : -1;
+}
+
+} // namespace
+
+TEST_F(ImagePickerTests, AFlashSwitchedOnLightsThePictureOnlyWhenItWorks) {
+    SimCamera::current().reset();
+    auto delegate = make<PickerTestDelegate>();
+    auto take = [&](UIImagePickerControllerCameraFlashMode mode) {
+        auto picker = presentPicker(UIImagePickerControllerSourceTypeCamera, delegate);
+        picker->setCameraFlashMode(mode);
+        EXPECT_TRUE(UITestDriver::takePicture());
+        advance(UIModalTransitionDuration);
+        auto picture = cast<UIImage>(delegate->lastInfo->objectForKey(UIImagePickerControllerOriginalImage()));
+        return picture ? middleBrightness(picture) : -1.0;
+    };
+    double automatic = take(UIImagePickerControllerCameraFlashModeAuto);
+    double lit = take(UIImagePickerControllerCameraFlashModeOn);
+    EXPECT_GT(lit - automatic, 60) << "a lit scene needs no flash in automatic mode; switched on, it lights";
+    SimCamera::current().setFlashState(SimCamera::LightState::Dead);
+    double dead = take(UIImagePickerControllerCameraFlashModeOn);
+    EXPECT_NEAR(dead, automatic, 10) << "a dead flash lights nothing";
 }
 
 TEST_F(ImagePickerTests, LibraryPicksCarryAReferenceURLAndCancelWorksFromTheScreen) {
