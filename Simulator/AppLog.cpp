@@ -15,6 +15,7 @@ std::string writeAppLogTo(const std::string& folder) {
     std::string reason;
     std::error_code failed;
     std::filesystem::create_directories(folder, failed);
+    bool opened = false;
     if (failed) {
         reason = failed.message();
     } else {
@@ -23,9 +24,9 @@ std::string writeAppLogTo(const std::string& folder) {
         if (std::filesystem::is_regular_file(path, ignored)) {
             std::filesystem::rename(path, path + ".1", ignored);
         }
-        NSLogSetFile(path, &reason);
+        opened = NSLogSetFile(path, &reason);
     }
-    if (!reason.empty()) {
+    if (!opened) {
         std::fprintf(stderr, "cannot write the app's log to %s (%s): it goes to the terminal\n", path.c_str(),
                      reason.c_str());
         std::fflush(stderr);
