@@ -3,6 +3,8 @@
 // the typed session, the start transaction, the run with a scripted operator, the result screen and
 // the final transaction, then prints a table of the results (see --help). With --list it prints
 // this device's test list; with --run it walks a run of question tests without the session road.
+// The app's own log goes to a file beside the run (AppLog.h) unless --verbose asks for it here.
+#include "AppLog.h"
 #include "AppRoad.h"
 #include "DeviceFaults.h"
 #include "Drive.h"
@@ -29,9 +31,9 @@ namespace {
 
 const char* const kUsage =
     "usage: Simulator [--device ID] [--faults FILE] [--operator FILE] [--server URL] [--screenshots DIR]\n"
-    "                 [--real-time] [--evaluate]\n"
-    "       Simulator --list [--device ID] | --list-devices\n"
-    "       Simulator --run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate]\n"
+    "                 [--real-time] [--evaluate] [--verbose]\n"
+    "       Simulator --list [--device ID] [--verbose] | --list-devices\n"
+    "       Simulator --run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate] [--verbose]\n"
     "\n"
     "Runs the app on a simulated device and walks the whole road: the app is launched, opened by its\n"
     "enoxm:// URL with the device identifiers, Start is pressed, the session is typed in, the start\n"
@@ -39,6 +41,9 @@ const char* const kUsage =
     "operator, the result screen sends the final transaction (trade-in), and a table of the results\n"
     "(test, result, time) and the transaction the service received are printed. Exit status 0 when\n"
     "the road completed, 1 when it did not, 2 for bad input (an unknown device, part or test key).\n"
+    "The app's own log (its NSLog lines) goes to app.log in the sandbox, or in the --screenshots\n"
+    "folder when there is one (the run before's log is kept as app.log.1); the last line printed\n"
+    "names the file.\n"
     "\n"
     "  --device ID        the device to run on, by its id (--list-devices names them)\n"
     "  --faults FILE      a faults overlay over the device profile, e.g. {\"screen\": \"cracked\",\n"
@@ -55,6 +60,8 @@ const char* const kUsage =
     "                     picture of the screen at every step into DIR\n"
     "  --real-time        run on the wall clock (default: virtual time, a run takes seconds)\n"
     "  --evaluate         send an evaluation instead of a trade-in\n"
+    "  --verbose          print the app's own log on the terminal (standard error), as the device's\n"
+    "                     console shows it, instead of into app.log\n"
     "  --list             print this device's test list\n"
     "  --run KEYS         walk a run of the given question, sensor, touch and key tests only (no session road)\n"
     "  --help             this text\n";
@@ -83,65 +90,9 @@ std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::string device = SimDevice::defaultProfile;
-    RunOptions run;
-    RoadOptions road;
-    bool list = false;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            printUsage(stdout);
-            return 0;
-        } else if (!std::strcmp(argv[i], "--list")) {
-            list = true;
-        } else if (!std::strcmp(argv[i], "--operator") && i + 1 < argc) {
-            road.operatorFile = argv[++i];
-        } else if (!std::strcmp(argv[i], "--server") && i + 1 < argc) {
-            road.server = argv[++i];
-        } else if (!std::strcmp(argv[i], "--screenshots") && i + 1 < argc) {
-            road.screenshotsDir = argv[++i];
-        } else if (!std::strcmp(argv[i], "--real-time")) {
-            road.realTime = true;
-        } else if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
-            device = argv[++i];
-        } else if (!std::strcmp(argv[i], "--run") && i + 1 < argc) {
-            run.keys = splitList(argv[++i]);
-        } else if (!std::strcmp(argv[i], "--answers") && i + 1 < argc) {
-            if (!parseAnswers(argv[++i], run.answers)) {
-                return usage();
-            }
-        } else if (!std::strcmp(argv[i], "--faults") && i + 1 < argc) {
-            run.faultsFile = argv[++i];
-            road.faultsFile = run.faultsFile;
-        } else if (!std::strcmp(argv[i], "--evaluate")) {
-            run.evaluate = true;
-            road.evaluate = true;
-        } else if (!std::strcmp(argv[i], "--list-devices")) {
-            for (const auto& name : SimDevice::availableProfiles()) {
-                std::printf("%s\n", name.c_str());
-            }
-            return 0;
-        } else {
-            return usage();
-        }
-    }
-
-    dispatch_adopt_current_thread_as_main();
+// Loads the device and runs the app as asked: the list, a run of chosen tests, or the whole road.
+int runApp(const std::string& device, bool list, const RunOptions& run, const RoadOptions& road) {
     std::string error;
-    auto profiles = SimDevice::availableProfiles();
-    if (std::find(profiles.begin(), profiles.end(), device) == profiles.end()) {
-        // A device id only: a path to a profile file of one's own is not a shipped device.
-        std::fprintf(stderr, "unknown device \"%s\": --device takes a device id (--list-devices names them)\n",
-                     device.c_str());
-        return 2;
-    }
-    if (!list && (!run.keys.empty() || !road.realTime)) {
-        // A run on virtual time starts its clock before the device is made: nothing is stamped with the
-        // machine's own time, so the clock starts at the same reading and every run computes the same.
-        startVirtualClock();
-    }
     if (!SimDevice::current().loadProfile(device, &error)) {
         std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
         return 1;
@@ -190,5 +141,79 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the test list was not built in time\n");
         return 1;
     }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string device = SimDevice::defaultProfile;
+    RunOptions run;
+    RoadOptions road;
+    bool list = false;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            printUsage(stdout);
+            return 0;
+        } else if (!std::strcmp(argv[i], "--list")) {
+            list = true;
+        } else if (!std::strcmp(argv[i], "--operator") && i + 1 < argc) {
+            road.operatorFile = argv[++i];
+        } else if (!std::strcmp(argv[i], "--server") && i + 1 < argc) {
+            road.server = argv[++i];
+        } else if (!std::strcmp(argv[i], "--screenshots") && i + 1 < argc) {
+            road.screenshotsDir = argv[++i];
+        } else if (!std::strcmp(argv[i], "--verbose")) {
+            verbose = true;
+        } else if (!std::strcmp(argv[i], "--real-time")) {
+            road.realTime = true;
+        } else if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
+            device = argv[++i];
+        } else if (!std::strcmp(argv[i], "--run") && i + 1 < argc) {
+            run.keys = splitList(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--answers") && i + 1 < argc) {
+            if (!parseAnswers(argv[++i], run.answers)) {
+                return usage();
+            }
+        } else if (!std::strcmp(argv[i], "--faults") && i + 1 < argc) {
+            run.faultsFile = argv[++i];
+            road.faultsFile = run.faultsFile;
+        } else if (!std::strcmp(argv[i], "--evaluate")) {
+            run.evaluate = true;
+            road.evaluate = true;
+        } else if (!std::strcmp(argv[i], "--list-devices")) {
+            for (const auto& name : SimDevice::availableProfiles()) {
+                std::printf("%s\n", name.c_str());
+            }
+            return 0;
+        } else {
+            return usage();
+        }
+    }
+
+    dispatch_adopt_current_thread_as_main();
+    auto profiles = SimDevice::availableProfiles();
+    if (std::find(profiles.begin(), profiles.end(), device) == profiles.end()) {
+        // A device id only: a path to a profile file of one's own is not a shipped device.
+        std::fprintf(stderr, "unknown device \"%s\": --device takes a device id (--list-devices names them)\n",
+                     device.c_str());
+        return 2;
+    }
+    // The app's log goes beside the run: with the road's screenshots when there are any, else in the
+    // sandbox. The last line printed names it, however the run ends (short of a crash).
+    std::string appLog;
+    if (!verbose) {
+        bool walksRoad = !list && run.keys.empty();
+        appLog = writeAppLogTo(walksRoad && !road.screenshotsDir.empty() ? road.screenshotsDir
+                                                                         : text(NSSandbox::rootPath()));
+    }
+    if (!list && (!run.keys.empty() || !road.realTime)) {
+        // A run on virtual time starts its clock before the device is made: nothing is stamped with the
+        // machine's own time, so the clock starts at the same reading and every run computes the same.
+        startVirtualClock();
+    }
+    int status = runApp(device, list, run, road);
+    printAppLogPath(appLog);
     return status;
 }

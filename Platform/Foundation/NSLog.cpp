@@ -1,5 +1,6 @@
 #include <Foundation/NSLog.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/syscall.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -22,6 +24,8 @@ struct LogState {
     std::mutex lock;
     std::condition_variable callsEnded;
     std::shared_ptr<HookEntry> hook; // guarded by lock
+    FILE* file = nullptr;            // guarded by lock; null: standard error
+    std::string path;                // guarded by lock: the file's path
 };
 LogState& logState() {
     static auto* state = new LogState; // never destroyed: logging may happen during exit
@@ -55,6 +59,57 @@ NSLogHook NSLogSetHook(NSLogHook hook) {
     return old->function;
 }
 
+bool NSLogSetFile(const std::string& path, std::string* error) {
+    FILE* opened = nullptr;
+    if (!path.empty()) {
+        // Close-on-exec: a process the app starts does not hold the log open.
+        opened = std::fopen(path.c_str(), "ae");
+        if (!opened) {
+            if (error) {
+                *error = std::error_code(errno, std::generic_category()).message();
+            }
+            return false;
+        }
+    }
+    auto& state = logState();
+    FILE* old = nullptr;
+    {
+        std::lock_guard lock(state.lock);
+        old = std::exchange(state.file, opened);
+        state.path = path;
+    }
+    if (old) {
+        std::fclose(old);
+    }
+    return true;
+}
+
+std::string NSLogFile() {
+    auto& state = logState();
+    std::lock_guard lock(state.lock);
+    return state.path;
+}
+
+namespace {
+// Writes one whole line where the log goes; called with the state's lock held. A line the file does not
+// take goes to standard error, after a line that says why, and so does the rest of the log.
+void writeLine(LogState& state, const std::string& line) {
+    if (state.file) {
+        if (std::fwrite(line.data(), 1, line.size(), state.file) == line.size() && std::fflush(state.file) == 0) {
+            return;
+        }
+        auto reason = std::error_code(errno, std::generic_category()).message();
+        std::fprintf(stderr, "NSLog: cannot write to %s (%s): the log goes on here\n", state.path.c_str(),
+                     reason.c_str());
+        std::fclose(state.file);
+        state.file = nullptr;
+        state.path.clear();
+    }
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+} // namespace
+
 void NSLogv(const std::string& message) {
     auto now = std::chrono::system_clock::now();
     auto since = now.time_since_epoch();
@@ -79,8 +134,7 @@ void NSLogv(const std::string& message) {
     std::shared_ptr<HookEntry> hook;
     {
         std::lock_guard lock(state.lock);
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        writeLine(state, line);
         hook = state.hook;
         if (hook) {
             ++hook->calls;

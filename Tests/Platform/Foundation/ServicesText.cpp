@@ -1,4 +1,5 @@
 #include <Foundation/NSDateFormatter.h>
+#include <Foundation/NSFileManager.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSNumberFormatter.h>
 #include <Foundation/NSProcessInfo.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -273,6 +275,68 @@ TEST(ServicesProcess, NSLogHookRemovalWaitsForItsCallsInFlight) {
     NSLog("after");
     NSLogSetHook(previous);
     EXPECT_EQ(lines, (std::vector<std::string>{"replace", "second: inside", "second: after"}));
+}
+
+// The log in a file: whole stamped lines appended to what the file held, nothing on standard error;
+// an empty path brings the lines back to standard error.
+TEST(ServicesProcess, NSLogWritesToItsFileAndBackToStandardError) {
+    auto path = NSSandbox::temporaryPath()->str() + "/app.log";
+    std::ofstream(path) << "kept\n";
+    std::string error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(NSLogSetFile(path, &error)) << error;
+    EXPECT_EQ(NSLogFile(), path);
+    NSLog("%@ viewDidLoad.", "DXRootViewController"_ns);
+    NSLog("two\nlines");
+    ASSERT_TRUE(NSLogSetFile(""));
+    EXPECT_EQ(NSLogFile(), "");
+    NSLog("back on the terminal");
+    auto terminal = testing::internal::GetCapturedStderr();
+
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "kept");
+    EXPECT_NE(lines[1].find(" Celvix["), std::string::npos) << lines[1];
+    EXPECT_TRUE(lines[1].ends_with("] DXRootViewController viewDidLoad.")) << lines[1];
+    EXPECT_TRUE(lines[2].ends_with("] two")) << lines[2];
+    EXPECT_EQ(lines[3], "lines");
+    EXPECT_EQ(terminal.find("viewDidLoad"), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("] back on the terminal\n"), std::string::npos) << terminal;
+}
+
+TEST(ServicesProcess, NSLogKeepsItsPlaceWhenTheFileCannotBeOpened) {
+    std::string error;
+    EXPECT_FALSE(NSLogSetFile(NSSandbox::temporaryPath()->str() + "/no such folder/app.log", &error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+    EXPECT_EQ(NSLogFile(), "");
+    testing::internal::CaptureStderr();
+    NSLog("still here");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("] still here"), std::string::npos);
+}
+
+// A file that stops taking lines (a full disk) loses none: the line and the rest of the log go to
+// standard error, after a line that says why.
+TEST(ServicesProcess, NSLogFallsBackToStandardErrorWhenTheFileFails) {
+    if (::access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    ASSERT_TRUE(NSLogSetFile("/dev/full"));
+    testing::internal::CaptureStderr();
+    NSLog("the first line the disk refuses");
+    NSLog("and the next");
+    auto terminal = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(NSLogFile(), "");
+    auto note = terminal.find("NSLog: cannot write to /dev/full (No space left on device)");
+    auto first = terminal.find("] the first line the disk refuses\n");
+    ASSERT_NE(note, std::string::npos) << terminal;
+    ASSERT_NE(first, std::string::npos) << terminal;
+    EXPECT_LT(note, first);
+    EXPECT_NE(terminal.find("] and the next\n"), std::string::npos) << terminal;
+    EXPECT_EQ(terminal.find("cannot write", first), std::string::npos) << "said once";
 }
 
 // MARK: - XML

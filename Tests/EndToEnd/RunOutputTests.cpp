@@ -1,0 +1,200 @@
+// What the simulator prints: the terminal shows the run (the header, a line per test, the table and
+// the final transaction), the app's own log goes to a file beside the run whose path the last line
+// names, --verbose prints the log on the terminal, and a log file that cannot be written loses nothing.
+// Each case starts the simulator program on a loopback service that asks for the questions.
+#include "../Simulator/RoadSessions.h"
+#include "DeviceSession.h"
+
+#include <Device/SimDevice.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSFileManager.h>
+#include <LoopbackTransactionService.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Printed {
+    int status = -1; // the exit status, -1 when the program did not exit by itself
+    std::vector<std::string> out;
+    std::vector<std::string> err;
+};
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::ostringstream text;
+    for (const auto& line : lines) {
+        text << line << "\n";
+    }
+    return text.str();
+}
+
+// A line as NSLog stamps it: "2024-05-01 12:34:56.789 Celvix[4242:4243] text".
+bool isLogLine(const std::string& line) {
+    static const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Celvix\[\d+:\d+\] )");
+    return std::regex_search(line, stamped);
+}
+
+size_t logLines(const std::vector<std::string>& lines) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), isLogLine));
+}
+
+class RunOutputTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dispatch_adopt_current_thread_as_main();
+        NSSandbox::useTemporaryRoot();
+        ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+        service_.setCompanySettings(LoopbackTransactionService::companySettingsFor(road_sessions::questions()));
+        service_.setModelList(shippedModelList());
+        service_.start();
+        folder_ = NSSandbox::rootPath()->str() + "/output";
+        std::filesystem::create_directories(folder_);
+        root_ = NSSandbox::rootPath()->str() + "/device";
+    }
+    void TearDown() override { service_.stop(); }
+
+    // Runs the simulator on the device root with `args` after --server, standard output and error
+    // each into a file, and waits for it.
+    Printed run(const std::vector<std::string>& args) {
+        auto out = folder_ + "/out-" + std::to_string(runs_) + ".txt";
+        auto err = folder_ + "/err-" + std::to_string(runs_++) + ".txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::string sandbox = "DX_SANDBOX_ROOT=" + root_;
+        std::vector<char*> env;
+        for (char** e = environ; *e; ++e) {
+            if (std::string(*e).rfind("DX_SANDBOX_ROOT=", 0) != 0) {
+                env.push_back(*e);
+            }
+        }
+        env.push_back(sandbox.data());
+        env.push_back(nullptr);
+        std::vector<std::string> words = {DX_SIMULATOR_PATH, "--server", service_.baseURL()};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+        posix_spawn_file_actions_destroy(&actions);
+        Printed printed;
+        if (rc != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0];
+            return printed;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        printed.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        printed.out = readLines(out);
+        printed.err = readLines(err);
+        return printed;
+    }
+
+    LoopbackTransactionService service_;
+    std::string folder_;
+    std::string root_;
+    int runs_ = 0;
+};
+
+} // namespace
+
+TEST_F(RunOutputTest, TheTerminalShowsTheRunAndTheLogGoesToAFileItNames) {
+    auto printed = run({});
+    ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
+    auto log = readLines(root_ + "/app.log");
+
+    // The terminal: the simulator's own lines, and nothing of the log.
+    EXPECT_EQ(logLines(printed.out), 0u) << joined(printed.out);
+    EXPECT_EQ(logLines(printed.err), 0u) << joined(printed.err);
+    std::set<std::string> terminal(printed.out.begin(), printed.out.end());
+    terminal.insert(printed.err.begin(), printed.err.end());
+    for (const auto& line : log) {
+        // The lines of the dumps the log holds (a property list's "}" may be on the terminal too).
+        if (line.size() > 12 && !isLogLine(line)) {
+            EXPECT_EQ(terminal.count(line), 0u) << "a line of the log on the terminal: " << line;
+        }
+    }
+    EXPECT_EQ(printed.out.front(), "Celvix device diagnostics simulator");
+    auto starts = [&](const std::string& prefix) {
+        return std::any_of(printed.out.begin(), printed.out.end(),
+                           [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_TRUE(starts("[1/")) << "a line per test";
+    EXPECT_TRUE(starts("test                       result   time")) << "the table";
+    ASSERT_GE(printed.out.size(), 2u);
+    EXPECT_EQ(printed.out[printed.out.size() - 2], "trade-in accepted: the app ends (status 0)");
+    EXPECT_EQ(printed.out.back(), "app log: " + root_ + "/app.log");
+
+    // The file: the app's log, the lines it dumps with it included.
+    EXPECT_GT(logLines(log), 20u) << joined(log);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return isLogLine(line) && line.find("viewDidLoad") != std::string::npos;
+    })) << joined(log);
+    EXPECT_GT(log.size(), logLines(log)) << "the property lists the app dumps";
+    EXPECT_FALSE(std::filesystem::exists(root_ + "/app.log.1"));
+
+    // The next run starts the file afresh and keeps this run's log beside it.
+    auto again = run({});
+    ASSERT_EQ(again.status, 0) << joined(again.out) << joined(again.err);
+    EXPECT_EQ(readLines(root_ + "/app.log.1"), log);
+    EXPECT_EQ(again.out.back(), "app log: " + root_ + "/app.log");
+    EXPECT_GT(logLines(readLines(root_ + "/app.log")), 20u);
+}
+
+TEST_F(RunOutputTest, VerbosePrintsTheLogOnTheTerminal) {
+    auto printed = run({"--verbose"});
+    ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
+    EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
+    EXPECT_EQ(logLines(printed.out), 0u) << "the run's own lines stay on standard output";
+    EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)");
+    EXPECT_FALSE(std::filesystem::exists(root_ + "/app.log"));
+}
+
+TEST_F(RunOutputTest, WithScreenshotsTheLogGoesWithThem) {
+    auto shots = folder_ + "/shots";
+    auto printed = run({"--screenshots", shots});
+    ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
+    EXPECT_EQ(printed.out.back(), "app log: " + shots + "/app.log");
+    EXPECT_GT(logLines(readLines(shots + "/app.log")), 20u);
+    EXPECT_FALSE(std::filesystem::exists(root_ + "/app.log"));
+    EXPECT_EQ(logLines(printed.out) + logLines(printed.err), 0u);
+}
+
+// A log file that cannot be opened loses no line: the run says so and the log stays on the terminal.
+TEST_F(RunOutputTest, ALogFileThatCannotBeWrittenLeavesTheLogOnTheTerminal) {
+    std::filesystem::create_directories(root_ + "/app.log"); // a folder where the file would be
+    auto printed = run({});
+    ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
+    ASSERT_FALSE(printed.err.empty());
+    EXPECT_EQ(printed.err.front(),
+              "cannot write the app's log to " + root_ + "/app.log (Is a directory): it goes to the terminal");
+    EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
+    EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)") << "no log file to name";
+}
