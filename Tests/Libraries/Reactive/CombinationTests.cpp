@@ -1,5 +1,7 @@
 #include "ReactiveTestSupport.h"
 
+#include <functional>
+
 using namespace rxtest;
 
 TEST(RXSignalTakeUntil, ATriggerValueCompletesAndDisposesTheSource) {
@@ -310,6 +312,44 @@ TEST(RXSignalFlatten, AnInnerErrorEndsEverything) {
     a->sendNext(box(1));
     EXPECT_EQ(r.events(), (Events{"error:5"}));
     EXPECT_TRUE(a->subscribers().empty());
+}
+
+namespace {
+// The compounds' slot work of ending `count` open inner signals of `flattened(outer)`, oldest first
+// (the slowest order for a search from the newest member).
+uint64_t slotWorkToEndInnerSignals(size_t count, const std::function<Ref<RXSignal>(const Ref<RXSignal>&)>& flattened) {
+    auto outer = RXSubject::subject();
+    bool completed = false;
+    auto subscription = flattened(outer)->subscribeCompleted([&] { completed = true; });
+    std::vector<Ref<RXSubject>> inner;
+    for (size_t i = 0; i < count; ++i) {
+        inner.push_back(RXSubject::subject());
+        outer->sendNext(inner.back());
+    }
+    outer->sendCompleted();
+    uint64_t before = rx_detail::compoundSlotWorkOnThisThread();
+    for (const auto& subject : inner) {
+        subject->sendCompleted();
+    }
+    uint64_t work = rx_detail::compoundSlotWorkOnThisThread() - before;
+    EXPECT_TRUE(completed);
+    return work;
+}
+} // namespace
+
+TEST(RXSignalFlatten, EndingInnerSignalsCostsWorkInProportionToTheirNumber) {
+    std::vector<std::pair<const char*, std::function<Ref<RXSignal>(const Ref<RXSignal>&)>>> kinds = {
+        {"flatten", [](const Ref<RXSignal>& outer) { return outer->flatten(); }},
+        {"flatten without a limit", [](const Ref<RXSignal>& outer) { return outer->flatten(0); }},
+        {"flatten with a limit above the count", [](const Ref<RXSignal>& outer) { return outer->flatten(1u << 20); }},
+    };
+    constexpr size_t kCount = 10000;
+    for (const auto& [name, flattened] : kinds) {
+        uint64_t once = slotWorkToEndInnerSignals(kCount, flattened);
+        uint64_t twice = slotWorkToEndInnerSignals(2 * kCount, flattened);
+        EXPECT_LT(static_cast<double>(twice), 3.0 * static_cast<double>(once)) << name;
+        EXPECT_LT(twice, 40 * 2 * kCount) << name << ": slots visited per inner signal";
+    }
 }
 
 TEST(RXSignalThen, RunsTheBlockOnlyAfterCompletion) {
