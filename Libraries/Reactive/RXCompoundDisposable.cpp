@@ -136,6 +136,7 @@ private:
             }
         }
         slots_.resize(kept);
+        live_ = kept;
         if (kept < kIndexedFrom / 2) {
             index_.clear();
         } else {
@@ -171,7 +172,7 @@ RXCompoundDisposable::RXCompoundDisposable(const std::vector<Ref<RXDisposable>>&
     for (size_t i = 0; i < disposables.size(); ++i) {
         if (i < 2) {
             inline_[i] = disposables[i];
-        } else {
+        } else if (disposables[i]) { // a nil member would do nothing, and could never be removed
             if (!more_) {
                 more_.reset(new Overflow());
             }

@@ -263,6 +263,36 @@ TEST(RXCompoundDisposable, ManyMembersAddedAndRemovedInAnyOrderLeaveTheRestInOrd
     EXPECT_EQ(disposedOrder, expected);
 }
 
+TEST(RXCompoundDisposable, AManyMemberCompoundMadeFromAnArrayRemovesAndDisposesAsGiven) {
+    // Forty places: nil in some, one member in three of them; the others each once.
+    std::vector<int> disposed;
+    std::vector<Ref<RXDisposable>> given;
+    auto twice = RXDisposable::disposableWithBlock([&] { disposed.push_back(-1); });
+    for (int i = 0; i < 40; ++i) {
+        if (i % 10 == 5) {
+            given.push_back(nullptr);
+        } else if (i == 3 || i == 20 || i == 37) {
+            given.push_back(twice);
+        } else {
+            given.push_back(RXDisposable::disposableWithBlock([&, i] { disposed.push_back(i); }));
+        }
+    }
+    auto compound = RXCompoundDisposable::compoundDisposableWithDisposables(given);
+    compound->removeDisposable(twice);
+    for (int i = 10; i < 30; i += 2) {
+        compound->removeDisposable(given[static_cast<size_t>(i)]);
+    }
+    compound->dispose();
+    std::vector<int> expected;
+    for (int i = 0; i < 40; ++i) {
+        if (given[static_cast<size_t>(i)] && given[static_cast<size_t>(i)] != twice &&
+            !(i >= 10 && i < 30 && i % 2 == 0)) {
+            expected.push_back(i);
+        }
+    }
+    EXPECT_EQ(disposed, expected);
+}
+
 TEST(RXCompoundDisposable, RemovingMembersCostsWorkInProportionToTheirNumber) {
     // Doubling the members must about double the work, whatever the order they leave in (searching
     // the list, or shifting the members after each removed one, would quadruple it).
