@@ -5,8 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <Dispatch/Dispatch.h>
+
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
 #include <new>
 
 namespace {
@@ -189,5 +192,108 @@ void BM_MemoryPerLiveSubscription(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MemoryPerLiveSubscription)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// (7) Ending many inner signals of a flatten, and many running executions of a command, must cost
+// time linear in their number. Each iteration ends n and then 2n of them, oldest first (the order in
+// which a search from the newest member is slowest), and reports the ratio of the two times: about 2
+// when each ending costs constant time, about 4 when it costs the number still running. The times
+// are of the processor time of this thread, which does all the work, so that other processes on a
+// shared machine move them less.
+using ThreadTime = double;
+ThreadTime threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+double secondsSince(ThreadTime start) {
+    return threadSeconds() - start;
+}
+
+// Subscribes to `flattened(outer)`, sends it n open subjects, then times completing them in order.
+double secondsToEndInnerSignals(long n, const std::function<Ref<RXSignal>(const Ref<RXSignal>&)>& flattened) {
+    auto outer = RXSubject::subject();
+    long completed = 0;
+    auto subscription = flattened(outer)->subscribeCompleted([&] { ++completed; });
+    std::vector<Ref<RXSubject>> inner;
+    inner.reserve(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i) {
+        inner.push_back(RXSubject::subject());
+        outer->sendNext(inner.back());
+    }
+    outer->sendCompleted();
+    ThreadTime start = threadSeconds();
+    for (auto& subject : inner) {
+        subject->sendCompleted();
+    }
+    double seconds = secondsSince(start);
+    subscription->dispose();
+    return completed == 1 ? seconds : -1.0;
+}
+
+// Starts n executions of a concurrent command, each running until its subject completes, then times
+// completing them in order until the command has taken in every ending.
+double secondsToEndExecutions(long n) {
+    std::vector<Ref<RXSubject>> runs;
+    runs.reserve(static_cast<size_t>(n));
+    auto command = make<RXCommand>([&](const id&) {
+        runs.push_back(RXSubject::subject());
+        return Ref<RXSignal>(runs.back());
+    });
+    command->setAllowsConcurrentExecution(true);
+    for (long i = 0; i < n; ++i) {
+        command->execute(nullptr);
+    }
+    DispatchClock::runUntilIdle(); // the executions are subscribed on the main thread
+    ThreadTime start = threadSeconds();
+    for (auto& run : runs) {
+        run->sendCompleted();
+    }
+    DispatchClock::runUntilIdle();
+    double seconds = secondsSince(start);
+    return command->activeExecutionSignals()->count() == 0 && runs.size() == static_cast<size_t>(n) ? seconds : -1.0;
+}
+
+void reportEndingRatio(benchmark::State& state, const std::function<double(long)>& secondsToEnd) {
+    static const bool mainThread = [] {
+        dispatch_adopt_current_thread_as_main();
+        DispatchClock::useRealTime();
+        return true;
+    }();
+    (void)mainThread;
+    const long n = state.range(0);
+    double once = 0, twice = 0;
+    for (auto _ : state) {
+        double a = secondsToEnd(n), b = secondsToEnd(2 * n);
+        if (a < 0 || b < 0) {
+            state.SkipWithError("not every ending arrived");
+            return;
+        }
+        once += a;
+        twice += b;
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["CPU ms at n"] = 1e3 * once / iterations;
+    state.counters["CPU ms at 2n"] = 1e3 * twice / iterations;
+    state.counters["ratio 2n/n"] = twice / once;
+}
+
+void BM_EndInnerSignalsOfFlatten(benchmark::State& state) {
+    reportEndingRatio(state, [](long n) {
+        return secondsToEndInnerSignals(n, [](const Ref<RXSignal>& outer) { return outer->flatten(); });
+    });
+}
+BENCHMARK(BM_EndInnerSignalsOfFlatten)->Arg(50000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_EndInnerSignalsOfFlattenWithLimit(benchmark::State& state) {
+    reportEndingRatio(state, [](long n) {
+        return secondsToEndInnerSignals(n, [](const Ref<RXSignal>& outer) { return outer->flatten(0); });
+    });
+}
+BENCHMARK(BM_EndInnerSignalsOfFlattenWithLimit)->Arg(50000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_EndCommandExecutions(benchmark::State& state) {
+    reportEndingRatio(state, secondsToEndExecutions);
+}
+BENCHMARK(BM_EndCommandExecutions)->Arg(50000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

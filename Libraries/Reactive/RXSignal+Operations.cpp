@@ -234,38 +234,91 @@ Ref<RXSignal> RXSignal::merge(const Ref<NSArray>& signals) {
 }
 
 namespace {
-// The state of one subscription to flatten(maxConcurrent). A slot is claimed in `active` under the
-// lock together with the check of the limit, so concurrent values and completions can never run
-// more than `maxConcurrent` inner subscriptions at once.
+struct FlattenState;
+void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
+                    const Ref<RXSerialDisposable>& slot);
+
+// The state of one subscription to flatten(maxConcurrent). A slot is claimed (counted in `active`)
+// under the lock together with the check of the limit, so concurrent values and completions can never
+// run more than `maxConcurrent` inner subscriptions at once. Each slot is the inner subscription's
+// disposable, a member of the compound until the inner signal ends.
 struct FlattenState {
     std::recursive_mutex lock;
     NSUInteger maxConcurrent = 0;
     Ref<RXCompoundDisposable> compound;
-    std::vector<Ref<RXSerialDisposable>> active;
-    std::deque<Ref<RXSignal>> queue;
+    size_t active = 0;               // claimed slots
+    std::deque<Ref<RXSignal>> queue; // waiting for a slot
     bool sourceCompleted = false;
     bool completedSent = false;
     Ref<RXSubscriber> subscriber;
+    // Queued signals that were given a slot when an inner signal completed, subscribed one after
+    // another by the drain under way rather than from inside the completion of the one before: a
+    // queue of signals that complete as soon as they are subscribed would otherwise nest a
+    // subscription per signal on the stack. The drain belongs to this subscription alone, so the
+    // drain of another flatten or concat (an enclosing one, or one this subscription's signals start)
+    // never holds back this one's next signal.
+    struct Ready {
+        Ref<RXSignal> signal;
+        Ref<RXSerialDisposable> slot;
+    };
+    std::deque<Ready> ready;
+    bool draining = false;
 
     // With the lock held.
     void completeIfAllowed() {
-        if (sourceCompleted && active.empty() && !completedSent) {
+        if (sourceCompleted && active == 0 && !completedSent) {
             completedSent = true;
             subscriber->sendCompleted();
         }
     }
     // With the lock held: a new slot for an inner signal.
     Ref<RXSerialDisposable> claimSlot() {
-        auto slot = make<RXSerialDisposable>();
-        active.push_back(slot);
-        return slot;
+        ++active;
+        return make<RXSerialDisposable>();
     }
 };
 
-void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
-                    const Ref<RXSerialDisposable>& slot);
+// Subscribes a queued signal that has been given a slot: at once when no drain of this subscription
+// is under way, else by that drain once the subscription it is making has returned (whichever thread
+// the drain runs on).
 void subscribeQueuedInner(const std::shared_ptr<FlattenState>& state, Ref<RXSignal> signal,
-                          Ref<RXSerialDisposable> slot);
+                          Ref<RXSerialDisposable> slot) {
+    {
+        std::lock_guard<std::recursive_mutex> guard(state->lock);
+        state->ready.push_back({std::move(signal), std::move(slot)});
+        if (state->draining) {
+            return;
+        }
+        state->draining = true;
+    }
+    struct Reset {
+        FlattenState& state;
+        bool finished = false;
+        ~Reset() {
+            if (!finished) { // a subscription threw: what it left is dropped
+                std::lock_guard<std::recursive_mutex> guard(state.lock);
+                state.draining = false;
+                state.ready.clear();
+            }
+        }
+    } reset{*state};
+    while (true) {
+        FlattenState::Ready item;
+        {
+            std::lock_guard<std::recursive_mutex> guard(state->lock);
+            if (state->ready.empty()) {
+                state->draining = false;
+                reset.finished = true;
+                return;
+            }
+            item = std::move(state->ready.front());
+            state->ready.pop_front();
+        }
+        if (!state->compound->isDisposed()) {
+            subscribeInner(state, item.signal, item.slot);
+        }
+    }
+}
 
 // An inner signal's events: values pass straight on (the downstream subscriber serialises what
 // several inner signals send at once), an error ends everything first, a completion frees the slot.
@@ -290,13 +343,7 @@ struct FlattenInnerStep {
         {
             std::lock_guard<std::recursive_mutex> guard(state->lock);
             state->compound->removeDisposable(slot);
-            auto& active = state->active;
-            for (auto it = active.begin(); it != active.end(); ++it) {
-                if (it->get() == slot.get()) {
-                    active.erase(it);
-                    break;
-                }
-            }
+            --state->active;
             if (state->queue.empty()) {
                 state->completeIfAllowed();
             } else {
@@ -311,48 +358,6 @@ struct FlattenInnerStep {
         }
     }
 };
-
-// Inner signals taken from the queue when one completes, subscribed one after another in a loop
-// rather than from inside the completion of the one before: a queue of signals that complete as soon
-// as they are subscribed would otherwise nest a subscription per signal on the stack. The first
-// completion on a thread drains; completions nested in its subscriptions leave their work to it.
-struct QueuedInner {
-    std::shared_ptr<FlattenState> state;
-    Ref<RXSignal> signal;
-    Ref<RXSerialDisposable> slot;
-};
-struct InnerTrampoline {
-    bool draining = false;
-    std::deque<QueuedInner> work;
-};
-InnerTrampoline& innerTrampoline() {
-    thread_local InnerTrampoline trampoline;
-    return trampoline;
-}
-
-void subscribeQueuedInner(const std::shared_ptr<FlattenState>& state, Ref<RXSignal> signal,
-                          Ref<RXSerialDisposable> slot) {
-    InnerTrampoline& trampoline = innerTrampoline();
-    trampoline.work.push_back({state, std::move(signal), std::move(slot)});
-    if (trampoline.draining) {
-        return;
-    }
-    trampoline.draining = true;
-    struct Reset {
-        InnerTrampoline& trampoline;
-        ~Reset() {
-            trampoline.draining = false;
-            trampoline.work.clear(); // only left over when a subscription threw
-        }
-    } reset{trampoline};
-    while (!trampoline.work.empty()) {
-        QueuedInner item = std::move(trampoline.work.front());
-        trampoline.work.pop_front();
-        if (!item.state->compound->isDisposed()) {
-            subscribeInner(item.state, item.signal, item.slot);
-        }
-    }
-}
 
 void subscribeInner(const std::shared_ptr<FlattenState>& state, const Ref<RXSignal>& signal,
                     const Ref<RXSerialDisposable>& slot) {
@@ -373,13 +378,11 @@ Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
                state->maxConcurrent = maxConcurrent;
                state->compound = make<RXCompoundDisposable>();
                state->subscriber = subscriber;
-               if (maxConcurrent > 0) {
-                   state->active.reserve(maxConcurrent);
-               }
                // The subscription owns the state; the inner handlers refer to it weakly.
                state->compound->addDisposable(RXDisposable::disposableWithBlock([state] {
                    std::lock_guard<std::recursive_mutex> guard(state->lock);
                    state->queue.clear();
+                   state->ready.clear();
                }));
                std::weak_ptr<FlattenState> weakState = state;
                Ref<RXDisposable> sourceDisposable = rx_detail::subscribeNextErrorCompleted(
@@ -398,7 +401,7 @@ Ref<RXSignal> RXSignal::flatten(NSUInteger maxConcurrent) {
                        Ref<RXSerialDisposable> slot;
                        {
                            std::lock_guard<std::recursive_mutex> guard(state->lock);
-                           if (state->maxConcurrent != 0 && state->active.size() >= state->maxConcurrent) {
+                           if (state->maxConcurrent != 0 && state->active >= state->maxConcurrent) {
                                state->queue.push_back(signal);
                                return;
                            }

@@ -1,5 +1,7 @@
 #include "ReactiveTestSupport.h"
 
+#include <functional>
+
 using namespace rxtest;
 
 TEST(RXSignalTakeUntil, ATriggerValueCompletesAndDisposesTheSource) {
@@ -192,6 +194,117 @@ TEST(RXSignalFlatten, ConcatOfAMillionSignalsThatCompleteAtOnceKeepsTheStackFlat
     EXPECT_TRUE(completed);
 }
 
+namespace {
+// A concatenation whose first signal sends `first` and completes only after the others were sent, so
+// that the others wait in its queue and are subscribed one after another as each one completes.
+Ref<RXSignal> concatenationBehindAGate(int first, std::vector<id> rest) {
+    return RXSignal::createSignal([first, rest](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+               auto gate = RXSubject::subject();
+               subscriber->sendNext(gate);
+               for (const id& signal : rest) {
+                   subscriber->sendNext(signal);
+               }
+               gate->sendNext(box(first));
+               gate->sendCompleted();
+               subscriber->sendCompleted();
+               return nullptr;
+           })
+        ->concat();
+}
+} // namespace
+
+TEST(RXSignalFlatten, AConcatenationStartedFromAnotherOnesQueuedSignalDeliversEveryValueAtOnce) {
+    // The outer concatenation subscribes `starter` from its queue; the concatenation that `starter`
+    // subscribes must take its own queued signal (a live subject) at once, not when the outer is done.
+    auto gate = RXSubject::subject();
+    auto live = RXSubject::subject();
+    Recorder nested, outer;
+    Events afterValue, afterCompletion;
+    auto starter = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        nested.subscribe(concatenationBehindAGate(1, {live}));
+        live->sendNext(box(2));
+        afterValue = nested.events();
+        live->sendCompleted();
+        afterCompletion = nested.events();
+        subscriber->sendCompleted();
+        return nullptr;
+    });
+    outer.subscribe(values({gate, starter})->concat());
+    gate->sendCompleted();
+    EXPECT_EQ(afterValue, (Events{"1", "2"}));
+    EXPECT_EQ(afterCompletion, (Events{"1", "2", "completed"}));
+    EXPECT_EQ(nested.events(), (Events{"1", "2", "completed"}));
+    EXPECT_EQ(outer.events(), (Events{"completed"}));
+}
+
+TEST(RXSignalFlatten, ConcatenationsNestedInEachOthersQueuesDeliverInOrderAndCompleteAtOnce) {
+    // Three levels: the outer concatenation's queued signal is a concatenation whose queued signal
+    // starts a third one over a live subject. The outer two deliver to one recorder.
+    auto gate = RXSubject::subject();
+    auto live = RXSubject::subject();
+    Recorder all, innermost;
+    std::vector<Events> seen;
+    auto starter = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        innermost.subscribe(concatenationBehindAGate(3, {live}));
+        live->sendNext(box(4));
+        seen.push_back(innermost.events());
+        live->sendCompleted();
+        seen.push_back(innermost.events());
+        subscriber->sendNext(box(5));
+        seen.push_back(all.events());
+        subscriber->sendCompleted();
+        return nullptr;
+    });
+    auto middle = concatenationBehindAGate(1, {values(numbers({2})), starter});
+    all.subscribe(values({gate, middle, values(numbers({6}))})->concat());
+    gate->sendCompleted();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], (Events{"3", "4"}));
+    EXPECT_EQ(seen[1], (Events{"3", "4", "completed"}));
+    EXPECT_EQ(seen[2], (Events{"1", "2", "5"}));
+    EXPECT_EQ(all.events(), (Events{"1", "2", "5", "6", "completed"}));
+}
+
+TEST(RXSignalFlatten, AConcatenationReenteredFromItsOwnQueuedSignalKeepsEveryValueInOrder) {
+    // A queued signal of the first subscription sends the concatenation's source more signals and
+    // subscribes a second time; each subscription runs its own signals at once, in the order sent.
+    auto source = RXSubject::subject();
+    auto concatenated = source->concat();
+    auto gate = RXSubject::subject();
+    auto live = RXSubject::subject();
+    Recorder first, second;
+    std::vector<Events> seen;
+    auto reentering = RXSignal::createSignal([&](const Ref<RXSubscriber>& subscriber) -> Ref<RXDisposable> {
+        subscriber->sendNext(box(2));
+        second.subscribe(concatenated);
+        source->sendNext(live); // second: subscribed at once; first: after values(3)
+        live->sendNext(box(5));
+        source->sendNext(values(numbers({6})));
+        seen.push_back(second.events());
+        live->sendCompleted(); // second runs values(6) now
+        seen.push_back(second.events());
+        source->sendCompleted();
+        seen.push_back(second.events());
+        seen.push_back(first.events());
+        subscriber->sendCompleted();
+        return nullptr;
+    });
+    first.subscribe(concatenated);
+    source->sendNext(gate);
+    source->sendNext(reentering);
+    source->sendNext(values(numbers({3})));
+    gate->sendNext(box(1));
+    gate->sendCompleted();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0], (Events{"5"}));
+    EXPECT_EQ(seen[1], (Events{"5", "6"}));
+    EXPECT_EQ(seen[2], (Events{"5", "6", "completed"}));
+    EXPECT_EQ(seen[3], (Events{"1", "2"}));
+    // The live subject had already completed when the first subscription reached it.
+    EXPECT_EQ(first.events(), (Events{"1", "2", "3", "6", "completed"}));
+    EXPECT_EQ(second.events(), (Events{"5", "6", "completed"}));
+}
+
 TEST(RXSignalFlatten, AnInnerErrorEndsEverything) {
     auto a = RXSubject::subject();
     Recorder r;
@@ -199,6 +312,44 @@ TEST(RXSignalFlatten, AnInnerErrorEndsEverything) {
     a->sendNext(box(1));
     EXPECT_EQ(r.events(), (Events{"error:5"}));
     EXPECT_TRUE(a->subscribers().empty());
+}
+
+namespace {
+// The compounds' slot work of ending `count` open inner signals of `flattened(outer)`, oldest first
+// (the slowest order for a search from the newest member).
+uint64_t slotWorkToEndInnerSignals(size_t count, const std::function<Ref<RXSignal>(const Ref<RXSignal>&)>& flattened) {
+    auto outer = RXSubject::subject();
+    bool completed = false;
+    auto subscription = flattened(outer)->subscribeCompleted([&] { completed = true; });
+    std::vector<Ref<RXSubject>> inner;
+    for (size_t i = 0; i < count; ++i) {
+        inner.push_back(RXSubject::subject());
+        outer->sendNext(inner.back());
+    }
+    outer->sendCompleted();
+    uint64_t before = rx_detail::compoundSlotWorkOnThisThread();
+    for (const auto& subject : inner) {
+        subject->sendCompleted();
+    }
+    uint64_t work = rx_detail::compoundSlotWorkOnThisThread() - before;
+    EXPECT_TRUE(completed);
+    return work;
+}
+} // namespace
+
+TEST(RXSignalFlatten, EndingInnerSignalsCostsWorkInProportionToTheirNumber) {
+    std::vector<std::pair<const char*, std::function<Ref<RXSignal>(const Ref<RXSignal>&)>>> kinds = {
+        {"flatten", [](const Ref<RXSignal>& outer) { return outer->flatten(); }},
+        {"flatten without a limit", [](const Ref<RXSignal>& outer) { return outer->flatten(0); }},
+        {"flatten with a limit above the count", [](const Ref<RXSignal>& outer) { return outer->flatten(1u << 20); }},
+    };
+    constexpr size_t kCount = 10000;
+    for (const auto& [name, flattened] : kinds) {
+        uint64_t once = slotWorkToEndInnerSignals(kCount, flattened);
+        uint64_t twice = slotWorkToEndInnerSignals(2 * kCount, flattened);
+        EXPECT_LT(static_cast<double>(twice), 3.0 * static_cast<double>(once)) << name;
+        EXPECT_LT(twice, 40 * 2 * kCount) << name << ": slots visited per inner signal";
+    }
 }
 
 TEST(RXSignalThen, RunsTheBlockOnlyAfterCompletion) {

@@ -304,6 +304,43 @@ TEST_F(RXCommandTest, FourThreadsExecutingTenThousandTimesEachFinishInSeconds) {
     EXPECT_LT(seconds, 90.0) << "copying the list for every change took minutes";
 }
 
+namespace {
+// The compounds' slot work of ending `count` running executions of a concurrent command, oldest
+// first, until the command (its errors included) has taken in every ending.
+uint64_t slotWorkToEndExecutions(size_t count) {
+    std::vector<Ref<RXSubject>> runs;
+    auto command = make<RXCommand>([&](const id&) {
+        runs.push_back(RXSubject::subject());
+        return Ref<RXSignal>(runs.back());
+    });
+    command->setAllowsConcurrentExecution(true);
+    for (size_t i = 0; i < count; ++i) {
+        command->execute(nullptr);
+    }
+    PlatformTestCase::runUntilIdle(); // the executions run on the main thread
+    EXPECT_EQ(runs.size(), count);
+    uint64_t before = rx_detail::compoundSlotWorkOnThisThread();
+    for (const auto& run : runs) {
+        run->sendCompleted();
+    }
+    PlatformTestCase::runUntilIdle();
+    uint64_t work = rx_detail::compoundSlotWorkOnThisThread() - before;
+    EXPECT_EQ(command->activeExecutionSignals()->count(), 0u);
+    return work;
+}
+} // namespace
+
+TEST_F(RXCommandTest, EndingExecutionsCostsWorkInProportionToTheirNumber) {
+    // Each execution is an inner signal of the command's errors; its ending takes it out of that
+    // flattening's compound.
+    constexpr size_t kCount = 5000;
+    uint64_t once = slotWorkToEndExecutions(kCount);
+    uint64_t twice = slotWorkToEndExecutions(2 * kCount);
+    EXPECT_GT(once, 0u);
+    EXPECT_LT(static_cast<double>(twice), 3.0 * static_cast<double>(once));
+    EXPECT_LT(twice, 40 * 2 * kCount) << "slots visited per execution";
+}
+
 TEST_F(RXCommandTest, ChangeNotificationsNameTheIndexesOfTheListAsItWas) {
     // Signals added and removed in a shuffled order (one of them twice) against a plain list.
     auto command = make<RXCommand>([](const id&) { return RXSignal::empty(); });

@@ -2,6 +2,7 @@
 #include "ReactiveTestSupport.h"
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 using namespace rxtest;
@@ -144,6 +145,63 @@ TEST(RXThreads, TheFlattenLimitHoldsWhenInnerSignalsCompleteConcurrently) {
     EXPECT_TRUE(done.load());
     EXPECT_EQ(completedInner.load(), kSignals);
     EXPECT_LE(maxActive.load(), static_cast<int>(kLimit));
+}
+
+TEST(RXThreads, ConcatOfSignalsCompletingOnOtherThreadsKeepsTheOrderAndOneAtATime) {
+    // Every other inner signal completes on a background queue, so the next one is subscribed from
+    // there while this thread keeps sending; the others complete as soon as they are subscribed.
+    constexpr int kSignals = 300;
+    std::atomic<int> active{0};
+    std::atomic<bool> overlapped{false};
+    std::vector<Ref<RXSignal>> inner;
+    for (int i = 0; i < kSignals; ++i) {
+        inner.push_back(RXSignal::createSignal([&, i](const Ref<RXSubscriber>& subscriber) {
+            if (active.fetch_add(1) != 0) {
+                overlapped = true;
+            }
+            subscriber->sendNext(box(i));
+            auto finish = [&active, subscriber] {
+                active.fetch_sub(1);
+                subscriber->sendCompleted();
+            };
+            if (i % 2 == 0) {
+                finish();
+            } else {
+                dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), finish);
+            }
+            return Ref<RXDisposable>();
+        }));
+    }
+    auto outer = RXSubject::subject();
+    std::mutex lock;
+    std::vector<int> received;
+    std::atomic<bool> done{false};
+    bool completedAfterTheLast = false;
+    auto subscription = outer->concat()->subscribeNextCompleted(
+        [&](const id& value) {
+            std::lock_guard<std::mutex> guard(lock);
+            received.push_back(unbox<int>(value));
+        },
+        [&] {
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                completedAfterTheLast = received.size() == static_cast<size_t>(kSignals);
+            }
+            done = true;
+        });
+    for (const auto& signal : inner) {
+        outer->sendNext(signal);
+    }
+    outer->sendCompleted();
+    DispatchClock::advanceUntil([&] { return done.load(); }, 20.0);
+    ASSERT_TRUE(done.load());
+    EXPECT_TRUE(completedAfterTheLast);
+    EXPECT_FALSE(overlapped.load());
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(received.size(), static_cast<size_t>(kSignals));
+    for (int i = 0; i < kSignals; ++i) {
+        EXPECT_EQ(received[static_cast<size_t>(i)], i);
+    }
 }
 
 TEST(RXThreads, CombineLatestFromTwoThreadsSendsConsistentPairs) {
