@@ -248,33 +248,33 @@ Image axisHint(const std::string& verb, char axis) {
                 cairo_scale(p.raw(), 0.64, 0.64);
                 Colour body{0.35, 0.37, 0.40};
                 p.colour(body);
-                phone(p, 36, 22, 28, 56, 4);
+                phone(p, 38, 26, 24, 48, 5);
                 p.colour(kBlue);
                 if (axis == 'X') {
                     if (turn) {
                         p.width(3).line(4, 50, 96, 50).stroke();
-                        p.arcArrow(50, 50, 40, 200, 330, 11, 5);
+                        p.arcArrow(50, 50, 40, 200, 330, 16, 7);
                     } else {
-                        p.arrow(30, 50, 4, 50, 12, 5);
-                        p.arrow(70, 50, 96, 50, 12, 5);
+                        p.arrow(32, 50, 2, 50, 17, 7);
+                        p.arrow(68, 50, 98, 50, 17, 7);
                     }
                 } else if (axis == 'Y') {
                     if (turn) {
                         p.width(3).line(50, 4, 50, 96).stroke();
-                        p.arcArrow(50, 50, 40, -60, 60, 11, 5);
+                        p.arcArrow(50, 50, 40, -60, 60, 16, 7);
                     } else {
-                        p.arrow(50, 18, 50, 3, 12, 5);
-                        p.arrow(50, 82, 50, 97, 12, 5);
+                        p.arrow(50, 20, 50, 1, 15, 7);
+                        p.arrow(50, 80, 50, 99, 15, 7);
                     }
                 } else {
                     // Out of the screen: a dot in a ring, seen head on.
                     p.width(4).circle(50, 50, 8).stroke();
                     p.circle(50, 50, 3).fill();
                     if (turn) {
-                        p.arcArrow(50, 50, 42, -150, 150, 11, 5);
+                        p.arcArrow(50, 50, 43, -150, 150, 16, 7);
                     } else {
-                        p.arrow(30, 70, 8, 92, 12, 5);
-                        p.arrow(70, 30, 92, 8, 12, 5);
+                        p.arrow(30, 70, 5, 95, 17, 7);
+                        p.arrow(70, 30, 95, 5, 17, 7);
                     }
                 }
             }};
@@ -671,11 +671,12 @@ std::vector<Image> images() {
              p.colour(kWhite);
              tick(p, 50, 52, 40, 8);
          }});
-    // The stylus target: an arrow pointing into the corner it sits in, blue, and orange while held.
+    // The stylus target: an arrow pointing into the corner it starts in, blue, and orange while held.
     auto arrow = [](Colour colour) {
         return [colour](Pen& p) {
-            p.colour({colour.r, colour.g, colour.b, 0.15}).circle(16, 16, 15).fill();
-            p.colour(colour).width(2).circle(16, 16, 15).stroke();
+            // On a white disc, so that it shows over any ground.
+            p.colour(kWhite).circle(16, 16, 15).fill();
+            p.colour(colour).width(2.5).circle(16, 16, 14.5).stroke();
             p.poly({{6, 6}, {20, 9}, {16, 12}, {25, 21}, {21, 25}, {12, 16}, {9, 20}}, true).fill();
         };
     };
