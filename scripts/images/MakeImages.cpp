@@ -229,12 +229,16 @@ Image icon(std::string name, Colour tile, std::function<void(Pen&)> pictogram) {
             }};
 }
 
-// A round mark: a disc with a symbol knocked out in white.
-Image mark(std::string name, double side, Colour disc, std::function<void(Pen&)> symbol) {
-    return {std::move(name), side, side, [side, disc, symbol](Pen& p) {
+// A round mark: a disc with a symbol in white, or cut out of it (`cut`: for a button's image,
+// which a tinting button would otherwise show as a plain disc).
+Image mark(std::string name, double side, Colour disc, std::function<void(Pen&)> symbol, bool cut = false) {
+    return {std::move(name), side, side, [side, disc, symbol, cut](Pen& p) {
                 cairo_scale(p.raw(), side / 100, side / 100);
                 p.colour(disc).circle(50, 50, 48).fill();
                 p.colour(kWhite);
+                if (cut) {
+                    cairo_set_operator(p.raw(), CAIRO_OPERATOR_CLEAR);
+                }
                 symbol(p);
             }};
 }
@@ -654,11 +658,15 @@ std::vector<Image> images() {
              cross(p, 12, 12, 14, 3.5);
          }});
     // The headset's fail buttons show what their next tap marks: not applicable, or failed.
-    add(mark("icon_headset_na", 22, kGrey, [](Pen& p) {
-        p.width(9).circle(50, 50, 24).stroke();
-        p.line(33, 67, 67, 33).stroke();
-    }));
-    add(mark("icon_headset_failed", 22, kRed, [](Pen& p) { cross(p, 50, 50, 40, 12); }));
+    add(mark(
+        "icon_headset_na", 22, kGrey,
+        [](Pen& p) {
+            p.width(9).circle(50, 50, 24).stroke();
+            p.line(33, 67, 67, 33).stroke();
+        },
+        true));
+    add(mark(
+        "icon_headset_failed", 22, kRed, [](Pen& p) { cross(p, 50, 50, 40, 12); }, true));
 
     // --- Touch screens ---
     add({"icon_multitouch_circle_normal", 100, 100, [](Pen& p) {
