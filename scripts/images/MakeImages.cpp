@@ -651,7 +651,14 @@ std::vector<Image> images() {
     add(mark("icon_fail_shape", 30, kRed, [](Pen& p) { cross(p, 50, 50, 40, 12); }));
     add(mark("icon_fail_n", 30, kRed, [](Pen& p) { cross(p, 50, 50, 40, 12); }));
     add(mark("na", 30, kGrey, [](Pen& p) { p.width(12).line(28, 50, 72, 50).stroke(); }));
-    add(mark("icon_small_success", 16, kGreen, [](Pen& p) { tick(p, 50, 52, 52, 14); }));
+    // Shown inline after a caption: a gap of 3 points on its left keeps it off the last letter.
+    add({"icon_small_success", 19, 16, [](Pen& p) {
+             cairo_translate(p.raw(), 3, 0);
+             cairo_scale(p.raw(), 0.16, 0.16);
+             p.colour(kGreen).circle(50, 50, 48).fill();
+             p.colour(kWhite);
+             tick(p, 50, 52, 52, 14);
+         }});
     // The combined keys' failed row: a bare red cross.
     add({"icon_failed_x", 24, 24, [](Pen& p) {
              p.colour(kRed);

@@ -212,6 +212,10 @@ void AxisTestViewController::addSuccessImageInLabelString(const Ref<UILabel>& la
     auto text = make<NSMutableAttributedString>(string ? string : ""_ns);
     auto mark = make<NSTextAttachment>();
     mark->setImage(UIImage::imageNamed("icon_small_success"_ns));
+    if (auto image = mark->image()) {
+        // Centred on the caption's letters rather than standing on its baseline.
+        mark->setBounds(CGRectMake(0, -3, image->size().width, image->size().height));
+    }
     text->appendAttributedString(NSAttributedStringWithAttachment(mark));
     label->setAttributedText(text);
 }
