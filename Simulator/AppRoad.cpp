@@ -26,6 +26,7 @@
 #include <Shell/EnterSessionIdViewController.h>
 #include <Shell/StartViewController.h>
 #include <UIKit/UIApplication.h>
+#include <UIKit/UIImage.h>
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
@@ -130,6 +131,64 @@ private:
     int count_ = 0;
 };
 
+// The screen the operator has before them: the test screen the run container shows (with its test's
+// key), else the top controller; empty for the run container between two test screens.
+std::string screenName() {
+    auto top = UITestDriver::topViewController();
+    if (!top) {
+        return "no screen";
+    }
+    if (cast<DXTestViewController>(top)) {
+        // The child added last lies in front (the one before it may still be leaving).
+        Ref<DXBaseViewController> screen;
+        for (const auto& child : top->childViewControllerList()) {
+            if (auto base = cast<DXBaseViewController>(child)) {
+                screen = base;
+            }
+        }
+        if (!screen) {
+            return "";
+        }
+        auto record = screen->info();
+        return std::string(screen->getClass()->name()) +
+               (record && record->profilekey() ? " (" + record->profilekey()->str() + ")" : "");
+    }
+    return top->getClass()->name();
+}
+
+// Images that do not load: each name the platform found no image for is put down to the screen up
+// when it is first seen (between two test screens, to the one that just left).
+class ImageWatch {
+public:
+    explicit ImageWatch(std::vector<std::string>& missing) : missing_(missing) { UIImage::clearNamesNotFound(); }
+    void look() {
+        std::string screen = screenName();
+        if (screen.empty()) {
+            screen = last_;
+        }
+        last_ = screen;
+        auto names = UIImage::namesNotFound();
+        for (size_t i = seen_; i < names.size(); ++i) {
+            missing_.push_back(screen + ": " + names[i]);
+            std::printf("%s asks for the image \"%s\", which does not load\n", screen.c_str(), names[i].c_str());
+        }
+        seen_ = names.size();
+    }
+    // Fails the road (false) when any image did not load, saying which and where.
+    bool report() {
+        look();
+        for (const auto& missing : missing_) {
+            std::fprintf(stderr, "image missing from the bundle: %s\n", missing.c_str());
+        }
+        return missing_.empty();
+    }
+
+private:
+    std::vector<std::string>& missing_;
+    size_t seen_ = 0;
+    std::string last_;
+};
+
 Ref<UINavigationController> rootNavigation(const Ref<UIApplication>& app) {
     auto delegate = cast<AppDelegate>(app->delegate());
     auto window = delegate ? delegate->window() : nullptr;
@@ -216,6 +275,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
+    ImageWatch images(out.missingImages);
     ScriptedOperator person(casingLooks(faults), script);
     person.leaveAlone(leftAlone);
     Screenshots screenshots(options.screenshotsDir);
@@ -256,6 +316,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         return 1;
     }
     settle(1.2); // the splash goes after a second
+    images.look();
     screenshots.take("start");
     std::printf("launched: the start page is up\n");
 
@@ -316,6 +377,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     if (auto form = presentedBy<EnterSessionIdViewController>(navigation)) {
         settle(0.5);
+        images.look();
         UITestDriver::typeIntoField(form->serverTextField(), server);
         UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
         settle(0.1);
@@ -397,8 +459,10 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
                     }
                 }
             }
+            images.look();
             reportFinished();
             person.act();
+            images.look();
             return !person.stoppedBecause().empty();
         },
         3600);
@@ -413,6 +477,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     reportFinished();
     settle(0.5);
+    images.look();
     screenshots.take("results");
 
     std::printf("\n%-26s %-8s %s\n", "test", "result", "time");
@@ -474,5 +539,6 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     if (service) {
         service->stop();
     }
-    return 0;
+    // A screen that asked for a picture the bundle lacks shows a person an empty space there.
+    return images.report() ? 0 : 1;
 }

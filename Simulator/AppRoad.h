@@ -33,6 +33,9 @@ struct RoadReport {
     std::vector<std::pair<std::string, std::string>> table; // test key, result
     std::vector<nlohmann::ordered_json> transactions;       // as the loopback service received them
     std::vector<std::string> messages;                      // messages the operator was shown
+    // Images a screen asked the bundle for that did not load, "<screen>: <image name>"; any of them
+    // fails the road.
+    std::vector<std::string> missingImages;
 };
 
 // The keys of the default session on the current device: every test it supports that the app has

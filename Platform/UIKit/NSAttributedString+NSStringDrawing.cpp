@@ -1,5 +1,6 @@
 #include <Foundation/NSNumber.h>
 #include <UIKit/NSAttributedString+NSStringDrawing.h>
+#include <UIKit/NSTextAttachment.h>
 #include <UIKit/UIColor.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIKitInternal.h>
@@ -30,6 +31,13 @@ std::vector<Run> runsOf(const NSAttributedString& string, const Ref<UIFont>& fon
         }
         if (auto k = cast<NSNumber>(r.attributes->objectForKey(NSKernAttributeName()))) {
             run.kern = k->doubleValue();
+        }
+        if (auto a = cast<NSTextAttachment>(r.attributes->objectForKey(NSAttachmentAttributeName()))) {
+            run.attachment = true;
+            if (auto image = a->image()) {
+                run.picture = image->CGImage();
+                run.pictureBounds = a->layoutBounds();
+            }
         }
         out.push_back(std::move(run));
     }

@@ -5,6 +5,7 @@
 #include <UIKit/UIImage.h>
 #include <UIKit/UIScreen.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -81,6 +82,7 @@ struct Store {
     std::mutex mutex;
     std::vector<std::string> folders{std::string(DX_RESOURCES_DIR), std::string(DX_RESOURCES_DIR) + "/Images"};
     std::map<std::string, Ref<UIImage>> cache;
+    std::vector<std::string> notFound;
 };
 
 Store& store() {
@@ -282,7 +284,23 @@ Ref<UIImage> UIImage::imageNamed(const Ref<NSString>& name) {
             }
         }
     }
+    std::lock_guard lock(s.mutex);
+    if (std::find(s.notFound.begin(), s.notFound.end(), name->str()) == s.notFound.end()) {
+        s.notFound.push_back(name->str());
+    }
     return nullptr;
+}
+
+std::vector<std::string> UIImage::namesNotFound() {
+    auto& s = store();
+    std::lock_guard lock(s.mutex);
+    return s.notFound;
+}
+
+void UIImage::clearNamesNotFound() {
+    auto& s = store();
+    std::lock_guard lock(s.mutex);
+    s.notFound.clear();
 }
 
 Ref<UIImage> UIImage::imageWithContentsOfFile(const Ref<NSString>& path) {

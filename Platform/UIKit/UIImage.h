@@ -13,6 +13,9 @@
 #include <Foundation/NSData.h>
 #include <UIKit/UIGeometry.h>
 
+#include <string>
+#include <vector>
+
 enum UIImageOrientation : NSInteger {
     UIImageOrientationUp = 0,
     UIImageOrientationDown = 1,
@@ -57,6 +60,11 @@ public:
     static Ref<UIImage> imageWithDataScale(const Ref<NSData>& data, CGFloat scale);
     // The folders searched by imageNamed, in order; the resources folder by default.
     static void setSearchFolders(std::vector<std::string> folders);
+    // The names imageNamed found no image for (a missing file, or one that does not decode), each
+    // once, in the order first asked, since the start or the last clear. A screen that asks for
+    // such a name shows nothing where its picture should be; the road reports them.
+    static std::vector<std::string> namesNotFound();
+    static void clearNamesNotFound();
 
     CGSize size() const noexcept { return size_; }
     CGFloat scale() const noexcept { return scale_; }

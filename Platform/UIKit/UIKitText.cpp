@@ -18,6 +18,26 @@
 namespace uikit_text {
 namespace {
 
+// Draws a text attachment's picture (a CGImage) into the box of its shape attribute, whose top-left
+// lies at the current point plus the rectangle's offset.
+void drawPicture(cairo_t* cr, PangoAttrShape* shape, gboolean doPath, gpointer) {
+    auto* image = static_cast<CGImage*>(shape->data);
+    if (doPath || !image || !image->surface() || image->width() == 0 || image->height() == 0) {
+        return;
+    }
+    double x = 0, y = 0;
+    cairo_get_current_point(cr, &x, &y);
+    double w = static_cast<double>(shape->logical_rect.width) / PANGO_SCALE;
+    double h = static_cast<double>(shape->logical_rect.height) / PANGO_SCALE;
+    cairo_save(cr);
+    cairo_translate(cr, x, y + static_cast<double>(shape->logical_rect.y) / PANGO_SCALE);
+    cairo_scale(cr, w / static_cast<double>(image->width()), h / static_cast<double>(image->height()));
+    cairo_set_source_surface(cr, image->surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
 struct Engine {
     std::mutex mutex;
     PangoFontMap* fontMap = nullptr;
@@ -36,6 +56,7 @@ struct Engine {
         cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
         pango_cairo_context_set_font_options(context, options);
         cairo_font_options_destroy(options);
+        pango_cairo_context_set_shape_renderer(context, drawPicture, nullptr, nullptr);
         PangoFontFamily** list = nullptr;
         int n = 0;
         pango_font_map_list_families(fontMap, &list, &n);
@@ -208,6 +229,26 @@ PangoLayout* makeLayout(Engine& e, const std::string& text, const UIFont& font, 
                 pango_attr_list_insert(list, a);
                 a = pango_attr_background_alpha_new(
                     static_cast<guint16>(std::clamp(run.background->alpha(), 0.0, 1.0) * 65535));
+                a->start_index = start;
+                a->end_index = end;
+                pango_attr_list_insert(list, a);
+            }
+            if (run.attachment) {
+                // The character takes the picture's box (none without a picture): pango's rectangle
+                // is y down from the baseline. The shape renderer draws the picture there; the run
+                // outlives the layout.
+                CGRect box = run.pictureBounds;
+                bool valid = run.picture && box.size.width > 0 && box.size.height > 0 && std::isfinite(box.origin.y) &&
+                             std::isfinite(box.size.width) && std::isfinite(box.size.height) &&
+                             std::abs(box.origin.y) < 1e5 && box.size.width < 1e5 && box.size.height < 1e5;
+                if (!valid) {
+                    box = CGRectZero;
+                }
+                PangoRectangle r{0, static_cast<int>(-(box.origin.y + box.size.height) * PANGO_SCALE),
+                                 static_cast<int>(box.size.width * PANGO_SCALE),
+                                 static_cast<int>(box.size.height * PANGO_SCALE)};
+                PangoAttribute* a =
+                    pango_attr_shape_new_with_data(&r, &r, valid ? run.picture.get() : nullptr, nullptr, nullptr);
                 a->start_index = start;
                 a->end_index = end;
                 pango_attr_list_insert(list, a);

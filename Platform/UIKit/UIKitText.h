@@ -41,6 +41,11 @@ struct Run {
     CGColorRef colour;
     CGColorRef background;
     CGFloat kern = 0;
+    // A text attachment: the run's character takes the picture's box (y up from the baseline, empty
+    // without a picture) and shows the picture.
+    bool attachment = false;
+    CGImageRef picture;
+    CGRect pictureBounds{};
 };
 
 struct Measure {

@@ -10,6 +10,7 @@
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSUserDefaults.h>
 #include <LoopbackTransactionService.h>
+#include <UIKit/UIImage.h>
 
 #include <gtest/gtest.h>
 
@@ -167,4 +168,37 @@ TEST(AppRoadMessagesTest, OnlyAWholeNumberInParenthesesMarksAFailedRequest) {
     EXPECT_FALSE(showsErrorCode("Odd (-)"));
     EXPECT_FALSE(showsErrorCode("()"));
     EXPECT_FALSE(showsErrorCode("No code"));
+}
+
+TEST_F(AppRoadTest, AScreenAskingForAnImageThatDoesNotLoadFailsTheRoad) {
+    // The bundle's images without the multi-touch screen's circles.
+    namespace fs = std::filesystem;
+    fs::path images = fs::path(NSSandbox::rootPath()->str()) / "Images";
+    fs::create_directories(images);
+    for (const auto& entry : fs::directory_iterator(fs::path(DX_RESOURCES_DIR) / "Images")) {
+        if (entry.path().filename().string().rfind("icon_multitouch_circle_", 0) != 0) {
+            fs::copy_file(entry.path(), images / entry.path().filename());
+        }
+    }
+    UIImage::setSearchFolders({std::string(DX_RESOURCES_DIR), images.string()});
+    setSessionKeys(road_sessions::with({"MULTI_TOUCH_TEST"}));
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = runAppRoad({}, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    auto errors = testing::internal::GetCapturedStderr();
+    UIImage::setSearchFolders({std::string(DX_RESOURCES_DIR), std::string(DX_RESOURCES_DIR) + "/Images"});
+
+    EXPECT_EQ(status, 1) << printed;
+    // The run itself went through: the operator still held the circles' places.
+    EXPECT_EQ(resultOf(report, "MULTI_TOUCH_TEST"), "PASS");
+    EXPECT_EQ(
+        report.missingImages,
+        (std::vector<std::string>{"MultiTouchViewController (MULTI_TOUCH_TEST): icon_multitouch_circle_normal",
+                                  "MultiTouchViewController (MULTI_TOUCH_TEST): icon_multitouch_circle_touched"}));
+    EXPECT_NE(errors.find("image missing from the bundle: MultiTouchViewController (MULTI_TOUCH_TEST): "
+                          "icon_multitouch_circle_normal"),
+              std::string::npos)
+        << errors;
 }

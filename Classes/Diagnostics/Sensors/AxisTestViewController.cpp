@@ -10,7 +10,9 @@
 #include <Reactive/RXSerialDisposable.h>
 #include <Reactive/RXSubject.h>
 #include <Runtime/ClassBuilder.h>
+#include <UIKit/NSTextAttachment.h>
 #include <UIKit/UIImage.h>
+#include <UIKit/UILabel.h>
 
 #include <cmath>
 
@@ -207,8 +209,15 @@ void AxisTestViewController::addSuccessImageInLabelString(const Ref<UILabel>& la
     if (!label) {
         return;
     }
-    // The platform's labels carry plain text: the success mark follows the caption as a character.
-    label->setText(NSString::stringWithFormat("%@ \u2713", string ? string : ""_ns));
+    auto text = make<NSMutableAttributedString>(string ? string : ""_ns);
+    auto mark = make<NSTextAttachment>();
+    mark->setImage(UIImage::imageNamed("icon_small_success"_ns));
+    if (auto image = mark->image()) {
+        // Centred on the caption's letters rather than standing on its baseline.
+        mark->setBounds(CGRectMake(0, -3, image->size().width, image->size().height));
+    }
+    text->appendAttributedString(NSAttributedStringWithAttachment(mark));
+    label->setAttributedText(text);
 }
 
 Ref<UILabel> AxisTestViewController::axisLabel(NSInteger axis) const {

@@ -1,5 +1,6 @@
 #include <Support/PlatformTestCase.h>
 #include <UIKit/NSAttributedString+NSStringDrawing.h>
+#include <UIKit/NSTextAttachment.h>
 #include <UIKit/UIColor.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIImage.h>
@@ -245,4 +246,69 @@ TEST_F(AttributedStringTests, LabelsMeasureAndDrawAttributedText) {
 
     label->setText("Signal"_ns);
     EXPECT_DOUBLE_EQ(label->intrinsicContentSize().height, plain.height);
+}
+
+namespace {
+
+// A picture of one colour, `side` points square at 2x.
+Ref<UIImage> swatch(UIColor* colour, CGFloat side) {
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(side, side), true, 2);
+    colour->setFill();
+    UIRectFill(CGRectMake(0, 0, side, side));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+} // namespace
+
+TEST_F(AttributedStringTests, AnAttachmentTakesItsBoxInTheLineAndShowsItsPicture) {
+    auto font = UIFont::systemFontOfSize(20);
+    auto text = NSMutableAttributedString::attributedStringWithStringAttributes("Axis"_ns,
+                                                                                attrs({{NSFontAttributeName(), font}}));
+    CGSize plain = size(text);
+    auto mark = make<NSTextAttachment>();
+    mark->setImage(swatch(UIColor::redColor().get(), 12));
+    EXPECT_EQ(mark->layoutBounds(), CGRectMake(0, 0, 12, 12)); // the image's size on the baseline
+    text->appendAttributedString(NSAttributedStringWithAttachment(mark));
+    EXPECT_TRUE(text->string()->isEqualToString("Axis\uFFFC"_ns));
+    CGSize with = size(text);
+    EXPECT_NEAR(with.width, plain.width + 12, 0.5);
+    EXPECT_DOUBLE_EQ(with.height, plain.height);
+
+    // Drawn after the text, above the baseline; nothing red before it.
+    auto image = render(CGSizeMake(with.width, with.height), [&] { drawAtPoint(text, CGPointZero); });
+    CGFloat baseline = font->ascender();
+    EXPECT_GT(count(image, CGRectMake(plain.width + 2, baseline - 10, 8, 8), reddish), 40);
+    EXPECT_EQ(count(image, CGRectMake(0, 0, plain.width - 1, with.height), reddish), 0);
+    EXPECT_EQ(count(image, CGRectMake(plain.width, baseline + 2, 12, with.height - baseline - 2), reddish), 0);
+
+    // Bounds of their own: a bigger box, lowered below the baseline, grows the line.
+    mark->setBounds(CGRectMake(0, -10, 30, 30));
+    text = NSMutableAttributedString::attributedStringWithStringAttributes("Axis"_ns,
+                                                                           attrs({{NSFontAttributeName(), font}}));
+    text->appendAttributedString(NSAttributedStringWithAttachment(mark));
+    with = size(text);
+    EXPECT_NEAR(with.width, plain.width + 30, 0.5);
+    EXPECT_GT(with.height, plain.height);
+
+    // An attachment without a picture takes no room and draws nothing.
+    auto empty = NSAttributedStringWithAttachment(make<NSTextAttachment>());
+    EXPECT_EQ(size(empty).width, 0);
+}
+
+TEST_F(AttributedStringTests, ALabelShowsAnAttachmentAfterItsText) {
+    auto label = make<UILabel>(CGRectMake(0, 0, 200, 40));
+    label->setFont(UIFont::systemFontOfSize(17));
+    auto text = NSMutableAttributedString::attributedStringWithString("X axis"_ns);
+    label->setText("X axis"_ns);
+    CGFloat plain = label->intrinsicContentSize().width;
+    auto mark = make<NSTextAttachment>();
+    mark->setImage(swatch(UIColor::redColor().get(), 16));
+    text->appendAttributedString(NSAttributedStringWithAttachment(mark));
+    label->setAttributedText(text);
+    EXPECT_NEAR(label->intrinsicContentSize().width, plain + 16, 0.5);
+    label->setFrame(CGRectMake(0, 0, label->intrinsicContentSize().width, 40));
+    auto image = render(CGSizeMake(label->bounds().size.width, 40), [&] { label->drawRect(label->bounds()); });
+    EXPECT_GT(count(image, CGRectMake(plain, 0, 16, 40), reddish), 100);
 }

@@ -8,7 +8,9 @@
 #include <Diagnostics/Sensors/GyroscopeViewController.h>
 #include <Diagnostics/Sensors/MotionTestViewController.h>
 #include <Diagnostics/Sensors/VibrationViewController.h>
+#include <UIKit/NSTextAttachment.h>
 #include <UIKit/UIAlertView.h>
+#include <UIKit/UILabel.h>
 #include <UIKit/UIScreenshot.h>
 
 #include <filesystem>
@@ -136,6 +138,20 @@ TEST_F(AxisScreenTests, AccelerometerPassesAxisByAxis) {
     EXPECT_EQ(result(), DXTestResultPass);
     for (NSUInteger i = 0; i < 3; ++i) {
         EXPECT_EQ(subItemResult(screen, i), 1);
+    }
+    // Each passed axis's caption is followed by the small success mark, inline.
+    auto axes = cast<AccelerometerViewController>(screen);
+    ASSERT_TRUE(axes);
+    for (const auto& label : {axes->x(), axes->y(), axes->z()}) {
+        ASSERT_TRUE(label && label->attributedText());
+        auto text = label->attributedText();
+        ASSERT_GT(text->length(), 1u);
+        NSUInteger last = text->length() - 1;
+        auto mark =
+            cast<NSTextAttachment>(text->attributeAtIndexEffectiveRange(NSAttachmentAttributeName(), last, nullptr));
+        ASSERT_TRUE(mark && mark->image()) << label->text()->str();
+        EXPECT_EQ(mark->image()->name()->str(), "icon_small_success");
+        EXPECT_FALSE(text->attributeAtIndexEffectiveRange(NSAttachmentAttributeName(), 0, nullptr));
     }
 }
 
