@@ -53,6 +53,8 @@ public:
 
     // The texts of the rows as shown now (name, value).
     std::vector<std::pair<std::string, std::string>> rowTexts();
+    // The layout's constraint of the table's top edge to the top of the screen's view.
+    void setTableTop(const Ref<NSLayoutConstraint>& constraint) { tableTop_ = constraint; }
 
 private:
     void refreshFromBatteryLevel();
@@ -62,4 +64,5 @@ private:
     id levelObserver_;
     bool ioKitObserved_ = false;
     bool powerSourceObserved_ = false;
+    Ref<NSLayoutConstraint> tableTop_;
 };

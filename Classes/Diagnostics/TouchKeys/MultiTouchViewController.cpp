@@ -25,7 +25,9 @@ NS_IMPLEMENT_CLASS(MultiTouchViewController, DXBaseViewController) {
 
 void MultiTouchViewController::buildCircles() {
     CGSize s = UIScreen::mainScreen()->bounds().size;
-    auto title = make<UILabel>(CGRectMake(20, 90, s.width - 40, 30));
+    // The instruction wraps onto a second line where the screen is too narrow for it.
+    auto title = make<UILabel>(CGRectMake(20, 84, s.width - 40, 44));
+    title->setNumberOfLines(0);
     title->setTextAlignment(NSTextAlignmentCenter);
     view()->addSubview(title);
     setLabelTitle(title);
