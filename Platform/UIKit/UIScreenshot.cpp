@@ -168,12 +168,13 @@ bool showsSomething(const Ref<UIViewController>& screen) {
     return false;
 }
 
-// A view's name for a report: the screen's outlet that holds it, else its class and frame.
+// A view's name for a report: the screen's property that holds it, else its class and frame.
 std::string nameOf(const Ref<UIView>& view, const Ref<UIViewController>& screen) {
-    for (Class cls = screen->getClass(); cls; cls = cls->superclass()) {
+    // The screen's own classes only: the platform controller's properties (its view among them)
+    // are not read.
+    for (Class cls = screen->getClass(); cls && cls != UIViewController::class_(); cls = cls->superclass()) {
         for (const ObjCProperty* p : cls->ownProperties()) {
-            // Outlets are weak references: reading them has no side effect.
-            if (p->weak && p->getter && p->getter(screen.get()) == id(view)) {
+            if (p->type == "@" && p->getter && p->getter(screen.get()) == id(view)) {
                 return p->name;
             }
         }
@@ -201,7 +202,9 @@ void findEmptyImages(const Ref<UIView>& view, CGRect screen, const Ref<UIViewCon
     CGRect onScreen = view->convertRectToView(view->bounds(), nullptr);
     bool visible =
         onScreen.size.width > 0 && onScreen.size.height > 0 && !CGRectIsEmpty(CGRectIntersection(onScreen, screen));
-    if (visible) {
+    // A view that draws its own picture (drawRect:) is not empty.
+    bool drawn = static_cast<bool>(view->layer()->backingStore());
+    if (visible && !drawn) {
         auto sublayers = view->layer()->sublayerList();
         if (auto imageView = cast<UIImageView>(view)) {
             // A view that hosts another layer (a camera preview) or shows a colour is not empty.
@@ -214,7 +217,7 @@ void findEmptyImages(const Ref<UIView>& view, CGRect screen, const Ref<UIViewCon
         // A button's own image view is the button's business: a custom button with no image, title
         // or colour shows nothing.
         auto title = button->currentTitle();
-        if (visible && button->buttonType() == UIButtonTypeCustom && !button->currentImage() &&
+        if (visible && !drawn && button->buttonType() == UIButtonTypeCustom && !button->currentImage() &&
             !button->currentBackgroundImage() && (!title || title->length() == 0) && !hasColour(view)) {
             found.push_back(nameOf(view, owner));
         }
