@@ -1,7 +1,10 @@
 #include <Device/SimCamera.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIFont.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIImageView.h>
+#include <UIKit/UIKitText.h>
+#include <UIKit/UILabel.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UIViewController.h>
@@ -192,10 +195,30 @@ bool hasColour(const Ref<UIView>& view) {
     return colour && colour->getRedGreenBlueAlpha(&r, &g, &b, &a) && a > 0;
 }
 
-// The image views and image-only buttons on show in `view`'s tree that have no image to show:
-// nothing is drawn where a picture was meant to be.
+// Whether the label's text does not fit it, so that its drawing cuts it short (an ellipsis, or lines
+// cut off below its height).
+bool isCut(UILabel* label) {
+    auto text = label->text();
+    CGSize box = label->bounds().size;
+    if (!text || text->length() == 0 || label->adjustsFontSizeToFitWidth()) {
+        return false;
+    }
+    auto font = label->font() ? label->font() : UIFont::systemFontOfSize(17);
+    uikit_text::Paragraph one;
+    if (label->numberOfLines() == 1) {
+        return uikit_text::measure(text, font, one).size.width > box.width + 0.5;
+    }
+    uikit_text::Paragraph wrapped;
+    wrapped.width = box.width;
+    auto all = uikit_text::measure(text, font, wrapped);
+    bool tooManyLines = label->numberOfLines() > 0 && all.lines > label->numberOfLines();
+    return tooManyLines || all.size.height > box.height + 1;
+}
+
+// The image views and image-only buttons on show in `view`'s tree that have no image to show
+// (nothing is drawn where a picture was meant to be), and the labels whose text is cut short.
 void findEmptyImages(const Ref<UIView>& view, CGRect screen, const Ref<UIViewController>& owner,
-                     std::vector<std::string>& found) {
+                     std::vector<std::string>& found, std::vector<std::string>& cut) {
     if (view->isHidden() || view->alpha() < 0.01) {
         return;
     }
@@ -213,6 +236,13 @@ void findEmptyImages(const Ref<UIView>& view, CGRect screen, const Ref<UIViewCon
             }
         }
     }
+    auto label = dynamic_cast<UILabel*>(view.get());
+    if (auto button = cast<UIButton>(view); button && button->currentTitle()) {
+        label = button->titleLabel().get();
+    }
+    if (visible && label && isCut(label)) {
+        cut.push_back(nameOf(view, owner) + " \"" + label->text()->str() + "\"");
+    }
     if (auto button = cast<UIButton>(view)) {
         // A button's own image view is the button's business: a custom button with no image, title
         // or colour shows nothing.
@@ -226,7 +256,7 @@ void findEmptyImages(const Ref<UIView>& view, CGRect screen, const Ref<UIViewCon
     auto subviews = view->subviews();
     for (const id& item : *subviews) {
         if (auto sub = cast<UIView>(item)) {
-            findEmptyImages(sub, screen, owner, found);
+            findEmptyImages(sub, screen, owner, found, cut);
         }
     }
 }
@@ -281,11 +311,11 @@ void uikit_detail::screenshotControllerDidAppear(UIViewController* controller) {
             NSLog("screenshot: cannot write %s", path);
             return;
         }
-        UIScreenshotRecord record{path, name, {}};
+        UIScreenshotRecord record{path, name, {}, {}};
         CGRect bounds = UIScreen::mainScreen()->bounds();
         for (const auto& window : UIWindow::windowsFromBackToFront()) {
             if (!window->isHidden()) {
-                findEmptyImages(window, bounds, screen, record.emptyImages);
+                findEmptyImages(window, bounds, screen, record.emptyImages, record.cutTexts);
             }
         }
         std::lock_guard lock(r.mutex);

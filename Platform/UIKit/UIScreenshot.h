@@ -28,6 +28,9 @@ struct UIScreenshotRecord {
     // The image views (and buttons that show only an image) on show with no image: each named by
     // the screen's outlet that holds it, else by its class and place on the screen.
     std::vector<std::string> emptyImages;
+    // The labels (and button titles) on show whose text does not fit them, so that it shows cut
+    // short: each named as above, with its text.
+    std::vector<std::string> cutTexts;
 };
 
 // Starts (a non-empty folder) or stops (empty) recording. While recording, each time a view

@@ -1,6 +1,7 @@
 // What the pictures of a walked road must show (the simulator's --screenshots): every screen of the
 // run has its picture, named for it; no picture is a blank page, except a screen that is meant to
-// be a plain fill, and then it is the fill's colour; and no image view on show is empty.
+// be a plain fill, and then it is the fill's colour; no image view on show is empty; and no text on
+// show is cut short.
 #pragma once
 
 #include <CoreGraphics/CGImage.h>
@@ -79,6 +80,9 @@ inline void expectUsablePictures(const std::string& dir, const std::set<std::str
         for (const auto& view : record.emptyImages) {
             ADD_FAILURE() << record.path << ": " << record.screen << " shows the image view " << view
                           << " without its image";
+        }
+        for (const auto& label : record.cutTexts) {
+            ADD_FAILURE() << record.path << ": " << record.screen << " cuts the text of " << label << " short";
         }
     }
     for (const auto& screen : screens) {

@@ -501,6 +501,18 @@ TEST_F(DrawingTests, TheRecorderPicturesPlainFillsAndNamesEmptyImageViews) {
     auto plain = UIButton::buttonWithType(UIButtonTypeCustom);
     plain->setFrame(CGRectMake(100, 300, 32, 32));
     screen->view()->addSubview(plain);
+    // A one-line label too narrow for its text is reported; a label that wraps it in its height is not.
+    auto narrow = make<UILabel>(CGRectMake(20, 360, 60, 20));
+    narrow->setText("Volume up + power (screenshot)"_ns);
+    screen->view()->addSubview(narrow);
+    auto wrapped = make<UILabel>(CGRectMake(20, 400, 120, 100));
+    wrapped->setNumberOfLines(0);
+    wrapped->setText("Volume up + power (screenshot)"_ns);
+    screen->view()->addSubview(wrapped);
+    auto twoLines = make<UILabel>(CGRectMake(20, 520, 60, 100));
+    twoLines->setNumberOfLines(2);
+    twoLines->setText("Hold a finger on each circle at the same time."_ns);
+    screen->view()->addSubview(twoLines);
     UITestDriver::showRootViewController(screen);
     runUntilIdle();
     UIScreenshotRecordToDirectory("");
@@ -521,5 +533,10 @@ TEST_F(DrawingTests, TheRecorderPicturesPlainFillsAndNamesEmptyImageViews) {
     ASSERT_EQ(mine[1].emptyImages.size(), 2u);
     EXPECT_EQ(mine[1].emptyImages[0], "badge");
     EXPECT_EQ(mine[1].emptyImages[1], "UIButton at (100, 300; 32 x 32)") << "an image-only button without its image";
+    ASSERT_EQ(mine[1].cutTexts.size(), 2u);
+    EXPECT_EQ(mine[1].cutTexts[0], "UILabel at (20, 360; 60 x 20) \"Volume up + power (screenshot)\"");
+    EXPECT_EQ(mine[1].cutTexts[1], "UILabel at (20, 520; 60 x 100) \"Hold a finger on each circle at the same time.\"")
+        << "more lines than it may have";
+    EXPECT_TRUE(mine[0].cutTexts.empty());
     std::filesystem::remove_all(dir);
 }
