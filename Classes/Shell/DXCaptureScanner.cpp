@@ -39,7 +39,7 @@ void DXUseCaptureScanner() {
                                                       std::function<void()> onCancel) -> Ref<UIViewController> {
         auto scanner = QRScannerViewController::readerWithCancelButtonTitle(nullptr);
         scanner->setCompletionWithBlock([onText](const Ref<NSString>& text) {
-            // Cancel reports an empty text: not a session link, so the road ignores it.
+            // Cancel reports nil: not a session link, so the road ignores it.
             if (text && text->length() > 0) {
                 onText(text);
             }

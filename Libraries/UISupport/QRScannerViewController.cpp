@@ -190,9 +190,9 @@ void QRScannerViewController::switchDeviceInput() {
 
 void QRScannerViewController::cancelAction(const id&) {
     codeReader()->stopScanning();
-    // An empty text, never nil: owners compare it as text.
+    // No text was read: the block gets nil.
     if (completionBlock_) {
-        completionBlock_(""_ns);
+        completionBlock_(nullptr);
     }
     auto d = delegate();
     if (d && d->respondsToSelector("readerDidCancel:")) {

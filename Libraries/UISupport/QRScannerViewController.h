@@ -2,7 +2,7 @@
 // preview and a dashed guide, a Cancel bar at the bottom and, when asked for and possible, buttons
 // to switch camera and toggle the torch. Each text read goes to `completionBlock` and to the
 // delegate's `reader:didScanResult:`; the scan goes on until the owner stops it. Cancel stops the
-// scan, then hands the completion block an empty text (never nil) and tells the delegate
+// scan, then hands the completion block nil (no text was read) and tells the delegate
 // `readerDidCancel:`; the owner dismisses the screen. The scan starts on every appearance (when
 // `startScanningAtLoad`) and stops on every disappearance and on deallocation.
 #pragma once

@@ -18,6 +18,7 @@
 #include <MediaPlayer/MPMusicPlayerController.h>
 #include <MediaPlayer/MPNowPlayingInfoCenter.h>
 #include <Reactive/NSNotificationCenter+RXSupport.h>
+#include <Reactive/NSObject+RXDeallocating.h>
 #include <Reactive/RXCompoundDisposable.h>
 #include <Reactive/RXDisposable.h>
 #include <Reactive/RXScheduler.h>
@@ -30,9 +31,11 @@
 #include <UIKit/UIImage.h>
 #include <UIKit/UINib.h>
 #include <UIKit/UIScreen.h>
+#include <UIKit/UIWindow.h>
 #include <UISupport/STProgressHUD.h>
 
 #include <cmath>
+#include <limits>
 
 NS_IMPLEMENT_CLASS(HeadsetPlugViewController, DXBaseViewController) {
     using H = HeadsetPlugViewController;
@@ -240,7 +243,9 @@ void HeadsetPlugViewController::viewDidLoad() {
     auto session = AVAudioSession::sharedInstance();
     setLaunchVolume(session->outputVolume());
     Weak<HeadsetPlugViewController> weak(this);
-    present()->takeUntil(disappear()->concat(RXSignal::never()))->subscribeNext([weak](const id& value) {
+    // Every appearance and disappearance, until the screen is freed: the disappearance (present NO)
+    // must arrive, so the watch is not cut by `disappear`, which fires first.
+    present()->takeUntil(rx_willDeallocSignal(Ref<NSObject>(this)))->subscribeNext([weak](const id& value) {
         auto self = weak.lock();
         if (!self) {
             return;
@@ -248,9 +253,21 @@ void HeadsetPlugViewController::viewDidLoad() {
         bool shown = unbox<bool>(value);
         if (!shown) {
             self->stopEverything();
+            if (auto v = self->volumeView()) {
+                v->setHidden(false);
+                v->removeFromSuperview();
+            }
         }
         AVAudioSession::sharedInstance()->setActiveError(shown, nullptr);
     });
+    // Out of sight: at the far left of the first window, without a size.
+    setVolumeView(make<MPVolumeView>(CGRectMake(std::numeric_limits<double>::lowest(), 0, 0, 0)));
+    auto windows = UIApplication::sharedApplication()->windows();
+    if (windows && windows->count() > 0) {
+        if (auto window = cast<UIWindow>(windows->objectAtIndex(0))) {
+            window->addSubview(volumeView());
+        }
+    }
     hidenButtons(true);
     session->setCategoryError(AVAudioSessionCategoryPlayAndRecord(), nullptr);
     session->requestRecordPermission([weak](bool granted) {

@@ -11,12 +11,14 @@
 // press; the play/pause step's time limit marks the key FAIL and moves on to the unplug instead of
 // leaving the test waiting; leaving the screen is never taken for an unplug; the now-playing
 // silence loops while the play/pause step waits; players, the loop-back and observers stop when
-// the screen goes and hold it only weakly.
+// the screen goes and hold it only weakly. Leaving the screen at any step stops the loop-back, the
+// players and the watches, removes the volume view and deactivates the audio session.
 #pragma once
 
 #include <AVFoundation/AVAudioPlayer.h>
 #include <Categorys/AudioProcessor.h>
 #include <Core/DXBaseViewController.h>
+#include <MediaPlayer/MPVolumeView.h>
 #include <Reactive/RXSubject.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UIImageView.h>
@@ -58,6 +60,9 @@ public:
     NS_PROPERTY(Ref<AVAudioPlayer>, player4, setPlayer4)
     NS_PROPERTY(Ref<RXSubject>, subjectOfPlayPause, setSubjectOfPlayPause)
     NS_PROPERTY(double, launchVolume, setLaunchVolume)
+    // The volume view, placed out of sight in the application's first window while the screen
+    // lives (a volume view in a window keeps the system's volume overlay away during the key steps).
+    NS_PROPERTY(Ref<MPVolumeView>, volumeView, setVolumeView)
 
     void viewDidLoad() override;
     bool canBecomeFirstResponder() const override { return true; }

@@ -359,7 +359,12 @@ Ref<RXSignal> DXMicrophoneRecordScreen::answerSignal() {
             }
         });
     auto answer = pass->repeat()->takeUntilReplacement(choose());
-    return loopBack ? answer : answer->takeUntil(willDisappear());
+    if (loopBack) {
+        return answer;
+    }
+    // Leaving the screen while the clip plays cuts the step with an error: no answer came.
+    auto leaving = willDisappear()->take(1)->flattenMap([](const id&) { return RXSignal::error(exitError()); });
+    return answer->takeUntilReplacement(leaving);
 }
 
 void DXMicrophoneRecordScreen::finishWith(bool yes) {

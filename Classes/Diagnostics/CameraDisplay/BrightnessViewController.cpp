@@ -52,7 +52,8 @@ void BrightnessViewController::viewDidLoad() {
         if (self->info()) {
             self->info()->setResult(result);
         }
-        dx_camera::markSubItem(self->subItemlist(), 0, result);
+        // The sub-item keeps the answer itself; only the record's result is inverted on a decoy.
+        dx_camera::markSubItem(self->subItemlist(), 0, yes ? DXTestResultPass : DXTestResultFail);
         self->gotoResultView();
     });
     if (decoy) {

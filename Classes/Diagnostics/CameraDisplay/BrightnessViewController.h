@@ -2,8 +2,8 @@
 // in steps of 10 %, ten steps a second, turning with a one-step pause at each end, and the level
 // is shown; the operator answers whether the backlight followed. The brightness found when the
 // screen loaded is put back each time it disappears. As the operator-audit decoy (`fakeTest`)
-// nothing is swept and the answer counts inverted (NO passes); its sub-item then records the
-// result that counts, so the two never disagree.
+// nothing is swept and the answer counts inverted (NO passes, YES fails); its sub-item records the
+// operator's answer as given (1 for YES, 2 for NO), as on the normal test.
 #pragma once
 
 #include <Core/DXBaseViewController.h>

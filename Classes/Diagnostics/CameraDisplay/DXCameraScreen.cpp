@@ -64,23 +64,21 @@ void DXCameraScreen::requestAccessForMediaAccessAndCaptureVideo(std::function<vo
         });
         return;
     case AVAuthorizationStatusRestricted:
-        // Nothing the operator can change here: the test cannot run.
+        // The screen waits: the operator leaves it through the header menu (or answers NO where
+        // the answer bar shows).
         NSLog("Restricted");
-        failTest();
         return;
     case AVAuthorizationStatusDenied: {
         NSLog("Denied");
         auto message = DXLocalizedStringWithArguments("CAMERA_CONTROLLER_AUTHORIZATION_ALERT"_ns, {"Celvix"_ns});
+        // "Settings" opens the application's settings page; any button closes the alert, and the
+        // screen waits as with a restricted camera.
         accessAlert_ = showWithTitleMessageCancelButtonTitleOtherButtonTitlesTapBlock(
             "Celvix"_ns, message, DXLocalizedString("BASETEST_CONTROLLER_ACTIONSHEET_CANCEL"),
-            NSArray::arrayWithObjects({"Settings"_ns}), [weak](const Ref<UIAlertView>&, NSInteger index) {
+            NSArray::arrayWithObjects({"Settings"_ns}), [](const Ref<UIAlertView>&, NSInteger index) {
                 if (index == 1 && UIDevice::currentDevice()->systemVersion()->doubleValue() >= 8.0) {
                     UIApplication::sharedApplication()->openURL(
                         NSURL::URLWithString(UIApplicationOpenSettingsURLString()));
-                }
-                // Without access the camera cannot be tested: the test ends instead of waiting.
-                if (auto self = weak.lock()) {
-                    self->failTest();
                 }
             });
         return;

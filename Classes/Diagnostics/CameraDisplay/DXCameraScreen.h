@@ -4,11 +4,13 @@
 // screens keep these operations under their own names: requestAccessForMediaAccessAndCaptureVideo:,
 // getCameraDevice:, captureImage, addStillImageOutput, findVideoConnection and takePicture:.
 //
-// Failures end the test with result 2 rather than leave it waiting: access refused at the prompt;
-// access denied (an alert offers Settings; closing it ends the test) or restricted; no camera at
-// the position (one second later); a still that cannot be taken (no or inactive connection, the
-// camera gone, a failed capture). Blocks hold the screen weakly. Main thread only, except the
-// platform's callbacks, which are handed to the main queue first.
+// Access refused at the system prompt ends the test with result 2. Access restricted is only
+// logged, and access denied shows an alert that offers the application's settings page; in both
+// cases the screen waits, sets no result and is left through the header menu (or answered NO where
+// its answer bar shows). Other failures end the test with result 2 rather than leave it waiting: no
+// camera at the position (one second later); a still that cannot be taken (no or inactive
+// connection, the camera gone, a failed capture). Blocks hold the screen weakly. Main thread only,
+// except the platform's callbacks, which are handed to the main queue first.
 #pragma once
 
 #include <AVFoundation/AVCaptureStillImageOutput.h>

@@ -183,9 +183,6 @@ void CombineKeyViewController::viewDidLoad() {
         auto player = MPMusicPlayerController::applicationMusicPlayer();
         if (unbox<bool>(value)) {
             NSLog("viewWillAppear");
-            if (self->foundVolume_ < 0) {
-                self->foundVolume_ = player->volume();
-            }
             player->setVolume(0.5f);
             self->setLaunchVolume(0.5f);
             self->hidenButtons(true);
@@ -193,7 +190,6 @@ void CombineKeyViewController::viewDidLoad() {
             self->monitorVolumeKeyEvent();
         } else {
             KeyEventSources::setVolumeHidden(false);
-            self->restoreVolume();
         }
     });
     if (hasMute) {
@@ -202,13 +198,6 @@ void CombineKeyViewController::viewDidLoad() {
     detectScreenShot();
     nextBtn()->addTargetActionForControlEvents(Ref<NSObject>(this), "next:", UIControlEventTouchUpInside);
     table->reloadData();
-}
-
-void CombineKeyViewController::restoreVolume() {
-    if (foundVolume_ >= 0) {
-        MPMusicPlayerController::applicationMusicPlayer()->setVolume(foundVolume_);
-        foundVolume_ = -1;
-    }
 }
 
 void CombineKeyViewController::viewWillDisappear(bool animated) {
@@ -339,7 +328,7 @@ void CombineKeyViewController::updateSubStateWithKey(const Ref<NSString>& key) {
 }
 
 void CombineKeyViewController::checkResults() {
-    if (isCompleted() || !info() || !itemList() || itemList()->count() == 0) {
+    if (isCompleted() || !info() || !itemList()) {
         return;
     }
     auto rows = itemList();

@@ -5,10 +5,12 @@
 // detected, and NEXT ends it: 1 when every row passed, else 2. Rows the station file removes are
 // left out and their sub-results read "REMOVED". No time limit.
 //
-// Decisions: the volume the screen sets (0.5, so that both keys can move it) is put back when the
-// screen goes; the operator's FAILED/UNDO stops and resumes counting the row's own key (found by
-// its sub-result key, not its position); a row marked FAILED reads "FAIL" in the sub-results (UNDO
-// returns it to "NOT_TEST"); a table without rows passes on nothing but NEXT.
+// Each time the screen shows it sets the volume to 0.5, so that both keys can move it; the volume is
+// left as the keys leave it when the screen goes. The operator's FAILED/UNDO stops and resumes
+// counting the row's own key (found by its sub-result key, not its position); a row marked FAILED
+// reads "FAIL" in the sub-results (UNDO returns it to "NOT_TEST"). A table whose rows the station
+// file all removed is empty: every row is detected, so the first key event passes the test, and so
+// does NEXT.
 #pragma once
 
 #include <Core/DXBaseViewController.h>
@@ -83,9 +85,7 @@ public:
 
 private:
     void buildViews();
-    void restoreVolume();
     KeyEventSources& sources();
     std::unique_ptr<KeyEventSources> sources_;
     std::unique_ptr<MuteSwitchWatcher> detector_;
-    float foundVolume_ = -1;
 };

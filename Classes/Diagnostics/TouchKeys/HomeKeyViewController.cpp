@@ -73,6 +73,10 @@ Ref<RXSignal> HomeKeyViewController::countDown() {
             return all;
         }
         auto left = std::make_shared<long>(kSeconds);
+        // A background entry waiting out the grace for a late lock notification; and whether the
+        // ten seconds ran out meanwhile, so that the press decides the end when the grace is over.
+        auto pending = std::make_shared<std::atomic<bool>>(false);
+        auto expired = std::make_shared<bool>(false);
         all->addDisposable(RXSignal::intervalOnScheduler(1.0, RXScheduler::mainThreadScheduler())
                                ->take(static_cast<NSUInteger>(kSeconds))
                                ->takeUntil(self->disappear())
@@ -81,10 +85,15 @@ Ref<RXSignal> HomeKeyViewController::countDown() {
                                        long before = (*left)--;
                                        subscriber->sendNext(NSNumber::numberWithLong(before));
                                    },
-                                   [subscriber, left] { subscriber->sendError(notPressed(*left == 0 ? 0 : -1)); }));
+                                   [subscriber, left, pending, expired] {
+                                       if (*left == 0 && pending->load()) {
+                                           *expired = true; // a press made in time is still being told
+                                           return;
+                                       }
+                                       subscriber->sendError(notPressed(*left == 0 ? 0 : -1));
+                                   }));
         // A background entry is Home when no lock notification has set the flag, not even a late one.
-        auto pending = std::make_shared<std::atomic<bool>>(false);
-        all->addDisposable(self->enterToBackgound2()->subscribeNext([subscriber, pending](const id&) {
+        all->addDisposable(self->enterToBackgound2()->subscribeNext([subscriber, pending, expired](const id&) {
             if (!inBackground()) {
                 return;
             }
@@ -98,13 +107,16 @@ Ref<RXSignal> HomeKeyViewController::countDown() {
             }
             dispatch_after(dispatch_time(DISPATCH_TIME_NOW,
                                          static_cast<int64_t>(HomeKeyViewController::kLateLockGrace * NSEC_PER_SEC)),
-                           dispatch_get_main_queue(), [subscriber, pending] {
+                           dispatch_get_main_queue(), [subscriber, pending, expired] {
                                if (!pending->exchange(false)) {
                                    return; // the count-down has ended meanwhile
                                }
                                if (KeyEventSources::displayStatusLocked()) {
                                    NSLog("kDisplayStatusLocked is YES, Sent to background by locking screen, "
                                          "not to do [subscriber sendCompleted]");
+                                   if (*expired) {
+                                       subscriber->sendError(notPressed(0)); // a lock, and the time is up
+                                   }
                                    return;
                                }
                                NSLog("kDisplayStatusLocked is NO, Sent to background by home button/switching "

@@ -5,9 +5,10 @@
 // returns to the foreground; ten seconds without one fail.
 //
 // The lock notification may come a little after the background entry: a background entry without
-// the flag counts as Home only when no lock notification has come kLateLockGrace seconds later. A
-// screen that is left before the end stops counting, removes its lock observer and neither ends the
-// test nor schedules anything afterwards.
+// the flag counts as Home only when no lock notification has come kLateLockGrace seconds later;
+// when the ten seconds run out during that wait, the press made in time still decides (Home
+// passes, a late lock fails as the time limit does). A screen that is left before the end stops
+// counting, removes its lock observer and neither ends the test nor schedules anything afterwards.
 #pragma once
 
 #include <Core/DXBaseViewController.h>

@@ -69,6 +69,8 @@ void PrecisionTouchView::touchesBeganWithEvent(const Ref<NSSet>& touches, const 
     setCurrentForce(touch->force());
     auto text = valueList()->text() ? valueList()->text()->str() : std::string();
     valueList()->setText(NSString::from(text + NSString::stringWithFormat("%f\n", currentForce())->str()));
+    // The newest force stays in sight.
+    valueList()->scrollRangeToVisible(NSMakeRange(valueList()->text()->length(), 0));
     setNeedsDisplay();
     if (currentForce() != 0) {
         setSuccessed(true);

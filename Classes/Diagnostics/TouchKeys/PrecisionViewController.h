@@ -8,7 +8,7 @@
 // operator stepped back to it, another screen was shown over it) does not.
 //
 // PrecisionTouchView lists the force of successive touches (a view of its own; the screen's flow
-// does not use it).
+// does not use it). Each touch adds its force to the list, which scrolls to show the newest.
 #pragma once
 
 #include <Core/DXBaseViewController.h>

@@ -17,6 +17,7 @@
 #include <libexif/exif-data.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -343,6 +344,30 @@ TEST_F(CaptureTest, LockedGainsChangeTheGreyPatchAndTheSetterGuardsItsRange) {
     // A camera that cannot lock its white balance refuses the locked mode.
     SimCamera::current().setLockedWhiteBalanceSupported(SimCamera::Position::Back, false);
     EXPECT_FALSE(device->isWhiteBalanceModeSupported(AVCaptureWhiteBalanceModeLocked));
+}
+
+TEST_F(CaptureTest, LockedGainsAreTakenUpToTheMaximumAndRefusedJustAboveIt) {
+    auto device = camera(AVCaptureDevicePositionBack);
+    ASSERT_EQ(device->maxWhiteBalanceGain(), 4.0f);
+    Ref<NSError> error;
+    ASSERT_TRUE(device->lockForConfiguration(&error));
+    const float above = std::nextafter(4.0f, 5.0f);
+    const AVCaptureWhiteBalanceGains tooHigh[] = {{above, 1, 1}, {1, above, 1}, {1, 1, above}, {4.01f, 4.01f, 4.01f}};
+    for (const auto& gains : tooHigh) {
+        EXPECT_THROW(device->setWhiteBalanceModeLockedWithDeviceWhiteBalanceGainsCompletionHandler(gains, nullptr),
+                     NSException);
+    }
+    EXPECT_NE(device->whiteBalanceMode(), AVCaptureWhiteBalanceModeLocked); // nothing was taken
+    const AVCaptureWhiteBalanceGains atTheEdges[] = {{4, 1, 1}, {1, 4, 1}, {1, 1, 4}, {4, 4, 4}, {1, 1, 1}};
+    for (const auto& gains : atTheEdges) {
+        EXPECT_NO_THROW(device->setWhiteBalanceModeLockedWithDeviceWhiteBalanceGainsCompletionHandler(gains, nullptr));
+        EXPECT_EQ(device->whiteBalanceMode(), AVCaptureWhiteBalanceModeLocked);
+        auto now = device->deviceWhiteBalanceGains();
+        EXPECT_EQ(now.redGain, gains.redGain);
+        EXPECT_EQ(now.greenGain, gains.greenGain);
+        EXPECT_EQ(now.blueGain, gains.blueGain);
+    }
+    device->unlockForConfiguration();
 }
 
 TEST_F(CaptureTest, ContinuousWhiteBalanceIsObservedFromTheCameraThread) {

@@ -2,10 +2,19 @@
 // each earpiece, presses the headset's keys and unplugs it.
 #include "AudioScreenTestCase.h"
 
+#include <AVFoundation/AVAudioSession.h>
 #include <Categorys/DXLocalizedString.h>
+#include <Core/AdditionalTestManager.h>
 #include <Diagnostics/Audio/HeadsetPlugViewController.h>
 #include <Foundation/NSNumber.h>
 #include <MediaPlayer/MPNowPlayingInfoCenter.h>
+#include <MediaPlayer/MPVolumeView.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIScreenshot.h>
+#include <UIKit/UIWindow.h>
+#include <UISupport/STProgressHUD.h>
+
+#include <limits>
 
 class HeadsetScreenTests : public AudioScreenTestCase {
 protected:
@@ -215,3 +224,162 @@ TEST_F(HeadsetScreenTests, EveryStepIsCaptionedAndFitsAboveTheAnswerBarOnTheSmal
         }
     }
 }
+
+TEST_F(HeadsetScreenTests, LoopBackNoAndStereoNoLeaveTheRecordingUnknownAndFail) {
+    start();
+    plugIn();
+    answer(false); // no voice in the ears
+    EXPECT_EQ(subResult("HEADSET_TEST_RECORD"), "FAIL");
+    EXPECT_EQ(subResult("HEADSET_TEST_STEREO_AUDIO"), ""); // not yet: the sample plays now
+    answer(false); // nor the sample: the earpieces, not the microphone, may be at fault
+    EXPECT_EQ(subResult("HEADSET_TEST_STEREO_AUDIO"), "FAIL");
+    EXPECT_EQ(subResult("HEADSET_TEST_RECORD"), "UNKNOWN");
+    answerEar(0);
+    answerEar(1);
+    press(SimAudio::HeadsetKey::VolumeUp);
+    press(SimAudio::HeadsetKey::VolumeDown);
+    press(SimAudio::HeadsetKey::PlayPause);
+    audio.plugHeadset(false);
+    advance(0.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 2);
+    EXPECT_EQ(subResult("HEADSET_TEST_RECORD"), "UNKNOWN");
+}
+
+TEST_F(HeadsetScreenTests, AStationRemovalOfTheMediaKeyGoesFromVolumeDownToTheUnplug) {
+    AdditionalTestManager::sharedInstance()->setRemoveKeys(NSArray::arrayWithObjects({"HEADSET_TEST_MEDIABUTTON"_ns}));
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(subResult("HEADSET_TEST_MEDIABUTTON"), "REMOVED");
+    ASSERT_TRUE(screen->stepMediaButtonChannel());
+    EXPECT_EQ(screen->stepMediaButtonChannel()->text()->length(), 0u); // the row collapses
+    ASSERT_TRUE(screen->button8());
+    EXPECT_TRUE(screen->button8()->isHidden());
+    plugIn();
+    answerEar(2);
+    answerEar(0);
+    answerEar(1);
+    press(SimAudio::HeadsetKey::VolumeUp);
+    press(SimAudio::HeadsetKey::VolumeDown);
+    EXPECT_FALSE(MPNowPlayingInfoCenter::defaultCenter()->nowPlayingInfo()) << "no play/pause step";
+    EXPECT_FALSE(ended());
+    audio.plugHeadset(false); // the unplug wait, not an early unplug
+    advance(0.5);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 1);
+    EXPECT_EQ(subResult("HEADSET_TEST_MEDIABUTTON"), "REMOVED");
+    EXPECT_EQ(subResult("HEADSET_TEST_UNPLUG"), "SUCCESS");
+}
+
+TEST_F(HeadsetScreenTests, AHeadsetAlreadyPluggedInAtStartWarnsAndWaitsForANewPlugIn) {
+    audio.plugHeadset(true);
+    ASSERT_TRUE(HeadsetPlugViewController::isHeadsetPluggedIn());
+    auto message = cast<NSString>(HeadsetPlugViewController::class_()->performClassSelector("extraMessage"));
+    ASSERT_TRUE(message);
+    EXPECT_TRUE(message->isEqual(DXLocalizedString("HEADSET_CONTROLLER_WARRING")));
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(STProgressHUD::isVisible());
+    ASSERT_TRUE(STProgressHUD::sharedView()->stringLabel());
+    EXPECT_TRUE(STProgressHUD::sharedView()->stringLabel()->text()->isEqual(message));
+    advance(5);
+    EXPECT_EQ(subResult("HEADSET_TEST_PLUG"), ""); // the headset that was in is no plug-in
+    audio.plugHeadset(false);
+    advance(1);
+    EXPECT_EQ(subResult("HEADSET_TEST_PLUG"), "");
+    EXPECT_FALSE(ended()); // nor is taking it out an early unplug
+    audio.plugHeadset(true);
+    advance(0.5);
+    EXPECT_EQ(subResult("HEADSET_TEST_PLUG"), "SUCCESS");
+}
+
+TEST_F(HeadsetScreenTests, TheVolumeViewIsPlacedOutOfSightInTheFirstWindow) {
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    auto view = screen->volumeView();
+    ASSERT_TRUE(view);
+    auto windows = UIApplication::sharedApplication()->windows();
+    ASSERT_GT(windows->count(), 0u);
+    EXPECT_EQ(view->superview(), cast<UIView>(windows->objectAtIndex(0)));
+    EXPECT_EQ(view->frame(), CGRectMake(std::numeric_limits<double>::lowest(), 0, 0, 0));
+    EXPECT_TRUE(MPVolumeView::suppressesVolumeOverlay());
+    UITestDriver::layout();
+    EXPECT_TRUE(UIScreenshotImage()); // the screen still draws with the view far out of it
+}
+
+// Leaving the screen at each step: whatever was playing stops (the loop-back of the headset
+// microphone, the step's sound, the now-playing silence), the volume view goes, and the audio
+// session is deactivated.
+class HeadsetLeavingTests : public HeadsetScreenTests, public ::testing::WithParamInterface<int> {
+protected:
+    // The headset test with another test after it, so that the header menu offers Skip.
+    Ref<HeadsetPlugViewController> startBeforeAnother() {
+        audio.setRecordPermission(SimAudio::Permission::Granted);
+        audio.setOutputVolume(0.5f);
+        auto r = record("AUDIO", "HeadsetPlugViewController");
+        startRun({r, record("NEXT")}, DXRunTypeProfile);
+        auto screen = cast<HeadsetPlugViewController>(testScreen());
+        audio.speak(now(), 600);
+        return screen;
+    }
+    // Runs the steps up to the one numbered `step` (1 waits for the plug-in, 9 for the unplug).
+    void reach(int step) {
+        if (step >= 2) {
+            plugIn();
+        }
+        if (step >= 3) {
+            answer(false); // the loop-back, NO: the sample in both ears follows
+        }
+        if (step >= 4) {
+            answerEar(2);
+        }
+        if (step >= 5) {
+            answerEar(0);
+        }
+        if (step >= 6) {
+            answerEar(1);
+        }
+        if (step >= 7) {
+            press(SimAudio::HeadsetKey::VolumeUp);
+        }
+        if (step >= 8) {
+            press(SimAudio::HeadsetKey::VolumeDown);
+        }
+        if (step >= 9) {
+            press(SimAudio::HeadsetKey::PlayPause);
+        }
+    }
+};
+
+TEST_P(HeadsetLeavingTests, LeavingStopsEverythingThatSounds) {
+    const int step = GetParam();
+    auto screen = startBeforeAnother();
+    ASSERT_TRUE(screen);
+    reach(step);
+    ASSERT_EQ(testScreen(), screen);
+    if (step == 2) {
+        ASSERT_TRUE(screen->audioProcessor()) << "the loop-back runs";
+    }
+    openSheet();
+    tapSheet("Skip");
+    tapAlert("YES");
+    EXPECT_EQ(results(), (std::vector<NSInteger>{2, 0}));
+    EXPECT_FALSE(screen->audioProcessor());
+    for (const auto& player : {screen->player1(), screen->player2(), screen->player4()}) {
+        EXPECT_FALSE(player && player->isPlaying());
+    }
+    EXPECT_FALSE(AVAudioSession::sharedInstance()->isActive());
+    ASSERT_TRUE(screen->volumeView());
+    EXPECT_FALSE(screen->volumeView()->superview());
+    EXPECT_FALSE(screen->volumeView()->isHidden());
+    double t0 = now() + 0.1;
+    advance(2.5); // the operator goes on talking into the headset microphone
+    EXPECT_EQ(audio.playedLevel(Part::HeadphoneLeft, t0, now()), 0.0);
+    EXPECT_EQ(audio.playedLevel(Part::HeadphoneRight, t0, now()), 0.0);
+    audio.plugHeadset(false);
+    advance(1);
+    EXPECT_EQ(results(), (std::vector<NSInteger>{2, 0})); // nothing afterwards changes a verdict
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStep, HeadsetLeavingTests, ::testing::Range(1, 10),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Step" + std::to_string(info.param); });

@@ -4,8 +4,10 @@
 
 #include <AudioToolbox/AudioFileCodec.h>
 #include <Foundation/NSFileManager.h>
+#include <Support/LogCapture.h>
 #include <UIKit/UIAlertView.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -118,4 +120,24 @@ TEST_F(RecordScreenTests, ADeadSpeakerFailsTheRecordScreen) {
     advance(5.1);
     answerHonestly(3);
     EXPECT_EQ(result(), 2);
+}
+
+TEST_F(RecordScreenTests, LeavingTheRecordScreenDuringThePlayBackEndsTheStepWithAnError) {
+    audio.setRecordPermission(SimAudio::Permission::Granted);
+    auto r = record("AUDIO", "MicrophoneRecordViewController");
+    startRun({r, record("NEXT")}, DXRunTypeProfile);
+    audio.speak(now(), 10);
+    advance(5.6); // the wait and the recording: the clip plays now
+    ASSERT_FALSE(testScreen()->answerView()->isHidden());
+    LogCapture log;
+    openSheet();
+    tapSheet("Skip");
+    tapAlert("YES");
+    auto lines = log.finish();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "error"), lines.end()) << "the play-back step ended with its error";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "play done"), lines.end());
+    EXPECT_EQ(results(), (std::vector<NSInteger>{2, 0})); // the skip's result, none of the screen's
+    double t0 = now();
+    advance(3);
+    EXPECT_EQ(audio.playedLevel(Part::Speaker, t0, now()), 0.0);
 }

@@ -5,6 +5,7 @@
 #include <Categorys/DXLocalizedString.h>
 #include <Diagnostics/CameraDisplay/CameraAttributeViewController.h>
 #include <UIKit/UIImagePickerController.h>
+#include <UIKit/UIScreen.h>
 
 namespace {
 
@@ -25,6 +26,20 @@ protected:
     std::string sub(const char* key) const {
         auto v = model(0)->subTestItemsResult()->objectForKey(NSString::from(key));
         return v ? NSDescription(v)->str() : "<none>";
+    }
+    // The icon laid over the system camera screen, if any.
+    static Ref<UIImageView> pickerIcon(const Ref<CameraAttributeViewController>& screen) {
+        Ref<UIImageView> icon;
+        auto picker = screen->picker();
+        auto subviews = picker ? picker->view()->subviews() : nullptr;
+        if (subviews) {
+            for (const id& v : *subviews) {
+                if (auto image = cast<UIImageView>(v)) {
+                    icon = image;
+                }
+            }
+        }
+        return icon;
     }
     void takeThePicture() {
         ASSERT_TRUE(UITestDriver::topImagePicker()) << UITestDriver::describeScreen();
@@ -101,16 +116,27 @@ TEST_F(CameraAttributeScreenTest, DeniedAccessShowsTheAlertAndWaits) {
 TEST_F(CameraAttributeScreenTest, PickerIconSitsInTheCorner) {
     auto screen = open("back");
     ASSERT_TRUE(screen);
-    auto picker = screen->picker();
-    Ref<UIView> icon;
-    auto subviews = picker->view()->subviews();
-    for (const id& v : *subviews) {
-        if (auto image = cast<UIImageView>(v)) {
-            icon = image;
-        }
-    }
+    auto icon = pickerIcon(screen);
     ASSERT_TRUE(icon);
     EXPECT_EQ(icon->frame(), CGRectMake(320, 5, 50, 40));
+}
+
+TEST_F(CameraAttributeScreenTest, PickerIconOnTheSmallestScreenSitsAtTheTopEdge) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPod7,1"));
+    ASSERT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(320, 568));
+    auto screen = open("front");
+    ASSERT_TRUE(screen);
+    auto icon = pickerIcon(screen);
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->frame(), CGRectMake(270, 0, 50, 40));
+}
+
+TEST_F(CameraAttributeScreenTest, NoPickerIconOnATablet) {
+    ASSERT_TRUE(SimDevice::current().loadProfile("iPad7,5"));
+    auto screen = open("back");
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(screen->picker());
+    EXPECT_FALSE(pickerIcon(screen));
 }
 
 TEST_F(CameraAttributeScreenTest, AMissingCameraIsNotStoodInForByTheOtherOne) {

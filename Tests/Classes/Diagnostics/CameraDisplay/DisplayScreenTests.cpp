@@ -70,7 +70,7 @@ TEST_F(DisplayScreenTest, BacklightSweepsTurnsAndRestoresTheBrightness) {
     EXPECT_EQ(UIScreen::mainScreen()->brightness(), after); // the sweep ended with the screen
 }
 
-TEST_F(DisplayScreenTest, BacklightDecoySweepsNothingAndItsSubItemAgreesWithItsResult) {
+TEST_F(DisplayScreenTest, BacklightDecoySweepsNothingAndItsSubItemKeepsTheAnswer) {
     UIScreen::mainScreen()->setBrightness(0.5);
     auto r = cameraRecord("BACKLIGHT", "BrightnessViewController");
     r->setFakeTest(true);
@@ -82,7 +82,22 @@ TEST_F(DisplayScreenTest, BacklightDecoySweepsNothingAndItsSubItemAgreesWithItsR
     EXPECT_EQ(text(screen->progressLabel()), before);
     answer(false); // the honest answer to a decoy
     EXPECT_EQ(result(), 1);
-    EXPECT_EQ(subItemResult(screen, 0), 1);
+    EXPECT_EQ(subItemResult(screen, 0), 2); // the answer as given: NO
+    advance(1);
+    EXPECT_NEAR(UIScreen::mainScreen()->brightness(), 0.5, 1e-6); // nothing to restore either
+}
+
+TEST_F(DisplayScreenTest, BacklightDecoyAnsweredYesFails) {
+    // An operator who answers YES without looking: nothing was swept, so the decoy must not pass.
+    auto r = cameraRecord("BACKLIGHT", "BrightnessViewController");
+    r->setFakeTest(true);
+    auto screen = cast<BrightnessViewController>(run(r));
+    ASSERT_TRUE(screen);
+    advance(1.0);
+    answer(true);
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), 2);
+    EXPECT_EQ(subItemResult(screen, 0), 1); // the answer as given: YES
 }
 
 TEST_F(DisplayScreenTest, FiveColoursAreTappedThroughThenAskedOnce) {
@@ -145,6 +160,45 @@ TEST_F(DisplayScreenTest, StepFillAsksPerColourAfterAPause) {
     EXPECT_EQ(subItemResult(screen, 0), 1);
     EXPECT_EQ(subItemResult(screen, 1), 1);
     EXPECT_FALSE(UIApplication::sharedApplication()->isStatusBarHidden());
+}
+
+TEST_F(DisplayScreenTest, TheStepFillsQuestionIsBlackOnWhiteAndWhiteOnBlack) {
+    auto step = cast<FillColor4ItouchuViewController>(run(cameraRecord("FILL", "FillColor4ItouchuViewController")));
+    ASSERT_TRUE(step);
+    advance(1.5);
+    EXPECT_TRUE(step->view()->backgroundColor()->isEqual(UIColor::whiteColor()));
+    EXPECT_TRUE(step->label()->textColor()->isEqual(UIColor::blackColor()));
+    answer(true);
+    EXPECT_TRUE(step->view()->backgroundColor()->isEqual(UIColor::blackColor()));
+    EXPECT_TRUE(step->label()->textColor()->isEqual(UIColor::whiteColor()));
+    advance(1.5);
+    EXPECT_FALSE(step->label()->isHidden());
+    tap(step->hideButtons()); // Retry keeps the colour, and the label's with it
+    EXPECT_TRUE(step->label()->textColor()->isEqual(UIColor::whiteColor()));
+    advance(1.5);
+    answer(true);
+    EXPECT_EQ(result(), 1);
+}
+
+TEST_F(DisplayScreenTest, EachFillKeepsItsLabelColourAndTheOneQuestionIsWhite) {
+    auto five = cast<FillColorViewController>(run(cameraRecord("FILL", "FillColorViewController")));
+    ASSERT_TRUE(five);
+    const Ref<UIColor> expected[][2] = {{UIColor::whiteColor(), UIColor::blackColor()},
+                                        {UIColor::redColor(), UIColor::whiteColor()},
+                                        {UIColor::greenColor(), UIColor::blackColor()},
+                                        {UIColor::blueColor(), UIColor::whiteColor()},
+                                        {UIColor::blackColor(), UIColor::whiteColor()}};
+    ASSERT_EQ(five->colors()->count(), 5u);
+    for (NSUInteger i = 0; i < 5; ++i) {
+        auto entry = cast<NSDictionary>(five->colors()->objectAtIndex(i));
+        EXPECT_TRUE(cast<UIColor>(entry->objectForKey("color"_ns))->isEqual(expected[i][0])) << i;
+        EXPECT_TRUE(cast<UIColor>(entry->objectForKey("labelColor"_ns))->isEqual(expected[i][1])) << i;
+    }
+    for (int i = 0; i < 5; ++i) {
+        tap(five->view());
+    }
+    ASSERT_FALSE(five->label()->isHidden());
+    EXPECT_TRUE(five->label()->textColor()->isEqual(UIColor::whiteColor()));
 }
 
 TEST_F(DisplayScreenTest, StepFillNoOnWhiteKeepsOnlyWhitesSubItem) {

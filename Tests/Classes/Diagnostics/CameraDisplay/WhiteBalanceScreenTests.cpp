@@ -5,6 +5,7 @@
 
 #include <Diagnostics/CameraDisplay/WhiteBalanceViewController.h>
 
+#include <cmath>
 #include <regex>
 
 namespace {
@@ -93,6 +94,11 @@ TEST_F(WhiteBalanceScreenTest, ValueLabelsTruncateAndGainsAreKeptInRange) {
     EXPECT_EQ(g.redGain, 1.0f);
     EXPECT_EQ(g.greenGain, 2.0f);
     EXPECT_EQ(g.blueGain, 4.0f);
+    // At the camera's maximum a gain stays; just above it, it comes down to the maximum.
+    auto edge = screen->normalizedGains({1.0f, 4.0f, std::nextafter(4.0f, 5.0f)});
+    EXPECT_EQ(edge.redGain, 1.0f);
+    EXPECT_EQ(edge.greenGain, 4.0f);
+    EXPECT_EQ(edge.blueGain, 4.0f);
     screen->whiteBalanceModeControl()->setSelectedSegmentIndex(1);
     screen->whiteBalanceModeControl()->sendActionsForControlEvents(UIControlEventValueChanged);
     screen->temperatureSlider()->setValue(5500.9f);

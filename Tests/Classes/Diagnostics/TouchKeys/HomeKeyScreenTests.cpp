@@ -24,6 +24,15 @@ protected:
     static std::string countText(long n) {
         return DXLocalizedStringWithArguments("HOMEKEY_CONTROLLER_COUNTDOWN"_ns, {n})->str();
     }
+    // Advances to `seconds` (within a tenth) after the count-down began, told from its label.
+    static void advanceTo(const Ref<HomeKeyViewController>& s, double seconds) {
+        long whole = static_cast<long>(seconds);
+        for (int i = 0; i < 200 && label(s) != countText(10 - whole); ++i) {
+            advance(0.05);
+        }
+        ASSERT_EQ(label(s), countText(10 - whole));
+        advance(seconds - static_cast<double>(whole) - 0.025);
+    }
     Ref<UIApplication> app;
 };
 
@@ -75,6 +84,40 @@ TEST_F(HomeKeyScreenTests, ADeadHomeKeyOrNoHomeButtonFails) {
     EXPECT_FALSE(keys.pressKey(Key::Home));
     advance(10.5);
     EXPECT_EQ(result(), DXTestResultFail);
+}
+
+TEST_F(HomeKeyScreenTests, AHomePressInTheLastSecondCountsWhenTheTimeRunsOutDuringTheWait) {
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    advanceTo(screen, 9.5);
+    ASSERT_TRUE(keys.pressKey(Key::Home));
+    advance(0.6); // the ten seconds run out while the press waits for a late lock notification
+    EXPECT_EQ(label(screen), countText(0));
+    EXPECT_FALSE(ended());
+    EXPECT_NE(result(), DXTestResultFail);
+    advance(0.5);
+    EXPECT_EQ(result(), DXTestResultPass);
+    EXPECT_EQ(screen->flagImageName(), "icon_right_n");
+    EXPECT_EQ(app->scheduledLocalNotifications()->count(), 1u);
+    app->enterForeground();
+    settle();
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(result(), DXTestResultPass);
+}
+
+TEST_F(HomeKeyScreenTests, ALateLockInTheLastSecondStillFailsWhenTheTimeRunsOut) {
+    keys.setLockOrder(SimTouchKeys::LockOrder::NotificationLate, 0.5);
+    auto screen = start();
+    ASSERT_TRUE(screen);
+    advanceTo(screen, 9.5);
+    ASSERT_TRUE(keys.pressKey(Key::Power));
+    advance(0.6);
+    EXPECT_FALSE(ended());
+    advance(0.5); // the lock notification came: not Home, and the time is up
+    EXPECT_EQ(result(), DXTestResultFail);
+    EXPECT_EQ(screen->flagImageName(), "icon_fail_n");
+    EXPECT_TRUE(ended());
+    EXPECT_EQ(app->scheduledLocalNotifications()->count(), 0u);
 }
 
 TEST_F(HomeKeyScreenTests, ThePowerKeyIsNotHomeAndTheCountGoesOnAfterUnlocking) {

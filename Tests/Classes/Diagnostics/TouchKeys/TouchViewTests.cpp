@@ -2,6 +2,7 @@
 // what a finger greens, and when they report.
 #include "TouchKeysTestCase.h"
 
+#include <Diagnostics/TouchKeys/PrecisionViewController.h>
 #include <Diagnostics/TouchKeys/SJTouchView.h>
 #include <Diagnostics/TouchKeys/XCanvas.h>
 #include <UIKit/UIColor.h>
@@ -121,4 +122,28 @@ TEST_F(TouchViewTests, ATapGreensWithoutDrawingAndStrokesReportOnceAtTheLift) {
     EXPECT_EQ(reports, 1);
     strokeThrough(std::vector<Ref<XItem>>{canvas->items()[0], canvas->items()[1]});
     EXPECT_EQ(reports, 1);
+}
+
+TEST_F(TouchViewTests, TheForceListScrollsToTheNewestForce) {
+    useScreen(375, 667);
+    int calls = 0;
+    auto view = show(PrecisionTouchView::touchViewOnCompleted(CGRectMake(0, 0, 375, 667),
+                                                              [&](const Ref<PrecisionTouchView>&, bool) { ++calls; }));
+    auto list = view->valueList();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->frame(), CGRectMake(0, 26, 80, 200));
+    // Twenty touches hold more lines than the 200-point list shows.
+    for (int i = 0; i < 20; ++i) {
+        auto finger = UITestDriver::touchDown(CGPointMake(200, 300));
+        ASSERT_TRUE(finger);
+        UITestDriver::touchUp(finger);
+        // The list ends with an empty line after the newest force; that force's line is in sight.
+        CGFloat shownTo = list->contentOffset().y + list->bounds().size.height;
+        EXPECT_GE(shownTo + 1, list->contentSize().height - list->font()->lineHeight())
+            << "touch " << i << ": the newest line is out of sight";
+    }
+    EXPECT_GT(list->contentSize().height, list->bounds().size.height);
+    EXPECT_GT(list->contentOffset().y, 0);
+    EXPECT_EQ(view->count(), 9u);
+    EXPECT_EQ(calls, 11); // the tenth touch and every one after it
 }
