@@ -15,6 +15,7 @@
 #include <Diagnostics/PowerRadio/IOKitListener.h>
 #include <Diagnostics/PowerRadio/PowerSourceListener.h>
 #include <Foundation/NSNotificationCenter.h>
+#include <UIKit/NSLayoutConstraint.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UITableView.h>
 
