@@ -53,6 +53,9 @@ const bool nibRegistered = [] {
         auto title = make<UILabel>();
         title->setFont(UIFont::boldSystemFontOfSize(24));
         title->setTextAlignment(NSTextAlignmentCenter);
+        // A long title wraps: it is never cut short.
+        title->setNumberOfLines(0);
+        title->setPreferredMaxLayoutWidth(UIScreen::mainScreen()->bounds().size.width - 40);
         place(root, title);
         pin(root, title, NSLayoutAttributeTop, image, NSLayoutAttributeBottom, 20);
         pin(root, title, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 20);

@@ -6,6 +6,9 @@
 #include <Foundation/NSNumber.h>
 #include <Runtime/ClassBuilder.h>
 #include <Runtime/ProtocolBuilder.h>
+#include <UIKit/UIColor.h>
+#include <UIKit/UIFont.h>
+#include <UIKit/UILabel.h>
 
 NS_IMPLEMENT_CLASS(MFMessageComposeViewController, UIViewController) {
     using M = MFMessageComposeViewController;
@@ -20,6 +23,45 @@ NS_IMPLEMENT_PROTOCOL(MFMessageComposeViewControllerDelegate) {
 
 bool MFMessageComposeViewController::canSendText() {
     return SimRadios::current().canSendText();
+}
+
+void MFMessageComposeViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    auto root = view();
+    auto shown = root->subviews();
+    for (const id& old : *shown) {
+        cast<UIView>(old)->removeFromSuperview();
+    }
+    root->setBackgroundColor(UIColor::whiteColor());
+    CGFloat width = root->bounds().size.width;
+    auto line = [&](const Ref<NSString>& text, CGFloat y, CGFloat height, const Ref<UIFont>& font) {
+        auto label = make<UILabel>(CGRectMake(16, y, width - 32, height));
+        label->setFont(font);
+        label->setNumberOfLines(0);
+        label->setText(text);
+        root->addSubview(label);
+        return label;
+    };
+    auto title = line("New Message"_ns, 28, 36, UIFont::boldSystemFontOfSize(17));
+    title->setTextAlignment(NSTextAlignmentCenter);
+    std::string to = "To: ";
+    if (auto list = recipients()) {
+        for (NSUInteger i = 0; i < list->count(); ++i) {
+            if (auto text = cast<NSString>(list->objectAtIndex(i))) {
+                to += (i ? ", " : "") + text->str();
+            }
+        }
+    }
+    line(NSString::from(to), 72, 30, UIFont::systemFontOfSize(17));
+    auto rule = make<UIView>(CGRectMake(0, 106, width, 0.5));
+    rule->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.78, 1));
+    root->addSubview(rule);
+    // The message, in a grey bubble.
+    auto bubble = line(body(), 124, 40, UIFont::systemFontOfSize(17));
+    bubble->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.9, 1));
+    bubble->layer()->setCornerRadius(12);
+    bubble->layer()->setMasksToBounds(true);
+    bubble->setTextAlignment(NSTextAlignmentCenter);
 }
 
 void MFMessageComposeViewController::viewDidAppear(bool animated) {

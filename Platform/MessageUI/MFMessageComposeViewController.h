@@ -31,6 +31,8 @@ public:
     id messageComposeDelegate() const { return delegate_.lock(); }
     void setMessageComposeDelegate(const id& delegate) { delegate_ = delegate; }
 
+    // The composer's screen: its title, the recipients and the message, as the person sees them.
+    void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     // Seconds the person takes before finishing.
     static constexpr double kComposeTime = 2.0;

@@ -396,6 +396,14 @@ void CALayer::copyModelValuesInto(CALayer& copy) const {
 }
 
 Ref<CALayer> CALayer::presentationLayer() const {
+    return presentationCopy(false);
+}
+
+Ref<CALayer> CALayer::settledPresentationLayer() const {
+    return presentationCopy(true);
+}
+
+Ref<CALayer> CALayer::presentationCopy(bool settled) const {
     if (model_) {
         return Ref<CALayer>(const_cast<CALayer*>(this));
     }
@@ -405,10 +413,24 @@ Ref<CALayer> CALayer::presentationLayer() const {
     }
     copy->model_ = Ref<CALayer>(const_cast<CALayer*>(this));
     copyModelValuesInto(*copy);
+    if (settled && mask_) {
+        copy->mask_ = mask_->settledPresentationLayer();
+    }
     double now = CACurrentMediaTime();
     auto running = animations_;
     for (const auto& entry : running) {
-        entry->animation->applyToPresentation(*copy, now, entry->defaultDuration);
+        const auto& animation = entry->animation;
+        double at = now;
+        if (settled) {
+            double end = animation->beginTime() + animation->endTimeOffset(entry->defaultDuration);
+            if (std::isfinite(end)) {
+                if (animation->isRemovedOnCompletion()) {
+                    continue; // it leaves the layer at its end: the model value is what stays
+                }
+                at = std::max(now, end);
+            }
+        }
+        animation->applyToPresentation(*copy, at, entry->defaultDuration);
     }
     return copy;
 }

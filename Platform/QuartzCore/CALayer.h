@@ -165,6 +165,10 @@ public:
     // for key-value coding included; its mask is the mask's presentation layer; it has no
     // superlayer, sublayers or animations. For a presentation layer it answers itself.
     Ref<CALayer> presentationLayer() const;
+    // The copy as the layer will show once its animations have run their course: an animation that
+    // leaves the layer when it ends shows nothing (the model value shows), one that stays shows its
+    // last value, and one without end shows its value now. Its mask is settled the same way.
+    Ref<CALayer> settledPresentationLayer() const;
     // The layer whose values a presentation layer shows; the layer itself otherwise.
     Ref<CALayer> modelLayer() const;
     bool isPresentationLayer() const noexcept { return static_cast<bool>(model_); }
@@ -202,6 +206,9 @@ public:
     // group; masksToBounds clips the content and sublayers to the rounded bounds; hidden layers draw
     // nothing. Layers that need display are displayed first.
     void renderInContext(const CGContextRef& context);
+    // The same as the tree will show once the animations of all its layers have run their course
+    // (see settledPresentationLayer): a picture of the screen without the transitions in progress.
+    void renderSettledInContext(const CGContextRef& context);
     // Draws the layer's own content; the base asks the delegate ("drawLayer:inContext:") when it
     // answers to it.
     virtual void drawInContext(const CGContextRef& context);
@@ -267,6 +274,7 @@ private:
     Weak<NSObject> delegate_;
     Ref<CALayer> mask_;
     void copyModelValuesInto(CALayer& copy) const;
+    Ref<CALayer> presentationCopy(bool settled) const;
     void endAnimation(const std::shared_ptr<AnimationEntry>& entry, bool finished);
     std::vector<std::shared_ptr<AnimationEntry>> animations_;
     Ref<CALayer> model_; // set on a presentation layer

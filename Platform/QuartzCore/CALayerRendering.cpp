@@ -77,12 +77,15 @@ CGRect gravityRect(const Ref<NSString>& gravity, CGRect b, CGSize s) {
 void renderTree(CALayer* model, CALayer* layer, const CGContextRef& c);
 void renderPlaced(CALayer* model, CALayer* sub, const CGContextRef& c);
 
+// Set while a tree renders as it will settle (renderSettledInContext).
+thread_local bool renderingSettled = false;
+
 // What the screen shows of a layer: its presentation copy while an animation runs, the layer itself
 // otherwise.
 Ref<CALayer> shownLayer(CALayer* layer) {
     Ref<NSArray> running = layer->animationKeys();
     if (running && running->count() > 0) {
-        if (Ref<CALayer> shown = layer->presentationLayer()) {
+        if (Ref<CALayer> shown = renderingSettled ? layer->settledPresentationLayer() : layer->presentationLayer()) {
             return shown;
         }
     }
@@ -207,6 +210,15 @@ void CALayer::renderInContext(const CGContextRef& context) {
     }
     Ref<CALayer> shown = shownLayer(this);
     renderTree(this, shown.get(), context);
+}
+
+void CALayer::renderSettledInContext(const CGContextRef& context) {
+    struct Scope {
+        bool was = renderingSettled;
+        Scope() { renderingSettled = true; }
+        ~Scope() { renderingSettled = was; }
+    } scope;
+    renderInContext(context);
 }
 
 void CALayer::drawInContext(const CGContextRef& context) {

@@ -577,6 +577,8 @@ void UITableView::layoutVisible() {
                     }
                 }
                 cell->setFrame(CGRectMake(0, y, width, h));
+                cell->adoptTableSeparator(separatorStyle_ != UITableViewCellSeparatorStyleNone, separatorColor_,
+                                          separatorInset_);
                 if (fresh) {
                     bool selected = std::any_of(selected_.begin(), selected_.end(),
                                                 [&path = path](const Ref<NSIndexPath>& p) { return p->isEqual(path); });
@@ -602,6 +604,23 @@ void UITableView::layoutVisible() {
         CGFloat footer = tableFooterView_->frame().size.height;
         tableFooterView_->setFrame(CGRectMake(0, contentSize().height - footer, width, f.size.height));
     }
+}
+
+// MARK: - Separators
+
+void UITableView::setSeparatorStyle(UITableViewCellSeparatorStyle style) {
+    separatorStyle_ = style;
+    setNeedsLayout();
+}
+
+void UITableView::setSeparatorInset(UIEdgeInsets inset) {
+    separatorInset_ = inset;
+    setNeedsLayout();
+}
+
+void UITableView::setSeparatorColor(const Ref<UIColor>& colour) {
+    separatorColor_ = colour;
+    setNeedsLayout();
 }
 
 // MARK: - Selection

@@ -75,10 +75,12 @@ public:
     Ref<UIView> tableFooterView() const { return tableFooterView_; }
     void setTableFooterView(const Ref<UIView>& view);
     UITableViewCellSeparatorStyle separatorStyle() const noexcept { return separatorStyle_; }
-    void setSeparatorStyle(UITableViewCellSeparatorStyle style) { separatorStyle_ = style; }
+    // The separator settings reach the cells at the next layout pass.
+    void setSeparatorStyle(UITableViewCellSeparatorStyle style);
     UIEdgeInsets separatorInset() const noexcept { return separatorInset_; }
-    void setSeparatorInset(UIEdgeInsets inset) { separatorInset_ = inset; }
-    NS_PROPERTY(Ref<UIColor>, separatorColor, setSeparatorColor)
+    void setSeparatorInset(UIEdgeInsets inset);
+    Ref<UIColor> separatorColor() const { return separatorColor_; }
+    void setSeparatorColor(const Ref<UIColor>& colour);
     bool allowsSelection() const noexcept { return allowsSelection_; }
     void setAllowsSelection(bool allows) { allowsSelection_ = allows; }
     bool allowsMultipleSelection() const noexcept { return allowsMultipleSelection_; }
@@ -168,6 +170,7 @@ private:
     Ref<UIView> backgroundView_;
     UITableViewCellSeparatorStyle separatorStyle_ = UITableViewCellSeparatorStyleSingleLine;
     UIEdgeInsets separatorInset_{0, 15, 0, 0};
+    Ref<UIColor> separatorColor_;
     bool allowsSelection_ = true;
     bool allowsMultipleSelection_ = false;
     bool needsReload_ = true;

@@ -32,8 +32,27 @@ void UITableViewCell::build() {
     addSubview(contentView_);
     separatorView_ = make<UIView>(
         CGRectMake(separatorInset_.left, bounds().size.height - 0.5, bounds().size.width - separatorInset_.left, 0.5));
-    separatorView_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.78, 1));
+    separatorView_->setBackgroundColor(defaultSeparatorColour());
     addSubview(separatorView_);
+}
+
+Ref<UIColor> UITableViewCell::defaultSeparatorColour() {
+    return UIColor::colorWithWhiteAlpha(0.78, 1);
+}
+
+void UITableViewCell::setSeparatorInset(UIEdgeInsets inset) {
+    separatorInset_ = inset;
+    ownSeparatorInset_ = true;
+    setNeedsLayout();
+}
+
+void UITableViewCell::adoptTableSeparator(bool shown, const Ref<UIColor>& colour, UIEdgeInsets inset) {
+    separatorView_->setHidden(!shown);
+    separatorView_->setBackgroundColor(colour ? colour : defaultSeparatorColour());
+    if (!ownSeparatorInset_ && !UIEdgeInsetsEqualToEdgeInsets(separatorInset_, inset)) {
+        separatorInset_ = inset;
+        setNeedsLayout();
+    }
 }
 
 Ref<UILabel> UITableViewCell::textLabel() {

@@ -54,9 +54,13 @@ public:
     UITableViewCellSelectionStyle selectionStyle() const noexcept { return selectionStyle_; }
     void setSelectionStyle(UITableViewCellSelectionStyle style) { selectionStyle_ = style; }
     UIEdgeInsets separatorInset() const noexcept { return separatorInset_; }
-    void setSeparatorInset(UIEdgeInsets inset) { separatorInset_ = inset; }
+    // A cell's own inset; until it sets one, the cell takes its table's.
+    void setSeparatorInset(UIEdgeInsets inset);
     // The separator line (the platform's private "_separatorView").
     Ref<UIView> separatorView() const { return separatorView_; }
+    // The table's separator settings, given to each cell it places: the style (none hides the
+    // line), the colour (nil: the platform's light grey) and the inset (unless the cell set its own).
+    void adoptTableSeparator(bool shown, const Ref<UIColor>& colour, UIEdgeInsets inset);
 
     bool isSelected() const noexcept { return selected_; }
     void setSelected(bool selected) { setSelectedAnimated(selected, false); }
@@ -70,6 +74,7 @@ public:
     Ref<NSString> description() const override;
 
 private:
+    static Ref<UIColor> defaultSeparatorColour();
     void build();
     Ref<NSString> reuseIdentifier_;
     UITableViewCellStyle style_ = UITableViewCellStyleDefault;
@@ -84,6 +89,7 @@ private:
     UITableViewCellAccessoryType accessoryType_ = UITableViewCellAccessoryNone;
     UITableViewCellSelectionStyle selectionStyle_ = UITableViewCellSelectionStyleDefault;
     UIEdgeInsets separatorInset_{0, 15, 0, 0};
+    bool ownSeparatorInset_ = false;
     bool selected_ = false;
     bool highlighted_ = false;
 };

@@ -1,5 +1,6 @@
 #include <UIKit/NSString+NSStringDrawing.h>
 #include <UIKit/UIActivityIndicatorView.h>
+#include <UIKit/UIColor.h>
 #include <UIKit/UIGraphics.h>
 #include <UIKit/UIImageView.h>
 #include <UIKit/UIKitText.h>
@@ -14,7 +15,9 @@
 #include <UIKit/UIViewLooks.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -25,6 +28,48 @@ CGColorRef grey(double white, double alpha = 1) {
 CGColorRef tintOf(UIView* view) {
     auto tint = view->tintColor();
     return tint ? tint->CGColor() : CGColorCreateGenericRGB(0, 0.478, 1, 1);
+}
+
+// The opacity of a disabled control: the platform dims the whole control.
+constexpr double kDisabledAlpha = 0.4;
+
+// What shows behind `view`: the background colours of it and its ancestors, composited from the first
+// opaque one (white when none is) up to the view.
+CGColorRef backdropOf(UIView* view) {
+    std::vector<std::array<CGFloat, 4>> layers;
+    for (UIView* v = view; v; v = v->superview().get()) {
+        CGFloat r = 0, g = 0, b = 0, a = 0;
+        auto colour = v->backgroundColor();
+        if (!colour || !colour->getRedGreenBlueAlpha(&r, &g, &b, &a) || a <= 0) {
+            continue;
+        }
+        layers.push_back({r, g, b, std::min<CGFloat>(1, a * v->alpha())});
+        if (layers.back()[3] >= 1) {
+            break;
+        }
+    }
+    std::array<CGFloat, 3> shown{1, 1, 1};
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        for (int i = 0; i < 3; ++i) {
+            shown[i] = (*it)[i] * (*it)[3] + shown[i] * (1 - (*it)[3]);
+        }
+    }
+    return CGColorCreateGenericRGB(shown[0], shown[1], shown[2], 1);
+}
+
+// Draws `look` at the dimmed opacity when the control is disabled, as it is otherwise.
+template <typename Draw>
+void dimmedUnless(bool enabled, const CGContextRef& c, Draw&& look) {
+    if (enabled) {
+        look();
+        return;
+    }
+    CGContextSaveGState(c);
+    CGContextSetAlpha(c, kDisabledAlpha);
+    CGContextBeginTransparencyLayer(c, nullptr);
+    look();
+    CGContextEndTransparencyLayer(c);
+    CGContextRestoreGState(c);
 }
 
 void roundedRect(const CGContextRef& c, CGRect r, double radius) {
@@ -146,8 +191,12 @@ void drawSegments(UISegmentedControl* s, const CGContextRef& c, CGRect b) {
             CGPoint line[] = {{seg.origin.x, b.origin.y}, {seg.origin.x, CGRectGetMaxY(b)}};
             CGContextStrokeLineSegments(c, line, 2);
         }
-        text(c, s->titleForSegmentAtIndex(i), font, selected ? grey(1) : tint, CGRectInset(seg, 4, 0),
-             NSTextAlignmentCenter);
+        // The selected title is cut out of the tint: what lies behind the control shows through it.
+        CGColorRef colour = selected ? backdropOf(s) : tint;
+        if (!s->isEnabledForSegmentAtIndex(i)) {
+            colour = CGColorCreateCopyWithAlpha(colour, kDisabledAlpha);
+        }
+        text(c, s->titleForSegmentAtIndex(i), font, colour, CGRectInset(seg, 4, 0), NSTextAlignmentCenter);
     }
 }
 
@@ -268,13 +317,13 @@ void uikit_detail::drawLook(UIView* view, const CGContextRef& c) {
     CGRect b = view->bounds();
     UIGraphicsPushContext(c);
     if (auto s = dynamic_cast<UISwitch*>(view)) {
-        drawSwitch(s, c, b);
+        dimmedUnless(s->isEnabled(), c, [&] { drawSwitch(s, c, b); });
     } else if (auto s = dynamic_cast<UISlider*>(view)) {
-        drawSlider(s, c, b);
+        dimmedUnless(s->isEnabled(), c, [&] { drawSlider(s, c, b); });
     } else if (auto s = dynamic_cast<UIStepper*>(view)) {
-        drawStepper(s, c, b);
+        dimmedUnless(s->isEnabled(), c, [&] { drawStepper(s, c, b); });
     } else if (auto s = dynamic_cast<UISegmentedControl*>(view)) {
-        drawSegments(s, c, b);
+        dimmedUnless(s->isEnabled(), c, [&] { drawSegments(s, c, b); });
     } else if (auto p = dynamic_cast<UIProgressView*>(view)) {
         drawProgress(p, c, b);
     } else if (auto a = dynamic_cast<UIActivityIndicatorView*>(view)) {

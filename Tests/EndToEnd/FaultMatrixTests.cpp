@@ -10,6 +10,7 @@
 #include "AppRoad.h"
 #include "DeviceFaults.h"
 #include "DeviceSession.h"
+#include "ScreenshotChecks.h"
 
 #include <Core/DXProfileManager.h>
 #include <Core/DXTestModel.h>
@@ -183,6 +184,14 @@ TEST_P(FaultMatrixTest, ExactlyTheDependentTestsFail) {
             << key;
     }
 
+    // The clean run of a device also takes a picture of every screen, and checks that a person
+    // can see what each one shows.
+    std::string pictures;
+    if (c.part.empty()) {
+        pictures = NSSandbox::rootPath()->str() + "/screenshots/";
+        options.screenshotsDir = pictures;
+    }
+
     RoadReport report;
     testing::internal::CaptureStdout();
     int status = runAppRoad(options, &report);
@@ -199,12 +208,19 @@ TEST_P(FaultMatrixTest, ExactlyTheDependentTestsFail) {
 
     // The run stored on the device.
     std::map<std::string, std::string> stored;
+    std::set<std::string> screens;
     auto tasks = DXProfileManager::sharedManager()->loadPersistentTasks();
     for (const auto& item : *tasks) {
         auto record = cast<DXTestModel>(item);
         stored[record->profilekey()->str()] = resultCodeName(record->result());
+        if (record->controllerName()) {
+            screens.insert(record->controllerName()->str());
+        }
     }
     EXPECT_EQ(stored.size(), session.size());
+    if (!pictures.empty()) {
+        screenshot_checks::expectUsablePictures(pictures, screens);
+    }
 
     bool anyFails = false;
     ASSERT_EQ(report.table.size(), session.size());

@@ -7,6 +7,7 @@
 #include <UIKit/NSText.h>
 #include <UIKit/UIActivityIndicatorView.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIColor.h>
 #include <UIKit/UIFont.h>
 #include <UIKit/UIImageView.h>
 #include <UIKit/UILabel.h>
@@ -46,6 +47,9 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
                 label->setTextAlignment(NSTextAlignmentCenter);
                 label->setFont(UIFont::systemFontOfSize(outlet.key == "labelTitle" ? 22 : 15));
                 label->setPreferredMaxLayoutWidth(screen.size.width - 32);
+                if (!outlet.parent.empty()) {
+                    label->setTextColor(UIColor::whiteColor()); // on the panel's dark ground
+                }
                 view = label;
                 break;
             }
@@ -68,7 +72,11 @@ void registerLayout(const std::string& name, std::vector<Outlet> outlets) {
                 size(root, view, NSLayoutAttributeHeight, 30);
                 break;
             case Kind::Panel:
+                // A dark ground, as over a camera picture: the yellow of the controls on it and the
+                // white of its texts read on it.
                 view = make<UIView>();
+                view->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.1, 0.85));
+                view->layer()->setCornerRadius(8);
                 panels[outlet.key] = view;
                 break;
             }

@@ -51,28 +51,25 @@ const bool layoutRegistered = [] {
         CGRect screen = UIScreen::mainScreen()->bounds();
         auto root = make<UIView>(screen);
         root->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
-        auto title = make<UILabel>();
-        title->setTextAlignment(NSTextAlignmentCenter);
-        place(root, title);
-        pin(root, title, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 8);
-        pin(root, title, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 16);
-        pin(root, title, NSLayoutAttributeRight, root, NSLayoutAttributeRight, -16);
+        // The table fills the screen under the header; the warning, on the systems that show it,
+        // sits above the table, which then starts below it (see viewDidLoad).
         auto warning = make<UILabel>();
         warning->setNumberOfLines(0);
+        warning->setPreferredMaxLayoutWidth(screen.size.width - 32);
         place(root, warning);
-        pin(root, warning, NSLayoutAttributeTop, title, NSLayoutAttributeBottom, 8);
+        pin(root, warning, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 8);
         pin(root, warning, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 16);
         pin(root, warning, NSLayoutAttributeRight, root, NSLayoutAttributeRight, -16);
         auto table = make<UITableView>(CGRectZero, UITableViewStylePlain);
         place(root, table);
-        pin(root, table, NSLayoutAttributeTop, warning, NSLayoutAttributeBottom, 8);
+        auto tableTop = pin(root, table, NSLayoutAttributeTop, root, NSLayoutAttributeTop, 0);
         pin(root, table, NSLayoutAttributeLeft, root, NSLayoutAttributeLeft, 0);
         pin(root, table, NSLayoutAttributeRight, root, NSLayoutAttributeRight, 0);
         pin(root, table, NSLayoutAttributeBottom, root, NSLayoutAttributeBottom, 0);
         if (auto s = cast<BatteryViewController>(owner)) {
-            s->setLabelTitle(title);
             s->setWarninglabel(warning);
             s->setTableView(table);
+            s->setTableTop(tableTop);
             table->setDataSource(owner);
             table->setDelegate(owner);
         }
@@ -168,6 +165,11 @@ void BatteryViewController::viewDidLoad() {
     if (auto label = warninglabel()) {
         label->setText(DXLocalizedString("BATTERY_CONTROLLER_WARNING"));
         label->setHidden(systemVersion_ >= 10.0f);
+        if (tableTop_) {
+            // The table starts right under the header bar, or below the warning where it shows.
+            CGFloat warning = label->isHidden() ? 0 : 8 + label->intrinsicContentSize().height + 8;
+            tableTop_->setConstant(DXHeaderHeight() + warning);
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 #include <Diagnostics/PowerRadio/IOKitListener.h>
 #include <Diagnostics/PowerRadio/PowerSourceListener.h>
 #include <Foundation/NSNotificationCenter.h>
+#include <UIKit/NSLayoutConstraint.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UITableView.h>
 
@@ -53,6 +54,8 @@ public:
 
     // The texts of the rows as shown now (name, value).
     std::vector<std::pair<std::string, std::string>> rowTexts();
+    // The layout's constraint of the table's top edge to the top of the screen's view.
+    void setTableTop(const Ref<NSLayoutConstraint>& constraint) { tableTop_ = constraint; }
 
 private:
     void refreshFromBatteryLevel();
@@ -62,4 +65,5 @@ private:
     id levelObserver_;
     bool ioKitObserved_ = false;
     bool powerSourceObserved_ = false;
+    Ref<NSLayoutConstraint> tableTop_;
 };

@@ -43,6 +43,8 @@ void FaceIDViewController::viewDidLoad() {
     }
     if (auto l = label()) {
         l->setText(DXLocalizedString(isFaceIDSizedScreen() ? "FACEID_CONTROLLER_QUESTION" : "FPS_CONTROLLER_QUESTION"));
+        // The question shows with the answer bar, after the check.
+        l->setHidden(true);
     }
     setSubItemlist(dx_sensors::subItems({"Finger Printer Scanner Test"}));
     hidenButtons(true);
@@ -57,7 +59,7 @@ void FaceIDViewController::viewDidLoad() {
         dispatch_async(dispatch_get_main_queue(), [weak] {
             if (auto again = weak.lock()) {
                 again->checkFingPrinter();
-                again->hidenButtons(false);
+                again->showQuestion();
             }
         });
     });

@@ -39,6 +39,9 @@ const bool layoutRegistered = [] {
         title->setTextAlignment(NSTextAlignmentCenter);
         auto field = make<UITextField>();
         field->setKeyboardType(UIKeyboardTypePhonePad);
+        // A bordered field that says what goes into it: a person sees where to type.
+        field->setBorderStyle(UITextBorderStyleRoundedRect);
+        field->setPlaceholder("Phone number"_ns);
         auto send = UIButton::buttonWithType(UIButtonTypeSystem);
         send->setTitleForState("Send"_ns, UIControlStateNormal);
         auto tip = make<UILabel>();

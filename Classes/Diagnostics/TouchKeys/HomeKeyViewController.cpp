@@ -20,7 +20,12 @@
 
 #include <atomic>
 
-NS_IMPLEMENT_CLASS(HomeKeyViewController, DXBaseViewController) {}
+NS_IMPLEMENT_CLASS(HomeKeyViewController, DXBaseViewController) {
+    using H = HomeKeyViewController;
+    b.property("itemTitle", &H::itemTitle, &H::setItemTitle);
+    b.property("countDownLabel", &H::countDownLabel, &H::setCountDownLabel);
+    b.property("flagImage", &H::flagImage, &H::setFlagImage);
+}
 
 namespace {
 

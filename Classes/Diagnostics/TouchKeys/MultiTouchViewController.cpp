@@ -25,11 +25,15 @@ NS_IMPLEMENT_CLASS(MultiTouchViewController, DXBaseViewController) {
 
 void MultiTouchViewController::buildCircles() {
     CGSize s = UIScreen::mainScreen()->bounds().size;
-    auto title = make<UILabel>(CGRectMake(20, 90, s.width - 40, 30));
+    // Under the header bar; the instruction wraps onto a second line where the screen is too narrow
+    // for it.
+    CGFloat top = std::floor(DXHeaderHeight()) + 8;
+    auto title = make<UILabel>(CGRectMake(20, top, s.width - 40, 44));
+    title->setNumberOfLines(0);
     title->setTextAlignment(NSTextAlignmentCenter);
     view()->addSubview(title);
     setLabelTitle(title);
-    setCountdownLabel(make<UILabel>(CGRectMake(20, 130, s.width - 40, 40)));
+    setCountdownLabel(make<UILabel>(CGRectMake(20, top + 46, s.width - 40, 40)));
     countdownLabel()->setTextAlignment(NSTextAlignmentCenter);
     view()->addSubview(countdownLabel());
     const CGPoint centres[3] = {CGPointMake(s.width / 4, s.height * 0.4), CGPointMake(s.width * 3 / 4, s.height * 0.4),

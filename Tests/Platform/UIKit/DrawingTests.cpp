@@ -5,16 +5,20 @@
 #include <UIKit/UIBezierPath.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UIGraphics.h>
+#include <UIKit/UIImageView.h>
 #include <UIKit/UIKitText.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIScreenshot.h>
+#include <UIKit/UISegmentedControl.h>
+#include <UIKit/UISlider.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITestDriver.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIWindow.h>
 
 #include <CoreGraphics/CGImageCoding.h>
+#include <QuartzCore/CABasicAnimation.h>
 
 #include <array>
 #include <chrono>
@@ -368,5 +372,171 @@ TEST_F(DrawingTests, TheRecorderWritesAShotPerScreen) {
     auto data = NSData::dataWithContentsOfFile(NSString::from(files[0]));
     ASSERT_TRUE(data);
     EXPECT_TRUE(UIImage::imageWithData(data));
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// A screen with one outlet, for the recorder's reports.
+class OutletScreen : public UIViewController {
+    NS_OBJECT(OutletScreen, UIViewController)
+public:
+    NS_WEAK_PROPERTY(UIImageView, badge, setBadge)
+};
+
+} // namespace
+
+NS_IMPLEMENT_CLASS(OutletScreen, UIViewController) {
+    b.property("badge", &OutletScreen::badge, &OutletScreen::setBadge, "weak");
+}
+
+TEST_F(DrawingTests, DisabledControlsDrawDimmed) {
+    auto screen = make<UIViewController>();
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto slider = make<UISlider>(CGRectMake(20, 100, 200, 30));
+    slider->setValue(1); // the whole track is the tinted part
+    screen->view()->addSubview(slider);
+    UITestDriver::showRootViewController(screen);
+    CGFloat scale = UIScreen::mainScreen()->scale();
+    auto track = [&] {
+        return at(UIScreenshotImage(), static_cast<size_t>(100 * scale), static_cast<size_t>(115 * scale));
+    };
+    RGBA live = track();
+    EXPECT_LT(live[0], 40) << "the platform's blue";
+    slider->setEnabled(false);
+    RGBA dimmed = track();
+    EXPECT_GT(dimmed[0], 120) << "the blue fades towards the white behind it";
+    EXPECT_EQ(dimmed[2], 255);
+}
+
+TEST_F(DrawingTests, TheSelectedSegmentsTitleShowsWhatLiesBehindTheControl) {
+    auto screen = make<UIViewController>();
+    auto panel = make<UIView>(CGRectMake(0, 80, 320, 60));
+    panel->setBackgroundColor(UIColor::blackColor());
+    screen->view()->addSubview(panel);
+    auto control = make<UISegmentedControl>(NSArray::arrayWithObjects({"Auto"_ns, "Locked"_ns}));
+    control->setFrame(CGRectMake(60, 15, 200, 30));
+    control->setTintColor(UIColor::yellowColor());
+    control->setSelectedSegmentIndex(1);
+    panel->addSubview(control);
+    UITestDriver::showRootViewController(screen);
+    CGFloat scale = UIScreen::mainScreen()->scale();
+    auto image = UIScreenshotImage();
+    auto count = [&](CGRect box, auto&& wanted) {
+        int n = 0;
+        for (double y = box.origin.y + 4; y < CGRectGetMaxY(box) - 4; y += 1.0 / scale) {
+            for (double x = box.origin.x + 6; x < CGRectGetMaxX(box) - 6; x += 1.0 / scale) {
+                n += wanted(at(image, static_cast<size_t>(x * scale), static_cast<size_t>(y * scale)));
+            }
+        }
+        return n;
+    };
+    auto dark = [](RGBA p) { return p[0] < 80 && p[1] < 80; };
+    auto yellow = [](RGBA p) { return p[0] > 200 && p[1] > 200 && p[2] < 80; };
+    CGRect autoSegment = CGRectMake(60, 95, 100, 30), lockedSegment = CGRectMake(160, 95, 100, 30);
+    EXPECT_GT(count(lockedSegment, yellow), 100) << "the selected segment is filled";
+    EXPECT_GT(count(lockedSegment, dark), 20) << "\"Locked\" is written in the panel's black on the fill";
+    EXPECT_GT(count(autoSegment, yellow), 20) << "\"Auto\" is written in yellow on the panel";
+}
+
+TEST_F(DrawingTests, TheSettledPictureShowsTheScreenAsItsAnimationsEnd) {
+    auto screen = make<UIViewController>();
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto overlay = make<UIView>(CGRectMake(0, 0, 100, 100));
+    overlay->setBackgroundColor(UIColor::redColor());
+    screen->view()->addSubview(overlay);
+    auto kept = make<UIView>(CGRectMake(0, 200, 100, 100));
+    kept->setBackgroundColor(UIColor::redColor());
+    screen->view()->addSubview(kept);
+    UITestDriver::showRootViewController(screen);
+    runUntilIdle();
+    // A fade that takes the overlay away, and one that stays at its end value though the model
+    // keeps its own.
+    UIView::animateWithDurationAnimations(1.0, [&] { overlay->setAlpha(0); });
+    auto fade = CABasicAnimation::animationWithKeyPath("opacity"_ns);
+    fade->setFromValue(NSNumber::numberWithDouble(1));
+    fade->setToValue(NSNumber::numberWithDouble(0));
+    fade->setDuration(1.0);
+    fade->setRemovedOnCompletion(false);
+    fade->setFillMode(kCAFillModeForwards());
+    kept->layer()->addAnimationForKey(fade, "fade"_ns);
+    runUntilIdle();
+    CGFloat scale = UIScreen::mainScreen()->scale();
+    auto px = [&](const Ref<UIImage>& image, double x, double y) {
+        return at(image, static_cast<size_t>(x * scale), static_cast<size_t>(y * scale));
+    };
+    const RGBA white{255, 255, 255, 255};
+    auto now = UIScreenshotImage();
+    EXPECT_NE(px(now, 50, 50), white) << "the overlay still shows, fading";
+    EXPECT_NE(px(now, 50, 250), white);
+    auto settled = UIScreenshotSettledImage();
+    EXPECT_EQ(px(settled, 50, 50), white);
+    EXPECT_EQ(px(settled, 50, 250), white);
+    advance(1.5);
+    EXPECT_EQ(px(UIScreenshotImage(), 50, 50), white) << "the same as the screen shows in the end";
+    EXPECT_EQ(px(UIScreenshotImage(), 50, 250), white);
+}
+
+TEST_F(DrawingTests, TheRecorderPicturesPlainFillsAndNamesEmptyImageViews) {
+    auto dir = std::filesystem::temp_directory_path() /
+               ("celvix-fills-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    UIScreenshotRecordToDirectory(dir.string());
+    // A screen that is only a colour is pictured.
+    auto fill = make<UIViewController>();
+    fill->view()->setBackgroundColor(UIColor::blueColor());
+    UITestDriver::showRootViewController(fill);
+    runUntilIdle();
+    // An image view with nothing in it is reported by its outlet, one that shows an image is not.
+    auto screen = make<OutletScreen>();
+    auto badge = make<UIImageView>(CGRectMake(20, 100, 40, 40));
+    screen->view()->addSubview(badge);
+    screen->setBadge(badge);
+    auto hidden = make<UIImageView>(CGRectMake(20, 200, 40, 40));
+    hidden->setHidden(true);
+    screen->view()->addSubview(hidden);
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(4, 4), false, 1);
+    auto picture = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    screen->view()->addSubview(make<UIImageView>(picture));
+    auto plain = UIButton::buttonWithType(UIButtonTypeCustom);
+    plain->setFrame(CGRectMake(100, 300, 32, 32));
+    screen->view()->addSubview(plain);
+    // A one-line label too narrow for its text is reported; a label that wraps it in its height is not.
+    auto narrow = make<UILabel>(CGRectMake(20, 360, 60, 20));
+    narrow->setText("Volume up + power (screenshot)"_ns);
+    screen->view()->addSubview(narrow);
+    auto wrapped = make<UILabel>(CGRectMake(20, 400, 120, 100));
+    wrapped->setNumberOfLines(0);
+    wrapped->setText("Volume up + power (screenshot)"_ns);
+    screen->view()->addSubview(wrapped);
+    auto twoLines = make<UILabel>(CGRectMake(20, 520, 60, 100));
+    twoLines->setNumberOfLines(2);
+    twoLines->setText("Hold a finger on each circle at the same time."_ns);
+    screen->view()->addSubview(twoLines);
+    UITestDriver::showRootViewController(screen);
+    runUntilIdle();
+    UIScreenshotRecordToDirectory("");
+
+    std::vector<UIScreenshotRecord> mine;
+    for (const auto& record : UIScreenshotRecords()) {
+        if (record.path.starts_with(dir.string())) {
+            mine.push_back(record);
+        }
+    }
+    ASSERT_EQ(mine.size(), 2u);
+    EXPECT_EQ(mine[0].screen, "UIViewController");
+    EXPECT_TRUE(mine[0].emptyImages.empty());
+    auto shot = UIImage::imageWithData(NSData::dataWithContentsOfFile(NSString::from(mine[0].path)));
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(at(shot, 10, 10), (RGBA{0, 0, 255, 255}));
+    EXPECT_EQ(mine[1].screen, "OutletScreen");
+    ASSERT_EQ(mine[1].emptyImages.size(), 2u);
+    EXPECT_EQ(mine[1].emptyImages[0], "badge");
+    EXPECT_EQ(mine[1].emptyImages[1], "UIButton at (100, 300; 32 x 32)") << "an image-only button without its image";
+    ASSERT_EQ(mine[1].cutTexts.size(), 2u);
+    EXPECT_EQ(mine[1].cutTexts[0], "UILabel at (20, 360; 60 x 20) \"Volume up + power (screenshot)\"");
+    EXPECT_EQ(mine[1].cutTexts[1], "UILabel at (20, 520; 60 x 100) \"Hold a finger on each circle at the same time.\"")
+        << "more lines than it may have";
+    EXPECT_TRUE(mine[0].cutTexts.empty());
     std::filesystem::remove_all(dir);
 }

@@ -3,6 +3,7 @@
 // will/should answers, multiple selection, and reloading after the data changed.
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
+#include <UIKit/UIColor.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITestDriver.h>
 
@@ -213,4 +214,34 @@ TEST_F(TableViewTests, ReloadingFollowsTheDataAndDropsTheSelection) {
     table->deleteRowsAtIndexPathsWithRowAnimation(NSArray::arrayWithObjects({at(0, 2)}), UITableViewRowAnimationFade);
     table->endUpdates();
     EXPECT_EQ(table->numberOfSections(), 2);
+}
+
+TEST_F(TableViewTests, CellsDrawTheTablesSeparators) {
+    auto cell = table->cellForRowAtIndexPath(at(0, 0));
+    ASSERT_TRUE(cell);
+    auto line = cell->separatorView();
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_EQ(line->frame(), CGRectMake(15, 59.5, 305, 0.5)) << "the table's default inset";
+
+    // The table's style, colour and inset reach the cells it shows at its next layout.
+    table->setSeparatorInset(UIEdgeInsetsZero);
+    table->setSeparatorColor(UIColor::redColor());
+    table->layoutIfNeeded();
+    cell->layoutIfNeeded();
+    EXPECT_EQ(line->frame(), CGRectMake(0, 59.5, 320, 0.5));
+    EXPECT_TRUE(line->backgroundColor()->isEqual(UIColor::redColor()));
+    table->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
+    table->layoutIfNeeded();
+    auto cells = table->visibleCells();
+    for (const id& item : *cells) {
+        EXPECT_TRUE(cast<UITableViewCell>(item)->separatorView()->isHidden());
+    }
+
+    // A cell that sets its own inset keeps it; turning the lines on again shows them.
+    cell->setSeparatorInset(UIEdgeInsetsMake(0, 40, 0, 0));
+    table->setSeparatorStyle(UITableViewCellSeparatorStyleSingleLine);
+    table->layoutIfNeeded();
+    cell->layoutIfNeeded();
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_EQ(line->frame(), CGRectMake(40, 59.5, 280, 0.5));
 }

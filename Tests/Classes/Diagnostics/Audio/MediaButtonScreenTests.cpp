@@ -38,3 +38,11 @@ TEST_F(MediaButtonScreenTests, ApplicationChangesAndOneDirectionDoNotPass) {
     advance(1);
     EXPECT_FALSE(ended());
 }
+
+TEST_F(MediaButtonScreenTests, TheScreenSaysWhatToPressAndOffersNoAnswer) {
+    audio.plugHeadset(true);
+    auto screen = cast<DXBaseViewController>(run("HeadsetMdeiaButtonViewController"));
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->labelTitle()->text()->str(), "Press the volume-up and the volume-down button on the headset.");
+    EXPECT_TRUE(screen->answerView()->isHidden()) << "the keys end the test, not an answer";
+}

@@ -309,3 +309,19 @@ TEST_F(OldBatteryScreenTests, MonitoringSwitchedOnByAnotherPartIsLeftAlone) {
     advance(0.1);
     EXPECT_TRUE(UIDevice::currentDevice()->isBatteryMonitoringEnabled());
 }
+
+TEST_F(BatteryScreenTests, TheRowsStartRightUnderTheHeaderBar) {
+    auto screen = battery();
+    screen->view()->layoutIfNeeded();
+    EXPECT_DOUBLE_EQ(screen->tableView()->frame().origin.y, DXHeaderHeight())
+        << "nothing but the table's own section header above the rows";
+}
+
+TEST_F(OldBatteryScreenTests, TheWarningShowsAboveTheTable) {
+    auto screen = battery();
+    screen->view()->layoutIfNeeded();
+    CGRect warning = screen->warninglabel()->frame();
+    EXPECT_GT(warning.size.height, 0);
+    EXPECT_GE(warning.origin.y, DXHeaderHeight());
+    EXPECT_GE(screen->tableView()->frame().origin.y, CGRectGetMaxY(warning)) << "the warning is not covered";
+}

@@ -33,8 +33,9 @@ TEST_F(BiometricScreenTests, EnrolledSensorPromptsAtOnceThenAsks) {
     EXPECT_EQ(labelText(s->labelTitle()), "Face ID");
     EXPECT_EQ(labelText(s->label()), "Did Face ID work?");
     ASSERT_EQ(radios.prompts().size(), 1u);
-    EXPECT_EQ(radios.prompts()[0].reason, "No identity is enrolled. Enrol one in Settings.");
+    EXPECT_EQ(radios.prompts()[0].reason, "Authenticate to test Face ID.");
     EXPECT_FALSE(questionShown());
+    EXPECT_FALSE(shown(s->label())) << "the question waits for the check, with the answer bar";
     advance(1.0); // the person looks at the phone
     EXPECT_TRUE(radios.prompts()[0].matched);
     EXPECT_TRUE(questionShown());
