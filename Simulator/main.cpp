@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -200,6 +201,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown device \"%s\": --device takes a device id (--list-devices names them)\n",
                      device.c_str());
         return 2;
+    }
+    if (!road.screenshotsDir.empty()) {
+        std::error_code failed;
+        std::filesystem::create_directories(road.screenshotsDir, failed);
+        if (failed || !std::filesystem::is_directory(road.screenshotsDir)) {
+            std::fprintf(stderr, "cannot write screenshots to \"%s\": %s\n", road.screenshotsDir.c_str(),
+                         failed ? failed.message().c_str() : "not a folder");
+            return 2;
+        }
     }
     // The app's log goes beside the run: with the road's screenshots when there are any, else in the
     // sandbox. The last line printed names it, however the run ends (short of a crash).

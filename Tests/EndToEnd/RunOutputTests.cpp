@@ -198,3 +198,14 @@ TEST_F(RunOutputTest, ALogFileThatCannotBeWrittenLeavesTheLogOnTheTerminal) {
     EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
     EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)") << "no log file to name";
 }
+
+// A screenshots folder that cannot be made is bad input: the run does not start, and says why.
+TEST_F(RunOutputTest, AScreenshotsFolderThatCannotBeMadeIsBadInput) {
+    auto file = folder_ + "/taken";
+    std::ofstream(file) << "a file, not a folder";
+    auto printed = run({"--screenshots", file + "/shots"});
+    EXPECT_EQ(printed.status, 2);
+    ASSERT_FALSE(printed.err.empty());
+    EXPECT_EQ(printed.err.front().rfind("cannot write screenshots to \"" + file + "/shots\": ", 0), 0u)
+        << joined(printed.err);
+}
