@@ -5,6 +5,7 @@
 // simulator prints (launch, join, each finished test, the result screen), each with a seeded delay.
 #include "../Simulator/RoadSessions.h"
 #include "DeviceSession.h"
+#include "SimulatorProcess.h"
 
 #include <Device/SimDevice.h>
 #include <Dispatch/DispatchQueue.h>
@@ -26,8 +27,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -51,27 +50,11 @@ Launch launch(const std::string& root, const std::string& server) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::string sandbox = "DX_SANDBOX_ROOT=" + root;
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e) {
-        if (std::string(*e).rfind("DX_SANDBOX_ROOT=", 0) != 0) {
-            env.push_back(*e);
-        }
-    }
-    env.push_back(sandbox.data());
-    env.push_back(nullptr);
-    std::string program = DX_SIMULATOR_PATH;
-    std::vector<std::string> args = {program, "--server", server};
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
     Launch l;
-    int rc = posix_spawn(&l.pid, program.c_str(), &actions, nullptr, argv.data(), env.data());
+    l.pid = end_to_end::spawnSimulator(root, {"--server", server}, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
-    if (rc != 0) {
+    if (l.pid < 0) {
         close(fds[0]);
         return {};
     }

@@ -4,6 +4,7 @@
 // Each case starts the simulator program on a loopback service that asks for the questions.
 #include "../Simulator/RoadSessions.h"
 #include "DeviceSession.h"
+#include "SimulatorProcess.h"
 
 #include <Device/SimDevice.h>
 #include <Dispatch/DispatchQueue.h>
@@ -23,8 +24,6 @@
 #include <string>
 #include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -85,28 +84,13 @@ protected:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::string sandbox = "DX_SANDBOX_ROOT=" + root_;
-        std::vector<char*> env;
-        for (char** e = environ; *e; ++e) {
-            if (std::string(*e).rfind("DX_SANDBOX_ROOT=", 0) != 0) {
-                env.push_back(*e);
-            }
-        }
-        env.push_back(sandbox.data());
-        env.push_back(nullptr);
-        std::vector<std::string> words = {DX_SIMULATOR_PATH, "--server", service_.baseURL()};
+        std::vector<std::string> words = {"--server", service_.baseURL()};
         words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+        pid_t pid = end_to_end::spawnSimulator(root_, words, &actions);
         posix_spawn_file_actions_destroy(&actions);
         Printed printed;
-        if (rc != 0) {
-            ADD_FAILURE() << "cannot start " << argv[0];
+        if (pid < 0) {
+            ADD_FAILURE() << "cannot start " << DX_SIMULATOR_PATH;
             return printed;
         }
         int status = 0;
