@@ -47,7 +47,8 @@ Memory memory;
 
 // What the operator saw in the system camera screen last.
 struct PickerMemory {
-    const void* picker = nullptr;
+    // Held weakly: a picker presented later may take the place in memory of one that has gone.
+    Weak<UIImagePickerController> picker;
     double since = 0;
     int looks = 0;
     std::vector<uint32_t> firstLook; // the live picture at the first look
@@ -362,9 +363,9 @@ bool actOnImagePicker() {
         return false;
     }
     double now = DispatchClock::uptime();
-    if (pickerMemory.picker != picker.get()) {
+    if (pickerMemory.picker.lock() != picker) {
         pickerMemory = PickerMemory{};
-        pickerMemory.picker = picker.get();
+        pickerMemory.picker = picker;
         pickerMemory.since = now;
         return false;
     }

@@ -190,8 +190,8 @@ bool ScriptedOperator::act() {
 
 bool ScriptedOperator::actOnStartPage(const Ref<DXStartViewController>& start) {
     double now = DispatchClock::uptime();
-    if (start.get() != startPage_) {
-        startPage_ = start.get();
+    if (startPage_.lock() != start) {
+        startPage_ = start;
         startPageSince_ = now;
     }
     if (start->startButton() && UITestDriver::tapView(start->startButton())) {

@@ -88,8 +88,9 @@ private:
     int touchKeyStep_ = 0;
     bool powerKeyLocked_ = false; // the power key's press locked the screen
     std::set<std::string> leftAlone_;
-    // The start page the operator tries to start from, since when, and why it gave up.
-    const void* startPage_ = nullptr;
+    // The start page the operator tries to start from (held weakly: the next start page may take the
+    // place in memory of one that has gone), since when, and why it gave up.
+    Weak<DXStartViewController> startPage_;
     double startPageSince_ = 0;
     std::string stopped_;
 };
