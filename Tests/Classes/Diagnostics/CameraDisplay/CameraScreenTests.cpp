@@ -75,7 +75,7 @@ protected:
         auto session = screen->session();
         auto inputs = session ? session->inputs() : nullptr;
         auto input = inputs && inputs->count() > 0 ? cast<AVCaptureDeviceInput>(inputs->objectAtIndex(0)) : nullptr;
-        return input ? input->device()->position() : 0;
+        return input ? static_cast<NSInteger>(input->device()->position()) : 0;
     }
     // The camera display test without camera access: no preview, no result, the answer bar up.
     void expectDisplayTestWaitsForItsAnswer() {
