@@ -219,7 +219,9 @@ void HeadsetPlugViewController::viewDidLoad() {
     for (int i = 0; i < 4; ++i) {
         if (auto b = buttons[i]) {
             b->setTag(tags[i]);
-            b->setTitleForState("FAIL"_ns, UIControlStateNormal);
+            // The failed mark, as the toggle shows it again after an N/A (a title beside the toggle's
+            // image would read "FAIL" next to the N/A sign).
+            b->setImageForState(UIImage::imageNamed("icon_headset_failed"_ns), UIControlStateNormal);
             b->addTargetActionForControlEvents(Ref<NSObject>(this), "stepButton:", UIControlEventTouchUpInside);
             ::setAssociatedObject(b, box(0));
         }
