@@ -1,4 +1,5 @@
 #include "OperatorPowerRadio.h"
+#include "ReceivingPhone.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/DXUtility.h>
@@ -11,8 +12,10 @@
 #include <Diagnostics/PowerRadio/SMSViewController.h>
 #include <Diagnostics/PowerRadio/WifiViewController.h>
 #include <Dispatch/Clock.h>
+#include <MessageUI/MFMessageComposeViewController.h>
 #include <UIKit/UIApplication.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UINavigationController.h>
 #include <UIKit/UITestDriver.h>
 
 #include <nlohmann/json.hpp>
@@ -36,15 +39,75 @@ bool visible(const Ref<UIView>& view) {
     return view && !view->isHidden() && view->window();
 }
 
-// The screen being worked on (by its record), when it came, and how many text messages the device
-// had sent before it (the record keeps those of earlier runs too).
+// The screen being worked on (by its record), when it came, and what the operator saw of it: the
+// messages the receiving phone held before its Send (the inbox keeps those of earlier runs too) and
+// the composer's failure notice.
 struct Seen {
     const void* record = nullptr;
     double since = 0;
     int step = 0;
-    size_t messagesBefore = 0;
+    size_t inboxBefore = 0;
+    bool sentInComposer = false;
+    bool failureNotice = false;
 };
-Seen seen;
+Seen lastSeen;
+
+// The operator's notes on `screen`, fresh when it is another test's screen than before.
+Seen& seenFor(const Ref<DXBaseViewController>& screen) {
+    const void* record = screen->info().get();
+    if (record != lastSeen.record) {
+        lastSeen = Seen{};
+        lastSeen.record = record;
+        lastSeen.since = DispatchClock::uptime();
+    }
+    return lastSeen;
+}
+
+// The views of `view`'s tree that are on show, front-most last.
+void visibleViews(const Ref<UIView>& view, std::vector<Ref<UIView>>& out) {
+    if (view->isHidden() || view->alpha() < 0.01) {
+        return;
+    }
+    out.push_back(view);
+    for (const auto& sub : std::vector<Ref<UIView>>(view->subviewList())) {
+        visibleViews(sub, out);
+    }
+}
+
+// Whether a label on show in `view` reads `wanted`.
+bool reads(const Ref<UIView>& view, const std::string& wanted) {
+    std::vector<Ref<UIView>> views;
+    visibleViews(view, views);
+    return std::any_of(views.begin(), views.end(), [&](const Ref<UIView>& v) {
+        auto label = cast<UILabel>(v);
+        return label && !cast<UIButton>(v->superview()) && text(label->text()) == wanted;
+    });
+}
+
+// Taps the enabled button titled `title` on show in `view`.
+bool tapButtonIn(const Ref<UIView>& view, const std::string& title) {
+    std::vector<Ref<UIView>> views;
+    visibleViews(view, views);
+    for (const auto& v : views) {
+        auto button = cast<UIButton>(v);
+        if (button && button->isEnabled() && text(button->currentTitle()) == title) {
+            return UITestDriver::tapView(button);
+        }
+    }
+    return false;
+}
+
+// The test screen in the app's own window, under whatever the system shows above it.
+Ref<DXBaseViewController> testScreenUnder() {
+    for (const auto& window : UIWindow::windowsFromBackToFront()) {
+        auto navigation = cast<UINavigationController>(window->rootViewController());
+        auto container = navigation ? cast<DXTestViewController>(navigation->topViewController()) : nullptr;
+        if (!window->isHidden() && container) {
+            return cast<DXBaseViewController>(container->oldViewController());
+        }
+    }
+    return nullptr;
+}
 
 void only(std::optional<Source> source) {
     auto& power = SimPower::current();
@@ -202,15 +265,38 @@ void prepareForUpcomingTest(const Ref<DXTestViewController>& container) {
     }
 }
 
+bool actOnSystemScreen() {
+    auto top = UITestDriver::topViewController();
+    if (!top || !top->isViewLoaded() || top->isBeingPresented() || top->isBeingDismissed()) {
+        return false;
+    }
+    auto screen = testScreenUnder();
+    if (!screen || !screen->info()) {
+        return false;
+    }
+    std::string screenClass = screen->getClass()->name();
+    auto shown = top->view();
+    if (cast<MFMessageComposeViewController>(top) && screenClass == "SMSViewController") {
+        auto& seen = seenFor(screen);
+        if (reads(shown, "Message Failed")) {
+            // The composer says the message did not go: noted, and the notice closed.
+            seen.failureNotice = true;
+            return tapButtonIn(shown, "OK");
+        }
+        if (!seen.sentInComposer && tapButtonIn(shown, "Send")) {
+            seen.sentInComposer = true;
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
 bool act(const std::map<std::string, bool>& script, const std::string& key, const std::string& screenClass,
          const Ref<DXBaseViewController>& screen) {
-    const void* record = screen->info().get();
-    double now = DispatchClock::uptime();
-    bool fresh = record != seen.record;
-    if (fresh) {
-        seen = {record, now, 0, SimRadios::current().messages().size()};
-    }
-    double onScreen = now - seen.since;
+    bool fresh = screen->info().get() != lastSeen.record;
+    auto& seen = seenFor(screen);
+    double onScreen = DispatchClock::uptime() - seen.since;
     bool asking = visible(screen->answerView()) &&
                   UIApplication::sharedApplication()->applicationState() != UIApplicationStateBackground;
 
@@ -252,9 +338,13 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         return tapAnswer(script, key, connected);
     }
     if (screenClass == "SMSViewController") {
+        // Types the number of the phone in its other hand and sends; taps Send in the composer
+        // (actOnSystemScreen); answers whether the message arrived on that phone.
         auto sms = cast<SMSViewController>(screen);
         if (seen.step == 0 && sms && sms->number() && sms->sendButton()) {
-            UITestDriver::typeIntoField(sms->number(), "5551234567");
+            auto& phone = ReceivingPhone::inHand();
+            seen.inboxBefore = phone.inbox().size();
+            UITestDriver::typeIntoField(sms->number(), phone.number());
             seen.step = 1;
             return true;
         }
@@ -265,13 +355,9 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (seen.step < 2 || !asking) {
             return false;
         }
-        // Only what this screen's Send did counts.
-        bool sent = false;
-        auto messages = SimRadios::current().messages();
-        for (size_t i = seen.messagesBefore; i < messages.size(); ++i) {
-            sent = sent || messages[i].sent;
-        }
-        return tapAnswer(script, key, sent);
+        // Only what arrived after this screen's Send counts.
+        bool arrived = ReceivingPhone::inHand().inbox().size() > seen.inboxBefore;
+        return tapAnswer(script, key, arrived && !seen.failureNotice);
     }
     if (screenClass == "FaceIDViewController" || screenClass == "FPSViewController") {
         // Goes to the settings when asked to enrol; looks at the phone or touches the sensor when

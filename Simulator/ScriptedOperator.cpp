@@ -138,6 +138,9 @@ bool ScriptedOperator::act() {
     if (UITestDriver::topImagePicker()) {
         return camera_operator::actOnImagePicker();
     }
+    if (operator_power_radio::actOnSystemScreen()) {
+        return true;
+    }
     auto container = cast<DXTestViewController>(UITestDriver::topViewController());
     if (!container) {
         if (auto navigation = cast<UINavigationController>(UITestDriver::topViewController())) {

@@ -130,7 +130,6 @@ void SimRadios::reset() {
         settingsDuration_ = kSettingsDuration;
         enrolInSettings_ = true;
         systemPages_.clear();
-        composeResult_ = ComposeResult::Sent;
         messages_.clear();
     }
     notify(Change::Parts);
@@ -469,22 +468,25 @@ bool SimRadios::carriesText() const {
     return state(Part::Carrier) == State::Working && SimDevice::current().carrier().has_value();
 }
 
-SimRadios::ComposeResult SimRadios::composeResult() const {
-    std::lock_guard lock(mutex_);
-    return composeResult_;
-}
-
-void SimRadios::setComposeResult(ComposeResult result) {
-    std::lock_guard lock(mutex_);
-    composeResult_ = result;
-}
-
-void SimRadios::recordMessage(Message message) {
+bool SimRadios::sendMessage(Message message) {
+    message.sent = carriesText() && !message.recipients.empty();
     {
         std::lock_guard lock(mutex_);
-        messages_.push_back(std::move(message));
+        messages_.push_back(message);
     }
     notify(Change::Messages);
+    if (message.sent) {
+        network_.notify(message);
+    }
+    return message.sent;
+}
+
+uint64_t SimRadios::addMessageReceiver(std::function<void(Message)> receiver) {
+    return network_.add(std::move(receiver));
+}
+
+void SimRadios::removeMessageReceiver(uint64_t token) {
+    network_.remove(token);
 }
 
 std::vector<SimRadios::Message> SimRadios::messages() const {

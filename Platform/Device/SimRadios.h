@@ -2,8 +2,9 @@
 // holds (interfaces, Wi-Fi network, carrier): the parts a faults overlay breaks ("wifi",
 // "carrier", "bluetooth", "biometrics", "jailbroken"), the cellular signal, Bluetooth's power and
 // the nearby peers and Bluetooth Low Energy peripherals, the biometric sensor (Face ID or Touch ID by model) with its
-// enrolment and the person's answer to its prompt, the telephone calls and text messages the device really made, and
-// the system pages the app opened (the phone, the settings).
+// enrolment and the person's answer to its prompt, the telephone calls and text messages the device really made, the
+// carrier's network that carries a message to other phones, and the system pages the app opened (the phone, the
+// settings).
 //
 // Breaking a part changes the device as the world would: Wi-Fi switched off loses its address and
 // network, a missing SIM leaves no carrier and no cellular link, and so on; nothing is a flag the
@@ -33,8 +34,6 @@ public:
     // How the person answers the biometric prompt: not at all, by presenting a face or finger, by
     // cancelling.
     enum class PromptAnswer { Wait, Present, Cancel };
-    // How the person finishes the message composer.
-    enum class ComposeResult { Cancelled = 0, Sent = 1, Failed = 2 };
 
     static const char* partName(Part part);
     static std::optional<Part> partNamed(const std::string& name);
@@ -132,14 +131,19 @@ public:
     void noteSystemPage(const std::string& url);
 
     // Messages: whether the device can send text (it has a SIM: the composer comes up); whether a
-    // message really goes out (only over a working carrier's network, as calls); how the person
-    // finishes the composer; what was really sent.
+    // message really goes out (only over a working carrier's network, as calls); what was sent.
     bool canSendText() const;
     bool carriesText() const;
-    ComposeResult composeResult() const;
-    void setComposeResult(ComposeResult result);
-    void recordMessage(Message message);
+    // The person sent `message` from the composer: it goes out when the carrier carries text, and the
+    // network then hands it to every receiver. The record keeps it either way; answers whether it
+    // went out.
+    bool sendMessage(Message message);
     std::vector<Message> messages() const;
+    // The carrier's network beyond this device (other phones): a receiver is handed every message that
+    // went out, on the sending thread, with no lock held. Receivers are not part of the device: they
+    // stay across resets until removed.
+    uint64_t addMessageReceiver(std::function<void(Message)> receiver);
+    void removeMessageReceiver(uint64_t token);
 
     uint64_t addListener(std::function<void(Change)> listener);
     void removeListener(uint64_t token);
@@ -169,8 +173,8 @@ private:
     double settingsDuration_ = kSettingsDuration;
     bool enrolInSettings_ = true;
     std::vector<std::string> systemPages_;
-    ComposeResult composeResult_ = ComposeResult::Sent;
     std::vector<Message> messages_;
+    SimListeners<Message> network_;
     std::vector<BLEPeripheral> peripherals_;
     SimListeners<Change> listeners_;
     uint64_t deviceListener_ = 0;

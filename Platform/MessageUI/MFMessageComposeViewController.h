@@ -1,13 +1,20 @@
 // MFMessageComposeViewController: the system's text-message composer. The application fills the
-// body and recipients and presents it; the person then sends or cancels (or sending fails) and the
-// composer tells its delegate by selector (`messageComposeViewController:didFinishWithResult:`,
-// the composer and the result as a number); the application dismisses it. What the person does is
-// the device's script (SimRadios: by default they send, two seconds after the composer shows); a
-// sent message is in the device's record.
+// body and recipients and presents it; the person then taps Send or Cancel, and the composer tells
+// its delegate by selector (`messageComposeViewController:didFinishWithResult:`, the composer and
+// the result as a number); the application dismisses it. Nothing finishes it but the person.
+//
+// Its screen: a top bar with Cancel and the title "New Message", the "To:" line, and at the bottom
+// the message in its entry box with Send beside it (enabled with a recipient and a text). Send hands
+// the message to the device (SimRadios::sendMessage): when it goes out the result is sent; when the
+// device cannot send it the message shows "Not Delivered" under its bubble and the notice "Message
+// Failed" comes up, and the composer finishes as failed once the person taps its OK. Cancel gives
+// cancelled and sends nothing.
 #pragma once
 
 #include <Foundation/NSArray.h>
 #include <Runtime/ProtocolBuilder.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UILabel.h>
 #include <UIKit/UIViewController.h>
 
 enum MessageComposeResult : NSInteger {
@@ -31,14 +38,26 @@ public:
     id messageComposeDelegate() const { return delegate_.lock(); }
     void setMessageComposeDelegate(const id& delegate) { delegate_ = delegate; }
 
-    // The composer's screen: its title, the recipients and the message, as the person sees them.
+    void viewDidLoad() override;
+    // Shows the body and recipients as they are when the composer comes up.
     void viewWillAppear(bool animated) override;
-    void viewDidAppear(bool animated) override;
-    // Seconds the person takes before finishing.
-    static constexpr double kComposeTime = 2.0;
+
+    // The screen's buttons' actions (what a tap on them does).
+    void cancel();
+    void send();
+    void acknowledgeFailure();
 
 private:
-    void finish();
+    void refresh();
+    void finish(MessageComposeResult result);
     Weak<NSObject> delegate_;
+    bool sending_ = false;
     bool finished_ = false;
+    Ref<UIButton> cancelButton_;
+    Ref<UIButton> sendButton_;
+    Ref<UILabel> toLabel_;
+    Ref<UILabel> entryLabel_;
+    Ref<UILabel> bubble_;
+    Ref<UILabel> undelivered_;
+    Ref<UIView> notice_;
 };

@@ -1,6 +1,7 @@
 // The radios' parts as a faults overlay breaks them (and an overlay with a NUL byte, refused by every
 // domain that reads one itself), the biometric prompt and its reply off the main
-// thread, calls and settings visits that send the application away and back, and the signal item.
+// thread, calls and settings visits that send the application away and back, the signal item, and the
+// carrier's network for messages.
 #include <Darwin/Darwin.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
@@ -185,4 +186,19 @@ TEST_F(SimRadiosTests, AMessageGoesOutOnlyOverAWorkingCarrier) {
     EXPECT_FALSE(radios.carriesText());
     ASSERT_TRUE(radios.setState(Part::Carrier, State::Working));
     EXPECT_TRUE(radios.carriesText());
+}
+
+TEST_F(SimRadiosTests, TheNetworkCarriesOnlyMessagesThatWentOut) {
+    std::vector<std::string> delivered;
+    auto token = radios.addMessageReceiver([&](const SimRadios::Message& m) { delivered.push_back(m.body); });
+    EXPECT_TRUE(radios.sendMessage({{"5551234567"}, "hello", false}));
+    EXPECT_FALSE(radios.sendMessage({{}, "to nobody", false}));
+    radios.reset(); // the other phone stays on the network
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Dead));
+    EXPECT_FALSE(radios.sendMessage({{"5551234567"}, "no network", false}));
+    EXPECT_EQ(radios.messages().size(), 1u);
+    radios.removeMessageReceiver(token);
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Working));
+    EXPECT_TRUE(radios.sendMessage({{"5551234567"}, "unheard", false}));
+    EXPECT_EQ(delivered, std::vector<std::string>{"hello"});
 }

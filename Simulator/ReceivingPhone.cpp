@@ -1,0 +1,44 @@
+#include "ReceivingPhone.h"
+
+#include <Device/SimRadios.h>
+#include <Dispatch/Clock.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+std::string digits(const std::string& text) {
+    std::string out;
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
+                 [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+    return out;
+}
+
+} // namespace
+
+ReceivingPhone& ReceivingPhone::inHand() {
+    static auto* phone = new ReceivingPhone("5551234567");
+    return *phone;
+}
+
+ReceivingPhone::ReceivingPhone(std::string number) : number_(std::move(number)) {
+    token_ = SimRadios::current().addMessageReceiver([this](const SimRadios::Message& message) {
+        bool mine = std::any_of(message.recipients.begin(), message.recipients.end(),
+                                [this](const std::string& recipient) { return isAddressedBy(recipient); });
+        if (mine) {
+            std::lock_guard lock(mutex_);
+            inbox_.push_back({message.body, DispatchClock::uptime()});
+        }
+    });
+}
+
+std::vector<ReceivingPhone::Received> ReceivingPhone::inbox() const {
+    std::lock_guard lock(mutex_);
+    return inbox_;
+}
+
+bool ReceivingPhone::isAddressedBy(const std::string& recipient) const {
+    auto typed = digits(recipient);
+    return !typed.empty() && typed == digits(number_);
+}
