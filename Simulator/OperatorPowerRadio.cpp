@@ -40,8 +40,8 @@ bool visible(const Ref<UIView>& view) {
 }
 
 // The screen being worked on (by its record), when it came, and what the operator saw of it: the
-// messages the receiving phone held before its Send (the inbox keeps those of earlier runs too) and
-// the composer's failure notice.
+// messages the receiving phone held before its Send (the inbox keeps those of earlier runs too),
+// the composer's failure notice, and the biometric prompt's outcome.
 struct Seen {
     const void* record = nullptr;
     double since = 0;
@@ -49,7 +49,13 @@ struct Seen {
     size_t inboxBefore = 0;
     bool sentInComposer = false;
     bool failureNotice = false;
+    bool presented = false;
+    bool recognised = false;
+    double askingSince = -1;
 };
+
+// How long a person reads a question before answering it: something may still come up over it.
+constexpr double kReadingTime = 1.0;
 Seen lastSeen;
 
 // The operator's notes on `screen`, fresh when it is another test's screen than before.
@@ -289,6 +295,22 @@ bool actOnSystemScreen() {
         }
         return false;
     }
+    bool biometric = screenClass == "FaceIDViewController" || screenClass == "FPSViewController";
+    if (top->getClass()->name() == "LAPromptViewController" && biometric) {
+        auto& seen = seenFor(screen);
+        if (reads(shown, "Face Recognized") || reads(shown, "Fingerprint Recognized")) {
+            seen.recognised = true;
+            return false;
+        }
+        bool asksForIt = reads(shown, "Face ID") || reads(shown, "Touch ID");
+        if (!seen.presented && asksForIt) {
+            // Looks at the phone, or lays a finger on the sensor.
+            seen.presented = true;
+            SimRadios::current().presentToSensor();
+            return true;
+        }
+        return false;
+    }
     return false;
 }
 
@@ -360,19 +382,22 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         return tapAnswer(script, key, arrived && !seen.failureNotice);
     }
     if (screenClass == "FaceIDViewController" || screenClass == "FPSViewController") {
-        // Goes to the settings when asked to enrol; looks at the phone or touches the sensor when
-        // it prompts (the device's own script); answers whether the sensor recognised it.
-        if (!asking || SimRadios::current().promptShowing()) {
-            return false; // the system prompt is still up: the operator deals with it first
+        // Goes to the settings when asked to enrol (answerAlert); looks at the phone or touches the
+        // sensor when the system prompt shows (actOnSystemScreen); answers whether the prompt said it
+        // recognised the face or finger.
+        if (!asking) {
+            seen.askingSince = -1;
+            return false;
         }
-        // The prompt comes as the screen appears, a moment before the operator looks at it.
-        bool matched = false;
-        for (const auto& prompt : SimRadios::current().prompts()) {
-            if (prompt.at >= seen.since - 1.0 && prompt.matched) {
-                matched = true;
-            }
+        // Back from the settings the question comes with the check: the prompt follows a moment later.
+        double now = DispatchClock::uptime();
+        if (seen.askingSince < 0) {
+            seen.askingSince = now;
         }
-        return tapAnswer(script, key, matched);
+        if (now - seen.askingSince < kReadingTime) {
+            return false;
+        }
+        return tapAnswer(script, key, seen.recognised);
     }
     if (screenClass == "DeviceInfoViewController") {
         // Compares the model and the capacity shown with the device in hand, as its box and its

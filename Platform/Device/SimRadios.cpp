@@ -118,7 +118,7 @@ void SimRadios::reset() {
         states_[index(Part::Jailbroken)] = State::No;
         interfaceTableReadable_ = true;
         forcedError_.reset();
-        promptAnswer_ = PromptAnswer::Present;
+        promptAnswer_ = PromptAnswer::Wait;
         promptDelay_ = kPromptDelay;
         peripherals_ = defaultPeripherals();
         // The record starts again; a prompt still waiting is never answered.
@@ -318,7 +318,7 @@ void SimRadios::forceCanEvaluateError(std::optional<int> code) {
     forcedError_ = code;
 }
 
-void SimRadios::evaluateBiometrics(const std::string& reason, std::function<void(bool, int)> reply) {
+uint64_t SimRadios::evaluateBiometrics(const std::string& reason, std::function<void(bool, int)> reply) {
     uint64_t id;
     PromptAnswer answer;
     double delay;
@@ -331,12 +331,12 @@ void SimRadios::evaluateBiometrics(const std::string& reason, std::function<void
         delay = promptDelay_;
     }
     notify(Change::BiometricPrompt);
-    if (answer == PromptAnswer::Wait) {
-        return;
+    if (answer != PromptAnswer::Wait) {
+        bool present = answer == PromptAnswer::Present;
+        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(std::max(0.0, delay) * 1e9)),
+                       scriptQueue(), [id, present] { SimRadios::current().finishPrompt(id, present); });
     }
-    bool present = answer == PromptAnswer::Present;
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(std::max(0.0, delay) * 1e9)), scriptQueue(),
-                   [id, present] { SimRadios::current().finishPrompt(id, present); });
+    return id;
 }
 
 void SimRadios::finishPrompt(uint64_t id, bool present) {
@@ -373,7 +373,7 @@ bool SimRadios::promptShowing() const {
     return std::any_of(prompts_.begin(), prompts_.end(), [](const auto& p) { return !p.answered; });
 }
 
-void SimRadios::answerPrompt(bool present) {
+void SimRadios::presentToSensor() {
     uint64_t id = UINT64_MAX;
     {
         std::lock_guard lock(mutex_);
@@ -385,8 +385,12 @@ void SimRadios::answerPrompt(bool present) {
         }
     }
     if (id != UINT64_MAX) {
-        dispatch_async(scriptQueue(), [id, present] { SimRadios::current().finishPrompt(id, present); });
+        dispatch_async(scriptQueue(), [id] { SimRadios::current().finishPrompt(id, true); });
     }
+}
+
+void SimRadios::cancelPrompt(uint64_t id) {
+    dispatch_async(scriptQueue(), [id] { SimRadios::current().finishPrompt(id, false); });
 }
 
 std::vector<SimRadios::BiometricPrompt> SimRadios::prompts() const {

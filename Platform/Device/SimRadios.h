@@ -2,9 +2,8 @@
 // holds (interfaces, Wi-Fi network, carrier): the parts a faults overlay breaks ("wifi",
 // "carrier", "bluetooth", "biometrics", "jailbroken"), the cellular signal, Bluetooth's power and
 // the nearby peers and Bluetooth Low Energy peripherals, the biometric sensor (Face ID or Touch ID by model) with its
-// enrolment and the person's answer to its prompt, the telephone calls and text messages the device really made, the
-// carrier's network that carries a message to other phones, and the system pages the app opened (the phone, the
-// settings).
+// enrolment and what is presented to it, the telephone calls and text messages the device really made, the carrier's
+// network that carries a message to other phones, and the system pages the app opened (the phone, the settings).
 //
 // Breaking a part changes the device as the world would: Wi-Fi switched off loses its address and
 // network, a missing SIM leaves no carrier and no cellular link, and so on; nothing is a flag the
@@ -31,8 +30,9 @@ public:
     enum class State { Working, Absent, Off, Dead, NotEnrolled, NoPasscode, Yes, No };
     enum class Biometry { None = 0, TouchID = 1, FaceID = 2 };
     enum class Change { Parts, BiometricPrompt, Calls, Messages };
-    // How the person answers the biometric prompt: not at all, by presenting a face or finger, by
-    // cancelling.
+    // A script of the person in front of the device, for tests: when a prompt shows, nobody acts
+    // (the default: the person, or the simulator's operator, acts on the prompt itself), a face or
+    // finger is presented, or the prompt is cancelled.
     enum class PromptAnswer { Wait, Present, Cancel };
 
     static const char* partName(Part part);
@@ -106,12 +106,18 @@ public:
     Biometry biometry() const;
     int canEvaluateError() const;
     void forceCanEvaluateError(std::optional<int> code);
-    // Shows the prompt; `reply` (matched, error code) runs on the script queue once the person
-    // answers. Answers are scripted (by default the person presents after 1 s).
-    void evaluateBiometrics(const std::string& reason, std::function<void(bool, int)> reply);
+    // The system's prompt is up: the sensor looks for the owner until a face or finger is presented
+    // (it matches only on a working sensor) or the prompt is cancelled; `reply` (matched, error code:
+    // 0, -1 not recognised, -2 cancelled) then runs on the script queue. Answers the prompt's id.
+    uint64_t evaluateBiometrics(const std::string& reason, std::function<void(bool, int)> reply);
+    // The person presents a face or finger to the sensor (a physical act): the sensor reads it for the
+    // oldest prompt still waiting; nothing happens when none is.
+    void presentToSensor();
+    // The prompt's Cancel: ends prompt `id`, if it still waits, as cancelled.
+    void cancelPrompt(uint64_t id);
+    // The script for tests: what happens `delay` seconds after each prompt shows.
     void setPromptAnswer(PromptAnswer answer, double delay = 1.0);
     bool promptShowing() const;
-    void answerPrompt(bool present);
     std::vector<BiometricPrompt> prompts() const;
     // Enrols an identity (the person in the settings page).
     void enrolBiometrics();
@@ -152,6 +158,8 @@ private:
     SimRadios();
     void applyLocked(Part part, State state);
     void notify(Change change);
+    // Ends prompt `id` if it still waits: the sensor reads what was presented, or (not `present`)
+    // the prompt was cancelled.
     void finishPrompt(uint64_t id, bool present);
 
     // The scripted answers' defaults, where a fresh device and every reset start.
@@ -163,7 +171,7 @@ private:
     State states_[5] = {};
     bool interfaceTableReadable_ = true;
     std::optional<int> forcedError_;
-    PromptAnswer promptAnswer_ = PromptAnswer::Present;
+    PromptAnswer promptAnswer_ = PromptAnswer::Wait;
     double promptDelay_ = kPromptDelay;
     std::vector<BiometricPrompt> prompts_;
     uint64_t firstPromptId_ = 0; // the id of prompts_[0]: ids stay unique across resets

@@ -1,7 +1,11 @@
 // LAContext: asks the device's biometric sensor (Face ID or Touch ID, by model) to authenticate
 // the owner. canEvaluatePolicy answers at once, with the platform's error code when it cannot;
-// evaluatePolicy shows the system prompt and calls the reply on a private queue (never the main
-// thread) once the person has answered it.
+// evaluatePolicy shows the system prompt (LAPromptViewController, in a window above the application)
+// kPromptDelay seconds later, as the system brings it up from its own process, and calls the reply on a private queue
+// (never the main thread) once the person has answered it: a face or finger the sensor recognises (YES), one it does
+// not (NO, LAErrorAuthenticationFailed), the prompt's Cancel (NO, LAErrorUserCancel). The card shows a recognised or
+// not recognised face or finger for kOutcomeTime seconds before it closes; a new evaluation ends the prompt on screen
+// (NO, LAErrorSystemCancel). An empty reason raises NSInvalidArgumentException.
 #pragma once
 
 #include <Foundation/NSError.h>
@@ -45,6 +49,9 @@ public:
                                             std::function<void(bool success, const Ref<NSError>& error)> reply);
     // Set by canEvaluatePolicy.
     LABiometryType biometryType() const noexcept { return biometryType_; }
+
+    static constexpr double kPromptDelay = 0.5;
+    static constexpr double kOutcomeTime = 1.0;
 
 private:
     LABiometryType biometryType_ = LABiometryTypeNone;

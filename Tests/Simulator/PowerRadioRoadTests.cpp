@@ -1,7 +1,7 @@
 // The power, radio and status tests of the default session on the simulated phone, end to end: the
 // scripted operator plugs the charger and the computer, lays the phone on the pad, speaks on the
-// call to the carrier's service number, sends the text to the phone in its other hand and enrols when asked, and a
-// faults overlay that breaks one part
+// call to the carrier's service number, sends the text to the phone in its other hand, enrols when asked and
+// shows its face to the prompt, and a faults overlay that breaks one part
 // fails exactly the tests that use it. A part the device lacks takes the tests that need it out of the session instead.
 #include "AppRoad.h"
 #include "ReceivingPhone.h"
@@ -68,8 +68,8 @@ TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUse
         EXPECT_EQ(resultOf(report, *key), "PASS") << *key;
     }
     // The charger, the computer and the pad were plugged in turn; the carrier's service number was
-    // called (the session's profile gives no number), and the message reached the phone in the
-    // operator's other hand.
+    // called (the session's profile gives no number), the message reached the phone in the
+    // operator's other hand, and the operator's face was recognised.
     std::set<SimPower::Source> plugged;
     for (const auto& event : SimPower::current().plugHistory()) {
         if (event.plugged) {
@@ -83,6 +83,8 @@ TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUse
     auto inbox = ReceivingPhone::inHand().inbox();
     ASSERT_EQ(inbox.size(), received + 1);
     EXPECT_EQ(inbox.back().body, "Tessaly Test SMS");
+    ASSERT_FALSE(SimRadios::current().prompts().empty());
+    EXPECT_TRUE(SimRadios::current().prompts().back().matched);
 }
 
 TEST_P(PowerRadioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {

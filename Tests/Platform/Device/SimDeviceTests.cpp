@@ -220,7 +220,7 @@ TEST_F(SimDeviceTests, AnEndedTestLeavesTheDeviceAsAFreshProcessHasIt) {
     SimCamera::current().setDisplayFault(SimCamera::DisplayFault::Crack);
     SimRadios::current().noteSystemPage("app-settings:");
     SimRadios::current().setCallDuration(1);
-    SimRadios::current().setPromptAnswer(SimRadios::PromptAnswer::Wait);
+    SimRadios::current().setPromptAnswer(SimRadios::PromptAnswer::Cancel, 5);
     SimRadios::current().evaluateBiometrics("unlock", [](bool, int) { FAIL() << "a prompt of an ended test"; });
 
     DispatchClock::endTest();
@@ -235,10 +235,14 @@ TEST_F(SimDeviceTests, AnEndedTestLeavesTheDeviceAsAFreshProcessHasIt) {
     EXPECT_TRUE(SimRadios::current().openedSystemPages().empty());
     EXPECT_TRUE(SimRadios::current().prompts().empty());
     EXPECT_EQ(SimRadios::current().callDuration(), 5.0);
-    // The prompt of before is gone: answering the prompt of this test answers only that one.
+    // The prompt of before is gone, and nobody answers for the person any more: a face presented
+    // answers only the prompt of this test.
     bool answered = false;
     SimRadios::current().evaluateBiometrics("unlock", [&](bool, int) { answered = true; });
-    advance(2);
+    advance(6);
+    EXPECT_FALSE(answered);
+    SimRadios::current().presentToSensor();
+    advance(0.1);
     EXPECT_TRUE(answered);
     ASSERT_EQ(SimRadios::current().prompts().size(), 1u);
 }

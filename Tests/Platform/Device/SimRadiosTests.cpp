@@ -1,13 +1,11 @@
 // The radios' parts as a faults overlay breaks them (and an overlay with a NUL byte, refused by every
-// domain that reads one itself), the biometric prompt and its reply off the main
-// thread, calls and settings visits that send the application away and back, the signal item, and the
-// carrier's network for messages.
+// domain that reads one itself), the biometric codes, calls and settings visits that send the
+// application away and back, the signal item, and the carrier's network for messages.
 #include <Darwin/Darwin.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimRadios.h>
 #include <Device/SimTouchKeys.h>
-#include <Foundation/NSThread.h>
 #include <LocalAuthentication/LAContext.h>
 #include <Support/PlatformTestCase.h>
 #include <SystemConfiguration/CaptiveNetwork.h>
@@ -15,8 +13,6 @@
 #include <UIKit/UIStatusBar.h>
 
 #include <nlohmann/json.hpp>
-
-#include <atomic>
 
 using Part = SimRadios::Part;
 using State = SimRadios::State;
@@ -111,29 +107,6 @@ TEST_F(SimRadiosTests, BiometricsByModelAndTheirCodes) {
     profile["identifier"] = "iPhone7,2";
     ASSERT_TRUE(device.loadProfileJSON(profile.dump()));
     EXPECT_EQ(radios.biometry(), SimRadios::Biometry::TouchID);
-}
-
-TEST_F(SimRadiosTests, TheReplyComesOffTheMainThreadAfterThePersonAnswers) {
-    auto context = make<LAContext>();
-    std::atomic<int> replies{0};
-    std::atomic<bool> onMain{true};
-    std::atomic<bool> matched{false};
-    radios.setPromptAnswer(SimRadios::PromptAnswer::Wait);
-    context->evaluatePolicyLocalizedReasonReply(LAPolicyDeviceOwnerAuthentication, "why"_ns,
-                                                [&](bool success, const Ref<NSError>&) {
-                                                    onMain = NSThread::isMainThread();
-                                                    matched = success;
-                                                    ++replies;
-                                                });
-    advance(5);
-    EXPECT_EQ(replies, 0);
-    EXPECT_TRUE(radios.promptShowing());
-    radios.answerPrompt(true);
-    advance(0.1);
-    EXPECT_EQ(replies, 1);
-    EXPECT_FALSE(onMain);
-    EXPECT_TRUE(matched);
-    EXPECT_EQ(radios.prompts()[0].reason, "why");
 }
 
 TEST_F(SimRadiosTests, ACallAndTheSettingsSendTheAppAwayAndBack) {

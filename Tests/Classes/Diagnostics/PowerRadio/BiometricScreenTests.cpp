@@ -1,10 +1,12 @@
-// The Face ID and Touch ID screens against the simulated sensor: enrolled, not enrolled (cancel,
-// settings and back), a settings page that cannot open, an error code the platform does not list,
-// and the texts by screen size.
+// The Face ID and Touch ID screens against the simulated sensor and the system's prompt: enrolled (a
+// face recognised, not recognised, the prompt cancelled), not enrolled (cancel, settings and back), a
+// settings page that cannot open, an error code the platform does not list, and the texts by screen
+// size.
 #include "PowerRadioTestCase.h"
 
 #include <Device/SimRadios.h>
 #include <Diagnostics/PowerRadio/BiometricViewControllers.h>
+#include <LocalAuthentication/LAContext.h>
 #include <UIKit/UIApplication.h>
 
 class BiometricScreenTests : public PowerRadioTestCase {
@@ -20,12 +22,20 @@ protected:
     Ref<FaceIDViewController> screen(const char* controller = "FaceIDViewController") {
         auto s = cast<FaceIDViewController>(run(controller));
         EXPECT_TRUE(s);
+        advance(LAContext::kPromptDelay); // the system's prompt, when there is one, comes up
         return s;
     }
     bool questionShown() {
         auto s = cast<FaceIDViewController>(testScreen());
         return s && !s->answerView()->isHidden() && shown(s->label());
     }
+    // The person looks at the phone (or lays a finger on the sensor); the card shows the outcome.
+    void present() {
+        radios.presentToSensor();
+        advance(0.1);
+    }
+    static bool promptShown() { return UITestDriver::findButton("Cancel") && UITestDriver::isTextVisible(kReason); }
+    static constexpr const char* kReason = "Authenticate to test Face ID.";
 };
 
 TEST_F(BiometricScreenTests, EnrolledSensorPromptsAtOnceThenAsks) {
@@ -33,10 +43,15 @@ TEST_F(BiometricScreenTests, EnrolledSensorPromptsAtOnceThenAsks) {
     EXPECT_EQ(labelText(s->labelTitle()), "Face ID");
     EXPECT_EQ(labelText(s->label()), "Did Face ID work?");
     ASSERT_EQ(radios.prompts().size(), 1u);
-    EXPECT_EQ(radios.prompts()[0].reason, "Authenticate to test Face ID.");
+    EXPECT_EQ(radios.prompts()[0].reason, kReason);
+    EXPECT_TRUE(promptShown()) << UITestDriver::describeScreen();
     EXPECT_FALSE(questionShown());
     EXPECT_FALSE(shown(s->label())) << "the question waits for the check, with the answer bar";
-    advance(1.0); // the person looks at the phone
+    present();
+    EXPECT_TRUE(UITestDriver::isTextVisible("Face Recognized"));
+    EXPECT_FALSE(questionShown());
+    advance(LAContext::kOutcomeTime);
+    EXPECT_FALSE(promptShown());
     EXPECT_TRUE(radios.prompts()[0].matched);
     EXPECT_TRUE(questionShown());
     answer(true);
@@ -46,11 +61,23 @@ TEST_F(BiometricScreenTests, EnrolledSensorPromptsAtOnceThenAsks) {
 TEST_F(BiometricScreenTests, ADeadSensorStillLeadsToTheQuestion) {
     radios.setState(SimRadios::Part::Biometrics, SimRadios::State::Dead);
     screen();
-    advance(1.0);
+    present();
+    EXPECT_TRUE(UITestDriver::isTextVisible("Face Not Recognized"));
+    advance(LAContext::kOutcomeTime);
     EXPECT_FALSE(radios.prompts()[0].matched);
     EXPECT_TRUE(questionShown());
     answer(false);
     EXPECT_EQ(result(), DXTestResultFail);
+}
+
+TEST_F(BiometricScreenTests, CancellingThePromptStillAsks) {
+    screen();
+    advance(60);
+    EXPECT_FALSE(questionShown()) << "the prompt waits for the person";
+    ASSERT_TRUE(UITestDriver::tapButtonTitled("Cancel"));
+    advance(0.1);
+    EXPECT_FALSE(promptShown());
+    EXPECT_TRUE(questionShown());
 }
 
 TEST_F(BiometricScreenTests, NotEnrolledCancelAsksWithoutAPrompt) {
@@ -77,8 +104,11 @@ TEST_F(BiometricScreenTests, NotEnrolledSettingsAndBackChecksAgainWithoutASecond
     EXPECT_TRUE(radios.prompts().empty());
     advance(1.1); // checked again a second later: now the prompt
     EXPECT_FALSE(UITestDriver::topAlert());
+    advance(LAContext::kPromptDelay);
     ASSERT_EQ(radios.prompts().size(), 1u);
-    advance(1.0);
+    EXPECT_TRUE(promptShown());
+    present();
+    advance(LAContext::kOutcomeTime);
     EXPECT_TRUE(questionShown());
 }
 
