@@ -14,6 +14,7 @@
 #include <UIKit/UISlider.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITestDriver.h>
+#include <UIKit/UITextView.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIWindow.h>
 
@@ -388,6 +389,45 @@ public:
 
 NS_IMPLEMENT_CLASS(OutletScreen, UIViewController) {
     b.property("badge", &OutletScreen::badge, &OutletScreen::setBadge, "weak");
+}
+
+TEST_F(DrawingTests, BlackTextDrawsBlack) {
+    // Text in black on white: its darkest pixel is black, in a label and in a text view alike, as
+    // plain or attributed text (no grey from the text path).
+    auto screen = make<UIViewController>();
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto plain = make<UILabel>(CGRectMake(20, 100, 200, 30));
+    plain->setFont(UIFont::systemFontOfSize(16));
+    plain->setTextColor(UIColor::blackColor());
+    plain->setText("Grade"_ns);
+    auto attributed = make<UILabel>(CGRectMake(20, 150, 200, 30));
+    attributed->setAttributedText(NSAttributedString::attributedStringWithStringAttributes(
+        "Comment"_ns,
+        NSDictionary::dictionaryWithEntries({{NSFontAttributeName(), UIFont::systemFontOfSize(16)},
+                                             {NSForegroundColorAttributeName(), UIColor::blackColor()}})));
+    auto box = make<UITextView>(CGRectMake(20, 200, 200, 60));
+    box->setFont(UIFont::systemFontOfSize(16));
+    box->setTextColor(UIColor::blackColor());
+    box->setText("Scratched back"_ns);
+    for (const Ref<UIView>& view : std::initializer_list<Ref<UIView>>{plain, attributed, box}) {
+        screen->view()->addSubview(view);
+    }
+    UITestDriver::showRootViewController(screen);
+    auto image = UIScreenshotImage();
+    ASSERT_TRUE(image);
+    CGFloat scale = image->scale();
+    for (const Ref<UIView>& view : std::initializer_list<Ref<UIView>>{plain, attributed, box}) {
+        CGRect frame = view->frame();
+        int darkest = 255;
+        for (auto y = static_cast<size_t>(frame.origin.y * scale);
+             y < static_cast<size_t>(CGRectGetMaxY(frame) * scale); ++y) {
+            for (auto x = static_cast<size_t>(frame.origin.x * scale);
+                 x < static_cast<size_t>(CGRectGetMaxX(frame) * scale); ++x) {
+                darkest = std::min<int>(darkest, at(image, x, y)[0]);
+            }
+        }
+        EXPECT_LE(darkest, 10) << NSDescription(view)->str();
+    }
 }
 
 TEST_F(DrawingTests, DisabledControlsDrawDimmed) {
