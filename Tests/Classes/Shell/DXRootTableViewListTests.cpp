@@ -12,6 +12,10 @@ class RootListTest : public ScreenTestCase {
 protected:
     void SetUp() override {
         ScreenTestCase::SetUp();
+        showList({"Wi-Fi", "GPS"}, {"Decoration"});
+    }
+    // A root screen whose list holds the automatic and the manual tests named, shown.
+    void showList(const std::vector<std::string>& automatic, const std::vector<std::string>& manual) {
         root_ = make<DXRootTableViewController>();
         showInNavigation(root_);
         advance(0.5);
@@ -19,12 +23,12 @@ protected:
             start->dismissViewControllerAnimatedCompletion(false, nullptr);
         }
         auto list = NSMutableArray::array();
-        auto section = [&](NSInteger type, std::initializer_list<const char*> titles) {
+        auto section = [&](NSInteger type, const std::vector<std::string>& titles) {
             auto s = make<DXSectionModel>();
             s->setType(type);
             auto tests = NSMutableArray::array();
             list->addObject(s);
-            for (auto title : titles) {
+            for (const auto& title : titles) {
                 auto t = make<DXTestModel>(NSString::from(title));
                 t->setIsAuto(type == DXSectionTypeAuto);
                 tests->addObject(t);
@@ -33,8 +37,8 @@ protected:
             s->setList(tests);
             return s;
         };
-        root_->setAutoSection(section(DXSectionTypeAuto, {"Wi-Fi", "GPS"}));
-        root_->setManualSection(section(DXSectionTypeManual, {"Decoration"}));
+        root_->setAutoSection(section(DXSectionTypeAuto, automatic));
+        root_->setManualSection(section(DXSectionTypeManual, manual));
         root_->setTestList(list);
         root_->headerView()->setHidden(false);
         root_->tableView()->setHidden(false);
@@ -67,7 +71,7 @@ TEST_F(RootListTest, SelectingTheLastTestOfASectionTurnsItsButtonToRemoveAll) {
     EXPECT_NE(root_->autoSection()->buttontitle()->str(), remove);
     root_->clickTestSelectButton(cast<DXRootTableViewCell>(cell(2))->selectionButton());
     EXPECT_EQ(root_->autoSection()->buttontitle()->str(), remove);
-    EXPECT_EQ(root_->autoSection()->label()->str(), "AUTOMATIC TESTS (2 selected)");
+    EXPECT_EQ(root_->autoSection()->label()->str(), "AUTOMATIC (2 selected)");
     root_->clickTestSelectButton(cast<DXRootTableViewCell>(cell(1))->selectionButton());
     EXPECT_EQ(root_->autoSection()->buttontitle()->str(), select);
     root_->clickTestSelectButton(cast<DXRootTableViewCell>(cell(2))->selectionButton());
@@ -82,7 +86,7 @@ TEST_F(RootListTest, SectionButtonSelectsAndClearsItsSection) {
     sectionCell = cast<DXSectionTableViewCell>(cell(3));
     root_->clickSectionSelectButton(sectionCell->selectedButton());
     EXPECT_TRUE(test(4)->selected());
-    EXPECT_EQ(root_->manualSection()->label()->str(), "MANUAL TESTS (1 selected)");
+    EXPECT_EQ(root_->manualSection()->label()->str(), "MANUAL (1 selected)");
     sectionCell = cast<DXSectionTableViewCell>(cell(3));
     root_->clickSectionSelectButton(sectionCell->selectedButton());
     EXPECT_FALSE(test(4)->selected());
@@ -104,4 +108,31 @@ TEST_F(RootListTest, RowHeightsAndATapOnASectionRowDoesNothing) {
     EXPECT_EQ(root_->tableViewHeightForRowAtIndexPath(table, NSIndexPath::indexPathForRowInSection(1, 0)), 70);
     root_->tableViewDidSelectRowAtIndexPath(table, NSIndexPath::indexPathForRowInSection(0, 0));
     EXPECT_EQ(navigation_->topViewController(), root_);
+}
+
+TEST_F(RootListTest, SectionRowsShowTheirWholeTextOnNarrowAndWidePhones) {
+    for (double width : {320.0, 375.0}) {
+        useScreen(width, width == 320 ? 568 : 667);
+        showList(std::vector<std::string>(12, "Wi-Fi"), std::vector<std::string>(10, "Decoration"));
+        root_->menuPopoverDidSelectMenuItemAtIndex(nullptr, 0); // select all: two-digit counts
+        for (NSInteger row : {0, 13}) {
+            auto table = root_->tableView();
+            UITestDriver::scrollTo(table,
+                                   table->rectForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(row, 0)).origin);
+            auto section = cast<DXSectionTableViewCell>(cell(row));
+            ASSERT_TRUE(section) << width << " row " << row;
+            EXPECT_EQ(section->frame().size, CGSizeMake(width, 40));
+            auto label = section->label();
+            auto button = section->selectedButton();
+            EXPECT_EQ(label->text()->str(), row == 0 ? "AUTOMATIC (12 selected)" : "MANUAL (10 selected)");
+            EXPECT_EQ(button->currentTitle()->str(), "Remove all");
+            // Side by side inside the row, each wide enough for its text.
+            CGRect text = label->convertRectToView(label->bounds(), section);
+            CGRect tap = button->convertRectToView(button->bounds(), section);
+            EXPECT_LE(CGRectGetMaxX(text), tap.origin.x) << width;
+            EXPECT_LE(CGRectGetMaxX(tap), width) << width;
+            EXPECT_LE(label->sizeThatFits(CGSizeZero).width, text.size.width) << width << " " << label->text()->str();
+            EXPECT_LE(button->titleLabel()->sizeThatFits(CGSizeZero).width, tap.size.width) << width;
+        }
+    }
 }
