@@ -6,8 +6,6 @@
 #include <UIKit/UIView.h>
 #include <UIKit/UIWindow.h>
 
-#include <cmath>
-
 #include <string>
 #include <vector>
 
@@ -47,72 +45,27 @@ TEST_F(ViewTests, GeometryFollowsFrameBoundsCenterAndTransform) {
     EXPECT_EQ(v->bounds().size, CGSizeMake(100, 50));
 }
 
-namespace {
-
-// Points and rectangles equal to a thousandth of a point (turns leave rounding behind).
-void expectNear(CGPoint actual, CGPoint expected) {
-    EXPECT_NEAR(actual.x, expected.x, 1e-3);
-    EXPECT_NEAR(actual.y, expected.y, 1e-3);
-}
-void expectNear(CGRect actual, CGRect expected) {
-    expectNear(actual.origin, expected.origin);
-    EXPECT_NEAR(actual.size.width, expected.size.width, 1e-3);
-    EXPECT_NEAR(actual.size.height, expected.size.height, 1e-3);
-}
-
-} // namespace
-
-TEST_F(ViewTests, ConversionBetweenTwoWindowsGoesThroughTheScreen) {
-    auto top = make<UIWindow>(CGRectMake(0, 0, 375, 667));
-    auto a = make<UIView>(CGRectMake(10, 20, 100, 100));
+TEST_F(ViewTests, ConversionsAcrossTreesCountEachRootsFrame) {
+    // Two windows meet on the screen; nil is the view's own window.
+    auto top = make<UIWindow>(CGRectMake(0, 0, 375, 667)), lower = make<UIWindow>(CGRectMake(0, 100, 375, 200));
+    auto a = make<UIView>(CGRectMake(10, 20, 100, 100)), b = make<UIView>(CGRectMake(5, 5, 50, 50));
     top->addSubview(a);
-    auto lower = make<UIWindow>(CGRectMake(0, 100, 375, 200));
-    auto b = make<UIView>(CGRectMake(5, 5, 50, 50));
-    b->setBounds(CGRectMake(0, 10, 50, 50)); // scrolled down by 10
     lower->addSubview(b);
-    expectNear(a->convertPointToView(CGPointZero, b), CGPointMake(5, -75));
-    expectNear(b->convertPointFromView(CGPointZero, a), CGPointMake(5, -75));
-    expectNear(b->convertPointToView(CGPointMake(5, -75), a), CGPointZero);
-    expectNear(a->convertRectToView(CGRectMake(0, 0, 20, 10), b), CGRectMake(5, -75, 20, 10));
-    // Nil is the view's own window, not the screen.
-    expectNear(b->convertPointToView(CGPointZero, nullptr), CGPointMake(5, -5));
-    expectNear(b->convertPointFromView(CGPointMake(5, -5), nullptr), CGPointZero);
-}
-
-TEST_F(ViewTests, AViewOutsideAnyWindowIsPlacedByItsFrame) {
-    auto window = make<UIWindow>(CGRectMake(0, 0, 375, 667));
-    auto screenView = make<UIView>(window->bounds());
-    window->addSubview(screenView);
-    // A menu not yet shown: the screen's right edge falls inside it, not 375 points along.
-    auto menu = make<UIView>(CGRectMake(145, 64, 250, 128));
-    expectNear(screenView->convertPointToView(CGPointMake(375, 64), menu), CGPointMake(230, 0));
-    expectNear(menu->convertPointFromView(CGPointMake(375, 64), screenView), CGPointMake(230, 0));
-    expectNear(menu->convertPointToView(CGPointMake(230, 0), screenView), CGPointMake(375, 64));
-    // Its subviews and nil (the space of its frame) count its frame too.
-    auto row = make<UIView>(CGRectMake(0, 11, 250, 44));
+    b->setBounds(CGRectMake(0, 10, 50, 50));
+    EXPECT_EQ(a->convertPointToView(CGPointZero, b), CGPointMake(5, -75));
+    EXPECT_EQ(b->convertPointFromView(CGPointZero, a), CGPointMake(5, -75));
+    EXPECT_EQ(b->convertPointToView(CGPointZero, nullptr), CGPointMake(5, -5));
+    // A view outside any window is its own root, placed by its frame; nil is the space of that frame.
+    auto menu = make<UIView>(CGRectMake(145, 64, 250, 128)), row = make<UIView>(CGRectMake(0, 11, 250, 44));
     menu->addSubview(row);
-    expectNear(row->convertPointToView(CGPointZero, nullptr), CGPointMake(145, 75));
-    expectNear(row->convertPointFromView(CGPointMake(145, 75), nullptr), CGPointZero);
-    expectNear(row->convertRectToView(row->bounds(), screenView), CGRectMake(145, 75, 250, 44));
-    // So do its transform and its bounds origin.
+    EXPECT_EQ(a->convertPointToView(CGPointMake(365, 44), menu), CGPointMake(230, 0));
+    EXPECT_EQ(row->convertRectToView(row->bounds(), nullptr), CGRectMake(145, 75, 250, 44));
+    EXPECT_EQ(row->convertPointFromView(CGPointMake(145, 75), nullptr), CGPointZero);
     menu->setTransform(CGAffineTransformMakeScale(2, 2));
-    expectNear(menu->convertPointToView(CGPointZero, nullptr), CGPointMake(20, 0));
-    menu->setTransform(CGAffineTransformIdentity);
-    menu->setBounds(CGRectMake(0, 30, 250, 128));
-    expectNear(screenView->convertPointToView(CGPointMake(145, 64), menu), CGPointMake(0, 30));
-    // Two views that stand alone meet in the same space.
-    auto other = make<UIView>(CGRectMake(0, 200, 10, 10));
-    expectNear(other->convertPointToView(CGPointZero, menu), CGPointMake(-145, 166));
-}
-
-TEST_F(ViewTests, ConvertedRectanglesHoldTheTurnedCorners) {
-    auto window = make<UIWindow>(CGRectMake(0, 0, 375, 667));
-    auto turned = make<UIView>(CGRectMake(100, 100, 100, 50));
-    turned->setTransform(CGAffineTransformMakeRotation(M_PI / 2));
-    window->addSubview(turned);
-    // A quarter turn about the centre (150, 125): the 100 x 50 box stands 50 x 100.
-    expectNear(turned->convertRectToView(turned->bounds(), nullptr), CGRectMake(125, 75, 50, 100));
-    expectNear(turned->convertRectFromView(CGRectMake(125, 75, 50, 100), nullptr), turned->bounds());
+    EXPECT_EQ(menu->convertPointToView(CGPointZero, nullptr), CGPointMake(20, 0));
+    // A slanted view: the rectangle holds all four slanted corners, not only two.
+    a->setTransform(CGAffineTransformMake(1, 0, -1, 1, 0, 0));
+    EXPECT_EQ(a->convertRectToView(CGRectMake(0, 0, 100, 50), nullptr), CGRectMake(10, 20, 150, 50));
 }
 
 TEST_F(ViewTests, TreeHooksRunAroundMovesAndWindowChanges) {

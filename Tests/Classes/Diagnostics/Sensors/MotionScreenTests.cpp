@@ -196,31 +196,19 @@ TEST_F(AxisScreenTests, OnlyAPositiveFiniteReadingAboveHalfPasses) {
     EXPECT_EQ(subItemResult(screen, 0), 2);
 }
 
-TEST_F(AxisScreenTests, TheRowShowsTheReadingAndTheTipNamesTheAxisOnNarrowAndWidePhones) {
-    const std::pair<double, double> screens[] = {{320, 568}, {375, 667}};
-    for (const auto& [width, height] : screens) {
-        useScreen(width, height);
-        auto folder = std::filesystem::path(NSSandbox::temporaryPath()->str()) / "axis-shots";
-        UIScreenshotRecordToDirectory(folder.string());
+TEST_F(AxisScreenTests, TheTipNamesTheAxisAndTheRowShowsItsReadingOnNarrowAndWidePhones) {
+    for (double width : {320.0, 375.0}) {
+        useScreen(width, 568);
+        UIScreenshotRecordToDirectory(NSSandbox::temporaryPath()->str());
         auto screen = cast<AccelerometerViewController>(run("AccelerometerViewController", 10));
         UIScreenshotRecordToDirectory("");
-        ASSERT_TRUE(screen);
-        EXPECT_EQ(screen->tipLabel()->text()->str(), "Move or shake the device along the X axis.");
         auto records = UIScreenshotRecords();
-        ASSERT_FALSE(records.empty());
-        EXPECT_EQ(records.back().screen, "AccelerometerViewController");
-        EXPECT_TRUE(records.back().cutTexts.empty()) << width << ": " << records.back().cutTexts.front();
-
-        // The X row shows the reading in place of its caption, and the longest reading fits the row.
-        sensors.inject(Part::Accelerometer, {{1, {0.25, 0, 0}}});
+        ASSERT_TRUE(screen && !records.empty());
+        EXPECT_EQ(records.back().cutTexts, std::vector<std::string>{}) << width;
+        EXPECT_EQ(screen->tipLabel()->text()->str(), "Move or shake the device along the X axis.");
+        sensors.inject(Part::Accelerometer, {{1, {-15.987, 0, 0}}});
         advance(0.1);
-        EXPECT_EQ(screen->x()->text()->str(), "X axis: 0.25 g");
-        sensors.inject(Part::Accelerometer, {{1, {-15.99, 0, 0}}});
-        advance(0.1);
-        UITestDriver::layout();
-        auto row = screen->x();
-        EXPECT_LE(row->sizeThatFits(CGSizeMake(row->bounds().size.width, 1000)).height, row->bounds().size.height)
-            << width << ": " << row->text()->str();
+        EXPECT_EQ(screen->x()->text()->str(), "X axis: -15.99 g");
         TearDown();
         SetUp();
     }
