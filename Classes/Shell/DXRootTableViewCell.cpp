@@ -65,14 +65,22 @@ void DXRootTableViewCell::setupCell(const Ref<DXTestModel>& model) {
 
 DXSectionTableViewCell::DXSectionTableViewCell(UITableViewCellStyle style, const Ref<NSString>& reuseIdentifier)
     : UITableViewCell(style, reuseIdentifier) {
+    // A row of the list's width and height: the section text on the left, its select button on the
+    // right. The text takes what the button leaves and follows the row's width; the button keeps
+    // to the right edge, wide enough for "Remove all".
     CGFloat width = UIScreen::mainScreen()->bounds().size.width;
+    setFrame(CGRectMake(0, 0, width, heightOfCell()));
+    constexpr CGFloat kMargin = 12, kButtonWidth = 92, kGap = 8;
     auto content = contentView();
-    auto text = make<UILabel>(CGRectMake(12, 5, width - 140, 30));
-    text->setFont(UIFont::boldSystemFontOfSize(14));
-    content->addSubview(text);
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
-    button->setFrame(CGRectMake(width - 120, 5, 110, 30));
+    button->setFrame(CGRectMake(width - kGap - kButtonWidth, 5, kButtonWidth, 30));
+    button->titleLabel()->setFont(UIFont::systemFontOfSize(15));
     button->setTitleColorForState(UIColor::blueColor(), UIControlStateNormal);
+    button->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
+    auto text = make<UILabel>(CGRectMake(kMargin, 5, width - kMargin - kGap - kButtonWidth - kGap, 30));
+    text->setFont(UIFont::boldSystemFontOfSize(13));
+    text->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    content->addSubview(text);
     content->addSubview(button);
     setLabel(text);
     setSelectedButton(button);

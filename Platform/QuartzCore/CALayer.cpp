@@ -530,7 +530,50 @@ CGPoint CALayer::pointFromSuperlayer(CGPoint p) const {
             local.y + bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
 }
 
+namespace {
+
+// Whether two layers belong to one tree (have the same root).
+bool sameTree(const CALayer* a, const CALayer* b) {
+    auto rootOf = [](const CALayer* layer, Ref<CALayer>& hold) {
+        for (auto parent = layer->superlayer(); parent; parent = parent->superlayer()) {
+            hold = parent;
+        }
+        return hold ? hold.get() : layer;
+    };
+    Ref<CALayer> holdA, holdB;
+    return rootOf(a, holdA) == rootOf(b, holdB);
+}
+
+} // namespace
+
+CGPoint CALayer::convertPointToRootSpace(CGPoint point) const {
+    CGPoint p = point;
+    Ref<CALayer> hold;
+    for (const CALayer* l = this; l;) {
+        p = l->pointToSuperlayer(p);
+        hold = l->superlayer();
+        l = hold.get();
+    }
+    return p;
+}
+
+CGPoint CALayer::convertPointFromRootSpace(CGPoint point) const {
+    std::vector<Ref<CALayer>> ancestors;
+    for (auto l = superlayer(); l; l = l->superlayer()) {
+        ancestors.push_back(l);
+    }
+    CGPoint p = point;
+    for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
+        p = (*it)->pointFromSuperlayer(p);
+    }
+    return pointFromSuperlayer(p);
+}
+
 CGPoint CALayer::convertPointToLayer(CGPoint point, const Ref<CALayer>& layer) const {
+    if (layer && !sameTree(layer.get(), this)) {
+        // Two trees: through the space both roots stand in.
+        return layer->convertPointFromRootSpace(convertPointToRootSpace(point));
+    }
     // Up to the root, then down to the target.
     CGPoint p = point;
     const CALayer* l = this;
@@ -552,6 +595,9 @@ CGPoint CALayer::convertPointToLayer(CGPoint point, const Ref<CALayer>& layer) c
 }
 
 CGPoint CALayer::convertPointFromLayer(CGPoint point, const Ref<CALayer>& layer) const {
+    if (layer && !sameTree(layer.get(), this)) {
+        return convertPointFromRootSpace(layer->convertPointToRootSpace(point));
+    }
     CGPoint inRoot = layer ? layer->convertPointToLayer(point, nullptr) : point;
     std::vector<const CALayer*> chain;
     for (const CALayer* l = this; l; l = l->superlayer().get()) {

@@ -192,9 +192,15 @@ public:
     Ref<CALayer> mask() const { return mask_; }
     void setMask(const Ref<CALayer>& mask) { mask_ = mask; }
 
-    // Converts a point between this layer's coordinates and another layer's of the same tree.
+    // Converts a point between this layer's coordinates and another layer's. A nil layer is this
+    // layer's root. Layers of two trees meet in the space their roots stand in (see below).
     CGPoint convertPointToLayer(CGPoint point, const Ref<CALayer>& layer) const;
     CGPoint convertPointFromLayer(CGPoint point, const Ref<CALayer>& layer) const;
+    // Converts a point between this layer's coordinates and the space its root layer stands in: the
+    // root's own position, bounds origin and transform count, as a superlayer's would. For a
+    // window's layer that space is the screen's; a layer that stands alone is placed by its frame.
+    CGPoint convertPointToRootSpace(CGPoint point) const;
+    CGPoint convertPointFromRootSpace(CGPoint point) const;
 
     Ref<NSString> description() const override;
 

@@ -1,6 +1,7 @@
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIButton.h>
 
+#include <algorithm>
 #include <cmath>
 
 NS_IMPLEMENT_CLASS(UIButton, UIControl) {
@@ -167,6 +168,20 @@ CGSize UIButton::intrinsicContentSize() const {
     return sizeThatFits(CGSizeZero);
 }
 
+namespace {
+
+// Edge insets take their room from the slot of the image or the title: it is centred in what is
+// left and keeps its own size (cut only to a smaller height), so an inset moves it by half its
+// size rather than squeezing it.
+CGRect placeInSlot(CGRect slot, CGSize size, UIEdgeInsets insets) {
+    CGRect room = UIEdgeInsetsInsetRect(slot, insets);
+    CGFloat height = std::min(size.height, std::max(0.0, room.size.height));
+    return CGRectMake(room.origin.x + (room.size.width - size.width) / 2,
+                      room.origin.y + (room.size.height - height) / 2, size.width, height);
+}
+
+} // namespace
+
 void UIButton::layoutSubviews() {
     CGRect content = UIEdgeInsetsInsetRect(bounds(), contentEdgeInsets_);
     CGSize i = imageView_ && imageView_->image() ? imageView_->image()->size() : CGSizeZero;
@@ -175,14 +190,12 @@ void UIButton::layoutSubviews() {
     CGFloat total = i.width + t.width;
     CGFloat x = content.origin.x + (content.size.width - total) / 2;
     if (imageView_) {
-        imageView_->setFrame(UIEdgeInsetsInsetRect(
-            CGRectMake(x, content.origin.y + (content.size.height - i.height) / 2, i.width, i.height),
-            imageEdgeInsets_));
+        imageView_->setFrame(
+            placeInSlot(CGRectMake(x, content.origin.y, i.width, content.size.height), i, imageEdgeInsets_));
     }
     if (titleLabel_) {
-        titleLabel_->setFrame(UIEdgeInsetsInsetRect(
-            CGRectMake(x + i.width, content.origin.y + (content.size.height - t.height) / 2, t.width, t.height),
-            titleEdgeInsets_));
+        titleLabel_->setFrame(
+            placeInSlot(CGRectMake(x + i.width, content.origin.y, t.width, content.size.height), t, titleEdgeInsets_));
     }
 }
 

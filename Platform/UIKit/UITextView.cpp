@@ -54,16 +54,25 @@ void UITextView::setDelegate(const id& delegate) {
     UIScrollView::setDelegate(delegate);
 }
 
+CGRect UITextView::textLayoutRect() const {
+    constexpr CGFloat kLinePadding = 5;
+    CGRect b = bounds();
+    CGFloat width = b.size.width - textContainerInset_.left - textContainerInset_.right - 2 * kLinePadding;
+    CGFloat height = b.size.height - textContainerInset_.top - textContainerInset_.bottom;
+    return CGRectMake(textContainerInset_.left + kLinePadding, textContainerInset_.top, std::max(0.0, width),
+                      std::max(0.0, height));
+}
+
 void UITextView::updateContentSize() {
     CGRect b = bounds();
-    CGSize s = font_->sizeOfText(text(), b.size.width);
+    CGSize s = font_->sizeOfText(text(), textLayoutRect().size.width);
     setContentSize(CGSizeMake(b.size.width, s.height + textContainerInset_.top + textContainerInset_.bottom));
 }
 
 void UITextView::scrollRangeToVisible(NSRange range) {
     updateContentSize();
     auto before = text()->substringToIndex(std::min(NSMaxRange(range), text()->length()));
-    CGFloat y = font_->sizeOfText(before, bounds().size.width).height + textContainerInset_.top;
+    CGFloat y = font_->sizeOfText(before, textLayoutRect().size.width).height + textContainerInset_.top;
     scrollRectToVisibleAnimated(CGRectMake(0, std::max(0.0, y - font_->lineHeight()), 1, font_->lineHeight()), false);
 }
 

@@ -35,6 +35,9 @@ public:
     void setTextContainerInset(UIEdgeInsets inset) { textContainerInset_ = inset; }
     // Scrolls so that the end of the range shows.
     void scrollRangeToVisible(NSRange range);
+    // Internal: where the text is laid out and drawn, in content coordinates: inside the container
+    // inset, less the platform's 5-point line padding at each side.
+    CGRect textLayoutRect() const;
 
     id delegate() const { return textDelegate_.lock(); }
     void setDelegate(const id& delegate);

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -1233,24 +1234,54 @@ bool UIView::pointInsideWithEvent(CGPoint point, const Ref<UIEvent>&) {
     return CGRectContainsPoint(bounds(), point);
 }
 
+// Conversions go through the layers. Views of one tree convert through their common root; views
+// of two trees (two windows, a window and a view that stands alone) meet in the space their roots
+// stand in, where each root's own frame counts: the screen for a window, and for a view outside
+// any window the space its frame is given in, as if its root stood in a window at the screen's
+// origin. Nil is the view's window, or for a view outside any window that space.
 CGPoint UIView::convertPointToView(CGPoint point, const Ref<UIView>& view) const {
-    return layer_->convertPointToLayer(point, view ? view->layer_ : nullptr);
+    if (view) {
+        return layer_->convertPointToLayer(point, view->layer_);
+    }
+    return window() ? layer_->convertPointToLayer(point, nullptr) : layer_->convertPointToRootSpace(point);
 }
 
 CGPoint UIView::convertPointFromView(CGPoint point, const Ref<UIView>& view) const {
-    return layer_->convertPointFromLayer(point, view ? view->layer_ : nullptr);
+    if (view) {
+        return layer_->convertPointFromLayer(point, view->layer_);
+    }
+    return window() ? layer_->convertPointFromLayer(point, nullptr) : layer_->convertPointFromRootSpace(point);
 }
 
+namespace {
+
+// The smallest rectangle that holds the four corners of `rect` converted by `convert` (a turned
+// view's rectangle is wider than its own).
+CGRect convertCorners(CGRect rect, const std::function<CGPoint(CGPoint)>& convert) {
+    rect = CGRectStandardize(rect);
+    const CGPoint corners[] = {rect.origin, CGPointMake(CGRectGetMaxX(rect), rect.origin.y),
+                               CGPointMake(rect.origin.x, CGRectGetMaxY(rect)),
+                               CGPointMake(CGRectGetMaxX(rect), CGRectGetMaxY(rect))};
+    CGPoint first = convert(corners[0]);
+    CGFloat minX = first.x, maxX = first.x, minY = first.y, maxY = first.y;
+    for (size_t i = 1; i < 4; ++i) {
+        CGPoint p = convert(corners[i]);
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    return CGRectMake(minX, minY, maxX - minX, maxY - minY);
+}
+
+} // namespace
+
 CGRect UIView::convertRectToView(CGRect rect, const Ref<UIView>& view) const {
-    CGPoint a = convertPointToView(rect.origin, view);
-    CGPoint b = convertPointToView(CGPointMake(CGRectGetMaxX(rect), CGRectGetMaxY(rect)), view);
-    return CGRectStandardize(CGRectMake(a.x, a.y, b.x - a.x, b.y - a.y));
+    return convertCorners(rect, [&](CGPoint p) { return convertPointToView(p, view); });
 }
 
 CGRect UIView::convertRectFromView(CGRect rect, const Ref<UIView>& view) const {
-    CGPoint a = convertPointFromView(rect.origin, view);
-    CGPoint b = convertPointFromView(CGPointMake(CGRectGetMaxX(rect), CGRectGetMaxY(rect)), view);
-    return CGRectStandardize(CGRectMake(a.x, a.y, b.x - a.x, b.y - a.y));
+    return convertCorners(rect, [&](CGPoint p) { return convertPointFromView(p, view); });
 }
 
 // MARK: - Gesture recognizers

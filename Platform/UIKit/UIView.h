@@ -232,7 +232,10 @@ public:
     virtual Ref<UIView> hitTestWithEvent(CGPoint point, const Ref<UIEvent>& event);
     virtual bool pointInsideWithEvent(CGPoint point, const Ref<UIEvent>& event);
 
-    // Coordinates. A nil view means the window (the root of the tree).
+    // Coordinates. A nil view means the view's window. Views of two trees convert through the
+    // screen, each root's frame counting; a view outside any window is its own root, placed by its
+    // frame (nil then means the space of that frame). A rectangle converts to the smallest one that
+    // holds its converted corners.
     CGPoint convertPointToView(CGPoint point, const Ref<UIView>& view) const;
     CGPoint convertPointFromView(CGPoint point, const Ref<UIView>& view) const;
     CGRect convertRectToView(CGRect rect, const Ref<UIView>& view) const;

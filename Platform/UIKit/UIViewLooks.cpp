@@ -11,6 +11,7 @@
 #include <UIKit/UIStepper.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITextField.h>
+#include <UIKit/UITextView.h>
 #include <UIKit/UIToolbar.h>
 #include <UIKit/UIViewLooks.h>
 
@@ -301,6 +302,23 @@ void drawTextField(UITextField* f, const CGContextRef& c, CGRect b) {
          f->textAlignment());
 }
 
+// A text view's text, wrapped in its layout rectangle from the top of its content (the view's
+// bounds origin is the scroll offset, so the text scrolls with it).
+void drawTextView(UITextView* t, const CGContextRef& c) {
+    auto value = t->text();
+    if (!value || value->length() == 0) {
+        return;
+    }
+    auto font = t->font() ? t->font() : UIFont::systemFontOfSize(12);
+    CGRect box = t->textLayoutRect();
+    uikit_text::Paragraph p;
+    p.alignment = t->textAlignment();
+    p.width = box.size.width;
+    CGSize size = uikit_text::measure(value, font, p).size;
+    uikit_text::draw(c, value, font, t->textColor() ? t->textColor()->CGColor() : grey(0),
+                     CGRectMake(box.origin.x, box.origin.y, box.size.width, size.height), p);
+}
+
 void drawBar(UIView* bar, const Ref<UIColor>& tint, const CGContextRef& c, CGRect b, bool lineAtBottom) {
     CGContextSetFillColorWithColor(c, tint ? tint->CGColor() : grey(0.97));
     CGContextFillRect(c, b);
@@ -332,6 +350,8 @@ void uikit_detail::drawLook(UIView* view, const CGContextRef& c) {
         drawImageView(i, c, b);
     } else if (auto f = dynamic_cast<UITextField*>(view)) {
         drawTextField(f, c, b);
+    } else if (auto t = dynamic_cast<UITextView*>(view)) {
+        drawTextView(t, c);
     } else if (auto n = dynamic_cast<UINavigationBar*>(view)) {
         drawBar(n, n->barTintColor(), c, b, true);
         text(c, n->title(), UIFont::boldSystemFontOfSize(17), grey(0), CGRectInset(b, 80, 0), NSTextAlignmentCenter);

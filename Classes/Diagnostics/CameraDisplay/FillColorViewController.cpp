@@ -192,7 +192,18 @@ void FillColorViewController::tapped() {
         retry->setHidden(false);
     }
     if (auto l = label()) {
-        l->setText(DXLocalizedString("FILLCOLOR_CONTROLLER_ANSWER"));
+        // One question for all the colours just shown: the question names each of them, never
+        // showing its placeholder.
+        auto names = NSMutableArray::array();
+        if (auto list = colors()) {
+            for (const id& item : *list) {
+                if (auto entry = cast<NSDictionary>(item)) {
+                    names->addObject(entry->objectForKey("name"_ns));
+                }
+            }
+        }
+        l->setText(DXLocalizedStringWithArguments("FILLCOLOR_CONTROLLER_ANSWER"_ns,
+                                                  {names->componentsJoinedByString(", "_ns)}));
         l->setTextColor(UIColor::whiteColor());
         l->setHidden(false);
     }

@@ -1,5 +1,6 @@
 // The small shared categories: frames, the marker cut, the associated object, the 16-point label
-// colour, the self-hiding message, the signal cut-off and the string-table substituter.
+// colour, the self-hiding message, the signal cut-off, the string-table substituter and the texts
+// that screens fill through it.
 #include "CoreTestCase.h"
 
 #include <Categorys/DXLocalizedString.h>
@@ -17,6 +18,9 @@
 #include <UIKit/UIColor.h>
 #include <UIKit/UIFont.h>
 #include <UIKit/UITestDriver.h>
+
+#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -182,6 +186,40 @@ TEST_F(SharedCategoriesTest, StringTableTextsAreNeverFormats) {
     // A key the tables lack is its own text, and is not a format either.
     EXPECT_EQ(DXLocalizedString("MISSING_%s_KEY")->str(), "MISSING_%s_KEY");
     EXPECT_FALSE(DXLocalizedStringWithArguments("MISSING_%s_%n"_ns, {})->str().empty());
+}
+
+TEST_F(SharedCategoriesTest, EveryFilledTextTakesTheArgumentsItsScreenPasses) {
+    // The keys that screens fill, by the kinds of what they pass (i a whole number, f a
+    // floating-point one, @ a text): each English text holds exactly those placeholders, in order.
+    const std::pair<std::string, std::string> byKinds[] = {
+        {"i", "ROOT_HEADER_AUTO_TESTING ROOT_HEADER_MANUAL_TESTING RESULT_CONTROLLER_PASS RESULT_CONTROLLER_FAIL "
+              "PRECISION_CONTROLLER_RESULT_LABEL MICROPHONERECORD_CONTROLLER_WAIT MICROPHONERECORD_CONTROLLER_SPEAK "
+              "BRIGHTNESS_CONTROLLER_LEVEL PROXIMITY_CONTROLLER_TITLE HOMEKEY_CONTROLLER_COUNTDOWN"},
+        {"f",
+         "ACCELEROMETER_CONTROLLER_X ACCELEROMETER_CONTROLLER_Y ACCELEROMETER_CONTROLLER_Z GYROSCOPE_CONTROLLER_X "
+         "GYROSCOPE_CONTROLLER_Y GYROSCOPE_CONTROLLER_Z BAROMETER_CONTROLLER_PRESSURE BAROMETER_CONTROLLER_ALTITUDE"},
+        {"@", "CAMERA_CONTROLLER_AUTHORIZATION_ALERT HEADSET_CONTROLLER_AUTHORIZATION_ALERT "
+              "GPS_CONTROLLER_AUTHORIZATION_ALERT CAMERA_CONTROLLER_DISPLAY_ANSWER CAMERA_PICTURE_CONTROLLER_TITLE "
+              "CAMERA_PICTURE_CONTROLLER_ANSWER FILLCOLOR_CONTROLLER_ANSWER ACCELEROMETER_CONTROLLER_TIPLABEL "
+              "GYROSCOPE_CONTROLLER_TIPLABEL HOMEKEY_CONTROLLER_NOTIFICATION"},
+        {"@@", "STARTVIEWCONTROLLER_LABEL"},
+        {"@i", "LIVECALL_CONTROLLER_CALLPROGRESS"}};
+    const std::regex placeholder(R"(%(\d+\$)?[-+ #0']*\d*(\.\d+)?[hlqLzjt]*([@sdiuxXocfFeEgGaA%]))");
+    const std::string texts = "@s", decimals = "fFeEgGaA";
+    for (const auto& [kinds, keys] : byKinds) {
+        std::istringstream list(keys);
+        for (std::string key; list >> key;) {
+            std::string text = DXLocalizedString(key.c_str())->str(), found;
+            for (std::sregex_iterator m(text.begin(), text.end(), placeholder), end; m != end; ++m) {
+                char c = (*m)[3].str()[0];
+                found += c == '%'                                ? ""
+                         : texts.find(c) != std::string::npos    ? "@"
+                         : decimals.find(c) != std::string::npos ? "f"
+                                                                 : "i";
+            }
+            EXPECT_EQ(found, kinds) << key << " = \"" << text << "\"";
+        }
+    }
 }
 
 TEST_F(SharedCategoriesTest, LogPropertiesWritesTheClassOwnProperties) {

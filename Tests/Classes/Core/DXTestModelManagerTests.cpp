@@ -158,8 +158,8 @@ TEST_F(DXTestModelManagerTest, BuildsSectionsInPriorityOrder) {
     auto bundle = NSBundle::mainBundle();
     EXPECT_TRUE(autoSection->buttontitle()->isEqualToString(
         bundle->localizedStringForKeyValueTable("ROOT_MENU_SELECT_ALL"_ns, ""_ns, nullptr)));
-    EXPECT_EQ(autoSection->label()->str(), "AUTOMATIC TESTS (0 selected)");
-    EXPECT_EQ(manualSection->label()->str(), "MANUAL TESTS (0 selected)");
+    EXPECT_EQ(autoSection->label()->str(), "AUTOMATIC (0 selected)");
+    EXPECT_EQ(manualSection->label()->str(), "MANUAL (0 selected)");
 
     auto automatic = cast<DXTestModel>(list->objectAtIndex(1));
     EXPECT_TRUE(automatic->isAuto());

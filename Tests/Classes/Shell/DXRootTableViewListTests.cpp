@@ -67,7 +67,7 @@ TEST_F(RootListTest, SelectingTheLastTestOfASectionTurnsItsButtonToRemoveAll) {
     EXPECT_NE(root_->autoSection()->buttontitle()->str(), remove);
     root_->clickTestSelectButton(cast<DXRootTableViewCell>(cell(2))->selectionButton());
     EXPECT_EQ(root_->autoSection()->buttontitle()->str(), remove);
-    EXPECT_EQ(root_->autoSection()->label()->str(), "AUTOMATIC TESTS (2 selected)");
+    EXPECT_EQ(root_->autoSection()->label()->str(), "AUTOMATIC (2 selected)");
     root_->clickTestSelectButton(cast<DXRootTableViewCell>(cell(1))->selectionButton());
     EXPECT_EQ(root_->autoSection()->buttontitle()->str(), select);
     root_->clickTestSelectButton(cast<DXRootTableViewCell>(cell(2))->selectionButton());
@@ -82,7 +82,7 @@ TEST_F(RootListTest, SectionButtonSelectsAndClearsItsSection) {
     sectionCell = cast<DXSectionTableViewCell>(cell(3));
     root_->clickSectionSelectButton(sectionCell->selectedButton());
     EXPECT_TRUE(test(4)->selected());
-    EXPECT_EQ(root_->manualSection()->label()->str(), "MANUAL TESTS (1 selected)");
+    EXPECT_EQ(root_->manualSection()->label()->str(), "MANUAL (1 selected)");
     sectionCell = cast<DXSectionTableViewCell>(cell(3));
     root_->clickSectionSelectButton(sectionCell->selectedButton());
     EXPECT_FALSE(test(4)->selected());
@@ -104,4 +104,19 @@ TEST_F(RootListTest, RowHeightsAndATapOnASectionRowDoesNothing) {
     EXPECT_EQ(root_->tableViewHeightForRowAtIndexPath(table, NSIndexPath::indexPathForRowInSection(1, 0)), 70);
     root_->tableViewDidSelectRowAtIndexPath(table, NSIndexPath::indexPathForRowInSection(0, 0));
     EXPECT_EQ(navigation_->topViewController(), root_);
+}
+
+TEST_F(RootListTest, ASectionRowShowsItsWholeTextOnNarrowAndWidePhones) {
+    for (double width : {320.0, 375.0}) {
+        useScreen(width, 568);
+        auto section = make<DXSectionModel>();
+        section->setLabel(DXLocalizedStringWithArguments("ROOT_HEADER_AUTO_TESTING"_ns, {12}));
+        section->setButtontitle(DXLocalizedString("ROOT_MENU_REMOVE_ALL"));
+        auto row = make<DXSectionTableViewCell>();
+        row->setupCell(section);
+        auto label = row->label(), title = row->selectedButton()->titleLabel();
+        EXPECT_LE(label->sizeThatFits(CGSizeZero).width, label->bounds().size.width) << label->text()->str();
+        EXPECT_LE(title->sizeThatFits(CGSizeZero).width, row->selectedButton()->bounds().size.width);
+        EXPECT_LE(CGRectGetMaxX(label->frame()), row->selectedButton()->frame().origin.x) << width;
+    }
 }

@@ -116,6 +116,7 @@ TEST_F(MenuPopoverTest, OrientationShiftsPointerAndTable) {
     auto pointer = menu_->containerButton()->viewWithTag(kMenuPopoverPointerTag);
     ASSERT_TRUE(pointer);
     CGFloat x = pointer->frame().origin.x;
+    EXPECT_EQ(x, 230) << "the screen's right edge in the menu's own coordinates";
     menu_->layoutUIForInterfaceOrientation(3);
     EXPECT_EQ(pointer->frame().origin.x, x + 50);
     menu_->layoutUIForInterfaceOrientation(1);

@@ -87,6 +87,13 @@ TEST_F(ControlTests, ButtonTitlesFallBackToTheNormalState) {
     EXPECT_EQ(button->currentTitle()->str(), "Selected");
     EXPECT_EQ(button->titleLabel()->text()->str(), "Selected");
     EXPECT_EQ(button->titleForState(UIControlStateHighlighted)->str(), "Normal");
+    // A title inset moves the title by half of it, keeping the title whole.
+    button->setFrame(CGRectMake(0, 0, 160, 50));
+    button->layoutIfNeeded();
+    CGRect centred = button->titleLabel()->frame();
+    button->setTitleEdgeInsets(UIEdgeInsetsMake(20, 0, 0, 0));
+    button->layoutIfNeeded();
+    EXPECT_EQ(button->titleLabel()->frame(), CGRectOffset(centred, 0, 10));
 }
 
 TEST_F(ControlTests, SwitchFlipsOnTap) {

@@ -14,6 +14,7 @@
 #include <UIKit/UISlider.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITestDriver.h>
+#include <UIKit/UITextView.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIWindow.h>
 
@@ -36,12 +37,12 @@ RGBA at(const Ref<UIImage>& image, size_t x, size_t y) {
 
 const RGBA red{255, 0, 0, 255}, clear{0, 0, 0, 0};
 
-int darkPixels(const Ref<UIImage>& image, CGRect box) {
+int darkPixels(const Ref<UIImage>& image, CGRect box, uint8_t below = 100) {
     int n = 0;
     for (auto y = static_cast<size_t>(box.origin.y); y < static_cast<size_t>(CGRectGetMaxY(box)); ++y) {
         for (auto x = static_cast<size_t>(box.origin.x); x < static_cast<size_t>(CGRectGetMaxX(box)); ++x) {
             RGBA p = at(image, x, y);
-            n += p[3] > 128 && p[0] < 100;
+            n += p[3] > 128 && p[0] < below;
         }
     }
     return n;
@@ -388,6 +389,25 @@ public:
 
 NS_IMPLEMENT_CLASS(OutletScreen, UIViewController) {
     b.property("badge", &OutletScreen::badge, &OutletScreen::setBadge, "weak");
+}
+
+TEST_F(DrawingTests, BlackTextDrawsBlackInLabelsAndTextViews) {
+    auto screen = make<UIViewController>();
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto label = make<UILabel>(CGRectMake(20, 100, 200, 30));
+    auto box = make<UITextView>(CGRectMake(20, 200, 200, 60));
+    label->setFont(UIFont::systemFontOfSize(16));
+    label->setText("Grade"_ns);
+    box->setFont(UIFont::systemFontOfSize(16));
+    box->setText("Scratched back"_ns);
+    screen->view()->addSubview(label);
+    screen->view()->addSubview(box);
+    UITestDriver::showRootViewController(screen);
+    auto image = UIScreenshotImage();
+    for (CGRect frame : {label->frame(), box->frame()}) {
+        CGRect pixels = CGRectApplyAffineTransform(frame, CGAffineTransformMakeScale(image->scale(), image->scale()));
+        EXPECT_GT(darkPixels(image, pixels, 10), 20) << "black, not grey: " << NSStringFromCGRect(frame)->str();
+    }
 }
 
 TEST_F(DrawingTests, DisabledControlsDrawDimmed) {

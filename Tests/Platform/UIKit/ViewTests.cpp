@@ -4,6 +4,7 @@
 #include <UIKit/UIEvent.h>
 #include <UIKit/UITestDriver.h>
 #include <UIKit/UIView.h>
+#include <UIKit/UIWindow.h>
 
 #include <string>
 #include <vector>
@@ -42,6 +43,29 @@ TEST_F(ViewTests, GeometryFollowsFrameBoundsCenterAndTransform) {
     v->setTransform(CGAffineTransformMakeScale(2, 2));
     EXPECT_EQ(v->frame(), CGRectMake(0, 50, 200, 100));
     EXPECT_EQ(v->bounds().size, CGSizeMake(100, 50));
+}
+
+TEST_F(ViewTests, ConversionsAcrossTreesCountEachRootsFrame) {
+    // Two windows meet on the screen; nil is the view's own window.
+    auto top = make<UIWindow>(CGRectMake(0, 0, 375, 667)), lower = make<UIWindow>(CGRectMake(0, 100, 375, 200));
+    auto a = make<UIView>(CGRectMake(10, 20, 100, 100)), b = make<UIView>(CGRectMake(5, 5, 50, 50));
+    top->addSubview(a);
+    lower->addSubview(b);
+    b->setBounds(CGRectMake(0, 10, 50, 50));
+    EXPECT_EQ(a->convertPointToView(CGPointZero, b), CGPointMake(5, -75));
+    EXPECT_EQ(b->convertPointFromView(CGPointZero, a), CGPointMake(5, -75));
+    EXPECT_EQ(b->convertPointToView(CGPointZero, nullptr), CGPointMake(5, -5));
+    // A view outside any window is its own root, placed by its frame; nil is the space of that frame.
+    auto menu = make<UIView>(CGRectMake(145, 64, 250, 128)), row = make<UIView>(CGRectMake(0, 11, 250, 44));
+    menu->addSubview(row);
+    EXPECT_EQ(a->convertPointToView(CGPointMake(365, 44), menu), CGPointMake(230, 0));
+    EXPECT_EQ(row->convertRectToView(row->bounds(), nullptr), CGRectMake(145, 75, 250, 44));
+    EXPECT_EQ(row->convertPointFromView(CGPointMake(145, 75), nullptr), CGPointZero);
+    menu->setTransform(CGAffineTransformMakeScale(2, 2));
+    EXPECT_EQ(menu->convertPointToView(CGPointZero, nullptr), CGPointMake(20, 0));
+    // A slanted view: the rectangle holds all four slanted corners, not only two.
+    a->setTransform(CGAffineTransformMake(1, 0, -1, 1, 0, 0));
+    EXPECT_EQ(a->convertRectToView(CGRectMake(0, 0, 100, 50), nullptr), CGRectMake(10, 20, 150, 50));
 }
 
 TEST_F(ViewTests, TreeHooksRunAroundMovesAndWindowChanges) {

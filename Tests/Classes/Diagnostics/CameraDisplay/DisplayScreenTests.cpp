@@ -113,6 +113,8 @@ TEST_F(DisplayScreenTest, FiveColoursAreTappedThroughThenAskedOnce) {
     EXPECT_TRUE(screen->label()->isHidden());
     tap(screen->view());
     EXPECT_FALSE(screen->label()->isHidden());
+    // One question for every colour shown, without a placeholder left in it.
+    EXPECT_EQ(text(screen->label()), "Was the white, red, green, blue, black screen even, without spots or lines?");
     EXPECT_FALSE(screen->answerView()->isHidden());
     EXPECT_FALSE(screen->hideButtons()->isHidden());
     tap(screen->view()); // taps do nothing now

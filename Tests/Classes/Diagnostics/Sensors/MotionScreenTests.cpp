@@ -196,6 +196,24 @@ TEST_F(AxisScreenTests, OnlyAPositiveFiniteReadingAboveHalfPasses) {
     EXPECT_EQ(subItemResult(screen, 0), 2);
 }
 
+TEST_F(AxisScreenTests, TheTipNamesTheAxisAndTheRowShowsItsReadingOnNarrowAndWidePhones) {
+    for (double width : {320.0, 375.0}) {
+        useScreen(width, 568);
+        UIScreenshotRecordToDirectory(NSSandbox::temporaryPath()->str());
+        auto screen = cast<AccelerometerViewController>(run("AccelerometerViewController", 10));
+        UIScreenshotRecordToDirectory("");
+        auto records = UIScreenshotRecords();
+        ASSERT_TRUE(screen && !records.empty());
+        EXPECT_EQ(records.back().cutTexts, std::vector<std::string>{}) << width;
+        EXPECT_EQ(screen->tipLabel()->text()->str(), "Move or shake the device along the X axis.");
+        sensors.inject(Part::Accelerometer, {{1, {-15.987, 0, 0}}});
+        advance(0.1);
+        EXPECT_EQ(screen->x()->text()->str(), "X axis: -15.99 g");
+        TearDown();
+        SetUp();
+    }
+}
+
 class VibrationScreenTests : public SensorScreenTestCase {};
 
 TEST_F(VibrationScreenTests, FlatWithAWorkingMotorPassesWithoutAQuestion) {
