@@ -13,6 +13,7 @@
 #include <Diagnostics/CameraDisplay/FillColorViewController.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDictionary.h>
+#include <UIKit/UIApplication.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
@@ -206,9 +207,13 @@ CGRect screenBounds() {
     return UIScreen::mainScreen()->bounds();
 }
 
-// The whole screen shows one even colour.
+// The screen shows one even colour: all of it below the status bar, when the bar is shown over the
+// colour (its time and marks are no part of the fill).
 bool evenFill(const Shot& shot) {
     CGRect b = screenBounds();
+    CGFloat bar = UIApplication::sharedApplication()->statusBarFrame().size.height;
+    b.origin.y += bar;
+    b.size.height -= bar;
     auto look = lookAt(shot, b);
     return look.samples > 0 && look.off == 0 && look.faint < look.samples / 200;
 }
