@@ -1,10 +1,8 @@
 #include "OperatorPowerRadio.h"
+#include "OperatorHands.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/DXUtility.h>
-#include <Device/SimDevice.h>
-#include <Device/SimPower.h>
-#include <Device/SimRadios.h>
 #include <Diagnostics/PowerRadio/BatteryViewController.h>
 #include <Diagnostics/PowerRadio/DeviceInfoViewController.h>
 #include <Diagnostics/PowerRadio/RFTestViewController.h>
@@ -13,11 +11,9 @@
 #include <Dispatch/Clock.h>
 #include <UIKit/UIApplication.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIStatusBar.h>
 #include <UIKit/UITestDriver.h>
 
-#include <nlohmann/json.hpp>
-
-#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -26,7 +22,7 @@ namespace operator_power_radio {
 
 namespace {
 
-using Source = SimPower::Source;
+using Source = hands::Feed;
 
 std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
@@ -47,12 +43,11 @@ struct Seen {
 Seen seen;
 
 void only(std::optional<Source> source) {
-    auto& power = SimPower::current();
     for (Source s : {Source::Charger, Source::ComputerUSB, Source::WirelessPad}) {
         if (source && *source == s) {
-            power.plug(s);
+            hands::plug(s);
         } else {
-            power.unplug(s);
+            hands::unplug(s);
         }
     }
 }
@@ -77,14 +72,9 @@ bool tapAnswer(const std::map<std::string, bool>& script, const std::string& key
 
 // The figures of the battery screen: a charge row "<charge>/<full> mAh" and, where the system gives
 // it, a voltage row "<volts> V". A sound battery holds at least 80 % of what it was made for (the
-// capacity printed on it, its profile's design capacity), holds some charge, and gives a voltage a
-// cell can have.
+// rated capacity on the device's box), holds some charge, and gives a voltage a cell can have.
 bool batteryLooksSound(const std::vector<std::pair<std::string, std::string>>& rows) {
-    double design = 0;
-    auto profile = nlohmann::json::parse(SimDevice::current().profileJSON(), nullptr, false);
-    if (profile.is_object() && profile.contains("battery") && profile["battery"].is_object()) {
-        design = profile["battery"].value("designCapacity", 0.0);
-    }
+    double design = hands::lookAtBox().batteryCapacity;
     std::optional<double> charge, full, volts;
     for (const auto& [name, value] : rows) {
         double a = 0, b = 0;
@@ -104,27 +94,10 @@ bool batteryLooksSound(const std::vector<std::pair<std::string, std::string>>& r
     return design <= 0 || *full >= 0.8 * design;
 }
 
-// What the box and the settings say of the device in hand: its model name and its capacity, the
-// nominal size ("64GB") of its storage.
-struct Identity {
-    std::string modelName;
-    std::string capacity;
-};
-
-Identity identityOfDeviceInHand() {
-    Identity identity;
-    auto profile = nlohmann::json::parse(SimDevice::current().profileJSON(), nullptr, false);
-    if (profile.is_object()) {
-        identity.modelName = profile.value("modelName", std::string());
-    }
-    double gib = std::ldexp(static_cast<double>(SimDevice::current().storage().totalBytes), -30);
-    for (int size = 16; size <= 1024; size *= 2) {
-        if (gib <= size) {
-            identity.capacity = std::to_string(size) + "GB";
-            break;
-        }
-    }
-    return identity;
+// Whether the battery mark of the status bar shows its bolt: the phone charges.
+bool chargingShown() {
+    auto battery = cast<UIStatusBarBatteryItemView>(UITestDriver::findView(UIStatusBarBatteryItemView::class_()));
+    return battery && visible(battery->boltView());
 }
 
 // Whether the signal test's lines show service: a carrier named, and a signal reading that is not
@@ -208,7 +181,7 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
     double now = DispatchClock::uptime();
     bool fresh = record != seen.record;
     if (fresh) {
-        seen = {record, now, 0, SimRadios::current().messages().size()};
+        seen = {record, now, 0, hands::lookAtOutbox().size()};
     }
     double onScreen = now - seen.since;
     bool asking = visible(screen->answerView()) &&
@@ -231,9 +204,8 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (onScreen < 2 || !asking) {
             return false;
         }
-        // The battery icon shows whether the phone charges.
-        auto shown = SimDevice::current().batteryState();
-        bool charging = shown == SimDevice::BatteryState::Charging || shown == SimDevice::BatteryState::Full;
+        // The battery mark in the status bar shows whether the phone charges.
+        bool charging = chargingShown();
         only(std::nullopt);
         return tapAnswer(script, key, charging);
     }
@@ -243,13 +215,7 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
             return false;
         }
         // The screen dials as it appears, a moment before the operator looks at it.
-        bool connected = false;
-        for (const auto& call : SimRadios::current().calls()) {
-            if (call.at >= seen.since - 1.0) {
-                connected = call.connected;
-            }
-        }
-        return tapAnswer(script, key, connected);
+        return tapAnswer(script, key, hands::listenForAnsweredCall(seen.since - 1.0));
     }
     if (screenClass == "SMSViewController") {
         auto sms = cast<SMSViewController>(screen);
@@ -267,26 +233,20 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         }
         // Only what this screen's Send did counts.
         bool sent = false;
-        auto messages = SimRadios::current().messages();
+        auto messages = hands::lookAtOutbox();
         for (size_t i = seen.messagesBefore; i < messages.size(); ++i) {
-            sent = sent || messages[i].sent;
+            sent = sent || messages[i];
         }
         return tapAnswer(script, key, sent);
     }
     if (screenClass == "FaceIDViewController" || screenClass == "FPSViewController") {
         // Goes to the settings when asked to enrol; looks at the phone or touches the sensor when
         // it prompts (the device's own script); answers whether the sensor recognised it.
-        if (!asking || SimRadios::current().promptShowing()) {
+        if (!asking || hands::lookAtBiometricPrompt()) {
             return false; // the system prompt is still up: the operator deals with it first
         }
         // The prompt comes as the screen appears, a moment before the operator looks at it.
-        bool matched = false;
-        for (const auto& prompt : SimRadios::current().prompts()) {
-            if (prompt.at >= seen.since - 1.0 && prompt.matched) {
-                matched = true;
-            }
-        }
-        return tapAnswer(script, key, matched);
+        return tapAnswer(script, key, hands::lookForBiometricMatch(seen.since - 1.0));
     }
     if (screenClass == "DeviceInfoViewController") {
         // Compares the model and the capacity shown with the device in hand, as its box and its
@@ -298,9 +258,9 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         auto shown = [](const Ref<UILabel>& label) {
             return label && label->text() ? label->text()->str() : std::string();
         };
-        auto identity = identityOfDeviceInHand();
-        bool matches = !identity.modelName.empty() && shown(info->modelValue()) == identity.modelName &&
-                       shown(info->capacitylValue()) == identity.capacity;
+        auto box = hands::lookAtBox();
+        bool matches = !box.modelName.empty() && shown(info->modelValue()) == box.modelName &&
+                       shown(info->capacitylValue()) == box.capacity;
         return tapAnswer(script, key, matches);
     }
     if (screenClass == "RFTestViewController") {

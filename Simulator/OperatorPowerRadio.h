@@ -2,9 +2,10 @@
 // computer's USB cable before the tests that need them (it reads the test list ahead, as a person
 // does), lays the device on the wireless pad, types a number and sends the message, goes to the
 // settings to enrol a face or finger when asked, and answers each question from what the screen
-// showed (the battery's figures, the signal lines, the model and capacity against the device's box)
-// and what the device really did (it charged, the call connected, the message went out, the sensor
-// matched), never from the faults overlay. A script of answers by test key overrides it.
+// showed (the battery's figures, the status bar's battery mark, the signal lines, the model and
+// capacity against the device's box) and what the device really did (the call connected, the message
+// went out, the sensor matched), never from the faults overlay. A script of answers by test key
+// overrides it.
 #pragma once
 
 #include <Core/DXBaseViewController.h>
