@@ -25,7 +25,9 @@ class BlueScreen : public UIViewController {
     NS_OBJECT(BlueScreen, UIViewController)
 public:
     BlueScreen() = default;
-    NSInteger preferredStatusBarStyle() override { return light ? UIStatusBarStyleLightContent : 0; }
+    NSInteger preferredStatusBarStyle() override {
+        return light ? UIStatusBarStyleLightContent : UIStatusBarStyleDefault;
+    }
     void viewDidLoad() override {
         UIViewController::viewDidLoad();
         view()->setBackgroundColor(UIColor::colorWithRedGreenBlueAlpha(0.13, 0.45, 0.75, 1));
