@@ -1,9 +1,10 @@
 #include "AppRoad.h"
-#include "DeviceFaults.h"
 #include "DeviceSession.h"
+#include "DeviceSetup.h"
 #include "Drive.h"
 #include "RunSession.h"
 
+#include "OperatorHands.h"
 #include "OperatorPowerRadio.h"
 #include "ScriptedOperator.h"
 
@@ -12,9 +13,6 @@
 #include <Core/DXBaseViewController.h>
 #include <Core/DXTestModel.h>
 #include <Core/DXTestViewController.h>
-#include <Device/SimCamera.h>
-#include <Device/SimDevice.h>
-#include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSURL.h>
@@ -217,7 +215,7 @@ const char* const* defaultSessionKeys() {
     // Kept per device and session for the life of the process, so the pointers stay valid.
     static std::map<std::string, std::pair<std::vector<std::string>, std::vector<const char*>>> sessions;
     const auto& narrowed = narrowedSession();
-    std::string id = SimDevice::current().identity().hardwareIdentifier;
+    std::string id = deviceHardwareIdentifier();
     for (const auto& key : narrowed) {
         id += "," + key;
     }
@@ -261,12 +259,12 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             }
         }
     };
-    std::map<std::string, std::string> faults;
+    std::map<std::string, std::string> looks;
     std::map<std::string, bool> script;
     std::string error;
     // The overlay breaks the device's own parts too (sensors, the vibration motor, ...): the screens
     // then see them broken, and the operator finds out by trying them.
-    if (!options.faultsFile.empty() && !loadDeviceFaults(options.faultsFile, faults, &error)) {
+    if (!options.faultsFile.empty() && !loadFaultsForRun(options.faultsFile, looks, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
@@ -276,7 +274,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         return 2;
     }
     ImageWatch images(out.missingImages);
-    ScriptedOperator person(casingLooks(faults), script);
+    ScriptedOperator person(looks, script);
     person.leaveAlone(leftAlone);
     Screenshots screenshots(options.screenshotsDir);
 
@@ -321,8 +319,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     std::printf("launched: the start page is up\n");
 
     // The device-id lookup page answers through the URL scheme.
-    auto identifiers = "enoxm://imei=356789012345678&serial=SIMSERIAL0001&product=" +
-                       SimDevice::current().identity().hardwareIdentifier;
+    auto identifiers = "enoxm://imei=356789012345678&serial=SIMSERIAL0001&product=" + deviceHardwareIdentifier();
     app->openURLFromSystem(NSURL::URLWithString(NSString::from(identifiers)));
     std::printf("opened %s\n", identifiers.c_str());
     settle(0.5);
@@ -360,14 +357,14 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     if (auto scanner = presentedBy<QRScannerViewController>(navigation)) {
         screenshots.take("scanner");
         prime();
-        SimCamera::current().setQRCode(server + "/download_app/?sessionid=" + options.sessionId);
+        hands::holdCodeCardBeforeCamera(server + "/download_app/?sessionid=" + options.sessionId);
         std::printf("holding the session's QR code before the camera\n");
         byCode = driveUntil([&] { return !presentedBy<QRScannerViewController>(navigation); }, 5);
         if (!byCode) {
             UITestDriver::tapView(scanner->cancelButton());
             std::printf("the camera did not read the code: typing the session in\n");
         }
-        SimCamera::current().setQRCode("");
+        hands::holdCodeCardBeforeCamera("");
     }
     if (byCode) {
         std::printf("joining session %s by its QR code\n", options.sessionId.c_str());

@@ -15,7 +15,7 @@
 class LoopbackTransactionService;
 
 struct RoadOptions {
-    std::string faultsFile;     // a faults overlay: the operator answers from the broken parts
+    std::string faultsFile;     // a faults overlay that breaks parts of the device
     std::string operatorFile;   // scripted answers {"KEY": "yes" | "no"}, over the faults
     std::string server;         // a real transaction service instead of the loopback one
     std::string screenshotsDir; // a text picture of the screen per step, or ""

@@ -92,6 +92,10 @@ std::vector<std::string> supportedSessionKeys() {
     return keys;
 }
 
+std::string deviceHardwareIdentifier() {
+    return SimDevice::current().identity().hardwareIdentifier;
+}
+
 nlohmann::ordered_json shippedModelList() {
     auto categories = nlohmann::ordered_json::object();
     for (const auto& identifier : SimDevice::availableProfiles()) {

@@ -18,6 +18,10 @@ std::vector<std::string> supportedSessionKeys();
 // Every test key of the app's catalogue ("ItemList"), whether or not this device supports it.
 std::vector<std::string> catalogueKeys();
 
+// The hardware identifier of the device in front of the back office ("iPhone10,3"), as the
+// device-id lookup page gives it.
+std::string deviceHardwareIdentifier();
+
 // The model list of every shipped device profile (Resources/Devices): {"iOS": {category: [{"<category>":
 // [{"identifier", "devicenumber"}, ...]}]}}, with a profile's "modelNumber" as its device number.
 nlohmann::ordered_json shippedModelList();

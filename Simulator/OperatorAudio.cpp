@@ -1,7 +1,7 @@
 // The scripted operator on the audio screens (see OperatorAudio.h).
 #include "OperatorAudio.h"
+#include "OperatorHands.h"
 
-#include <Device/SimAudio.h>
 #include <Diagnostics/Audio/HeadsetPlugViewController.h>
 #include <Dispatch/Clock.h>
 #include <UIKit/UITestDriver.h>
@@ -62,14 +62,12 @@ bool shownOnScreen(const Ref<UIView>& view) {
 // volume up, volume down and play/pause on the headset, marking FAILED each key whose step did not
 // tick, and unplug it.
 bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
-    using Part = SimAudio::Part;
-    auto& audio = SimAudio::current();
     auto& listening = state();
     auto headset = cast<HeadsetPlugViewController>(page);
     if (!listening.plugged) {
         listening.plugged = true;
         listening.last = now;
-        audio.scheduleHeadset(1.0, true);
+        hands::plugHeadset(1.0);
         return true;
     }
     if (headset && listening.answered == 0 && !shownOnScreen(headset->step1()) && now - listening.last >= 4 &&
@@ -87,8 +85,8 @@ bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
             return false;
         }
         double from = listening.since + kReaction;
-        bool left = audio.playedLevel(Part::HeadphoneLeft, from, now) > SimAudio::kAudibleLevel;
-        bool right = audio.playedLevel(Part::HeadphoneRight, from, now) > SimAudio::kAudibleLevel;
+        bool left = hands::listenTo(hands::Sound::LeftEarpiece, from, now) > hands::kAudible;
+        bool right = hands::listenTo(hands::Sound::RightEarpiece, from, now) > hands::kAudible;
         int earQuestion = listening.answered - (listening.voiceMissed ? 2 : 1);
         bool heard = earQuestion < 0 ? left && right : earQuestion == 0 ? left : right;
         if (listening.answered == 0 && !heard) {
@@ -105,8 +103,8 @@ bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
     }
     // The keys: each is pressed, and a second later the operator looks whether its step ticked;
     // when it did not, the key did nothing and the operator marks it FAILED.
-    static const SimAudio::HeadsetKey kKeys[] = {SimAudio::HeadsetKey::VolumeUp, SimAudio::HeadsetKey::VolumeDown,
-                                                 SimAudio::HeadsetKey::PlayPause};
+    static const hands::HeadsetKey kKeys[] = {hands::HeadsetKey::VolumeUp, hands::HeadsetKey::VolumeDown,
+                                              hands::HeadsetKey::PlayPause};
     if (listening.pressed < 6) {
         int key = listening.pressed / 2;
         Ref<UIImageView> mark = headset ? (key == 0   ? headset->step6()
@@ -120,7 +118,7 @@ bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
         if (listening.pressed % 2 == 0) {
             ++listening.pressed;
             listening.last = now;
-            audio.pressHeadsetKey(kKeys[key]);
+            hands::pressHeadsetKey(kKeys[key]);
             return true;
         }
         if (now - listening.last < 1.0) {
@@ -135,7 +133,7 @@ bool actOnHeadsetScreen(const Ref<DXBaseViewController>& page, double now) {
     }
     ++listening.pressed;
     listening.last = now;
-    audio.plugHeadset(false);
+    hands::unplugHeadset();
     return true;
 }
 
@@ -157,7 +155,6 @@ void forgetAudioScreens() {
 
 bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& page,
                       const std::map<std::string, bool>& script) {
-    auto& audio = SimAudio::current();
     auto& listening = state();
     double now = DispatchClock::uptime();
     const void* screen = page->info().get();
@@ -165,7 +162,7 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
         // A new screen: talk to the phone for as long as it may listen.
         listening = {};
         listening.screen = screen;
-        audio.speak(now, 120);
+        hands::speak(120);
         return true;
     }
     if (page->getClass()->name() == std::string("HeadsetMdeiaButtonViewController")) {
@@ -173,7 +170,7 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
         // screen that has not ended then is left to the operator's patience (ScriptedOperator).
         if (listening.pressed == 0) {
             listening.pressed = 1;
-            audio.plugHeadset(true);
+            hands::plugHeadset();
             listening.since = now;
             return true;
         }
@@ -181,9 +178,9 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
             return false;
         }
         listening.pressed = 2;
-        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeDown);
-        audio.pressHeadsetKey(SimAudio::HeadsetKey::VolumeUp);
-        audio.plugHeadset(false);
+        hands::pressHeadsetKey(hands::HeadsetKey::VolumeDown);
+        hands::pressHeadsetKey(hands::HeadsetKey::VolumeUp);
+        hands::unplugHeadset();
         return true;
     }
     if (page->getClass()->name() == std::string("HeadsetPlugViewController")) {
@@ -200,8 +197,8 @@ bool actOnAudioScreen(const std::string& key, const Ref<DXBaseViewController>& p
     if (now - listening.since < kListen) {
         return false;
     }
-    bool heard = audio.heard(listening.since + kReaction, now);
-    if (audio.playedLevel(SimAudio::Part::Speaker, listening.since + kReaction, now) > SimAudio::kAudibleLevel) {
+    bool heard = hands::listenTo(hands::Sound::Phone, listening.since + kReaction, now) > hands::kAudible;
+    if (hands::listenTo(hands::Sound::Loudspeaker, listening.since + kReaction, now) > hands::kAudible) {
         memory().heardLoudspeaker = true;
     }
     if (page->getClass()->name() == std::string("AudioOperatorCheckViewController")) {

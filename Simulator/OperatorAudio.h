@@ -1,6 +1,6 @@
 // The scripted operator on the audio screens: it speaks to the phone while a screen may record or
-// loop its microphone back, and answers "did you hear it?" from the energy of the samples a working
-// transducer really played while it listened (SimAudio's record), never from the faults overlay.
+// loop its microphone back, and answers "did you hear it?" from how loud what the phone really
+// played was while it listened (OperatorHands), never from the faults overlay.
 // The loudspeaker check that plays nothing itself (AudioOperatorCheckViewController) is answered
 // from memory: YES when the loudspeaker was heard to play on an earlier audio screen of the session.
 // A script of answers by test key still overrides the answer.

@@ -1,11 +1,10 @@
 // The scripted operator on the camera and display screens (see OperatorCameraDisplay.h).
 #include "OperatorCameraDisplay.h"
+#include "OperatorHands.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Core/DXTestViewController.h>
 #include <CoreGraphics/CGImage.h>
-#include <Device/SimAudio.h>
-#include <Device/SimCamera.h>
 #include <Diagnostics/CameraDisplay/CameraAttributeViewController.h>
 #include <Diagnostics/CameraDisplay/CameraModelViewController.h>
 #include <Diagnostics/CameraDisplay/CameraPictureViewController.h>
@@ -13,8 +12,8 @@
 #include <Diagnostics/CameraDisplay/FillColorViewController.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSDictionary.h>
+#include <UIKit/UIApplication.h>
 #include <UIKit/UIScreen.h>
-#include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 
 #include <array>
@@ -40,8 +39,9 @@ struct Memory {
     bool luminanceMoved = false;
     NSInteger shownColour = -1;
     std::vector<uint32_t> firstPreview;
-    bool previewMoved = false; // a later look at the live picture differed from the first
-    double playingSince = -1;  // when the clip's play-back began to show
+    bool previewMoved = false;                      // a later look at the live picture differed from the first
+    double playingSince = -1;                       // when the clip's play-back began to show
+    hands::Surface surface = hands::Surface::Chart; // what the camera is held to
 };
 Memory memory;
 
@@ -84,7 +84,7 @@ struct Shot {
 };
 
 Shot wholeScreen() {
-    return {UIScreenshotImage(), CGPointZero};
+    return {hands::lookAtScreen(), CGPointZero};
 }
 
 // A look at one part of the screen: only that part is rendered, as the whole screen shows it.
@@ -93,7 +93,7 @@ Shot screenPart(CGRect r) {
     if (CGRectIsNull(cut) || CGRectIsEmpty(cut)) {
         return {};
     }
-    return {UIScreenshotImageInRect(cut), cut.origin};
+    return {hands::lookAtScreenPart(cut), cut.origin};
 }
 
 // A look at the part of the screen a view covers; nothing when it is not on screen.
@@ -206,9 +206,13 @@ CGRect screenBounds() {
     return UIScreen::mainScreen()->bounds();
 }
 
-// The whole screen shows one even colour.
+// The screen shows one even colour: all of it below the status bar, when the bar is shown over the
+// colour (its time and marks are no part of the fill).
 bool evenFill(const Shot& shot) {
     CGRect b = screenBounds();
+    CGFloat bar = UIApplication::sharedApplication()->statusBarFrame().size.height;
+    b.origin.y += bar;
+    b.size.height -= bar;
     auto look = lookAt(shot, b);
     return look.samples > 0 && look.off == 0 && look.faint < look.samples / 200;
 }
@@ -240,20 +244,21 @@ bool answerTap(const Ref<DXBaseViewController>& screen, bool yes,
     return UITestDriver::tapButtonTitled(yes ? "YES" : "NO");
 }
 
-// Points the camera at what the record names.
-void pointCamera(const Ref<DXTestModel>& record) {
+// Holds the camera to what the record names; answers what that is.
+hands::Surface pointCamera(const Ref<DXTestModel>& record) {
     auto params = record ? record->params() : nullptr;
     auto color = params ? cast<NSString>(params->objectForKey("color"_ns)) : nullptr;
     std::string target = color ? color->str() : "";
-    auto& camera = SimCamera::current();
-    camera.setScene(target == "white"   ? SimCamera::Scene::WhiteSurface
-                    : target == "black" ? SimCamera::Scene::BlackSurface
-                                        : SimCamera::Scene::Chart);
+    auto surface = target == "white"   ? hands::Surface::White
+                   : target == "black" ? hands::Surface::Black
+                                       : hands::Surface::Chart;
+    hands::holdCameraTo(surface);
+    return surface;
 }
 
 // How the picture area shows what the camera looks at: right when it shows the scene the camera
 // points at (a chart with its red patch where it belongs, a bright or a dark surface).
-bool pictureLooksRight(const Shot& shot, const Ref<UIView>& area, SimCamera::Scene scene) {
+bool pictureLooksRight(const Shot& shot, const Ref<UIView>& area, hands::Surface surface) {
     if (!area || !area->window()) {
         return false;
     }
@@ -261,12 +266,12 @@ bool pictureLooksRight(const Shot& shot, const Ref<UIView>& area, SimCamera::Sce
     auto look = lookAt(shot, CGRectInset(b, b.size.width * 0.1, b.size.height * 0.1));
     // A plain surface: its commonest colour (a spot of the display's own is not the camera's).
     double usual = (look.usual[0] + look.usual[1] + look.usual[2]) / 3.0;
-    switch (scene) {
-    case SimCamera::Scene::WhiteSurface:
+    switch (surface) {
+    case hands::Surface::White:
         return usual > 180;
-    case SimCamera::Scene::BlackSurface:
+    case hands::Surface::Black:
         return usual < 40;
-    case SimCamera::Scene::Chart: {
+    case hands::Surface::Chart: {
         // The chart shows grey wall, a dark card and strong colours; its grey wall is neutral.
         auto wall = lookAt(shot, CGRectMake(b.origin.x + 2, b.origin.y + b.size.height * 0.45, 6, 6));
         bool neutral = std::fabs(wall.mean[0] - wall.mean[2]) < 25 && wall.mean[1] > 60;
@@ -303,7 +308,7 @@ bool actOnVideo(const Ref<DXCameraVideoScreen>& video, bool answerShown, double 
                 const std::function<std::optional<bool>(const std::string&)>& scripted) {
     if (memory.step == 0) {
         memory.step = 1;
-        SimAudio::current().speak(now, 30);
+        hands::speak(30);
         return true;
     }
     if (!answerShown || !video->isPlaying()) {
@@ -327,9 +332,8 @@ bool actOnVideo(const Ref<DXCameraVideoScreen>& video, bool answerShown, double 
         return false;
     }
     auto shot = viewPart(area);
-    bool picture =
-        pictureLooksRight(shot, area, SimCamera::current().scene()) && moved(memory.firstPreview, samplesOf(shot, b));
-    bool sound = SimAudio::current().heard(memory.playingSince, now);
+    bool picture = pictureLooksRight(shot, area, memory.surface) && moved(memory.firstPreview, samplesOf(shot, b));
+    bool sound = hands::listenTo(hands::Sound::Phone, memory.playingSince, now) > hands::kAudible;
     return answerTap(video, picture && sound, scripted);
 }
 
@@ -447,7 +451,7 @@ bool act(const Ref<DXBaseViewController>& screen,
         memory.screen = screen.get();
         memory.since = now;
         memory.lastLook = now;
-        pointCamera(record);
+        memory.surface = pointCamera(record);
     }
     double onScreen = now - memory.since;
     // The operator takes its time: a look every quarter of a second at most.
@@ -456,7 +460,7 @@ bool act(const Ref<DXBaseViewController>& screen,
     }
     memory.lastLook = now;
     std::string screenClass = screen->getClass()->name();
-    auto& camera = SimCamera::current();
+    bool chart = memory.surface == hands::Surface::Chart;
     bool answerShown = visible(screen->answerView());
 
     if (screenClass == "GhostScreenViewController" || screenClass == "LCDCrackViewController") {
@@ -469,7 +473,7 @@ bool act(const Ref<DXBaseViewController>& screen,
     }
     if (screenClass == "BrightnessViewController") {
         // Watch the light of the screen for a while: does it follow the sweep?
-        double level = camera.displayLuminance();
+        double level = hands::lookAtScreenBrightness();
         if (memory.luminance >= 0 && std::fabs(level - memory.luminance) > 0.05) {
             memory.luminanceMoved = true;
         }
@@ -507,7 +511,7 @@ bool act(const Ref<DXBaseViewController>& screen,
         if (onScreen < 1.0 || !answerShown) {
             return false;
         }
-        return answerTap(screen, camera.torchLit(), scripted);
+        return answerTap(screen, hands::lookAtTorch(), scripted);
     }
     if (auto video = cast<DXCameraVideoScreen>(screen)) {
         return actOnVideo(video, answerShown, now, scripted);
@@ -535,15 +539,15 @@ bool act(const Ref<DXBaseViewController>& screen,
         // a second, so two looks a whole sweep apart find it in the same place.
         auto area = model->previewImageView();
         auto shot = viewPart(area);
-        if (area && camera.scene() == SimCamera::Scene::Chart && !memory.previewMoved) {
+        if (area && chart && !memory.previewMoved) {
             CGRect b = area->convertRectToView(area->bounds(), nullptr);
             memory.previewMoved = moved(memory.firstPreview, samplesOf(shot, b));
         }
         if (onScreen < 1.6) {
             return false;
         }
-        bool right = pictureLooksRight(shot, area, camera.scene());
-        if (right && camera.scene() == SimCamera::Scene::Chart) {
+        bool right = pictureLooksRight(shot, area, memory.surface);
+        if (right && chart) {
             right = memory.previewMoved;
         }
         return answerTap(screen, right, scripted);
@@ -555,7 +559,7 @@ bool act(const Ref<DXBaseViewController>& screen,
                 return false;
             }
             bool right = memory.even && pictureLooksRight(viewPart(picture->previewImageView()),
-                                                          picture->previewImageView(), camera.scene());
+                                                          picture->previewImageView(), memory.surface);
             return answerTap(screen, right, scripted);
         }
         auto capture = picture->captureButton();
@@ -570,12 +574,12 @@ bool act(const Ref<DXBaseViewController>& screen,
             memory.firstPreview = samplesOf(screenPart(b), b);
             return true;
         }
-        if (memory.step == 1 && camera.scene() == SimCamera::Scene::Chart && !memory.previewMoved) {
+        if (memory.step == 1 && chart && !memory.previewMoved) {
             memory.previewMoved = moved(memory.firstPreview, samplesOf(screenPart(b), b));
         }
         if (memory.step == 1 && onScreen >= 1.0) {
             // Only the chart has something that moves; a plain surface looks the same when live.
-            memory.even = camera.scene() != SimCamera::Scene::Chart || memory.previewMoved;
+            memory.even = !chart || memory.previewMoved;
             memory.step = 2;
             return UITestDriver::tapView(capture);
         }

@@ -1,7 +1,7 @@
-// The scripted operator on the camera and display screens. It sees the screen only through
-// screenshots (UIScreenshotImage: what the panel shows, its faults included) and the device only
-// through its record (the torch's light, the backlight's level); it points the camera at what a
-// screen asks (a white or black surface, the test chart) and answers honestly from what it saw:
+// The scripted operator on the camera and display screens. It sees the screen as the eye does
+// (OperatorHands: what the panel shows, its faults included) and the device only through its senses
+// (the torch's light, how bright the screen shines); it holds the camera to what a screen asks (a
+// white or black surface, the test chart) and answers honestly from what it saw:
 // a fill with a dead area, a ghost or a crack is not even; a preview that is black, frozen or
 // without the chart is not right; a torch that stayed dark is not on.
 #pragma once

@@ -1,11 +1,9 @@
 #include "OperatorPowerRadio.h"
 #include "ReceivingPhone.h"
+#include "OperatorHands.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/DXUtility.h>
-#include <Device/SimDevice.h>
-#include <Device/SimPower.h>
-#include <Device/SimRadios.h>
 #include <Diagnostics/PowerRadio/BatteryViewController.h>
 #include <Diagnostics/PowerRadio/DeviceInfoViewController.h>
 #include <Diagnostics/PowerRadio/RFTestViewController.h>
@@ -16,11 +14,9 @@
 #include <UIKit/UIApplication.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UINavigationController.h>
+#include <UIKit/UIStatusBar.h>
 #include <UIKit/UITestDriver.h>
 
-#include <nlohmann/json.hpp>
-
-#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -29,7 +25,7 @@ namespace operator_power_radio {
 
 namespace {
 
-using Source = SimPower::Source;
+using Source = hands::Feed;
 
 std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
@@ -116,12 +112,11 @@ Ref<DXBaseViewController> testScreenUnder() {
 }
 
 void only(std::optional<Source> source) {
-    auto& power = SimPower::current();
     for (Source s : {Source::Charger, Source::ComputerUSB, Source::WirelessPad}) {
         if (source && *source == s) {
-            power.plug(s);
+            hands::plug(s);
         } else {
-            power.unplug(s);
+            hands::unplug(s);
         }
     }
 }
@@ -146,14 +141,9 @@ bool tapAnswer(const std::map<std::string, bool>& script, const std::string& key
 
 // The figures of the battery screen: a charge row "<charge>/<full> mAh" and, where the system gives
 // it, a voltage row "<volts> V". A sound battery holds at least 80 % of what it was made for (the
-// capacity printed on it, its profile's design capacity), holds some charge, and gives a voltage a
-// cell can have.
+// rated capacity on the device's box), holds some charge, and gives a voltage a cell can have.
 bool batteryLooksSound(const std::vector<std::pair<std::string, std::string>>& rows) {
-    double design = 0;
-    auto profile = nlohmann::json::parse(SimDevice::current().profileJSON(), nullptr, false);
-    if (profile.is_object() && profile.contains("battery") && profile["battery"].is_object()) {
-        design = profile["battery"].value("designCapacity", 0.0);
-    }
+    double design = hands::lookAtBox().batteryCapacity;
     std::optional<double> charge, full, volts;
     for (const auto& [name, value] : rows) {
         double a = 0, b = 0;
@@ -173,27 +163,10 @@ bool batteryLooksSound(const std::vector<std::pair<std::string, std::string>>& r
     return design <= 0 || *full >= 0.8 * design;
 }
 
-// What the box and the settings say of the device in hand: its model name and its capacity, the
-// nominal size ("64GB") of its storage.
-struct Identity {
-    std::string modelName;
-    std::string capacity;
-};
-
-Identity identityOfDeviceInHand() {
-    Identity identity;
-    auto profile = nlohmann::json::parse(SimDevice::current().profileJSON(), nullptr, false);
-    if (profile.is_object()) {
-        identity.modelName = profile.value("modelName", std::string());
-    }
-    double gib = std::ldexp(static_cast<double>(SimDevice::current().storage().totalBytes), -30);
-    for (int size = 16; size <= 1024; size *= 2) {
-        if (gib <= size) {
-            identity.capacity = std::to_string(size) + "GB";
-            break;
-        }
-    }
-    return identity;
+// Whether the battery mark of the status bar shows its bolt: the phone charges.
+bool chargingShown() {
+    auto battery = cast<UIStatusBarBatteryItemView>(UITestDriver::findView(UIStatusBarBatteryItemView::class_()));
+    return battery && visible(battery->boltView());
 }
 
 // Whether the signal test's lines show service: a carrier named, and a signal reading that is not
@@ -306,7 +279,7 @@ bool actOnSystemScreen() {
         if (!seen.presented && asksForIt) {
             // Looks at the phone, or lays a finger on the sensor.
             seen.presented = true;
-            SimRadios::current().presentToSensor();
+            hands::holdFaceOrFingerToSensor();
             return true;
         }
         return false;
@@ -339,9 +312,8 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (onScreen < 2 || !asking) {
             return false;
         }
-        // The battery icon shows whether the phone charges.
-        auto shown = SimDevice::current().batteryState();
-        bool charging = shown == SimDevice::BatteryState::Charging || shown == SimDevice::BatteryState::Full;
+        // The battery mark in the status bar shows whether the phone charges.
+        bool charging = chargingShown();
         only(std::nullopt);
         return tapAnswer(script, key, charging);
     }
@@ -351,13 +323,7 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
             return false;
         }
         // The screen dials as it appears, a moment before the operator looks at it.
-        bool connected = false;
-        for (const auto& call : SimRadios::current().calls()) {
-            if (call.at >= seen.since - 1.0) {
-                connected = call.connected;
-            }
-        }
-        return tapAnswer(script, key, connected);
+        return tapAnswer(script, key, hands::listenForAnsweredCall(seen.since - 1.0));
     }
     if (screenClass == "SMSViewController") {
         // Types the number of the phone in its other hand and sends; taps Send in the composer
@@ -409,9 +375,9 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         auto shown = [](const Ref<UILabel>& label) {
             return label && label->text() ? label->text()->str() : std::string();
         };
-        auto identity = identityOfDeviceInHand();
-        bool matches = !identity.modelName.empty() && shown(info->modelValue()) == identity.modelName &&
-                       shown(info->capacitylValue()) == identity.capacity;
+        auto box = hands::lookAtBox();
+        bool matches = !box.modelName.empty() && shown(info->modelValue()) == box.modelName &&
+                       shown(info->capacitylValue()) == box.capacity;
         return tapAnswer(script, key, matches);
     }
     if (screenClass == "RFTestViewController") {

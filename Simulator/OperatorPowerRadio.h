@@ -3,9 +3,9 @@
 // does), lays the device on the wireless pad, types the number of the phone in its other hand and
 // sends the message, goes to the settings to enrol a face or finger when asked, presents it to the
 // system prompt, and answers each question from what the screen showed (the battery's figures, the
-// signal lines, the model and capacity against the device's box, the composer's failure notice, the
-// prompt's outcome) and what it saw happen (the phone charged, the call connected, the message
-// arrived on the other phone), never from the faults overlay. A script of answers by test key
+// signal lines, the status bar's battery mark, the model and capacity against the device's box, the
+// composer's failure notice, the prompt's outcome) and what it heard and saw happen (the call
+// connected, the message arrived on the other phone), never from the faults overlay. A script of answers by test key
 // overrides it.
 #pragma once
 

@@ -4,11 +4,11 @@
 // presses the power key when asked whether it works, all through the test driver and the device's
 // keys. It sees only the screen and what the keys did: when a screen does not pass after it did what
 // was asked, it uses the screen's own way out (Skip, NO, FAILED and NEXT) or the run's menu (Skip).
+#include "OperatorHands.h"
 #include "ScriptedOperator.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Core/DXNavigationHeaderView.h>
-#include <Device/SimTouchKeys.h>
 #include <Diagnostics/TouchKeys/CombineKeyViewController.h>
 #include <Diagnostics/TouchKeys/HomeKeyViewController.h>
 #include <Diagnostics/TouchKeys/MultiTouchViewController.h>
@@ -25,7 +25,7 @@
 
 namespace {
 
-using Key = SimTouchKeys::Key;
+using Key = hands::Key;
 
 CGPoint centre(const Ref<UIView>& view) {
     CGRect b = view->bounds();
@@ -143,7 +143,6 @@ bool ScriptedOperator::actOnTouchKeyScreen(const std::string& screenClass, const
     }
     double onScreen = now - touchKeyScreenSince_;
     int& step = touchKeyStep_;
-    auto& keys = SimTouchKeys::current();
     // Does step `n` once the screen has been up `after` seconds.
     auto at = [&](int n, double after) { return step == n && onScreen >= after; };
 
@@ -222,27 +221,27 @@ bool ScriptedOperator::actOnTouchKeyScreen(const std::string& screenClass, const
     if (screenClass == "CombineKeyViewController") {
         auto combine = cast<CombineKeyViewController>(page);
         if (at(0, 0.5)) {
-            keys.pressKey(Key::VolumeUp);
+            hands::pressKey(Key::VolumeUp);
             step = 1;
             return true;
         }
         if (at(1, 1.0)) {
-            keys.pressKey(Key::VolumeDown);
+            hands::pressKey(Key::VolumeDown);
             step = 2;
             return true;
         }
         if (at(2, 1.5)) {
-            keys.pressScreenshotChord();
+            hands::pressScreenshotChord();
             step = 3;
             return true;
         }
         if (at(3, 3.5)) {
-            keys.toggleRingerSwitch();
+            hands::flipRingerSwitch();
             step = 4;
             return true;
         }
         if (at(4, 5.5)) {
-            keys.toggleRingerSwitch();
+            hands::flipRingerSwitch();
             step = 5;
             return true;
         }
@@ -261,14 +260,14 @@ bool ScriptedOperator::actOnTouchKeyScreen(const std::string& screenClass, const
         // app leaves the front), and a second press wakes it. Answers from what the first press did.
         auto app = UIApplication::sharedApplication();
         if (at(0, 0.5)) {
-            keys.pressKey(Key::Power);
+            hands::pressKey(Key::Power);
             step = 1;
             return true;
         }
         if (at(1, 1.5)) {
             powerKeyLocked_ = app->applicationState() != UIApplicationStateActive;
             if (powerKeyLocked_) {
-                keys.pressKey(Key::Power);
+                hands::pressKey(Key::Power);
             }
             step = 2;
             return true;
@@ -281,22 +280,22 @@ bool ScriptedOperator::actOnTouchKeyScreen(const std::string& screenClass, const
     }
     if (screenClass == "PhysicalKeyViewController") {
         if (at(0, 1.0)) {
-            keys.pressKey(Key::VolumeUp);
+            hands::pressKey(Key::VolumeUp);
             step = 1;
             return true;
         }
         if (at(1, 1.5)) {
-            keys.pressKey(Key::VolumeDown);
+            hands::pressKey(Key::VolumeDown);
             step = 2;
             return true;
         }
         if (at(2, 3.5)) {
-            keys.toggleRingerSwitch();
+            hands::flipRingerSwitch();
             step = 3;
             return true;
         }
         if (at(3, 5.5)) {
-            keys.toggleRingerSwitch();
+            hands::flipRingerSwitch();
             step = 4;
             return true;
         }
@@ -305,7 +304,7 @@ bool ScriptedOperator::actOnTouchKeyScreen(const std::string& screenClass, const
     if (screenClass == "HomeKeyViewController") {
         auto app = UIApplication::sharedApplication();
         if (at(0, 1.0)) {
-            keys.pressKey(Key::Home);
+            hands::pressKey(Key::Home);
             step = 1;
             return true;
         }

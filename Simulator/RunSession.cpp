@@ -1,5 +1,5 @@
 #include "RunSession.h"
-#include "DeviceFaults.h"
+#include "DeviceSetup.h"
 #include "Drive.h"
 #include "OperatorPowerRadio.h"
 
@@ -11,7 +11,6 @@
 #include <Core/DXTestModel.h>
 #include <Core/DXTestModelManager.h>
 #include <Core/DXTestViewController.h>
-#include <Device/SimSensors.h>
 #include <Dispatch/Clock.h>
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
@@ -95,13 +94,13 @@ bool parseAnswers(const std::string& text, std::map<std::string, bool>& answers)
 }
 
 int runQuestionTests(const RunOptions& options) {
-    std::map<std::string, std::string> faults;
+    std::map<std::string, std::string> looks;
     std::string error;
-    if (!options.faultsFile.empty() && !loadDeviceFaults(options.faultsFile, faults, &error)) {
+    if (!options.faultsFile.empty() && !loadFaultsForRun(options.faultsFile, looks, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    ScriptedOperator person(casingLooks(faults), options.answers);
+    ScriptedOperator person(looks, options.answers);
 
     LoopbackTransactionService service;
     service.start();

@@ -3,12 +3,11 @@
 
 #include "OperatorAudio.h"
 #include "OperatorCameraDisplay.h"
+#include "OperatorHands.h"
 
 #include <Core/DXBaseViewController.h>
 #include <Core/DXStartViewController.h>
 #include <Core/DXTestViewController.h>
-#include <Device/SimDevice.h>
-#include <Device/SimSensors.h>
 #include <Diagnostics/Sensors/AmbientLightViewController.h>
 #include <Diagnostics/Sensors/Arrow.h>
 #include <Diagnostics/Sensors/MagnetometerViewController.h>
@@ -231,7 +230,6 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     // The test's record, which lives for the whole run, tells one screen from the next (a new
     // screen may take the place in memory of the one before).
     const void* screen = page->info().get();
-    auto& device = SimSensors::current();
     double now = DispatchClock::uptime();
     bool fresh = screen != sensorScreen_;
     if (fresh) {
@@ -246,13 +244,13 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
         // axis and look again: a compass that works turns its arrow with the device.
         auto compass = cast<MagnetometerViewController>(page);
         if (sensorStep_ == 0) {
-            device.lieFlat(0.2);
+            hands::holdFlat(0.2);
             sensorStep_ = 1;
             return true;
         }
         if (sensorStep_ == 1 && onScreen >= 1.5) {
             arrowBefore_ = arrowAngle(compass);
-            device.rotate({0, 0, 1}, 90, 1);
+            hands::turn(hands::Axis::Z, 90, 1);
             sensorStep_ = 2;
             return true;
         }
@@ -265,8 +263,8 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     if (screenClass == "MotionTestViewController") {
         // Shake and turn the device; Skip once the screen offers it (a sensor has failed).
         if (fresh) {
-            device.shake({1, 0, 0}, 1.5, 5, 1);
-            device.rotate({0, 0, 1}, 180, 1);
+            hands::shake(hands::Axis::X, 1.5, 5, 1);
+            hands::turn(hands::Axis::Z, 180, 1);
             return true;
         }
         auto motion = cast<MotionTestViewController>(page);
@@ -275,9 +273,9 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     if (screenClass == "AccelerometerViewController") {
         // Move the device along each axis in turn.
         if (fresh) {
-            device.shake({1, 0, 0}, 1, 2, 1);
-            device.shake({0, 1, 0}, 1, 2, 1);
-            device.shake({0, 0, 1}, 2, 2, 1);
+            hands::shake(hands::Axis::X, 1, 2, 1);
+            hands::shake(hands::Axis::Y, 1, 2, 1);
+            hands::shake(hands::Axis::Z, 2, 2, 1);
             return true;
         }
         return false;
@@ -285,9 +283,9 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     if (screenClass == "GyroscopeViewController") {
         // Turn the device about each axis in turn.
         if (fresh) {
-            device.rotate({1, 0, 0}, 90, 1);
-            device.rotate({0, 1, 0}, 90, 1);
-            device.rotate({0, 0, 1}, 90, 1);
+            hands::turn(hands::Axis::X, 90, 1);
+            hands::turn(hands::Axis::Y, 90, 1);
+            hands::turn(hands::Axis::Z, 90, 1);
             return true;
         }
         return false;
@@ -295,7 +293,7 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     if (screenClass == "BarometerViewController") {
         // Hold the device; lift it a little.
         if (fresh) {
-            device.climb(1, 2);
+            hands::lift(1, 2);
             return true;
         }
         return false;
@@ -303,7 +301,7 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     if (screenClass == "ProximityViewController") {
         // Cover and uncover the sensor twice; Skip once the screen offers it.
         if (fresh) {
-            device.scriptProximity({{1, true}, {1, false}, {1, true}, {1, false}});
+            hands::coverProximitySensor({{1, true}, {1, false}, {1, true}, {1, false}});
             return true;
         }
         auto proximity = cast<ProximityViewController>(page);
@@ -311,20 +309,20 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     }
     if (screenClass == "AmbientLightViewController") {
         // Change the light on the device (and cover the sensor of a phone once), then watch whether
-        // the screen brightness followed the light.
+        // the screen's light followed it.
         auto light = cast<AmbientLightViewController>(page);
         if (fresh) {
-            brightnessBefore_ = SimDevice::current().brightness();
+            brightnessBefore_ = hands::lookAtScreenBrightness();
             brightnessFollowed_ = false;
-            device.setAmbientLight(device.ambientLight() < 1000 ? 20000 : 50);
-            device.scriptProximity({{1.5, true}, {0.5, false}});
+            hands::holdInLight(hands::lookAtRoomLight() == hands::Light::Dim ? 20000 : 50);
+            hands::coverProximitySensor({{1.5, true}, {0.5, false}});
             return true;
         }
         if (onScreen < 2) {
             return false;
         }
         if (sensorStep_ == 0) {
-            brightnessFollowed_ = std::fabs(SimDevice::current().brightness() - brightnessBefore_) > 0.01;
+            brightnessFollowed_ = std::fabs(hands::lookAtScreenBrightness() - brightnessBefore_) > 0.01;
             sensorStep_ = 1;
         }
         if (light && visible(light->noButton())) {
@@ -335,7 +333,7 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
     if (screenClass == "GPSViewController") {
         // Walk with the device under the open sky.
         if (fresh) {
-            device.walk(10);
+            hands::walk(10);
             return true;
         }
         return false;
@@ -344,19 +342,13 @@ bool ScriptedOperator::actOnSensorScreen(const std::string& key, const std::stri
         // Lay the device flat as the screen asks; when asked, answer whether it vibrated in the
         // hand: the motor ran and shook the body.
         if (fresh) {
-            device.lieFlat(0.2);
+            hands::holdFlat(0.2);
             return true;
         }
         if (onScreen < 1.5 || !visible(page->answerView())) {
             return false; // the screen is still trying on its own
         }
-        bool felt = false;
-        for (const auto& run : device.motorRuns()) {
-            if (run.start >= sensorScreenSince_ && run.shook) {
-                felt = true;
-            }
-        }
-        return tapAnswer(key, felt);
+        return tapAnswer(key, hands::feelVibration(sensorScreenSince_, now));
     }
     return false;
 }

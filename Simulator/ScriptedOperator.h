@@ -1,13 +1,12 @@
 // ScriptedOperator: the person in front of the simulated device during a run. It sees the screen
-// only through the test driver (start pages, YES/NO answer bars, alerts) and the device only through
-// what it does with it and what the device did (the record: sounds played, the light that lit, the
-// keys that gave). On a question screen about the casing or the glass (liquid indicator, screen,
-// decoration, engraving) it answers from what it sees of them, the looks it is handed: a look
-// marked anything but "ok" or "working" is answered NO. Every other screen it works through the
-// device: it does what the screen asks (turns the device, covers the proximity sensor, presses the
-// keys, takes the picture) and answers from what the screen showed and the device did, never from
-// the faults overlay, which it is never given. A script of answers by test key overrides both, to
-// play a careless or dishonest operator.
+// only through the test driver (start pages, YES/NO answer bars, alerts, the status bar) and the
+// device only through its hands (OperatorHands: what it does with the device and what its senses take
+// in: sounds heard, the light that shone, a vibration felt). On a question screen about the casing or the glass (liquid
+// indicator, screen, decoration, engraving) it answers from what it sees of them, the looks it is handed: a look marked
+// anything but "ok" or "working" is answered NO. Every other screen it works through the device: it does what the
+// screen asks (turns the device, covers the proximity sensor, presses the keys, takes the picture) and answers from
+// what the screen showed and the device did, never from the faults overlay, which it is never given. A script of
+// answers by test key overrides both, to play a careless or dishonest operator.
 #pragma once
 
 #include "OperatorPatience.h"

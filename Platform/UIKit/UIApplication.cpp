@@ -7,6 +7,7 @@
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UILocalNotification.h>
 #include <UIKit/UIScreen.h>
+#include <UIKit/UIStatusBar.h>
 #include <UIKit/UITouch.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIWindow.h>
@@ -101,7 +102,9 @@ Ref<UIApplication> UIApplication::sharedApplication() {
 }
 
 Ref<NSArray> UIApplication::windows() const {
-    return NSArray::arrayWithRefs(UIWindow::windowsFromBackToFront());
+    auto windows = UIWindow::windowsFromBackToFront();
+    std::erase(windows, statusBarWindow_);
+    return NSArray::arrayWithRefs(windows);
 }
 
 Ref<UIWindow> UIApplication::keyWindow() const {
@@ -161,6 +164,8 @@ void UIApplication::setNetworkActivityIndicatorVisible(bool visible) {
 
 void UIApplication::setStatusBarHidden(bool hidden) {
     changeValueForKey("statusBarHidden", [&] { statusBarHidden_ = hidden; });
+    // The bar comes or goes at the next layout pass.
+    UIWindow::scheduleLayoutPass();
 }
 
 void UIApplication::setStatusBarHiddenWithAnimation(bool hidden, UIStatusBarAnimation) {
@@ -193,18 +198,53 @@ CGRect UIApplication::statusBarFrame() const {
     if (statusBarHidden_) {
         return CGRectZero;
     }
-    auto screen = UIScreen::mainScreen();
-    CGRect b = screen->bounds();
-    CGFloat h = (b.size.height == 812 || b.size.height == 896) ? 44 : 20;
-    return CGRectMake(0, 0, b.size.width, h);
+    CGRect b = UIScreen::mainScreen()->bounds();
+    return CGRectMake(0, 0, b.size.width, UIStatusBar::heightForScreen(b));
 }
 
 Ref<UIWindow> UIApplication::statusBarWindow() const {
     if (!statusBarWindow_) {
-        statusBarWindow_ = make<UIWindow>(statusBarFrame());
+        CGRect b = UIScreen::mainScreen()->bounds();
+        statusBarWindow_ = make<UIWindow>(CGRectMake(0, 0, b.size.width, UIStatusBar::heightForScreen(b)));
         statusBarWindow_->setWindowLevel(UIWindowLevelStatusBar);
+        statusBarWindow_->setUserInteractionEnabled(false);
     }
     return statusBarWindow_;
+}
+
+void uikit_detail::showStatusBarAsAsked() {
+    auto& app = sharedSlot();
+    if (!app) {
+        return; // no application, no status bar
+    }
+    const auto& window = app->statusBarWindow_;
+    bool appShows = false;
+    for (const auto& shown : UIWindow::allWindows()) {
+        appShows = appShows || (shown != window && !shown->isHidden() && shown->windowLevel() < UIWindowLevelStatusBar);
+    }
+    if (!appShows || app->statusBarHidden_ || UIStatusBar::hiddenByScreenInFront()) {
+        if (window && !window->isHidden()) {
+            window->setHidden(true);
+        }
+        return;
+    }
+    auto bar = UIStatusBar::shared();
+    auto barWindow = app->statusBarWindow();
+    CGRect b = UIScreen::mainScreen()->bounds();
+    CGRect frame = CGRectMake(0, 0, b.size.width, UIStatusBar::heightForScreen(b));
+    if (!CGRectEqualToRect(barWindow->frame(), frame)) {
+        barWindow->setFrame(frame);
+    }
+    if (bar->superview() != Ref<UIView>(barWindow)) {
+        barWindow->addSubview(bar);
+    }
+    if (!CGRectEqualToRect(bar->frame(), barWindow->bounds())) {
+        bar->setFrame(barWindow->bounds());
+    }
+    bar->refresh();
+    if (barWindow->isHidden()) {
+        barWindow->setHidden(false);
+    }
 }
 
 // MARK: - State

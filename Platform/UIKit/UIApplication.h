@@ -23,6 +23,12 @@ class UIWindow;
 class UIEvent;
 class UILocalNotification;
 
+namespace uikit_detail {
+// Shows the status-bar window while the application shows a window of its own and its status bar is
+// not hidden, with the bar read from the device; hides it otherwise. Run at every layout pass.
+void showStatusBarAsAsked();
+} // namespace uikit_detail
+
 enum UIApplicationState : NSInteger {
     UIApplicationStateActive = 0,
     UIApplicationStateInactive = 1,
@@ -102,7 +108,8 @@ public:
     id delegate() const { return delegate_.lock(); }
     void setDelegate(const id& delegate) { delegate_ = delegate; }
 
-    // The windows, back to front (by window level, then in the order they were made).
+    // The windows, back to front (by window level, then in the order they were made); the status
+    // bar's window is the system's, not one of them.
     Ref<NSArray> windows() const;
     Ref<UIWindow> keyWindow() const;
 
@@ -134,7 +141,8 @@ public:
     // Posts the will-change and did-change orientation notifications around the change.
     void setStatusBarOrientation(UIInterfaceOrientation orientation);
     CGRect statusBarFrame() const;
-    // The window behind the status bar (the platform's private "_statusBarWindow").
+    // The window that shows the status bar (the platform's private "_statusBarWindow"; see
+    // UIStatusBar.h): made on first use, hidden until the application shows a window of its own.
     Ref<UIWindow> statusBarWindow() const;
 
     UIApplicationState applicationState() const noexcept { return state_; }
@@ -196,6 +204,7 @@ public:
     void retainDelegate(const id& delegate) { retainedDelegate_ = delegate; }
 
 private:
+    friend void uikit_detail::showStatusBarAsAsked();
     void setState(UIApplicationState state);
     void deliverLocalNotification(const Ref<UILocalNotification>& notification);
     void startBackgroundClock();

@@ -214,6 +214,10 @@ NS_IMPLEMENT_CLASS(UIImagePickerController, UINavigationController) {
     });
 }
 
+bool UIImagePickerController::prefersStatusBarHidden() {
+    return sourceType_ == UIImagePickerControllerSourceTypeCamera;
+}
+
 UIImagePickerController::UIImagePickerController() : UINavigationController(make<UIViewController>()) {
     mediaTypes_ = NSArray::arrayWithObjects({UIImagePickerMediaTypeImage()});
     if (!presentCamera(UIImagePickerControllerCameraDeviceRear) &&

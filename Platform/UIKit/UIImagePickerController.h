@@ -77,6 +77,9 @@ public:
     // Boxed UIImagePickerControllerCameraCaptureMode values; nil for a camera that is not there.
     static Ref<NSArray> availableCaptureModesForCameraDevice(UIImagePickerControllerCameraDevice cameraDevice);
 
+    // The camera's screen covers the whole screen, the status bar too.
+    bool prefersStatusBarHidden() override;
+
     UIImagePickerControllerSourceType sourceType() const noexcept { return sourceType_; }
     // Raises NSInvalidArgumentException for a source that is not available.
     void setSourceType(UIImagePickerControllerSourceType sourceType);

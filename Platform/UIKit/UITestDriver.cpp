@@ -6,6 +6,7 @@
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIRefreshControl.h>
 #include <UIKit/UIRemoteKeyboardWindow.h>
+#include <UIKit/UIStatusBar.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITestDriver.h>
@@ -667,6 +668,12 @@ std::string UITestDriver::describeScreen() {
     std::ostringstream out;
     for (const auto& window : UIWindow::allWindows()) {
         if (window->isHidden() || cast<UIRemoteKeyboardWindow>(window)) {
+            continue;
+        }
+        if (auto bar = window->subviewList().empty() ? nullptr : cast<UIStatusBar>(window->subviewList().front())) {
+            out << "Status bar: " << str(bar->timeItem()->accessibilityLabel())
+                << (bar->signalItem() ? ", " + std::to_string(bar->signalItem()->signalStrengthBars()) + " bars" : "")
+                << ", " << str(bar->batteryItem()->accessibilityLabel()) << "\n";
             continue;
         }
         out << "Window" << (window->isKeyWindow() ? " (key)" : "") << "\n";

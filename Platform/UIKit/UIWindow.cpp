@@ -199,6 +199,9 @@ void UIWindow::scheduleLayoutPass() {
 }
 
 void UIWindow::layoutAllWindows() {
+    // The status bar comes and goes with the application's windows, and shows the device as it is
+    // now: looked at before every pass, asked for or not.
+    uikit_detail::showStatusBarAsAsked();
     auto& r = registry();
     if (!r.layoutRequested) {
         return;

@@ -131,12 +131,12 @@ TEST_F(SimRadiosTests, TheStatusBarSignalItemIsThereOnlyWithASIM) {
     auto bar = UIApplication::sharedApplication()->valueForKeyPath("statusBar"_ns);
     ASSERT_TRUE(cast<UIStatusBar>(bar));
     auto views = cast<UIView>(bar->valueForKey("foregroundView"_ns))->subviews();
-    ASSERT_EQ(views->count(), 2u);
+    ASSERT_EQ(views->count(), 3u); // the time, the signal and the battery
     EXPECT_EQ(unbox<NSInteger>(views->objectAtIndex(1)->valueForKey("signalStrengthBars"_ns)), 4);
     EXPECT_EQ(unbox<NSInteger>(views->objectAtIndex(1)->valueForKey("signalStrengthRaw"_ns)), -85);
     EXPECT_THROW(UIApplication::sharedApplication()->valueForKeyPath("statusBar.statusBar.items"_ns), NSException);
     radios.setState(Part::Carrier, State::Absent);
-    EXPECT_EQ(cast<UIView>(bar->valueForKey("foregroundView"_ns))->subviews()->count(), 1u);
+    EXPECT_EQ(cast<UIView>(bar->valueForKey("foregroundView"_ns))->subviews()->count(), 2u);
 }
 
 TEST_F(SimRadiosTests, AnUnreadableInterfaceTableFailsGetifaddrs) {
