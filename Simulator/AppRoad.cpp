@@ -57,14 +57,8 @@ std::string text(const Ref<NSString>& s) {
 // operator leaves that test's screen alone). A key the app's catalogue does not know is an error.
 bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::set<std::string>& none,
                         std::string* error) {
-    std::ifstream file(path);
-    if (!file) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    auto document = nlohmann::json::parse(file, nullptr, false);
-    if (!document.is_object()) {
-        *error = path + " is not a JSON object of test keys and answers";
+    nlohmann::ordered_json document;
+    if (!readJSONObject(path, "test keys and answers", document, error)) {
         return false;
     }
     auto known = catalogueKeys();
