@@ -55,14 +55,8 @@ std::string text(const Ref<NSString>& s) {
 // operator leaves that test's screen alone). A key the app's catalogue does not know is an error.
 bool readOperatorScript(const std::string& path, std::map<std::string, bool>& script, std::set<std::string>& none,
                         std::string* error) {
-    std::ifstream file(path);
-    if (!file) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    auto document = nlohmann::json::parse(file, nullptr, false);
-    if (!document.is_object()) {
-        *error = path + " is not a JSON object of test keys and answers";
+    nlohmann::ordered_json document;
+    if (!readJSONObject(path, "test keys and answers", document, error)) {
         return false;
     }
     auto known = catalogueKeys();
@@ -411,7 +405,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     // then its screen may still change the record (a screen covered by the system camera screen
     // marks itself failed until the answers come).
     std::map<const void*, double> started;
-    std::map<const void*, double> took;
+    // What each test of the run took, by its place in the run, once reported (looked at on every step
+    // of the drive: a vector, not a map).
+    std::vector<std::optional<double>> took(total);
     size_t reported = 0;
     double clockStart = DispatchClock::uptime();
     auto isFinal = [&](size_t i) {
@@ -425,19 +421,20 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         if (!run) {
             return;
         }
+        took.resize(std::max(took.size(), run->count()));
         for (size_t i = 0; i < run->count(); ++i) {
             auto record = cast<DXTestModel>(run->objectAtIndex(i));
-            if (record->result() == DXTestResultNotRun && took.count(record.get())) {
+            if (record->result() == DXTestResultNotRun && took[i]) {
                 // Back cleared it: it runs again and is reported again.
-                took.erase(record.get());
+                took[i].reset();
                 started.erase(record.get());
                 --reported;
             }
-            if (record->result() != DXTestResultNotRun && !took.count(record.get()) && isFinal(i)) {
-                double begin = started.count(record.get()) ? started[record.get()] : clockStart;
-                took[record.get()] = DispatchClock::uptime() - begin;
+            if (record->result() != DXTestResultNotRun && !took[i] && isFinal(i)) {
+                auto begin = started.find(record.get());
+                took[i] = DispatchClock::uptime() - (begin != started.end() ? begin->second : clockStart);
                 std::printf("[%zu/%zu] %-24s %-7s %5.1f s\n", ++reported, total, text(record->profilekey()).c_str(),
-                            resultName(record->result()), took[record.get()]);
+                            resultName(record->result()), *took[i]);
                 std::fflush(stdout);
             }
         }
@@ -479,9 +476,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
 
     std::printf("\n%-26s %-8s %s\n", "test", "result", "time");
     if (run) {
-        for (const id& item : *run) {
-            auto record = cast<DXTestModel>(item);
-            double seconds = took.count(record.get()) ? took[record.get()] : 0;
+        for (size_t i = 0; i < run->count(); ++i) {
+            auto record = cast<DXTestModel>(run->objectAtIndex(i));
+            double seconds = i < took.size() && took[i] ? *took[i] : 0;
             std::printf("%-26s %-8s %5.1f s\n", text(record->profilekey()).c_str(), resultName(record->result()),
                         seconds);
         }

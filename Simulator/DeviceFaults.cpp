@@ -6,16 +6,16 @@
 #include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
+#include <Device/SimFaults.h>
 #include <Device/SimPower.h>
 #include <Device/SimRadios.h>
 #include <Device/SimSensors.h>
 #include <Device/SimTouchKeys.h>
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -110,19 +110,34 @@ std::vector<std::string> knownFaultParts() {
     return parts;
 }
 
-bool readFaultsOverlay(const std::string& path, std::map<std::string, std::string>& faults, std::string* error) {
-    std::ifstream file(path);
-    if (!file) {
+bool readJSONObject(const std::string& path, const std::string& what, nlohmann::ordered_json& object,
+                    std::string* error) {
+    auto fail = [&](const std::string& why) {
         if (error) {
-            *error = "cannot open " + path;
+            *error = why;
         }
         return false;
+    };
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return fail("cannot read " + path);
     }
-    auto document = nlohmann::json::parse(file, nullptr, false);
+    std::stringstream text;
+    text << file.rdbuf();
+    nlohmann::ordered_json document;
+    if (std::string why; !sim_faults::parseDocument(text.str(), document, &why)) {
+        return fail(path + ": " + why);
+    }
     if (!document.is_object()) {
-        if (error) {
-            *error = path + " is not a JSON object of part names and states";
-        }
+        return fail(path + " is not a JSON object of " + what);
+    }
+    object = std::move(document);
+    return true;
+}
+
+bool readFaultsOverlay(const std::string& path, std::map<std::string, std::string>& faults, std::string* error) {
+    nlohmann::ordered_json document;
+    if (!readJSONObject(path, "part names and states", document, error)) {
         return false;
     }
     for (auto& [part, state] : document.items()) {
@@ -159,8 +174,7 @@ bool loadDeviceFaults(const std::string& path, std::map<std::string, std::string
         if (std::find(questions.begin(), questions.end(), part) != questions.end()) {
             auto states = ScriptedOperator::lookStates(part);
             if (std::find(states.begin(), states.end(), state) == states.end()) {
-                *error =
-                    path + ": unknown state \"" + state + "\" of \"" + part + "\" (its states: " + joined(states) + ")";
+                *error = path + ": " + sim_faults::unknownState(part, state, states);
                 return false;
             }
             continue;

@@ -99,6 +99,28 @@ function(dx_add_test name)
     endforeach()
 endfunction()
 
+# dx_test_limits(target MATCHING regex TIMEOUT seconds COST cost): the tests of `target` whose names match
+# the regular expression get a time limit of their own, which ctest's --timeout (the limit of every other
+# test) does not override, and a cost: ctest starts the costliest tests first, so that a long test does
+# not start last and hold up the end of a run. The tests are listed only when ctest runs (PRE_TEST
+# discovery), so a script that ctest reads after the list sets the properties. Call it after dx_add_test,
+# in the same folder; a test that several calls match takes the last.
+function(dx_test_limits target)
+    cmake_parse_arguments(L "" "MATCHING;TIMEOUT;COST" "" ${ARGN})
+    if(NOT L_MATCHING OR NOT L_TIMEOUT OR NOT L_COST)
+        message(FATAL_ERROR "dx_test_limits(${target}) needs MATCHING, TIMEOUT and COST")
+    endif()
+    string(MD5 key "${L_MATCHING}")
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_limits_${key}.cmake)
+    file(WRITE ${script}
+         "foreach(name IN LISTS ${target}_TESTS)\n"
+         "    if(name MATCHES [==[${L_MATCHING}]==])\n"
+         "        set_tests_properties(\"\${name}\" PROPERTIES TIMEOUT ${L_TIMEOUT} COST ${L_COST})\n"
+         "    endif()\n"
+         "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()
+
 function(dx_add_benchmark name)
     cmake_parse_arguments(B "" "" "LAYERS;SOURCES" ${ARGN})
     add_executable(${name} ${B_SOURCES})

@@ -101,6 +101,10 @@ std::optional<SimAudio::State> SimAudio::stateNamed(const std::string& name) {
     return sim_faults::named<State>(kStateNames, name);
 }
 
+std::vector<std::string> SimAudio::states(Part part) {
+    return sim_faults::namesOf<State>(kStateNames, [part](State state) { return allows(part, state); });
+}
+
 bool SimAudio::isMicrophone(Part part) {
     return part == Part::BottomMicrophone || part == Part::FrontMicrophone || part == Part::HeadsetMicrophone;
 }
@@ -241,7 +245,7 @@ void SimAudio::setState(Part part, State state) {
 
 bool SimAudio::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error, &SimAudio::allows)) {
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, &states, changes, error)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -251,8 +255,8 @@ bool SimAudio::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimAudio::loadFaults(const std::string& path, std::string* error) {
-    std::string text;
-    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
+    return sim_faults::load(path, error,
+                            [this](const std::string& text, std::string* why) { return applyFaults(text, why); });
 }
 
 // MARK: Headset

@@ -60,6 +60,8 @@ public:
     static std::optional<Part> partNamed(const std::string& name);
     static const char* stateName(State state);
     static std::optional<State> stateNamed(const std::string& name);
+    // The names of the states a faults overlay may give the part.
+    static std::vector<std::string> states(Part part);
     static bool isMicrophone(Part part);
     // Whether a part may be in a state: the headset's keys and the jack are working or dead.
     static bool allows(Part part, State state);

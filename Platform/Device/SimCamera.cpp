@@ -8,7 +8,6 @@
 #include <Dispatch/DispatchTime.h>
 
 #include <cairo.h>
-#include <nlohmann/json.hpp>
 #include <qrencode.h>
 
 #include <algorithm>
@@ -17,8 +16,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-using json = nlohmann::json;
 
 namespace {
 
@@ -166,75 +163,57 @@ const char* SimCamera::displayFaultName(DisplayFault fault) {
     return "working";
 }
 
+std::vector<std::string> SimCamera::states(const std::string& part) {
+    if (part == "backCamera" || part == "frontCamera") {
+        return {"working", "absent", "dead", "frozen"};
+    }
+    if (part == "torch" || part == "flash") {
+        return {"working", "absent", "dead"};
+    }
+    if (part == "display") {
+        return {"working", "deadArea", "ghost", "crack"};
+    }
+    if (part == "backlight") {
+        return {"working", "stuck"};
+    }
+    if (part == "storage") {
+        return {"working", "full"};
+    }
+    return {}; // another component's part
+}
+
 bool SimCamera::applyFaults(const std::string& text, std::string* error) {
-    struct Change {
-        std::string part;
-        std::string state;
-    };
-    std::vector<Change> changes;
-    auto fail = [&](const std::string& why) {
-        if (error) {
-            *error = "bad faults overlay: " + why;
-        }
+    std::vector<std::pair<std::string, std::string>> changes;
+    if (!sim_faults::parse(
+            text, [](const std::string& part) { return !states(part).empty(); }, changes, error)) {
         return false;
-    };
-    if (text.find('\0') != std::string::npos) {
-        return fail("the faults overlay holds a NUL byte"); // the JSON reader stops at one
     }
-    json root = json::parse(text, nullptr, false);
-    if (!root.is_object()) {
-        return fail("the faults overlay is not a JSON object");
+    for (const auto& [part, state] : changes) {
+        if (auto allowed = states(part); std::find(allowed.begin(), allowed.end(), state) == allowed.end()) {
+            if (error) {
+                *error = sim_faults::refusal(sim_faults::unknownState(part, state, allowed));
+            }
+            return false;
+        }
     }
-    static const std::vector<std::string> cameraStates = {"working", "absent", "dead", "frozen"};
-    static const std::vector<std::string> lightStates = {"working", "absent", "dead"};
-    static const std::vector<std::string> displayStates = {"working", "deadArea", "ghost", "crack"};
-    static const std::vector<std::string> backlightStates = {"working", "stuck"};
-    static const std::vector<std::string> storageStates = {"working", "full"};
-    for (auto it = root.begin(); it != root.end(); ++it) {
-        const std::vector<std::string>* states = nullptr;
-        const std::string& part = it.key();
+    for (const auto& [part, state] : changes) {
         if (part == "backCamera" || part == "frontCamera") {
-            states = &cameraStates;
+            auto s = state == "absent"   ? CameraState::Absent
+                     : state == "dead"   ? CameraState::Dead
+                     : state == "frozen" ? CameraState::Frozen
+                                         : CameraState::Working;
+            setCameraState(part == "frontCamera" ? Position::Front : Position::Back, s);
         } else if (part == "torch" || part == "flash") {
-            states = &lightStates;
+            auto s = state == "absent" ? LightState::Absent : state == "dead" ? LightState::Dead : LightState::Working;
+            (part == "torch") ? setTorchState(s) : setFlashState(s);
         } else if (part == "display") {
-            states = &displayStates;
+            setDisplayFault(state == "deadArea" ? DisplayFault::DeadArea
+                            : state == "ghost"  ? DisplayFault::Ghost
+                            : state == "crack"  ? DisplayFault::Crack
+                                                : DisplayFault::None);
         } else if (part == "backlight") {
-            states = &backlightStates;
-        } else if (part == "storage") {
-            states = &storageStates;
-        } else {
-            continue; // another component's part
-        }
-        if (!it->is_string()) {
-            return fail("the state of \"" + part + "\" is not a text");
-        }
-        std::string state = it->get<std::string>();
-        if (std::find(states->begin(), states->end(), state) == states->end()) {
-            return fail("unknown state \"" + state + "\" of \"" + part + "\"");
-        }
-        changes.push_back({part, state});
-    }
-    for (const auto& c : changes) {
-        if (c.part == "backCamera" || c.part == "frontCamera") {
-            auto s = c.state == "absent"   ? CameraState::Absent
-                     : c.state == "dead"   ? CameraState::Dead
-                     : c.state == "frozen" ? CameraState::Frozen
-                                           : CameraState::Working;
-            setCameraState(c.part == "frontCamera" ? Position::Front : Position::Back, s);
-        } else if (c.part == "torch" || c.part == "flash") {
-            auto s = c.state == "absent" ? LightState::Absent
-                     : c.state == "dead" ? LightState::Dead
-                                         : LightState::Working;
-            (c.part == "torch") ? setTorchState(s) : setFlashState(s);
-        } else if (c.part == "display") {
-            setDisplayFault(c.state == "deadArea" ? DisplayFault::DeadArea
-                            : c.state == "ghost"  ? DisplayFault::Ghost
-                            : c.state == "crack"  ? DisplayFault::Crack
-                                                  : DisplayFault::None);
-        } else if (c.part == "backlight") {
-            setBacklightStuck(c.state == "stuck");
-        } else if (c.part == "storage" && c.state == "full") {
+            setBacklightStuck(state == "stuck");
+        } else if (part == "storage" && state == "full") {
             // Movies and pictures are what fill a phone: the storage keeps too little room to record.
             auto storage = SimDevice::current().storage();
             storage.freeBytes = std::min<int64_t>(storage.freeBytes, kFullStorageFreeBytes);
@@ -245,8 +224,8 @@ bool SimCamera::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimCamera::loadFaults(const std::string& path, std::string* error) {
-    std::string text;
-    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
+    return sim_faults::load(path, error,
+                            [this](const std::string& text, std::string* why) { return applyFaults(text, why); });
 }
 
 void SimCamera::reset() {

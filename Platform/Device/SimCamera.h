@@ -80,6 +80,9 @@ public:
 
     static SimCamera& current();
 
+    // Faults overlay parts: "backCamera", "frontCamera", "torch", "flash", "display", "backlight",
+    // "storage"; the names of the states a part may be in (none for a name of another domain).
+    static std::vector<std::string> states(const std::string& part);
     // Faults overlay; unknown states are an error and change nothing.
     bool applyFaults(const std::string& json, std::string* error = nullptr);
     bool loadFaults(const std::string& path, std::string* error = nullptr);

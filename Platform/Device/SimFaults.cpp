@@ -8,6 +8,12 @@
 
 namespace sim_faults {
 
+namespace {
+
+constexpr const char kRefusal[] = "bad faults overlay: ";
+
+} // namespace
+
 bool readFile(const std::string& path, std::string& text, std::string* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -22,21 +28,72 @@ bool readFile(const std::string& path, std::string& text, std::string* error) {
     return true;
 }
 
+bool parseDocument(const std::string& text, nlohmann::ordered_json& root, std::string* reason) {
+    if (auto nul = text.find('\0'); nul != std::string::npos) {
+        if (reason) {
+            *reason = "a NUL byte at byte " + std::to_string(nul + 1);
+        }
+        return false;
+    }
+    try {
+        root = nlohmann::ordered_json::parse(text);
+    } catch (const nlohmann::ordered_json::parse_error& e) {
+        if (reason) {
+            *reason = "not JSON (a syntax error at byte " + std::to_string(e.byte) + ")";
+        }
+        return false;
+    } catch (const nlohmann::ordered_json::exception&) {
+        if (reason) {
+            *reason = "not JSON (a number out of range)"; // the one other way the reader refuses a text
+        }
+        return false;
+    }
+    return true;
+}
+
+std::string refusal(const std::string& reason) {
+    return kRefusal + reason;
+}
+
+std::string unknownState(const std::string& part, const std::string& state, const std::vector<std::string>& states) {
+    std::string list;
+    for (const auto& name : states) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    return "unknown state \"" + state + "\" of \"" + part + "\" (its states: " + list + ")";
+}
+
+bool load(const std::string& path, std::string* error,
+          const std::function<bool(const std::string& text, std::string* error)>& apply) {
+    std::string text;
+    if (!readFile(path, text, error)) {
+        return false;
+    }
+    std::string why;
+    if (apply(text, &why)) {
+        return true;
+    }
+    if (error) {
+        *error = path + ": " + (why.starts_with(kRefusal) ? why.substr(sizeof kRefusal - 1) : why);
+    }
+    return false;
+}
+
 bool parse(const std::string& text, const std::function<bool(const std::string&)>& isPart,
            std::vector<std::pair<std::string, std::string>>& pairs, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error) {
-            *error = "bad faults overlay: " + why;
+            *error = refusal(why);
         }
         return false;
     };
-    if (text.find('\0') != std::string::npos) {
-        // The JSON reader would take it for the end of the text and read what came before alone.
-        return fail("the faults overlay holds a NUL byte");
+    nlohmann::ordered_json root;
+    std::string why;
+    if (!parseDocument(text, root, &why)) {
+        return fail(why);
     }
-    auto root = nlohmann::ordered_json::parse(text, nullptr, false);
-    if (root.is_discarded() || !root.is_object()) {
-        return fail("the faults overlay is not a JSON object");
+    if (!root.is_object()) {
+        return fail("not a JSON object of part names and states");
     }
     std::vector<std::pair<std::string, std::string>> result;
     for (auto it = root.begin(); it != root.end(); ++it) {

@@ -88,6 +88,12 @@ std::optional<SimPower::State> SimPower::stateNamed(const std::string& name) {
     return sim_faults::named<State>(kStateNames, name);
 }
 
+std::vector<std::string> SimPower::states(Part part) {
+    // Only a battery wears.
+    return sim_faults::namesOf<State>(kStateNames,
+                                      [part](State state) { return state != State::Worn || part == Part::Battery; });
+}
+
 SimPower& SimPower::current() {
     static SimPower* power = new SimPower();
     return *power;
@@ -194,9 +200,7 @@ void SimPower::setState(Part part, State state) {
 
 bool SimPower::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error, [](Part part, State state) {
-            return state != State::Worn || part == Part::Battery;
-        })) {
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, &states, changes, error)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -206,8 +210,8 @@ bool SimPower::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimPower::loadFaults(const std::string& path, std::string* error) {
-    std::string text;
-    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
+    return sim_faults::load(path, error,
+                            [this](const std::string& text, std::string* why) { return applyFaults(text, why); });
 }
 
 // The clock.

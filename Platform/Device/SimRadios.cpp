@@ -93,6 +93,10 @@ std::optional<SimRadios::State> SimRadios::stateNamed(const std::string& name) {
     return sim_faults::named<State>(kStateNames, name);
 }
 
+std::vector<std::string> SimRadios::states(Part part) {
+    return sim_faults::namesOf<State>(kStateNames, [part](State state) { return allowed(part, state); });
+}
+
 SimRadios& SimRadios::current() {
     static SimRadios* radios = new SimRadios();
     return *radios;
@@ -216,7 +220,7 @@ bool SimRadios::setState(Part part, State state) {
 
 bool SimRadios::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error, allowed)) {
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, &states, changes, error)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -226,8 +230,8 @@ bool SimRadios::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimRadios::loadFaults(const std::string& path, std::string* error) {
-    std::string text;
-    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
+    return sim_faults::load(path, error,
+                            [this](const std::string& text, std::string* why) { return applyFaults(text, why); });
 }
 
 bool SimRadios::interfaceTableReadable() const {

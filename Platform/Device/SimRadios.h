@@ -39,6 +39,8 @@ public:
     static std::optional<Part> partNamed(const std::string& name);
     static const char* stateName(State state);
     static std::optional<State> stateNamed(const std::string& name);
+    // The names of the states a faults overlay may give the part.
+    static std::vector<std::string> states(Part part);
 
     struct Call {
         std::string number;

@@ -92,6 +92,10 @@ std::optional<SimSensors::State> SimSensors::stateNamed(const std::string& name)
     return sim_faults::named<State>(kStateNames, name);
 }
 
+std::vector<std::string> SimSensors::states(Part) {
+    return sim_faults::namesOf<State>(kStateNames);
+}
+
 SimSensors& SimSensors::current() {
     static SimSensors* sensors = new SimSensors;
     return *sensors;
@@ -231,7 +235,7 @@ void SimSensors::setState(Part part, State state) {
 
 bool SimSensors::applyFaults(const std::string& text, std::string* error) {
     std::vector<std::pair<Part, State>> changes;
-    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, changes, error)) {
+    if (!sim_faults::changes<Part, State>(text, &partNamed, &stateNamed, &states, changes, error)) {
         return false;
     }
     for (auto [part, state] : changes) {
@@ -241,8 +245,8 @@ bool SimSensors::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimSensors::loadFaults(const std::string& path, std::string* error) {
-    std::string text;
-    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
+    return sim_faults::load(path, error,
+                            [this](const std::string& text, std::string* why) { return applyFaults(text, why); });
 }
 
 // The body.

@@ -45,6 +45,8 @@ public:
     static std::vector<std::string> partNames();
     static const char* stateName(State state);
     static std::optional<State> stateNamed(const std::string& name);
+    // The names of the states a faults overlay may give the part.
+    static std::vector<std::string> states(Part part);
 
     // The platform's numbering of location authorisation (CLAuthorizationStatus).
     enum class Authorization { NotDetermined = 0, Restricted = 1, Denied = 2, Always = 3, WhenInUse = 4 };

@@ -33,7 +33,7 @@ std::optional<SimTouchKeys::KeyState> keyStateNamed(const std::string& name) {
     return std::nullopt;
 }
 
-std::string stateText(const json& value, const std::string& part) {
+std::string stateText(const nlohmann::ordered_json& value, const std::string& part) {
     if (!value.is_string()) {
         throw std::invalid_argument("the state of \"" + part + "\" is not a text");
     }
@@ -41,11 +41,11 @@ std::string stateText(const json& value, const std::string& part) {
 }
 
 [[noreturn]] void unknownState(const std::string& state, const std::string& part) {
-    throw std::invalid_argument("unknown state \"" + state + "\" of \"" + part + "\"");
+    throw std::invalid_argument(sim_faults::unknownState(part, state, SimTouchKeys::states(part)));
 }
 
 // A dead area: [x, y, width, height] in screen points, all finite, width and height positive.
-SimTouchKeys::Rect rectFrom(const json& value) {
+SimTouchKeys::Rect rectFrom(const nlohmann::ordered_json& value) {
     if (!value.is_array() || value.size() != 4) {
         throw std::invalid_argument("a dead screen area is [x, y, width, height]");
     }
@@ -86,6 +86,24 @@ const std::vector<std::string>& SimTouchKeys::partNames() {
     static const std::vector<std::string> names = {"digitizer",     "screenArea", "forceTouch", "volumeUpKey",
                                                    "volumeDownKey", "powerKey",   "homeKey"};
     return names;
+}
+
+std::vector<std::string> SimTouchKeys::states(const std::string& part) {
+    if (part == "digitizer") {
+        return {"working", "dead", "singleTouch"};
+    }
+    if (part == "screenArea") {
+        return {"working", "dead", "[x, y, width, height]", "a list of [x, y, width, height]"};
+    }
+    if (part == "forceTouch") {
+        return {"working", "dead"};
+    }
+    for (Key key : {Key::VolumeUp, Key::VolumeDown, Key::Power, Key::Home}) {
+        if (part == keyPartName(key)) {
+            return {"working", "dead", "stuck"};
+        }
+    }
+    return {}; // another component's part
 }
 
 const char* SimTouchKeys::keyPartName(Key key) {
@@ -160,12 +178,12 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
     std::optional<ForceState> force;
     std::vector<std::pair<Key, KeyState>> keys;
     try {
-        if (text.find('\0') != std::string::npos) {
-            throw std::invalid_argument("the faults overlay holds a NUL byte"); // the JSON reader stops at one
+        nlohmann::ordered_json root;
+        if (std::string why; !sim_faults::parseDocument(text, root, &why)) {
+            throw std::invalid_argument(why);
         }
-        json root = json::parse(text);
         if (!root.is_object()) {
-            throw std::invalid_argument("the faults overlay is not a JSON object");
+            throw std::invalid_argument("not a JSON object of part names and states");
         }
         for (auto it = root.begin(); it != root.end(); ++it) {
             const std::string& part = it.key();
@@ -223,7 +241,7 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
         }
     } catch (const std::exception& e) {
         if (error) {
-            *error = std::string("bad faults overlay: ") + e.what();
+            *error = sim_faults::refusal(e.what());
         }
         return false;
     }
@@ -247,8 +265,8 @@ bool SimTouchKeys::applyFaults(const std::string& text, std::string* error) {
 }
 
 bool SimTouchKeys::loadFaults(const std::string& path, std::string* error) {
-    std::string text;
-    return sim_faults::readFile(path, text, error) && applyFaults(text, error);
+    return sim_faults::load(path, error,
+                            [this](const std::string& text, std::string* why) { return applyFaults(text, why); });
 }
 
 // The digitizer.

@@ -78,6 +78,8 @@ public:
     // "volumeDownKey", "powerKey", "homeKey".
     static const std::vector<std::string>& partNames();
     static const char* keyPartName(Key key);
+    // The states a faults overlay may give the part of that name (none for another domain's part).
+    static std::vector<std::string> states(const std::string& part);
     // Whether the device is built with the part of that name (a phone with the tall screen has no
     // Home key, a display without force touch no force sensor), whatever a faults overlay did since.
     bool fitted(const std::string& part) const;

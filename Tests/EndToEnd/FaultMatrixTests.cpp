@@ -274,21 +274,6 @@ TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalo
             }
         }
     }
-    // A part a device is built without is refused there: the overlay names the part and the device.
-    for (const auto& row : table["parts"]) {
-        auto part = row["part"].get<std::string>();
-        for (const auto& device : row.value("notOn", nlohmann::json::array())) {
-            ASSERT_TRUE(SimDevice::current().loadProfile(device.get<std::string>())) << device;
-            auto path = NSSandbox::temporaryPath()->stringByAppendingPathComponent("lacking.json"_ns)->str();
-            std::ofstream(path) << nlohmann::json{{part, row["fault"]}}.dump();
-            std::map<std::string, std::string> faults;
-            std::string error;
-            EXPECT_FALSE(loadDeviceFaults(path, faults, &error)) << part << " on " << device;
-            EXPECT_NE(error.find("\"" + part + "\""), std::string::npos) << error;
-            EXPECT_NE(error.find(device.get<std::string>()), std::string::npos) << error;
-        }
-    }
-    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
     auto failsClean = table.value("failsClean", nlohmann::json::object());
     for (const auto& [device, tests] : failsClean.items()) {
         EXPECT_NE(std::find(devices.begin(), devices.end(), device), devices.end()) << device;
@@ -301,4 +286,85 @@ TEST(FaultMatrixTableTest, EveryPartIsKnownToTheSimulatorAndEveryTestToTheCatalo
     for (const auto& part : known) {
         EXPECT_TRUE(parts.count(part) || unwalkable.contains(part)) << part << " has no row";
     }
+}
+
+namespace {
+
+// Each part's notOn row: the devices built without it (a part with rows for several faults lists
+// the same devices in each).
+std::map<std::string, std::set<std::string>> notOnRows(const nlohmann::json& table) {
+    std::map<std::string, std::set<std::string>> rows;
+    for (const auto& row : table["parts"]) {
+        std::set<std::string> devices;
+        for (const auto& device : row.value("notOn", nlohmann::json::array())) {
+            devices.insert(device.get<std::string>());
+        }
+        auto [at, first] = rows.emplace(row["part"].get<std::string>(), devices);
+        EXPECT_EQ(at->second, devices) << at->first << ": its rows list different devices without it";
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(FaultMatrixTableTest, ThePartsEachDeviceIsBuiltWithoutAreItsNotOnRows) {
+    dispatch_adopt_current_thread_as_main();
+    NSSandbox::useTemporaryRoot();
+    auto table = dependentsTable();
+    ASSERT_TRUE(table.is_object()) << "dependents.json does not parse";
+    auto notOn = notOnRows(table);
+    for (const auto& device : SimDevice::availableProfiles()) {
+        ASSERT_TRUE(SimDevice::current().loadProfile(device)) << device;
+        for (const auto& domain : faultDomains()) {
+            for (const auto& part : domain.partNames()) {
+                bool listed = notOn.count(part) && notOn[part].count(device);
+                EXPECT_EQ(!domain.fitted(part), listed)
+                    << part << " on " << device << ": "
+                    << (listed ? "its notOn row lists a device the profile builds with it"
+                               : "the profile builds the device without it, and its notOn row does not say so");
+            }
+        }
+    }
+    for (const auto& [part, devices] : notOn) {
+        for (const auto& device : devices) {
+            auto all = SimDevice::availableProfiles();
+            EXPECT_NE(std::find(all.begin(), all.end(), device), all.end()) << part << ": no device " << device;
+        }
+    }
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+}
+
+TEST(FaultMatrixTableTest, TheSimulatorRefusesToBreakAPartTheDeviceIsBuiltWithout) {
+    // Refused before the road starts: the session does not matter, the questions are the cheapest.
+    setSessionKeys(road_sessions::questions());
+    dispatch_adopt_current_thread_as_main();
+    NSSandbox::useTemporaryRoot();
+    NSUserDefaults::resetStandardUserDefaults();
+    auto table = dependentsTable();
+    ASSERT_TRUE(table.is_object()) << "dependents.json does not parse";
+    std::set<std::string> tried;
+    for (const auto& row : table["parts"]) {
+        auto part = row["part"].get<std::string>();
+        for (const auto& entry : row.value("notOn", nlohmann::json::array())) {
+            auto device = entry.get<std::string>();
+            if (!tried.insert(part + " " + device).second) {
+                continue;
+            }
+            ASSERT_TRUE(SimDevice::current().loadProfile(device)) << device;
+            RoadOptions options;
+            options.faultsFile = NSSandbox::rootPath()->str() + "/lacking.json";
+            std::ofstream(options.faultsFile) << nlohmann::json{{part, row["fault"]}}.dump();
+            RoadReport report;
+            testing::internal::CaptureStderr();
+            int status = runAppRoad(options, &report);
+            auto errors = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(status, 2) << part << " on " << device;
+            EXPECT_EQ(errors, options.faultsFile + ": the " + device + " has no part \"" + part + "\" to break\n");
+            EXPECT_TRUE(report.transactions.empty());
+        }
+    }
+    EXPECT_FALSE(tried.empty());
+    road_sessions::endTest();
+    setSessionKeys({});
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
 }

@@ -103,6 +103,57 @@ TEST_F(RoadInputTest, APartTheDeviceLacksOrAStateAPartCannotBeInIsBadInput) {
     EXPECT_NE(errors.find("unknown part \"accessory\""), std::string::npos) << errors;
 }
 
+TEST_F(RoadInputTest, AnUnknownStateNamesTheFileAndEveryStateOfThePart) {
+    // A part of every domain of the device, and a look the operator inspects by eye: one shape.
+    const std::pair<const char*, const char*> parts[] = {
+        {"gyroscope", "working, absent, dead, stuck, noisy"},
+        {"speaker", "working, absent, dead"},
+        {"headsetJack", "working, dead"},
+        {"torch", "working, absent, dead"},
+        {"powerKey", "working, dead, stuck"},
+        {"screenArea", "working, dead, [x, y, width, height], a list of [x, y, width, height]"},
+        {"battery", "working, worn, absent, dead"},
+        {"charger", "working, absent, dead"},
+        {"jailbroken", "working, yes, no"},
+        {"screen", "working, ok, cracked"},
+    };
+    for (const auto& [part, states] : parts) {
+        RoadOptions options;
+        options.faultsFile = writeFile("faults.json", std::string(R"({")") + part + R"(": "broken"})");
+        RoadReport report;
+        std::string errors;
+        EXPECT_EQ(walk(options, report, &errors), 2) << part;
+        EXPECT_EQ(errors,
+                  options.faultsFile + ": unknown state \"broken\" of \"" + part + "\" (its states: " + states + ")\n");
+        EXPECT_TRUE(report.transactions.empty());
+    }
+}
+
+TEST_F(RoadInputTest, AScriptOrOverlayEndsAtItsLastByte) {
+    // The JSON reader takes a NUL byte for the end of its text: what follows one must not be ignored.
+    RoadReport report;
+    std::string errors;
+    RoadOptions options;
+    options.operatorFile = writeFile("operator.json", std::string(R"({"WATER_DAMAGE_TEST": "no"})") + '\0' + "junk");
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, options.operatorFile + ": a NUL byte at byte 28\n");
+    options.operatorFile = writeFile("operator.json", R"({"WATER_DAMAGE_TEST": "no"} junk)");
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, options.operatorFile + ": not JSON (a syntax error at byte 29)\n");
+    options.operatorFile = writeFile("operator.json", std::string(R"({"WATER_DAMAGE_TEST": "no"})") + "\n\t ");
+    options.faultsFile = writeFile("faults.json", std::string(R"({"speaker": "dead"})") + '\0' + "junk");
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, options.faultsFile + ": a NUL byte at byte 20\n");
+    EXPECT_TRUE(report.transactions.empty());
+
+    // Blanks after the value are no junk.
+    setSessionKeys({"WATER_DAMAGE_TEST"});
+    options.faultsFile = writeFile("faults.json", std::string(R"({"speaker": "dead"})") + "\n");
+    ASSERT_EQ(walk(options, report), 0) << printed_;
+    ASSERT_EQ(report.table.size(), 1u);
+    EXPECT_EQ(report.table[0].second, "FAIL") << "the script's answer";
+}
+
 namespace {
 
 // The reason the road gave on its one line of stderr that is not the app's own log.
