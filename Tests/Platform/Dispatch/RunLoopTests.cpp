@@ -9,6 +9,7 @@
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -322,4 +323,65 @@ TEST_F(RunLoopTests, SelectorPerformsOnOtherThreads) {
     performSelectorOnMainThreadWithObjectWaitUntilDone(probe.get(), "record:", "main to main"_ns, true);
     EXPECT_EQ(probe->log(),
               (std::vector<std::string>{"to main on main", "to worker off main", "main to main on main"}));
+}
+
+namespace {
+
+// What the main run loop's before-waiting observer saw, each time it was called.
+struct SettleLog {
+    std::vector<std::string> entries;
+    std::vector<double> times;
+    bool queueOnce = false; // the next call queues a block on the main queue and says so
+};
+
+SettleLog& settleLog() {
+    static SettleLog log;
+    return log;
+}
+
+bool observeSettle() {
+    auto& log = settleLog();
+    log.times.push_back(PlatformTestCase::elapsed());
+    log.entries.push_back("settled");
+    if (log.queueOnce) {
+        log.queueOnce = false;
+        dispatch_async(dispatch_get_main_queue(), [] { settleLog().entries.push_back("queued by the observer"); });
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(RunLoopTests, TheBeforeWaitingObserverSeesTheInstantsWorkDoneAndNeverMovesTheClock) {
+    settleLog() = {};
+    foundation_detail::setMainRunLoopBeforeWaitingObserver(&observeSettle);
+    auto& log = settleLog();
+    dispatch_async(dispatch_get_main_queue(), [] { settleLog().entries.push_back("block"); });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 0), dispatch_get_main_queue(),
+                   [] { settleLog().entries.push_back("due now"); });
+    NSRunLoop::mainRunLoop()->performBlock([] { settleLog().entries.push_back("perform"); });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), dispatch_get_main_queue(),
+                   [] { settleLog().entries.push_back("a second later"); });
+    runUntilIdle();
+    ASSERT_FALSE(log.entries.empty());
+    EXPECT_EQ(log.entries.back(), "settled") << "after everything due now";
+    EXPECT_EQ(std::count(log.entries.begin(), log.entries.end(), "settled"), 1);
+    EXPECT_EQ(elapsed(), 0);
+
+    // Work the observer makes runs before the clock moves on.
+    log.queueOnce = true;
+    advance(2);
+    auto queued = std::find(log.entries.begin(), log.entries.end(), "queued by the observer");
+    auto later = std::find(log.entries.begin(), log.entries.end(), "a second later");
+    ASSERT_NE(queued, log.entries.end());
+    ASSERT_NE(later, log.entries.end());
+    EXPECT_LT(queued, later);
+    EXPECT_EQ(log.times.front(), 0);
+    EXPECT_EQ(elapsed(), 2);
+
+    foundation_detail::setMainRunLoopBeforeWaitingObserver(nullptr);
+    size_t calls = log.entries.size();
+    advance(1);
+    EXPECT_EQ(log.entries.size(), calls) << "nobody is told once the observer is removed";
 }
