@@ -6,6 +6,7 @@
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIRefreshControl.h>
 #include <UIKit/UIRemoteKeyboardWindow.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITestDriver.h>
@@ -132,6 +133,9 @@ void UITestDriver::send(UITouchPhase phase, const Ref<UITouch>& touch) {
 }
 
 void UITestDriver::sendPhases(const std::vector<std::pair<Ref<UITouch>, UITouchPhase>>& changes) {
+    if (std::any_of(changes.begin(), changes.end(), [](const auto& c) { return c.second == UITouchPhaseBegan; })) {
+        uikit_detail::screenshotBeforeInput();
+    }
     auto& active = activeTouches();
     auto& shown = reportedTouches();
     double now = DispatchClock::uptime();
@@ -393,6 +397,7 @@ bool UITestDriver::tapBarButtonItem(const Ref<UIBarButtonItem>& item) {
     if (!item) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool sent = item->tap();
     settle();
     return sent;
@@ -426,6 +431,7 @@ bool UITestDriver::tapAlertButtonAtIndex(NSInteger index) {
     if (!alert || index < 0 || index >= alert->numberOfButtons()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool tapped = alert->tapButtonAtIndex(index);
     settle();
     return tapped;
@@ -449,6 +455,7 @@ bool UITestDriver::tapSheetButtonAtIndex(NSInteger index) {
     if (!sheet || index < 0 || index >= sheet->numberOfButtons()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool tapped = sheet->tapButtonAtIndex(index);
     settle();
     return tapped;
@@ -483,6 +490,7 @@ bool UITestDriver::typeIntoField(const Ref<UITextField>& field, const std::strin
             return false;
         }
     }
+    uikit_detail::screenshotBeforeInput();
     for (const auto& c : characters(text)) {
         field->insertText(c);
     }
@@ -497,6 +505,7 @@ bool UITestDriver::typeIntoTextView(const Ref<UITextView>& view, const std::stri
     if (!view->isFirstResponder() && !view->becomeFirstResponder()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     for (const auto& c : characters(text)) {
         view->insertText(c);
     }
@@ -506,6 +515,7 @@ bool UITestDriver::typeIntoTextView(const Ref<UITextView>& view, const std::stri
 
 void UITestDriver::scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset) {
     if (scrollView) {
+        uikit_detail::screenshotBeforeInput();
         scrollView->setContentOffset(offset);
         settle();
     }
@@ -516,6 +526,7 @@ bool UITestDriver::pullToRefresh(const Ref<UIScrollView>& scrollView) {
     if (!control || control->isRefreshing() || !control->isEnabled()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     control->pull();
     settle();
     return true;
@@ -535,6 +546,7 @@ bool UITestDriver::takePicture(const Ref<UIImage>& image) {
     if (!picker) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool taken = picker->sourceType() == UIImagePickerControllerSourceTypeCamera ? picker->captureFromCamera()
                                                                                  : picker->choosePicture(image);
     settle();
@@ -546,6 +558,7 @@ bool UITestDriver::cancelImagePicker() {
     if (!picker) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     picker->cancelPicking();
     settle();
     return true;

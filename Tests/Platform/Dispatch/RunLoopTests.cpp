@@ -9,7 +9,6 @@
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -326,62 +325,41 @@ TEST_F(RunLoopTests, SelectorPerformsOnOtherThreads) {
 }
 
 namespace {
-
-// What the main run loop's before-waiting observer saw, each time it was called.
-struct SettleLog {
-    std::vector<std::string> entries;
-    std::vector<double> times;
-    bool queueOnce = false; // the next call queues a block on the main queue and says so
-};
-
-SettleLog& settleLog() {
-    static SettleLog log;
+std::vector<std::string>& settleLog() {
+    static std::vector<std::string> log;
     return log;
 }
-
+// Logs its call; the first call at an instant after "queue" also queues a block and says so.
 bool observeSettle() {
-    auto& log = settleLog();
-    log.times.push_back(PlatformTestCase::elapsed());
-    log.entries.push_back("settled");
-    if (log.queueOnce) {
-        log.queueOnce = false;
-        dispatch_async(dispatch_get_main_queue(), [] { settleLog().entries.push_back("queued by the observer"); });
-        return true;
+    bool queue = !settleLog().empty() && settleLog().back() == "queue";
+    settleLog().push_back("settled at " + std::to_string(PlatformTestCase::elapsed()));
+    if (queue) {
+        dispatch_async(dispatch_get_main_queue(), [] { settleLog().push_back("queued by the observer"); });
     }
-    return false;
+    return queue;
 }
-
+void note(const char* text, int64_t after = -1) {
+    auto block = [text] { settleLog().push_back(text); };
+    after < 0 ? dispatch_async(dispatch_get_main_queue(), block)
+              : dispatch_after(dispatch_time(DISPATCH_TIME_NOW, after), dispatch_get_main_queue(), block);
+}
 } // namespace
 
-TEST_F(RunLoopTests, TheBeforeWaitingObserverSeesTheInstantsWorkDoneAndNeverMovesTheClock) {
-    settleLog() = {};
+TEST_F(RunLoopTests, TheBeforeWaitingObserverSeesEachInstantsWorkDoneAndNeverMovesTheClock) {
+    settleLog().clear();
     foundation_detail::setMainRunLoopBeforeWaitingObserver(&observeSettle);
-    auto& log = settleLog();
-    dispatch_async(dispatch_get_main_queue(), [] { settleLog().entries.push_back("block"); });
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 0), dispatch_get_main_queue(),
-                   [] { settleLog().entries.push_back("due now"); });
-    NSRunLoop::mainRunLoop()->performBlock([] { settleLog().entries.push_back("perform"); });
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), dispatch_get_main_queue(),
-                   [] { settleLog().entries.push_back("a second later"); });
+    note("block");
+    note("due now", 0);
+    note("a second later", NSEC_PER_SEC);
     runUntilIdle();
-    ASSERT_FALSE(log.entries.empty());
-    EXPECT_EQ(log.entries.back(), "settled") << "after everything due now";
-    EXPECT_EQ(std::count(log.entries.begin(), log.entries.end(), "settled"), 1);
-    EXPECT_EQ(elapsed(), 0);
-
+    EXPECT_EQ(settleLog(), (std::vector<std::string>{"block", "due now", "settled at 0.000000"}));
     // Work the observer makes runs before the clock moves on.
-    log.queueOnce = true;
-    advance(2);
-    auto queued = std::find(log.entries.begin(), log.entries.end(), "queued by the observer");
-    auto later = std::find(log.entries.begin(), log.entries.end(), "a second later");
-    ASSERT_NE(queued, log.entries.end());
-    ASSERT_NE(later, log.entries.end());
-    EXPECT_LT(queued, later);
-    EXPECT_EQ(log.times.front(), 0);
-    EXPECT_EQ(elapsed(), 2);
-
-    foundation_detail::setMainRunLoopBeforeWaitingObserver(nullptr);
-    size_t calls = log.entries.size();
+    settleLog().push_back("queue");
     advance(1);
-    EXPECT_EQ(log.entries.size(), calls) << "nobody is told once the observer is removed";
+    EXPECT_EQ(settleLog(), (std::vector<std::string>{"block", "due now", "settled at 0.000000", "queue",
+                                                     "settled at 0.000000", "queued by the observer",
+                                                     "settled at 0.000000", "a second later", "settled at 1.000000"}));
+    foundation_detail::setMainRunLoopBeforeWaitingObserver(nullptr);
+    advance(1);
+    EXPECT_EQ(settleLog().size(), 9u) << "nobody is told once the observer is removed";
 }
