@@ -639,12 +639,10 @@ bool lookAtScreen(UIViewController* leaving) {
         return false;
     }
     r.looking = true;
+    r.generation = generation;
     struct Done {
         Recorder& r;
-        ~Done() {
-            r.looking = false;
-            r.generation = uikit_detail::viewsOnShowGeneration();
-        }
+        ~Done() { r.looking = false; }
     } done{r};
     r.appeared = false;
     std::erase_if(r.appearedScreens, [](const Weak<UIViewController>& s) {
@@ -653,7 +651,8 @@ bool lookAtScreen(UIViewController* leaving) {
     });
     auto watched = r.watched.lock();
     auto screen = leaving && watched.get() == leaving ? watched : visibleScreen();
-    if (screen != watched) {
+    bool switched = screen != watched;
+    if (switched) {
         r.watched = screen;
         r.watchedPictured = screen && r.lastPictured.lock() == screen;
         r.seen.clear();
@@ -662,29 +661,35 @@ bool lookAtScreen(UIViewController* leaving) {
     if (!screen) {
         return false;
     }
+    // Takes the picture, then takes in what its layout brought on show (it is in the picture).
+    auto picture = [&](const std::string& change) {
+        takePicture(screen, change);
+        materialChange(screen, r.seen);
+        r.generation = uikit_detail::viewsOnShowGeneration();
+        return true;
+    };
     if (!r.watchedPictured) {
         // The first picture, once the screen has appeared as the one the operator sees and shows
         // something; what it shows then is what later changes are measured against.
         bool appeared = std::any_of(r.appearedScreens.begin(), r.appearedScreens.end(),
                                     [&](const Weak<UIViewController>& s) { return s.lock() == screen; });
-        bool taken = false;
+        r.seen.clear();
         if (appeared && showsSomething(screen)) {
             r.watchedPictured = true;
             r.lastPictured = screen;
-            takePicture(screen, "");
-            taken = true;
+            return picture("");
         }
-        r.seen.clear();
         materialChange(screen, r.seen);
-        return taken;
+        return false;
     }
     auto change = materialChange(screen, r.seen);
-    if (change.empty() || r.changes >= kMaxChangePictures) {
+    // A screen pictured before that shows again (what covered it was not pictured) starts afresh
+    // from what it shows now.
+    if (switched || change.empty() || r.changes >= kMaxChangePictures) {
         return false;
     }
     ++r.changes;
-    takePicture(screen, change);
-    return true;
+    return picture(change);
 }
 
 } // namespace

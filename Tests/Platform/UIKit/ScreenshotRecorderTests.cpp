@@ -85,13 +85,19 @@ protected:
 };
 
 TEST_F(ScreenshotRecorderTests, AScreenIsPicturedOnceWhatItsAppearanceQueuedHasRun) {
-    UITestDriver::showRootViewController(make<QueuingScreen>());
+    auto screen = make<QueuingScreen>();
+    UITestDriver::showRootViewController(screen);
     EXPECT_TRUE(names().empty()) << "not while its appearance is still under way";
     runUntilIdle();
     ASSERT_EQ(names(), (Names{"001-QueuingScreen.png"}));
     EXPECT_EQ(pixel(names()[0], 50, 150), red);
     EXPECT_EQ(pixel(names()[0], 50, 300), green);
     advance(5);
+    // A screen with nothing on it comes over it and goes: the screen shows again, unchanged.
+    screen->presentViewControllerAnimatedCompletion(make<UIViewController>(), false, nullptr);
+    runUntilIdle();
+    screen->dismissViewControllerAnimatedCompletion(false, nullptr);
+    runUntilIdle();
     EXPECT_EQ(names().size(), 1u) << "a screen that stays as it is is pictured once";
     EXPECT_EQ(elapsed(), 5) << "pictures take no time";
 }
