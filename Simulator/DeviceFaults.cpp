@@ -1,5 +1,6 @@
 // The faults overlay over every domain of the simulated device (see DeviceFaults.h).
 #include "DeviceFaults.h"
+#include "DeviceSetup.h"
 
 #include "ScriptedOperator.h"
 

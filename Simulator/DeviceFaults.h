@@ -31,13 +31,6 @@ const std::vector<FaultDomain>& faultDomains();
 // Every part name an overlay may use: each domain's, and the looks the operator inspects by eye.
 std::vector<std::string> knownFaultParts();
 
-// Reads the JSON object in the file at `path`, read to its last byte as the device reads an overlay
-// (sim_faults::parseDocument: nothing but blanks after the value, no NUL byte anywhere). False with
-// the reason in `error`, which names the file; `what` says what the object holds ("test keys and
-// answers") for a document that is no object.
-bool readJSONObject(const std::string& path, const std::string& what, nlohmann::ordered_json& object,
-                    std::string* error);
-
 // Reads an overlay ({"part": "state", ...}) into `faults` (a state that is not a text is kept as its
 // JSON text); false with the reason in `error`.
 bool readFaultsOverlay(const std::string& path, std::map<std::string, std::string>& faults, std::string* error);

@@ -1,6 +1,6 @@
 #include "OperatorPowerRadio.h"
-#include "ReceivingPhone.h"
 #include "OperatorHands.h"
+#include "ReceivingPhone.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/DXUtility.h>

@@ -230,7 +230,7 @@ void setMainLoopRunner(MainLoopRunner runner) noexcept {
     clockState().runner.store(runner);
 }
 
-bool drive(uint64_t deadline, const std::function<bool()>& stop) {
+bool drive(uint64_t deadline, const std::function<bool()>& stop, bool (*settled)()) {
     ReleasedUnits released;
     if (!DispatchClock::isVirtual()) {
         bool stopped = false;
@@ -246,13 +246,22 @@ bool drive(uint64_t deadline, const std::function<bool()>& stop) {
         stopped = stop();
         return stopped || Activity::background() == 0;
     };
+    // Whether `settled` has run at this instant with nothing run since.
+    bool settledNow = false;
     for (;;) {
         Activity::driverWait(stopOrIdle);
         if (stopped) {
             return true;
         }
+        if (settled && !settledNow && TimerHeap::nextDeadline() > DispatchClock::uptimeNanoseconds()) {
+            settledNow = true;
+            if (settled()) {
+                continue;
+            }
+        }
         uint64_t due = 0;
         if (auto action = TimerHeap::popEarliest(deadline, due)) {
+            settledNow = false;
             setVirtualNanos(due);
             action();
             continue;

@@ -78,8 +78,11 @@ void setMainLoopRunner(MainLoopRunner runner) noexcept;
 // Drives virtual time on the main thread until `stop` answers true or the clock reaches
 // `deadline`: waits for background work to finish, then fires the next due entry, and so on.
 // Returns true when stopped by `stop`. With `deadline` == UINT64_MAX and nothing scheduled, it
-// waits for work from other threads.
-bool drive(uint64_t deadline, const std::function<bool()>& stop);
+// waits for work from other threads. `settled` (when given) runs once each time nothing is left to
+// run at the current instant (background work done, `stop` false, no entry due now), before the
+// clock moves on or the drive ends at its deadline; when it answers that it did something, `stop`
+// is asked again before the drive goes on.
+bool drive(uint64_t deadline, const std::function<bool()>& stop, bool (*settled)() = nullptr);
 
 // Converts a date (seconds since the reference date) to an uptime deadline, saturating at
 // UINT64_MAX; raises NSInvalidArgumentException for NaN.

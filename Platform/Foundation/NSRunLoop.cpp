@@ -18,6 +18,7 @@
 #include <Runtime/ClassBuilder.h>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -100,6 +101,22 @@ bool registerRunLoopHooks() {
 
 [[maybe_unused]] const bool gHooksRegistered = registerRunLoopHooks();
 
+std::atomic<bool (*)()>& beforeWaitingObserver() {
+    static std::atomic<bool (*)()> observer{nullptr};
+    return observer;
+}
+
+// The main run loop has nothing left to run now: tells the observer; answers whether it did anything.
+bool mainRunLoopBeforeWaiting() {
+    auto observer = beforeWaitingObserver().load(std::memory_order_acquire);
+    return observer && observer();
+}
+
+// What a drive of the main run loop runs when it has settled: nothing while nobody observes it.
+bool (*settleHook())() {
+    return beforeWaitingObserver().load(std::memory_order_acquire) ? &mainRunLoopBeforeWaiting : nullptr;
+}
+
 struct Perform {
     std::function<void()> block;
     std::vector<Mode> modes;
@@ -134,6 +151,10 @@ struct NSRunLoop::State {
 };
 
 NS_IMPLEMENT_CLASS(NSRunLoop, NSObject) {}
+
+void foundation_detail::setMainRunLoopBeforeWaitingObserver(bool (*observer)()) {
+    beforeWaitingObserver().store(observer, std::memory_order_release);
+}
 
 const Ref<NSString>& NSDefaultRunLoopMode() {
     static const Ref<NSString> mode = NSString::from(*defaultMode());
@@ -594,17 +615,23 @@ void NSRunLoop::waitForWork(Mode mode, uint64_t deadline, const std::function<bo
     auto& s = *state_;
     if (isMain_ && isDriverThread()) {
         uint64_t version = s.version.load();
-        drive(deadline, [&] {
-            if (stop && (*stop)()) {
-                return true;
-            }
-            std::lock_guard<std::mutex> lock(s.mutex);
-            if (s.wakePending) {
-                s.wakePending = false;
-                return true;
-            }
-            return s.version.load() != version || hasWorkLocked(mode, DispatchClock::uptimeNanoseconds());
-        });
+        drive(
+            deadline,
+            [&] {
+                if (stop && (*stop)()) {
+                    return true;
+                }
+                std::lock_guard<std::mutex> lock(s.mutex);
+                if (s.wakePending) {
+                    s.wakePending = false;
+                    return true;
+                }
+                return s.version.load() != version || hasWorkLocked(mode, DispatchClock::uptimeNanoseconds());
+            },
+            settleHook());
+        return;
+    }
+    if (isMain_ && mainRunLoopBeforeWaiting()) {
         return;
     }
     uint64_t now = DispatchClock::uptimeNanoseconds();
@@ -752,7 +779,9 @@ bool runMainRunLoopUntil(uint64_t deadline, const std::function<bool()>* stop) {
         }
         // At the deadline: let the background and the entries due at this instant finish; go on
         // while that brings work for the main thread.
-        if (!drive(deadline, [&] { return runLoop->hasWorkForMode(defaultMode()) || (stop && (*stop)()); })) {
+        if (!drive(
+                deadline, [&] { return runLoop->hasWorkForMode(defaultMode()) || (stop && (*stop)()); },
+                settleHook())) {
             return false;
         }
     }

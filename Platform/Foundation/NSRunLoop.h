@@ -121,3 +121,12 @@ private:
 
 // Internal: the runner DispatchClock uses for advance() and runUntilIdle().
 bool runMainRunLoopUntil(uint64_t deadline, const std::function<bool()>* stop);
+
+namespace foundation_detail {
+// Internal: the one observer of the main run loop about to wait, run on the main thread each time
+// the loop has run everything that is ready at this instant (on virtual time: the background is
+// idle and nothing is due before the clock moves on). It answers whether it did anything; the loop
+// then runs what that made ready before it waits. A platform service that looks at the settled
+// screen (the screenshot recorder) sets it; nullptr removes it. It must not block or move the clock.
+void setMainRunLoopBeforeWaitingObserver(bool (*observer)());
+} // namespace foundation_detail

@@ -85,6 +85,7 @@ void UIActionSheet::present(const Ref<UIView>& host) {
     Ref<UIActionSheet> self(this);
     host_ = host;
     sendIfResponds(delegate(), "willPresentActionSheet:", {self});
+    uikit_detail::viewsOnShowChanged();
     visible_ = true;
     shown().push_back(self);
     sendIfResponds(delegate(), "didPresentActionSheet:", {self});
@@ -122,6 +123,7 @@ void UIActionSheet::dismissWithClickedButtonIndexAnimated(NSInteger buttonIndex,
     }
     Ref<UIActionSheet> self(this);
     sendIfResponds(delegate(), "actionSheet:willDismissWithButtonIndex:", {self, box(buttonIndex)});
+    uikit_detail::viewsOnShowChanged();
     visible_ = false;
     auto& list = shown();
     list.erase(std::remove(list.begin(), list.end(), self), list.end());

@@ -97,6 +97,7 @@ void UIAlertView::show() {
     }
     Ref<UIAlertView> self(this);
     sendIfResponds(delegate(), "willPresentAlertView:", {self});
+    uikit_detail::viewsOnShowChanged();
     visible_ = true;
     shown().push_back(self);
     sendIfResponds(delegate(), "didPresentAlertView:", {self});
@@ -135,6 +136,7 @@ void UIAlertView::dismissWithClickedButtonIndexAnimated(NSInteger buttonIndex, b
     }
     Ref<UIAlertView> self(this);
     sendIfResponds(delegate(), "alertView:willDismissWithButtonIndex:", {self, box(buttonIndex)});
+    uikit_detail::viewsOnShowChanged();
     visible_ = false;
     for (const auto& field : fields_) {
         field->resignFirstResponder();

@@ -61,6 +61,18 @@ Cancel after(double seconds, std::function<void()> work) {
     return flag;
 }
 
+namespace {
+std::atomic<uint64_t> gViewsOnShow{0};
+} // namespace
+
+void viewsOnShowChanged() noexcept {
+    gViewsOnShow.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t viewsOnShowGeneration() noexcept {
+    return gViewsOnShow.load(std::memory_order_relaxed);
+}
+
 void onMain(std::function<void()> work) {
     if (NSThread::isMainThread()) {
         work();

@@ -40,6 +40,12 @@ void systemOpenedURL(::UIApplication* app, const Ref<::NSURL>& url);
 // Runs `work` at once on the main thread, or queues it there from any other thread.
 void onMain(std::function<void()> work);
 
+// A count that moves whenever what is on show may have changed: a view was added, moved or removed,
+// hidden or shown, or its alpha set; an alert or an action sheet came or went. The screenshot
+// recorder looks at the screen again only when it has moved.
+void viewsOnShowChanged() noexcept;
+uint64_t viewsOnShowGeneration() noexcept;
+
 // A shared string constant, made once.
 #define UIKIT_STRING_CONSTANT(Name)                                                                                    \
     const Ref<NSString>& Name() {                                                                                      \

@@ -1,5 +1,6 @@
 // Screenshots: what the screen shows, as an image at the main screen's scale, and a recorder that
-// writes one PNG each time a new screen appears (the simulator's --screenshots).
+// writes a PNG of each screen the operator sees once it has settled, and of each material change
+// of it (the simulator's --screenshots).
 #pragma once
 
 #include <UIKit/UIImage.h>
@@ -18,13 +19,17 @@ Ref<UIImage> UIScreenshotImage();
 // rectangle's top-left corner.
 Ref<UIImage> UIScreenshotImageInRect(CGRect rect);
 // The screen as it will show once the animations under way have run their course (a fade, a slide):
-// what a person sees when the screen has settled.
+// what a person sees when the screen has settled. The alerts and action sheets on show are drawn
+// over it, as the system draws them.
 Ref<UIImage> UIScreenshotSettledImage();
 
-// What the recorder wrote for one screen.
+// What the recorder wrote for one picture.
 struct UIScreenshotRecord {
     std::string path;   // the PNG
     std::string screen; // the view controller's class
+    // Empty for a screen's first picture; for a later one, what came on show: "overlay", "question",
+    // "alert", "sheet" or "prompt".
+    std::string change;
     // The image views (and buttons that show only an image) on show with no image: each named by
     // the screen's outlet that holds it, else by its class and place on the screen.
     std::vector<std::string> emptyImages;
@@ -33,16 +38,31 @@ struct UIScreenshotRecord {
     std::vector<std::string> cutTexts;
 };
 
-// Starts (a non-empty folder) or stops (empty) recording. While recording, each time a view
-// controller without child controllers finishes appearing in a visible window as the screen the
-// operator sees, and shows something (a colour or a visible subview), the screen is laid out,
-// rendered as it settles (UIScreenshotSettledImage) and written as "<sequence>-<ControllerClass>.png"
-// (sequence from 1, three digits). Answers the files written so far, and what was found on each.
+// Starts (a non-empty folder) or stops (empty) recording. While recording, the recorder looks at the
+// screen the operator sees each time the main run loop has nothing left to run (the screen has
+// settled: what its appearance queued has run), before the test driver acts on the screen, and when
+// a screen is about to disappear. It pictures:
+//   - each view controller without child controllers that has appeared as the screen the operator
+//     sees and shows something (a colour or a visible subview), once, as "<sequence>-<Class>.png"
+//     (sequence from 1, three digits); again only when another screen was pictured in between;
+//   - then each material change of that screen, as "<sequence>-<Class>-<change>.png": an alert or
+//     an action sheet shown, a prompt of the system (a window with a controller at alert level or
+//     above), a view laid over at least half the screen ("overlay"), or controls or texts shown
+//     ("question"). New views in a scroll view already on show (rows, scrolled content) and views
+//     without controls or texts (marks, drawn paths) are not material, nor are changed texts or
+//     values; at most four such pictures per screen.
+// Each picture is laid out and rendered as the screen settles (UIScreenshotSettledImage). Looking
+// costs a walk of the screen's views only when views came, went, or were shown or hidden since the
+// last look; nothing is rendered but what is written, and the clock never moves for it.
+// Main thread only. Answers the files written so far, and what was found on each.
 void UIScreenshotRecordToDirectory(const std::string& directory);
 std::vector<std::string> UIScreenshotWrittenFiles();
 std::vector<UIScreenshotRecord> UIScreenshotRecords();
 
 namespace uikit_detail {
-// Told by view controllers when they have appeared.
+// Told by view controllers when they have appeared, and when they are about to disappear.
 void screenshotControllerDidAppear(UIViewController* controller);
+void screenshotControllerWillDisappear(UIViewController* controller);
+// Told by the test driver before it acts on the screen (touches, taps, typing).
+void screenshotBeforeInput();
 } // namespace uikit_detail

@@ -6,6 +6,7 @@
 #include <UIKit/UINavigationController.h>
 #include <UIKit/UIRefreshControl.h>
 #include <UIKit/UIRemoteKeyboardWindow.h>
+#include <UIKit/UIScreenshot.h>
 #include <UIKit/UIStatusBar.h>
 #include <UIKit/UISwitch.h>
 #include <UIKit/UITableView.h>
@@ -133,6 +134,9 @@ void UITestDriver::send(UITouchPhase phase, const Ref<UITouch>& touch) {
 }
 
 void UITestDriver::sendPhases(const std::vector<std::pair<Ref<UITouch>, UITouchPhase>>& changes) {
+    if (std::any_of(changes.begin(), changes.end(), [](const auto& c) { return c.second == UITouchPhaseBegan; })) {
+        uikit_detail::screenshotBeforeInput();
+    }
     auto& active = activeTouches();
     auto& shown = reportedTouches();
     double now = DispatchClock::uptime();
@@ -394,6 +398,7 @@ bool UITestDriver::tapBarButtonItem(const Ref<UIBarButtonItem>& item) {
     if (!item) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool sent = item->tap();
     settle();
     return sent;
@@ -427,6 +432,7 @@ bool UITestDriver::tapAlertButtonAtIndex(NSInteger index) {
     if (!alert || index < 0 || index >= alert->numberOfButtons()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool tapped = alert->tapButtonAtIndex(index);
     settle();
     return tapped;
@@ -450,6 +456,7 @@ bool UITestDriver::tapSheetButtonAtIndex(NSInteger index) {
     if (!sheet || index < 0 || index >= sheet->numberOfButtons()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool tapped = sheet->tapButtonAtIndex(index);
     settle();
     return tapped;
@@ -484,6 +491,7 @@ bool UITestDriver::typeIntoField(const Ref<UITextField>& field, const std::strin
             return false;
         }
     }
+    uikit_detail::screenshotBeforeInput();
     for (const auto& c : characters(text)) {
         field->insertText(c);
     }
@@ -498,6 +506,7 @@ bool UITestDriver::typeIntoTextView(const Ref<UITextView>& view, const std::stri
     if (!view->isFirstResponder() && !view->becomeFirstResponder()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     for (const auto& c : characters(text)) {
         view->insertText(c);
     }
@@ -507,6 +516,7 @@ bool UITestDriver::typeIntoTextView(const Ref<UITextView>& view, const std::stri
 
 void UITestDriver::scrollTo(const Ref<UIScrollView>& scrollView, CGPoint offset) {
     if (scrollView) {
+        uikit_detail::screenshotBeforeInput();
         scrollView->setContentOffset(offset);
         settle();
     }
@@ -517,6 +527,7 @@ bool UITestDriver::pullToRefresh(const Ref<UIScrollView>& scrollView) {
     if (!control || control->isRefreshing() || !control->isEnabled()) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     control->pull();
     settle();
     return true;
@@ -536,6 +547,7 @@ bool UITestDriver::takePicture(const Ref<UIImage>& image) {
     if (!picker) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     bool taken = picker->sourceType() == UIImagePickerControllerSourceTypeCamera ? picker->captureFromCamera()
                                                                                  : picker->choosePicture(image);
     settle();
@@ -547,6 +559,7 @@ bool UITestDriver::cancelImagePicker() {
     if (!picker) {
         return false;
     }
+    uikit_detail::screenshotBeforeInput();
     picker->cancelPicking();
     settle();
     return true;

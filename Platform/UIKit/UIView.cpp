@@ -621,11 +621,13 @@ CGFloat UIView::alpha() const {
 }
 
 void UIView::setAlpha(CGFloat alpha) {
+    uikit_detail::viewsOnShowChanged();
     noteAnimatable("opacity");
     changeValueForKey("alpha", [&] { layer_->setOpacity(static_cast<float>(alpha)); });
 }
 
 void UIView::setHidden(bool hidden) {
+    uikit_detail::viewsOnShowChanged();
     changeValueForKey("hidden", [&] {
         hidden_ = hidden;
         layer_->setHidden(hidden);
@@ -774,6 +776,7 @@ void UIView::attach(const Ref<UIView>& view, size_t index) {
     }
     Ref<UIView> keep = view;
     Ref<UIView> self(this);
+    uikit_detail::viewsOnShowChanged();
     auto oldSuper = view->superview();
     if (oldSuper.get() == this) {
         // Reordering within the same superview: no hooks.
@@ -846,6 +849,7 @@ void UIView::removeFromSuperview() {
         return;
     }
     Ref<UIView> self(this);
+    uikit_detail::viewsOnShowChanged();
     auto oldWindow = window();
     if (auto responder = cast<UIView>(UIResponder::currentFirstResponder())) {
         if (responder.get() == this || responder->isDescendantOfView(self)) {

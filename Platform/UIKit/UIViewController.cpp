@@ -161,6 +161,7 @@ void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated
         if (appearance_ == Appearance::Disappeared || appearance_ == Appearance::Disappearing) {
             return;
         }
+        uikit_detail::screenshotControllerWillDisappear(this);
         appearance_ = Appearance::Disappearing;
     }
     appearanceAnimated_ = animated;

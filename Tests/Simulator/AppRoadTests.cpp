@@ -11,6 +11,7 @@
 #include <Foundation/NSUserDefaults.h>
 #include <LoopbackTransactionService.h>
 #include <UIKit/UIImage.h>
+#include <UIKit/UIScreenshot.h>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,25 @@ TEST_F(AppRoadTest, AFaultFailsExactlyThatTest) {
         EXPECT_EQ(values[*key], broken ? "FAIL" : "SUCCESS") << *key;
     }
     EXPECT_EQ(report.transactions[1]["result"], 0);
+}
+
+TEST_F(AppRoadTest, TheTypedSessionRoadPicturesTheSessionFormBeforeAndAfterTyping) {
+    // A dead back camera cannot read the session's QR code: the operator types the session in.
+    setSessionKeys(road_sessions::questions());
+    RoadOptions options;
+    options.faultsFile = writeFile("faults.json", R"({"backCamera": "dead"})");
+    options.screenshotsDir = NSSandbox::rootPath()->str() + "/pictures";
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(runAppRoad(options, nullptr), 0);
+    ASSERT_NE(testing::internal::GetCapturedStdout().find("typing the session in"), std::string::npos);
+    std::vector<std::string> form;
+    for (const auto& record : UIScreenshotRecords()) {
+        if (record.screen == "EnterSessionIdViewController" && std::filesystem::exists(record.path)) {
+            form.push_back(record.change);
+        }
+    }
+    // As it comes up, and typed in under the overlay of the start transaction.
+    EXPECT_EQ(form, (std::vector<std::string>{"", "overlay"}));
 }
 
 TEST_F(AppRoadTest, AScriptedOperatorOverridesTheAnswers) {

@@ -323,3 +323,43 @@ TEST_F(RunLoopTests, SelectorPerformsOnOtherThreads) {
     EXPECT_EQ(probe->log(),
               (std::vector<std::string>{"to main on main", "to worker off main", "main to main on main"}));
 }
+
+namespace {
+std::vector<std::string>& settleLog() {
+    static std::vector<std::string> log;
+    return log;
+}
+// Logs its call; the first call at an instant after "queue" also queues a block and says so.
+bool observeSettle() {
+    bool queue = !settleLog().empty() && settleLog().back() == "queue";
+    settleLog().push_back("settled at " + std::to_string(PlatformTestCase::elapsed()));
+    if (queue) {
+        dispatch_async(dispatch_get_main_queue(), [] { settleLog().push_back("queued by the observer"); });
+    }
+    return queue;
+}
+void note(const char* text, int64_t after = -1) {
+    auto block = [text] { settleLog().push_back(text); };
+    after < 0 ? dispatch_async(dispatch_get_main_queue(), block)
+              : dispatch_after(dispatch_time(DISPATCH_TIME_NOW, after), dispatch_get_main_queue(), block);
+}
+} // namespace
+
+TEST_F(RunLoopTests, TheBeforeWaitingObserverSeesEachInstantsWorkDoneAndNeverMovesTheClock) {
+    settleLog().clear();
+    foundation_detail::setMainRunLoopBeforeWaitingObserver(&observeSettle);
+    note("block");
+    note("due now", 0);
+    note("a second later", NSEC_PER_SEC);
+    runUntilIdle();
+    EXPECT_EQ(settleLog(), (std::vector<std::string>{"block", "due now", "settled at 0.000000"}));
+    // Work the observer makes runs before the clock moves on.
+    settleLog().push_back("queue");
+    advance(1);
+    EXPECT_EQ(settleLog(), (std::vector<std::string>{"block", "due now", "settled at 0.000000", "queue",
+                                                     "settled at 0.000000", "queued by the observer",
+                                                     "settled at 0.000000", "a second later", "settled at 1.000000"}));
+    foundation_detail::setMainRunLoopBeforeWaitingObserver(nullptr);
+    advance(1);
+    EXPECT_EQ(settleLog().size(), 9u) << "nobody is told once the observer is removed";
+}
