@@ -135,11 +135,16 @@ TEST_F(BiometricPromptTests, AnEmptyReasonRaisesAndShowsNothing) {
 TEST_F(BiometricPromptTests, TheRecorderPicturesTheCard) {
     auto dir = std::filesystem::temp_directory_path() /
                ("la-prompt-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    // The card is a system prompt over the application's screen: pictured as a change of that screen.
     UIScreenshotRecordToDirectory(dir.string());
+    auto screen = make<UIViewController>();
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    appWindow = UITestDriver::showRootViewController(screen);
+    advance(0);
     evaluate();
     UIScreenshotRecordToDirectory("");
-    ASSERT_FALSE(UIScreenshotRecords().empty());
-    EXPECT_EQ(UIScreenshotRecords().back().screen, "LAPromptViewController");
+    ASSERT_EQ(UIScreenshotRecords().size(), 2u);
+    EXPECT_EQ(UIScreenshotRecords().back().change, "prompt");
     EXPECT_TRUE(UIScreenshotRecords().back().cutTexts.empty());
     std::filesystem::remove_all(dir);
 }
