@@ -47,11 +47,15 @@ struct Seen {
     bool failureNotice = false;
     bool presented = false;
     bool recognised = false;
+    double promptSince = -1; // when the operator first saw the system prompt ask
     double askingSince = -1;
 };
 
 // How long a person reads a question before answering it: something may still come up over it.
 constexpr double kReadingTime = 1.0;
+// How long a person takes to read the system's biometric prompt before raising the phone to the face
+// or a finger to the sensor.
+constexpr double kPromptReadingTime = 0.5;
 Seen lastSeen;
 
 // The operator's notes on `screen`, fresh when it is another test's screen than before.
@@ -277,7 +281,14 @@ bool actOnSystemScreen() {
         }
         bool asksForIt = reads(shown, "Face ID") || reads(shown, "Touch ID");
         if (!seen.presented && asksForIt) {
-            // Looks at the phone, or lays a finger on the sensor.
+            // Reads the prompt, then looks at the phone or lays a finger on the sensor.
+            double now = DispatchClock::uptime();
+            if (seen.promptSince < 0) {
+                seen.promptSince = now;
+            }
+            if (now - seen.promptSince < kPromptReadingTime) {
+                return false;
+            }
             seen.presented = true;
             hands::holdFaceOrFingerToSensor();
             return true;

@@ -148,6 +148,22 @@ int runQuestionTests(const RunOptions& options) {
     std::optional<int> exitStatus;
     DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
 
+    // Every screen of the run, once it has settled, and what comes over it (the recorder stops when
+    // the run ends, however it ends).
+    struct Recording {
+        explicit Recording(const std::string& dir) : on(!dir.empty()) {
+            if (on) {
+                UIScreenshotRecordToDirectory(dir);
+            }
+        }
+        ~Recording() {
+            if (on) {
+                UIScreenshotRecordToDirectory("");
+            }
+        }
+        bool on;
+    } recording(options.screenshotsDir);
+
     auto navigation = make<UINavigationController>(make<UIViewController>());
     auto window = UITestDriver::showRootViewController(navigation);
     auto container = make<DXTestViewController>();

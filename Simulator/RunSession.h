@@ -12,6 +12,7 @@ struct RunOptions {
     std::map<std::string, bool> answers; // scripted answers by test key
     std::string faultsFile;              // a faults overlay, or ""
     bool evaluate = false;               // evaluate instead of trade in
+    std::string screenshotsDir;          // where to write the pictures of the screens, or ""
 };
 
 std::vector<std::string> splitList(const std::string& text);

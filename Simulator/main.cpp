@@ -34,7 +34,8 @@ const char* const kUsage =
     "usage: Simulator [--device ID] [--faults FILE] [--operator FILE] [--server URL] [--screenshots DIR]\n"
     "                 [--real-time] [--evaluate] [--verbose]\n"
     "       Simulator --list [--device ID] [--verbose] | --list-devices\n"
-    "       Simulator --run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--evaluate] [--verbose]\n"
+    "       Simulator --run KEY,KEY,... [--answers KEY=yes|no,...] [--faults FILE] [--screenshots DIR] [--evaluate]\n"
+    "                 [--verbose]\n"
     "\n"
     "Runs the app on a simulated device and walks the whole road: the app is launched, opened by its\n"
     "enoxm:// URL with the device identifiers, Start is pressed, the session is typed in, the start\n"
@@ -196,6 +197,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The session road's own options mean nothing to a run of chosen tests, and answers by key only
+    // to such a run: a mix is refused rather than half ignored.
+    if (!run.keys.empty() && (!road.operatorFile.empty() || !road.server.empty() || road.realTime)) {
+        std::fprintf(stderr, "--operator, --server and --real-time are for the session road; --run takes --answers\n");
+        return 2;
+    }
+    if (run.keys.empty() && !run.answers.empty()) {
+        std::fprintf(stderr, "--answers goes with --run; the session road takes --operator FILE\n");
+        return 2;
+    }
+    run.screenshotsDir = road.screenshotsDir;
+
     dispatch_adopt_current_thread_as_main();
     auto profiles = SimDevice::availableProfiles();
     if (std::find(profiles.begin(), profiles.end(), device) == profiles.end()) {
@@ -217,9 +230,8 @@ int main(int argc, char** argv) {
     // sandbox. The last line printed names it, however the run ends (short of a crash).
     std::string appLog;
     if (!verbose) {
-        bool walksRoad = !list && run.keys.empty();
-        appLog = writeAppLogTo(walksRoad && !road.screenshotsDir.empty() ? road.screenshotsDir
-                                                                         : text(NSSandbox::rootPath()));
+        appLog =
+            writeAppLogTo(!list && !road.screenshotsDir.empty() ? road.screenshotsDir : text(NSSandbox::rootPath()));
     }
     if (!list && (!run.keys.empty() || !road.realTime)) {
         // A run on virtual time starts its clock before the device is made: nothing is stamped with the

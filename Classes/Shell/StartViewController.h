@@ -2,6 +2,7 @@
 // to the start block, and the screen that presented the page dismisses it.
 #pragma once
 
+#include <UIKit/UIApplication.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UIViewController.h>
@@ -27,6 +28,8 @@ public:
     NS_WEAK_PROPERTY(UILabel, titleLabel, setTitleLabel)
 
     void viewDidLoad() override;
+    // The page is dark: the status bar over it draws light.
+    NSInteger preferredStatusBarStyle() override { return UIStatusBarStyleLightContent; }
     // The Start button's action: runs the start block when there is one.
     void onStart(const id& sender);
 

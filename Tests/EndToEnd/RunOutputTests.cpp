@@ -75,16 +75,19 @@ protected:
     }
     void TearDown() override { service_.stop(); }
 
-    // Runs the simulator on the device root with `args` after --server, standard output and error
-    // each into a file, and waits for it.
-    Printed run(const std::vector<std::string>& args) {
+    // Runs the simulator on the device root with `args` after --server (unless `withServer` is
+    // false), standard output and error each into a file, and waits for it.
+    Printed run(const std::vector<std::string>& args, bool withServer = true) {
         auto out = folder_ + "/out-" + std::to_string(runs_) + ".txt";
         auto err = folder_ + "/err-" + std::to_string(runs_++) + ".txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> words = {"--server", service_.baseURL()};
+        std::vector<std::string> words;
+        if (withServer) {
+            words = {"--server", service_.baseURL()};
+        }
         words.insert(words.end(), args.begin(), args.end());
         pid_t pid = end_to_end::spawnSimulator(root_, words, &actions);
         posix_spawn_file_actions_destroy(&actions);
@@ -192,4 +195,27 @@ TEST_F(RunOutputTest, AScreenshotsFolderThatCannotBeMadeIsBadInput) {
     ASSERT_FALSE(printed.err.empty());
     EXPECT_EQ(printed.err.front().rfind("cannot write screenshots to \"" + file + "/shots\": ", 0), 0u)
         << joined(printed.err);
+}
+
+// A run of chosen tests takes its own options only: the session road's are refused rather than
+// ignored, and its pictures go where --screenshots says, with the app's log.
+TEST_F(RunOutputTest, ARunOfChosenTestsRefusesTheRoadsOptionsAndTakesPictures) {
+    auto script = folder_ + "/operator.json";
+    std::ofstream(script) << R"({"WATER_DAMAGE_TEST": "no"})";
+    EXPECT_EQ(run({"--run", "WATER_DAMAGE_TEST", "--operator", script}, false).status, 2);
+    EXPECT_EQ(run({"--run", "WATER_DAMAGE_TEST"}).status, 2); // with --server
+    EXPECT_EQ(run({"--answers", "WATER_DAMAGE_TEST=no"}).status, 2);
+
+    auto shots = folder_ + "/run-shots";
+    auto printed =
+        run({"--run", "WATER_DAMAGE_TEST", "--answers", "WATER_DAMAGE_TEST=no", "--screenshots", shots}, false);
+    ASSERT_EQ(printed.status, 0) << joined(printed.err);
+    std::set<std::string> pictures;
+    for (const auto& entry : std::filesystem::directory_iterator(shots)) {
+        pictures.insert(entry.path().filename().string());
+    }
+    EXPECT_TRUE(std::any_of(pictures.begin(), pictures.end(), [](const std::string& name) {
+        return name.ends_with("-WaterDamgeViewController.png");
+    })) << joined(printed.out);
+    EXPECT_TRUE(pictures.count("app.log"));
 }
