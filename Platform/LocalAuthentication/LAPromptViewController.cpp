@@ -52,10 +52,6 @@ Ref<UIColor> green() {
     return UIColor::colorWithRedGreenBlueAlpha(0.2, 0.74, 0.33, 1);
 }
 
-Ref<UIColor> tint() {
-    return UIColor::colorWithRedGreenBlueAlpha(0, 0.478, 1, 1);
-}
-
 Ref<UIBezierPath> stroked(CGFloat width) {
     auto path = UIBezierPath::bezierPath();
     path->setLineWidth(width);
@@ -85,7 +81,7 @@ void LAPromptGlyphView::drawRect(CGRect rect) {
     } else if (type_ == LABiometryTypeTouchID) {
         UIColor::colorWithRedGreenBlueAlpha(1, 0.18, 0.33, 1)->setStroke();
     } else {
-        tint()->setStroke();
+        UIColor::systemBlueColor()->setStroke();
     }
     if (type_ == LABiometryTypeTouchID) {
         drawFingerprint(size);
@@ -193,7 +189,7 @@ void LAPromptViewController::viewDidLoad() {
     cancelButton_ = UIButton::buttonWithType(UIButtonTypeSystem);
     cancelButton_->setFrame(CGRectMake(0, y, kCardWidth, kButtonHeight));
     cancelButton_->setTitleForState("Cancel"_ns, UIControlStateNormal);
-    cancelButton_->setTitleColorForState(tint(), UIControlStateNormal);
+    cancelButton_->setTitleColorForState(UIColor::systemBlueColor(), UIControlStateNormal);
     cancelButton_->setTitleColorForState(UIColor::colorWithWhiteAlpha(0.7, 1), UIControlStateDisabled);
     cancelButton_->titleLabel()->setFont(UIFont::systemFontOfSize(17));
     cancelButton_->addTargetActionForControlEvents(self, "cancel", UIControlEventTouchUpInside);

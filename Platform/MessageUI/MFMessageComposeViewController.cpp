@@ -31,10 +31,6 @@ constexpr CGFloat kBarHeight = 44;
 constexpr CGFloat kEntryHeight = 36;
 constexpr CGFloat kSendWidth = 64;
 
-Ref<UIColor> tint() {
-    return UIColor::colorWithRedGreenBlueAlpha(0, 0.478, 1, 1);
-}
-
 Ref<UIColor> hairlineColour() {
     return UIColor::colorWithWhiteAlpha(0.78, 1);
 }
@@ -57,7 +53,7 @@ Ref<UIButton> button(const char* title, CGRect frame, const Ref<UIFont>& font) {
     auto b = UIButton::buttonWithType(UIButtonTypeSystem);
     b->setFrame(frame);
     b->setTitleForState(NSString::from(title), UIControlStateNormal);
-    b->setTitleColorForState(tint(), UIControlStateNormal);
+    b->setTitleColorForState(UIColor::systemBlueColor(), UIControlStateNormal);
     b->setTitleColorForState(UIColor::colorWithWhiteAlpha(0.7, 1), UIControlStateDisabled);
     b->titleLabel()->setFont(font);
     return b;

@@ -84,6 +84,10 @@ Ref<UIColor> UIColor::groupTableViewBackgroundColor() {
     return colorWithRedGreenBlueAlpha(239.0 / 255.0, 239.0 / 255.0, 244.0 / 255.0, 1);
 }
 
+Ref<UIColor> UIColor::systemBlueColor() {
+    return colorWithRedGreenBlueAlpha(0, 122.0 / 255.0, 1, 1);
+}
+
 Ref<UIColor> UIColor::colorWithAlphaComponent(CGFloat alpha) const {
     auto c = make<UIColor>(r_, g_, b_, alpha);
     c->grey_ = grey_;

@@ -31,6 +31,8 @@ public:
     static Ref<UIColor> brownColor();
     static Ref<UIColor> clearColor();
     static Ref<UIColor> groupTableViewBackgroundColor();
+    // The system's blue: the tint of controls that set none.
+    static Ref<UIColor> systemBlueColor();
 
     Ref<UIColor> colorWithAlphaComponent(CGFloat alpha) const;
     // False never happens here (every colour has RGB components); kept for the platform's signature.

@@ -658,7 +658,7 @@ Ref<UIColor> UIView::tintColor() const {
         auto parent = v->superview();
         v = parent.get();
     }
-    return UIColor::colorWithRedGreenBlueAlpha(0, 122.0 / 255.0, 1, 1);
+    return UIColor::systemBlueColor();
 }
 
 void UIView::setTintColor(const Ref<UIColor>& color) {

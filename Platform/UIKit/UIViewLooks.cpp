@@ -28,7 +28,7 @@ CGColorRef grey(double white, double alpha = 1) {
 
 CGColorRef tintOf(UIView* view) {
     auto tint = view->tintColor();
-    return tint ? tint->CGColor() : CGColorCreateGenericRGB(0, 0.478, 1, 1);
+    return (tint ? tint : UIColor::systemBlueColor())->CGColor();
 }
 
 // The opacity of a disabled control: the platform dims the whole control.
