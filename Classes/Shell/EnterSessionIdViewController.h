@@ -5,6 +5,7 @@
 #pragma once
 
 #include <Reactive/RXCommand.h>
+#include <UIKit/UIApplication.h>
 #include <UIKit/UIButton.h>
 #include <UIKit/UILabel.h>
 #include <UIKit/UITapGestureRecognizer.h>
@@ -34,6 +35,8 @@ public:
     NS_WEAK_PROPERTY(UILabel, titleLabel, setTitleLabel)
 
     void viewDidLoad() override;
+    // The page is dark: the status bar over it draws light.
+    NSInteger preferredStatusBarStyle() override { return UIStatusBarStyleLightContent; }
     // The server field takes the focus, and the keyboard observers are installed (once).
     void viewDidAppear(bool animated) override;
     // The keyboard observers and the tap recogniser go with the form.
