@@ -2,6 +2,8 @@
 #include <Foundation/NSNotificationCenter.h>
 #include <Foundation/NSThread.h>
 #include <UIKit/UIKitInternal.h>
+#include <UIKit/UIViewController.h>
+#include <UIKit/UIWindow.h>
 
 #include <cmath>
 
@@ -79,6 +81,32 @@ void onMain(std::function<void()> work) {
     } else {
         dispatch_async(dispatch_get_main_queue(), std::move(work));
     }
+}
+
+std::vector<Ref<UIViewController>> screensInFront() {
+    std::vector<Ref<UIViewController>> chain;
+    Ref<UIViewController> screen;
+    for (const auto& window : UIWindow::windowsFromBackToFront()) {
+        if (!window->isHidden() && window->windowLevel() < UIWindowLevelStatusBar && window->rootViewController()) {
+            screen = window->rootViewController();
+        }
+    }
+    while (screen) {
+        chain.push_back(screen);
+        // A screen on its way out (its dismissal ending) no longer covers the one it leaves.
+        if (auto presented = screen->presentedViewController(); presented && !presented->isBeingDismissed()) {
+            screen = presented;
+            continue;
+        }
+        Ref<UIViewController> front;
+        for (const auto& child : screen->childViewControllerList()) {
+            if (child->isViewLoaded() && child->view()->window() && !child->view()->isHidden()) {
+                front = child;
+            }
+        }
+        screen = front;
+    }
+    return chain;
 }
 
 } // namespace uikit_detail

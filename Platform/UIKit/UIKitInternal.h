@@ -11,6 +11,7 @@
 #include <vector>
 
 class UIApplication;
+class UIViewController;
 class NSURL;
 
 namespace uikit_detail {
@@ -45,6 +46,12 @@ void onMain(std::function<void()> work);
 // recorder looks at the screen again only when it has moved.
 void viewsOnShowChanged() noexcept;
 uint64_t viewsOnShowGeneration() noexcept;
+
+// The screens the person has in front of them, outermost first: the root of the front-most window of
+// the application's own (below the status bar) that has one, down through what it presents (not what
+// is being dismissed) and a container's front-most child on show (children added later lie in
+// front). The last is the screen the person sees.
+std::vector<Ref<::UIViewController>> screensInFront();
 
 // A shared string constant, made once.
 #define UIKIT_STRING_CONSTANT(Name)                                                                                    \

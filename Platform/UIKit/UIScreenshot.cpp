@@ -83,10 +83,6 @@ namespace {
 const CGFloat kBoxRadius = 13;
 const CGFloat kHairline = 0.5;
 
-Ref<UIColor> systemBlue() {
-    return UIColor::colorWithRedGreenBlueAlpha(0, 122 / 255.0, 1, 1);
-}
-
 // Draws `text` centred in `box`, wrapped to its width; answers the height it took.
 CGFloat drawCentred(const CGContextRef& c, const Ref<NSString>& text, const Ref<UIFont>& font,
                     const Ref<UIColor>& colour, CGRect box) {
@@ -146,7 +142,8 @@ void drawAlert(const CGContextRef& c, CGRect screen, const Ref<UIAlertView>& ale
         if (sideBySide && i == 1) {
             drawHairline(c, x, top, kHairline, button);
         }
-        drawCentred(c, alert->buttonTitleAtIndex(i), font, systemBlue(), CGRectMake(x + 8, top, w - 16, button));
+        drawCentred(c, alert->buttonTitleAtIndex(i), font, UIColor::systemBlueColor(),
+                    CGRectMake(x + 8, top, w - 16, button));
     }
 }
 
@@ -172,7 +169,7 @@ void drawSheet(const CGContextRef& c, CGRect screen, const Ref<UIActionSheet>& s
         CGRect box = CGRectMake(x, bottom - row, width, row);
         fillRounded(box, UIColor::whiteColor());
         drawCentred(c, sheet->buttonTitleAtIndex(sheet->cancelButtonIndex()), UIFont::boldSystemFontOfSize(20),
-                    systemBlue(), box);
+                    UIColor::systemBlueColor(), box);
         bottom -= row + margin;
     }
     CGFloat height = title + row * static_cast<CGFloat>(choices.size());
@@ -188,7 +185,7 @@ void drawSheet(const CGContextRef& c, CGRect screen, const Ref<UIActionSheet>& s
         if (y > box.origin.y) {
             drawHairline(c, x, y, width, kHairline);
         }
-        auto colour = i == sheet->destructiveButtonIndex() ? UIColor::redColor() : systemBlue();
+        auto colour = i == sheet->destructiveButtonIndex() ? UIColor::redColor() : UIColor::systemBlueColor();
         drawCentred(c, sheet->buttonTitleAtIndex(i), UIFont::systemFontOfSize(20), colour,
                     CGRectMake(x + 16, y, width - 32, row));
         y += row;
@@ -319,43 +316,16 @@ std::vector<UIScreenshotRecord> UIScreenshotRecords() {
 
 namespace {
 
-// The windows of the application's screens lie below the status bar; a window with a controller at
-// the level of alerts or above is a prompt of the system's over the screen (a biometric prompt).
-bool isScreenWindow(const Ref<UIWindow>& window) {
-    return !window->isHidden() && window->rootViewController() && window->windowLevel() < UIWindowLevelStatusBar;
-}
-
+// A window with a controller at the level of alerts or above is a prompt of the system's over the
+// screen (a biometric prompt).
 bool isPromptWindow(const Ref<UIWindow>& window) {
     return !window->isHidden() && window->rootViewController() && window->windowLevel() >= UIWindowLevelAlert;
 }
 
-// The screen the operator sees: the front screen window's root, down through what it presents, a
-// navigation controller's top, and a container's front-most visible child.
+// The screen the operator sees.
 Ref<UIViewController> visibleScreen() {
-    Ref<UIViewController> screen;
-    for (const auto& window : UIWindow::windowsFromBackToFront()) {
-        if (isScreenWindow(window)) {
-            screen = window->rootViewController();
-        }
-    }
-    while (screen) {
-        // A screen on its way out (its dismissal ending) no longer covers the one it leaves.
-        if (auto presented = screen->presentedViewController(); presented && !presented->isBeingDismissed()) {
-            screen = presented;
-            continue;
-        }
-        Ref<UIViewController> next;
-        for (const auto& child : screen->childViewControllerList()) {
-            if (child->isViewLoaded() && child->view()->window() && !child->view()->isHidden()) {
-                next = child; // children added later lie in front
-            }
-        }
-        if (!next) {
-            break;
-        }
-        screen = next;
-    }
-    return screen;
+    auto chain = uikit_detail::screensInFront();
+    return chain.empty() ? nullptr : chain.back();
 }
 
 // A screen shows something when its view has a colour or one of its subviews is visible.

@@ -9,7 +9,6 @@
 #include <UIKit/UIFont.h>
 #include <UIKit/UIKitInternal.h>
 #include <UIKit/UIKitText.h>
-#include <UIKit/UINavigationController.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIViewController.h>
 #include <UIKit/UIWindow.h>
@@ -57,41 +56,6 @@ void strokeRounded(const CGContextRef& c, CGRect r, CGFloat radius) {
     CGContextBeginPath(c);
     CGContextAddPath(c, path);
     CGContextStrokePath(c);
-}
-
-// The screens in front, outermost first: the root screen of the front-most window of the
-// application's own that has one, down through what it presents (not what is being dismissed), a
-// navigation controller's top and a container's front-most visible child.
-std::vector<Ref<UIViewController>> screensInFront() {
-    std::vector<Ref<UIViewController>> chain;
-    Ref<UIViewController> screen;
-    for (const auto& window : UIWindow::windowsFromBackToFront()) {
-        if (!window->isHidden() && window->windowLevel() < UIWindowLevelStatusBar && window->rootViewController()) {
-            screen = window->rootViewController();
-        }
-    }
-    while (screen) {
-        chain.push_back(screen);
-        if (auto presented = screen->presentedViewController(); presented && !presented->isBeingDismissed()) {
-            screen = presented;
-            continue;
-        }
-        if (auto navigation = cast<UINavigationController>(screen); navigation && navigation->topViewController()) {
-            screen = navigation->topViewController();
-            continue;
-        }
-        Ref<UIViewController> front;
-        for (const auto& child : screen->childViewControllerList()) {
-            if (child->isViewLoaded() && child->view()->window() && !child->view()->isHidden()) {
-                front = child;
-            }
-        }
-        if (!front) {
-            break;
-        }
-        screen = front;
-    }
-    return chain;
 }
 
 } // namespace
@@ -286,7 +250,7 @@ void UIStatusBar::refresh() {
 }
 
 UIStatusBarStyle UIStatusBar::currentStyle() {
-    auto chain = screensInFront();
+    auto chain = uikit_detail::screensInFront();
     if (chain.empty()) {
         return UIStatusBarStyleDefault;
     }
@@ -295,7 +259,7 @@ UIStatusBarStyle UIStatusBar::currentStyle() {
 }
 
 bool UIStatusBar::hiddenByScreenInFront() {
-    for (const auto& screen : screensInFront()) {
+    for (const auto& screen : uikit_detail::screensInFront()) {
         auto hidden = uikit_detail::send(screen, "prefersStatusBarHidden");
         if (hidden && unbox<bool>(hidden)) {
             return true;
