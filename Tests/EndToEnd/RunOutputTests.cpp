@@ -104,6 +104,12 @@ protected:
         return printed;
     }
 
+    // The closing line of a trade-in on the service of the test's own (--server): the simulator sees
+    // only the service's answer.
+    std::string accepted() const {
+        return "trade-in accepted by " + service_.baseURL() + ", as it answered: the app ends (status 0)";
+    }
+
     LoopbackTransactionService service_;
     std::string folder_;
     std::string root_;
@@ -136,7 +142,7 @@ TEST_F(RunOutputTest, TheTerminalShowsTheRunAndTheLogGoesToAFileItNames) {
     EXPECT_TRUE(starts("[1/")) << "a line per test";
     EXPECT_TRUE(starts("test                       result   time")) << "the table";
     ASSERT_GE(printed.out.size(), 2u);
-    EXPECT_EQ(printed.out[printed.out.size() - 2], "trade-in accepted: the app ends (status 0)");
+    EXPECT_EQ(printed.out[printed.out.size() - 2], accepted());
     EXPECT_EQ(printed.out.back(), "app log: " + root_ + "/app.log");
 
     // The file: the app's log, the lines it dumps with it included.
@@ -160,7 +166,7 @@ TEST_F(RunOutputTest, VerbosePrintsTheLogOnTheTerminal) {
     ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
     EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
     EXPECT_EQ(logLines(printed.out), 0u) << "the run's own lines stay on standard output";
-    EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)");
+    EXPECT_EQ(printed.out.back(), accepted());
     EXPECT_FALSE(std::filesystem::exists(root_ + "/app.log"));
 }
 
@@ -183,7 +189,7 @@ TEST_F(RunOutputTest, ALogFileThatCannotBeWrittenLeavesTheLogOnTheTerminal) {
     EXPECT_EQ(printed.err.front(),
               "cannot write the app's log to " + root_ + "/app.log (Is a directory): it goes to the terminal");
     EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
-    EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)") << "no log file to name";
+    EXPECT_EQ(printed.out.back(), accepted()) << "no log file to name";
 }
 
 // A screenshots folder that cannot be made is bad input: the run does not start, and says why.
@@ -195,6 +201,27 @@ TEST_F(RunOutputTest, AScreenshotsFolderThatCannotBeMadeIsBadInput) {
     ASSERT_FALSE(printed.err.empty());
     EXPECT_EQ(printed.err.front().rfind("cannot write screenshots to \"" + file + "/shots\": ", 0), 0u)
         << joined(printed.err);
+}
+
+// A folder that exists but takes no file (one of the kernel's own, which even root cannot write) is
+// bad input too, found by trying to make a file in it: for the road and for a run of chosen tests.
+TEST_F(RunOutputTest, AScreenshotsFolderThatTakesNoFileIsBadInput) {
+    for (const std::string folder : {"/proc", "/sys/kernel"}) {
+        if (!std::filesystem::is_directory(folder)) {
+            continue;
+        }
+        for (const auto& args : {std::vector<std::string>{"--screenshots", folder},
+                                 std::vector<std::string>{"--run", "WATER_DAMAGE_TEST", "--screenshots", folder}}) {
+            auto printed = run(args, args.front() != "--run");
+            EXPECT_EQ(printed.status, 2) << folder << "\n" << joined(printed.out) << joined(printed.err);
+            ASSERT_FALSE(printed.err.empty()) << folder;
+            EXPECT_EQ(printed.err.front().rfind(
+                          "cannot write screenshots to \"" + folder + "\": no file can be made in it (", 0),
+                      0u)
+                << joined(printed.err);
+            EXPECT_TRUE(printed.out.empty()) << "refused before the run: " << joined(printed.out);
+        }
+    }
 }
 
 // A run of chosen tests takes its own options only: the session road's are refused rather than

@@ -15,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 namespace {
 
@@ -220,5 +222,77 @@ TEST_F(AppRoadTest, AScreenAskingForAnImageThatDoesNotLoadFailsTheRoad) {
     EXPECT_NE(errors.find("image missing from the bundle: MultiTouchViewController (MULTI_TOUCH_TEST): "
                           "icon_multitouch_circle_normal"),
               std::string::npos)
+        << errors;
+}
+
+// The app shows "sent" whichever service answered it: the road says accepted only when its own service
+// received the session's final transaction.
+TEST_F(AppRoadTest, AFinalTransactionSentToAnotherServiceIsNoAcceptance) {
+    setSessionKeys(road_sessions::questions());
+    // Another run's service, whose address the app finds stored when it sends the final transaction.
+    LoopbackTransactionService other;
+    other.start();
+    RoadOptions options;
+    options.beforeFinalTransaction = [&](LoopbackTransactionService&) {
+        NSUserDefaults::standardUserDefaults()->setObjectForKey(NSString::from(other.baseURL()), "webservice"_ns);
+    };
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = runAppRoad(options, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    auto errors = testing::internal::GetCapturedStderr();
+    other.stop();
+
+    EXPECT_EQ(status, 1) << printed;
+    EXPECT_EQ(printed.find("trade-in accepted"), std::string::npos) << printed;
+    EXPECT_NE(errors.find("the app shows the trade-in accepted, but this run's service at http://127.0.0.1:"),
+              std::string::npos)
+        << errors;
+    ASSERT_EQ(other.recordCount(), 1u) << "the app sent it there";
+    EXPECT_EQ(other.records()[0]["uuid"], "SIM-SESSION-1");
+    EXPECT_EQ(report.transactions.size(), 1u) << "only the start transaction reached the run's own service";
+}
+
+// A picture that cannot be written ends the road with status 1, naming the file, whether it is a
+// text picture of a step or a PNG of the recorder.
+TEST_F(AppRoadTest, APictureThatCannotBeWrittenEndsTheRoadNamingTheFile) {
+    setSessionKeys(road_sessions::questions());
+    auto walkWithPictures = [&](const std::string& dir, std::string& errors) {
+        RoadOptions options;
+        options.screenshotsDir = dir;
+        RoadReport report;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int status = runAppRoad(options, &report);
+        testing::internal::GetCapturedStdout();
+        errors = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(report.transactions.empty()) << "the road ended before the session";
+        return status;
+    };
+    namespace fs = std::filesystem;
+    std::string errors;
+    // A folder standing where the first text picture goes.
+    auto text = NSSandbox::rootPath()->str() + "/text-pictures";
+    fs::create_directories(text + "/001-start.txt");
+    EXPECT_EQ(walkWithPictures(text, errors), 1);
+    EXPECT_NE(errors.find("a picture could not be written, the road ends: " + text + "/001-start.txt: Is a directory"),
+              std::string::npos)
+        << errors;
+
+    // A folder standing where the recorder's first PNG goes: the start page's, numbered on from the
+    // pictures this process took before, or from 1 should a new recording number afresh.
+    auto png = NSSandbox::rootPath()->str() + "/png-pictures";
+    char next[16];
+    std::snprintf(next, sizeof next, "%03zu",
+                  UIScreenshotWrittenFiles().size() + UIScreenshotFailedWrites().size() + 1);
+    for (std::string number : {std::string("001"), std::string(next)}) {
+        fs::create_directories(png + "/" + number + "-StartViewController.png");
+    }
+    EXPECT_EQ(walkWithPictures(png, errors), 1);
+    std::smatch found;
+    EXPECT_TRUE(std::regex_search(errors, found,
+                                  std::regex("a picture could not be written, the road ends: " + png +
+                                             "/[0-9]{3}-StartViewController\\.png: Is a directory")))
         << errors;
 }
