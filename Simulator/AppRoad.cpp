@@ -34,8 +34,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -95,11 +97,15 @@ bool showsErrorCode(const std::string& shown) {
 
 namespace {
 
+// The pictures of the road: the recorder's PNGs and a text picture of the screen at every step. A
+// picture that cannot be written ends the road: a person who asked for pictures must not find out
+// from a folder with some missing.
 class Screenshots {
 public:
-    explicit Screenshots(std::string dir) : dir_(std::move(dir)) {
+    explicit Screenshots(std::string dir) : dir_(std::move(dir)), recorderFailures_(UIScreenshotFailedWrites().size()) {
         if (!dir_.empty()) {
-            std::filesystem::create_directories(dir_);
+            std::error_code ignored; // a folder that cannot be made fails the first picture, which says why
+            std::filesystem::create_directories(dir_, ignored);
             // Every new screen as the device shows it, rendered at its scale.
             UIScreenshotRecordToDirectory(dir_);
         }
@@ -109,19 +115,60 @@ public:
             UIScreenshotRecordToDirectory("");
         }
     }
+    Screenshots(const Screenshots&) = delete;
+    Screenshots& operator=(const Screenshots&) = delete;
+
     void take(const std::string& name) {
-        if (dir_.empty()) {
+        if (dir_.empty() || !failure_.empty()) {
             return;
         }
         char file[32];
         std::snprintf(file, sizeof file, "%03d-", ++count_);
-        std::ofstream(dir_ + "/" + file + name + ".txt") << UITestDriver::describeScreen();
+        std::string path = dir_ + "/" + file + name + ".txt";
+        errno = 0;
+        std::ofstream out(path);
+        out << UITestDriver::describeScreen();
+        out.close();
+        if (!out) {
+            failure_ = path + ": " + (errno ? std::strerror(errno) : "cannot be written");
+        }
+    }
+    // The first picture of this road that could not be written, "<file>: <reason>"; empty while
+    // every one was.
+    std::string failure() const {
+        if (!failure_.empty() || dir_.empty()) {
+            return failure_;
+        }
+        auto failed = UIScreenshotFailedWrites();
+        return failed.size() > recorderFailures_ ? failed[recorderFailures_] : std::string();
+    }
+    // Says on standard error which picture was lost, when one was; answers whether one was.
+    bool reportLoss() const {
+        auto lost = failure();
+        if (!lost.empty()) {
+            std::fprintf(stderr, "a picture could not be written, the road ends: %s\n", lost.c_str());
+        }
+        return !lost.empty();
     }
 
 private:
     std::string dir_;
+    size_t recorderFailures_; // the recorder's failures before this road
+    std::string failure_;
     int count_ = 0;
 };
+
+// Whether `record` is the final transaction of `sessionId`, of the kind asked for (an evaluation or a
+// trade-in), as opposed to its start transaction or another session's.
+bool isFinalTransaction(const nlohmann::ordered_json& record, const std::string& sessionId, bool evaluate) {
+    if (!record.is_object()) {
+        return false;
+    }
+    auto field = [&](const char* key) { return record.contains(key) ? record[key] : nlohmann::ordered_json(); };
+    auto result = field("result");
+    return result.is_number_integer() && result != 2 && field("uuid") == sessionId &&
+           field("evaluate") == (evaluate ? "1" : "0");
+}
 
 // The screen the operator has before them: the test screen the run container shows (with its test's
 // key), else the top controller; empty for the run container between two test screens.
@@ -310,6 +357,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     settle(1.2); // the splash goes after a second
     images.look();
     screenshots.take("start");
+    if (screenshots.reportLoss()) {
+        return 1;
+    }
     std::printf("launched: the start page is up\n");
 
     // The device-id lookup page answers through the URL scheme.
@@ -350,6 +400,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     };
     if (auto scanner = presentedBy<QRScannerViewController>(navigation)) {
         screenshots.take("scanner");
+        if (screenshots.reportLoss()) {
+            return 1;
+        }
         prime();
         hands::holdCodeCardBeforeCamera(server + "/download_app/?sessionid=" + options.sessionId);
         std::printf("holding the session's QR code before the camera\n");
@@ -373,6 +426,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
         settle(0.1);
         screenshots.take("session");
+        if (screenshots.reportLoss()) {
+            return 1;
+        }
         prime();
         UITestDriver::tapView(form->sendBtn());
         std::printf("joining session %s at %s\n", options.sessionId.c_str(), server.c_str());
@@ -455,11 +511,17 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
             }
             images.look();
             reportFinished();
+            if (!screenshots.failure().empty()) {
+                return true;
+            }
             person.act();
             images.look();
             return !person.stoppedBecause().empty();
         },
         3600);
+    if (screenshots.reportLoss()) {
+        return 1;
+    }
     if (!person.stoppedBecause().empty()) {
         std::fprintf(stderr, "the run stopped after %zu of %zu tests: %s\n", reported, total,
                      person.stoppedBecause().c_str());
@@ -473,6 +535,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     settle(0.5);
     images.look();
     screenshots.take("results");
+    if (screenshots.reportLoss()) {
+        return 1;
+    }
 
     std::printf("\n%-26s %-8s %s\n", "test", "result", "time");
     if (run) {
@@ -524,15 +589,35 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         }
         return 1;
     }
+    // The app shows the same message whichever service answered it: accepted means that this run's
+    // own service holds this session's final transaction of the kind asked for. A service of one's
+    // own (--server) is seen only through its answer to the app, which is all that is said of it.
+    const char* kind = options.evaluate ? "evaluation" : "trade-in";
+    if (service && std::none_of(out.transactions.begin(), out.transactions.end(), [&](const auto& record) {
+            return isFinalTransaction(record, options.sessionId, options.evaluate);
+        })) {
+        std::fprintf(stderr,
+                     "the app shows the %s accepted, but this run's service at %s did not receive it (session %s): "
+                     "the app sent it elsewhere\n",
+                     kind, server.c_str(), options.sessionId.c_str());
+        service->stop();
+        return 1;
+    }
+    std::string by = service ? std::string() : " by " + server + ", as it answered";
     if (!options.evaluate) {
         driveUntil([&] { return exitStatus.has_value(); }, 10);
-        std::printf("trade-in accepted: the app ends (status %d)\n", exitStatus.value_or(-1));
+        std::printf("trade-in accepted%s: the app ends (status %d)\n", by.c_str(), exitStatus.value_or(-1));
     } else {
-        std::printf("evaluation accepted: the result screen stays open\n");
+        std::printf("evaluation accepted%s: the result screen stays open\n", by.c_str());
     }
     if (service) {
         service->stop();
     }
-    // A screen that asked for a picture the bundle lacks shows a person an empty space there.
-    return images.report() ? 0 : 1;
+    // A screen that asked for a picture the bundle lacks shows a person an empty space there; the
+    // pictures of the last screens may have failed since the results were pictured.
+    bool imagesLoaded = images.report();
+    if (screenshots.reportLoss()) {
+        return 1;
+    }
+    return imagesLoaded ? 0 : 1;
 }

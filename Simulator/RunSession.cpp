@@ -21,16 +21,23 @@
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UITestDriver.h>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
 std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
+
+constexpr const char* kSession = "SIM-SESSION";
 
 Ref<NSArray> buildTestList() {
     auto bundle = NSBundle::mainBundle();
@@ -107,7 +114,7 @@ int runQuestionTests(const RunOptions& options) {
     operator_power_radio::useAddressPage(service.addressPageURL());
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey(NSString::from(service.baseURL()), "webservice"_ns);
-    defaults->setObjectForKey("SIM-SESSION"_ns, "sessionid"_ns);
+    defaults->setObjectForKey(NSString::from(kSession), "sessionid"_ns);
     defaults->setObjectForKey("356789012345678"_ns, "uniqueid"_ns);
     defaults->setObjectForKey("SIMSERIAL0001"_ns, "serial"_ns);
     std::printf("transaction service: %s\n", service.baseURL().c_str());
@@ -150,8 +157,10 @@ int runQuestionTests(const RunOptions& options) {
 
     // Every screen of the run, once it has settled, and what comes over it (the recorder stops when
     // the run ends, however it ends).
+    // A picture that cannot be written ends the run: a person who asked for pictures must learn that
+    // some are missing.
     struct Recording {
-        explicit Recording(const std::string& dir) : on(!dir.empty()) {
+        explicit Recording(const std::string& dir) : on(!dir.empty()), failedBefore(UIScreenshotFailedWrites().size()) {
             if (on) {
                 UIScreenshotRecordToDirectory(dir);
             }
@@ -161,7 +170,21 @@ int runQuestionTests(const RunOptions& options) {
                 UIScreenshotRecordToDirectory("");
             }
         }
+        Recording(const Recording&) = delete;
+        Recording& operator=(const Recording&) = delete;
+        std::string failure() const {
+            auto failed = on ? UIScreenshotFailedWrites() : std::vector<std::string>();
+            return failed.size() > failedBefore ? failed[failedBefore] : std::string();
+        }
+        bool reportLoss() const {
+            auto lost = failure();
+            if (!lost.empty()) {
+                std::fprintf(stderr, "a picture could not be written, the run ends: %s\n", lost.c_str());
+            }
+            return !lost.empty();
+        }
         bool on;
+        size_t failedBefore;
     } recording(options.screenshotsDir);
 
     auto navigation = make<UINavigationController>(make<UIViewController>());
@@ -175,13 +198,16 @@ int runQuestionTests(const RunOptions& options) {
     auto results = [&] { return cast<DXResultViewController>(navigation->topViewController()); };
     bool finished = driveUntil(
         [&] {
-            if (results()) {
+            if (results() || !recording.failure().empty()) {
                 return true;
             }
             person.act();
             return false;
         },
         120);
+    if (recording.reportLoss()) {
+        return 1;
+    }
     if (!finished) {
         std::fprintf(stderr, "the run did not reach the result screen\n%s", UITestDriver::describeScreen().c_str());
         return 1;
@@ -208,10 +234,23 @@ int runQuestionTests(const RunOptions& options) {
     }
     auto sent = DXLocalizedString("REPORT_TRANSACTION_SUCCESS")->str();
     bool replied = driveUntil([&] { return UITestDriver::isTextVisible(sent) || exitStatus.has_value(); }, 20);
-    auto record = service.records().back();
+    // Only this run's own final transaction of the kind asked for counts: a record of another session
+    // (an app that read this service's address from a store it shares) does not.
+    auto records = service.records();
+    auto mine = std::find_if(records.begin(), records.end(), [&](const nlohmann::ordered_json& record) {
+        auto field = [&](const char* key) { return record.contains(key) ? record[key] : nlohmann::ordered_json(); };
+        return record.is_object() && field("result").is_number_integer() && field("result") != 2 &&
+               field("uuid") == kSession && field("evaluate") == (options.evaluate ? "1" : "0");
+    });
+    const auto& record = mine != records.end() ? *mine : records.back();
     std::printf("\nfinal transaction (%s):\n%s\n", options.evaluate ? "evaluate" : "trade-in", record.dump(2).c_str());
     if (!replied) {
         std::fprintf(stderr, "no reply reached the operator\n");
+        return 1;
+    }
+    if (mine == records.end()) {
+        std::fprintf(stderr, "the service received no final %s transaction of session %s\n",
+                     options.evaluate ? "evaluation" : "trade-in", kSession);
         return 1;
     }
     if (!options.evaluate) {
@@ -225,5 +264,5 @@ int runQuestionTests(const RunOptions& options) {
         std::printf("screenshot: %s\n", file.c_str());
     }
     (void)window;
-    return 0;
+    return recording.reportLoss() ? 1 : 0;
 }

@@ -21,8 +21,10 @@
 #include <Foundation/NSBundle.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileManager.h>
+#include <Foundation/NSUUID.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -42,8 +44,13 @@ const char* const kUsage =
     "transaction goes to the transaction service, every test of the session runs with a scripted\n"
     "operator, the result screen sends the final transaction (trade-in), and a table of the results\n"
     "(test, result, time) and the transaction the service received are printed. Exit status 0 when\n"
-    "the road completed, 1 when it did not or a screen asked for an image the bundle lacks (named\n"
-    "with its screen), 2 for bad input (an unknown device, part or test key).\n"
+    "the road completed and the service received the final transaction, 1 when it did not, a screen\n"
+    "asked for an image the bundle lacks (named with its screen) or a picture could not be written\n"
+    "(named), 2 for bad input (an unknown device, part or test key, a --screenshots folder that takes\n"
+    "no file) or a sandbox that another run is using.\n"
+    "Each device keeps its own sandbox, $XDG_DATA_HOME/celvix/<device> or\n"
+    "~/.local/share/celvix/<device> ($DX_SANDBOX_ROOT names another), and a run holds it while it\n"
+    "runs: a second run on it (--list too) is refused at once.\n"
     "The app's own log (its NSLog lines) goes to app.log in the sandbox, or in the --screenshots\n"
     "folder when there is one (the run before's log is kept as app.log.1); the last line printed\n"
     "names the file.\n"
@@ -58,7 +65,8 @@ const char* const kUsage =
     "  --operator FILE    scripted answers by test key, {\"DECORATION_TEST\": \"no\"}, over the faults;\n"
     "                     \"none\" leaves that test's screen alone (a test with a time limit then\n"
     "                     times out)\n"
-    "  --server URL       a real transaction service instead of the loopback one\n"
+    "  --server URL       a real transaction service instead of the loopback one: what it received is\n"
+    "                     not seen, so \"accepted\" then says only that it answered so\n"
     "  --screenshots DIR  write a PNG of every new screen once it has settled (\"<n>-<Controller>.png\")\n"
     "                     and of each question, overlay, alert, sheet or prompt that comes on it\n"
     "                     (\"<n>-<Controller>-question.png\", ...), and a text picture of the screen at\n"
@@ -95,13 +103,26 @@ std::string text(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
-// Loads the device and runs the app as asked: the list, a run of chosen tests, or the whole road.
-int runApp(const std::string& device, bool list, const RunOptions& run, const RoadOptions& road) {
-    std::string error;
-    if (!SimDevice::current().loadProfile(device, &error)) {
-        std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
-        return 1;
+// Whether a file can be made in `folder`, tried by making one: the only answer that holds for every
+// user and file system (a permission check passes for root in the kernel's own file systems, which
+// refuse every new file all the same). The reason in `reason` when not.
+bool canWriteInto(const std::string& folder, std::string& reason) {
+    auto probe = NSString::from(folder + "/.write-check-" + text(NSUUID::UUID()->UUIDString()));
+    Ref<NSError> error;
+    if (!NSData::data()->writeToFileOptionsError(probe, NSDataWritingWithoutOverwriting, &error)) {
+        auto underlying = error ? cast<NSError>(error->userInfo()->objectForKey(NSUnderlyingErrorKey())) : nullptr;
+        reason = text(underlying ? underlying->localizedDescription()
+                      : error    ? error->localizedDescription()
+                                 : "not writable"_ns);
+        return false;
     }
+    Ref<NSError> ignored;
+    (void)NSFileManager::defaultManager()->removeItemAtPathError(probe, &ignored);
+    return true;
+}
+
+// Runs the app on the loaded device as asked: the list, a run of chosen tests, or the whole road.
+int runApp(bool list, const RunOptions& run, const RoadOptions& road) {
     auto identity = SimDevice::current().identity();
     auto screen = SimDevice::current().screen();
     std::printf("Celvix device diagnostics simulator\n");
@@ -218,13 +239,44 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!road.screenshotsDir.empty()) {
+        // A folder that takes no picture is refused now, not found out after a whole run.
         std::error_code failed;
         std::filesystem::create_directories(road.screenshotsDir, failed);
+        std::string reason = failed ? failed.message() : "not a folder";
+        if (!failed && std::filesystem::is_directory(road.screenshotsDir) &&
+            !canWriteInto(road.screenshotsDir, reason)) {
+            reason = "no file can be made in it (" + reason + ")";
+            failed = std::make_error_code(std::errc::permission_denied);
+        }
         if (failed || !std::filesystem::is_directory(road.screenshotsDir)) {
             std::fprintf(stderr, "cannot write screenshots to \"%s\": %s\n", road.screenshotsDir.c_str(),
-                         failed ? failed.message().c_str() : "not a folder");
+                         reason.c_str());
             return 2;
         }
+    }
+    if (!list && (!run.keys.empty() || !road.realTime)) {
+        // A run on virtual time starts its clock before the device is made: nothing is stamped with the
+        // machine's own time, so the clock starts at the same reading and every run computes the same.
+        startVirtualClock();
+    }
+    // The device first: the default sandbox is the device's own, fixed when it is first asked for.
+    std::string error;
+    if (!SimDevice::current().loadProfile(device, &error)) {
+        std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
+        return 1;
+    }
+    // One run at a time on a sandbox: two would read and replace each other's files (the stored run,
+    // the user defaults with the service's address, the recordings). The list holds it too, since its
+    // log goes into the sandbox. Nothing is written there before this.
+    if (Ref<NSError> held; !NSSandbox::holdRoot(&held)) {
+        bool busy = held && held->code() == EBUSY;
+        std::fprintf(stderr, "%s: %s\n", busy ? "another run is using this sandbox" : "cannot use the sandbox",
+                     text(held ? held->localizedDescription() : NSSandbox::rootPath()).c_str());
+        if (busy) {
+            std::fprintf(stderr, "one run at a time on a sandbox: wait for it to end, or set DX_SANDBOX_ROOT to "
+                                 "another folder (each device has its own by default)\n");
+        }
+        return 2;
     }
     // The app's log goes beside the run: with the road's screenshots when there are any, else in the
     // sandbox. The last line printed names it, however the run ends (short of a crash).
@@ -233,12 +285,7 @@ int main(int argc, char** argv) {
         appLog =
             writeAppLogTo(!list && !road.screenshotsDir.empty() ? road.screenshotsDir : text(NSSandbox::rootPath()));
     }
-    if (!list && (!run.keys.empty() || !road.realTime)) {
-        // A run on virtual time starts its clock before the device is made: nothing is stamped with the
-        // machine's own time, so the clock starts at the same reading and every run computes the same.
-        startVirtualClock();
-    }
-    int status = runApp(device, list, run, road);
+    int status = runApp(list, run, road);
     printAppLogPath(appLog);
     return status;
 }

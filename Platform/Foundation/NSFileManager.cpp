@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -61,6 +62,8 @@ struct SandboxState {
     std::string bundle; // empty: DX_RESOURCES_DIR
     bool temporaryWanted = false;
     std::string temporaryRoot;
+    int heldFile = -1; // the locked file of holdRoot, kept open for the life of the process
+    std::string heldRoot;
 };
 
 SandboxState& sandbox() {
@@ -69,16 +72,31 @@ SandboxState& sandbox() {
 }
 
 constexpr const char* kTemporaryPrefix = "celvix-sandbox-";
+constexpr const char* kLockName = ".sandbox.lock";
+
+// The folder of the simulated device's own storage: its hardware identifier, made safe as one name.
+std::string deviceFolderName() {
+    std::string name = SimDevice::current().identity().hardwareIdentifier;
+    for (char& c : name) {
+        if (c == '/' || c == '\0') {
+            c = '_';
+        }
+    }
+    return name.empty() || name == "." || name == ".." ? std::string("device") : name;
+}
 
 std::string defaultRoot() {
     if (const char* env = std::getenv("DX_SANDBOX_ROOT"); env && *env) {
         return env;
     }
+    std::string base;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-        return std::string(xdg) + "/celvix";
+        base = std::string(xdg) + "/celvix";
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/.local/share/celvix";
     }
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.local/share/celvix";
+    return base + "/" + deviceFolderName();
 }
 
 void makeStandardFolders(const std::string& root) {
@@ -218,6 +236,53 @@ void NSSandbox::useTemporaryRoot() {
     }
     s.temporaryWanted = true;
     s.root.clear(); // made on first use, so a process that never touches files makes none
+}
+
+bool NSSandbox::holdRoot(Ref<NSError>* error) {
+    auto& s = sandbox();
+    std::lock_guard lock(s.lock);
+    std::string root = rootLocked(s);
+    if (s.heldFile >= 0 && s.heldRoot == root) {
+        return true;
+    }
+    std::string path = root + "/" + kLockName;
+    // Close-on-exec: a program this process starts must not keep the root held after it ends.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        ns_file::setError(error, ns_file::fileError(errno, path, true));
+        return false;
+    }
+    // flock, not fcntl: its lock belongs to this open file, so no other open of the file in this
+    // process (a test's, a library's) can let it go by closing.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int failure = errno;
+        char holder[32] = {};
+        ssize_t got = ::pread(fd, holder, sizeof holder - 1, 0);
+        ::close(fd);
+        if (failure != EWOULDBLOCK) {
+            ns_file::setError(error, ns_file::fileError(failure, path, true));
+            return false;
+        }
+        // The holder writes its id just after it takes the lock: it may not be there yet.
+        std::string id(holder, got > 0 ? static_cast<size_t>(got) : 0);
+        id.erase(std::find_if(id.begin(), id.end(), [](char c) { return c < '0' || c > '9'; }), id.end());
+        std::string text = "The sandbox \u201C" + root + "\u201D is in use by another process" +
+                           (id.empty() ? std::string() : " (process " + id + ")") + ".";
+        auto info = NSDictionary::dictionaryWithEntries(
+            {{NSLocalizedDescriptionKey(), NSString::from(text)}, {NSFilePathErrorKey(), NSString::from(root)}});
+        ns_file::setError(error, make<NSError>(NSPOSIXErrorDomain(), EBUSY, info));
+        return false;
+    }
+    std::string id = std::to_string(static_cast<long>(::getpid())) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, id.data(), id.size(), 0) != static_cast<ssize_t>(id.size())) {
+        // The hold stands without the id: only the message a refused process gives is poorer.
+    }
+    if (s.heldFile >= 0) {
+        ::close(s.heldFile); // a new root: the old one is free again
+    }
+    s.heldFile = fd;
+    s.heldRoot = root;
+    return true;
 }
 
 // MARK: - Standard folders

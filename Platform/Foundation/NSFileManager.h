@@ -24,8 +24,11 @@ public:
     // Makes `path` the root and creates its standard folders. The user-defaults store and the main
     // bundle follow a new root from their next use (see NSUserDefaults::resetStandardUserDefaults).
     static void setRootPath(const Ref<NSString>& path);
-    // The root: the one set; else $DX_SANDBOX_ROOT; else $XDG_DATA_HOME/celvix or
-    // ~/.local/share/celvix. Its standard folders exist once it has been asked for.
+    // The root: the one set; else $DX_SANDBOX_ROOT; else a folder of the simulated device's own,
+    // $XDG_DATA_HOME/celvix/<hardware identifier> or ~/.local/share/celvix/<hardware identifier> (a
+    // different phone has its own storage). The default is fixed when the root is first asked for, by
+    // the device loaded then: a host loads its device's profile first. Its standard folders exist
+    // once it has been asked for.
     static Ref<NSString> rootPath();
     static Ref<NSString> documentsPath();
     static Ref<NSString> libraryPath();
@@ -42,6 +45,15 @@ public:
     // next one). When $DX_SANDBOX_ROOT is set (a child process started by a test), that root is used
     // instead and left in place.
     static void useTemporaryRoot();
+
+    // Holds the root for this process until the process ends, so that no other process uses it at
+    // the same time: two apps on one storage read and replace each other's files. The hold is a lock
+    // on a file in the root (`.sandbox.lock`, which names the holder's process id) that the system
+    // lets go when the process ends, however it ends, so a killed process leaves no stale hold. True
+    // when this process holds the root (again: holding twice is holding). False when another
+    // process holds it (NSPOSIXErrorDomain, EBUSY; the description names the root and the holder)
+    // or the lock file cannot be made (the file error).
+    [[nodiscard]] static bool holdRoot(Ref<NSError>* error);
 };
 
 // The folders NSSearchPathForDirectoriesInDomains knows, with the platform's values.

@@ -18,6 +18,8 @@
 #include <UIKit/UIWindow.h>
 
 #include <Dispatch/DispatchQueue.h>
+#include <Foundation/NSDictionary.h>
+#include <Foundation/NSError.h>
 #include <Foundation/NSLog.h>
 
 #include <algorithm>
@@ -55,6 +57,7 @@ struct Recorder {
     int sequence = 0;
     std::vector<std::string> written;
     std::vector<UIScreenshotRecord> records;
+    std::vector<std::string> failed; // "<path>: <reason>"
     // Main thread only.
     Weak<UIViewController> lastPictured; // the screen of the last first picture
     Weak<UIViewController> watched;      // the screen the operator had before them at the last look
@@ -314,6 +317,12 @@ std::vector<UIScreenshotRecord> UIScreenshotRecords() {
     return r.records;
 }
 
+std::vector<std::string> UIScreenshotFailedWrites() {
+    auto& r = recorder();
+    std::lock_guard lock(r.mutex);
+    return r.failed;
+}
+
 namespace {
 
 // A window with a controller at the level of alerts or above is a prompt of the system's over the
@@ -479,8 +488,15 @@ void takePicture(const Ref<UIViewController>& screen, const std::string& change)
         path = (std::filesystem::path(r.directory) / file).string();
     }
     auto data = UIImagePNGRepresentation(UIScreenshotSettledImage());
-    if (!data || !data->writeToFileAtomically(NSString::from(path), true)) {
-        NSLog("screenshot: cannot write %s", path);
+    Ref<NSError> error;
+    if (!data || !data->writeToFileOptionsError(NSString::from(path), NSDataWritingAtomic, &error)) {
+        auto underlying = error ? cast<NSError>(error->userInfo()->objectForKey(NSUnderlyingErrorKey())) : nullptr;
+        Ref<NSString> reason = !data        ? NSString::from("the screen could not be encoded as PNG")
+                               : underlying ? underlying->localizedDescription()
+                                            : error->localizedDescription();
+        NSLog("screenshot: cannot write %s: %@", path, reason);
+        std::lock_guard lock(r.mutex);
+        r.failed.push_back(path + ": " + reason->str());
         return;
     }
     UIScreenshotRecord record{path, name, change, {}, {}};

@@ -58,6 +58,11 @@ struct UIScreenshotRecord {
 void UIScreenshotRecordToDirectory(const std::string& directory);
 std::vector<std::string> UIScreenshotWrittenFiles();
 std::vector<UIScreenshotRecord> UIScreenshotRecords();
+// The pictures the recorder could not write (a full disk, a folder gone or made unwritable, a
+// folder standing where the file goes), each "<path>: <reason>", in the order they were taken. A
+// person who asked for pictures must learn that some are missing, so the recorder keeps them for
+// its host to report; the app's log names them too.
+std::vector<std::string> UIScreenshotFailedWrites();
 
 namespace uikit_detail {
 // Told by view controllers when they have appeared, and when they are about to disappear.

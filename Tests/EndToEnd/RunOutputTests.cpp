@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -75,33 +78,58 @@ protected:
     }
     void TearDown() override { service_.stop(); }
 
-    // Runs the simulator on the device root with `args` after --server (unless `withServer` is
-    // false), standard output and error each into a file, and waits for it.
-    Printed run(const std::vector<std::string>& args, bool withServer = true) {
-        auto out = folder_ + "/out-" + std::to_string(runs_) + ".txt";
-        auto err = folder_ + "/err-" + std::to_string(runs_++) + ".txt";
+    struct Started {
+        pid_t pid = -1;
+        std::string out;
+        std::string err;
+    };
+    // Starts the simulator with `args` after --server (unless `withServer` is false), standard output
+    // into a file (or `out`, a pipe's end) and standard error into a file; on the device root unless
+    // `changes` changes the environment otherwise (spawnSimulatorWith).
+    Started start(const std::vector<std::string>& args, bool withServer = true, std::vector<std::string> changes = {},
+                  int out = -1) {
+        Started run{-1, folder_ + "/out-" + std::to_string(runs_) + ".txt",
+                    folder_ + "/err-" + std::to_string(runs_) + ".txt"};
+        ++runs_;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, run.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644);
+        }
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, run.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> words;
         if (withServer) {
             words = {"--server", service_.baseURL()};
         }
         words.insert(words.end(), args.begin(), args.end());
-        pid_t pid = end_to_end::spawnSimulator(root_, words, &actions);
+        run.pid = end_to_end::spawnSimulatorWith(
+            changes.empty() ? std::vector<std::string>{"DX_SANDBOX_ROOT=" + root_} : changes, words, &actions);
         posix_spawn_file_actions_destroy(&actions);
+        EXPECT_GE(run.pid, 0) << "cannot start " << DX_SIMULATOR_PATH;
+        return run;
+    }
+    // Waits for a started run.
+    static Printed finish(const Started& run) {
         Printed printed;
-        if (pid < 0) {
-            ADD_FAILURE() << "cannot start " << DX_SIMULATOR_PATH;
-            return printed;
-        }
         int status = 0;
-        waitpid(pid, &status, 0);
-        printed.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        printed.out = readLines(out);
-        printed.err = readLines(err);
+        if (run.pid >= 0 && waitpid(run.pid, &status, 0) == run.pid) {
+            printed.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        printed.out = readLines(run.out);
+        printed.err = readLines(run.err);
         return printed;
+    }
+    Printed run(const std::vector<std::string>& args, bool withServer = true) {
+        return finish(start(args, withServer));
+    }
+
+    // The closing line of a trade-in on the service of the test's own (--server): the simulator sees
+    // only the service's answer.
+    std::string accepted() const {
+        return "trade-in accepted by " + service_.baseURL() + ", as it answered: the app ends (status 0)";
     }
 
     LoopbackTransactionService service_;
@@ -136,7 +164,7 @@ TEST_F(RunOutputTest, TheTerminalShowsTheRunAndTheLogGoesToAFileItNames) {
     EXPECT_TRUE(starts("[1/")) << "a line per test";
     EXPECT_TRUE(starts("test                       result   time")) << "the table";
     ASSERT_GE(printed.out.size(), 2u);
-    EXPECT_EQ(printed.out[printed.out.size() - 2], "trade-in accepted: the app ends (status 0)");
+    EXPECT_EQ(printed.out[printed.out.size() - 2], accepted());
     EXPECT_EQ(printed.out.back(), "app log: " + root_ + "/app.log");
 
     // The file: the app's log, the lines it dumps with it included.
@@ -160,7 +188,7 @@ TEST_F(RunOutputTest, VerbosePrintsTheLogOnTheTerminal) {
     ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
     EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
     EXPECT_EQ(logLines(printed.out), 0u) << "the run's own lines stay on standard output";
-    EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)");
+    EXPECT_EQ(printed.out.back(), accepted());
     EXPECT_FALSE(std::filesystem::exists(root_ + "/app.log"));
 }
 
@@ -183,7 +211,7 @@ TEST_F(RunOutputTest, ALogFileThatCannotBeWrittenLeavesTheLogOnTheTerminal) {
     EXPECT_EQ(printed.err.front(),
               "cannot write the app's log to " + root_ + "/app.log (Is a directory): it goes to the terminal");
     EXPECT_GT(logLines(printed.err), 20u) << joined(printed.err);
-    EXPECT_EQ(printed.out.back(), "trade-in accepted: the app ends (status 0)") << "no log file to name";
+    EXPECT_EQ(printed.out.back(), accepted()) << "no log file to name";
 }
 
 // A screenshots folder that cannot be made is bad input: the run does not start, and says why.
@@ -195,6 +223,20 @@ TEST_F(RunOutputTest, AScreenshotsFolderThatCannotBeMadeIsBadInput) {
     ASSERT_FALSE(printed.err.empty());
     EXPECT_EQ(printed.err.front().rfind("cannot write screenshots to \"" + file + "/shots\": ", 0), 0u)
         << joined(printed.err);
+}
+
+// A folder that exists but takes no file (the kernel's own, which even root cannot write) is bad input
+// too, for the road and for a run of chosen tests.
+TEST_F(RunOutputTest, AScreenshotsFolderThatTakesNoFileIsBadInput) {
+    for (const auto& args : {std::vector<std::string>{"--screenshots", "/proc"},
+                             std::vector<std::string>{"--run", "WATER_DAMAGE_TEST", "--screenshots", "/proc"}}) {
+        auto printed = run(args, args.front() != "--run");
+        EXPECT_EQ(printed.status, 2) << joined(printed.out);
+        EXPECT_EQ(joined(printed.err).rfind("cannot write screenshots to \"/proc\": no file can be made in it (", 0),
+                  0u)
+            << joined(printed.err);
+        EXPECT_TRUE(printed.out.empty()) << "refused before the run";
+    }
 }
 
 // A run of chosen tests takes its own options only: the session road's are refused rather than
@@ -218,4 +260,57 @@ TEST_F(RunOutputTest, ARunOfChosenTestsRefusesTheRoadsOptionsAndTakesPictures) {
         return name.ends_with("-WaterDamgeViewController.png");
     })) << joined(printed.out);
     EXPECT_TRUE(pictures.count("app.log"));
+}
+
+// Two devices started together on the default location each keep their own sandbox and complete
+// their whole session; a second run on a sandbox in use is refused at once, naming it, while the
+// first (held still meanwhile, so that it cannot have ended) completes.
+TEST_F(RunOutputTest, RunsSideBySideEachHaveTheirOwnSandboxAndShareNone) {
+    auto home = folder_ + "/home"; // "default" private to the test
+    std::vector<Started> runs;
+    for (const char* device : {"iPhone7,2", "iPad7,5"}) {
+        runs.push_back(start({"--device", device}, true, {"DX_SANDBOX_ROOT", "XDG_DATA_HOME", "HOME=" + home}));
+    }
+    size_t i = 0;
+    for (const char* device : {"iPhone7,2", "iPad7,5"}) {
+        auto printed = finish(runs[i++]);
+        ASSERT_EQ(printed.status, 0) << joined(printed.out) << joined(printed.err);
+        auto has = [&](const std::string& line) {
+            return std::find(printed.out.begin(), printed.out.end(), line) != printed.out.end();
+        };
+        EXPECT_TRUE(has("sandbox: " + home + "/.local/share/celvix/" + device)) << joined(printed.out);
+        ASSERT_TRUE(SimDevice::current().loadProfile(device));
+        setSessionKeys(road_sessions::questions());
+        size_t tests = 0;
+        for (auto key = defaultSessionKeys(); *key; ++key) {
+            ++tests;
+        }
+        setSessionKeys({});
+        EXPECT_TRUE(has("session joined: " + std::to_string(tests) + " tests")) << joined(printed.out);
+    }
+    EXPECT_EQ(service_.recordCount(), 4u) << "a start and a final transaction of each";
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    auto first = start({}, true, {}, fds[1]);
+    close(fds[1]);
+    FILE* out = fdopen(fds[0], "r");
+    char line[4096];
+    ASSERT_TRUE(out && std::fgets(line, sizeof line, out)); // it holds the sandbox from before its first line
+    kill(first.pid, SIGSTOP);
+    auto second = run({});
+    EXPECT_EQ(second.status, 2);
+    EXPECT_EQ(joined(second.err), "another run is using this sandbox: The sandbox \u201C" + root_ +
+                                      "\u201D is in use by another process (process " + std::to_string(first.pid) +
+                                      ").\none run at a time on a sandbox: wait for it to end, or set DX_SANDBOX_ROOT "
+                                      "to another folder (each device has its own by default)\n");
+    EXPECT_TRUE(second.out.empty()) << joined(second.out);
+    kill(first.pid, SIGCONT);
+    std::string printed = line;
+    while (std::fgets(line, sizeof line, out)) {
+        printed += line;
+    }
+    fclose(out);
+    EXPECT_EQ(finish(first).status, 0) << printed;
+    EXPECT_NE(printed.find(accepted()), std::string::npos) << printed;
 }

@@ -10,19 +10,27 @@ extern char** environ;
 
 namespace end_to_end {
 
-// Starts the simulator with its sandbox at `root` and `args` after the program's name, its standard
-// streams set up by `actions`; the rest of the environment is this process's own. Returns the
-// process id, or -1 when the program could not be started.
-inline pid_t spawnSimulator(const std::string& root, const std::vector<std::string>& args,
-                            const posix_spawn_file_actions_t* actions) {
-    std::string sandbox = "DX_SANDBOX_ROOT=" + root;
+// Starts the simulator with `args` after the program's name, its standard streams set up by
+// `actions`, in this process's environment changed by `changes`: "NAME=value" sets a variable,
+// "NAME" removes it. Returns the process id, or -1 when the program could not be started.
+inline pid_t spawnSimulatorWith(std::vector<std::string> changes, const std::vector<std::string>& args,
+                                const posix_spawn_file_actions_t* actions) {
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     std::vector<char*> env;
     for (char** e = environ; *e; ++e) {
-        if (std::string(*e).rfind("DX_SANDBOX_ROOT=", 0) != 0) {
+        bool changed = false;
+        for (const auto& change : changes) {
+            changed = changed || nameOf(*e) == nameOf(change);
+        }
+        if (!changed) {
             env.push_back(*e);
         }
     }
-    env.push_back(sandbox.data());
+    for (auto& change : changes) {
+        if (change.find('=') != std::string::npos) {
+            env.push_back(change.data());
+        }
+    }
     env.push_back(nullptr);
     std::vector<std::string> words = {DX_SIMULATOR_PATH};
     words.insert(words.end(), args.begin(), args.end());
@@ -36,6 +44,12 @@ inline pid_t spawnSimulator(const std::string& root, const std::vector<std::stri
         return -1;
     }
     return pid;
+}
+
+// Starts the simulator with its sandbox at `root`; the rest as spawnSimulatorWith.
+inline pid_t spawnSimulator(const std::string& root, const std::vector<std::string>& args,
+                            const posix_spawn_file_actions_t* actions) {
+    return spawnSimulatorWith({"DX_SANDBOX_ROOT=" + root}, args, actions);
 }
 
 } // namespace end_to_end

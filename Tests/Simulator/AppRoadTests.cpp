@@ -15,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 namespace {
 
@@ -221,4 +223,66 @@ TEST_F(AppRoadTest, AScreenAskingForAnImageThatDoesNotLoadFailsTheRoad) {
                           "icon_multitouch_circle_normal"),
               std::string::npos)
         << errors;
+}
+
+// The app shows "sent" whichever service answered it: the road says accepted only when its own service
+// received the session's final transaction.
+TEST_F(AppRoadTest, AFinalTransactionSentToAnotherServiceIsNoAcceptance) {
+    setSessionKeys(road_sessions::questions());
+    // Another run's service, whose address the app finds stored when it sends the final transaction.
+    LoopbackTransactionService other;
+    other.start();
+    RoadOptions options;
+    options.beforeFinalTransaction = [&](LoopbackTransactionService&) {
+        NSUserDefaults::standardUserDefaults()->setObjectForKey(NSString::from(other.baseURL()), "webservice"_ns);
+    };
+    RoadReport report;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = runAppRoad(options, &report);
+    auto printed = testing::internal::GetCapturedStdout();
+    auto errors = testing::internal::GetCapturedStderr();
+    other.stop();
+
+    EXPECT_EQ(status, 1) << printed;
+    EXPECT_EQ(printed.find("trade-in accepted"), std::string::npos) << printed;
+    EXPECT_NE(errors.find("the app shows the trade-in accepted, but this run's service at http://127.0.0.1:"),
+              std::string::npos)
+        << errors;
+    ASSERT_EQ(other.recordCount(), 1u) << "the app sent it there";
+    EXPECT_EQ(other.records()[0]["uuid"], "SIM-SESSION-1");
+    EXPECT_EQ(report.transactions.size(), 1u) << "only the start transaction reached the run's own service";
+}
+
+// A picture that cannot be written ends the road with status 1, naming the file: a text picture of a
+// step, or a PNG of the recorder (the start page's, numbered on from this process's pictures, or
+// from 1 should a recording number afresh).
+TEST_F(AppRoadTest, APictureThatCannotBeWrittenEndsTheRoadNamingTheFile) {
+    setSessionKeys(road_sessions::questions());
+    for (std::string kind : {"text", "png"}) {
+        auto dir = NSSandbox::rootPath()->str() + "/" + kind;
+        char next[16];
+        std::snprintf(next, sizeof next, "%03zu",
+                      UIScreenshotWrittenFiles().size() + UIScreenshotFailedWrites().size() + 1);
+        auto taken = kind == "text" ? std::vector<std::string>{"001-start.txt"}
+                                    : std::vector<std::string>{"001-StartViewController.png",
+                                                               std::string(next) + "-StartViewController.png"};
+        for (const auto& name : taken) {
+            std::filesystem::create_directories(dir + "/" + name); // a folder where the file goes
+        }
+        RoadOptions options;
+        options.screenshotsDir = dir;
+        RoadReport report;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int status = runAppRoad(options, &report);
+        auto printed = testing::internal::GetCapturedStdout();
+        auto errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 1) << printed;
+        EXPECT_TRUE(
+            std::regex_search(errors, std::regex("a picture could not be written, the road ends: " + dir +
+                                                 "/[0-9]{3}-[Ss]tart(ViewController\\.png|\\.txt): Is a directory")))
+            << errors;
+        EXPECT_TRUE(report.transactions.empty()) << "it ends at once";
+    }
 }

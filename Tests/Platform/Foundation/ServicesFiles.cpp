@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,4 +172,49 @@ TEST(ServicesFiles, FileHandlesReadWriteSeekAndReportErrors) {
     pipeWriter->writeData(NSData::dataWithString("rest"));
     EXPECT_TRUE(pipeWriter->closeAndReturnError(nullptr));
     EXPECT_EQ(pipeReader->readDataToEndOfFileAndReturnError(&error)->stringValue(), "rest");
+}
+
+// A sandbox is one process's at a time: a second process is refused with the root and the holder
+// named, and the hold ends with its process, however that ends.
+TEST(ServicesFiles, ARootIsHeldByOneProcessAtATimeUntilItEnds) {
+    std::string root = NSSandbox::rootPath()->str();
+    int toParent[2];
+    int toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char held = NSSandbox::holdRoot(nullptr) ? 'y' : 'n';
+        (void)!write(toParent[1], &held, 1);
+        char ignored;
+        (void)!read(toChild[0], &ignored, 1); // held until the parent has tried, then killed
+        _exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(read(toParent[0], &held, 1), 1);
+    ASSERT_EQ(held, 'y');
+
+    Ref<NSError> error;
+    EXPECT_FALSE(NSSandbox::holdRoot(&error));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->domain()->isEqual(NSPOSIXErrorDomain()));
+    EXPECT_EQ(error->code(), EBUSY);
+    EXPECT_EQ(error->localizedDescription()->str(), "The sandbox \u201C" + root +
+                                                        "\u201D is in use by another process (process " +
+                                                        std::to_string(child) + ").");
+
+    // Killed, it lets go: no stale hold is left behind.
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) {
+        close(fd);
+    }
+    error = nullptr;
+    EXPECT_TRUE(NSSandbox::holdRoot(&error)) << (error ? error->localizedDescription()->str() : "");
+    EXPECT_TRUE(NSSandbox::holdRoot(&error)) << "holding again is holding";
+    std::string holder;
+    ASSERT_TRUE(ns_file::readFile(root + "/.sandbox.lock", holder, nullptr));
+    EXPECT_EQ(holder, std::to_string(getpid()) + "\n");
 }

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -184,4 +185,19 @@ TEST_F(ScreenshotRecorderTests, AScreenIsPicturedBeforeTheDriverActsOnItAndBefor
     EXPECT_EQ(names(), (Names{"001-UIViewController.png", "002-UIViewController.png",
                               "003-UIViewController-question.png", "004-UIViewController.png"}));
     EXPECT_EQ(pixel(names()[3], 10, 10), green);
+}
+
+TEST_F(ScreenshotRecorderTests, APictureThatCannotBeWrittenIsKeptWithItsReason) {
+    size_t before = UIScreenshotFailedWrites().size();
+    size_t written = UIScreenshotWrittenFiles().size();
+    // The folder is taken away during the recording, and a file stands where it was.
+    std::filesystem::remove_all(dir_);
+    { std::ofstream(dir_) << "not a folder"; }
+    UITestDriver::showRootViewController(screenIn(UIColor::whiteColor()));
+    runUntilIdle();
+    auto failed = UIScreenshotFailedWrites();
+    ASSERT_EQ(failed.size(), before + 1);
+    EXPECT_TRUE(failed.back().starts_with(dir_.string() + "/")) << failed.back();
+    EXPECT_TRUE(failed.back().ends_with("-UIViewController.png: Not a directory")) << failed.back();
+    EXPECT_EQ(UIScreenshotWrittenFiles().size(), written) << "nothing is recorded as written";
 }
