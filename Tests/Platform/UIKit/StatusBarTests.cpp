@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <array>
+#include <regex>
+#include <string>
 
 namespace {
 
@@ -67,6 +69,16 @@ protected:
     }
 
     Ref<UIStatusBarBatteryItemView> battery() { return UIStatusBar::shared()->batteryItem(); }
+
+    // The device in force with a main screen of `width` x `height` points.
+    static void useScreen(double width, double height) {
+        std::string screen = "\"screen\": {\"width\": " + std::to_string(width) +
+                             ", \"height\": " + std::to_string(height) + ", \"scale\": 2.0, \"nativeScale\": 2.0}";
+        std::string json = std::regex_replace(SimDevice::current().profileJSON(),
+                                              std::regex("\"screen\"\\s*:\\s*\\{[^}]*\\}"), screen);
+        std::string error;
+        ASSERT_TRUE(SimDevice::current().loadProfileJSON(json, &error)) << error;
+    }
 
     // The pixels of a rectangle of the screen (points) that are white (light content) or black.
     static int pixels(CGRect r, bool white) {
@@ -126,6 +138,23 @@ TEST_F(StatusBarTests, TheBarShowsAcrossTheTopWhileTheApplicationShowsAWindowAnd
     window->setHidden(true);
     UITestDriver::layout();
     EXPECT_TRUE(bar->isHidden());
+}
+
+TEST_F(StatusBarTests, TheBarIsAsHighAsTheTopOfTheSafeAreaOnEveryScreen) {
+    // Beside a sensor housing the bar is 44 points high, else 20: it covers exactly the strip that
+    // screens keep their content out of, neither leaving a gap nor drawing over what lies below it.
+    struct Screen {
+        double width, height, bar;
+    };
+    for (auto [width, height, bar] : {Screen{320, 568, 20}, Screen{375, 667, 20}, Screen{414, 736, 20},
+                                      Screen{768, 1024, 20}, Screen{375, 812, 44}, Screen{414, 896, 44}}) {
+        useScreen(width, height);
+        UITestDriver::layout();
+        auto where = std::to_string(static_cast<int>(width)) + " x " + std::to_string(static_cast<int>(height));
+        EXPECT_EQ(app->statusBarWindow()->frame(), CGRectMake(0, 0, width, bar)) << where;
+        EXPECT_EQ(app->statusBarFrame(), app->statusBarWindow()->frame()) << where;
+        EXPECT_EQ(UIScreen::mainScreen()->safeAreaInsets().top, bar) << where;
+    }
 }
 
 TEST_F(StatusBarTests, TheBarIsNoneOfTheApplicationsWindowsAndTakesNoTouches) {
