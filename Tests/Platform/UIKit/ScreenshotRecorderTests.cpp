@@ -1,11 +1,13 @@
 // The screenshot recorder: a screen is pictured once it has settled (or before the test driver
-// acts on it, or before it goes), and again for each material change of it, within a bound.
+// acts on it, or before it goes), and again for each material change of it, within a bound; the
+// system's camera screen is named for its picker.
 #include <Dispatch/Dispatch.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIActionSheet.h>
 #include <UIKit/UIAlertView.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIImagePickerController.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UIScrollView.h>
@@ -184,4 +186,18 @@ TEST_F(ScreenshotRecorderTests, AScreenIsPicturedBeforeTheDriverActsOnItAndBefor
     EXPECT_EQ(names(), (Names{"001-UIViewController.png", "002-UIViewController.png",
                               "003-UIViewController-question.png", "004-UIViewController.png"}));
     EXPECT_EQ(pixel(names()[3], 10, 10), green);
+}
+
+TEST_F(ScreenshotRecorderTests, TheSystemsCameraScreenIsNamedForItsPicker) {
+    // The picker shows its camera in a plain screen of its own: its picture is named for the
+    // picker, so that a person going through the pictures knows it for the camera.
+    auto screen = screenIn(UIColor::whiteColor());
+    UITestDriver::showRootViewController(screen);
+    runUntilIdle();
+    auto picker = make<UIImagePickerController>();
+    picker->setSourceType(UIImagePickerControllerSourceTypeCamera);
+    screen->presentViewControllerAnimatedCompletion(picker, false, nullptr);
+    runUntilIdle();
+    ASSERT_EQ(names().size(), 2u);
+    EXPECT_TRUE(names().back().ends_with("-UIImagePickerController.png")) << names().back();
 }
