@@ -144,6 +144,10 @@ TEST_F(ScreenshotRecorderTests, AlertsSheetsAndPromptsArePicturedOverTheScreenWi
     make<UIActionSheet>("Menu"_ns, nullptr, "Cancel"_ns, nullptr, std::vector<Ref<NSString>>{"Skip"_ns})
         ->showInView(screen->view());
     runUntilIdle();
+    ASSERT_TRUE(names().back().ends_with("-UIViewController-sheet.png")) << names().back();
+    EXPECT_GT(pixel(names().back(), 20, CGRectGetMaxY(bounds) - 36)[0], 200) << "its Cancel box";
+    EXPECT_GT(pixel(names().back(), 20, CGRectGetMaxY(bounds) - 100)[0], 200) << "its choices box";
+    EXPECT_EQ(pixel(names().back(), 2, 2), (RGBA{0, 0, 153, 255})) << "the screen dimmed above it";
     UITestDriver::tapSheetButtonAtIndex(0);
     auto prompt = make<UIWindow>();
     prompt->setWindowLevel(UIWindowLevelAlert);
