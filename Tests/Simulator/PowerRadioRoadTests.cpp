@@ -111,7 +111,8 @@ TEST_F(PowerRadioRoadTest, TheOperatorReadsThePromptSoItsPictureShowsItAsking) {
 
     std::vector<std::string> prompts;
     for (const auto& record : UIScreenshotRecords()) {
-        if (record.screen == "FaceIDViewController" && record.change == "prompt") {
+        if (record.path.starts_with(options.screenshotsDir) && record.screen == "FaceIDViewController" &&
+            record.change == "prompt") {
             prompts.push_back(record.path);
         }
     }
