@@ -1,24 +1,32 @@
 // The power, radio and status tests of the default session on the simulated phone, end to end: the
 // scripted operator plugs the charger and the computer, lays the phone on the pad, speaks on the
 // call to the carrier's service number, sends the text to the phone in its other hand, enrols when asked and
-// shows its face to the prompt, and a faults overlay that breaks one part
+// shows its face to the prompt once it has read it, and a faults overlay that breaks one part
 // fails exactly the tests that use it. A part the device lacks takes the tests that need it out of the session instead.
 #include "AppRoad.h"
 #include "ReceivingPhone.h"
 #include "RoadSessions.h"
+#include "RunSession.h"
 
+#include <CoreGraphics/CGImage.h>
 #include <Device/SimDevice.h>
 #include <Device/SimPower.h>
 #include <Device/SimRadios.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSUserDefaults.h>
+#include <UIKit/UIColor.h>
+#include <UIKit/UIImage.h>
+#include <UIKit/UIScreenshot.h>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <ostream>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -85,6 +93,45 @@ TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUse
     EXPECT_EQ(inbox.back().body, "Tessaly Test SMS");
     ASSERT_FALSE(SimRadios::current().prompts().empty());
     EXPECT_TRUE(SimRadios::current().prompts().back().matched);
+}
+
+TEST_F(PowerRadioRoadTest, TheOperatorReadsThePromptSoItsPictureShowsItAsking) {
+    // A person reads the system's prompt before raising the phone to their face: the picture of the
+    // prompt shows it asking (its glyph and Cancel in the system's blue), not already answered (a
+    // green check and Cancel greyed out).
+    RunOptions options;
+    options.keys = {"FACEID"};
+    options.screenshotsDir = NSSandbox::rootPath()->str() + "/pictures";
+    testing::internal::CaptureStdout();
+    int status = runQuestionTests(options);
+    auto printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0) << printed;
+    ASSERT_FALSE(SimRadios::current().prompts().empty());
+    EXPECT_TRUE(SimRadios::current().prompts().back().matched) << "the face was shown once the prompt was read";
+
+    std::vector<std::string> prompts;
+    for (const auto& record : UIScreenshotRecords()) {
+        if (record.path.starts_with(options.screenshotsDir) && record.screen == "FaceIDViewController" &&
+            record.change == "prompt") {
+            prompts.push_back(record.path);
+        }
+    }
+    ASSERT_EQ(prompts.size(), 1u) << printed;
+    auto picture = UIImage::imageWithContentsOfFile(NSString::from(prompts[0]));
+    ASSERT_TRUE(picture) << prompts[0];
+    CGFloat r = 0, g = 0, b = 0, a = 0;
+    UIColor::systemBlueColor()->getRedGreenBlueAlpha(&r, &g, &b, &a);
+    auto near = [](uint8_t level, CGFloat wanted) { return std::abs(level - wanted * 255) <= 4; };
+    int blue = 0;
+    auto image = picture->CGImage();
+    for (size_t y = 0; y < CGImageGetHeight(image); ++y) {
+        for (size_t x = 0; x < CGImageGetWidth(image); ++x) {
+            uint8_t p[4] = {};
+            CGImageGetPixel(image, x, y, p);
+            blue += near(p[0], r) && near(p[1], g) && near(p[2], b);
+        }
+    }
+    EXPECT_GT(blue, 200) << prompts[0];
 }
 
 TEST_P(PowerRadioRoadTest, ABrokenPartFailsExactlyTheTestsThatUseIt) {

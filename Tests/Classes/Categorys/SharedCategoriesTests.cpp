@@ -222,6 +222,26 @@ TEST_F(SharedCategoriesTest, EveryFilledTextTakesTheArgumentsItsScreenPasses) {
     }
 }
 
+TEST_F(SharedCategoriesTest, EveryReadingShowsTheUnitItsSensorMeasuresIn) {
+    // The same number means another thing in another unit: each filled reading names the unit of
+    // what its screen passes, right after the number, and an axis row names its own axis.
+    const std::pair<std::string, std::string> byUnit[] = {
+        {"g", "ACCELEROMETER_CONTROLLER_X ACCELEROMETER_CONTROLLER_Y ACCELEROMETER_CONTROLLER_Z"},
+        {"rad/s", "GYROSCOPE_CONTROLLER_X GYROSCOPE_CONTROLLER_Y GYROSCOPE_CONTROLLER_Z"},
+        {"hPa", "BAROMETER_CONTROLLER_PRESSURE"},
+        {"m", "BAROMETER_CONTROLLER_ALTITUDE"}};
+    for (const auto& [unit, keys] : byUnit) {
+        std::istringstream list(keys);
+        for (std::string key; list >> key;) {
+            std::string text = DXLocalizedStringWithArguments(NSString::from(key), {-1.25})->str();
+            EXPECT_TRUE(text.ends_with(": -1.25 " + unit)) << key << " = \"" << text << "\"";
+            if (key.size() > 2 && key[key.size() - 2] == '_') {
+                EXPECT_EQ(text.rfind(key.substr(key.size() - 1) + " axis: ", 0), 0u) << key << " = \"" << text << "\"";
+            }
+        }
+    }
+}
+
 TEST_F(SharedCategoriesTest, LogPropertiesWritesTheClassOwnProperties) {
     auto model = make<DXTestModel>("Logged"_ns);
     logProperties(model);

@@ -4,7 +4,11 @@
 #include <Shell/EnterSessionIdViewController.h>
 #include <Shell/StartViewController.h>
 
+#include <CoreGraphics/CGImage.h>
 #include <Foundation/NSNotificationCenter.h>
+#include <UIKit/UIApplication.h>
+#include <UIKit/UIScreenshot.h>
+#include <UIKit/UIStatusBar.h>
 #include <UIKit/UIWindow.h>
 
 namespace {
@@ -44,6 +48,39 @@ TEST_F(ShellScreenTest, StartPageShowsItsTextsAndCallsTheBlockOncePerPress) {
     start->setOnstart(nullptr);
     EXPECT_TRUE(UITestDriver::tapButtonTitled("Start"));
     EXPECT_EQ(presses, 2);
+}
+
+TEST_F(ShellScreenTest, TheStatusBarShowsLightOverBothDarkPages) {
+    // The time and the battery must stay readable over the pages' dark blue: drawn in white there,
+    // and as the screen under them asks once the page has gone.
+    auto app = UIApplication::sharedApplication();
+    auto whiteInTheBar = [&] {
+        UITestDriver::layout();
+        auto image = UIScreenshotImageInRect(app->statusBarFrame());
+        int white = 0;
+        for (size_t y = 0; image && y < CGImageGetHeight(image->CGImage()); ++y) {
+            for (size_t x = 0; x < CGImageGetWidth(image->CGImage()); ++x) {
+                uint8_t p[4] = {};
+                CGImageGetPixel(image->CGImage(), x, y, p);
+                white += p[0] > 200 && p[1] > 200 && p[2] > 200;
+            }
+        }
+        return white;
+    };
+    for (const char* page : {"start", "session"}) {
+        Ref<UIViewController> shown;
+        if (std::string(page) == "start") {
+            shown = StartViewController::showStartViewControllerOnStart(root_, nullptr);
+        } else {
+            shown = EnterSessionIdViewController::showEnterSessionIdViewControllerOnEnter(root_, nullptr);
+        }
+        settle();
+        EXPECT_EQ(UIStatusBar::currentStyle(), UIStatusBarStyleLightContent) << page;
+        EXPECT_GT(whiteInTheBar(), 30) << page;
+        shown->dismissViewControllerAnimatedCompletion(false, nullptr);
+        settle();
+        EXPECT_EQ(UIStatusBar::currentStyle(), UIStatusBarStyleDefault) << page;
+    }
 }
 
 TEST_F(ShellScreenTest, SendFollowsTheLengthsOfBothFields) {

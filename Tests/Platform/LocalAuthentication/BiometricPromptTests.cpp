@@ -1,7 +1,9 @@
 // The system's biometric prompt as a person meets it: a card above the application, a moment after
 // the evaluation was asked for, with the sensor's name, the reason and Cancel; Cancel, a face the
 // sensor recognises and a finger it does not, each replied off the main thread once the card has
-// closed; a second evaluation; an empty reason; and the recorder's picture of the card.
+// closed, the card showing the outcome in green or red first; a second evaluation; an empty reason;
+// and the recorder's picture of the card.
+#include <CoreGraphics/CGImage.h>
 #include <Device/SimDevice.h>
 #include <Device/SimRadios.h>
 #include <Foundation/NSThread.h>
@@ -50,6 +52,31 @@ protected:
         return nullptr;
     }
     static bool shows(const char* text) { return UITestDriver::isTextVisible(text); }
+    // The pixels of the card on show, the one that says `text`, that are plainly green and plainly
+    // red: how a person tells at a glance what the sensor made of them.
+    struct Hues {
+        int green = 0;
+        int red = 0;
+    };
+    static Hues huesOfTheCardSaying(const char* text) {
+        Hues hues;
+        auto label = UITestDriver::findLabel(text);
+        if (!label || !label->superview()) {
+            ADD_FAILURE() << "no card says " << text << "\n" << UITestDriver::describeScreen();
+            return hues;
+        }
+        auto card = label->superview();
+        auto image = UIScreenshotImageInRect(card->convertRectToView(card->bounds(), nullptr));
+        for (size_t y = 0; image && y < CGImageGetHeight(image->CGImage()); ++y) {
+            for (size_t x = 0; x < CGImageGetWidth(image->CGImage()); ++x) {
+                uint8_t p[4] = {};
+                CGImageGetPixel(image->CGImage(), x, y, p);
+                hues.green += p[1] > p[0] + 80 && p[1] > p[2] + 60;
+                hues.red += p[0] > p[1] + 100 && p[0] > p[2] + 80;
+            }
+        }
+        return hues;
+    }
 
     Ref<UIWindow> appWindow;
     std::mutex mutex;
@@ -89,6 +116,9 @@ TEST_F(BiometricPromptTests, ARecognisedFaceShowsOnTheCardThenReplies) {
     SimRadios::current().presentToSensor();
     advance(0.1);
     EXPECT_TRUE(shows("Face Recognized"));
+    auto hues = huesOfTheCardSaying("Face Recognized");
+    EXPECT_GT(hues.green, 100) << "the check mark and the outcome in green";
+    EXPECT_EQ(hues.red, 0);
     EXPECT_FALSE(UITestDriver::findButton("Cancel")->isEnabled());
     EXPECT_TRUE(received().empty()) << "the card shows the outcome first";
     advance(LAContext::kOutcomeTime);
@@ -107,6 +137,9 @@ TEST_F(BiometricPromptTests, ADeadTouchIDSensorShowsNotRecognisedAndFails) {
     SimRadios::current().presentToSensor();
     advance(0.1);
     EXPECT_TRUE(shows("Fingerprint Not Recognized"));
+    auto hues = huesOfTheCardSaying("Fingerprint Not Recognized");
+    EXPECT_GT(hues.red, 100) << "the fingerprint and the outcome in red";
+    EXPECT_EQ(hues.green, 0);
     advance(LAContext::kOutcomeTime);
     EXPECT_FALSE(prompt());
     auto r = received();

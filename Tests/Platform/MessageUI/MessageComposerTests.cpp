@@ -100,3 +100,25 @@ TEST_F(MessageComposerTests, SendWithoutANetworkShowsTheFailureBeforeItFinishes)
     ASSERT_EQ(radios.messages().size(), 1u);
     EXPECT_FALSE(radios.messages()[0].sent);
 }
+
+TEST_F(MessageComposerTests, SendWaitsForARecipientAndAMessage) {
+    // With nobody to send to, or nothing to send, Send stays dimmed and a tap on it sends nothing;
+    // Cancel still closes the composer.
+    const std::pair<const char*, const char*> incomplete[] = {
+        {"Tessaly Test SMS", nullptr}, {"Tessaly Test SMS", ""}, {"", "5551234567"}};
+    for (const auto& [body, to] : incomplete) {
+        compose(body, to);
+        auto send = UITestDriver::findButton("Send");
+        ASSERT_TRUE(send) << UITestDriver::describeScreen();
+        EXPECT_FALSE(send->isEnabled()) << "\"" << body << "\" to " << (to ? to : "nobody");
+        UITestDriver::tapView(send);
+        UITestDriver::settle();
+        EXPECT_TRUE(results().empty());
+        ASSERT_TRUE(tap("Cancel"));
+        advance(1);
+        ASSERT_EQ(results(), std::vector<NSInteger>{MessageComposeResultCancelled});
+        delegate->results.clear();
+    }
+    EXPECT_TRUE(radios.messages().empty());
+    EXPECT_TRUE(delivered.empty());
+}

@@ -1,11 +1,13 @@
 // The screenshot recorder: a screen is pictured once it has settled (or before the test driver
-// acts on it, or before it goes), and again for each material change of it, within a bound.
+// acts on it, or before it goes), and again for each material change of it, within a bound; the
+// system's camera screen is named for its picker.
 #include <Dispatch/Dispatch.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIActionSheet.h>
 #include <UIKit/UIAlertView.h>
 #include <UIKit/UIButton.h>
+#include <UIKit/UIImagePickerController.h>
 #include <UIKit/UIScreen.h>
 #include <UIKit/UIScreenshot.h>
 #include <UIKit/UIScrollView.h>
@@ -143,6 +145,10 @@ TEST_F(ScreenshotRecorderTests, AlertsSheetsAndPromptsArePicturedOverTheScreenWi
     make<UIActionSheet>("Menu"_ns, nullptr, "Cancel"_ns, nullptr, std::vector<Ref<NSString>>{"Skip"_ns})
         ->showInView(screen->view());
     runUntilIdle();
+    ASSERT_TRUE(names().back().ends_with("-UIViewController-sheet.png")) << names().back();
+    EXPECT_GT(pixel(names().back(), 20, CGRectGetMaxY(bounds) - 36)[0], 200) << "its Cancel box";
+    EXPECT_GT(pixel(names().back(), 20, CGRectGetMaxY(bounds) - 100)[0], 200) << "its choices box";
+    EXPECT_EQ(pixel(names().back(), 2, 2), (RGBA{0, 0, 153, 255})) << "the screen dimmed above it";
     UITestDriver::tapSheetButtonAtIndex(0);
     auto prompt = make<UIWindow>();
     prompt->setWindowLevel(UIWindowLevelAlert);
@@ -200,4 +206,19 @@ TEST_F(ScreenshotRecorderTests, APictureThatCannotBeWrittenIsKeptWithItsReason) 
     EXPECT_TRUE(failed.back().starts_with(dir_.string() + "/")) << failed.back();
     EXPECT_TRUE(failed.back().ends_with("-UIViewController.png: Not a directory")) << failed.back();
     EXPECT_EQ(UIScreenshotWrittenFiles().size(), written) << "nothing is recorded as written";
+}
+
+TEST_F(ScreenshotRecorderTests, TheSystemsCameraScreenIsNamedForItsPicker) {
+    // The picker shows its camera in a plain screen of its own: its picture is named for the
+    // picker, so that a person going through the pictures knows it for the camera.
+    auto screen = screenIn(UIColor::whiteColor());
+    UITestDriver::showRootViewController(screen);
+    runUntilIdle();
+    size_t before = names().size();
+    auto picker = make<UIImagePickerController>();
+    picker->setSourceType(UIImagePickerControllerSourceTypeCamera);
+    screen->presentViewControllerAnimatedCompletion(picker, false, nullptr);
+    runUntilIdle();
+    ASSERT_EQ(names().size(), before + 1);
+    EXPECT_TRUE(names().back().ends_with("-UIImagePickerController.png")) << names().back();
 }

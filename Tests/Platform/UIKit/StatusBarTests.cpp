@@ -1,8 +1,9 @@
-// The status bar across the top of the screen: when it shows, where it stands among the windows,
-// the battery mark it draws, and the style it draws in.
+// The status bar across the top of the screen: when it shows, how high it is on each screen, where
+// it stands among the windows, the battery and signal marks it draws, and the style it draws in.
 #include <CoreGraphics/CGImage.h>
 #include <Device/SimDevice.h>
 #include <Device/SimPower.h>
+#include <Device/SimRadios.h>
 #include <Runtime/ClassBuilder.h>
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIApplication.h>
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <array>
+#include <regex>
+#include <string>
 
 namespace {
 
@@ -68,21 +71,43 @@ protected:
 
     Ref<UIStatusBarBatteryItemView> battery() { return UIStatusBar::shared()->batteryItem(); }
 
-    // The pixels of a rectangle of the screen (points) that are white (light content) or black.
-    static int pixels(CGRect r, bool white) {
+    // The device in force with a main screen of `width` x `height` points.
+    static void useScreen(double width, double height) {
+        std::string screen = "\"screen\": {\"width\": " + std::to_string(width) +
+                             ", \"height\": " + std::to_string(height) + ", \"scale\": 2.0, \"nativeScale\": 2.0}";
+        std::string json = std::regex_replace(SimDevice::current().profileJSON(),
+                                              std::regex("\"screen\"\\s*:\\s*\\{[^}]*\\}"), screen);
+        std::string error;
+        ASSERT_TRUE(SimDevice::current().loadProfileJSON(json, &error)) << error;
+    }
+
+    // The pixels of a rectangle of the screen (points) of a kind: white (light content), black,
+    // plainly green, plainly red.
+    template <class Kind>
+    static int pixels(CGRect r, Kind kind) {
         auto image = UIScreenshotImageInRect(r);
         int n = 0;
         for (size_t y = 0; image && y < CGImageGetHeight(image->CGImage()); ++y) {
             for (size_t x = 0; x < CGImageGetWidth(image->CGImage()); ++x) {
                 RGBA p{};
                 CGImageGetPixel(image->CGImage(), x, y, p.data());
-                n += white ? p[0] > 200 && p[1] > 200 && p[2] > 200 : p[0] < 40 && p[1] < 40 && p[2] < 40;
+                n += kind(p);
             }
         }
         return n;
     }
-    static int whitePixels(CGRect r) { return pixels(r, true); }
-    static int darkPixels(CGRect r) { return pixels(r, false); }
+    static int whitePixels(CGRect r) {
+        return pixels(r, [](const RGBA& p) { return p[0] > 200 && p[1] > 200 && p[2] > 200; });
+    }
+    static int darkPixels(CGRect r) {
+        return pixels(r, [](const RGBA& p) { return p[0] < 40 && p[1] < 40 && p[2] < 40; });
+    }
+    static int greenPixels(CGRect r) {
+        return pixels(r, [](const RGBA& p) { return p[1] > p[0] + 80 && p[1] > p[2] + 60; });
+    }
+    static int redPixels(CGRect r) {
+        return pixels(r, [](const RGBA& p) { return p[0] > p[1] + 100 && p[0] > p[2] + 80; });
+    }
     // The battery's outline on the screen.
     CGRect batteryBody() {
         auto item = battery();
@@ -126,6 +151,23 @@ TEST_F(StatusBarTests, TheBarShowsAcrossTheTopWhileTheApplicationShowsAWindowAnd
     window->setHidden(true);
     UITestDriver::layout();
     EXPECT_TRUE(bar->isHidden());
+}
+
+TEST_F(StatusBarTests, TheBarIsAsHighAsTheTopOfTheSafeAreaOnEveryScreen) {
+    // Beside a sensor housing the bar is 44 points high, else 20: it covers exactly the strip that
+    // screens keep their content out of, neither leaving a gap nor drawing over what lies below it.
+    struct Screen {
+        double width, height, bar;
+    };
+    for (auto [width, height, bar] : {Screen{320, 568, 20}, Screen{375, 667, 20}, Screen{414, 736, 20},
+                                      Screen{768, 1024, 20}, Screen{375, 812, 44}, Screen{414, 896, 44}}) {
+        useScreen(width, height);
+        UITestDriver::layout();
+        auto where = std::to_string(static_cast<int>(width)) + " x " + std::to_string(static_cast<int>(height));
+        EXPECT_EQ(app->statusBarWindow()->frame(), CGRectMake(0, 0, width, bar)) << where;
+        EXPECT_EQ(app->statusBarFrame(), app->statusBarWindow()->frame()) << where;
+        EXPECT_EQ(UIScreen::mainScreen()->safeAreaInsets().top, bar) << where;
+    }
 }
 
 TEST_F(StatusBarTests, TheBarIsNoneOfTheApplicationsWindowsAndTakesNoTouches) {
@@ -172,6 +214,12 @@ TEST_F(StatusBarTests, TheBatteryMarkShowsTheLevelAndABoltWhileTheBatteryCharges
     EXPECT_EQ(battery()->accessibilityLabel()->str(), "Battery 30%");
     int lower = whitePixels(batteryBody());
     EXPECT_GT(full, lower + 20) << "the charge drawn shrinks with the level";
+    EXPECT_EQ(greenPixels(batteryBody()) + redPixels(batteryBody()), 0) << "in the bar's colour";
+
+    // Low: the charge turns red.
+    device.setBatteryLevel(0.15f);
+    UITestDriver::layout();
+    EXPECT_GT(redPixels(batteryBody()), 10);
 
     // On the charger: the bolt shows, over a green charge.
     SimPower::current().plug(SimPower::Source::Charger);
@@ -183,6 +231,8 @@ TEST_F(StatusBarTests, TheBatteryMarkShowsTheLevelAndABoltWhileTheBatteryCharges
     EXPECT_NE(UITestDriver::describeScreen().find("Status bar: "), std::string::npos);
     EXPECT_NE(UITestDriver::describeScreen().find(", charging"), std::string::npos);
     EXPECT_GT(whitePixels(batteryBody()), 0) << "the bolt";
+    EXPECT_GT(greenPixels(batteryBody()), 10) << "the charge, low as it is";
+    EXPECT_EQ(redPixels(batteryBody()), 0);
 
     // Full on the charger still shows the bolt; taken off, it goes.
     device.setBatteryState(SimDevice::BatteryState::Full);
@@ -207,6 +257,31 @@ TEST_F(StatusBarTests, TheBarDrawsInTheStyleTheScreenInFrontAsksFor) {
     EXPECT_EQ(UIStatusBar::currentStyle(), UIStatusBarStyleDefault);
     EXPECT_GT(darkPixels(top), 50);
     EXPECT_EQ(whitePixels(top), 0);
+
+    // As it slides away the screen under it is the one in front again: a picture of the screen as it
+    // settles draws the bar in that screen's style.
+    front->dismissViewControllerAnimatedCompletion(true, nullptr);
+    UITestDriver::settle();
+    ASSERT_TRUE(front->isBeingDismissed());
+    EXPECT_EQ(UIStatusBar::currentStyle(), UIStatusBarStyleLightContent);
+    advance(1);
+    EXPECT_EQ(UIStatusBar::currentStyle(), UIStatusBarStyleLightContent);
+}
+
+TEST_F(StatusBarTests, TheSignalMarkFillsAsManyBarsAsTheRadioGives) {
+    auto signal = UIStatusBar::shared()->signalItem();
+    ASSERT_TRUE(signal);
+    CGRect mark = signal->convertRectToView(signal->bounds(), nullptr);
+    EXPECT_EQ(signal->signalStrengthBars(), 4);
+    EXPECT_GT(whitePixels(mark), 20);
+
+    // A dead carrier gives no signal: the four bars still show, every one of them faint.
+    SimRadios::current().setState(SimRadios::Part::Carrier, SimRadios::State::Dead);
+    UITestDriver::layout();
+    ASSERT_EQ(UIStatusBar::shared()->signalItem(), signal);
+    EXPECT_EQ(signal->signalStrengthBars(), 0);
+    EXPECT_EQ(whitePixels(mark), 0);
+    EXPECT_GT(pixels(mark, [](const RGBA& p) { return p[0] > 70; }), 20) << "the empty bars, lighter than the blue";
 }
 
 TEST_F(StatusBarTests, TheTimeFollowsThePlatformClock) {
