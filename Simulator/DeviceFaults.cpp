@@ -14,6 +14,7 @@
 #include <Device/SimTouchKeys.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -119,6 +120,10 @@ bool readJSONObject(const std::string& path, const std::string& what, nlohmann::
         }
         return false;
     };
+    // A directory opens as a file here and reads as nothing, which would be reported as a JSON error.
+    if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
+        return fail(path + " is a directory, not a file");
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return fail("cannot read " + path);

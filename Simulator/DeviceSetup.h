@@ -16,8 +16,9 @@
 bool loadFaultsForRun(const std::string& path, std::map<std::string, std::string>& looks, std::string* error);
 
 // Reads the JSON object in the file at `path`, read to its last byte as the device reads an overlay
-// (sim_faults::parseDocument: nothing but blanks after the value, no NUL byte anywhere). False with
-// the reason in `error`, which names the file; `what` says what the object holds ("test keys and
+// (sim_faults::parseDocument: nothing but blanks after the value, no NUL byte anywhere, at most
+// sim_faults::kMaximumDepth levels of arrays and objects). False with the reason in `error`, which
+// names the file (a directory is said to be one); `what` says what the object holds ("test keys and
 // answers") for a document that is no object.
 bool readJSONObject(const std::string& path, const std::string& what, nlohmann::ordered_json& object,
                     std::string* error);

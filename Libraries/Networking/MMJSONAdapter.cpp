@@ -3,6 +3,7 @@
 #include <Networking/NSDictionary+MMJSONKeyPath.h>
 #include <Networking/NSValueTransformer+MMPredefinedTransformerAdditions.h>
 
+#include <Foundation/NSJSONSerialization.h>
 #include <Foundation/NSLog.h>
 #include <Foundation/NSNumber.h>
 
@@ -119,6 +120,30 @@ Ref<NSError> unwritableError(Class modelClass, const id& keyPath, const id& valu
     return adapterError(MMJSONAdapterErrorInvalidJSONDictionary, mm_localized("Invalid JSON dictionary"),
                         format("%1$@ could not be written to JSON: the value %2$@ does not fit the key path %3$@",
                                {NSStringFromClass(modelClass), value, keyPath}));
+}
+
+// A nested model is read (and written) by recursion: a model's transformer runs an adapter for the
+// model inside it, many stack frames a level. JSON from the reader nests at most its bound deep, but
+// a dictionary built by code (or a chain of models) has no such bound, so past the same depth the
+// adapter refuses rather than exhaust the stack.
+constexpr int kMaximumModelNesting = NSJSONSerialization::maximumDepth;
+thread_local int modelsUnderWay = 0;
+
+class ModelNesting {
+public:
+    ModelNesting() { ++modelsUnderWay; }
+    ~ModelNesting() { --modelsUnderWay; }
+    ModelNesting(const ModelNesting&) = delete;
+    ModelNesting& operator=(const ModelNesting&) = delete;
+    bool tooDeep() const { return modelsUnderWay > kMaximumModelNesting; }
+};
+
+Ref<NSError> nestingError(Class modelClass, bool reading) {
+    return adapterError(MMJSONAdapterErrorInvalidJSONDictionary, mm_localized("Invalid JSON dictionary"),
+                        format(reading
+                                   ? "%1$@ could not be created because its models nest more than %2$d deep"
+                                   : "%1$@ could not be written to JSON because its models nest more than %2$d deep",
+                               {NSStringFromClass(modelClass), kMaximumModelNesting}));
 }
 
 } // namespace
@@ -280,6 +305,13 @@ Ref<MMModel> MMJSONAdapter::modelFromJSONDictionaryError(const id& JSON, Ref<NSE
         }
         return nullptr;
     }
+    ModelNesting nesting;
+    if (nesting.tooDeep()) {
+        if (error) {
+            *error = nestingError(modelClass_, true);
+        }
+        return nullptr;
+    }
     auto JSONDictionary = cast<NSDictionary>(JSON);
     if (!JSONDictionary) {
         // A reply of the wrong shape (an array, a string, nothing) is not an empty model.
@@ -391,6 +423,13 @@ Ref<NSDictionary> MMJSONAdapter::instanceJSONDictionaryFromModelError(const Ref<
     if (!model || !modelClass_) {
         if (error && !modelClass_) {
             *error = noMappingError(nullptr);
+        }
+        return nullptr;
+    }
+    ModelNesting nesting;
+    if (nesting.tooDeep()) {
+        if (error) {
+            *error = nestingError(modelClass_, false);
         }
         return nullptr;
     }

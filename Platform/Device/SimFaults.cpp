@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -15,6 +16,13 @@ constexpr const char kRefusal[] = "bad faults overlay: ";
 } // namespace
 
 bool readFile(const std::string& path, std::string& text, std::string* error) {
+    // A directory opens as a file and reads as nothing, which would be reported as a JSON error.
+    if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
+        if (error) {
+            *error = path + " is a directory, not a faults overlay";
+        }
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         if (error) {
@@ -35,8 +43,28 @@ bool parseDocument(const std::string& text, nlohmann::ordered_json& root, std::s
         }
         return false;
     }
+    // The reader itself builds iteratively, but everything done with a document afterwards (copying,
+    // comparing, writing it out for a message) recurses once per level: a document nested past the
+    // bound is dropped as it is read, before any of that can run.
+    bool tooDeep = false;
+    auto bound = [&tooDeep](int depth, nlohmann::ordered_json::parse_event_t event, nlohmann::ordered_json&) {
+        bool opens = event == nlohmann::ordered_json::parse_event_t::object_start ||
+                     event == nlohmann::ordered_json::parse_event_t::array_start;
+        if (opens && depth >= kMaximumDepth) {
+            tooDeep = true;
+            return false;
+        }
+        return true;
+    };
     try {
-        root = nlohmann::ordered_json::parse(text);
+        nlohmann::ordered_json document = nlohmann::ordered_json::parse(text, bound);
+        if (tooDeep) {
+            if (reason) {
+                *reason = "nested more than " + std::to_string(kMaximumDepth) + " levels deep";
+            }
+            return false;
+        }
+        root = std::move(document);
     } catch (const nlohmann::ordered_json::parse_error& e) {
         if (reason) {
             *reason = "not JSON (a syntax error at byte " + std::to_string(e.byte) + ")";

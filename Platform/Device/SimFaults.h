@@ -44,13 +44,18 @@ std::vector<std::string> namesOf(const char* const (&names)[N], const std::funct
     return out;
 }
 
-// Reads the file at `path` into `text`; false with "no faults overlay at <path>" in `error`.
+// Reads the file at `path` into `text`; false with "no faults overlay at <path>" (or "<path> is a
+// directory, not a faults overlay") in `error`.
 bool readFile(const std::string& path, std::string& text, std::string* error);
 
+// How deep the arrays and objects of a document read by parseDocument may nest: the platform's own
+// JSON reader's bound. A real overlay nests two or three deep.
+constexpr int kMaximumDepth = 512;
+
 // The one JSON document that `text` holds, read to its last byte: false with the reason in `reason`
-// ("a NUL byte at byte 12", "not JSON (a syntax error at byte 3)") for anything else. Only blanks may
-// follow the value, and a NUL byte is refused anywhere: the JSON reader would take it for the end of
-// the text and read what came before it alone.
+// ("a NUL byte at byte 12", "not JSON (a syntax error at byte 3)", "nested more than 512 levels
+// deep") for anything else. Only blanks may follow the value, and a NUL byte is refused anywhere: the
+// JSON reader would take it for the end of the text and read what came before it alone.
 bool parseDocument(const std::string& text, nlohmann::ordered_json& root, std::string* reason);
 
 // A domain's refusal of an overlay text: "bad faults overlay: <reason>".

@@ -1,3 +1,4 @@
+#include <Foundation/CollectionDescription.h>
 #include <Foundation/NSArray.h>
 #include <Runtime/ClassBuilder.h>
 
@@ -170,19 +171,10 @@ NSUInteger NSArray::hash() const {
 }
 
 Ref<NSString> NSArray::description() const {
-    std::string out = "(\n";
-    for (size_t i = 0; i < items_.size(); ++i) {
-        std::string d = NSDescription(items_[i])->str();
-        std::string indented;
-        for (char c : d) {
-            indented += c;
-            if (c == '\n') {
-                indented += "    ";
-            }
-        }
-        out += "    " + indented + (i + 1 < items_.size() ? ",\n" : "\n");
-    }
-    return NSString::from(out + ")");
+    std::string out;
+    std::string indent;
+    foundation_detail::appendDescription(out, id(const_cast<NSArray*>(this)), indent);
+    return NSString::from(out);
 }
 
 id NSArray::copy() const {

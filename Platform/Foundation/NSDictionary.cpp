@@ -1,3 +1,4 @@
+#include <Foundation/CollectionDescription.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSNumber.h>
 #include <Runtime/ClassBuilder.h>
@@ -247,19 +248,10 @@ NSUInteger NSDictionary::hash() const {
 }
 
 Ref<NSString> NSDictionary::description() const {
-    std::string out = "{\n";
-    for (const auto& [k, v] : entries_) {
-        std::string d = NSDescription(v)->str();
-        std::string indented;
-        for (char c : d) {
-            indented += c;
-            if (c == '\n') {
-                indented += "    ";
-            }
-        }
-        out += "    " + NSDescription(k)->str() + " = " + indented + ";\n";
-    }
-    return NSString::from(out + "}");
+    std::string out;
+    std::string indent;
+    foundation_detail::appendDescription(out, id(const_cast<NSDictionary*>(this)), indent);
+    return NSString::from(out);
 }
 
 id NSDictionary::copy() const {

@@ -4,10 +4,12 @@
 //   NSKeyedArchiver                         object graph -> "$objects"/"$top" archive (shared objects once)
 //   NSKeyedUnarchiver                       archive -> objects, with class allow-lists for secure coding,
 //                                           cycles and malformed archives reported as errors, not crashes
+#include <Foundation/BinaryPropertyListShape.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSDictionary.h>
 #include <Foundation/NSKeyedArchiver.h>
 #include <Foundation/NSNumber.h>
+#include <Foundation/NSPropertyListSerialization.h>
 #include <Foundation/NSSet.h>
 
 #include <plist/plist.h>
@@ -473,6 +475,9 @@ struct NSKeyedUnarchiver::State {
     std::vector<id> decoded;     // by UID
     std::vector<Step> steps;
     std::vector<const std::vector<Class>*> allowed; // the classes allowed for the current decode
+    // Objects being decoded, each inside the one before: decoding recurses once per object (a
+    // collection's elements as well as an object's own decodes), so this is bounded.
+    size_t nesting = 0;
 };
 
 namespace {
@@ -526,6 +531,11 @@ NSKeyedUnarchiver::NSKeyedUnarchiver(const Ref<NSData>& data) : state_(std::make
     const auto* bytes = reinterpret_cast<const char*>(data->bytes());
     if (!plist_is_binary(bytes, static_cast<uint32_t>(data->length()))) {
         corrupt("not a binary property list");
+        return;
+    }
+    if (std::string why; !foundation_detail::binaryPropertyListShapeIsSound(
+            bytes, data->length(), NSPropertyListSerialization::maximumDepth + 1, data->length(), why)) {
+        corrupt(why);
         return;
     }
     plist_t root = nullptr;
@@ -667,11 +677,15 @@ struct Decoding {
             const id& early = s.decoded[uid];
             return early && allowedClass(early->getClass()) ? early : nullptr;
         }
-        if (s.frames.size() > kMaximumDepth) {
+        if (s.nesting >= kMaximumDepth) {
             corrupt("objects nest too deeply");
             return nullptr;
         }
         step = NSKeyedUnarchiver::State::Step::InProgress;
+        struct Level {
+            size_t& nesting;
+            ~Level() { --nesting; }
+        } level{++s.nesting};
         id result = build(uid, plist_array_get_item(s.objects, static_cast<uint32_t>(uid)));
         if (!result || coder->error()) {
             s.decoded[uid] = nullptr;

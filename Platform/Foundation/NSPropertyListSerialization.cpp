@@ -1,3 +1,4 @@
+#include <Foundation/BinaryPropertyListShape.h>
 #include <Foundation/NSDate.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSNumber.h>
@@ -452,6 +453,10 @@ id NSPropertyListSerialization::propertyListWithDataOptionsFormatError(const Ref
     bool binary = plist_is_binary(bytes, length) != 0;
     plist_t root = nullptr;
     if (binary) {
+        std::string reason;
+        if (!foundation_detail::binaryPropertyListShapeIsSound(bytes, length, maximumDepth + 1, length, reason)) {
+            return fail(reason);
+        }
         plist_from_bin(bytes, length, &root);
     } else {
         std::string reason;

@@ -1,3 +1,4 @@
+#include <Foundation/CollectionDescription.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSSet.h>
 #include <Runtime/ClassBuilder.h>
@@ -173,11 +174,10 @@ NSUInteger NSSet::hash() const {
 }
 
 Ref<NSString> NSSet::description() const {
-    std::string out = "{(\n";
-    for (size_t i = 0; i < items_.size(); ++i) {
-        out += "    " + NSDescription(items_[i])->str() + (i + 1 < items_.size() ? ",\n" : "\n");
-    }
-    return NSString::from(out + ")}");
+    std::string out;
+    std::string indent;
+    foundation_detail::appendDescription(out, id(const_cast<NSSet*>(this)), indent);
+    return NSString::from(out);
 }
 
 id NSSet::copy() const {

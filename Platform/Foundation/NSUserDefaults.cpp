@@ -24,9 +24,11 @@ const Ref<NSString>& NSUserDefaultsDidChangeNotification() {
 namespace {
 
 // An immutable deep copy of a property-list value; nil (and the offending class in `bad`) otherwise.
+constexpr const char kNestedTooDeeply[] = "nested too deeply";
+
 id propertyListCopy(const id& value, int depth, std::string& bad) {
     if (depth > NSPropertyListSerialization::maximumDepth) {
-        bad = "(nested too deeply)";
+        bad = kNestedTooDeeply;
         return nullptr;
     }
     if (!value) {
@@ -214,9 +216,12 @@ void NSUserDefaults::setObjectForKey(const id& value, const Ref<NSString>& key) 
     std::string bad;
     id copied = propertyListCopy(value, 0, bad);
     if (!copied) {
-        NSException::raise(NSInvalidArgumentException, "Attempt to insert non-property list object " +
-                                                           NSDescription(value)->str() + " for key " + key->str() +
-                                                           " (" + bad + ")");
+        // A value nested past the bound is named by its class: describing it would take a line per
+        // level, each indented as deep as it lies.
+        std::string shown =
+            bad == kNestedTooDeeply ? "of class " + value->getClass()->name() : NSDescription(value)->str();
+        NSException::raise(NSInvalidArgumentException, "Attempt to insert non-property list object " + shown +
+                                                           " for key " + key->str() + " (" + bad + ")");
     }
     {
         std::lock_guard lock(lock_);

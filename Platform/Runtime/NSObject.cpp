@@ -14,6 +14,18 @@ namespace {
 // Once the last strong reference is gone the count is parked far above any real count, so that a
 // reference taken and dropped by a deallocation hook never starts a second deallocation.
 constexpr uint64_t kDeallocating = uint64_t(1) << 62;
+
+// Deallocating an object releases what it holds, which may deallocate that in turn: a chain of
+// objects each holding the next (an array in an array, a hundred thousand deep) would be freed by
+// recursion, a few stack frames per level, and overflow the stack. Past this many deallocations
+// under way on one thread, a further one waits in the thread's queue and runs when the outermost one
+// has finished. Each object still deallocates whole and in the runtime's order (its weak references
+// already answer nil while it waits, as its count is 0); only the moment moves, and only that deep.
+constexpr int kNestedDeallocations = 256;
+thread_local int deallocationsUnderWay = 0;
+// Allocated for the first object that has to wait and freed once they are all done, so that nothing
+// with a destructor is left in the thread's storage (a release at thread exit may still come here).
+thread_local std::vector<const NSObject*>* waitingDeallocations = nullptr;
 } // namespace
 
 namespace objc_detail {
@@ -136,6 +148,14 @@ bool NSObject::isDeallocating() const noexcept {
 }
 
 void NSObject::dealloc() const noexcept {
+    if (deallocationsUnderWay >= kNestedDeallocations) {
+        if (!waitingDeallocations) {
+            waitingDeallocations = new std::vector<const NSObject*>;
+        }
+        waitingDeallocations->push_back(this);
+        return;
+    }
+    ++deallocationsUnderWay;
     refs_.store(kDeallocating, std::memory_order_release);
     if (WeakControl* w = weak_.load(std::memory_order_acquire)) {
         std::lock_guard lock(w->mutex);
@@ -161,6 +181,17 @@ void NSObject::dealloc() const noexcept {
         }
     }
     delete this;
+    if (deallocationsUnderWay == 1 && waitingDeallocations) {
+        // The outermost deallocation runs those that waited, each of which may queue more.
+        while (!waitingDeallocations->empty()) {
+            const NSObject* next = waitingDeallocations->back();
+            waitingDeallocations->pop_back();
+            next->dealloc();
+        }
+        delete waitingDeallocations;
+        waitingDeallocations = nullptr;
+    }
+    --deallocationsUnderWay;
 }
 
 ObjectExtras* NSObject::extrasIfAny() const noexcept {

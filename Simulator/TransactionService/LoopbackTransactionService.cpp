@@ -21,6 +21,29 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace {
 
+// A posted body nested deeper than this is not read as JSON: copying a record, comparing it or
+// writing it out recurses once per level, on the server's thread and in whoever reads the records.
+constexpr int kMaximumDepth = 512;
+
+// The body as a JSON document, or as its text when it is not JSON or nests past kMaximumDepth.
+nlohmann::ordered_json readRecord(const std::string& body) {
+    bool tooDeep = false;
+    auto bound = [&tooDeep](int depth, nlohmann::ordered_json::parse_event_t event, nlohmann::ordered_json&) {
+        bool opens = event == nlohmann::ordered_json::parse_event_t::object_start ||
+                     event == nlohmann::ordered_json::parse_event_t::array_start;
+        if (opens && depth >= kMaximumDepth) {
+            tooDeep = true; // the container and all within it are dropped as they are read
+            return false;
+        }
+        return true;
+    };
+    auto record = nlohmann::ordered_json::parse(body, bound, false);
+    if (tooDeep || record.is_discarded()) {
+        return body;
+    }
+    return record;
+}
+
 const char* const kTransactionPath = "/api/functionaltest_finish/";
 const char* const kModelListPath = "/static/json/AppleModel.json";
 
@@ -233,10 +256,7 @@ void LoopbackTransactionService::handleAddressPage(const std::string& caller, vo
 
 void LoopbackTransactionService::handlePost(const std::string& body, void* out) {
     auto& response = *static_cast<httplib::Response*>(out);
-    auto record = nlohmann::ordered_json::parse(body, nullptr, false);
-    if (record.is_discarded()) {
-        record = body;
-    }
+    auto record = readRecord(body);
     Behaviour behaviour;
     nlohmann::ordered_json settings;
     {

@@ -78,7 +78,8 @@ public:
     void setAddressPage(const AddressPage& page);
     std::string addressPageURL() const { return baseURL() + "/ip"; }
 
-    // Every record received (the parsed JSON body; a body that is not JSON is kept as a string).
+    // Every record received (the parsed JSON body; a body that is not JSON, or nests more than 512
+    // arrays and objects deep, is kept as a string).
     std::vector<nlohmann::ordered_json> records() const;
     size_t recordCount() const;
     // Waits (real time) until at least `count` records arrived; false after `seconds`.

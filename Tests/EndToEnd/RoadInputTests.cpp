@@ -12,6 +12,7 @@
 #include <LoopbackTransactionService.h>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -152,6 +153,60 @@ TEST_F(RoadInputTest, AScriptOrOverlayEndsAtItsLastByte) {
     ASSERT_EQ(walk(options, report), 0) << printed_;
     ASSERT_EQ(report.table.size(), 1u);
     EXPECT_EQ(report.table[0].second, "FAIL") << "the script's answer";
+}
+
+TEST_F(RoadInputTest, AFileNestedTooDeepOrADirectoryIsBadInputNamingIt) {
+    // A hundred thousand levels: refused as they are read, before anything writes the value out.
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    RoadReport report;
+    std::string errors;
+    RoadOptions options;
+    options.faultsFile = writeFile("faults.json", R"({"speaker": )" + deep + "}");
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, options.faultsFile + ": nested more than 512 levels deep\n");
+    options.faultsFile.clear();
+    options.operatorFile = writeFile("operator.json", R"({"WATER_DAMAGE_TEST": )" + deep + "}");
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, options.operatorFile + ": nested more than 512 levels deep\n");
+
+    // As deep as may be read: an unknown state, its text written out in the message.
+    options.operatorFile.clear();
+    const std::string deepest = std::string(511, '[') + std::string(511, ']');
+    options.faultsFile = writeFile("faults.json", R"({"screen": )" + deepest + "}");
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, options.faultsFile + ": unknown state \"" + deepest +
+                          "\" of \"screen\" (its states: working, ok, cracked)\n");
+
+    // A directory opens as a file and reads as nothing: it is named for what it is.
+    const std::string folder = NSSandbox::rootPath()->str();
+    options.faultsFile = folder;
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, folder + " is a directory, not a file\n");
+    options.faultsFile.clear();
+    options.operatorFile = folder;
+    EXPECT_EQ(walk(options, report, &errors), 2);
+    EXPECT_EQ(errors, folder + " is a directory, not a file\n");
+    EXPECT_TRUE(report.transactions.empty());
+}
+
+TEST(LoopbackServiceInput, ABodyNestedTooDeepIsKeptAsItsText) {
+    LoopbackTransactionService service;
+    service.start();
+    httplib::Client client("127.0.0.1", service.port());
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string deepest = std::string(512, '[') + std::string(512, ']');
+    for (const auto& body : {deep, deepest}) {
+        auto reply = client.Post("/api/functionaltest_finish/", body, "application/json");
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 200);
+    }
+    auto records = service.records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[0].is_string()) << "not read as JSON";
+    EXPECT_EQ(records[0].get<std::string>().size(), deep.size());
+    EXPECT_TRUE(records[1].is_array()) << "the deepest body read";
+    EXPECT_EQ(records[1].dump(), deepest);
+    service.stop();
 }
 
 namespace {

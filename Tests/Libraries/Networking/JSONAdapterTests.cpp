@@ -259,3 +259,41 @@ TEST_F(JSONAdapter, NestingTransformersBothWays) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(error->code(), MMTransformerErrorHandlingErrorInvalidInput);
 }
+
+TEST_F(JSONAdapter, ModelsNestAsDeepAsTheJSONReaderGoesAndNoDeeper) {
+    // The deepest document the JSON reader gives: one model a level, read and written back.
+    const int limit = NSJSONSerialization::maximumDepth;
+    std::string text;
+    for (int i = 0; i < limit; ++i) {
+        text += R"({"label":")" + std::to_string(i) + R"(","child":)";
+    }
+    text += "null" + std::string(limit, '}');
+    Ref<NSError> error;
+    auto root = MMJSONAdapter::modelOfClassFromJSONDictionaryError<MMTestNode>(json(text.c_str()), &error);
+    ASSERT_TRUE(root) << NSDescription(error)->str();
+    int levels = 0;
+    for (auto node = root; node; node = node->child()) {
+        EXPECT_EQ(node->label()->str(), std::to_string(levels++));
+    }
+    EXPECT_EQ(levels, limit);
+    auto back = MMJSONAdapter::JSONDictionaryFromModelError(root, &error);
+    ASSERT_TRUE(back) << NSDescription(error)->str();
+    EXPECT_TRUE(root->isEqual(MMJSONAdapter::modelOfClassFromJSONDictionaryError<MMTestNode>(back, nullptr)));
+
+    // A hundred thousand levels built by code, either way: an error, not a stack overflow.
+    constexpr int kDeep = 100000;
+    auto dictionary = NSDictionary::dictionaryWithEntries({{"label"_ns, "last"_ns}});
+    Ref<MMTestNode> chain;
+    for (int i = 0; i < kDeep; ++i) {
+        dictionary = NSDictionary::dictionaryWithEntries({{"child"_ns, dictionary}});
+        auto node = make<MMTestNode>();
+        node->setChild(chain);
+        chain = node;
+    }
+    error = nullptr;
+    EXPECT_FALSE(MMJSONAdapter::modelOfClassFromJSONDictionaryError<MMTestNode>(dictionary, &error));
+    expectError(error, MMJSONAdapterErrorDomain(), MMJSONAdapterErrorInvalidJSONDictionary, "reading");
+    error = nullptr;
+    EXPECT_FALSE(MMJSONAdapter::JSONDictionaryFromModelError(chain, &error));
+    expectError(error, MMJSONAdapterErrorDomain(), MMJSONAdapterErrorInvalidJSONDictionary, "writing");
+}

@@ -149,3 +149,14 @@ Ref<NSDictionary> MMTestPoint::JSONKeyPathsByPropertyKey() {
     return NSDictionary::dictionaryWithEntries(
         {{"coordinates"_ns, NSArray::arrayWithObjects({"x"_ns, "y"_ns})}, {"label"_ns, "meta.text.label"_ns}});
 }
+
+NS_IMPLEMENT_CLASS(MMTestNode, MMModel) {
+    b.property("label", &MMTestNode::label, &MMTestNode::setLabel, "copy");
+    b.property("child", &MMTestNode::child, &MMTestNode::setChild);
+    MMModelRegister(b);
+    MMJSONSerializingRegister(b);
+}
+
+Ref<NSDictionary> MMTestNode::JSONKeyPathsByPropertyKey() {
+    return NSDictionary::dictionaryWithEntries({{"label"_ns, "label"_ns}, {"child"_ns, "child"_ns}});
+}

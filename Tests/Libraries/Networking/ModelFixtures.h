@@ -110,3 +110,12 @@ class MMTestPoint : public MMModel {
 public:
     static Ref<NSDictionary> JSONKeyPathsByPropertyKey();
 };
+
+// A model that holds another of its own kind under "child": nested as deep as its JSON.
+class MMTestNode : public MMModel {
+    NS_OBJECT(MMTestNode, MMModel)
+    NS_PROPERTY(Ref<NSString>, label, setLabel)
+    NS_PROPERTY(Ref<MMTestNode>, child, setChild)
+public:
+    static Ref<NSDictionary> JSONKeyPathsByPropertyKey();
+};

@@ -132,6 +132,45 @@ TEST(Lifetime, DeallocationOrder) {
                                                   "associated destructor"}));
 }
 
+TEST(Lifetime, AChainAHundredThousandDeepIsFreedWholeAndInOrder) {
+    // Each array holds the next; freeing the head frees them all without a recursion per level.
+    constexpr int kDepth = 100000;
+    std::vector<int> hooks;
+    std::vector<Weak<NSObject>> watched; // a shallow link, one just past the nesting where freeing waits, the last
+    std::atomic<int> counted{0};
+    {
+        Ref<NSMutableArray> head = NSMutableArray::array();
+        Ref<NSMutableArray> tail = head;
+        for (int i = 0; i < kDepth; ++i) {
+            auto next = NSMutableArray::array();
+            next->addDeallocHook([&hooks, i](NSObject* self) {
+                hooks.push_back(i);
+                EXPECT_TRUE(self->isDeallocating());
+                EXPECT_EQ(cast<NSArray>(id(self))->count(), 1u) << "still whole";
+            });
+            if (i == 10 || i == 300 || i == kDepth - 1) {
+                watched.emplace_back(next);
+            }
+            tail->addObject(next);
+            tail = next;
+        }
+        tail->addObject(make<Counted>(&counted));
+        tail = nullptr;
+        for (const auto& weak : watched) {
+            EXPECT_TRUE(weak.lock());
+        }
+        EXPECT_EQ(counted.load(), 0);
+    }
+    EXPECT_EQ(counted.load(), 1) << "the innermost value went with its array";
+    for (const auto& weak : watched) {
+        EXPECT_FALSE(weak.lock());
+    }
+    ASSERT_EQ(hooks.size(), static_cast<size_t>(kDepth));
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_EQ(hooks[static_cast<size_t>(i)], i) << "from the outside in, as a shallow chain";
+    }
+}
+
 TEST(Lifetime, WeakReferencesRaceTheLastRelease) {
     std::atomic<int> destroyed{0};
     std::atomic<int> resolved{0};
