@@ -1,7 +1,9 @@
-// The operator's body over the simulated device (see OperatorHands.h). The only operator source that
-// reaches the device itself: every action goes to the part a person's hand would move, and every
-// sense answers what reached the eye, the ear or the hand (the device's record of what it played,
-// lit or shook), never a part's state or the faults overlay.
+// The operator's body over the simulated device (see OperatorHands.h). With the phone in the other
+// hand (ReceivingPhone), the only part of the operator that reaches the device itself (the target
+// SimulatorHands, which gives the rest only OperatorHands.h): every action goes to the part a
+// person's hand would move, and every sense answers what reached the eye, the ear or the hand (the
+// device's record of what it played, lit or shook), never a part's state or the faults overlay. The
+// members of the device it reaches are listed, each with why, in Tests/Simulator/OperatorHonestyTests.cpp.
 #include "OperatorHands.h"
 #include "ReceivingPhone.h"
 

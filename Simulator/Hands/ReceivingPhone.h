@@ -10,7 +10,7 @@
 // the carrier puts the line through to this phone, so that the operator can tell a call that went
 // out from one that did not.
 //
-// The operator reaches it through OperatorHands.h.
+// Internal to the operator's hands (Simulator/Hands): the operator reaches it through OperatorHands.h.
 #pragma once
 
 #include <cstdint>
