@@ -411,9 +411,9 @@ bool actOnImagePicker() {
         frontWanted = direction && direction->str() == "front";
     }
     pickerMemory.live = camera && front == frontWanted && pickerMemory.moved && pickerMemory.brightness > 20;
-    // The flash: switched on for the picture where the camera screen offers it.
-    pickerMemory.flashTried =
-        camera && !front && UIImagePickerController::isFlashAvailableForCameraDevice(picker->cameraDevice());
+    // The flash: switched on for a picture of the back camera (the camera screen's flash control); a
+    // camera without a flash, or with a dead one, leaves the picture as dark as the live picture.
+    pickerMemory.flashTried = camera && !front;
     if (pickerMemory.flashTried) {
         picker->setCameraFlashMode(UIImagePickerControllerCameraFlashModeOn);
     }

@@ -12,8 +12,8 @@
 //   flip    move the ring/silent switch to its other side
 //   plug    plug a feed (or lay the device on the wireless pad) or the headset in; unplug takes it out
 //   speak   talk to the phone
-//   listen  hear what the phone played over a span of time
-//   look    see the screen, the room's light, the torch, the box the device came in
+//   listen  hear what the phone played over a span of time, or the caller on the phone in the other hand
+//   look    see the screen, the room's light, the torch, the box the device came in, the other phone's screen
 //   feel    feel the device vibrate in the hand
 // Times are the platform clock's uptimes in seconds (DispatchClock::uptime()).
 #pragma once
@@ -86,8 +86,17 @@ enum class Sound { Loudspeaker, LeftEarpiece, RightEarpiece, Phone };
 // heard.
 double listenTo(Sound sound, double from, double to);
 inline constexpr double kAudible = 0.003;
-// Whether a call placed at `since` or later connected: the person heard the other end.
-bool listenForAnsweredCall(double since);
+
+// The second phone in the operator's other hand, on the carrier's network. The operator takes it up
+// before the run (holdOtherPhone), and it then rings and takes messages for the rest of the process.
+// Its number, as its owner knows it; the texts of the messages it shows received, oldest first; and whether it rang at
+// `since` or later and the person, answering it, heard the caller (a call to its number, or to the carrier's service
+// line, which the simulated carrier puts through to it). Only a message or call that went out over the network reaches
+// it.
+void holdOtherPhone();
+std::string lookAtOtherPhoneNumber();
+std::vector<std::string> lookAtOtherPhoneMessages();
+bool listenForCallOnOtherPhone(double since);
 
 // What the camera is held to.
 enum class Surface { Chart, White, Black };

@@ -1,6 +1,5 @@
 #include "OperatorPowerRadio.h"
 #include "OperatorHands.h"
-#include "ReceivingPhone.h"
 
 #include <Categorys/DXLocalizedString.h>
 #include <Categorys/DXUtility.h>
@@ -333,17 +332,17 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
         if (!asking) {
             return false;
         }
-        // The screen dials as it appears, a moment before the operator looks at it.
-        return tapAnswer(script, key, hands::listenForAnsweredCall(seen.since - 1.0));
+        // The screen dials as it appears, a moment before the operator looks at it: the phone in the
+        // other hand rang, and the operator heard the call on it, or it stayed silent.
+        return tapAnswer(script, key, hands::listenForCallOnOtherPhone(seen.since - 1.0));
     }
     if (screenClass == "SMSViewController") {
         // Types the number of the phone in its other hand and sends; taps Send in the composer
         // (actOnSystemScreen); answers whether the message arrived on that phone.
         auto sms = cast<SMSViewController>(screen);
         if (seen.step == 0 && sms && sms->number() && sms->sendButton()) {
-            auto& phone = ReceivingPhone::inHand();
-            seen.inboxBefore = phone.inbox().size();
-            UITestDriver::typeIntoField(sms->number(), phone.number());
+            seen.inboxBefore = hands::lookAtOtherPhoneMessages().size();
+            UITestDriver::typeIntoField(sms->number(), hands::lookAtOtherPhoneNumber());
             seen.step = 1;
             return true;
         }
@@ -355,7 +354,7 @@ bool act(const std::map<std::string, bool>& script, const std::string& key, cons
             return false;
         }
         // Only what arrived after this screen's Send counts.
-        bool arrived = ReceivingPhone::inHand().inbox().size() > seen.inboxBefore;
+        bool arrived = hands::lookAtOtherPhoneMessages().size() > seen.inboxBefore;
         return tapAnswer(script, key, arrived && !seen.failureNotice);
     }
     if (screenClass == "FaceIDViewController" || screenClass == "FPSViewController") {

@@ -54,6 +54,8 @@ ScriptedOperator::ScriptedOperator(std::map<std::string, std::string> looks, std
     // begun after another in the same process must not answer from what the earlier one heard.
     forgetAudioScreens();
     camera_operator::forget();
+    // The second phone, which the call and the text message go to, is in the other hand from the start.
+    hands::holdOtherPhone();
 }
 
 namespace {

@@ -37,10 +37,42 @@ function(dx_use_precompiled target)
     target_precompile_headers(${target} REUSE_FROM ${owner})
 endfunction()
 
+# The platform as an app on a phone sees it: every framework folder of Platform/ but the simulated
+# device behind them (Platform/Device). It is a folder of links in the build tree, one per framework, so
+# <UIKit/UIView.h> resolves there and <Device/SimPower.h> does not, however the include is written
+# (#include_next, a name made by a macro, an .inl file). The app's layers and the simulator's operator and
+# road compile against it; the platform, the device's set-up and the tests see all of Platform/. A
+# framework folder added or removed is linked at the next configure.
+set(DX_APP_PLATFORM_ROOT ${CMAKE_BINARY_DIR}/generated/AppPlatform)
+file(MAKE_DIRECTORY ${DX_APP_PLATFORM_ROOT})
+file(GLOB dx_linked LIST_DIRECTORIES true ${DX_APP_PLATFORM_ROOT}/*)
+foreach(link ${dx_linked})
+    file(REMOVE ${link}) # removes the link only, never what it points to
+endforeach()
+file(GLOB dx_frameworks LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/Platform/*)
+foreach(dir ${dx_frameworks})
+    get_filename_component(name ${dir} NAME)
+    if(IS_DIRECTORY ${dir} AND NOT name STREQUAL "Device")
+        file(CREATE_LINK ${dir} ${DX_APP_PLATFORM_ROOT}/${name} SYMBOLIC)
+    endif()
+endforeach()
+
+# dx_see_platform_as_app(target [dir...]): the target's include roots are the platform as an app sees it,
+# the app's libraries and the app, and the folders given; the target's own folder is the first place a
+# quoted include is looked for, as always.
+function(dx_see_platform_as_app target)
+    set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES ${DX_APP_PLATFORM_ROOT} ${CMAKE_SOURCE_DIR}/Libraries
+                                                               ${CMAKE_SOURCE_DIR}/Classes ${ARGN})
+endfunction()
+
 function(dx_add_folder name layer)
     add_library(${name} OBJECT ${ARGN})
     set_property(GLOBAL APPEND PROPERTY DX_LAYER_${layer} ${name})
     dx_use_precompiled(${name})
+    # The app and its libraries see the platform's frameworks, never the device behind them.
+    if(layer STREQUAL "Libraries" OR layer STREQUAL "Classes")
+        dx_see_platform_as_app(${name})
+    endif()
 endfunction()
 
 # dx_link_layers(target Platform Libraries ...): links every folder of the named layers. A name that is

@@ -1,5 +1,6 @@
 // AVCaptureDevice over the simulated cameras (SimCamera, SimDevice).
 #include <AVFoundation/AVCaptureDevice.h>
+#include <AVFoundation/AVFoundationInternal.h>
 
 #include <Device/SimCamera.h>
 #include <Dispatch/Clock.h>
@@ -140,15 +141,11 @@ bool AVCaptureDevice::hasMediaType(const Ref<NSString>& mediaType) const {
     return mediaType && mediaType->isEqual(audio_ ? AVMediaTypeAudio() : AVMediaTypeVideo());
 }
 
-SimDevice::CameraPosition AVCaptureDevice::simPosition() const {
-    return static_cast<SimDevice::CameraPosition>(position_);
-}
-
 bool AVCaptureDevice::isConnected() const {
     if (audio_) {
         return true;
     }
-    auto camera = SimDevice::current().camera(simPosition());
+    auto camera = SimDevice::current().camera(simPosition(*this));
     return camera && camera->present;
 }
 
@@ -307,7 +304,7 @@ bool AVCaptureDevice::isWhiteBalanceModeSupported(AVCaptureWhiteBalanceMode mode
         return false;
     }
     if (mode == AVCaptureWhiteBalanceModeLocked) {
-        return sim().lockedWhiteBalanceSupported(simPosition());
+        return sim().lockedWhiteBalanceSupported(simPosition(*this));
     }
     return mode == AVCaptureWhiteBalanceModeAutoWhiteBalance ||
            mode == AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance;

@@ -21,8 +21,6 @@
 #include <functional>
 #include <mutex>
 
-#include <Device/SimDevice.h>
-
 // Media types.
 const Ref<NSString>& AVMediaTypeVideo(); // "vide"
 const Ref<NSString>& AVMediaTypeAudio(); // "soun"
@@ -151,9 +149,8 @@ public:
 
     id valueForKey(const Ref<NSString>& key) override;
 
-    // For the capture pipeline: the gains frames are taken with now, and one step of the continuous
-    // white balance (called from the camera's thread while a session runs it).
-    SimDevice::CameraPosition simPosition() const;
+    // For the capture pipeline: one step of the continuous white balance (called from the camera's
+    // thread while a session runs it).
     void whiteBalanceTick(double time);
 
 private:

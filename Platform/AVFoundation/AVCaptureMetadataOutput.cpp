@@ -1,5 +1,6 @@
 // AVCaptureMetadataOutput: zbar over the camera's frames.
 #include <AVFoundation/AVCaptureMetadataOutput.h>
+#include <Device/SimCamera.h>
 
 #include <Foundation/NSString.h>
 #include <Runtime/ClassBuilder.h>

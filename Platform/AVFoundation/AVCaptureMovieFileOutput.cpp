@@ -1,5 +1,6 @@
 // AVCaptureMovieFileOutput: recording the session's camera and microphone to a movie file.
 #include <AVFoundation/AVCaptureMovieFileOutput.h>
+#include <AVFoundation/AVFoundationInternal.h>
 
 #include <AVFoundation/MovieFileCodec.h>
 #include <AudioToolbox/AudioRoute.h>
@@ -155,7 +156,7 @@ void AVCaptureMovieFileOutput::startRecordingToOutputFileURLRecordingDelegate(co
     r->delegate = delegate;
     r->connections = connections();
     r->camera = video->device();
-    r->position = r->camera ? r->camera->simPosition() : SimCamera::Position::Back;
+    r->position = r->camera ? simPosition(*r->camera) : SimCamera::Position::Back;
     r->mirrored = video->isVideoMirrored();
     session->frameSize(&r->width, &r->height);
     r->width &= ~1;

@@ -1,6 +1,8 @@
 // AVCaptureSession, AVCaptureConnection and AVCaptureOutput: wiring, presets, running on the
 // camera thread.
 #include <AVFoundation/AVCaptureSession.h>
+#include <AVFoundation/AVFoundationInternal.h>
+#include <Device/SimCamera.h>
 
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchTime.h>
@@ -440,7 +442,7 @@ std::optional<SimFrame> AVCaptureSession::currentFrame(int width, int height, bo
         return std::nullopt;
     }
     auto g = device->deviceWhiteBalanceGains();
-    return SimCamera::current().frame(device->simPosition(), width, height, {g.redGain, g.greenGain, g.blueGain},
+    return SimCamera::current().frame(simPosition(*device), width, height, {g.redGain, g.greenGain, g.blueGain},
                                       DispatchClock::uptime(), mirrored);
 }
 

@@ -14,13 +14,14 @@
 #pragma once
 
 #include <AVFoundation/AVCaptureInput.h>
-#include <Device/SimCamera.h>
 #include <Dispatch/DispatchQueue.h>
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 class AVCaptureSession;
+struct SimFrame; // the camera's picture, for the framework's own outputs
 class AVCaptureOutput;
 
 // Preset names.

@@ -1,6 +1,7 @@
 // AVCaptureStillImageOutput: a frame of the camera encoded as JPEG (CoreGraphics) with an EXIF
 // segment written by libexif.
 #include <AVFoundation/AVCaptureStillImageOutput.h>
+#include <AVFoundation/AVFoundationInternal.h>
 
 #include <CoreGraphics/CGImageCoding.h>
 #include <Device/SimCamera.h>
@@ -195,7 +196,7 @@ void AVCaptureStillImageOutput::captureStillImageAsynchronouslyFromConnectionCom
     auto session = connection->output()->session();
     auto device = connection->device();
     StillSettings s;
-    s.position = device->simPosition();
+    s.position = simPosition(*device);
     auto g = device->deviceWhiteBalanceGains();
     s.gains = {g.redGain, g.greenGain, g.blueGain};
     session->frameSize(&s.width, &s.height);

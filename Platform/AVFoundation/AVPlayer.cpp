@@ -4,6 +4,7 @@
 #include <AVFoundation/AVCaptureDevice.h>
 #include <AVFoundation/MovieFileCodec.h>
 #include <AudioToolbox/AudioFileCodec.h>
+#include <AudioToolbox/AudioRoute.h>
 #include <Device/SimAudio.h>
 #include <Dispatch/Clock.h>
 #include <Dispatch/DispatchQueue.h>

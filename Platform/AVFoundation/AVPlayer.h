@@ -12,8 +12,7 @@
 #pragma once
 
 #include <AVFoundation/AVAsset.h>
-#include <AudioToolbox/AudioRoute.h>
-#include <Device/SimCamera.h>
+#include <AudioToolbox/AudioPlaying.h>
 #include <Foundation/NSError.h>
 #include <Foundation/NSURL.h>
 
@@ -23,6 +22,7 @@
 
 struct MovieFileInfo;
 class MovieFrameReader;
+struct SimFrame; // a picture of the movie, for AVPlayerLayer
 
 const Ref<NSString>& AVPlayerItemDidPlayToEndTimeNotification();
 

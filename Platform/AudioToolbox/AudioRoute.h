@@ -12,6 +12,7 @@
 // Thread-safe.
 #pragma once
 
+#include <AudioToolbox/AudioPlaying.h>
 #include <Device/SimAudio.h>
 
 #include <cstdint>
@@ -49,10 +50,7 @@ SimAudio::Part input();
 
 // Plays decoded sound on the current outputs from `start` (uptime), `loops` extra times (-1:
 // until stopped), at `gain` (already including the output volume where it applies), panned (-1
-// left .. 1 right; only the earpieces tell). Answers the emissions, for stop().
-struct Playing {
-    std::vector<uint64_t> emissions;
-};
+// left .. 1 right; only the earpieces tell). Answers the emissions (AudioPlaying.h), for stop().
 Playing play(const AudioFileData& audio, double start, int loops, float gain, float pan = 0, double offset = 0);
 void stop(const Playing& playing, double at);
 

@@ -1,5 +1,7 @@
 #include <CoreBluetooth/CBCentralManager.h>
+#include <CoreBluetooth/CBPeripheralDevice.h>
 #include <CoreBluetooth/CBUUIDList.h>
+#include <Device/SimRadios.h>
 
 #include <Dispatch/DispatchTime.h>
 #include <Foundation/NSLog.h>
@@ -135,9 +137,9 @@ bool CBCentralManager::poweredOn(const char* command) const {
     return false;
 }
 
-Ref<CBPeripheral> CBCentralManager::peripheralFor(const SimRadios::BLEPeripheral& device) {
+Ref<CBPeripheral> CBCentralManager::peripheralFor(const CBPeripheralDevice& device) {
     for (const auto& p : known_) {
-        if (p->device_.identifier == device.identifier) {
+        if (p->device_->identifier == device.identifier) {
             return p;
         }
     }
@@ -165,13 +167,13 @@ void CBCentralManager::scanForPeripheralsWithServicesOptions(const Ref<NSArray>&
                        queue_, [weak, scan, device = nearby[i]] {
                            auto self = weak.lock();
                            if (self && self->scanning_ && self->scan_ == scan) {
-                               self->discovered(device);
+                               self->discovered(CBPeripheralDevice{device});
                            }
                        });
     }
 }
 
-void CBCentralManager::discovered(const SimRadios::BLEPeripheral& device) {
+void CBCentralManager::discovered(const CBPeripheralDevice& device) {
     auto peripheral = peripheralFor(device);
     auto uuids = NSMutableArray::array();
     for (const auto& s : device.services) {

@@ -68,9 +68,9 @@ public:
 private:
     void update();
     bool poweredOn(const char* command) const;
-    void discovered(const SimRadios::BLEPeripheral& device);
+    void discovered(const CBPeripheralDevice& device);
     void tell(const char* selector, std::vector<id> args);
-    Ref<CBPeripheral> peripheralFor(const SimRadios::BLEPeripheral& device);
+    Ref<CBPeripheral> peripheralFor(const CBPeripheralDevice& device);
 
     Weak<NSObject> delegate_;
     dispatch_queue_t queue_;

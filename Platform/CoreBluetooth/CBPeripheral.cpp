@@ -1,5 +1,7 @@
 #include <CoreBluetooth/CBPeripheral.h>
+#include <CoreBluetooth/CBPeripheralDevice.h>
 #include <CoreBluetooth/CBUUIDList.h>
+#include <Device/SimRadios.h>
 
 #include <Dispatch/DispatchTime.h>
 #include <Foundation/NSDictionary.h>
@@ -85,16 +87,16 @@ Ref<NSString> CBService::description() const {
     return NSString::stringWithFormat("<CBService: isPrimary = YES, UUID = %@>", uuid_);
 }
 
-CBPeripheral::CBPeripheral(Key, SimRadios::BLEPeripheral device, dispatch_queue_t queue)
-    : device_(std::move(device)), queue_(std::move(queue)) {
-    identifier_ = NSUUID::UUIDWithUUIDString(NSString::from(device_.identifier));
+CBPeripheral::CBPeripheral(Key, const CBPeripheralDevice& device, dispatch_queue_t queue)
+    : device_(std::make_shared<const CBPeripheralDevice>(device)), queue_(std::move(queue)) {
+    identifier_ = NSUUID::UUIDWithUUIDString(NSString::from(device_->identifier));
     if (!identifier_) {
         identifier_ = NSUUID::UUID(); // a device without a well-formed identifier still gets one
     }
 }
 
 Ref<NSString> CBPeripheral::name() const {
-    return device_.name.empty() ? nullptr : NSString::from(device_.name);
+    return device_->name.empty() ? nullptr : NSString::from(device_->name);
 }
 
 Ref<NSString> CBPeripheral::description() const {
@@ -105,7 +107,8 @@ Ref<NSString> CBPeripheral::description() const {
 
 bool CBPeripheral::reachable() const {
     auto nearby = SimRadios::current().nearbyPeripherals();
-    return std::any_of(nearby.begin(), nearby.end(), [&](const auto& d) { return d.identifier == device_.identifier; });
+    return std::any_of(nearby.begin(), nearby.end(),
+                       [&](const auto& d) { return d.identifier == device_->identifier; });
 }
 
 void CBPeripheral::answerLater(std::function<void(CBPeripheral&)> answer) {
@@ -134,7 +137,7 @@ void CBPeripheral::discoverServices(const Ref<NSArray>& serviceUUIDs) {
             error = notConnected();
         } else {
             auto list = NSMutableArray::array();
-            for (const auto& s : self.device_.services) {
+            for (const auto& s : self.device_->services) {
                 auto uuid = CBUUID::UUIDWithString(NSString::from(s.uuid));
                 if (uuid && cb_detail::passes(filter, uuid->str())) {
                     list->addObject(make<CBService>(uuid, me));
@@ -160,7 +163,7 @@ void CBPeripheral::discoverCharacteristicsForService(const Ref<NSArray>& charact
             error = notConnected();
         } else {
             auto list = NSMutableArray::array();
-            for (const auto& s : self.device_.services) {
+            for (const auto& s : self.device_->services) {
                 if (CBUUID::canonical(s.uuid) != service->UUID()->str()) {
                     continue;
                 }

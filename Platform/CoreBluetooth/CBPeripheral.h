@@ -11,7 +11,6 @@
 #pragma once
 
 #include <CoreBluetooth/CBUUID.h>
-#include <Device/SimRadios.h>
 #include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSArray.h>
 #include <Foundation/NSError.h>
@@ -19,6 +18,7 @@
 #include <Runtime/ProtocolBuilder.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 NS_DECLARE_PROTOCOL(CBPeripheralDelegate);
@@ -26,6 +26,7 @@ NS_DECLARE_PROTOCOL(CBPeripheralDelegate);
 class CBCentralManager;
 class CBPeripheral;
 class CBService;
+struct CBPeripheralDevice; // the device a peripheral stands for (CBPeripheralDevice.h, inside the framework)
 
 const Ref<NSString>& CBErrorDomain(); // "CBErrorDomain"
 enum CBError : NSInteger {
@@ -83,7 +84,7 @@ class CBPeripheral : public NSObject {
 public:
     CBPeripheral() = default;
     // Made by CBCentralManager only.
-    CBPeripheral(Key, SimRadios::BLEPeripheral device, dispatch_queue_t queue);
+    CBPeripheral(Key, const CBPeripheralDevice& device, dispatch_queue_t queue);
 
     Ref<NSUUID> identifier() const { return identifier_; }
     Ref<NSString> name() const;
@@ -108,7 +109,7 @@ private:
     void answerLater(std::function<void(CBPeripheral&)> answer);
     void tell(const char* selector, const std::vector<id>& args);
 
-    SimRadios::BLEPeripheral device_;
+    std::shared_ptr<const CBPeripheralDevice> device_;
     dispatch_queue_t queue_;
     Ref<NSUUID> identifier_;
     Weak<NSObject> delegate_;

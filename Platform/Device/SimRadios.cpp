@@ -424,6 +424,9 @@ SimRadios::Call SimRadios::placeCall(const std::string& number) {
         calls_.push_back(call);
     }
     notify(Change::Calls);
+    if (call.connected) {
+        callNetwork_.notify(call);
+    }
     return call;
 }
 
@@ -495,6 +498,14 @@ uint64_t SimRadios::addMessageReceiver(std::function<void(Message)> receiver) {
 
 void SimRadios::removeMessageReceiver(uint64_t token) {
     network_.remove(token);
+}
+
+uint64_t SimRadios::addCallReceiver(std::function<void(Call)> receiver) {
+    return callNetwork_.add(std::move(receiver));
+}
+
+void SimRadios::removeCallReceiver(uint64_t token) {
+    callNetwork_.remove(token);
 }
 
 std::vector<SimRadios::Message> SimRadios::messages() const {

@@ -125,7 +125,8 @@ public:
     void enrolBiometrics();
 
     // Telephony: the device dials (the app goes to the background); the call ends after
-    // `callDuration` seconds and the person comes back to the app.
+    // `callDuration` seconds and the person comes back to the app. A call the cellular radio carried
+    // goes out on the carrier's network (addCallReceiver).
     Call placeCall(const std::string& number);
     std::vector<Call> calls() const;
     double callDuration() const;
@@ -148,10 +149,14 @@ public:
     bool sendMessage(Message message);
     std::vector<Message> messages() const;
     // The carrier's network beyond this device (other phones): a receiver is handed every message that
-    // went out, on the sending thread, with no lock held. Receivers are not part of the device: they
-    // stay across resets until removed.
+    // went out, and every call that went out (a receiver rings for the numbers that are its own), on
+    // the sending or dialling thread, with no lock held. A message or call the device could not send
+    // never reaches the network. Receivers are not part of the device: they stay across resets until
+    // removed.
     uint64_t addMessageReceiver(std::function<void(Message)> receiver);
     void removeMessageReceiver(uint64_t token);
+    uint64_t addCallReceiver(std::function<void(Call)> receiver);
+    void removeCallReceiver(uint64_t token);
 
     uint64_t addListener(std::function<void(Change)> listener);
     void removeListener(uint64_t token);
@@ -185,6 +190,7 @@ private:
     std::vector<std::string> systemPages_;
     std::vector<Message> messages_;
     SimListeners<Message> network_;
+    SimListeners<Call> callNetwork_;
     std::vector<BLEPeripheral> peripherals_;
     SimListeners<Change> listeners_;
     uint64_t deviceListener_ = 0;

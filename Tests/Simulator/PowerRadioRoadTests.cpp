@@ -1,7 +1,7 @@
 // The power, radio and status tests of the default session on the simulated phone, end to end: the
-// scripted operator plugs the charger and the computer, lays the phone on the pad, speaks on the
-// call to the carrier's service number, sends the text to the phone in its other hand, enrols when asked and
-// shows its face to the prompt once it has read it, and a faults overlay that breaks one part
+// scripted operator plugs the charger and the computer, lays the phone on the pad, answers the call
+// to the carrier's service line on the phone in its other hand, sends the text to that phone, enrols when
+// asked and shows its face to the prompt once it has read it, and a faults overlay that breaks one part
 // fails exactly the tests that use it. A part the device lacks takes the tests that need it out of the session instead.
 #include "AppRoad.h"
 #include "ReceivingPhone.h"
@@ -70,6 +70,7 @@ protected:
 
 TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUsedIt) {
     size_t received = ReceivingPhone::inHand().inbox().size();
+    size_t answered = ReceivingPhone::inHand().answeredCalls().size();
     auto report = walk("");
     ASSERT_EQ(report.transactions.size(), 2u);
     for (auto key = defaultSessionKeys(); *key; ++key) {
@@ -88,6 +89,7 @@ TEST_F(PowerRadioRoadTest, EveryTestPassesOnAWorkingPhoneAndTheOperatorReallyUse
     ASSERT_EQ(SimRadios::current().calls().size(), 1u);
     EXPECT_EQ(SimRadios::current().calls()[0].number, "611");
     EXPECT_TRUE(SimRadios::current().calls()[0].connected);
+    EXPECT_EQ(ReceivingPhone::inHand().answeredCalls().size(), answered + 1) << "the phone in the other hand rang";
     auto inbox = ReceivingPhone::inHand().inbox();
     ASSERT_EQ(inbox.size(), received + 1);
     EXPECT_EQ(inbox.back().body, "Tessaly Test SMS");
@@ -187,3 +189,21 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenPart{"NotEnrolled", R"({"biometrics": "notEnrolled"})", {}, {}},
                     BrokenPart{"Jailbroken", R"({"jailbroken": "yes"})", {"JAILBREAK_TEST"}, {}}),
     [](const testing::TestParamInfo<BrokenPart>& info) { return std::string(info.param.name); });
+
+TEST(ReceivingPhoneTest, RingsOnlyForACallToItThatWentOut) {
+    ASSERT_TRUE(SimDevice::current().loadProfile(SimDevice::defaultProfile));
+    auto& radios = SimRadios::current();
+    radios.reset();
+    auto& phone = ReceivingPhone::inHand();
+    size_t before = phone.answeredCalls().size();
+    radios.placeCall("555-123-4567"); // its own number, however it is written
+    radios.placeCall("611");          // the carrier's service line, put through to it
+    radios.placeCall("5559876543");   // another phone
+    ASSERT_TRUE(radios.setState(SimRadios::Part::Carrier, SimRadios::State::Dead));
+    radios.placeCall("5551234567"); // a call that never went out
+    EXPECT_EQ(phone.answeredCalls().size(), before + 2);
+    EXPECT_TRUE(phone.ringsFor("(555) 123 4567"));
+    EXPECT_FALSE(phone.ringsFor(""));
+    EXPECT_FALSE(phone.ringsFor("6110"));
+    radios.reset();
+}

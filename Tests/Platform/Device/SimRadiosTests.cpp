@@ -175,3 +175,19 @@ TEST_F(SimRadiosTests, TheNetworkCarriesOnlyMessagesThatWentOut) {
     EXPECT_TRUE(radios.sendMessage({{"5551234567"}, "unheard", false}));
     EXPECT_EQ(delivered, std::vector<std::string>{"hello"});
 }
+
+TEST_F(SimRadiosTests, TheNetworkCarriesOnlyCallsThatWentOut) {
+    std::vector<std::string> rang;
+    auto token = radios.addCallReceiver([&](const SimRadios::Call& call) { rang.push_back(call.number); });
+    EXPECT_TRUE(radios.placeCall("5551234567").connected);
+    EXPECT_FALSE(radios.placeCall("").connected);
+    radios.reset(); // the other phone stays on the network
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Dead));
+    EXPECT_FALSE(radios.placeCall("611").connected);
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Absent));
+    EXPECT_FALSE(radios.placeCall("611").connected);
+    radios.removeCallReceiver(token);
+    ASSERT_TRUE(radios.setState(Part::Carrier, State::Working));
+    EXPECT_TRUE(radios.placeCall("611").connected);
+    EXPECT_EQ(rang, std::vector<std::string>{"5551234567"});
+}

@@ -1,14 +1,17 @@
-// The operator's body over the simulated device (see OperatorHands.h). The only operator source that
-// reaches the device itself: every action goes to the part a person's hand would move, and every
-// sense answers what reached the eye, the ear or the hand (the device's record of what it played,
-// lit or shook), never a part's state or the faults overlay.
+// The operator's body over the simulated device (see OperatorHands.h). With the phone in the other
+// hand (ReceivingPhone), the only part of the operator that reaches the device itself (the target
+// SimulatorHands, which gives the rest only OperatorHands.h): every action goes to the part a
+// person's hand would move, and every sense answers what reached the eye, the ear or the hand (the
+// device's record of what it played, lit or shook), never a part's state or the faults overlay. The
+// members of the device it reaches are listed, each with why, in Tests/Simulator/OperatorHonestyTests.cpp.
 #include "OperatorHands.h"
+#include "ReceivingPhone.h"
 
 #include <Device/SimAudio.h>
 #include <Device/SimCamera.h>
 #include <Device/SimDevice.h>
 #include <Device/SimPower.h>
-#include <Device/SimRadios.h>
+#include <Device/SimRadios.h> // the biometric sensor, which the hands present a face or a finger to
 #include <Device/SimSensors.h>
 #include <Device/SimTouchKeys.h>
 #include <Dispatch/Clock.h>
@@ -190,14 +193,25 @@ double listenTo(Sound sound, double from, double to) {
     return loudest;
 }
 
-bool listenForAnsweredCall(double since) {
-    bool connected = false;
-    for (const auto& call : SimRadios::current().calls()) {
-        if (call.at >= since) {
-            connected = call.connected;
-        }
+void holdOtherPhone() {
+    ReceivingPhone::inHand();
+}
+
+std::string lookAtOtherPhoneNumber() {
+    return ReceivingPhone::inHand().number();
+}
+
+std::vector<std::string> lookAtOtherPhoneMessages() {
+    std::vector<std::string> texts;
+    for (const auto& message : ReceivingPhone::inHand().inbox()) {
+        texts.push_back(message.body);
     }
-    return connected;
+    return texts;
+}
+
+bool listenForCallOnOtherPhone(double since) {
+    auto answered = ReceivingPhone::inHand().answeredCalls();
+    return std::any_of(answered.begin(), answered.end(), [&](double at) { return at >= since; });
 }
 
 void holdCameraTo(Surface surface) {

@@ -23,12 +23,20 @@ ReceivingPhone& ReceivingPhone::inHand() {
 }
 
 ReceivingPhone::ReceivingPhone(std::string number) : number_(std::move(number)) {
-    token_ = SimRadios::current().addMessageReceiver([this](const SimRadios::Message& message) {
+    auto& network = SimRadios::current();
+    messageToken_ = network.addMessageReceiver([this](const SimRadios::Message& message) {
         bool mine = std::any_of(message.recipients.begin(), message.recipients.end(),
                                 [this](const std::string& recipient) { return isAddressedBy(recipient); });
         if (mine) {
             std::lock_guard lock(mutex_);
             inbox_.push_back({message.body, DispatchClock::uptime()});
+        }
+    });
+    // It rings, and the person holding it answers at once.
+    callToken_ = network.addCallReceiver([this](const SimRadios::Call& call) {
+        if (ringsFor(call.number)) {
+            std::lock_guard lock(mutex_);
+            answered_.push_back(DispatchClock::uptime());
         }
     });
 }
@@ -38,7 +46,16 @@ std::vector<ReceivingPhone::Received> ReceivingPhone::inbox() const {
     return inbox_;
 }
 
+std::vector<double> ReceivingPhone::answeredCalls() const {
+    std::lock_guard lock(mutex_);
+    return answered_;
+}
+
 bool ReceivingPhone::isAddressedBy(const std::string& recipient) const {
     auto typed = digits(recipient);
     return !typed.empty() && typed == digits(number_);
+}
+
+bool ReceivingPhone::ringsFor(const std::string& dialled) const {
+    return isAddressedBy(dialled) || (!dialled.empty() && digits(dialled) == kServiceLine);
 }
