@@ -278,6 +278,16 @@ int main(int argc, char** argv) {
         }
         return 2;
     }
+    // Two runs with sandboxes of their own may still be given one pictures folder: they would number
+    // their pictures over each other's and share its app.log. The folder is held as the sandbox is.
+    if (Ref<NSError> held;
+        !road.screenshotsDir.empty() && !NSSandbox::holdFolder(NSString::from(road.screenshotsDir), &held)) {
+        bool busy = held && held->code() == EBUSY;
+        std::fprintf(stderr, "%s: %s\n",
+                     busy ? "another run is writing its screenshots there" : "cannot use the screenshots folder",
+                     text(held ? held->localizedDescription() : NSString::from(road.screenshotsDir)).c_str());
+        return 2;
+    }
     // The app's log goes beside the run: with the road's screenshots when there are any, else in the
     // sandbox. The last line printed names it, however the run ends (short of a crash).
     std::string appLog;

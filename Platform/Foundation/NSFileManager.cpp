@@ -19,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -64,6 +65,7 @@ struct SandboxState {
     std::string temporaryRoot;
     int heldFile = -1; // the locked file of holdRoot, kept open for the life of the process
     std::string heldRoot;
+    std::map<std::string, int> heldFolders; // holdFolder's folders, each open and locked
 };
 
 SandboxState& sandbox() {
@@ -282,6 +284,44 @@ bool NSSandbox::holdRoot(Ref<NSError>* error) {
     }
     s.heldFile = fd;
     s.heldRoot = root;
+    return true;
+}
+
+bool NSSandbox::holdFolder(const Ref<NSString>& path, Ref<NSError>* error) {
+    if (!path || path->length() == 0) {
+        NSException::raise(NSInvalidArgumentException, "NSSandbox::holdFolder: empty path");
+    }
+    std::error_code failed;
+    std::string folder = std::filesystem::weakly_canonical(path->str(), failed).string();
+    if (failed) {
+        folder = path->str();
+    }
+    auto& s = sandbox();
+    std::lock_guard lock(s.lock);
+    if (s.heldFolders.count(folder)) {
+        return true;
+    }
+    // The folder itself is locked, so that nothing is added among what is written there.
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        ns_file::setError(error, ns_file::fileError(errno, folder, false));
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int failure = errno;
+        ::close(fd);
+        if (failure != EWOULDBLOCK) {
+            ns_file::setError(error, ns_file::fileError(failure, folder, false));
+            return false;
+        }
+        auto info = NSDictionary::dictionaryWithEntries(
+            {{NSLocalizedDescriptionKey(),
+              NSString::from("The folder \u201C" + folder + "\u201D is in use by another process.")},
+             {NSFilePathErrorKey(), NSString::from(folder)}});
+        ns_file::setError(error, make<NSError>(NSPOSIXErrorDomain(), EBUSY, info));
+        return false;
+    }
+    s.heldFolders.emplace(folder, fd);
     return true;
 }
 

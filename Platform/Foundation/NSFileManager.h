@@ -54,6 +54,12 @@ public:
     // process holds it (NSPOSIXErrorDomain, EBUSY; the description names the root and the holder)
     // or the lock file cannot be made (the file error).
     [[nodiscard]] static bool holdRoot(Ref<NSError>* error);
+    // Holds another folder this process writes into for the rest of its life (the pictures of a run,
+    // kept outside the sandbox), in the same way: two processes writing one folder would number their
+    // files over each other's. The lock is on the folder itself, so nothing is added to it. True when
+    // this process holds it; false when another does (NSPOSIXErrorDomain, EBUSY, naming the folder) or
+    // it cannot be opened as a folder (the file error).
+    [[nodiscard]] static bool holdFolder(const Ref<NSString>& path, Ref<NSError>* error);
 };
 
 // The folders NSSearchPathForDirectoriesInDomains knows, with the platform's values.

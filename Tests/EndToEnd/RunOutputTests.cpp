@@ -264,7 +264,8 @@ TEST_F(RunOutputTest, ARunOfChosenTestsRefusesTheRoadsOptionsAndTakesPictures) {
 
 // Two devices started together on the default location each keep their own sandbox and complete
 // their whole session; a second run on a sandbox in use is refused at once, naming it, while the
-// first (held still meanwhile, so that it cannot have ended) completes.
+// first (held still meanwhile, so that it cannot have ended) completes; so is a run of another
+// sandbox given the first one's pictures folder.
 TEST_F(RunOutputTest, RunsSideBySideEachHaveTheirOwnSandboxAndShareNone) {
     auto home = folder_ + "/home"; // "default" private to the test
     std::vector<Started> runs;
@@ -292,7 +293,8 @@ TEST_F(RunOutputTest, RunsSideBySideEachHaveTheirOwnSandboxAndShareNone) {
 
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    auto first = start({}, true, {}, fds[1]);
+    auto shots = folder_ + "/shots";
+    auto first = start({"--screenshots", shots}, true, {}, fds[1]);
     close(fds[1]);
     FILE* out = fdopen(fds[0], "r");
     char line[4096];
@@ -305,6 +307,12 @@ TEST_F(RunOutputTest, RunsSideBySideEachHaveTheirOwnSandboxAndShareNone) {
                                       ").\none run at a time on a sandbox: wait for it to end, or set DX_SANDBOX_ROOT "
                                       "to another folder (each device has its own by default)\n");
     EXPECT_TRUE(second.out.empty()) << joined(second.out);
+    // A sandbox of its own, but the first run's pictures folder: refused as well.
+    auto third = finish(start({"--screenshots", shots}, true, {"DX_SANDBOX_ROOT=" + folder_ + "/other"}));
+    EXPECT_EQ(third.status, 2);
+    EXPECT_EQ(joined(third.err), "another run is writing its screenshots there: The folder \u201C" +
+                                     std::filesystem::canonical(shots).string() +
+                                     "\u201D is in use by another process.\n");
     kill(first.pid, SIGCONT);
     std::string printed = line;
     while (std::fgets(line, sizeof line, out)) {
