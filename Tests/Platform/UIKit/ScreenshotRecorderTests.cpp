@@ -185,3 +185,22 @@ TEST_F(ScreenshotRecorderTests, AScreenIsPicturedBeforeTheDriverActsOnItAndBefor
                               "003-UIViewController-question.png", "004-UIViewController.png"}));
     EXPECT_EQ(pixel(names()[3], 10, 10), green);
 }
+
+TEST_F(ScreenshotRecorderTests, ARecordingStartedAgainNumbersFromOneAndListsOnlyItsOwnPictures) {
+    UITestDriver::showRootViewController(screenIn(UIColor::whiteColor()));
+    runUntilIdle();
+    UITestDriver::showRootViewController(screenIn(UIColor::blueColor()));
+    runUntilIdle();
+    UIScreenshotRecordToDirectory("");
+    ASSERT_EQ(UIScreenshotWrittenFiles().size(), 2u) << "the list outlasts the recording for the one who stopped it";
+
+    auto again = dir_ / "again";
+    UIScreenshotRecordToDirectory(again.string());
+    EXPECT_TRUE(UIScreenshotWrittenFiles().empty());
+    EXPECT_TRUE(UIScreenshotRecords().empty());
+    UITestDriver::showRootViewController(screenIn(UIColor::greenColor()));
+    runUntilIdle();
+    EXPECT_EQ(UIScreenshotWrittenFiles(), (Names{(again / "001-UIViewController.png").string()}));
+    ASSERT_EQ(UIScreenshotRecords().size(), 1u);
+    EXPECT_EQ(UIScreenshotRecords()[0].path, (again / "001-UIViewController.png").string());
+}
