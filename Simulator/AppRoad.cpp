@@ -102,7 +102,7 @@ namespace {
 // from a folder with some missing.
 class Screenshots {
 public:
-    explicit Screenshots(std::string dir) : dir_(std::move(dir)), recorderFailures_(UIScreenshotFailedWrites().size()) {
+    explicit Screenshots(std::string dir) : dir_(std::move(dir)) {
         if (!dir_.empty()) {
             std::error_code ignored; // a folder that cannot be made fails the first picture, which says why
             std::filesystem::create_directories(dir_, ignored);
@@ -140,7 +140,7 @@ public:
             return failure_;
         }
         auto failed = UIScreenshotFailedWrites();
-        return failed.size() > recorderFailures_ ? failed[recorderFailures_] : std::string();
+        return failed.empty() ? std::string() : failed.front(); // a recording lists only its own
     }
     // Says on standard error which picture was lost, when one was; answers whether one was.
     bool reportLoss() const {
@@ -153,7 +153,6 @@ public:
 
 private:
     std::string dir_;
-    size_t recorderFailures_; // the recorder's failures before this road
     std::string failure_;
     int count_ = 0;
 };

@@ -160,7 +160,7 @@ int runQuestionTests(const RunOptions& options) {
     // A picture that cannot be written ends the run: a person who asked for pictures must learn that
     // some are missing.
     struct Recording {
-        explicit Recording(const std::string& dir) : on(!dir.empty()), failedBefore(UIScreenshotFailedWrites().size()) {
+        explicit Recording(const std::string& dir) : on(!dir.empty()) {
             if (on) {
                 UIScreenshotRecordToDirectory(dir);
             }
@@ -174,7 +174,7 @@ int runQuestionTests(const RunOptions& options) {
         Recording& operator=(const Recording&) = delete;
         std::string failure() const {
             auto failed = on ? UIScreenshotFailedWrites() : std::vector<std::string>();
-            return failed.size() > failedBefore ? failed[failedBefore] : std::string();
+            return failed.empty() ? std::string() : failed.front(); // a recording lists only its own
         }
         bool reportLoss() const {
             auto lost = failure();
@@ -184,7 +184,6 @@ int runQuestionTests(const RunOptions& options) {
             return !lost.empty();
         }
         bool on;
-        size_t failedBefore;
     } recording(options.screenshotsDir);
 
     auto navigation = make<UINavigationController>(make<UIViewController>());

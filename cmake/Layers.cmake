@@ -89,19 +89,34 @@ function(dx_link_layers target)
     target_link_libraries(${target} PRIVATE Threads::Threads)
 endfunction()
 
-# dx_add_test(name LAYERS l1 l2 ... SOURCES s1 s2 ... [LABELS label ...]): one GoogleTest binary; each test
-# runs in its own process through CTest. LAYERS may also name single folders (PlatformFoundation), so that
-# a binary compiles only what it tests. LABELS become the CTest labels of every test of the binary, and
-# the binary joins the target `tests-<label>`: `threaded` marks the parts that share data between threads
-# (run under the thread sanitizer too), and a build for one label builds only those binaries.
+# dx_add_test(name LAYERS l1 l2 ... SOURCES s1 s2 ... [LABELS label ...] [SHARDS n | EACH]): one GoogleTest
+# binary. LAYERS may also name single folders (PlatformFoundation), so that a binary compiles only what it
+# tests. LABELS become the CTest labels of every test of the binary, and the binary joins the target
+# `tests-<label>`: `threaded` marks the parts that share data between threads (run under the thread
+# sanitizer too), and a build for one label builds only those binaries.
+#
+# How CTest runs it (docs/ci.md, "Whole binaries"):
+#   - by default the binary runs whole, as one process and one CTest test, `<name>.All`; with SHARDS n,
+#     as n processes and tests, `<name>.Shard<i>of<n>`, each running every n-th of its tests (GoogleTest's
+#     sharding) so that a long binary does not hold up the end of a run. A test that leaves state behind
+#     for the next one fails there, as it would in a second session of the app; a test a shard runs
+#     costs no process start of its own. Such a CTest test has a limit of 300 s of its own.
+#   - EACH: each test in its own process (gtest_discover_tests), named by the test: for binaries of few
+#     long tests (the roads), which CTest then runs side by side and limits one by one.
+#   - DX_TEST_EACH (off by default) runs every binary that way, to find a test that passes only after
+#     others have run.
 #
 # With DX_TEST_SERVER (on by default) CTest runs each test through DXTestClient, which has the binary's
 # test server fork the test's process from a binary that has already started (Tests/Support/TestServer.h):
 # a sanitized binary of hundreds of megabytes costs a third of a CPU-second to start, more than many of
 # its tests. Two tests per binary, `<name>.StartServer` and `<name>.StopServer`, bracket its tests.
 option(DX_TEST_SERVER "Run each test in a process forked from its binary's test server" ON)
+option(DX_TEST_EACH "Run every test of every test binary in a process of its own" OFF)
 function(dx_add_test name)
-    cmake_parse_arguments(T "" "" "LAYERS;SOURCES;LABELS" ${ARGN})
+    cmake_parse_arguments(T "EACH" "SHARDS" "LAYERS;SOURCES;LABELS" ${ARGN})
+    if(T_SHARDS AND (T_EACH OR NOT T_SHARDS MATCHES "^[1-9][0-9]*$"))
+        message(FATAL_ERROR "dx_add_test(${name}): SHARDS takes a count from 1, and not with EACH")
+    endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE DXTestSupport GTest::gtest GTest::gmock)
     dx_link_layers(${name} ${T_LAYERS})
@@ -122,7 +137,35 @@ function(dx_add_test name)
             set_tests_properties(${name}.StartServer ${name}.StopServer PROPERTIES LABELS "${T_LABELS}")
         endif()
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+    if(T_EACH OR DX_TEST_EACH)
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+    else()
+        if(NOT T_SHARDS)
+            set(T_SHARDS 1)
+        endif()
+        foreach(shard RANGE 1 ${T_SHARDS})
+            if(T_SHARDS EQUAL 1)
+                set(test ${name}.All)
+            else()
+                set(test ${name}.Shard${shard}of${T_SHARDS})
+            endif()
+            math(EXPR index "${shard} - 1")
+            if(DX_TEST_SERVER)
+                add_test(NAME ${test} COMMAND DXTestClient $<TARGET_FILE:${name}>)
+            else()
+                add_test(NAME ${test} COMMAND ${name})
+            endif()
+            # A cost that starts the shards before the short tests, after the longest roads.
+            set_tests_properties(${test} PROPERTIES TIMEOUT 300 COST 15 ENVIRONMENT
+                                 "GTEST_TOTAL_SHARDS=${T_SHARDS};GTEST_SHARD_INDEX=${index}")
+            if(T_LABELS)
+                set_tests_properties(${test} PROPERTIES LABELS "${T_LABELS}")
+            endif()
+            if(DX_TEST_SERVER)
+                set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED ${name}.server)
+            endif()
+        endforeach()
+    endif()
     foreach(label ${T_LABELS})
         if(NOT TARGET tests-${label})
             add_custom_target(tests-${label})

@@ -10,6 +10,8 @@
 #
 # A test that fails is run once more before it counts as failed, and a test that passes only on that
 # second run is named in a warning (a test that needs a second run has a fault to find; docs/ci.md).
+# Most CTest tests run a whole test binary or a shard of one (cmake/Layers.cmake): the warning names
+# the GoogleTest tests that failed inside it the first time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 san="${DX_SANITIZE:-address}"
@@ -41,15 +43,37 @@ mapfile -t firstFailures < <(sed 's/^[0-9]*://' "$failedLog" 2>/dev/null || true
 if ((${#firstFailures[@]} == 0)); then
     exit 1
 fi
+# What failed inside each failed CTest test, from the first run's log (the second run replaces it):
+# GoogleTest's "[  FAILED  ] Suite.Name (12 ms)" lines, and a test that started and never ended (the
+# process died in it).
+declare -A failedInside=()
+for name in "${firstFailures[@]}"; do
+    failedInside[$name]=$(awk -v want="$name" '
+        function note(text) { found = found (found == "" ? "" : ", ") text }
+        function unfinished() { if (cur == want && running != "") note(running " (did not finish)"); running = "" }
+        /^[0-9]+\/[0-9]+ Test: / { unfinished(); cur = substr($0, index($0, "Test: ") + 6); next }
+        cur != want { next }
+        /^\[ RUN      \] / { running = substr($0, 14); next }
+        /^\[       OK \] / { running = ""; next }
+        /^\[  FAILED  \] .* \([0-9]+ ms\)$/ {
+            line = substr($0, 14); sub(/ \([0-9]+ ms\)$/, "", line); sub(/, where .*/, "", line)
+            note(line); running = ""
+        }
+        END { unfinished(); print found }' Testing/Temporary/LastTest.log 2>/dev/null || true)
+done
 echo "== ${#firstFailures[@]} failed test(s) run once more"
 status=0
 ctest --output-on-failure --timeout 120 --rerun-failed || status=$?
 mapfile -t secondFailures < <(if ((status != 0)); then sed 's/^[0-9]*://' "$failedLog" 2>/dev/null; fi)
 for name in "${firstFailures[@]}"; do
     if ! printf '%s\n' "${secondFailures[@]}" | grep -qxF -- "$name"; then
-        echo "WARNING: $name passed only on its second run (a flaky test is a fault to find)"
+        inside=""
+        if [[ -n "${failedInside[$name]}" && "${failedInside[$name]}" != "$name" ]]; then
+            inside=" (failed in it the first time: ${failedInside[$name]})"
+        fi
+        echo "WARNING: $name passed only on its second run$inside (a flaky test is a fault to find)"
         if [[ -n "${GITHUB_ACTIONS:-}" ]]; then
-            echo "::warning title=Flaky test::$name passed only on its second run"
+            echo "::warning title=Flaky test::$name passed only on its second run$inside"
         fi
     fi
 done

@@ -9,6 +9,7 @@
 #include <Foundation/NSNumber.h>
 #include <Runtime/ClassBuilder.h>
 
+#include <algorithm>
 #include <cmath>
 
 NS_IMPLEMENT_CLASS(AVCaptureDevice, NSObject) {}
@@ -69,16 +70,70 @@ void AVCaptureDevice::requestAccessForMediaTypeCompletionHandler(const Ref<NSStr
 }
 
 Ref<AVCaptureDevice> AVCaptureDevice::deviceFor(AVCaptureDevicePosition position, bool audio) {
-    static std::mutex mutex;
-    static Ref<AVCaptureDevice> devices[3];
-    std::lock_guard lock(mutex);
+    struct Devices {
+        std::mutex mutex;
+        Ref<AVCaptureDevice> each[3];
+    };
+    static Devices* devices = [] {
+        auto* made = new Devices;
+        // The device objects live as long as the process; a test that ends leaves them as a process
+        // that starts has them, as it leaves the simulated cameras behind them.
+        DispatchClock::addTestEndHandler([made] {
+            std::lock_guard lock(made->mutex);
+            for (auto& device : made->each) {
+                if (device) {
+                    device->startAfresh();
+                }
+            }
+        });
+        return made;
+    }();
+    std::lock_guard lock(devices->mutex);
     size_t i = audio ? 2 : (position == AVCaptureDevicePositionFront ? 1 : 0);
-    if (!devices[i]) {
-        devices[i] = make<AVCaptureDevice>();
-        devices[i]->position_ = audio ? AVCaptureDevicePositionUnspecified : position;
-        devices[i]->audio_ = audio;
+    auto& device = devices->each[i];
+    if (!device) {
+        device = make<AVCaptureDevice>();
+        device->position_ = audio ? AVCaptureDevicePositionUnspecified : position;
+        device->audio_ = audio;
     }
-    return devices[i];
+    return device;
+}
+
+void AVCaptureDevice::startAfresh() {
+    std::lock_guard lock(mutex_);
+    locked_ = false;
+    torchMode_ = AVCaptureTorchModeOff;
+    flashMode_ = AVCaptureFlashModeOff;
+    focusMode_ = AVCaptureFocusModeContinuousAutoFocus;
+    zoom_ = 1;
+    wbMode_ = AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance;
+    gainsSet_ = false;
+    runningSessions_.clear();
+}
+
+void AVCaptureDevice::sessionDidStartRunning(const AVCaptureSession* session) {
+    std::lock_guard lock(mutex_);
+    runningSessions_.push_back(session);
+}
+
+void AVCaptureDevice::sessionDidStopRunning(const AVCaptureSession* session) {
+    {
+        std::lock_guard lock(mutex_);
+        // A session that ran across a test's end is no longer counted: the camera started afresh.
+        auto it = std::find(runningSessions_.begin(), runningSessions_.end(), session);
+        if (it == runningSessions_.end()) {
+            return;
+        }
+        runningSessions_.erase(it);
+        if (audio_ || !runningSessions_.empty() || locked_) {
+            return;
+        }
+        focusMode_ = AVCaptureFocusModeContinuousAutoFocus;
+        zoom_ = 1;
+    }
+    if (whiteBalanceMode() != AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance) {
+        takeWhiteBalanceMode(AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance);
+    }
 }
 
 Ref<NSArray> AVCaptureDevice::devicesWithMediaType(const Ref<NSString>& mediaType) {
@@ -321,6 +376,10 @@ void AVCaptureDevice::setWhiteBalanceMode(AVCaptureWhiteBalanceMode mode) {
                            "*** -[AVCaptureDevice setWhiteBalanceMode:] Unsupported white balance mode");
     }
     requireLock("setWhiteBalanceMode:");
+    takeWhiteBalanceMode(mode);
+}
+
+void AVCaptureDevice::takeWhiteBalanceMode(AVCaptureWhiteBalanceMode mode) {
     willChangeValueForKey("whiteBalanceMode"_ns);
     {
         std::lock_guard lock(mutex_);

@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // Media types.
 const Ref<NSString>& AVMediaTypeVideo(); // "vide"
@@ -76,6 +77,8 @@ template <>
 struct NSObjCType<AVCaptureWhiteBalanceGains> {
     static std::string encoding() { return "{AVCaptureWhiteBalanceGains=fff}"; }
 };
+
+class AVCaptureSession;
 
 class AVCaptureDevice : public NSObject {
     NS_OBJECT(AVCaptureDevice, NSObject)
@@ -152,11 +155,21 @@ public:
     // For the capture pipeline: one step of the continuous white balance (called from the camera's
     // thread while a session runs it).
     void whiteBalanceTick(double time);
+    // For the sessions: a session starts, or stops, taking its frames from this camera. When the
+    // last one stops and the configuration lock is not held, the application has let go of the
+    // camera, and it goes back to continuous white balance and focus at no zoom: the next screen
+    // does not meet the gains, focus or zoom an earlier one locked. (The torch stays as it is: it
+    // lights without a session.)
+    void sessionDidStartRunning(const AVCaptureSession* session);
+    void sessionDidStopRunning(const AVCaptureSession* session);
 
 private:
     static Ref<AVCaptureDevice> deviceFor(AVCaptureDevicePosition position, bool audio);
     void requireLock(const char* what) const;
     void setGains(AVCaptureWhiteBalanceGains gains);
+    void takeWhiteBalanceMode(AVCaptureWhiteBalanceMode mode);
+    // Everything as a process that starts finds it, silently (no observer outlives a test).
+    void startAfresh();
 
     AVCaptureDevicePosition position_ = AVCaptureDevicePositionUnspecified;
     bool audio_ = false;
@@ -169,4 +182,5 @@ private:
     AVCaptureWhiteBalanceMode wbMode_ = AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance;
     AVCaptureWhiteBalanceGains gains_;
     bool gainsSet_ = false;
+    std::vector<const AVCaptureSession*> runningSessions_;
 };

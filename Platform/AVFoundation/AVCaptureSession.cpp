@@ -260,6 +260,7 @@ void AVCaptureOutput::rebuildConnections() {
 // MARK: - AVCaptureSession
 
 AVCaptureSession::~AVCaptureSession() {
+    releaseCamera(); // a session let go of while running no longer holds its camera
     std::lock_guard lock(sessionMembershipMutex());
     for (const auto& input : inputs_) {
         inputsInSessions().erase(input.get());
@@ -465,8 +466,12 @@ void AVCaptureSession::startRunning() {
     }
     running_ = true;
     uint64_t generation = ++generation_;
+    if (device) {
+        device->sessionDidStartRunning(this);
+    }
     {
         std::lock_guard lock(mutex_);
+        runningCamera_ = device;
         if (!queue_) {
             queue_ = dispatch_queue_create("com.apple.avfoundation.capture.camera", DISPATCH_QUEUE_SERIAL);
         }
@@ -488,8 +493,21 @@ void AVCaptureSession::stopRunning() {
     for (const auto& o : outputs) {
         o->sessionDidStop(nullptr);
     }
+    releaseCamera();
     NSNotificationCenter::defaultCenter()->postNotificationNameObject(AVCaptureSessionDidStopRunningNotification(),
                                                                       Ref<NSObject>(this));
+}
+
+void AVCaptureSession::releaseCamera() {
+    Ref<AVCaptureDevice> camera;
+    {
+        std::lock_guard lock(mutex_);
+        camera = std::move(runningCamera_);
+        runningCamera_ = nullptr;
+    }
+    if (camera) {
+        camera->sessionDidStopRunning(this);
+    }
 }
 
 void AVCaptureSession::scheduleTick(uint64_t generation) {
@@ -544,6 +562,7 @@ void AVCaptureSession::stopWithError(const Ref<NSError>& error, bool onMainQueue
     for (const auto& o : outputs) {
         o->sessionDidStop(error);
     }
+    releaseCamera();
     Ref<AVCaptureSession> self(this);
     auto post = [self, error] {
         auto center = NSNotificationCenter::defaultCenter();

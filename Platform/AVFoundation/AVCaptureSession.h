@@ -157,6 +157,7 @@ private:
     void scheduleTick(uint64_t generation);
     void tick(uint64_t generation);
     void stopWithError(const Ref<NSError>& error, bool onMainQueue);
+    void releaseCamera();
     void rebuildAllConnections();
 
     mutable std::recursive_mutex mutex_;
@@ -167,6 +168,7 @@ private:
     std::atomic<uint64_t> generation_{0};
     bool configuresAudio_ = true;
     dispatch_queue_t queue_;
+    Ref<AVCaptureDevice> runningCamera_; // the camera it started running, until it stops
 };
 
 // Whether an input is in some session now (an input joins one session at a time).

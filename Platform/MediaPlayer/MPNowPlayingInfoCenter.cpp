@@ -1,6 +1,7 @@
 // MPNowPlayingInfoCenter and MPMediaItemArtwork (see MPNowPlayingInfoCenter.h).
 #include <MediaPlayer/MPNowPlayingInfoCenter.h>
 
+#include <Dispatch/Clock.h>
 #include <Runtime/ClassBuilder.h>
 
 NS_IMPLEMENT_CLASS(MPMediaItemArtwork, NSObject) {}
@@ -24,7 +25,13 @@ DX_MP_STRING(MPMediaItemPropertyPlaybackDuration, "playbackDuration")
 #undef DX_MP_STRING
 
 Ref<MPNowPlayingInfoCenter> MPNowPlayingInfoCenter::defaultCenter() {
-    static const Ref<MPNowPlayingInfoCenter>& center = *new Ref<MPNowPlayingInfoCenter>(make<MPNowPlayingInfoCenter>());
+    static const Ref<MPNowPlayingInfoCenter>& center = []() -> const Ref<MPNowPlayingInfoCenter>& {
+        auto* made = new Ref<MPNowPlayingInfoCenter>(make<MPNowPlayingInfoCenter>());
+        // A process that starts holds no now-playing information: what one test's screen announced
+        // would otherwise make the next test's application the target of the headset's play key.
+        DispatchClock::addTestEndHandler([center = made->get()] { center->setNowPlayingInfo(nullptr); });
+        return *made;
+    }();
     return center;
 }
 

@@ -12,6 +12,7 @@
 
 class UIApplication;
 class UIViewController;
+class UIWindow;
 class NSURL;
 
 namespace uikit_detail {
@@ -52,6 +53,11 @@ uint64_t viewsOnShowGeneration() noexcept;
 // is being dismissed) and a container's front-most child on show (children added later lie in
 // front). The last is the screen the person sees.
 std::vector<Ref<::UIViewController>> screensInFront();
+
+// Takes a hidden window out of the windows on the screen (UIWindow::allWindows) without freeing it:
+// the test driver keeps the windows of an ended test, which are then no windows of a later test's
+// application (its list of windows, layout passes, pictures).
+void retireWindow(::UIWindow* window);
 
 // A shared string constant, made once.
 #define UIKIT_STRING_CONSTANT(Name)                                                                                    \

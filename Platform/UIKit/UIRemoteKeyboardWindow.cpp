@@ -1,6 +1,8 @@
+#include <Dispatch/Clock.h>
 #include <Runtime/ClassBuilder.h>
 #include <UIKit/UIInputSetContainerView.h>
 #include <UIKit/UIInputSetHostView.h>
+#include <UIKit/UIKitInternal.h>
 #include <UIKit/UIRemoteKeyboardWindow.h>
 #include <UIKit/UIScreen.h>
 
@@ -15,7 +17,18 @@ UIRemoteKeyboardWindow::UIRemoteKeyboardWindow() : UIWindow(UIScreen::mainScreen
 }
 
 Ref<UIRemoteKeyboardWindow> UIRemoteKeyboardWindow::sharedWindow() {
-    static auto* window = new Ref<UIRemoteKeyboardWindow>;
+    static auto* window = [] {
+        auto* made = new Ref<UIRemoteKeyboardWindow>;
+        // A process has no keyboard window until its first keyboard shows: a test that ends lets it
+        // go, so that the next test's application lists only the windows it made.
+        DispatchClock::addTestEndHandler([made] {
+            if (*made) {
+                uikit_detail::retireWindow(made->get());
+                *made = nullptr;
+            }
+        });
+        return made;
+    }();
     if (!*window) {
         *window = make<UIRemoteKeyboardWindow>();
     }

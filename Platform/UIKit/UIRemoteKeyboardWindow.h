@@ -14,7 +14,7 @@ class UIRemoteKeyboardWindow : public UIWindow {
 public:
     UIRemoteKeyboardWindow();
 
-    // The window of this process, made on first use.
+    // The window of this process, made on first use (and again after a test has ended).
     static Ref<UIRemoteKeyboardWindow> sharedWindow();
     // Shows the keyboard's views at `keyboardFrame` (window coordinates) or takes them away.
     void setKeyboardShown(bool shown, CGRect keyboardFrame);

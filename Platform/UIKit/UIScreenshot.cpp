@@ -292,7 +292,14 @@ void UIScreenshotRecordToDirectory(const std::string& directory) {
         std::error_code ec;
         std::filesystem::create_directories(directory, ec);
     }
-    // A new recording starts afresh: its first screen is pictured whatever the last one was.
+    // A new recording starts afresh: its first screen is pictured whatever the last one was, and its
+    // pictures are numbered from 1 and listed alone. Stopping keeps the list for the one who stopped.
+    if (!directory.empty()) {
+        r.sequence = 0;
+        r.written.clear();
+        r.records.clear();
+        r.failed.clear();
+    }
     r.lastPictured = nullptr;
     r.watched = nullptr;
     r.watchedPictured = false;

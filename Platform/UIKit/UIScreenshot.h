@@ -54,11 +54,13 @@ struct UIScreenshotRecord {
 // Each picture is laid out and rendered as the screen settles (UIScreenshotSettledImage). Looking
 // costs a walk of the screen's views only when views came, went, or were shown or hidden since the
 // last look; nothing is rendered but what is written, and the clock never moves for it.
-// Main thread only. Answers the files written so far, and what was found on each.
+// A recording started again starts afresh: numbered from 1, with nothing listed of the one before.
+// Main thread only. Answers the files the last recording wrote (while it runs, and after it stopped),
+// and what was found on each.
 void UIScreenshotRecordToDirectory(const std::string& directory);
 std::vector<std::string> UIScreenshotWrittenFiles();
 std::vector<UIScreenshotRecord> UIScreenshotRecords();
-// The pictures the recorder could not write (a full disk, a folder gone or made unwritable, a
+// The pictures the last recording could not write (a full disk, a folder gone or made unwritable, a
 // folder standing where the file goes), each "<path>: <reason>", in the order they were taken. A
 // person who asked for pictures must learn that some are missing, so the recorder keeps them for
 // its host to report; the app's log names them too.

@@ -104,7 +104,7 @@ Ref<UIWindow> UITestDriver::showRootViewController(const Ref<UIViewController>& 
             std::vector<Ref<UIWindow>> ending(kept->begin() + static_cast<std::ptrdiff_t>(*current), kept->end());
             *current = kept->size();
             for (const auto& window : ending) {
-                window->setHidden(true);
+                uikit_detail::retireWindow(window.get());
             }
         });
         return kept;

@@ -83,6 +83,12 @@ Ref<UIViewController> UIWindow::rootViewController() const {
     return rootViewController_;
 }
 
+void uikit_detail::retireWindow(UIWindow* window) {
+    window->setHidden(true);
+    std::erase_if(registry().windows,
+                  [window](const Weak<UIWindow>& w) { return w.expired() || w.unsafePointer() == window; });
+}
+
 std::vector<Ref<UIWindow>> UIWindow::allWindows() {
     std::vector<Ref<UIWindow>> out;
     for (const auto& w : registry().windows) {

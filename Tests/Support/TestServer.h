@@ -1,11 +1,12 @@
 // The test server: a test binary that has started once (loaded, relocated, run its static
-// initialisers) forks a fresh child for each test instead of starting again for each one.
+// initialisers) forks a fresh child for each CTest test (the whole binary, a shard of it, or one test
+// of a road: cmake/Layers.cmake) instead of starting again for each one.
 //
-// CTest still runs one process per test, but that process is the small client (DXTestClient): it
+// CTest still runs one process per CTest test, but that process is the small client (DXTestClient): it
 // hands the test's arguments, working folder, environment and its standard input, output and error to
 // the server of its binary and exits with the status of the child that ran the test. The child is a
-// copy of a process that has run no test, so each test still starts from a fresh process state, and
-// it writes straight into the client's output. When no server answers, the client runs the binary
+// copy of a process that has run no test, so it starts from a fresh process state, and it writes
+// straight into the client's output. When no server answers, the client runs the binary
 // itself, as CTest would.
 //
 // The server listens on an abstract local socket named after the binary's real path, serves only its

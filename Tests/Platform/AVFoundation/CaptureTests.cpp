@@ -387,6 +387,66 @@ TEST_F(CaptureTest, ContinuousWhiteBalanceIsObservedFromTheCameraThread) {
     EXPECT_NEAR(values.temperature, 5000, 400);
 }
 
+TEST_F(CaptureTest, ACameraTheApplicationLetsGoOfGoesBackToItsAutomaticSettings) {
+    auto device = camera(AVCaptureDevicePositionBack);
+    const AVCaptureWhiteBalanceGains warm{1.0f, 1.5f, 3.0f};
+    auto lockEverything = [&] {
+        Ref<NSError> error;
+        ASSERT_TRUE(device->lockForConfiguration(&error));
+        device->setWhiteBalanceModeLockedWithDeviceWhiteBalanceGainsCompletionHandler(warm, nullptr);
+        device->setFocusMode(AVCaptureFocusModeLocked);
+        device->setVideoZoomFactor(3);
+    };
+    auto isAutomatic = [&] {
+        auto gains = device->deviceWhiteBalanceGains();
+        return device->whiteBalanceMode() == AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance &&
+               device->focusMode() == AVCaptureFocusModeContinuousAutoFocus && device->videoZoomFactor() == 1 &&
+               gains.blueGain < 2.0f;
+    };
+    auto watcher = make<Watcher>();
+    device->addObserverForKeyPathOptionsContext(watcher.get(), "whiteBalanceMode"_ns, NSKeyValueObservingOptionNew,
+                                                nullptr);
+
+    // Two screens' sessions run the camera: it keeps what was set until the last of them stops.
+    auto first = sessionWith(AVCaptureDevicePositionBack, nullptr);
+    auto second = sessionWith(AVCaptureDevicePositionBack, nullptr);
+    first->startRunning();
+    second->startRunning();
+    lockEverything();
+    device->unlockForConfiguration();
+    first->stopRunning();
+    EXPECT_EQ(device->whiteBalanceMode(), AVCaptureWhiteBalanceModeLocked) << "still in use";
+    auto modeCalls = [&] {
+        std::lock_guard lock(watcher->mutex);
+        return watcher->calls.size();
+    };
+    size_t before = modeCalls();
+    second->stopRunning();
+    EXPECT_TRUE(isAutomatic());
+    EXPECT_EQ(modeCalls(), before + 1) << "observers are told";
+
+    // Held under the configuration lock, the settings outlast the session; let go, they do not.
+    first->startRunning();
+    lockEverything();
+    first->stopRunning();
+    EXPECT_EQ(device->whiteBalanceMode(), AVCaptureWhiteBalanceModeLocked);
+    EXPECT_EQ(device->videoZoomFactor(), 3);
+    device->unlockForConfiguration();
+    {
+        auto dropped = make<AVCaptureSession>();
+        Ref<NSError> error;
+        dropped->addInput(AVCaptureDeviceInput::deviceInputWithDeviceError(device, &error));
+        dropped->startRunning();
+        ASSERT_TRUE(dropped->isRunning());
+    } // released while running
+    EXPECT_TRUE(isAutomatic());
+    // A camera no session runs keeps what is set on it.
+    lockEverything();
+    device->unlockForConfiguration();
+    EXPECT_EQ(device->whiteBalanceMode(), AVCaptureWhiteBalanceModeLocked);
+    device->removeObserverForKeyPath(watcher.get(), "whiteBalanceMode"_ns);
+}
+
 TEST_F(CaptureTest, FrontStillIsMirroredAndADeadCameraGivesABlackPicture) {
     auto still = make<AVCaptureStillImageOutput>();
     auto session = sessionWith(AVCaptureDevicePositionFront, still);

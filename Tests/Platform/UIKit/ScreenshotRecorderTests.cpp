@@ -222,3 +222,22 @@ TEST_F(ScreenshotRecorderTests, TheSystemsCameraScreenIsNamedForItsPicker) {
     ASSERT_EQ(names().size(), before + 1);
     EXPECT_TRUE(names().back().ends_with("-UIImagePickerController.png")) << names().back();
 }
+
+TEST_F(ScreenshotRecorderTests, ARecordingStartedAgainNumbersFromOneAndListsOnlyItsOwnPictures) {
+    UITestDriver::showRootViewController(screenIn(UIColor::whiteColor()));
+    runUntilIdle();
+    UITestDriver::showRootViewController(screenIn(UIColor::blueColor()));
+    runUntilIdle();
+    UIScreenshotRecordToDirectory("");
+    ASSERT_EQ(UIScreenshotWrittenFiles().size(), 2u) << "the list outlasts the recording for the one who stopped it";
+
+    auto again = dir_ / "again";
+    UIScreenshotRecordToDirectory(again.string());
+    EXPECT_TRUE(UIScreenshotWrittenFiles().empty());
+    EXPECT_TRUE(UIScreenshotRecords().empty());
+    UITestDriver::showRootViewController(screenIn(UIColor::greenColor()));
+    runUntilIdle();
+    EXPECT_EQ(UIScreenshotWrittenFiles(), (Names{(again / "001-UIViewController.png").string()}));
+    ASSERT_EQ(UIScreenshotRecords().size(), 1u);
+    EXPECT_EQ(UIScreenshotRecords()[0].path, (again / "001-UIViewController.png").string());
+}
