@@ -2,6 +2,7 @@
 #include "DeviceSession.h"
 #include "DeviceSetup.h"
 #include "Drive.h"
+#include "RoadPictures.h"
 #include "RunSession.h"
 
 #include "OperatorHands.h"
@@ -96,78 +97,6 @@ bool showsErrorCode(const std::string& shown) {
 }
 
 namespace {
-
-// The pictures of the road: the recorder's PNGs and a text picture of the screen at every step. A
-// picture that cannot be written ends the road: a person who asked for pictures must not find out
-// from a folder with some missing.
-class Screenshots {
-public:
-    explicit Screenshots(std::string dir) : dir_(std::move(dir)) {
-        if (!dir_.empty()) {
-            std::error_code ignored; // a folder that cannot be made fails the first picture, which says why
-            std::filesystem::create_directories(dir_, ignored);
-            // Every new screen as the device shows it, rendered at its scale.
-            UIScreenshotRecordToDirectory(dir_);
-        }
-    }
-    ~Screenshots() {
-        if (!dir_.empty()) {
-            UIScreenshotRecordToDirectory("");
-        }
-    }
-    Screenshots(const Screenshots&) = delete;
-    Screenshots& operator=(const Screenshots&) = delete;
-
-    void take(const std::string& name) {
-        if (dir_.empty() || !failure_.empty()) {
-            return;
-        }
-        char file[32];
-        std::snprintf(file, sizeof file, "%03d-", ++count_);
-        std::string path = dir_ + "/" + file + name + ".txt";
-        errno = 0;
-        std::ofstream out(path);
-        out << UITestDriver::describeScreen();
-        out.close();
-        if (!out) {
-            failure_ = path + ": " + (errno ? std::strerror(errno) : "cannot be written");
-        }
-    }
-    // The first picture of this road that could not be written, "<file>: <reason>"; empty while
-    // every one was.
-    std::string failure() const {
-        if (!failure_.empty() || dir_.empty()) {
-            return failure_;
-        }
-        auto failed = UIScreenshotFailedWrites();
-        return failed.empty() ? std::string() : failed.front(); // a recording lists only its own
-    }
-    // Says on standard error which picture was lost, when one was; answers whether one was.
-    bool reportLoss() const {
-        auto lost = failure();
-        if (!lost.empty()) {
-            std::fprintf(stderr, "a picture could not be written, the road ends: %s\n", lost.c_str());
-        }
-        return !lost.empty();
-    }
-
-private:
-    std::string dir_;
-    std::string failure_;
-    int count_ = 0;
-};
-
-// Whether `record` is the final transaction of `sessionId`, of the kind asked for (an evaluation or a
-// trade-in), as opposed to its start transaction or another session's.
-bool isFinalTransaction(const nlohmann::ordered_json& record, const std::string& sessionId, bool evaluate) {
-    if (!record.is_object()) {
-        return false;
-    }
-    auto field = [&](const char* key) { return record.contains(key) ? record[key] : nlohmann::ordered_json(); };
-    auto result = field("result");
-    return result.is_number_integer() && result != 2 && field("uuid") == sessionId &&
-           field("evaluate") == (evaluate ? "1" : "0");
-}
 
 // The screen the operator has before them: the test screen the run container shows (with its test's
 // key), else the top controller; empty for the run container between two test screens.
@@ -316,7 +245,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     ImageWatch images(out.missingImages);
     ScriptedOperator person(looks, script);
     person.leaveAlone(leftAlone);
-    Screenshots screenshots(options.screenshotsDir);
+    RoadPictures screenshots(options.screenshotsDir, "road");
 
     std::unique_ptr<LoopbackTransactionService> service;
     std::string server = options.server;

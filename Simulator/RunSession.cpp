@@ -2,6 +2,7 @@
 #include "DeviceSetup.h"
 #include "Drive.h"
 #include "OperatorPowerRadio.h"
+#include "RoadPictures.h"
 
 #include "OperatorAudio.h"
 #include "ScriptedOperator.h"
@@ -156,35 +157,8 @@ int runQuestionTests(const RunOptions& options) {
     DXResultViewController::setProcessExitHandler([&](int status) { exitStatus = status; });
 
     // Every screen of the run, once it has settled, and what comes over it (the recorder stops when
-    // the run ends, however it ends).
-    // A picture that cannot be written ends the run: a person who asked for pictures must learn that
-    // some are missing.
-    struct Recording {
-        explicit Recording(const std::string& dir) : on(!dir.empty()) {
-            if (on) {
-                UIScreenshotRecordToDirectory(dir);
-            }
-        }
-        ~Recording() {
-            if (on) {
-                UIScreenshotRecordToDirectory("");
-            }
-        }
-        Recording(const Recording&) = delete;
-        Recording& operator=(const Recording&) = delete;
-        std::string failure() const {
-            auto failed = on ? UIScreenshotFailedWrites() : std::vector<std::string>();
-            return failed.empty() ? std::string() : failed.front(); // a recording lists only its own
-        }
-        bool reportLoss() const {
-            auto lost = failure();
-            if (!lost.empty()) {
-                std::fprintf(stderr, "a picture could not be written, the run ends: %s\n", lost.c_str());
-            }
-            return !lost.empty();
-        }
-        bool on;
-    } recording(options.screenshotsDir);
+    // the run ends, however it ends); a picture that cannot be written ends the run.
+    RoadPictures recording(options.screenshotsDir, "run");
 
     auto navigation = make<UINavigationController>(make<UIViewController>());
     auto window = UITestDriver::showRootViewController(navigation);
@@ -237,12 +211,13 @@ int runQuestionTests(const RunOptions& options) {
     // (an app that read this service's address from a store it shares) does not.
     auto records = service.records();
     auto mine = std::find_if(records.begin(), records.end(), [&](const nlohmann::ordered_json& record) {
-        auto field = [&](const char* key) { return record.contains(key) ? record[key] : nlohmann::ordered_json(); };
-        return record.is_object() && field("result").is_number_integer() && field("result") != 2 &&
-               field("uuid") == kSession && field("evaluate") == (options.evaluate ? "1" : "0");
+        return isFinalTransaction(record, kSession, options.evaluate);
     });
-    const auto& record = mine != records.end() ? *mine : records.back();
-    std::printf("\nfinal transaction (%s):\n%s\n", options.evaluate ? "evaluate" : "trade-in", record.dump(2).c_str());
+    if (mine != records.end() || !records.empty()) {
+        const auto& record = mine != records.end() ? *mine : records.back();
+        std::printf("\nfinal transaction (%s):\n%s\n", options.evaluate ? "evaluate" : "trade-in",
+                    record.dump(2).c_str());
+    }
     if (!replied) {
         std::fprintf(stderr, "no reply reached the operator\n");
         return 1;

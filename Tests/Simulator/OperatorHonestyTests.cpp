@@ -765,7 +765,7 @@ TEST(OperatorHonestyTest, NoCheckedSourceReachesPastTheScreenAndTheHands) {
                              "OperatorAudio.cpp", "OperatorTouchKeys.cpp", "OperatorPatience.cpp", "Drive.cpp"}) {
         EXPECT_TRUE(sources.count(name)) << name << " is not compiled as the operator's";
     }
-    ASSERT_EQ(roadObjects.size(), 3u) << "the road is AppRoad, RunSession and AppLog";
+    ASSERT_EQ(roadObjects.size(), 4u) << "the road is AppRoad, RunSession, RoadPictures and AppLog";
     ASSERT_FALSE(exports().device.empty()) << "the device's objects define nothing: " << DX_DEVICE_OBJECTS;
     ASSERT_FALSE(exports().setUp.empty());
     ASSERT_FALSE(exports().hands.empty());
