@@ -39,6 +39,22 @@ protected:
         return path;
     }
 
+    // Walks the road with what it prints to standard output and standard error caught.
+    struct Walked {
+        int status = -1;
+        std::string printed;
+        std::string errors;
+    };
+    static Walked walk(const RoadOptions& options, RoadReport* report) {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        Walked walked;
+        walked.status = runAppRoad(options, report);
+        walked.printed = testing::internal::GetCapturedStdout();
+        walked.errors = testing::internal::GetCapturedStderr();
+        return walked;
+    }
+
     static std::string resultOf(const RoadReport& report, const std::string& key) {
         for (const auto& [k, result] : report.table) {
             if (k == key) {
@@ -205,11 +221,7 @@ TEST_F(AppRoadTest, AScreenAskingForAnImageThatDoesNotLoadFailsTheRoad) {
     UIImage::setSearchFolders({std::string(DX_RESOURCES_DIR), images.string()});
     setSessionKeys(road_sessions::with({"MULTI_TOUCH_TEST"}));
     RoadReport report;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int status = runAppRoad({}, &report);
-    auto printed = testing::internal::GetCapturedStdout();
-    auto errors = testing::internal::GetCapturedStderr();
+    auto [status, printed, errors] = walk({}, &report);
     UIImage::setSearchFolders({std::string(DX_RESOURCES_DIR), std::string(DX_RESOURCES_DIR) + "/Images"});
 
     EXPECT_EQ(status, 1) << printed;
@@ -237,11 +249,7 @@ TEST_F(AppRoadTest, AFinalTransactionSentToAnotherServiceIsNoAcceptance) {
         NSUserDefaults::standardUserDefaults()->setObjectForKey(NSString::from(other.baseURL()), "webservice"_ns);
     };
     RoadReport report;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int status = runAppRoad(options, &report);
-    auto printed = testing::internal::GetCapturedStdout();
-    auto errors = testing::internal::GetCapturedStderr();
+    auto [status, printed, errors] = walk(options, &report);
     other.stop();
 
     EXPECT_EQ(status, 1) << printed;
@@ -273,11 +281,7 @@ TEST_F(AppRoadTest, APictureThatCannotBeWrittenEndsTheRoadNamingTheFile) {
         RoadOptions options;
         options.screenshotsDir = dir;
         RoadReport report;
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        int status = runAppRoad(options, &report);
-        auto printed = testing::internal::GetCapturedStdout();
-        auto errors = testing::internal::GetCapturedStderr();
+        auto [status, printed, errors] = walk(options, &report);
         EXPECT_EQ(status, 1) << printed;
         EXPECT_TRUE(
             std::regex_search(errors, std::regex("a picture could not be written, the road ends: " + dir +
