@@ -2,6 +2,8 @@
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIActionSheet.h>
 #include <UIKit/UIAlertView.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UILabel.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITestDriver.h>
 
@@ -39,7 +41,50 @@ public:
     std::vector<std::string> events;
 };
 
+// Rows as the sensor screens make them: a plain title, a name and a value in labels of the cell's
+// own (one of them hidden), a label beside a button, and nothing at all.
+class MeterScreen : public UIViewController {
+    NS_OBJECT(MeterScreen, UIViewController)
+public:
+    NSInteger rows(const Ref<UITableView>&, NSInteger) { return 4; }
+    Ref<UITableViewCell> cell(const Ref<UITableView>&, const Ref<NSIndexPath>& path) {
+        auto c = make<UITableViewCell>(UITableViewCellStyleDefault, "meter"_ns);
+        auto label = [&](const char* text, CGFloat x) {
+            auto l = make<UILabel>(CGRectMake(x, 0, 60, 22));
+            l->setText(NSString::from(text));
+            c->contentView()->addSubview(l);
+            return l;
+        };
+        switch (path->row()) {
+        case 0:
+            c->textLabel()->setText("Compass"_ns);
+            break;
+        case 1:
+            label("x", 8);
+            label("-1.5", 70);
+            label("hidden", 140)->setHidden(true);
+            break;
+        case 2: {
+            label("y", 8);
+            auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+            button->setFrame(CGRectMake(200, 0, 80, 22));
+            button->setTitleForState("Retry"_ns, UIControlStateNormal);
+            c->contentView()->addSubview(button);
+            break;
+        }
+        default:
+            break;
+        }
+        return c;
+    }
+};
+
 } // namespace
+
+NS_IMPLEMENT_CLASS(MeterScreen, UIViewController) {
+    b.method("tableView:numberOfRowsInSection:", &MeterScreen::rows);
+    b.method("tableView:cellForRowAtIndexPath:", &MeterScreen::cell);
+}
 
 NS_IMPLEMENT_CLASS(ListScreen, UIViewController) {
     b.method("tableView:numberOfRowsInSection:", &ListScreen::rows);
@@ -116,4 +161,22 @@ TEST_F(TableAndAlertTests, ActionSheetNumbersDestructiveOthersThenCancel) {
     EXPECT_TRUE(UITestDriver::tapSheetButtonTitled("Skip"));
     EXPECT_EQ(screen->events, (std::vector<std::string>{"sheet 3"}));
     EXPECT_FALSE(UITestDriver::topSheet());
+}
+
+TEST_F(TableAndAlertTests, TheTextPictureShowsTheTextsACellShows) {
+    auto screen = make<MeterScreen>();
+    UITestDriver::showRootViewController(screen);
+    auto table = make<UITableView>(CGRectMake(0, 0, 320, 440));
+    table->setDataSource(screen);
+    screen->view()->addSubview(table);
+    table->layoutIfNeeded();
+    auto picture = UITestDriver::describeScreen();
+    auto at = [&](const std::string& line) { return picture.find(line + "\n"); };
+    EXPECT_NE(at("Cell: \"Compass\""), std::string::npos) << picture;
+    EXPECT_NE(at("Cell: \"x\" \"-1.5\""), std::string::npos) << picture;
+    EXPECT_NE(at("Cell: \"y\""), std::string::npos) << picture;
+    EXPECT_LT(at("Cell: \"y\""), at("Button: \"Retry\"")) << "the button keeps its own line, after its cell";
+    EXPECT_NE(at("Cell: \"\""), std::string::npos) << "an empty cell still shows as one";
+    EXPECT_EQ(picture.find("hidden"), std::string::npos);
+    EXPECT_EQ(picture.find("Label: "), std::string::npos) << "a cell's labels are not told twice";
 }
