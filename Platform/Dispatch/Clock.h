@@ -49,10 +49,23 @@ public:
     // Returns the condition's last answer. On real time it runs the main run loop for up to
     // `seconds` of real time instead.
     static bool advanceUntil(const std::function<bool()>& condition, double seconds);
+    // As advanceUntil(), up to a point of the monotonic reading (uptimeNanoseconds()) instead of an
+    // interval from now: a driver that looks at fixed instants reaches them to the nanosecond, which
+    // an interval in seconds, rounded from a double, cannot promise. A point already passed runs what
+    // is ready now without moving the clock.
+    static bool advanceUntilUptime(const std::function<bool()>& condition, uint64_t uptimeNanoseconds);
     // Main thread only: runs everything that is ready now (main queue, main run loop, background
     // queues, and on virtual time the entries already due) until nothing is left, without moving
     // the clock.
     static void runUntilIdle();
+
+    // Work under way outside the platform's threads that virtual time waits for as it waits for a
+    // queue's block: a request on its way over the real network. While any is under way the clock
+    // does not move and the main run loop does not settle, however long the reply takes in real
+    // time, so that what the app does with it does not depend on how fast it came. Calls pair up;
+    // any thread. On real time they count nothing.
+    static void beginOutsideWork();
+    static void endOutsideWork();
 
     // Timed entries waiting for their deadline (dispatch_after, timer sources, wait time-outs).
     static size_t pendingTimerCount();
