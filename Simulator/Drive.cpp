@@ -40,6 +40,8 @@ bool awaitingNetwork() {
 
 void startVirtualClock() {
     DispatchClock::useVirtualTime(std::floor(NSDate::date()->timeIntervalSinceReferenceDate()));
+    // A reply is awaited at the instant of its request, whatever its real time (docs/threads.md).
+    DispatchClock::setWaitForOutsideWork(true);
 }
 
 void setDriveWallClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock) {

@@ -30,7 +30,9 @@ struct ClockState {
     std::atomic<MainLoopRunner> runner{nullptr};
     // Whether anything has read the real monotonic clock (a deadline, a time stamp) in this process.
     std::atomic<bool> realUptimeSeen{false};
-    // Units of outside work begun on virtual time and counted as activity, not yet ended.
+    // Whether virtual time waits for outside work, and the units of it begun on virtual time and
+    // counted as activity, not yet ended.
+    std::atomic<bool> waitForOutside{false};
     std::atomic<int64_t> outsideUnits{0};
 };
 
@@ -146,6 +148,7 @@ void DispatchClock::useVirtualTime(double startDate) {
     c.virtualStartNanos.store(start);
     c.virtualNanos.store(start);
     c.virtualStartDate.store(startDate);
+    c.waitForOutside.store(false); // a fresh clock moves on meanwhile until its host asks otherwise
     c.isVirtual.store(true, std::memory_order_release);
     TimerHeap::clockModeChanged();
     Activity::poke();
@@ -201,9 +204,13 @@ void DispatchClock::runUntilIdle() {
     runMainLoop(uptimeNanoseconds(), nullptr);
 }
 
+void DispatchClock::setWaitForOutsideWork(bool wait) {
+    clockState().waitForOutside.store(wait);
+}
+
 void DispatchClock::beginOutsideWork() {
     auto& c = clockState();
-    if (!isVirtual()) {
+    if (!isVirtual() || !c.waitForOutside.load()) {
         return;
     }
     c.outsideUnits.fetch_add(1);
@@ -211,8 +218,8 @@ void DispatchClock::beginOutsideWork() {
 }
 
 void DispatchClock::endOutsideWork() {
-    // Work begun on real time was never counted: only what was counted is given back, so a switch
-    // of clocks while a request is on its way leaves no unit behind.
+    // Work begun on real time (or while nobody waited for it) was never counted: only what was
+    // counted is given back, so a switch while a request is on its way leaves no unit behind.
     auto& c = clockState();
     int64_t units = c.outsideUnits.load();
     while (units > 0 && !c.outsideUnits.compare_exchange_weak(units, units - 1)) {

@@ -356,11 +356,12 @@ TEST_F(VirtualTimeTests, AMainQueueBlockWaitsForTheBackgroundWorkOfItsInstant) {
     EXPECT_TRUE(sawBackgroundDone);
 }
 
-// Work outside the platform's threads (a reply on its way over the network) holds the clock: the
-// app meets the reply at the instant it asked, before anything timed after it, however long the
-// reply takes in real time.
+// Work outside the platform's threads (a reply on its way over the network) holds the clock when the
+// host waits for it: the app meets the reply at the instant it asked, before anything timed after
+// it, however long the reply takes in real time.
 TEST_F(VirtualTimeTests, OutsideWorkHoldsTheClockUntilItEnds) {
     Log log;
+    DispatchClock::setWaitForOutsideWork(true);
     DispatchClock::beginOutsideWork();
     dispatch_after(after(0.5), dispatch_get_main_queue(), [&] { log.add(at("timer")); });
     std::thread reply([&] {
@@ -379,4 +380,11 @@ TEST_F(VirtualTimeTests, OutsideWorkHoldsTheClockUntilItEnds) {
     DispatchClock::endOutsideWork();
     advance(1);
     EXPECT_DOUBLE_EQ(elapsed(), 2.0);
+
+    // A fresh clock does not wait for it: a test of a time-out moves on while a reply never comes.
+    DispatchClock::useVirtualTime();
+    DispatchClock::beginOutsideWork();
+    advance(1);
+    DispatchClock::endOutsideWork();
+    EXPECT_DOUBLE_EQ(elapsed(), 1.0); // from the fresh clock's start
 }

@@ -1,5 +1,6 @@
-// A request on virtual time: the reply comes over a real socket in real time, and the app meets it at
-// the instant it asked, before anything timed after that instant, however long it took to come.
+// A request on virtual time that waits for the network (as the simulator's runs do): the reply comes
+// over a real socket in real time, and the app meets it at the instant it asked, before anything
+// timed after that instant, however long it took to come.
 #include "LoopbackServer.h"
 
 #include <Network/NSURLSession.h>
@@ -20,6 +21,7 @@ class VirtualTimeRequest : public PlatformTestCase {
 protected:
     void SetUp() override {
         PlatformTestCase::SetUp();
+        DispatchClock::setWaitForOutsideWork(true);
         server.stall("/slow");
         server.start();
     }
