@@ -33,8 +33,8 @@ public:
 
     static bool isVirtual();
     // Starts a fresh virtual clock at `startDate` (seconds since the reference date; by default
-    // 1 January 2024, 00:00:00 UTC), not waiting for outside work. Switch while no timed work is pending. Raises
-    // NSInvalidArgumentException for a NaN or infinite date.
+    // 1 January 2024, 00:00:00 UTC), not waiting for outside work. Switch while no timed work is
+    // pending. Raises NSInvalidArgumentException for a NaN or infinite date.
     static void useVirtualTime(double startDate = kVirtualStartDate);
     // Back to the system clock.
     static void useRealTime();
