@@ -12,9 +12,13 @@
 
 namespace {
 
-// The operator (in `done`) looks after every step of the app, and at least this often (virtual
-// seconds) when the app has nothing timed before then.
-constexpr double kLookInterval = 0.05;
+// The operator (in `done`) looks after every step of the app, and at least at every multiple of
+// this on the clock's monotonic reading (nanoseconds) when the app has nothing timed before then.
+// The looks sit on that fixed grid, not at "50 ms after the last advance": an advance may end early
+// (a request seen on its way, which depends on how fast the real service answered), and a look
+// 50 ms after that would move every later look, and so the instant at which the operator acts
+// within a busy instant of the app.
+constexpr uint64_t kLookNanoseconds = 50'000'000;
 // While a request is in flight, the main thread still runs what is ready this often (seconds).
 constexpr double kNetworkLook = 0.005;
 constexpr auto kWallGuard = std::chrono::seconds(120);
@@ -36,6 +40,8 @@ bool awaitingNetwork() {
 
 void startVirtualClock() {
     DispatchClock::useVirtualTime(std::floor(NSDate::date()->timeIntervalSinceReferenceDate()));
+    // A reply is awaited at the instant of its request, whatever its real time (docs/threads.md).
+    DispatchClock::setWaitForOutsideWork(true);
 }
 
 void setDriveWallClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock) {
@@ -54,14 +60,18 @@ bool driveUntil(const std::function<bool()>& done, double seconds) {
         }
         return true;
     }
-    double end = DispatchClock::uptime() + seconds;
+    uint64_t start = DispatchClock::uptimeNanoseconds();
+    uint64_t end = !(seconds > 0)   ? start
+                   : seconds >= 1e9 ? UINT64_MAX - 1
+                                    : start + static_cast<uint64_t>(std::llround(seconds * 1e9));
     // The guard counts wall time in which the platform clock stands still: a long wait whose clock
     // moves (a whole run, on a machine slowed down by other work) is not cut short.
-    double seen = DispatchClock::uptime();
+    uint64_t seen = start;
     auto wallLimit = wallNow() + kWallGuard;
     while (!done()) {
-        if (DispatchClock::uptime() != seen) {
-            seen = DispatchClock::uptime();
+        uint64_t now = DispatchClock::uptimeNanoseconds();
+        if (now != seen) {
+            seen = now;
             wallLimit = wallNow() + kWallGuard;
         } else if (wallNow() >= wallLimit) {
             return done();
@@ -73,11 +83,11 @@ bool driveUntil(const std::function<bool()>& done, double seconds) {
             ns_net::waitForTransfersToEnd(kNetworkLook);
             continue;
         }
-        double left = end - DispatchClock::uptime();
-        if (left <= 0) {
+        if (now >= end) {
             return done();
         }
-        DispatchClock::advanceUntil([&] { return done() || awaitingNetwork(); }, std::min(left, kLookInterval));
+        uint64_t nextLook = std::min(end, (now / kLookNanoseconds + 1) * kLookNanoseconds);
+        DispatchClock::advanceUntilUptime([&] { return done() || awaitingNetwork(); }, nextLook);
     }
     return true;
 }

@@ -18,7 +18,8 @@ bool driveUntil(const std::function<bool()>& done, double seconds);
 // Tests: the wall clock the guard reads (the steady clock when null).
 void setDriveWallClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
 
-// Starts (or starts again) the virtual clock at the wall date, to the whole second. Dates are doubles
+// Starts (or starts again) the virtual clock at the wall date, to the whole second, waiting for the
+// network's replies (DispatchClock::setWaitForOutsideWork). Dates are doubles
 // of about 8 x 10^8 s whose last bit is about 0.1 us: from a whole second, every date of a run rounds
 // the same way whatever the second, so intervals between dates, and what they decide, come out the
 // same every run.

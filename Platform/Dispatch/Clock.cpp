@@ -30,6 +30,10 @@ struct ClockState {
     std::atomic<MainLoopRunner> runner{nullptr};
     // Whether anything has read the real monotonic clock (a deadline, a time stamp) in this process.
     std::atomic<bool> realUptimeSeen{false};
+    // Whether virtual time waits for outside work, and the units of it begun on virtual time and
+    // counted as activity, not yet ended.
+    std::atomic<bool> waitForOutside{false};
+    std::atomic<int64_t> outsideUnits{0};
 };
 
 ClockState& clockState() {
@@ -144,6 +148,7 @@ void DispatchClock::useVirtualTime(double startDate) {
     c.virtualStartNanos.store(start);
     c.virtualNanos.store(start);
     c.virtualStartDate.store(startDate);
+    c.waitForOutside.store(false); // a fresh clock moves on meanwhile until its host asks otherwise
     c.isVirtual.store(true, std::memory_order_release);
     TimerHeap::clockModeChanged();
     Activity::poke();
@@ -152,6 +157,7 @@ void DispatchClock::useVirtualTime(double startDate) {
 void DispatchClock::useRealTime() {
     clockState().isVirtual.store(false, std::memory_order_release);
     TimerHeap::clockModeChanged();
+    Activity::openGateForRealTime();
     Activity::poke();
 }
 
@@ -175,16 +181,52 @@ bool DispatchClock::advanceUntil(const std::function<bool()>& condition, double 
     }
     requireMainThread("advanceUntil");
     uint64_t target = std::isinf(seconds) ? kNever : addSaturating(uptimeNanoseconds(), nanosFor(seconds));
-    if (condition()) {
+    return advanceUntilUptime(condition, target);
+}
+
+bool DispatchClock::advanceUntilUptime(const std::function<bool()>& condition, uint64_t uptimeNanoseconds) {
+    requireMainThread("advanceUntilUptime");
+    // On virtual time the condition is asked only while no background work is under way, as the
+    // main thread's own work runs: a condition that acts on the app (an operator's look) finds the
+    // same state every run.
+    const std::function<bool()> quiet = [&] { return backgroundIdle() && condition(); };
+    waitForBackgroundWork();
+    if (quiet()) {
         return true;
     }
-    runMainLoop(target, &condition);
+    runMainLoop(uptimeNanoseconds, &quiet);
+    waitForBackgroundWork();
     return condition();
 }
 
 void DispatchClock::runUntilIdle() {
     requireMainThread("runUntilIdle");
     runMainLoop(uptimeNanoseconds(), nullptr);
+}
+
+void DispatchClock::setWaitForOutsideWork(bool wait) {
+    clockState().waitForOutside.store(wait);
+}
+
+void DispatchClock::beginOutsideWork() {
+    auto& c = clockState();
+    if (!isVirtual() || !c.waitForOutside.load()) {
+        return;
+    }
+    c.outsideUnits.fetch_add(1);
+    Activity::add(1);
+}
+
+void DispatchClock::endOutsideWork() {
+    // Work begun on real time (or while nobody waited for it) was never counted: only what was
+    // counted is given back, so a switch while a request is on its way leaves no unit behind.
+    auto& c = clockState();
+    int64_t units = c.outsideUnits.load();
+    while (units > 0 && !c.outsideUnits.compare_exchange_weak(units, units - 1)) {
+    }
+    if (units > 0) {
+        Activity::done(1);
+    }
 }
 
 size_t DispatchClock::pendingTimerCount() {

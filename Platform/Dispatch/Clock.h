@@ -33,8 +33,8 @@ public:
 
     static bool isVirtual();
     // Starts a fresh virtual clock at `startDate` (seconds since the reference date; by default
-    // 1 January 2024, 00:00:00 UTC). Switch while no timed work is pending. Raises
-    // NSInvalidArgumentException for a NaN or infinite date.
+    // 1 January 2024, 00:00:00 UTC), not waiting for outside work. Switch while no timed work is
+    // pending. Raises NSInvalidArgumentException for a NaN or infinite date.
     static void useVirtualTime(double startDate = kVirtualStartDate);
     // Back to the system clock.
     static void useRealTime();
@@ -49,10 +49,26 @@ public:
     // Returns the condition's last answer. On real time it runs the main run loop for up to
     // `seconds` of real time instead.
     static bool advanceUntil(const std::function<bool()>& condition, double seconds);
+    // As advanceUntil(), up to a point of the monotonic reading (uptimeNanoseconds()) instead of an
+    // interval from now: a driver that looks at fixed instants reaches them to the nanosecond, which
+    // an interval in seconds, rounded from a double, cannot promise. A point already passed runs what
+    // is ready now without moving the clock.
+    static bool advanceUntilUptime(const std::function<bool()>& condition, uint64_t uptimeNanoseconds);
     // Main thread only: runs everything that is ready now (main queue, main run loop, background
     // queues, and on virtual time the entries already due) until nothing is left, without moving
     // the clock.
     static void runUntilIdle();
+
+    // Work under way outside the platform's threads that virtual time may wait for as it waits for a
+    // queue's block: a request on its way over the real network. When the host asks for it
+    // (setWaitForOutsideWork), while any is under way the clock does not move and the main run loop
+    // does not settle, however long the reply takes in real time, so that what the app does with
+    // it does not depend on how fast it came (the simulator's runs). Otherwise (the default, as tests
+    // of time-outs on virtual time want) the clock moves on meanwhile. Calls pair up; any thread. On
+    // real time they count nothing.
+    static void beginOutsideWork();
+    static void endOutsideWork();
+    static void setWaitForOutsideWork(bool wait);
 
     // Timed entries waiting for their deadline (dispatch_after, timer sources, wait time-outs).
     static size_t pendingTimerCount();

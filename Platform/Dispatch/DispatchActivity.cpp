@@ -31,6 +31,10 @@ struct ActivityState {
     std::atomic<bool> driverWaiting{false};
     std::mutex mutex;
     std::condition_variable cv;
+    // Open while the driver is blocked in driverWait (see Activity::waitAtGate).
+    std::mutex gateMutex;
+    std::condition_variable gateCv;
+    bool gateOpen = false;
 };
 
 // Never destroyed: detached platform threads may still use it while the process exits.
@@ -64,6 +68,19 @@ void notifyDriverOfChange(ActivityState& s, int64_t before, int64_t after) noexc
     bool edge = backgroundPart(before) == 0 || backgroundPart(after) == 0 || mainPart(before) != mainPart(after);
     if (edge) {
         notifyDriver(s);
+    }
+}
+
+void setGate(ActivityState& s, bool open) {
+    {
+        std::lock_guard<std::mutex> lock(s.gateMutex);
+        if (s.gateOpen == open) {
+            return;
+        }
+        s.gateOpen = open;
+    }
+    if (open) {
+        s.gateCv.notify_all();
     }
 }
 
@@ -126,17 +143,39 @@ int64_t Activity::total() noexcept {
 
 void Activity::driverWait(const std::function<bool()>& ready) {
     auto& s = state();
+    // A wait inside another's condition (an operator's look that runs the main loop) leaves the
+    // outer one still waiting: it must go on being woken.
+    const bool outer = s.driverWaiting.load();
     for (;;) {
         s.driverWaiting.store(true);
         int64_t word = s.word.load();
         uint64_t epoch = s.epoch.load();
         if (ready()) {
-            s.driverWaiting.store(false);
+            s.driverWaiting.store(outer);
             return;
         }
-        std::unique_lock<std::mutex> lock(s.mutex);
-        s.cv.wait(lock, [&] { return s.word.load() != word || s.epoch.load() != epoch; });
+        setGate(s, true);
+        {
+            std::unique_lock<std::mutex> lock(s.mutex);
+            s.cv.wait(lock, [&] { return s.word.load() != word || s.epoch.load() != epoch; });
+        }
+        setGate(s, false);
     }
+}
+
+void Activity::waitAtGate() {
+    if (!DispatchClock::isVirtual()) {
+        return;
+    }
+    auto& s = state();
+    std::unique_lock<std::mutex> lock(s.gateMutex);
+    s.gateCv.wait(lock, [&] { return s.gateOpen || !DispatchClock::isVirtual(); });
+}
+
+void Activity::openGateForRealTime() {
+    auto& s = state();
+    { std::lock_guard<std::mutex> lock(s.gateMutex); }
+    s.gateCv.notify_all();
 }
 
 int64_t& heldUnits() noexcept {
@@ -156,6 +195,18 @@ ReleasedUnits::~ReleasedUnits() {
         Activity::add(units_);
     }
     heldUnits() = units_;
+}
+
+bool backgroundIdle() noexcept {
+    return !isDriverThread() || Activity::background() == heldUnits();
+}
+
+void waitForBackgroundWork() {
+    if (backgroundIdle()) {
+        return;
+    }
+    ReleasedUnits released;
+    Activity::driverWait([] { return Activity::background() == 0; });
 }
 
 BlockingHooks& currentBlockingHooks() noexcept {

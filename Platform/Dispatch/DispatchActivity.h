@@ -56,11 +56,27 @@ public:
     // Blocks the driver until `ready()` answers true. `ready` is checked again after every change
     // of the counts and after every poke; it must not block.
     static void driverWait(const std::function<bool()>& ready);
+
+    // A worker about to start a task waits here on virtual time until the driver waits: work that
+    // main-thread code hands to the background starts once that code is done (or waits for it),
+    // never beside it, so what either side finds does not depend on how far the other got. Any
+    // thread; at once on real time.
+    static void waitAtGate();
+    // Lets the workers waiting at the gate go (the clock has gone back to real time).
+    static void openGateForRealTime();
 };
 
 // The units the current thread holds: one per counted block it is running (nested runs add up)
 // and one for an NSThread body.
 int64_t& heldUnits() noexcept;
+
+// Whether no background work is under way but the calling thread's own. Always true off the driver.
+bool backgroundIdle() noexcept;
+
+// On virtual time, on the driver thread: waits until the background work under way at this instant
+// has finished (the caller's own units aside), so that main-thread work never runs beside it and
+// what it finds does not depend on how far the other threads got. Elsewhere it returns at once.
+void waitForBackgroundWork();
 
 // Holds one unit for the current thread while a counted unit of work runs, and reports it done.
 class RunningUnit {

@@ -171,6 +171,10 @@ bool drainMainQueue() {
     }
     QueueScope scope(q);
     for (size_t i = 0; i < n; ++i) {
+        // On virtual time each block starts once the background work of this instant is done: the
+        // order in which blocks reach the main queue, and what they find, never depends on how
+        // fast another thread was.
+        waitForBackgroundWork();
         Task task;
         {
             std::lock_guard<std::mutex> lock(s.mutex);

@@ -70,6 +70,7 @@ void WorkerPool::workerMain() {
         auto task = std::move(tasks_.front());
         tasks_.pop_front();
         lock.unlock();
+        Activity::waitAtGate();
         task();
         task = nullptr;
         lock.lock();

@@ -1,7 +1,10 @@
 #include <Foundation/NSLog.h>
 
+#include <Dispatch/Clock.h>
+
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
@@ -13,6 +16,8 @@
 #include <utility>
 
 namespace {
+constexpr double kSecondsFrom1970To2001 = 978307200.0;
+
 // The hook and the calls of it in flight. A call runs outside the lock (a hook may log, or take
 // locks of its own), so replacing the hook waits until every call of the old one has returned:
 // whoever removes a hook may then free what it points at.
@@ -111,11 +116,13 @@ void writeLine(LogState& state, const std::string& line) {
 } // namespace
 
 void NSLogv(const std::string& message) {
-    auto now = std::chrono::system_clock::now();
-    auto since = now.time_since_epoch();
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(since - seconds).count();
-    std::time_t t = static_cast<std::time_t>(seconds.count());
+    // The stamp reads the platform's clock, as dates do: on virtual time a line says when it happened
+    // in the run, and the same run logs the same stamps (the wall clock would say only how fast the
+    // machine was).
+    double since1970 = DispatchClock::now() + kSecondsFrom1970To2001;
+    double whole = std::floor(since1970);
+    auto millis = std::min(999L, static_cast<long>((since1970 - whole) * 1000));
+    std::time_t t = static_cast<std::time_t>(whole);
     std::tm local{};
     localtime_r(&t, &local);
     char stamp[64];

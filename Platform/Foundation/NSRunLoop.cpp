@@ -657,6 +657,11 @@ void NSRunLoop::waitForWork(Mode mode, uint64_t deadline, const std::function<bo
 
 bool NSRunLoop::turn(Mode mode, uint64_t limit, const std::function<bool()>* stop) {
     for (;;) {
+        if (isMain_) {
+            // Timers, performs and ports run on virtual time once the background work of this
+            // instant is done, as main-queue blocks do (drainMainQueue).
+            waitForBackgroundWork();
+        }
         fireDueTimers(mode, stop);
         if (stop && (*stop)()) {
             return false;

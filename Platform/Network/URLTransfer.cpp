@@ -1,5 +1,6 @@
 #include <Network/URLTransfer.h>
 
+#include <Dispatch/Clock.h>
 #include <Foundation/NSNumber.h>
 #include <Foundation/NSRunLoop.h>
 #include <Foundation/NSThread.h>
@@ -372,17 +373,27 @@ static NetworkWork& networkWork() {
     return *work;
 }
 
-static void countNetworkWork() {
+// A command for the network thread also holds the platform clock until it has run (see
+// Engine::updateHold for the transfers themselves).
+static void countNetworkWork(bool command) {
+    if (command) {
+        DispatchClock::beginOutsideWork();
+    }
     auto& work = networkWork();
     std::lock_guard lock(work.mutex);
     work.inFlight.fetch_add(1);
 }
 
-static void networkWorkDone() {
-    auto& work = networkWork();
-    std::lock_guard lock(work.mutex);
-    if (work.inFlight.fetch_sub(1) == 1) {
-        work.ended.notify_all();
+static void networkWorkDone(bool command) {
+    {
+        auto& work = networkWork();
+        std::lock_guard lock(work.mutex);
+        if (work.inFlight.fetch_sub(1) == 1) {
+            work.ended.notify_all();
+        }
+    }
+    if (command) {
+        DispatchClock::endOutsideWork();
     }
 }
 
@@ -392,7 +403,7 @@ struct Transfer::State {
     std::atomic<bool> inFlight{false};
     void ended() {
         if (inFlight.exchange(false)) {
-            networkWorkDone();
+            networkWorkDone(false);
         }
     }
     Ref<NSURLRequest> original;
@@ -478,7 +489,7 @@ public:
 
     void post(std::function<void()> command) {
         // Counted until it has run: a load about to start is already on its way.
-        countNetworkWork();
+        countNetworkWork(true);
         {
             std::lock_guard lock(mutex_);
             commands_.push_back(std::move(command));
@@ -492,7 +503,7 @@ public:
     // Deliveries queued on the network thread run after the current round of work.
     void deliver(std::function<void()> block) {
         if (std::this_thread::get_id() == threadID_) {
-            countNetworkWork(); // until it has run: the end of a load is handed on through it
+            countNetworkWork(true); // until it has run: the end of a load is handed on through it
             deliveries_.push_back(std::move(block));
         } else {
             post(std::move(block));
@@ -539,6 +550,12 @@ private:
         started.wait();
     }
     void runDeliveries();
+    // Holds the platform clock while a transfer can go on without its client (it waits for the
+    // server, not for an answer, a body or a resume): on virtual time the app then meets the reply
+    // at the instant it asked, however long it took in real time, as it meets a queue's block.
+    // Called after every change of the running transfers, before the command or delivery that made
+    // it lets go of the clock.
+    void updateHold();
 
     void run();
     bool launch(const std::shared_ptr<Transfer>& transfer);
@@ -575,7 +592,8 @@ private:
     Ref<NSThread> thread_;
     Ref<NSRunLoop> runLoop_;
     std::vector<std::function<void()>> deliveries_;
-    size_t laterInBatch_ = 0; // commands taken with the one running, still to run
+    size_t laterInBatch_ = 0;   // commands taken with the one running, still to run
+    bool holdingClock_ = false; // see updateHold
     std::mutex mutex_;
     std::vector<std::function<void()>> commands_;
     std::unordered_map<CURL*, std::shared_ptr<Transfer>> running_;
@@ -584,13 +602,29 @@ private:
     std::vector<CURL*> pool_;
 };
 
+void Engine::updateHold() {
+    bool busy = std::any_of(running_.begin(), running_.end(), [](const auto& entry) {
+        const auto& s = *entry.second->state_;
+        return !s.suspended && !s.streamPaused;
+    });
+    if (busy != holdingClock_) {
+        holdingClock_ = busy;
+        if (busy) {
+            DispatchClock::beginOutsideWork();
+        } else {
+            DispatchClock::endOutsideWork();
+        }
+    }
+}
+
 void Engine::runDeliveries() {
     while (!deliveries_.empty()) {
         std::vector<std::function<void()>> now;
         now.swap(deliveries_);
         for (auto& delivery : now) {
             delivery();
-            networkWorkDone();
+            updateHold();
+            networkWorkDone(true);
         }
     }
 }
@@ -606,7 +640,8 @@ void Engine::run() {
             laterInBatch_ = batch.size() - i - 1;
             batch[i]();
             runDeliveries();
-            networkWorkDone();
+            updateHold();
+            networkWorkDone(true);
         }
         laterInBatch_ = 0;
         batch.clear();
@@ -620,6 +655,7 @@ void Engine::run() {
         }
         enforceDeadlines();
         runDeliveries();
+        updateHold();
         {
             std::lock_guard lock(mutex_);
             if (!commands_.empty()) {
@@ -1549,7 +1585,7 @@ Transfer::~Transfer() {
 
 void Transfer::start() {
     if (!state_->inFlight.exchange(true)) {
-        countNetworkWork();
+        countNetworkWork(false);
     }
     auto self = shared_from_this();
     Engine::shared().post([self] { Engine::shared().begin(self); });

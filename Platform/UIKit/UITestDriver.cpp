@@ -60,6 +60,25 @@ std::string str(const Ref<NSString>& s) {
     return s ? s->str() : std::string();
 }
 
+// What a cell shows as text: its own labels and the labels a cell class adds to its content view
+// (a name and a value, a key's name), in tree order. Button titles are left to the buttons' lines.
+std::vector<std::string> cellTexts(const Ref<UITableViewCell>& cell) {
+    std::vector<std::string> texts;
+    std::function<void(const Ref<UIView>&)> walk = [&](const Ref<UIView>& v) {
+        if (v->isHidden() || v->alpha() < 0.01 || cast<UIButton>(v)) {
+            return;
+        }
+        if (auto label = cast<UILabel>(v); label && label->text() && label->text()->length() > 0) {
+            texts.push_back(label->text()->str());
+        }
+        for (const auto& sub : std::vector<Ref<UIView>>(v->subviewList())) {
+            walk(sub);
+        }
+    };
+    walk(cell);
+    return texts;
+}
+
 void describeController(std::ostringstream& out, const Ref<UIViewController>& vc, int depth) {
     if (!vc) {
         return;
@@ -698,8 +717,15 @@ std::string UITestDriver::describeScreen() {
             out << "Button: \"" << str(button->currentTitle()) << "\"" << (button->isEnabled() ? "" : " (disabled)")
                 << "\n";
         } else if (auto cell = cast<UITableViewCell>(v)) {
-            out << "Cell: \"" << str(cell->textLabel()->text()) << "\"" << (cell->isSelected() ? " (selected)" : "")
-                << "\n";
+            auto texts = cellTexts(cell);
+            out << "Cell:";
+            if (texts.empty()) {
+                out << " \"\"";
+            }
+            for (const auto& text : texts) {
+                out << " \"" << text << "\"";
+            }
+            out << (cell->isSelected() ? " (selected)" : "") << "\n";
         } else if (auto label = cast<UILabel>(v)) {
             if (label->text() && label->text()->length() > 0) {
                 bool inCell = false;

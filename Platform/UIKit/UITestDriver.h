@@ -96,7 +96,7 @@ public:
     static Ref<UIViewController> peek(const Ref<UIViewController>& controller, CGPoint locationInSource);
     static void pop(const Ref<UIViewController>& controller, const Ref<UIViewController>& preview);
 
-    // The screen as text, one item per line.
+    // The screen as text, one item per line; a cell is shown with the texts of its labels.
     static std::string describeScreen();
     // The texts of the visible labels, buttons, fields and cells, front to back in tree order.
     static std::vector<std::string> visibleTexts();

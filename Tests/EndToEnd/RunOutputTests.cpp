@@ -322,3 +322,65 @@ TEST_F(RunOutputTest, RunsSideBySideEachHaveTheirOwnSandboxAndShareNone) {
     EXPECT_EQ(finish(first).status, 0) << printed;
     EXPECT_NE(printed.find(accepted()), std::string::npos) << printed;
 }
+
+// On virtual time the same device gives the same run every time, however the threads are scheduled:
+// two runs of a session side by side (the screens whose times and pictures once moved: the
+// backlight's sweep, the compass's readings, the accelerometer, the advanced front camera) print the
+// same table and write the same text pictures and the same pictures. Only the status bar's clock
+// follows the wall clock.
+TEST_F(RunOutputTest, TwoRunsSideBySideGiveTheSameTableAndPictures) {
+    service_.setCompanySettings(LoopbackTransactionService::companySettingsFor(
+        {"LCD_BACKLIGHT_TEST", "ACCELEROMETER_TEST", "COMPASS_TEST", "FRONT_CAMERA_ADV_TEST"}));
+    struct Run {
+        std::string name, shots, out;
+        pid_t pid = -1;
+    };
+    std::vector<Run> runs(2);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        auto& r = runs[i];
+        r.name = std::string(1, static_cast<char>('a' + i));
+        r.shots = folder_ + "/shots-" + r.name;
+        r.out = folder_ + "/out-" + r.name + ".txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, r.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        r.pid = end_to_end::spawnSimulator(root_ + "-" + r.name,
+                                           {"--server", service_.baseURL(), "--screenshots", r.shots}, &actions);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_GT(r.pid, 0) << "cannot start " << DX_SIMULATOR_PATH;
+    }
+    for (auto& r : runs) {
+        int status = 0;
+        waitpid(r.pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << joined(readLines(r.out));
+    }
+    // What a run printed and pictured, without what names its own folders and the wall clock.
+    auto seen = [](const Run& r) {
+        static const std::regex own(R"(^(sandbox|transaction service|app log): |"timeCreated")");
+        static const std::regex clock(R"(^Status bar: \d+:\d\d)");
+        std::ostringstream text;
+        for (const auto& line : readLines(r.out)) {
+            if (!std::regex_search(line, own)) {
+                text << line << "\n";
+            }
+        }
+        std::set<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(r.shots)) {
+            files.insert(entry.path().filename().string());
+        }
+        for (const auto& file : files) {
+            text << "== " << file << "\n";
+            if (file.ends_with(".txt")) {
+                for (const auto& line : readLines(r.shots + "/" + file)) {
+                    text << std::regex_replace(line, clock, "Status bar: <clock>") << "\n";
+                }
+            }
+        }
+        return text.str();
+    };
+    auto first = seen(runs[0]);
+    EXPECT_NE(first.find("FRONT_CAMERA_ADV_TEST"), std::string::npos) << first;
+    EXPECT_NE(first.find("Cell: \"x\" \""), std::string::npos) << "the compass's readings are in the text picture";
+    EXPECT_EQ(seen(runs[1]), first);
+}

@@ -6,8 +6,12 @@
 #include <Support/PlatformTestCase.h>
 
 #include <Dispatch/Clock.h>
+#include <Dispatch/DispatchQueue.h>
+#include <Dispatch/DispatchTime.h>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -45,4 +49,28 @@ TEST_F(DriveTest, TheWaitEndsAsSoonAsItsConditionHolds) {
     double start = DispatchClock::uptime();
     EXPECT_TRUE(driveUntil([&] { return DispatchClock::uptime() - start >= 2; }, 600));
     EXPECT_LT(DispatchClock::uptime() - start, 2.1);
+}
+
+TEST_F(DriveTest, TheOperatorLooksAtTheSameInstantsWhateverEndedTheWaitBefore) {
+    // A wait that ended at an odd instant (here a condition met 12.3 ms in; on the road, a request
+    // seen on its way, which depends on how fast the real service answered) must not shift the
+    // looks after it: they keep to whole multiples of 50 ms of the clock.
+    const uint64_t start = DispatchClock::uptimeNanoseconds();
+    bool early = false;
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 12'300'000), dispatch_get_main_queue(), [&] { early = true; });
+    EXPECT_TRUE(driveUntil([&] { return early; }, 1));
+    EXPECT_EQ(DispatchClock::uptimeNanoseconds() - start, 12'300'000u);
+
+    std::vector<uint64_t> looks; // the instants of the looks, each once
+    driveUntil(
+        [&] {
+            uint64_t now = DispatchClock::uptimeNanoseconds() - start;
+            if (looks.empty() || looks.back() != now) {
+                looks.push_back(now);
+            }
+            return false;
+        },
+        0.2);
+    EXPECT_EQ(looks,
+              (std::vector<uint64_t>{12'300'000, 50'000'000, 100'000'000, 150'000'000, 200'000'000, 212'300'000}));
 }

@@ -4,10 +4,13 @@
 #include <Support/PlatformTestCase.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -280,4 +283,100 @@ TEST_F(VirtualTimeTests, ManyTimersRunInTimeOrder) {
     for (int i = 0; i < count; ++i) {
         ASSERT_EQ(fired[i], i);
     }
+}
+
+TEST_F(VirtualTimeTests, AdvanceUntilUptimeReachesItsPointToTheNanosecond) {
+    const uint64_t start = DispatchClock::uptimeNanoseconds();
+    const uint64_t target = start + 123'456'789;
+    std::vector<uint64_t> fired;
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 123'456'789), dispatch_get_main_queue(),
+                   [&] { fired.push_back(DispatchClock::uptimeNanoseconds()); });
+    EXPECT_FALSE(DispatchClock::advanceUntilUptime([] { return false; }, target));
+    EXPECT_EQ(DispatchClock::uptimeNanoseconds(), target);
+    EXPECT_EQ(fired, std::vector<uint64_t>{target});
+
+    // A point already passed runs what is ready without moving the clock back or on.
+    bool ran = false;
+    dispatch_async(dispatch_get_main_queue(), [&] { ran = true; });
+    EXPECT_FALSE(DispatchClock::advanceUntilUptime([] { return false; }, start));
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(DispatchClock::uptimeNanoseconds(), target);
+}
+
+// On virtual time the main thread and the background take turns: what main-thread code hands to a
+// queue starts once that code waits, and a main-queue block starts once the background work of its
+// instant is done. So what either side finds never depends on how far the other got. Each case gives
+// the other thread a tenth of a second of real time to break the rule, as a loaded machine would.
+TEST_F(VirtualTimeTests, WorkHandedToTheBackgroundStartsOnlyOnceTheMainThreadWaits) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] {
+        std::lock_guard lock(mutex);
+        started = true;
+        changed.notify_all();
+    });
+    {
+        std::unique_lock lock(mutex);
+        EXPECT_FALSE(changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return started; }));
+    }
+    runUntilIdle();
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(started);
+}
+
+TEST_F(VirtualTimeTests, AMainQueueBlockWaitsForTheBackgroundWorkOfItsInstant) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool mainRan = false;
+    std::atomic<bool> backgroundDone{false};
+    bool sawBackgroundDone = false;
+    dispatch_after(after(1), dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] {
+        dispatch_async(dispatch_get_main_queue(), [&] {
+            sawBackgroundDone = backgroundDone.load();
+            std::lock_guard lock(mutex);
+            mainRan = true;
+            changed.notify_all();
+        });
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return mainRan; });
+        backgroundDone = true;
+    });
+    advance(2);
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(mainRan);
+    EXPECT_TRUE(sawBackgroundDone);
+}
+
+// Work outside the platform's threads (a reply on its way over the network) holds the clock when the
+// host waits for it: the app meets the reply at the instant it asked, before anything timed after
+// it, however long the reply takes in real time.
+TEST_F(VirtualTimeTests, OutsideWorkHoldsTheClockUntilItEnds) {
+    Log log;
+    DispatchClock::setWaitForOutsideWork(true);
+    DispatchClock::beginOutsideWork();
+    dispatch_after(after(0.5), dispatch_get_main_queue(), [&] { log.add(at("timer")); });
+    std::thread reply([&] {
+        // The reply's real latency.
+        std::mutex mutex;
+        std::condition_variable never;
+        std::unique_lock lock(mutex);
+        never.wait_for(lock, std::chrono::milliseconds(50), [] { return false; });
+        dispatch_async(dispatch_get_main_queue(), [&] { log.add(at("reply")); });
+        DispatchClock::endOutsideWork();
+    });
+    advance(1);
+    reply.join();
+    EXPECT_EQ(log.take(), (std::vector<std::string>{"reply@0", "timer@500"}));
+    // An end with nothing counted (work begun on real time) gives nothing back.
+    DispatchClock::endOutsideWork();
+    advance(1);
+    EXPECT_DOUBLE_EQ(elapsed(), 2.0);
+
+    // A fresh clock does not wait for it: a test of a time-out moves on while a reply never comes.
+    DispatchClock::useVirtualTime();
+    DispatchClock::beginOutsideWork();
+    advance(1);
+    DispatchClock::endOutsideWork();
+    EXPECT_DOUBLE_EQ(elapsed(), 1.0); // from the fresh clock's start
 }

@@ -1,3 +1,4 @@
+#include <Dispatch/Clock.h>
 #include <Foundation/NSDateFormatter.h>
 #include <Foundation/NSFileManager.h>
 #include <Foundation/NSLog.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -316,6 +318,24 @@ TEST(ServicesProcess, NSLogKeepsItsPlaceWhenTheFileCannotBeOpened) {
     testing::internal::CaptureStderr();
     NSLog("still here");
     EXPECT_NE(testing::internal::GetCapturedStderr().find("] still here"), std::string::npos);
+}
+
+// The stamp reads the platform's clock, as dates do: on virtual time a line tells when in the run it
+// was written, the same in every run, not how fast the machine went.
+TEST(ServicesProcess, NSLogStampsLinesWithThePlatformClock) {
+    const double start = DispatchClock::kVirtualStartDate + 1.25;
+    DispatchClock::useVirtualTime(start);
+    testing::internal::CaptureStderr();
+    NSLog("stamped");
+    auto terminal = testing::internal::GetCapturedStderr();
+    DispatchClock::useRealTime();
+    std::time_t seconds = static_cast<std::time_t>(start + 978307200.0);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S.250 Celvix[", &local);
+    EXPECT_EQ(terminal.rfind(stamp, 0), 0u) << terminal;
+    EXPECT_NE(terminal.find("] stamped\n"), std::string::npos) << terminal;
 }
 
 // A file that stops taking lines (a full disk) loses none: the line and the rest of the log go to

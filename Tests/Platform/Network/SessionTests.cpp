@@ -3,6 +3,8 @@
 
 #include <Network/NSURLSession.h>
 
+#include <Dispatch/Clock.h>
+#include <Dispatch/DispatchQueue.h>
 #include <Foundation/NSFileManager.h>
 
 #include <httplib.h>
@@ -11,7 +13,11 @@
 
 #include <atomic>
 #include <fstream>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -259,4 +265,29 @@ TEST_F(Session, ResumeAndSuspendCanBeInterposed) {
     NSURLSessionTask::setSuspendInterposer(nullptr);
     EXPECT_EQ(calls, (std::vector<std::string>{"resume", "resume running", "suspend"}));
     task->cancel();
+}
+
+// On virtual time that waits for the network (the simulator's runs), the app meets a reply at the
+// instant it asked, before anything timed after that instant, however long it took in real time.
+TEST_F(Session, OnVirtualTimeAReplyLandsAtTheInstantOfItsRequest) {
+    DispatchClock::useVirtualTime();
+    DispatchClock::setWaitForOutsideWork(true);
+    // Written on the main thread only; kept by the blocks, which may outlive a failed test.
+    auto log = std::make_shared<std::vector<std::string>>();
+    auto task = session->dataTaskWithRequestCompletionHandler(
+        request("/stall"), [log](const Ref<NSData>&, const Ref<NSURLResponse>&, const Ref<NSError>&) {
+            dispatch_async(dispatch_get_main_queue(), [log] { log->push_back("reply"); });
+        });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC / 2), dispatch_get_main_queue(),
+                   [log] { log->push_back("timer"); });
+    task->resume();
+    // The server answers once the request has reached it, while the clock is asked to move a second.
+    std::thread answer([this] {
+        if (server.waitForStalled(1, 10)) {
+            server.release();
+        }
+    });
+    DispatchClock::advance(1);
+    answer.join();
+    EXPECT_EQ(*log, (std::vector<std::string>{"reply", "timer"}));
 }

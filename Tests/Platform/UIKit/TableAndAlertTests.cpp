@@ -2,6 +2,8 @@
 #include <Support/PlatformTestCase.h>
 #include <UIKit/UIActionSheet.h>
 #include <UIKit/UIAlertView.h>
+#include <UIKit/UIButton.h>
+#include <UIKit/UILabel.h>
 #include <UIKit/UITableView.h>
 #include <UIKit/UITestDriver.h>
 
@@ -116,4 +118,37 @@ TEST_F(TableAndAlertTests, ActionSheetNumbersDestructiveOthersThenCancel) {
     EXPECT_TRUE(UITestDriver::tapSheetButtonTitled("Skip"));
     EXPECT_EQ(screen->events, (std::vector<std::string>{"sheet 3"}));
     EXPECT_FALSE(UITestDriver::topSheet());
+}
+
+// Cells as the sensor screens make them: a plain title, a name and a value in labels of the cell's
+// own (one of them hidden), a label beside a button, and nothing at all.
+TEST_F(TableAndAlertTests, TheTextPictureShowsTheTextsACellShows) {
+    auto screen = make<ListScreen>();
+    UITestDriver::showRootViewController(screen);
+    auto cell = [&](std::vector<const char*> texts) {
+        auto c = make<UITableViewCell>(UITableViewCellStyleDefault, "meter"_ns);
+        c->setFrame(CGRectMake(0, 22 * screen->view()->subviewList().size(), 320, 22));
+        CGFloat x = 0;
+        for (const char* text : texts) {
+            auto label = make<UILabel>(CGRectMake(x += 60, 0, 60, 22));
+            label->setText(NSString::from(text));
+            c->contentView()->addSubview(label);
+        }
+        screen->view()->addSubview(c);
+        return c;
+    };
+    cell({})->textLabel()->setText("Compass"_ns);
+    cell({"x", "-1.5", "hidden"})->contentView()->subviewList().back()->setHidden(true);
+    auto retry = UIButton::buttonWithType(UIButtonTypeSystem);
+    retry->setTitleForState("Retry"_ns, UIControlStateNormal);
+    cell({"y"})->contentView()->addSubview(retry);
+    cell({});
+    auto picture = UITestDriver::describeScreen();
+    auto at = [&](const std::string& line) { return picture.find(line + "\n"); };
+    EXPECT_NE(at("Cell: \"Compass\""), std::string::npos) << picture;
+    EXPECT_NE(at("Cell: \"x\" \"-1.5\""), std::string::npos) << picture;
+    EXPECT_LT(at("Cell: \"y\""), at("Button: \"Retry\"")) << "the button keeps its own line, after its cell";
+    EXPECT_NE(at("Cell: \"\""), std::string::npos) << "an empty cell still shows as one";
+    EXPECT_EQ(picture.find("hidden"), std::string::npos);
+    EXPECT_EQ(picture.find("Label: "), std::string::npos) << "a cell's labels are not told twice";
 }
