@@ -262,8 +262,8 @@ int main(int argc, char** argv) {
     // The device first: the default sandbox is the device's own, fixed when it is first asked for.
     std::string error;
     if (!SimDevice::current().loadProfile(device, &error)) {
-        std::fprintf(stderr, "cannot load device profile %s: %s\n", device.c_str(), error.c_str());
-        return 1;
+        std::fprintf(stderr, "cannot load device %s: %s\n", device.c_str(), error.c_str());
+        return 2;
     }
     // One run at a time on a sandbox: two would read and replace each other's files (the stored run,
     // the user defaults with the service's address, the recordings). The list holds it too, since its

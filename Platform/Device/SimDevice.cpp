@@ -1,4 +1,5 @@
 #include <Device/SimDevice.h>
+#include <Device/SimFaults.h>
 
 #include <Dispatch/Clock.h>
 
@@ -142,7 +143,13 @@ bool SimDevice::loadProfile(const std::string& identifierOrPath, std::string* er
     }
     std::stringstream text;
     text << in.rdbuf();
-    return loadProfileJSON(text.str(), error);
+    if (!loadProfileJSON(text.str(), error)) {
+        if (error) {
+            *error = path + ": " + *error; // which file, for whoever has to mend it
+        }
+        return false;
+    }
+    return true;
 }
 
 bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
@@ -159,6 +166,11 @@ bool SimDevice::loadProfileJSON(const std::string& text, std::string* error) {
         // The JSON reader takes a NUL byte for the end of the text: a profile ends at its last byte.
         if (text.find('\0') != std::string::npos) {
             throw std::invalid_argument("the profile holds a NUL byte");
+        }
+        // Read once here and again by each part of the device: nothing past the bound is read at all.
+        if (!sim_faults::nestsWithinBound(text)) {
+            throw std::invalid_argument("the profile nests more than " + std::to_string(sim_faults::kMaximumDepth) +
+                                        " levels deep");
         }
         json root = json::parse(text);
         if (!root.is_object()) {

@@ -36,6 +36,32 @@ bool readFile(const std::string& path, std::string& text, std::string* error) {
     return true;
 }
 
+bool nestsWithinBound(const std::string& text) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaximumDepth) {
+                return false;
+            }
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return true;
+}
+
 bool parseDocument(const std::string& text, nlohmann::ordered_json& root, std::string* reason) {
     if (auto nul = text.find('\0'); nul != std::string::npos) {
         if (reason) {

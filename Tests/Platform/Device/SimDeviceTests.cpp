@@ -12,6 +12,7 @@
 #include <UIKit/UIKitProtocols.h>
 #include <UIKit/UIScreen.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,30 @@ TEST_F(SimDeviceTests, ProfilesGiveIdentityAndScreen) {
     EXPECT_NE(error.find("no device profile"), std::string::npos);
     EXPECT_FALSE(device.loadProfileJSON(R"({"identifier": "x", "screen": {"width": -1, "height": 2}})", &error));
     EXPECT_EQ(device.identity().hardwareIdentifier, "iPad7,5") << "a bad profile changes nothing";
+    device.loadProfile(SimDevice::defaultProfile);
+}
+
+TEST_F(SimDeviceTests, AProfileNestedPastTheBoundIsRefusedNamingItsFile) {
+    auto& device = SimDevice::current();
+    auto nested = [](int levels, const std::string& inside) {
+        return std::string(levels, '[') + inside + std::string(levels, ']');
+    };
+    std::string deep =
+        R"({"identifier": "x", "screen": {"width": 1, "height": 1}, "extra": )" + nested(100000, "1") + "}";
+    std::string path = std::string(::testing::TempDir()) + "/DeepProfile.json";
+    std::ofstream(path) << deep;
+    std::string error;
+    EXPECT_FALSE(device.loadProfile(path, &error));
+    EXPECT_EQ(error, path + ": bad device profile: the profile nests more than 512 levels deep");
+    EXPECT_EQ(device.identity().hardwareIdentifier, SimDevice::defaultProfile);
+
+    // Brackets inside a string are text, and 510 levels below the profile's own are within the bound.
+    std::string name = R"("name": ")" + std::string(600, '[') + R"(\" {", )";
+    EXPECT_TRUE(device.loadProfileJSON(R"({"identifier": "x", )" + name +
+                                           R"("screen": {"width": 1, "height": 1}, "extra": )" + nested(510, "1") + "}",
+                                       &error))
+        << error;
+    EXPECT_EQ(device.identity().name, std::string(600, '[') + "\" {");
     device.loadProfile(SimDevice::defaultProfile);
 }
 
