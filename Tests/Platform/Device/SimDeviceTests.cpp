@@ -12,9 +12,12 @@
 #include <UIKit/UIKitProtocols.h>
 #include <UIKit/UIScreen.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 class SimDeviceTests : public PlatformTestCase {
 protected:
@@ -56,10 +59,12 @@ TEST_F(SimDeviceTests, AProfileNestedPastTheBoundIsRefusedNamingItsFile) {
     };
     std::string deep =
         R"({"identifier": "x", "screen": {"width": 1, "height": 1}, "extra": )" + nested(100000, "1") + "}";
-    std::string path = std::string(::testing::TempDir()) + "/DeepProfile.json";
+    std::string path = std::string(::testing::TempDir()) + "/DeepProfile-" + std::to_string(getpid()) + ".json";
     std::ofstream(path) << deep;
     std::string error;
-    EXPECT_FALSE(device.loadProfile(path, &error));
+    bool loaded = device.loadProfile(path, &error);
+    std::remove(path.c_str());
+    EXPECT_FALSE(loaded);
     EXPECT_EQ(error, path + ": bad device profile: the profile nests more than 512 levels deep");
     EXPECT_EQ(device.identity().hardwareIdentifier, SimDevice::defaultProfile);
 
