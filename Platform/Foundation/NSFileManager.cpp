@@ -240,6 +240,17 @@ void NSSandbox::useTemporaryRoot() {
     s.root.clear(); // made on first use, so a process that never touches files makes none
 }
 
+namespace {
+
+// The error of a hold that another process has: NSPOSIXErrorDomain, EBUSY, with `text` and the path.
+Ref<NSError> inUseError(const std::string& text, const std::string& path) {
+    auto info = NSDictionary::dictionaryWithEntries(
+        {{NSLocalizedDescriptionKey(), NSString::from(text)}, {NSFilePathErrorKey(), NSString::from(path)}});
+    return make<NSError>(NSPOSIXErrorDomain(), EBUSY, info);
+}
+
+} // namespace
+
 bool NSSandbox::holdRoot(Ref<NSError>* error) {
     auto& s = sandbox();
     std::lock_guard lock(s.lock);
@@ -268,11 +279,9 @@ bool NSSandbox::holdRoot(Ref<NSError>* error) {
         // The holder writes its id just after it takes the lock: it may not be there yet.
         std::string id(holder, got > 0 ? static_cast<size_t>(got) : 0);
         id.erase(std::find_if(id.begin(), id.end(), [](char c) { return c < '0' || c > '9'; }), id.end());
-        std::string text = "The sandbox \u201C" + root + "\u201D is in use by another process" +
-                           (id.empty() ? std::string() : " (process " + id + ")") + ".";
-        auto info = NSDictionary::dictionaryWithEntries(
-            {{NSLocalizedDescriptionKey(), NSString::from(text)}, {NSFilePathErrorKey(), NSString::from(root)}});
-        ns_file::setError(error, make<NSError>(NSPOSIXErrorDomain(), EBUSY, info));
+        ns_file::setError(error, inUseError("The sandbox \u201C" + root + "\u201D is in use by another process" +
+                                                (id.empty() ? std::string() : " (process " + id + ")") + ".",
+                                            root));
         return false;
     }
     std::string id = std::to_string(static_cast<long>(::getpid())) + "\n";
@@ -314,11 +323,8 @@ bool NSSandbox::holdFolder(const Ref<NSString>& path, Ref<NSError>* error) {
             ns_file::setError(error, ns_file::fileError(failure, folder, false));
             return false;
         }
-        auto info = NSDictionary::dictionaryWithEntries(
-            {{NSLocalizedDescriptionKey(),
-              NSString::from("The folder \u201C" + folder + "\u201D is in use by another process.")},
-             {NSFilePathErrorKey(), NSString::from(folder)}});
-        ns_file::setError(error, make<NSError>(NSPOSIXErrorDomain(), EBUSY, info));
+        ns_file::setError(error,
+                          inUseError("The folder \u201C" + folder + "\u201D is in use by another process.", folder));
         return false;
     }
     s.heldFolders.emplace(folder, fd);

@@ -1,3 +1,4 @@
+#include <Foundation/NSDate.h>
 #include <Foundation/NSLog.h>
 
 #include <Dispatch/Clock.h>
@@ -16,8 +17,6 @@
 #include <utility>
 
 namespace {
-constexpr double kSecondsFrom1970To2001 = 978307200.0;
-
 // The hook and the calls of it in flight. A call runs outside the lock (a hook may log, or take
 // locks of its own), so replacing the hook waits until every call of the old one has returned:
 // whoever removes a hook may then free what it points at.
@@ -119,7 +118,7 @@ void NSLogv(const std::string& message) {
     // The stamp reads the platform's clock, as dates do: on virtual time a line says when it happened
     // in the run, and the same run logs the same stamps (the wall clock would say only how fast the
     // machine was).
-    double since1970 = DispatchClock::now() + kSecondsFrom1970To2001;
+    double since1970 = DispatchClock::now() + NSTimeIntervalSince1970;
     double whole = std::floor(since1970);
     auto millis = std::min(999L, static_cast<long>((since1970 - whole) * 1000));
     std::time_t t = static_cast<std::time_t>(whole);

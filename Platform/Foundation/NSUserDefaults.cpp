@@ -23,9 +23,9 @@ const Ref<NSString>& NSUserDefaultsDidChangeNotification() {
 
 namespace {
 
-// An immutable deep copy of a property-list value; nil (and the offending class in `bad`) otherwise.
 constexpr const char kNestedTooDeeply[] = "nested too deeply";
 
+// An immutable deep copy of a property-list value; nil (and the offending class in `bad`) otherwise.
 id propertyListCopy(const id& value, int depth, std::string& bad) {
     if (depth > NSPropertyListSerialization::maximumDepth) {
         bad = kNestedTooDeeply;
