@@ -71,26 +71,15 @@ bool parseDocument(const std::string& text, nlohmann::ordered_json& root, std::s
     }
     // The reader itself builds iteratively, but everything done with a document afterwards (copying,
     // comparing, writing it out for a message) recurses once per level: a document nested past the
-    // bound is dropped as it is read, before any of that can run.
-    bool tooDeep = false;
-    auto bound = [&tooDeep](int depth, nlohmann::ordered_json::parse_event_t event, nlohmann::ordered_json&) {
-        bool opens = event == nlohmann::ordered_json::parse_event_t::object_start ||
-                     event == nlohmann::ordered_json::parse_event_t::array_start;
-        if (opens && depth >= kMaximumDepth) {
-            tooDeep = true;
-            return false;
+    // bound is not read at all.
+    if (!nestsWithinBound(text)) {
+        if (reason) {
+            *reason = "nested more than " + std::to_string(kMaximumDepth) + " levels deep";
         }
-        return true;
-    };
+        return false;
+    }
     try {
-        nlohmann::ordered_json document = nlohmann::ordered_json::parse(text, bound);
-        if (tooDeep) {
-            if (reason) {
-                *reason = "nested more than " + std::to_string(kMaximumDepth) + " levels deep";
-            }
-            return false;
-        }
-        root = std::move(document);
+        root = nlohmann::ordered_json::parse(text);
     } catch (const nlohmann::ordered_json::parse_error& e) {
         if (reason) {
             *reason = "not JSON (a syntax error at byte " + std::to_string(e.byte) + ")";

@@ -59,8 +59,8 @@ constexpr int kMaximumDepth = 512;
 bool parseDocument(const std::string& text, nlohmann::ordered_json& root, std::string* reason);
 
 // Whether the arrays and objects of a JSON text nest at most kMaximumDepth deep, counted over its
-// brackets outside strings, before any reader builds it. For the readers of the device's own files
-// (the profiles), whose documents are copied and walked once they are read.
+// brackets outside strings, before any reader builds it: parseDocument's bound, and the device
+// profiles' (their documents are copied and walked once they are read).
 bool nestsWithinBound(const std::string& text);
 
 // A domain's refusal of an overlay text: "bad faults overlay: <reason>".
