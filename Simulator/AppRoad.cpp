@@ -35,12 +35,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -284,8 +280,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     }
     settle(1.2); // the splash goes after a second
     images.look();
-    screenshots.take("start");
-    if (screenshots.reportLoss()) {
+    if (!screenshots.take("start")) {
         return 1;
     }
     std::printf("launched: the start page is up\n");
@@ -327,8 +322,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         primed = true;
     };
     if (auto scanner = presentedBy<QRScannerViewController>(navigation)) {
-        screenshots.take("scanner");
-        if (screenshots.reportLoss()) {
+        if (!screenshots.take("scanner")) {
             return 1;
         }
         prime();
@@ -353,8 +347,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
         UITestDriver::typeIntoField(form->serverTextField(), server);
         UITestDriver::typeIntoField(form->sessionidTextField(), options.sessionId);
         settle(0.1);
-        screenshots.take("session");
-        if (screenshots.reportLoss()) {
+        if (!screenshots.take("session")) {
             return 1;
         }
         prime();
@@ -433,7 +426,9 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
                     auto record = screen->info();
                     if (record && !started.count(record.get())) {
                         started[record.get()] = DispatchClock::uptime();
-                        screenshots.take(text(record->profilekey()));
+                        if (!screenshots.take(text(record->profilekey()))) {
+                            return true;
+                        }
                     }
                 }
             }
@@ -462,8 +457,7 @@ int runAppRoad(const RoadOptions& options, RoadReport* report) {
     reportFinished();
     settle(0.5);
     images.look();
-    screenshots.take("results");
-    if (screenshots.reportLoss()) {
+    if (!screenshots.take("results")) {
         return 1;
     }
 

@@ -25,9 +25,12 @@ RoadPictures::~RoadPictures() {
     }
 }
 
-void RoadPictures::take(const std::string& name) {
-    if (dir_.empty() || !failure_.empty()) {
-        return;
+bool RoadPictures::take(const std::string& name) {
+    if (dir_.empty()) {
+        return true;
+    }
+    if (!failure_.empty()) {
+        return !reportLoss();
     }
     char file[32];
     std::snprintf(file, sizeof file, "%03d-", ++count_);
@@ -39,6 +42,7 @@ void RoadPictures::take(const std::string& name) {
     if (!out) {
         failure_ = path + ": " + (errno ? std::strerror(errno) : "cannot be written");
     }
+    return !reportLoss();
 }
 
 std::string RoadPictures::failure() const {
@@ -51,7 +55,8 @@ std::string RoadPictures::failure() const {
 
 bool RoadPictures::reportLoss() const {
     auto lost = failure();
-    if (!lost.empty()) {
+    if (!lost.empty() && !lossSaid_) {
+        lossSaid_ = true;
         std::fprintf(stderr, "a picture could not be written, the %s ends: %s\n", run_.c_str(), lost.c_str());
     }
     return !lost.empty();

@@ -17,18 +17,21 @@ public:
     RoadPictures(const RoadPictures&) = delete;
     RoadPictures& operator=(const RoadPictures&) = delete;
 
-    // Writes the text picture of the screen as "<n>-<name>.txt", numbered from 1.
-    void take(const std::string& name);
+    // Writes the text picture of the screen as "<n>-<name>.txt", numbered from 1. False, said as
+    // reportLoss says it, once a picture of this recording (this one, or a PNG before it) was lost.
+    [[nodiscard]] bool take(const std::string& name);
     // The first picture of this recording that could not be written, "<file>: <reason>"; empty while
     // every one was.
     std::string failure() const;
-    // Says on standard error which picture was lost, when one was; answers whether one was.
+    // Says on standard error which picture was lost, the first time it is asked after a loss; answers
+    // whether one was.
     bool reportLoss() const;
 
 private:
     std::string dir_;
     std::string run_;
     std::string failure_; // of the text pictures
+    mutable bool lossSaid_ = false;
     int count_ = 0;
 };
 

@@ -215,7 +215,7 @@ int runQuestionTests(const RunOptions& options) {
     auto mine = std::find_if(records.begin(), records.end(), [&](const nlohmann::ordered_json& record) {
         return isFinalTransaction(record, kSession, options.evaluate);
     });
-    if (mine != records.end() || !records.empty()) {
+    if (!records.empty()) {
         const auto& record = mine != records.end() ? *mine : records.back();
         std::printf("\nfinal transaction (%s):\n%s\n", options.evaluate ? "evaluate" : "trade-in",
                     record.dump(2).c_str());
